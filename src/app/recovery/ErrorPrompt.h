@@ -1,0 +1,12 @@
+#pragma once
+
+#include "CommError.h"
+#include "MessageBoxes.h"
+
+namespace ignivex {
+
+// Shows the error's description, exactly, with Abort/Retry/Ignore and the stop icon, titled
+// "Error". Returns 3 (Abort), 4 (Retry) or 5 (Ignore).
+int ErrorPrompt(MessageBoxes& boxes, const CommError& error);
+
+}  // namespace ignivex

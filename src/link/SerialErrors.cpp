@@ -1,0 +1,90 @@
+#include "SerialErrors.h"
+
+namespace ignivex::serial {
+namespace {
+
+const QString kSource = QStringLiteral("Serial Port");
+
+QString portName(int number, const QString& device) {
+    return QStringLiteral("Com%1 (%2)").arg(number).arg(device);
+}
+
+}  // namespace
+
+CommError invalidPortNumber(int number) {
+    return CommError(kErrInvalidPort, kSource,
+                     QStringLiteral("Com%1 is not a serial port the tool can use. Choose a port "
+                                    "from Com1 to Com255 under Communications, Port Setup.")
+                         .arg(number));
+}
+
+CommError noSuchDevice(int number, const QString& device, const QString& portsFolder) {
+    return CommError(
+        kErrInvalidPort, kSource,
+        QStringLiteral("%1 does not exist. Plug in the serial adapter, or link it as Com%2, for "
+                       "example: ln -s /dev/ttyUSB0 %3/Com%2\nThen click Retry, or choose "
+                       "another port under Communications, Port Setup.")
+            .arg(portName(number, device))
+            .arg(number)
+            .arg(portsFolder));
+}
+
+CommError noPermission(int number, const QString& device) {
+    return CommError(
+        kErrInvalidPort, kSource,
+        QStringLiteral("You have no permission to use %1. Add yourself to the dialout group "
+                       "(sudo adduser $USER dialout), log out and in again, then click Retry.")
+            .arg(portName(number, device)));
+}
+
+CommError inUse(int number, const QString& device) {
+    return CommError(kErrPortInUse, kSource,
+                     QStringLiteral("%1 is in use by another program. Close that program, then "
+                                    "click Retry.")
+                         .arg(portName(number, device)));
+}
+
+CommError openFailed(int number, const QString& device, const QString& reason) {
+    return CommError(kErrInvalidPort, kSource,
+                     QStringLiteral("%1 could not be opened: %2. Check the adapter and the port "
+                                    "under Communications, Port Setup, then click Retry.")
+                         .arg(portName(number, device), reason));
+}
+
+CommError notOpen(int number, const QString& device) {
+    return CommError(kErrPortNotOpen, kSource,
+                     QStringLiteral("%1 is not open, so the module cannot be reached. Check the "
+                                    "cable and the port, then click Retry, or Abort to stop.")
+                         .arg(portName(number, device)));
+}
+
+CommError deviceLost(int number, const QString& device) {
+    return CommError(kErrDeviceLost, kSource,
+                     QStringLiteral("The connection to %1 was lost: the adapter was unplugged "
+                                    "or the line hung up. Plug it in again and click Retry, or "
+                                    "Abort to stop.")
+                         .arg(portName(number, device)));
+}
+
+CommError writeFailed(int number, const QString& device, const QString& reason) {
+    return CommError(kErrDeviceLost, kSource,
+                     QStringLiteral("Sending to %1 failed: %2. Check the cable and the adapter, "
+                                    "then click Retry, or Abort to stop.")
+                         .arg(portName(number, device), reason));
+}
+
+CommError badSettings(const QString& settings) {
+    return CommError(kErrSettings, kSource,
+                     QStringLiteral("The line setting \"%1\" is not valid: it must read speed, "
+                                    "parity, data bits, stop bits, as in 56000,N,8,1.")
+                         .arg(settings));
+}
+
+CommError portIsOpen(int number) {
+    return CommError(kErrPortInUse, kSource,
+                     QStringLiteral("Com%1 is open: the port can only be changed while it is "
+                                    "closed.")
+                         .arg(number));
+}
+
+}  // namespace ignivex::serial
