@@ -1,0 +1,31 @@
+#pragma once
+
+#include "MessageBoxes.h"
+#include "Module1.h"
+#include "SerialControl.h"
+
+#include <QObject>
+
+namespace ignivex {
+
+// Line faults of the serial port. While the real-time view is open, framing and parity faults
+// pass silently and an overrun or receive overflow closes the port silently (the next read
+// reopens it); otherwise each fault is reported in its own Retry/Cancel box. From the third
+// reported fault since the view opened, the port is closed before the box is shown.
+class CommEventHandler : public QObject {
+    Q_OBJECT
+public:
+    CommEventHandler(SerialControl& port, MessageBoxes& boxes, Module1& state,
+                     QObject* parent = nullptr);
+
+    void MSComm1_OnComm();
+
+private:
+    void closePortIfOpen();
+
+    SerialControl& port_;
+    MessageBoxes& boxes_;
+    Module1& state_;
+};
+
+}  // namespace ignivex

@@ -1,0 +1,230 @@
+#include "ModuleLink.h"
+
+#include "CommError.h"
+#include "Scaling.h"
+
+#include <QCoreApplication>
+#include <limits>
+
+namespace ignivex {
+
+namespace {
+constexpr auto kReplyTimeout = std::chrono::seconds(1);
+// How long the identification loop sleeps waiting for the next character before it lets
+// window events run again.
+constexpr auto kIdSlice = milliseconds(10);
+
+std::uint8_t byteAt(const QByteArray& bytes, int index) {
+    return index < bytes.size() ? static_cast<std::uint8_t>(bytes[index]) : 0;
+}
+
+void processWindowEvents() {
+    QCoreApplication::processEvents();
+}
+}  // namespace
+
+class ModuleLink::Running {
+public:
+    explicit Running(ModuleLink& link) : link_(link) { ++link_.running_; }
+    ~Running() { --link_.running_; }
+    Running(const Running&) = delete;
+    Running& operator=(const Running&) = delete;
+
+private:
+    ModuleLink& link_;
+};
+
+ModuleLink::ModuleLink(SerialControl& port, Clock& clock, MessageBoxes& boxes, Module1& state,
+                       QObject* parent)
+    : QObject(parent), port_(port), clock_(clock), boxes_(boxes), state_(state) {}
+
+void ModuleLink::closePortIfOpen() {
+    if (port_.portOpen())
+        port_.setPortOpen(false);
+}
+
+void ModuleLink::DelayTimer(const std::int32_t& milliseconds) {
+    const std::int64_t micro = std::int64_t(milliseconds) * 1000;
+    if (micro > std::numeric_limits<std::int32_t>::max() ||
+        micro < std::numeric_limits<std::int32_t>::min())
+        throw CommError(kErrOverflow, QStringLiteral("Ignivex_Log"), QStringLiteral("Overflow"));
+    const Instant end = clock_.now() + microseconds(micro);
+    processWindowEvents();
+    while (clock_.now() < end)
+        clock_.pauseUntil(end);
+}
+
+bool ModuleLink::openIfClosed(Recovery& r) {
+    if (port_.portOpen())
+        return true;
+    return r.step([&] { port_.setCommPort(portNumber); }) &&
+           r.step([&] { port_.setPortOpen(true); });
+}
+
+bool ModuleLink::exchange(Recovery& r, std::uint8_t command, int expected, QByteArray& reply,
+                          OnTimeout onTimeout) {
+    linkReady = false;
+    if (!openIfClosed(r))
+        return false;
+    if (!r.step([&] { port_.setInBufferCount(0); }))
+        return false;
+    if (!r.step([&] { port_.output(QByteArray(1, static_cast<char>(command))); }))
+        return false;
+    const Instant deadline = clock_.now() + kReplyTimeout;
+    if (!r.step([&] { port_.waitForInput(expected, deadline); }))
+        return false;
+    // Counted again after the wait: a byte that came in just after the deadline still counts.
+    int count = 0;
+    if (!r.step([&] { count = port_.inBufferCount(); }))
+        return false;
+    if (count < expected) {
+        if (onTimeout == OnTimeout::LeaveQuietly)
+            return false;
+        if (!r.step([&] { closePortIfOpen(); }))
+            return false;
+        // Retry shows the same prompt again without sending anything; Ignore ends the command.
+        (void)r.step([] { throw CommError::raised(QString::fromLatin1(kTimeoutText)); },
+                     Recovery::OnIgnore::EndProcedure);
+        return false;
+    }
+    reply = QByteArray(expected, '\0');
+    for (int i = 0; i < expected; ++i) {
+        if (!r.step([&] { reply[i] = static_cast<char>(byteAt(port_.input(), 0)); }))
+            return false;
+    }
+    return true;
+}
+
+void ModuleLink::ReSync() {
+    Running running(*this);
+    Recovery r(boxes_, [this] { closePortIfOpen(); });
+    QByteArray reply;
+    // No reply is not reported here: the caller sees linkReady false and tries again.
+    if (!exchange(r, kSync, 1, reply, OnTimeout::LeaveQuietly))
+        return;
+    if (!r.step([&] { DelayTimer(2); }))
+        return;
+    if (byteAt(reply, 0) == kAcknowledge)
+        linkReady = true;
+}
+
+void ModuleLink::ReadFirmwareID() {
+    Running running(*this);
+    Recovery r(boxes_, [this] { closePortIfOpen(); });
+    linkReady = false;
+    state_.firmwareId.clear();
+    if (!openIfClosed(r))
+        return;
+    if (!r.step([&] { port_.setInBufferCount(0); }))
+        return;
+    if (!r.step([&] { port_.output(QByteArray(1, static_cast<char>(kIdentify))); }))
+        return;
+
+    const Instant deadline = clock_.now() + kReplyTimeout;
+    QByteArray collected;
+    while (clock_.now() <= deadline) {
+        int count = 0;
+        if (!r.step([&] { count = port_.inBufferCount(); }))
+            return;
+        if (count > 0) {
+            QByteArray c;
+            if (!r.step([&] { c = port_.input(); }))
+                return;
+            if (byteAt(c, 0) == 13)
+                break;
+            if (collected.size() < kMaxFirmwareIdLength)
+                collected.append(c.left(kMaxFirmwareIdLength - collected.size()));
+        } else {
+            // Sleep until a character comes or a short slice passes, then let events run:
+            // window events keep flowing, and the loop never spins.
+            const Instant slice = std::min(deadline, clock_.now() + kIdSlice);
+            if (port_.portOpen())
+                port_.waitForInput(1, slice);
+            else
+                clock_.pauseUntil(slice);
+        }
+        processWindowEvents();
+    }
+
+    // Whether the line ended with its carriage return plays no part: past the deadline is late.
+    if (clock_.now() > deadline) {
+        if (!r.step([&] { closePortIfOpen(); }))
+            return;
+        (void)r.step([] { throw CommError::raised(QString::fromLatin1(kTimeoutText)); },
+                     Recovery::OnIgnore::EndProcedure);
+        return;
+    }
+    state_.firmwareId = QString::fromLatin1(collected);
+    if (!r.step([&] { closePortIfOpen(); }))
+        return;
+    if (!r.step([&] { DelayTimer(2); }))
+        return;
+    linkReady = true;
+}
+
+std::int16_t ModuleLink::ReadStatus() {
+    Running running(*this);
+    std::int16_t result = 0;
+    Recovery r(boxes_, [this] { closePortIfOpen(); });
+    QByteArray reply;
+    if (!exchange(r, kStatus, 1, reply, OnTimeout::Raise))
+        return result;
+    result = byteAt(reply, 0);
+    if (!r.step([&] { DelayTimer(2); }))
+        return result;
+    linkReady = true;
+    return result;
+}
+
+void ModuleLink::abortChannelRead() {
+    closePortIfOpen();
+    emit closeViewRequested();
+}
+
+float ModuleLink::channelRead(std::uint8_t command, int expected,
+                              const std::function<float(const QByteArray&)>& convert) {
+    Running running(*this);
+    float result = 0.0f;
+    Recovery r(boxes_, [this] { abortChannelRead(); });
+    QByteArray reply;
+    if (!exchange(r, command, expected, reply, OnTimeout::Raise))
+        return result;
+    if (!r.step([&] { result = convert(reply); }))
+        return result;
+    if (!r.step([&] { DelayTimer(2); }))
+        return result;
+    linkReady = true;
+    return result;
+}
+
+float ModuleLink::ReadRPM() {
+    return channelRead(kRpm, 2, [](const QByteArray& reply) {
+        return scaling::rpm(byteAt(reply, 0), byteAt(reply, 1));
+    });
+}
+
+float ModuleLink::ReadAdvance() {
+    return channelRead(kAdvance, 1,
+                       [](const QByteArray& reply) { return scaling::advance(byteAt(reply, 0)); });
+}
+
+float ModuleLink::ReadMAP() {
+    return channelRead(kMap, 1, [this](const QByteArray& reply) {
+        return scaling::map(byteAt(reply, 0), state_.mapRangeCode);
+    });
+}
+
+float ModuleLink::ReadBAT() {
+    return channelRead(kBattery, 1,
+                       [](const QByteArray& reply) { return scaling::battery(byteAt(reply, 0)); });
+}
+
+void ModuleLink::ReadGPI() {
+    channelRead(kGpi, 2, [this](const QByteArray& reply) {
+        state_.gpiBits = byteAt(reply, 0);
+        state_.gpi3Analog = scaling::gpi3(byteAt(reply, 1));
+        return 0.0f;
+    });
+}
+
+}  // namespace ignivex

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "Clock.h"
+#include "MessageBoxes.h"
+#include "Module1.h"
+#include "Recovery.h"
+#include "SerialControl.h"
+
+#include <QObject>
+#include <cstdint>
+#include <functional>
+
+namespace ignivex {
+
+// The module commands: one command byte out, a reply of fixed length (or a text line) back
+// within a second, then a 2 ms pause. Each command reports success through linkReady and
+// handles its own errors through the error prompt.
+class ModuleLink : public QObject {
+    Q_OBJECT
+public:
+    static constexpr std::uint8_t kSync = 0x33;
+    static constexpr std::uint8_t kIdentify = 0x10;
+    static constexpr std::uint8_t kStatus = 0x2F;
+    static constexpr std::uint8_t kRpm = 0x20;
+    static constexpr std::uint8_t kMap = 0x22;
+    static constexpr std::uint8_t kBattery = 0x23;
+    static constexpr std::uint8_t kGpi = 0x24;
+    static constexpr std::uint8_t kAdvance = 0x26;
+    static constexpr std::uint8_t kAcknowledge = 0x06;
+    // A module that streams text without ever ending the line must not fill the memory.
+    static constexpr int kMaxFirmwareIdLength = 4096;
+
+    ModuleLink(SerialControl& port, Clock& clock, MessageBoxes& boxes, Module1& state,
+               QObject* parent = nullptr);
+
+    // Synchronisation, identification and status.
+    void ReSync();
+    void ReadFirmwareID();
+    std::int16_t ReadStatus();
+
+    // Live channels.
+    float ReadRPM();
+    float ReadAdvance();
+    float ReadMAP();
+    float ReadBAT();
+    void ReadGPI();
+
+    // Waits at least `milliseconds` on the monotonic clock, letting window events run (at least
+    // once before it first looks at the time). No error handler of its own.
+    void DelayTimer(const std::int32_t& milliseconds);
+
+    // Close the port if open.
+    void closePortIfOpen();
+
+    // True while a command is exchanging bytes (including its pause).
+    bool exchangeRunning() const { return running_ > 0; }
+
+    SerialControl& port() { return port_; }
+
+    // Kept here for the main window: the stored port number and the outcome of the last command.
+    std::int16_t portNumber = 0;
+    bool linkReady = false;
+
+signals:
+    // Abort in a channel read closes the real-time view; the view connects its close here.
+    void closeViewRequested();
+
+private:
+    class Running;
+    enum class OnTimeout { Raise, LeaveQuietly };
+
+    bool openIfClosed(Recovery& r);
+    bool exchange(Recovery& r, std::uint8_t command, int expected, QByteArray& reply,
+                  OnTimeout onTimeout);
+    float channelRead(std::uint8_t command, int expected,
+                      const std::function<float(const QByteArray&)>& convert);
+    void abortChannelRead();
+
+    SerialControl& port_;
+    Clock& clock_;
+    MessageBoxes& boxes_;
+    Module1& state_;
+    int running_ = 0;
+};
+
+}  // namespace ignivex
