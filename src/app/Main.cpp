@@ -1,0 +1,39 @@
+#include "Main.h"
+
+#include "Clock.h"
+#include "Module1.h"
+#include "QtMessageBoxes.h"
+#include "QtSerialControl.h"
+#include "frmMain.h"
+
+#include <QApplication>
+#include <cstdio>
+#include <unistd.h>
+
+namespace ignivex {
+
+namespace {
+// Closing the main window ends the run at once, from wherever it happens, even inside a
+// nested wait. The one setting is already on disk by then.
+[[noreturn]] void endProgram() {
+    std::fflush(nullptr);
+    ::_exit(0);
+}
+}  // namespace
+
+int Main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Ignivex_Log"));
+
+    static Module1 state;
+    SteadyClock clock;
+    QtMessageBoxes boxes;
+    QtSerialControl port(clock);
+
+    frmMain window({port, clock, boxes, state, [] { endProgram(); },
+                    QCoreApplication::applicationDirPath()});
+    window.Show();
+    return app.exec();
+}
+
+}  // namespace ignivex

@@ -1,0 +1,243 @@
+#include "frmMain.h"
+
+#include "CommError.h"
+#include "PortMapper.h"
+#include "PortSettings.h"
+#include "PortSetupPanel.h"
+#include "RealTimePanel.h"
+#include "Recovery.h"
+#include "Twips.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QKeyEvent>
+#include <QLayout>
+#include <QMenuBar>
+
+namespace ignivex {
+
+namespace {
+constexpr int kPollIntervalMs = 500;
+constexpr int kPortCount = 255;
+const char* const kCaption = "Ignivex Data Logging Program Version 1.1";
+const char* const kApplicationTitle = "Ignivex_Log";
+}  // namespace
+
+frmMain::frmMain(Services services, QWidget* parent)
+    : QMainWindow(parent),
+      services_(std::move(services)),
+      link_(services_.port, services_.clock, services_.boxes, services_.state),
+      commEvents_(services_.port, services_.boxes, services_.state) {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QString::fromLatin1(kCaption));
+    QFont font(QStringLiteral("System"));
+    font.setPointSizeF(9.75);
+    font.setBold(true);
+    setFont(font);
+
+    buildMenus();
+
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(twips(8985), twips(6210));
+    setCentralWidget(client);
+    fraRealTimeData_ = new RealTimePanel(client);
+    // Stacked above the real-time panel: drawn on top where the two overlap.
+    fraPortSelect_ = new PortSetupPanel(client);
+    fraPortSelect_->hide();
+    fraPortSelect_->raise();
+
+    connect(fraPortSelect_->cmdPortSelectOK, &QPushButton::clicked, this,
+            &frmMain::cmdPortSelectOK_Click);
+    // activated: every pick by the user, also of the entry already shown. Selections the tool
+    // makes itself call cboPort_Click directly.
+    connect(fraPortSelect_->cboPort, &QComboBox::activated, this, [this] { cboPort_Click(); });
+
+    // A fixed single border: the window cannot be resized.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    tmrDataRead_.setObjectName(QStringLiteral("tmrDataRead"));
+    tmrDataRead_.setInterval(kPollIntervalMs);
+}
+
+frmMain::~frmMain() {
+    if (keyPreview_)
+        qApp->removeEventFilter(this);
+}
+
+void frmMain::buildMenus() {
+    auto addMenu = [this](const char* name, const char* caption) {
+        QMenu* menu = menuBar()->addMenu(QString::fromLatin1(caption));
+        menu->setObjectName(QString::fromLatin1(name));
+        menu->menuAction()->setObjectName(QString::fromLatin1(name));
+        return menu;
+    };
+    auto addItem = [](QMenu* menu, const char* name, const char* caption) {
+        QAction* action = menu->addAction(QString::fromLatin1(caption));
+        action->setObjectName(QString::fromLatin1(name));
+        return action;
+    };
+    QMenu* file = addMenu("mnuFile", "&File");
+    connect(addItem(file, "mnuExit", "E&xit"), &QAction::triggered, this, &frmMain::mnuExit_Click);
+    QMenu* view = addMenu("mnuView", "&View");
+    connect(addItem(view, "mnuViewRealTime", "View &Real Time Data"), &QAction::triggered, this,
+            &frmMain::mnuViewRealTime_Click);
+    QMenu* comms = addMenu("mnuCommunications", "&Communications");
+    connect(addItem(comms, "mnuPortSetup", "&Port Setup"), &QAction::triggered, this,
+            &frmMain::mnuPortSetup_Click);
+    QMenu* help = addMenu("mnuHelp", "&Help");
+    connect(addItem(help, "mnuHelpContents", "&Contents"), &QAction::triggered, this,
+            &frmMain::mnuHelpContents_Click);
+    connect(addItem(help, "mnuAbout", "&About"), &QAction::triggered, this,
+            &frmMain::mnuAbout_Click);
+}
+
+void frmMain::Show() {
+    if (!loaded_) {
+        loaded_ = true;
+        Form_Load();
+        tmrDataRead_.start();
+    }
+    show();
+}
+
+void frmMain::Form_Load() {
+    Recovery r(services_.boxes);
+    Module1& state = services_.state;
+    (void)r.steps({
+        [&] {
+            if (!keyPreview_) {
+                qApp->installEventFilter(this);
+                keyPreview_ = true;
+            }
+        },
+        [&] { fraRealTimeData_->hide(); },
+        [&] { state.viewActive = false; },
+        [&] { QCoreApplication::setApplicationName(QString::fromLatin1(kApplicationTitle)); },
+        [&] { QDir::setCurrent(services_.programFolder); },
+        [&] { state.escape = false; },
+        [&] { link_.portNumber = port_settings::toPortNumber(port_settings::readStored()); },
+        [&] { fillPortList(); },
+        [&] { selectStoredPort(); },
+        [&] { configureSerialControl(); },
+        [&] { state.commErrorCount = 0; },
+        [&] { state.mapRangeCode = 1; },
+    });
+}
+
+void frmMain::fillPortList() {
+    PortList* list = fraPortSelect_->cboPort;
+    const QSignalBlocker quiet(list);
+    list->clear();
+    for (int n = 1; n <= kPortCount; ++n)
+        list->addItem(QStringLiteral("Com%1").arg(n));
+    list->refreshToolTips();
+    // A list that has just been filled shows no selection until one is made.
+    list->setCurrentIndex(-1);
+}
+
+void frmMain::selectStoredPort() {
+    const int number = link_.portNumber;
+    if (number < 0 || number > kPortCount) {
+        throw CommError(kErrInvalidProperty, QStringLiteral("Ignivex_Log"),
+                        QStringLiteral("The stored port number %1 names no port in the list "
+                                       "(Com1 to Com255). Choose the port again under "
+                                       "Communications, Port Setup.")
+                            .arg(number));
+    }
+    PortList* list = fraPortSelect_->cboPort;
+    if (number == 0) {
+        const QSignalBlocker quiet(list);
+        list->setCurrentIndex(-1);
+        return;
+    }
+    if (number - 1 >= list->count()) {
+        throw CommError(kErrInvalidProperty, QStringLiteral("Ignivex_Log"),
+                        QStringLiteral("The port list is empty, so Com%1 cannot be selected. "
+                                       "Restart the program.")
+                            .arg(number));
+    }
+    {
+        const QSignalBlocker quiet(list);
+        list->setCurrentIndex(number - 1);
+    }
+    cboPort_Click();
+}
+
+void frmMain::configureSerialControl() {
+    SerialControl& port = services_.port;
+    port.setSettings(QStringLiteral("56000,N,8,1"));
+    port.setNullDiscard(false);
+    port.setRThreshold(1);
+    port.setInputLen(1);
+    port.setDTREnable(true);
+    port.setRTSEnable(false);
+    port.setInBufferSize(256);
+}
+
+void frmMain::cboPort_Click() {
+    Recovery r(services_.boxes);
+    (void)r.steps({
+        [&] { link_.portNumber = static_cast<std::int16_t>(fraPortSelect_->cboPort->currentIndex() + 1); },
+        [&] { port_settings::store(link_.portNumber); },
+        [&] { link_.closePortIfOpen(); },
+    });
+}
+
+void frmMain::mnuPortSetup_Click() {
+    fraPortSelect_->show();
+    fraPortSelect_->raise();
+}
+
+void frmMain::cmdPortSelectOK_Click() {
+    fraPortSelect_->hide();
+}
+
+void frmMain::mnuViewRealTime_Click() {}
+
+void frmMain::mnuHelpContents_Click() {}
+
+void frmMain::mnuAbout_Click() {}
+
+void frmMain::Form_KeyPress(std::int16_t& keyAscii) {
+    if (keyAscii == 27)
+        services_.state.escape = true;
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    // Key preview: the window sees every key press before the control with the focus, and
+    // lets it through unchanged.
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+        auto* widget = static_cast<QWidget*>(watched);
+        if (widget == this || isAncestorOf(widget)) {
+            const QString text = static_cast<QKeyEvent*>(event)->text();
+            if (!text.isEmpty()) {
+                std::int16_t keyAscii = static_cast<std::int16_t>(text.at(0).unicode());
+                Form_KeyPress(keyAscii);
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmMain::mnuExit_Click() {
+    close();
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    event->accept();
+    Form_QueryUnload();
+}
+
+void frmMain::Form_QueryUnload() {
+    try {
+        link_.closePortIfOpen();
+    } catch (const CommError&) {
+        // Ending anyway: the system releases the port with the process.
+    }
+    if (services_.endProgram)
+        services_.endProgram();
+}
+
+}  // namespace ignivex

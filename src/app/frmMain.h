@@ -1,0 +1,82 @@
+#pragma once
+
+#include "Clock.h"
+#include "CommEventHandler.h"
+#include "MessageBoxes.h"
+#include "Module1.h"
+#include "ModuleLink.h"
+#include "SerialControl.h"
+
+#include <QMainWindow>
+#include <QTimer>
+#include <cstdint>
+#include <functional>
+
+class QAction;
+class QMenu;
+
+namespace ignivex {
+
+class PortSetupPanel;
+class RealTimePanel;
+
+// The main window: menus, the two panels, the polling timer, and the start and end of a run.
+class frmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    struct Services {
+        SerialControl& port;
+        Clock& clock;
+        MessageBoxes& boxes;
+        Module1& state;
+        // Ends the process at once. Tests put a recorder here.
+        std::function<void()> endProgram;
+        // The folder of the program file: current directory, branding and help live there.
+        QString programFolder;
+    };
+
+    explicit frmMain(Services services, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // Loads the window (once) and shows it.
+    void Show();
+
+    void Form_Load();
+    void Form_KeyPress(std::int16_t& keyAscii);
+    void Form_QueryUnload();
+
+    void mnuExit_Click();
+    void mnuPortSetup_Click();
+    void mnuViewRealTime_Click();
+    void mnuHelpContents_Click();
+    void mnuAbout_Click();
+    void cmdPortSelectOK_Click();
+    void cboPort_Click();
+
+    ModuleLink& link() { return link_; }
+    PortSetupPanel* fraPortSelect() const { return fraPortSelect_; }
+    RealTimePanel* fraRealTimeData() const { return fraRealTimeData_; }
+    QTimer* tmrDataRead() { return &tmrDataRead_; }
+    bool loaded() const { return loaded_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildMenus();
+    void fillPortList();
+    void selectStoredPort();
+    void configureSerialControl();
+
+    Services services_;
+    ModuleLink link_;
+    CommEventHandler commEvents_;
+    RealTimePanel* fraRealTimeData_ = nullptr;
+    PortSetupPanel* fraPortSelect_ = nullptr;
+    QTimer tmrDataRead_;
+    bool loaded_ = false;
+    bool keyPreview_ = false;
+};
+
+}  // namespace ignivex

@@ -1,0 +1,5 @@
+#include "Main.h"
+
+int main(int argc, char* argv[]) {
+    return ignivex::Main(argc, argv);
+}

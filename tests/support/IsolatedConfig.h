@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtGlobal>
+
+namespace ignivex::test {
+
+// A settings folder of the test's own: the stored port and the ports folder live there, never
+// in the user's real configuration.
+class IsolatedConfig {
+public:
+    IsolatedConfig() {
+        qputenv("XDG_CONFIG_HOME", dir_.path().toLocal8Bit());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.path());
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir_.path());
+    }
+    QString path() const { return dir_.path(); }
+    QString settingsFile() const { return dir_.path() + QStringLiteral("/Ignivex_Log/Ignivex_Log.conf"); }
+    QString portsFolder() const { return dir_.path() + QStringLiteral("/Ignivex_Log/ports"); }
+
+    // The stored text under Properties/CommPort, read straight from the file.
+    QString stored() const {
+        QSettings s(settingsFile(), QSettings::IniFormat);
+        return s.value(QStringLiteral("Properties/CommPort")).toString();
+    }
+    bool hasStored() const {
+        QSettings s(settingsFile(), QSettings::IniFormat);
+        return s.contains(QStringLiteral("Properties/CommPort"));
+    }
+    void store(const QString& value) const {
+        QDir().mkpath(dir_.path() + QStringLiteral("/Ignivex_Log"));
+        QSettings s(settingsFile(), QSettings::IniFormat);
+        s.setValue(QStringLiteral("Properties/CommPort"), value);
+        s.sync();
+    }
+    void clear() const { QFile::remove(settingsFile()); }
+
+private:
+    QTemporaryDir dir_;
+};
+
+}  // namespace ignivex::test

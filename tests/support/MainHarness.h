@@ -1,0 +1,34 @@
+#pragma once
+
+#include "FakeClock.h"
+#include "FakeSerialControl.h"
+#include "IsolatedConfig.h"
+#include "Module1.h"
+#include "ScriptedBoxes.h"
+#include "frmMain.h"
+
+#include <QCoreApplication>
+#include <memory>
+
+namespace ignivex::test {
+
+// The real main window on the offscreen platform, with the fake port, the fake clock and the
+// scripted boxes behind it.
+struct MainHarness {
+    FakeClock clock;
+    FakeSerialControl port{clock};
+    ScriptedBoxes boxes;
+    Module1 state;
+    int ended = 0;
+    std::unique_ptr<frmMain> window;
+
+    explicit MainHarness(const QString& programFolder = QCoreApplication::applicationDirPath()) {
+        window = std::make_unique<frmMain>(
+            frmMain::Services{port, clock, boxes, state, [this] { ++ended; }, programFolder});
+    }
+    frmMain& w() { return *window; }
+    // Loads and shows the window as the start-up does.
+    void show() { window->Show(); }
+};
+
+}  // namespace ignivex::test
