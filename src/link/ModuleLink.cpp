@@ -137,7 +137,9 @@ void ModuleLink::ReadFirmwareID() {
         } else {
             // Sleep until a character comes or a short slice passes, then let events run:
             // window events keep flowing, and the loop never spins.
-            const Instant slice = std::min(deadline, clock_.now() + kIdSlice);
+            // The loop runs while the clock has not passed the deadline, so the last slice
+            // ends just after it.
+            const Instant slice = std::min(deadline + microseconds(1), clock_.now() + kIdSlice);
             if (port_.portOpen())
                 port_.waitForInput(1, slice);
             else
