@@ -314,13 +314,19 @@ void QtSerialControl::onError(QSerialPort::SerialPortError error) {
     case QSerialPort::ReadError:
     case QSerialPort::WriteError:
     case QSerialPort::ResourceError:
-        if (port_.isOpen() && !lost_)
+        if (port_.isOpen() && !lost_) {
             markLost();
-        break;
+            port_.clearError();
+        }
+        return;
+    case QSerialPort::TimeoutError:
+    case QSerialPort::UnsupportedOperationError:
+        // Time-outs of our own waits, and modem lines a device lacks: not faults.
+        port_.clearError();
+        return;
     default:
-        break;  // time-outs of our own waits and modem lines a device lacks are not faults
+        return;  // an opening that failed: setPortOpen reads it
     }
-    port_.clearError();
 }
 
 void QtSerialControl::markLost() {

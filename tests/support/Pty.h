@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace ignivex::test {
+
+// A pseudo-terminal whose far end (the master) the test holds: what the tool writes comes out
+// here, and what the test writes here arrives at the tool.
+class Pty {
+public:
+    Pty();
+    ~Pty();
+    Pty(const Pty&) = delete;
+    Pty& operator=(const Pty&) = delete;
+
+    bool ok() const { return master_ >= 0; }
+    QString device() const { return device_; }
+    void write(const QByteArray& bytes);
+    // Reads what has arrived, waiting up to `ms` for the first byte.
+    QByteArray read(int ms = 1000);
+    // Hangs up: closes the master, as an unplugged adapter would.
+    void hangUp();
+
+private:
+    int master_ = -1;
+    QString device_;
+};
+
+// CPU time (user + system) this process has used so far, in milliseconds.
+double processCpuMs();
+
+}  // namespace ignivex::test
