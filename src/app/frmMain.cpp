@@ -3,8 +3,10 @@
 #include "CommError.h"
 #include "PortMapper.h"
 #include "PortSettings.h"
+#include "PollingCycle.h"
 #include "PortSetupPanel.h"
 #include "RealTimePanel.h"
+#include "RealTimeView.h"
 #include "Recovery.h"
 #include "Twips.h"
 
@@ -57,8 +59,13 @@ frmMain::frmMain(Services services, QWidget* parent)
     // A fixed single border: the window cannot be resized.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
+    view_ = new RealTimeView(*fraRealTimeData_, link_, services_.boxes, services_.state, this);
+    polling_ = new PollingCycle(*fraRealTimeData_, *view_, link_, services_.boxes,
+                                services_.state, this);
+
     tmrDataRead_.setObjectName(QStringLiteral("tmrDataRead"));
     tmrDataRead_.setInterval(kPollIntervalMs);
+    connect(&tmrDataRead_, &QTimer::timeout, polling_, &PollingCycle::tmrDataRead_Timer);
 }
 
 frmMain::~frmMain() {
@@ -194,7 +201,9 @@ void frmMain::cmdPortSelectOK_Click() {
     fraPortSelect_->hide();
 }
 
-void frmMain::mnuViewRealTime_Click() {}
+void frmMain::mnuViewRealTime_Click() {
+    view_->mnuViewRealTime_Click();
+}
 
 void frmMain::mnuHelpContents_Click() {}
 

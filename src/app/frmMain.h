@@ -17,8 +17,10 @@ class QMenu;
 
 namespace ignivex {
 
+class PollingCycle;
 class PortSetupPanel;
 class RealTimePanel;
+class RealTimeView;
 
 // The main window: menus, the two panels, the polling timer, and the start and end of a run.
 class frmMain : public QMainWindow {
@@ -54,6 +56,8 @@ public:
     void cboPort_Click();
 
     ModuleLink& link() { return link_; }
+    RealTimeView& view() { return *view_; }
+    PollingCycle& polling() { return *polling_; }
     PortSetupPanel* fraPortSelect() const { return fraPortSelect_; }
     RealTimePanel* fraRealTimeData() const { return fraRealTimeData_; }
     QTimer* tmrDataRead() { return &tmrDataRead_; }
@@ -74,6 +78,8 @@ private:
     CommEventHandler commEvents_;
     RealTimePanel* fraRealTimeData_ = nullptr;
     PortSetupPanel* fraPortSelect_ = nullptr;
+    RealTimeView* view_ = nullptr;
+    PollingCycle* polling_ = nullptr;
     QTimer tmrDataRead_;
     bool loaded_ = false;
     bool keyPreview_ = false;

@@ -1,14 +1,37 @@
 #pragma once
 
+#include "DialGauge.h"
+#include "LampShape.h"
+#include "LinearGauge.h"
+
 #include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
 
 namespace ignivex {
 
-// "KLAV Real Time Data": the live gauges, the input lamps and the Close button on black.
+// "KLAV Real Time Data": the five gauges side by side along the top, the input lamps below on
+// the left and the Close button, on black. Every control sits at its designed place; nothing
+// moves or resizes at run time.
 class RealTimePanel : public QGroupBox {
     Q_OBJECT
 public:
     explicit RealTimePanel(QWidget* parent = nullptr);
+
+    LinearGauge* gauMAP;
+    DialGauge* gauTach;
+    LinearGauge* gauAdv;
+    LinearGauge* gauGPI3A;
+    LinearGauge* gauBatVolts;
+    QLabel* lblInputs;
+    QGroupBox* Frame1;
+    QLabel* lblGPI1;
+    QLabel* lblGPI2;
+    QLabel* lblGPI3;
+    LampShape* shpLED_GPI1;
+    LampShape* shpLED_GPI2;
+    LampShape* shpLED_GPI3;
+    QPushButton* cmdCloseRealTimeData;
 };
 
 }  // namespace ignivex

@@ -20,11 +20,15 @@ struct MainHarness {
     ScriptedBoxes boxes;
     Module1 state;
     int ended = 0;
+    bool portOpenAtEnd = false;  // as the process ended
     std::unique_ptr<frmMain> window;
 
     explicit MainHarness(const QString& programFolder = QCoreApplication::applicationDirPath()) {
         window = std::make_unique<frmMain>(
-            frmMain::Services{port, clock, boxes, state, [this] { ++ended; }, programFolder});
+            frmMain::Services{port, clock, boxes, state, [this] {
+                ++ended;
+                portOpenAtEnd = port.portOpen();
+            }, programFolder});
     }
     frmMain& w() { return *window; }
     // Loads and shows the window as the start-up does.
