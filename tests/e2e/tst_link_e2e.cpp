@@ -1,0 +1,177 @@
+// The module commands over the real serial layer, against the simulator on a pseudo-terminal.
+#include "Clock.h"
+#include "IsolatedConfig.h"
+#include "ModuleLink.h"
+#include "Pty.h"
+#include "QtSerialControl.h"
+#include "Scaling.h"
+#include "ScriptedBoxes.h"
+#include "SimProcess.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QtTest>
+#include <thread>
+
+using namespace ignivex;
+using namespace ignivex::test;
+
+namespace {
+const QString kTimeout = QStringLiteral("RS-232 timeout. Check cable and click Abort.");
+constexpr int kPort = 6;
+
+struct Rig {
+    IsolatedConfig config;
+    SimProcess sim;
+    SteadyClock clock;
+    QtSerialControl port{clock};
+    ScriptedBoxes boxes;
+    Module1 state;
+    ModuleLink link{port, clock, boxes, state};
+
+    explicit Rig(QStringList options = {})
+        : sim(QStringLiteral(IGNIVEX_SIM),
+              QStringList{"--link", QString::number(kPort), "--rpm-count", "4096", "--map",
+                          "0x80", "--bat", "0xFF", "--adv", "0x80", "--gpi", "0x1C", "--gpi3",
+                          "0xFF", "--status", "0xFE", "--id", "IGX-2 V1.10"} +
+                  options) {
+        port.setSettings("56000,N,8,1");
+        port.setNullDiscard(false);
+        port.setRThreshold(1);
+        port.setInputLen(1);
+        port.setDTREnable(true);
+        port.setRTSEnable(false);
+        port.setInBufferSize(256);
+        link.portNumber = kPort;
+        state.mapRangeCode = 1;
+    }
+    bool control(const QString& line) { return sim.command(line).startsWith("ok"); }
+};
+}  // namespace
+
+class TestLinkEndToEnd : public QObject {
+    Q_OBJECT
+private slots:
+    void everyCommandWithAGoodReply();
+    void realOneSecondTimeout();
+    void wrongSyncReply();
+    void idWithoutCarriageReturn();
+    void shortTwoByteReply();
+    void lateReplies();
+    void hangUpInTheMiddleOfAnExchange();
+    void pacedAtWireSpeed();
+};
+
+void TestLinkEndToEnd::everyCommandWithAGoodReply() {
+    Rig rig;
+    QVERIFY(rig.sim.ok());
+    rig.link.ReSync();
+    QVERIFY(rig.link.linkReady);
+    QVERIFY(rig.port.portOpen());
+    rig.link.ReadFirmwareID();
+    QVERIFY(rig.link.linkReady);
+    QCOMPARE(rig.state.firmwareId, QStringLiteral("IGX-2 V1.10"));
+    QVERIFY(!rig.port.portOpen());
+    QCOMPARE(rig.link.ReadStatus(), std::int16_t(0xFE));
+    QCOMPARE(rig.link.ReadRPM(), 915.52734375f);
+    QCOMPARE(rig.link.ReadAdvance(), scaling::advance(0x80));
+    QCOMPARE(rig.link.ReadMAP(), 17.0f);
+    QCOMPARE(rig.link.ReadBAT(), 18.0f);
+    rig.link.ReadGPI();
+    QVERIFY(rig.link.linkReady);
+    QCOMPARE(rig.state.gpiBits, std::int16_t(0x1C));
+    QCOMPARE(rig.state.gpi3Analog, 5.0f);
+    QCOMPARE(rig.boxes.count(), 0);
+    QCOMPARE(rig.sim.command("stats"),
+             QStringLiteral("ok total=8 0x33=1 0x10=1 0x2F=1 0x20=1 0x22=1 0x23=1 0x24=1 0x26=1 other=0"));
+}
+
+void TestLinkEndToEnd::realOneSecondTimeout() {
+    Rig rig;
+    QVERIFY(rig.control("fault silent 0x23"));
+    QElapsedTimer waited;
+    waited.start();
+    const double cpu = processCpuMs();
+    QCOMPARE(rig.link.ReadBAT(), 0.0f);
+    qInfo("time-out after %lld ms, CPU %.1f ms", waited.elapsed(), processCpuMs() - cpu);
+    QCOMPARE(rig.boxes.texts(), QStringList{kTimeout});
+    QVERIFY(!rig.port.portOpen());
+    QVERIFY(!rig.link.linkReady);
+    // The next command reopens the port and works.
+    QCOMPARE(rig.link.ReadMAP(), 17.0f);
+}
+
+void TestLinkEndToEnd::wrongSyncReply() {
+    Rig rig({"--sync-reply", "0x15"});
+    rig.link.ReSync();
+    QVERIFY(!rig.link.linkReady);
+    QVERIFY(rig.port.portOpen());
+    QCOMPARE(rig.boxes.count(), 0);
+}
+
+void TestLinkEndToEnd::idWithoutCarriageReturn() {
+    Rig rig({"--id-no-cr"});
+    rig.link.ReadFirmwareID();
+    QCOMPARE(rig.boxes.texts(), QStringList{kTimeout});
+    QCOMPARE(rig.state.firmwareId, QString());
+    QVERIFY(!rig.link.linkReady);
+    QVERIFY(!rig.port.portOpen());
+}
+
+void TestLinkEndToEnd::shortTwoByteReply() {
+    Rig rig({"--short", "0x20"});
+    rig.boxes.answer({box::Ignore});
+    QCOMPARE(rig.link.ReadRPM(), 0.0f);
+    QCOMPARE(rig.boxes.texts(), QStringList{kTimeout});
+    QVERIFY(!rig.link.linkReady);
+}
+
+void TestLinkEndToEnd::lateReplies() {
+    Rig rig({"--late", "0x22:300", "--late", "0x23:1500"});
+    QCOMPARE(rig.link.ReadMAP(), 17.0f);  // late, but within the second
+    QCOMPARE(rig.boxes.count(), 0);
+    QCOMPARE(rig.link.ReadBAT(), 0.0f);   // too late
+    QCOMPARE(rig.boxes.texts(), QStringList{kTimeout});
+    // The stray reply arrives after the time-out and is thrown away by the next command.
+    QTest::qWait(800);
+    QVERIFY(rig.control("clear"));
+    QCOMPARE(rig.link.ReadAdvance(), scaling::advance(0x80));
+    QVERIFY(rig.link.linkReady);
+}
+
+void TestLinkEndToEnd::hangUpInTheMiddleOfAnExchange() {
+    Rig rig({"--late", "0x23:600"});
+    QCOMPARE(rig.link.ReadMAP(), 17.0f);
+    std::thread unplug([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        rig.sim.command("hangup");
+    });
+    QElapsedTimer waited;
+    waited.start();
+    const double cpu = processCpuMs();
+    QCOMPARE(rig.link.ReadBAT(), 0.0f);  // answered Abort by the scripted boxes
+    const qint64 ms = waited.elapsed();
+    unplug.join();
+    qInfo("hang-up at 200 ms: the read ended after %lld ms, CPU %.1f ms", ms,
+          processCpuMs() - cpu);
+    QCOMPARE(rig.boxes.count(), 1);
+    QVERIFY2(rig.boxes.shown[0].text.contains("was lost"), qPrintable(rig.boxes.shown[0].text));
+    QVERIFY(!rig.port.portOpen());
+    // The event loop stays quiet afterwards.
+    const double idle = processCpuMs();
+    QTest::qWait(500);
+    qInfo("CPU over 500 ms after the hang-up: %.1f ms", processCpuMs() - idle);
+}
+
+void TestLinkEndToEnd::pacedAtWireSpeed() {
+    Rig rig({"--paced"});
+    rig.link.ReadFirmwareID();
+    QCOMPARE(rig.state.firmwareId, QStringLiteral("IGX-2 V1.10"));
+    QCOMPARE(rig.link.ReadRPM(), 915.52734375f);
+    rig.link.ReadGPI();
+    QCOMPARE(rig.state.gpiBits, std::int16_t(0x1C));
+    QCOMPARE(rig.boxes.count(), 0);
+}
+
+QTEST_MAIN(TestLinkEndToEnd)
+#include "tst_link_e2e.moc"
