@@ -5,6 +5,7 @@
 #include "QtMessageBoxes.h"
 #include "QtSerialControl.h"
 #include "frmMain.h"
+#include "frmSplash.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -30,8 +31,10 @@ int Main(int argc, char* argv[]) {
     QtMessageBoxes boxes;
     QtSerialControl port(clock);
 
-    frmMain window({port, clock, boxes, state, [] { endProgram(); },
-                    QCoreApplication::applicationDirPath()});
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    runSplash(boxes, state, programFolder);
+
+    frmMain window({port, clock, boxes, state, [] { endProgram(); }, programFolder});
     window.Show();
     return app.exec();
 }

@@ -1,6 +1,8 @@
 #include "frmMain.h"
 
+#include "About.h"
 #include "CommError.h"
+#include "HelpWindow.h"
 #include "PortMapper.h"
 #include "PortSettings.h"
 #include "PollingCycle.h"
@@ -205,9 +207,13 @@ void frmMain::mnuViewRealTime_Click() {
     view_->mnuViewRealTime_Click();
 }
 
-void frmMain::mnuHelpContents_Click() {}
+void frmMain::mnuHelpContents_Click() {
+    showHelpContents(this, services_.programFolder);
+}
 
-void frmMain::mnuAbout_Click() {}
+void frmMain::mnuAbout_Click() {
+    showAbout(services_.boxes, services_.state);
+}
 
 void frmMain::Form_KeyPress(std::int16_t& keyAscii) {
     if (keyAscii == 27)
