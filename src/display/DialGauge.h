@@ -1,0 +1,105 @@
+#pragma once
+
+#include <QPolygonF>
+#include <QString>
+#include <QWidget>
+
+#include <cstdint>
+
+namespace ignivex {
+
+// Circular tachometer dial in thousands of rpm. The scale sweeps 270 degrees clockwise from
+// the lower left (0) to the lower right (scaleMaximum), with labelled whole thousands, an
+// amber arc from warningStart to redlineStart and a red arc from redlineStart to the maximum.
+// The fixed texts "RPM" and "x 1000" sit above and below the hub; the caption is the numeric
+// read-out in a window at the bottom, where the sweep leaves room.
+//
+// Settings the real-time view applies when it opens, in order:
+//   dial value 7.0                -> setWarningStart(7.0): amber arc begins, thousands of rpm
+//   dial value 7.5                -> setRedlineStart(7.5): red arc begins, thousands of rpm
+//   further dial setting 10       -> setScaleMaximum(10): end of the scale, thousands of rpm
+// and on every speed update and on link loss:
+//   further dial setting 3        -> setNeedleWidth(3): needle width in logical pixels
+//
+// Readings: below 0 or above the maximum (and +-infinity) the needle rests at that end; NaN
+// ("no reading") draws no needle. The face outline is the square with cut corners of the
+// panel design (outline()), stretched to the widget.
+//
+// Every change repaints and tells assistive technology; writing the value it already has does
+// neither. Accessible name: accessibleName(), else objectName, else "RPM"; accessible value:
+// valueText().
+class DialGauge : public QWidget {
+    Q_OBJECT
+    Q_PROPERTY(double value READ value WRITE setValue)
+    Q_PROPERTY(QString caption READ caption WRITE setCaption)
+    Q_PROPERTY(double warningStart READ warningStart WRITE setWarningStart)
+    Q_PROPERTY(double redlineStart READ redlineStart WRITE setRedlineStart)
+    Q_PROPERTY(int scaleMaximum READ scaleMaximum WRITE setScaleMaximum)
+    Q_PROPERTY(int needleWidth READ needleWidth WRITE setNeedleWidth)
+
+public:
+    static constexpr double kStartAngle = 225.0;  // degrees, counter-clockwise from 3 o'clock
+    static constexpr double kSweep = 270.0;       // clockwise from kStartAngle
+    static constexpr int kMinScaleMaximum = 1;
+    static constexpr int kMaxNeedleWidth = 20;
+
+    explicit DialGauge(QWidget *parent = nullptr);
+
+    // The reading in thousands of rpm.
+    double value() const { return m_value; }
+    void setValue(double thousandsRpm);
+
+    // The read-out text, e.g. "916".
+    QString caption() const { return m_caption; }
+    void setCaption(const QString &caption);
+
+    // Start of the amber arc; it ends where the red arc begins. No amber arc when it is not
+    // below redlineStart, and none past the maximum.
+    double warningStart() const { return m_warningStart; }
+    void setWarningStart(double thousandsRpm);
+
+    // Start of the red arc, which runs to the end of the scale.
+    double redlineStart() const { return m_redlineStart; }
+    void setRedlineStart(double thousandsRpm);
+
+    // End of the scale in thousands of rpm, at least kMinScaleMaximum. Labels fall on whole
+    // thousands, thinned out (every 2, 5, 10, ...) when more than 12 would crowd the dial.
+    int scaleMaximum() const { return m_scaleMax; }
+    void setScaleMaximum(std::int16_t thousandsRpm);
+
+    // Needle width in logical pixels, clamped to 1 .. kMaxNeedleWidth.
+    int needleWidth() const { return m_needleWidth; }
+    void setNeedleWidth(std::int16_t pixels);
+
+    // Needle direction for a reading, in degrees counter-clockwise from 3 o'clock: 225 at 0,
+    // -45 at the maximum, clamped to that sweep; NaN for NaN.
+    double angleFor(double thousandsRpm) const;
+
+    // Thousands of rpm between labels.
+    int labelStep() const;
+
+    // The face outline: the panel design's points on a 1000 x 1000 grid scaled to the widget.
+    QPolygonF outline() const;
+    QPointF centre() const;
+    double radius() const;
+
+    // Spoken value: the read-out and "rpm" ("916 rpm"); while the read-out is empty, the
+    // reading itself in rpm.
+    QString valueText() const;
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    double m_value = 0.0;
+    QString m_caption;
+    double m_warningStart = 7.0;
+    double m_redlineStart = 7.5;
+    int m_scaleMax = 10;
+    int m_needleWidth = 3;
+};
+
+}  // namespace ignivex

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QList>
+#include <QString>
+#include <QVariant>
+
+#include <functional>
+
+class QAccessibleEvent;
+class QWidget;
+
+// Small pieces the three display widgets share: scale arithmetic, label text, the panel font,
+// colour names for screen readers, and the accessibility plumbing.
+namespace ignivex::gauge {
+
+// Upper bound on generated ticks, so a tiny division step cannot stall a paint.
+inline constexpr int kMaxTicks = 200;
+
+// Tick label text in the shortest general form of printf "%g": 0.5, 5, 18, -0.2 (never 0.50,
+// 5.00). Independent of the locale, so the decimal point is always '.'.
+QString tickLabel(double value);
+
+// The values start, start + step, ... up to end (inclusive, with a small tolerance so 0.1-type
+// steps still reach their end). Each value is computed as start + k * step, not by summing, so
+// errors do not accumulate; a result within a hair of zero is exactly 0 (no "-0" label).
+// Empty when any input is not finite, step <= 0 or end < start. At most kMaxTicks values.
+QList<double> tickValues(double start, double end, double step);
+
+// The panel's text font: "MS Sans Serif" bold at the given point size. Where that family is
+// missing the platform's sans-serif stands in (DejaVu Sans on Debian; it is wider, which is why
+// the linear gauge shrinks a caption or label that would not fit).
+QFont panelFont(double pointSize);
+
+// A word a screen reader can say for the plain colours the panel uses ("black", "red",
+// "green", "amber", ...), otherwise the colour as "#rrggbb".
+QString colorName(const QColor &color);
+
+// Registers the accessibility factory for the gauge widgets. Safe to call many times; each
+// widget calls it from its constructor.
+void installAccessibility();
+
+// Tells assistive technology that a widget's value changed, or that its name did.
+void notifyValueChanged(QWidget *widget, const QVariant &value);
+void notifyNameChanged(QWidget *widget);
+
+// Sees every accessibility event the widgets send, also while no assistive technology listens
+// (Qt drops the events then, and the offscreen platform never has a listener). For tests;
+// an empty function removes it.
+using EventObserver = std::function<void(const QAccessibleEvent &)>;
+void setEventObserver(EventObserver observer);
+
+// Equality that treats two NaNs as equal, so re-writing "no reading" is not a change.
+bool sameValue(double a, double b);
+
+}  // namespace ignivex::gauge

@@ -1,0 +1,402 @@
+#include "LinearGauge.h"
+
+#include "GaugeSupport.h"
+
+#include <QFontMetricsF>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace ignivex {
+
+namespace {
+
+constexpr double kMargin = 3.0;  // bevel plus one pixel of air
+constexpr double kMinFontPoints = 5.0;
+const QColor kPointerFill(255, 215, 0);
+
+// The band palette of the colour-index setting. Index 0 is the default band colour.
+const QList<QColor> &bandColors() {
+    static const QList<QColor> colors = {
+        QColor(0, 0, 0), QColor(255, 0, 0), QColor(255, 191, 0),
+        QColor(0, 255, 0), QColor(0, 0, 255), QColor(255, 255, 255),
+    };
+    return colors;
+}
+
+// Places a one-logical-pixel line on whole device pixels, so ticks stay sharp at any ratio.
+double snapLine(double y, double dpr) {
+    return std::round((y - 0.5) * dpr) / dpr + 0.5;
+}
+
+double snapEdge(double y, double dpr) {
+    return std::round(y * dpr) / dpr;
+}
+
+// Shrinks a font until `text` fits `width`, never below kMinFontPoints; the 57-pixel panel
+// gauges must not clip "GPI3A" whatever font the platform substitutes.
+QFont fitted(QFont font, const QStringList &texts, double width) {
+    double widest = 0.0;
+    const QFontMetricsF fm(font);
+    for (const QString &t : texts)
+        widest = std::max(widest, fm.horizontalAdvance(t));
+    if (widest > width && widest > 0.0 && width > 0.0 && font.pointSizeF() > 0.0) {
+        const double points = std::max(kMinFontPoints, font.pointSizeF() * width / widest);
+        font.setPointSizeF(std::floor(points * 4.0) / 4.0);
+    }
+    return font;
+}
+
+}  // namespace
+
+struct LinearGauge::Layout {
+    QRectF captionRect;
+    QFont captionFont;
+    QFont labelFont;
+    double labelRight = 0.0;
+    double tickLeft = 0.0;
+    QRectF bar;  // x: the band bar; y: the scale, top = maximum
+    double pointerRight = 0.0;
+};
+
+LinearGauge::LinearGauge(QWidget *parent) : QWidget(parent) {
+    gauge::installAccessibility();
+    setFont(gauge::panelFont(8.25));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void LinearGauge::changed() {
+    update();
+    gauge::notifyValueChanged(this, m_value);
+}
+
+void LinearGauge::setCaption(const QString &caption) {
+    if (caption == m_caption)
+        return;
+    m_caption = caption;
+    update();
+    gauge::notifyNameChanged(this);
+}
+
+void LinearGauge::setPointerValue(double value) {
+    if (gauge::sameValue(value, m_value))
+        return;
+    m_value = value;
+    changed();
+}
+
+void LinearGauge::setScaleMinimum(double minimum) {
+    if (gauge::sameValue(minimum, m_scaleMin))
+        return;
+    m_scaleMin = minimum;
+    changed();  // the spoken value may gain or lose "below scale"
+}
+
+void LinearGauge::setScaleMaximum(double maximum) {
+    if (gauge::sameValue(maximum, m_scaleMax))
+        return;
+    m_scaleMax = maximum;
+    changed();
+}
+
+void LinearGauge::setScaleRange(double minimum, double maximum) {
+    setScaleMinimum(minimum);
+    setScaleMaximum(maximum);
+}
+
+void LinearGauge::setLabelStart(double start) {
+    if (gauge::sameValue(start, m_labelStart))
+        return;
+    m_labelStart = start;
+    update();
+}
+
+void LinearGauge::setLabelEnd(double end) {
+    if (gauge::sameValue(end, m_labelEnd))
+        return;
+    m_labelEnd = end;
+    update();
+}
+
+void LinearGauge::setLabelRange(double start, double end) {
+    setLabelStart(start);
+    setLabelEnd(end);
+}
+
+void LinearGauge::setDivisionStep(double step) {
+    if (gauge::sameValue(step, m_step))
+        return;
+    m_step = step;
+    update();
+}
+
+void LinearGauge::setMinorTicks(int count) {
+    count = std::clamp(count, 0, kMaxMinorTicks);
+    if (count == m_minorTicks)
+        return;
+    m_minorTicks = count;
+    update();
+}
+
+void LinearGauge::setBands(const QList<GaugeBand> &bands) {
+    const QList<GaugeBand> kept = bands.mid(0, kMaxBands);
+    if (kept == m_bands)
+        return;
+    m_bands = kept;
+    update();
+}
+
+void LinearGauge::selectBand(int index) {
+    m_selectedBand = std::clamp(index, 0, kMaxBands - 1);
+}
+
+GaugeBand *LinearGauge::writableSelectedBand() {
+    while (m_bands.size() <= m_selectedBand)
+        m_bands.append(GaugeBand{});
+    return &m_bands[m_selectedBand];
+}
+
+QList<QColor> LinearGauge::bandPalette() {
+    return bandColors();
+}
+
+int LinearGauge::bandColorIndex() const {
+    if (m_selectedBand >= m_bands.size())
+        return -1;
+    const QRgb rgb = m_bands[m_selectedBand].color.rgb();
+    for (int i = 0; i < bandColors().size(); ++i) {
+        if (bandColors()[i].rgb() == rgb)
+            return i;
+    }
+    return -1;
+}
+
+void LinearGauge::setBandColorIndex(int index) {
+    if (index < 0 || index >= bandColors().size())
+        return;
+    GaugeBand *band = writableSelectedBand();
+    band->color = bandColors()[index];
+    update();
+}
+
+void LinearGauge::setBandLower(double value) {
+    writableSelectedBand()->from = value;
+    update();
+}
+
+void LinearGauge::setBandUpper(double value) {
+    writableSelectedBand()->to = value;
+    update();
+}
+
+bool LinearGauge::scaleIsValid() const {
+    return std::isfinite(m_scaleMin) && std::isfinite(m_scaleMax) && m_scaleMax > m_scaleMin;
+}
+
+int LinearGauge::bandIndexAt(double value) const {
+    if (std::isnan(value) || !scaleIsValid())
+        return -1;
+    const double v = std::clamp(value, m_scaleMin, m_scaleMax);
+    int found = -1;
+    for (int i = 0; i < m_bands.size(); ++i) {
+        const double lo = std::min(m_bands[i].from, m_bands[i].to);
+        const double hi = std::max(m_bands[i].from, m_bands[i].to);
+        if (!(hi > lo))
+            continue;
+        const bool fromBottom = lo <= m_scaleMin;
+        const bool toTop = hi >= m_scaleMax;
+        bool inside = v >= lo && v <= hi;
+        if (fromBottom && !toTop)
+            inside = v >= lo && v < hi;  // low end zone: its upper edge is the neighbour's
+        else if (toTop && !fromBottom)
+            inside = v > lo && v <= hi;  // high end zone: its lower edge is the neighbour's
+        if (inside)
+            found = i;  // later bands are drawn on top
+    }
+    return found;
+}
+
+QList<double> LinearGauge::tickValues() const {
+    return gauge::tickValues(m_labelStart, m_labelEnd, m_step);
+}
+
+QStringList LinearGauge::tickLabels() const {
+    QStringList labels;
+    for (double v : tickValues())
+        labels.append(gauge::tickLabel(v));
+    return labels;
+}
+
+LinearGauge::Layout LinearGauge::layout() const {
+    Layout l;
+    const double w = width();
+    const double h = height();
+    const double inner = std::max(0.0, w - 2.0 * kMargin);
+
+    l.captionFont = fitted(font(), {m_caption}, inner);
+    const double captionHeight = m_caption.isEmpty() ? 0.0 : QFontMetricsF(l.captionFont).height();
+    l.captionRect = QRectF(kMargin, kMargin + 1.0, inner, captionHeight);
+
+    const double pointerW = std::clamp(inner * 0.22, 6.0, 14.0);
+    const double barW = std::clamp(inner * 0.18, 4.0, 12.0);
+    const double tickLen = std::clamp(inner * 0.10, 3.0, 8.0);
+    const double gap = 2.0;
+    const double labelColumn = std::max(0.0, inner - pointerW - barW - tickLen - gap);
+
+    QStringList labels;
+    if (scaleIsValid())
+        labels = tickLabels();
+    l.labelFont = fitted(font(), labels, labelColumn);
+    const QFontMetricsF fm(l.labelFont);
+    double labelW = 0.0;
+    for (const QString &t : labels)
+        labelW = std::max(labelW, fm.horizontalAdvance(t));
+
+    // The block of labels, ticks, bar and pointer sits centred, so short labels ("30") do not
+    // leave the bar off to one side.
+    const double total = labelW + gap + tickLen + barW + pointerW;
+    const double x0 = kMargin + std::max(0.0, (inner - total) / 2.0);
+    l.labelRight = x0 + labelW;
+    l.tickLeft = l.labelRight + gap;
+    const double barLeft = l.tickLeft + tickLen;
+    l.pointerRight = barLeft + barW + pointerW;
+
+    // Labels are centred on their ticks: leave half a line of room beyond both scale ends.
+    const double half = fm.height() / 2.0;
+    const double top = l.captionRect.bottom() + 3.0 + half;
+    const double bottom = h - kMargin - 2.0 - half;
+    l.bar = QRectF(barLeft, top, barW, std::max(0.0, bottom - top));
+    return l;
+}
+
+QRectF LinearGauge::scaleRect() const {
+    return layout().bar;
+}
+
+double LinearGauge::valueToY(double value) const {
+    if (std::isnan(value) || !scaleIsValid())
+        return std::numeric_limits<double>::quiet_NaN();
+    const QRectF bar = layout().bar;
+    const double v = std::clamp(value, m_scaleMin, m_scaleMax);
+    return bar.bottom() - (v - m_scaleMin) / (m_scaleMax - m_scaleMin) * bar.height();
+}
+
+QString LinearGauge::valueText() const {
+    if (std::isnan(m_value))
+        return QStringLiteral("no reading");
+    QString text = QString::number(m_value, 'g', 4);
+    if (scaleIsValid() && m_value < m_scaleMin)
+        text += QStringLiteral(", below scale");
+    else if (scaleIsValid() && m_value > m_scaleMax)
+        text += QStringLiteral(", above scale");
+    return text;
+}
+
+QSize LinearGauge::sizeHint() const {
+    return {57, 249};  // 855 x 3735 twips on the panel
+}
+
+QSize LinearGauge::minimumSizeHint() const {
+    return {40, 120};
+}
+
+void LinearGauge::paintEvent(QPaintEvent *) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    const double dpr = p.device()->devicePixelRatioF();  // the target, also when rendered off screen
+    const QPalette &pal = palette();
+    const QRectF all = rect();
+
+    // Face and a one-pixel raised bevel.
+    p.fillRect(all, pal.color(QPalette::Button));
+    p.setPen(QPen(pal.color(QPalette::Light), 1.0));
+    p.drawLine(QPointF(0.5, all.height() - 1.0), QPointF(0.5, 0.5));
+    p.drawLine(QPointF(0.5, 0.5), QPointF(all.width() - 1.0, 0.5));
+    p.setPen(QPen(pal.color(QPalette::Dark), 1.0));
+    p.drawLine(QPointF(all.width() - 0.5, 0.5), QPointF(all.width() - 0.5, all.height() - 0.5));
+    p.drawLine(QPointF(0.5, all.height() - 0.5), QPointF(all.width() - 0.5, all.height() - 0.5));
+
+    const Layout l = layout();
+    const QColor ink = pal.color(QPalette::ButtonText);
+
+    if (!m_caption.isEmpty()) {
+        p.setFont(l.captionFont);
+        p.setPen(ink);
+        p.drawText(l.captionRect, Qt::AlignHCenter | Qt::AlignTop, m_caption);
+    }
+
+    if (!scaleIsValid() || l.bar.height() <= 0.0)
+        return;
+
+    auto yOf = [&](double v) { return valueToY(v); };
+    const double barLeft = snapEdge(l.bar.left(), dpr);
+    const double barRight = snapEdge(l.bar.right(), dpr);
+
+    // Bar track, then the bands over it in list order.
+    const QRectF track(QPointF(barLeft, snapEdge(l.bar.top(), dpr)),
+                       QPointF(barRight, snapEdge(l.bar.bottom(), dpr)));
+    p.fillRect(track, pal.color(QPalette::Midlight));
+    for (const GaugeBand &b : m_bands) {
+        const double lo = std::max(std::min(b.from, b.to), m_scaleMin);
+        const double hi = std::min(std::max(b.from, b.to), m_scaleMax);
+        if (!(hi > lo))
+            continue;
+        p.fillRect(QRectF(QPointF(barLeft, snapEdge(yOf(hi), dpr)),
+                          QPointF(barRight, snapEdge(yOf(lo), dpr))),
+                   b.color);
+    }
+    p.setPen(QPen(pal.color(QPalette::Dark), 1.0));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(track.adjusted(-0.5, -0.5, 0.5, 0.5));
+
+    // Ticks and labels. Ticks outside the scale are not drawn.
+    const QList<double> ticks = tickValues();
+    const double majorLeft = l.tickLeft;
+    const double minorLeft = l.tickLeft + (barLeft - l.tickLeft) / 2.0;
+    p.setPen(QPen(ink, 1.0, Qt::SolidLine, Qt::FlatCap));
+    if (m_minorTicks > 0) {
+        for (int i = 0; i + 1 < ticks.size(); ++i) {
+            const double span = ticks[i + 1] - ticks[i];
+            for (int k = 1; k <= m_minorTicks; ++k) {
+                const double v = ticks[i] + span * k / (m_minorTicks + 1);
+                if (v < m_scaleMin || v > m_scaleMax)
+                    continue;
+                const double y = snapLine(yOf(v), dpr);
+                p.drawLine(QPointF(minorLeft, y), QPointF(barLeft, y));
+            }
+        }
+    }
+    p.setFont(l.labelFont);
+    const QFontMetricsF fm(l.labelFont);
+    for (double v : ticks) {
+        if (v < m_scaleMin || v > m_scaleMax)
+            continue;
+        const double y = snapLine(yOf(v), dpr);
+        p.drawLine(QPointF(majorLeft, y), QPointF(barLeft, y));
+        const QRectF box(0.0, y - fm.height() / 2.0, l.labelRight, fm.height());
+        p.drawText(box, Qt::AlignRight | Qt::AlignVCenter, gauge::tickLabel(v));
+    }
+
+    // Pointer: a mark across the bar and a triangle beside it pointing at the reading.
+    if (std::isnan(m_value))
+        return;
+    const double y = snapLine(yOf(m_value), dpr);
+    const double pw = l.pointerRight - barRight;
+    p.setPen(QPen(kPointerFill, 2.0, Qt::SolidLine, Qt::FlatCap));
+    p.drawLine(QPointF(barLeft, y), QPointF(barRight, y));
+    QPainterPath tri;
+    tri.moveTo(barRight + 0.5, y);
+    tri.lineTo(l.pointerRight - 0.5, y - pw * 0.55);
+    tri.lineTo(l.pointerRight - 0.5, y + pw * 0.55);
+    tri.closeSubpath();
+    p.setPen(QPen(Qt::black, 1.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(kPointerFill);
+    p.drawPath(tri);
+}
+
+}  // namespace ignivex
