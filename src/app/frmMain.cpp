@@ -1,6 +1,7 @@
 #include "frmMain.h"
 
 #include "About.h"
+#include "AppIcon.h"
 #include "CommError.h"
 #include "HelpWindow.h"
 #include "PortMapper.h"
@@ -35,6 +36,7 @@ frmMain::frmMain(Services services, QWidget* parent)
       commEvents_(services_.port, services_.boxes, services_.state) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QString::fromLatin1(kCaption));
+    setWindowIcon(appIcon());
     QFont font(QStringLiteral("System"));
     font.setPointSizeF(9.75);
     font.setBold(true);
