@@ -4,6 +4,7 @@
 #include "AppIcon.h"
 #include "CommError.h"
 #include "HelpWindow.h"
+#include "ModuleLine.h"
 #include "PortMapper.h"
 #include "PortSettings.h"
 #include "PollingCycle.h"
@@ -153,8 +154,8 @@ void frmMain::selectStoredPort() {
     if (number < 0 || number > kPortCount) {
         throw CommError(kErrInvalidProperty, QStringLiteral("Ignivex_Log"),
                         QStringLiteral("The stored port number %1 names no port in the list "
-                                       "(Com1 to Com255). Choose the port again under "
-                                       "Communications, Port Setup.")
+                                       "(Com1 to Com255). Click Ignore, then choose the port "
+                                       "again under Communications, Port Setup.")
                             .arg(number));
     }
     PortList* list = fraPortSelect_->cboPort;
@@ -177,14 +178,7 @@ void frmMain::selectStoredPort() {
 }
 
 void frmMain::configureSerialControl() {
-    SerialControl& port = services_.port;
-    port.setSettings(QStringLiteral("56000,N,8,1"));
-    port.setNullDiscard(false);
-    port.setRThreshold(1);
-    port.setInputLen(1);
-    port.setDTREnable(true);
-    port.setRTSEnable(false);
-    port.setInBufferSize(256);
+    configureModuleLine(services_.port);
 }
 
 void frmMain::cboPort_Click() {

@@ -11,7 +11,7 @@ namespace ignivex {
 namespace {
 
 const QString kSource = QStringLiteral("Branding");
-// The classic run-time number for a file that exists but cannot be used.
+// Error numbers: a file that exists but cannot be used, and a file that is not open.
 constexpr std::int32_t kErrPathFileAccess = 75;
 constexpr std::int32_t kErrBadFileMode = 54;
 

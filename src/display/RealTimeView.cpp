@@ -2,6 +2,8 @@
 
 #include "RealTimePanel.h"
 
+#include <QTimer>
+
 namespace ignivex {
 
 RealTimeView::RealTimeView(RealTimePanel& panel, ModuleLink& link, MessageBoxes& boxes,
@@ -18,6 +20,12 @@ void RealTimeView::message(const QString& text) {
 }
 
 void RealTimeView::mnuViewRealTime_Click() {
+    // Chosen while an exchange or another opening runs (they let window events run): its
+    // bytes would cross theirs on the wire. It runs as soon as they are done instead.
+    if (opening() || link_.exchangeRunning()) {
+        QTimer::singleShot(kRetryOpeningMs, this, &RealTimeView::mnuViewRealTime_Click);
+        return;
+    }
     ++opening_;
     for (int attempt = 0; attempt < kSyncAttempts; ++attempt) {
         link_.ReSync();

@@ -19,6 +19,8 @@ class RealTimeView : public QObject {
     Q_OBJECT
 public:
     static constexpr int kSyncAttempts = 5;
+    // How soon an opening asked for in the middle of an exchange is tried again.
+    static constexpr int kRetryOpeningMs = 20;
 
     RealTimeView(RealTimePanel& panel, ModuleLink& link, MessageBoxes& boxes, Module1& state,
                  QObject* parent = nullptr);

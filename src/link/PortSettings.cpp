@@ -28,14 +28,16 @@ std::int16_t toPortNumber(const QString& stored) {
     if (!whole) {
         throw CommError(kErrTypeMismatch, kSource,
                         QStringLiteral("The stored port setting \"%1\" is not a whole number. "
-                                       "Choose the port again under Communications, Port Setup.")
+                                       "Click Ignore, then choose the port again under "
+                                       "Communications, Port Setup.")
                             .arg(stored));
     }
     if (value < std::numeric_limits<std::int16_t>::min() ||
         value > std::numeric_limits<std::int16_t>::max()) {
         throw CommError(kErrOverflow, kSource,
-                        QStringLiteral("The stored port setting \"%1\" is out of range. Choose "
-                                       "the port again under Communications, Port Setup.")
+                        QStringLiteral("The stored port setting \"%1\" is out of range. Click "
+                                       "Ignore, then choose the port again under Communications, "
+                                       "Port Setup.")
                             .arg(stored));
     }
     return static_cast<std::int16_t>(value);

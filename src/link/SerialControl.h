@@ -18,7 +18,8 @@ inline constexpr int ErRxParity = 1009;  // parity error
 inline constexpr int ErDCB = 1011;       // device control block (line setting) error
 }  // namespace comm
 
-// The serial port, in the vocabulary of the serial control the tool was designed around.
+// The serial port, in the vocabulary the module commands are written in: line settings,
+// CommPort, PortOpen, InBufferCount, Output, Input and the OnComm event.
 // Every operation that the port refuses throws a CommError whose description says what failed
 // and what to do. The real implementation sits on QSerialPort; tests use a scripted fake.
 class SerialControl : public QObject {

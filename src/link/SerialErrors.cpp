@@ -53,16 +53,17 @@ CommError openFailed(int number, const QString& device, const QString& reason) {
 
 CommError notOpen(int number, const QString& device) {
     return CommError(kErrPortNotOpen, kSource,
-                     QStringLiteral("%1 is not open, so the module cannot be reached. Check the "
-                                    "cable and the port, then click Retry, or Abort to stop.")
+                     QStringLiteral("%1 is not open, so the module cannot be reached. Click Abort, "
+                                    "check the cable and the adapter, then open the real-time "
+                                    "view again.")
                          .arg(portName(number, device)));
 }
 
 CommError deviceLost(int number, const QString& device) {
     return CommError(kErrDeviceLost, kSource,
                      QStringLiteral("The connection to %1 was lost: the adapter was unplugged "
-                                    "or the line hung up. Plug it in again and click Retry, or "
-                                    "Abort to stop.")
+                                    "or the line hung up. Plug it in again, click Abort, then "
+                                    "open the real-time view again.")
                          .arg(portName(number, device)));
 }
 

@@ -257,17 +257,19 @@ void TestAboutHelp::messagesPageListsEveryMessage_data() {
         "then click Retry.",
         "is in use by another program. Close that program, then click Retry.",
         "Check the adapter and the port under Communications, Port Setup, then click Retry.",
-        "is not open, so the module cannot be reached. Check the cable and the port, then click "
-        "Retry, or Abort to stop.",
-        "was lost: the adapter was unplugged or the line hung up. Plug it in again and click "
-        "Retry, or Abort to stop.",
+        "is not open, so the module cannot be reached. Click Abort, check the cable and the "
+        "adapter, then open the real-time view again.",
+        "was lost: the adapter was unplugged or the line hung up. Plug it in again, click "
+        "Abort, then open the real-time view again.",
         "Check the cable and the adapter, then click Retry, or Abort to stop.",
         "is not valid: it must read speed, parity, data bits, stop bits, as in 56000,N,8,1.",
         "is open: the port can only be changed while it is closed.",
-        "is not a whole number. Choose the port again under Communications, Port Setup.",
-        "is out of range. Choose the port again under Communications, Port Setup.",
-        "names no port in the list (Com1 to Com255). Choose the port again under "
-        "Communications, Port Setup.",
+        "is not a whole number. Click Ignore, then choose the port again under Communications, "
+        "Port Setup.",
+        "is out of range. Click Ignore, then choose the port again under Communications, Port "
+        "Setup.",
+        "names no port in the list (Com1 to Com255). Click Ignore, then choose the port again "
+        "under Communications, Port Setup.",
         "The port choice could not be saved to",
         "Check that the folder exists and is writable, then click Retry.",
         "ends before its splash section: every line in it begins with \"!\" (or it is empty). "

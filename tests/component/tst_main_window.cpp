@@ -69,26 +69,26 @@ void TestMainWindow::storedSetting_data() {
     QTest::newRow("blanks around") << " 7 " << none << 7 << "Com7" << "" << "7";
     QTest::newRow("abc, ignored") << "abc" << int(box::Ignore) << 0 << ""
                                   << "The stored port setting \"abc\" is not a whole number. "
-                                     "Choose the port again under Communications, Port Setup."
+                                     "Click Ignore, then choose the port again under Communications, Port Setup."
                                   << "abc";
     QTest::newRow("fraction, ignored") << "3.5" << int(box::Ignore) << 0 << ""
                                        << "The stored port setting \"3.5\" is not a whole number. "
-                                          "Choose the port again under Communications, Port Setup."
+                                          "Click Ignore, then choose the port again under Communications, Port Setup."
                                        << "3.5";
     QTest::newRow("beyond 16 bits, ignored")
         << "40000" << int(box::Ignore) << 0 << ""
-        << "The stored port setting \"40000\" is out of range. Choose the port again under "
+        << "The stored port setting \"40000\" is out of range. Click Ignore, then choose the port again under "
            "Communications, Port Setup."
         << "40000";
     QTest::newRow("0 selects nothing") << "0" << none << 0 << "" << "" << "0";
     QTest::newRow("256 names no entry, ignored")
         << "256" << int(box::Ignore) << 256 << ""
-        << "The stored port number 256 names no port in the list (Com1 to Com255). Choose the "
+        << "The stored port number 256 names no port in the list (Com1 to Com255). Click Ignore, then choose the "
            "port again under Communications, Port Setup."
         << "256";
     QTest::newRow("negative names no entry, ignored")
         << "-4" << int(box::Ignore) << -4 << ""
-        << "The stored port number -4 names no port in the list (Com1 to Com255). Choose the "
+        << "The stored port number -4 names no port in the list (Com1 to Com255). Click Ignore, then choose the "
            "port again under Communications, Port Setup."
         << "-4";
 }

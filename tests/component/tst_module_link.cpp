@@ -117,7 +117,8 @@ void TestModuleLink::goodReply() {
     Rig rig;
     rig.port.setReply(quint8(commandByte), reply);
     const auto before = rig.clock.now();
-    QCOMPARE(float(rig.run(command)), float(result));
+    const float value = float(rig.run(command));
+    QVERIFY2(value == float(result), qPrintable(QString::number(value, 'g', 9)));
     QVERIFY(rig.link.linkReady);
     QCOMPARE(rig.boxes.count(), 0);
     QCOMPARE(rig.port.written, bytes({commandByte}));  // exactly one byte, nothing added

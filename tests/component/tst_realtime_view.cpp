@@ -5,6 +5,7 @@
 #include "RealTimeView.h"
 #include "Scaling.h"
 
+#include <QAction>
 #include <QKeyEvent>
 #include <QTimer>
 #include <QtTest>
@@ -89,6 +90,7 @@ private slots:
     void reentrantTickDoesNothing();
     void tickDuringOpeningDoesNothing();
     void reopeningWhileOpen();
+    void openingAskedForDuringAnExchangeWaits();
     void closedViewTickOnlyClearsEscape();
     void portPickDuringLiveViewReopensAtNextRead();
     void closingTheWindowDuringALiveView();
@@ -402,6 +404,25 @@ void TestRealTimeView::reopeningWhileOpen() {
     QVERIFY(h.state.viewActive);
     // The old values stay until the next tick.
     QCOMPARE(h.panel().gauTach->caption(), QStringLiteral("916"));
+}
+
+void TestRealTimeView::openingAskedForDuringAnExchangeWaits() {
+    Live h;
+    // A module slow with its identification: the menu is chosen while its line comes in.
+    bool chosen = false;
+    h.port.onOutput = [&](quint8 c) {
+        if (c == 0x10 && !chosen) {
+            chosen = true;
+            QTimer::singleShot(0, h.w().findChild<QAction*>("mnuViewRealTime"), &QAction::trigger);
+        }
+    };
+    h.open();
+    QCOMPARE(h.port.written, bytes({0x33, 0x10, 0x2F}));  // nothing crossed the first opening
+    QCOMPARE(h.state.firmwareId, QStringLiteral("IGX-2 V1.10"));
+    // The second opening runs once the first is done.
+    QTRY_COMPARE(h.port.written, bytes({0x33, 0x10, 0x2F, 0x33, 0x10, 0x2F}));
+    QCOMPARE(h.boxes.count(), 0);
+    QVERIFY(h.state.viewActive);
 }
 
 void TestRealTimeView::closedViewTickOnlyClearsEscape() {

@@ -1,6 +1,7 @@
 // The module commands over the real serial layer, against the simulator on a pseudo-terminal.
 #include "Clock.h"
 #include "IsolatedConfig.h"
+#include "ModuleLine.h"
 #include "ModuleLink.h"
 #include "Pty.h"
 #include "QtSerialControl.h"
@@ -35,13 +36,7 @@ struct Rig {
                           "0x80", "--bat", "0xFF", "--adv", "0x80", "--gpi", "0x1C", "--gpi3",
                           "0xFF", "--status", "0xFE", "--id", "IGX-2 V1.10"} +
                   options) {
-        port.setSettings("56000,N,8,1");
-        port.setNullDiscard(false);
-        port.setRThreshold(1);
-        port.setInputLen(1);
-        port.setDTREnable(true);
-        port.setRTSEnable(false);
-        port.setInBufferSize(256);
+        configureModuleLine(port);
         link.portNumber = kPort;
         state.mapRangeCode = 1;
     }
@@ -93,7 +88,10 @@ void TestLinkEndToEnd::realOneSecondTimeout() {
     waited.start();
     const double cpu = processCpuMs();
     QCOMPARE(rig.link.ReadBAT(), 0.0f);
-    qInfo("time-out after %lld ms, CPU %.1f ms", waited.elapsed(), processCpuMs() - cpu);
+    const qint64 ms = waited.elapsed();
+    const double used = processCpuMs() - cpu;
+    qInfo("time-out after %lld ms, CPU %.1f ms", ms, used);
+    QVERIFY2(!spun(used, double(ms)), "the one-second wait spun");
     QCOMPARE(rig.boxes.texts(), QStringList{kTimeout});
     QVERIFY(!rig.port.portOpen());
     QVERIFY(!rig.link.linkReady);
@@ -152,15 +150,19 @@ void TestLinkEndToEnd::hangUpInTheMiddleOfAnExchange() {
     QCOMPARE(rig.link.ReadBAT(), 0.0f);  // answered Abort by the scripted boxes
     const qint64 ms = waited.elapsed();
     unplug.join();
-    qInfo("hang-up at 200 ms: the read ended after %lld ms, CPU %.1f ms", ms,
-          processCpuMs() - cpu);
+    const double used = processCpuMs() - cpu;
+    qInfo("hang-up at 200 ms: the read ended after %lld ms, CPU %.1f ms", ms, used);
+    QVERIFY2(ms < 900, "the read waited for its deadline instead of ending at the hang-up");
+    QVERIFY2(!spun(used, double(ms)), "the read spun");
     QCOMPARE(rig.boxes.count(), 1);
     QVERIFY2(rig.boxes.shown[0].text.contains("was lost"), qPrintable(rig.boxes.shown[0].text));
     QVERIFY(!rig.port.portOpen());
     // The event loop stays quiet afterwards.
     const double idle = processCpuMs();
     QTest::qWait(500);
-    qInfo("CPU over 500 ms after the hang-up: %.1f ms", processCpuMs() - idle);
+    const double idleCpu = processCpuMs() - idle;
+    qInfo("CPU over 500 ms after the hang-up: %.1f ms", idleCpu);
+    QVERIFY2(!spun(idleCpu, 500), "the event loop spun after the hang-up");
 }
 
 void TestLinkEndToEnd::pacedAtWireSpeed() {

@@ -2,6 +2,7 @@
 #include "CommError.h"
 #include "IsolatedConfig.h"
 #include "LineFaultSource.h"
+#include "ModuleLine.h"
 #include "PortMapper.h"
 #include "Pty.h"
 #include "QtSerialControl.h"
@@ -26,13 +27,7 @@ private:
 };
 
 void configure(SerialControl& port) {
-    port.setSettings("56000,N,8,1");
-    port.setNullDiscard(false);
-    port.setRThreshold(1);
-    port.setInputLen(1);
-    port.setDTREnable(true);
-    port.setRTSEnable(false);
-    port.setInBufferSize(256);
+    configureModuleLine(port);
 }
 
 QString errorOf(const std::function<void()>& action) {
@@ -132,7 +127,9 @@ void TestSerialLayer::waitGivesUpAtTheDeadline() {
     QVERIFY(clock_.now() >= deadline);
     QCOMPARE(port.inBufferCount(), 0);
     QVERIFY(port.portOpen());
-    qInfo("CPU spent in a 300 ms wait without reply: %.1f ms", processCpuMs() - cpuBefore);
+    const double cpu = processCpuMs() - cpuBefore;
+    qInfo("CPU spent in a 300 ms wait without reply: %.1f ms", cpu);
+    QVERIFY2(!spun(cpu, 300), "the wait spun");
 }
 
 void TestSerialLayer::receiveBufferOverflowIsAnEvent() {
@@ -244,7 +241,9 @@ void TestSerialLayer::hangUpWhileIdleClosesThePort() {
     // Left alone afterwards, the event loop sleeps: measure it.
     const double cpuBefore = processCpuMs();
     QTest::qWait(1000);
-    qInfo("CPU over one second after the hang-up: %.1f ms", processCpuMs() - cpuBefore);
+    const double cpu = processCpuMs() - cpuBefore;
+    qInfo("CPU over one second after the hang-up: %.1f ms", cpu);
+    QVERIFY2(!spun(cpu, 1000), "the event loop spun after the hang-up");
     // The next opening finds the device gone.
     pty_.reset();
     QVERIFY(!errorOf([&] { port.setPortOpen(true); }).isEmpty());
@@ -263,9 +262,12 @@ void TestSerialLayer::hangUpDuringAWaitEndsIt() {
     waited.start();
     const double cpuBefore = processCpuMs();
     port.waitForInput(1, clock_.now() + std::chrono::seconds(5));
+    const qint64 ms = waited.elapsed();
+    const double cpu = processCpuMs() - cpuBefore;
     unplug.join();
-    qInfo("wait ended %lld ms after it began (hang-up at 100 ms), CPU %.1f ms", waited.elapsed(),
-          processCpuMs() - cpuBefore);
+    qInfo("wait ended %lld ms after it began (hang-up at 100 ms), CPU %.1f ms", ms, cpu);
+    QVERIFY2(ms < 4000, "the wait ran to its deadline instead of ending at the hang-up");
+    QVERIFY2(!spun(cpu, double(ms)), "the wait spun");
     QVERIFY(!port.portOpen());
     QVERIFY(errorOf([&] { port.inBufferCount(); }).contains("was lost"));
 }

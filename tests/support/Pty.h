@@ -30,4 +30,10 @@ private:
 // CPU time (user + system) this process has used so far, in milliseconds.
 double processCpuMs();
 
+// A loop that spins burns a whole CPU; one that sleeps in poll() or the event loop, next to
+// nothing. Half a CPU over the measured stretch is the line between them.
+inline bool spun(double cpuMs, double wallMs) {
+    return cpuMs > wallMs / 2;
+}
+
 }  // namespace ignivex::test

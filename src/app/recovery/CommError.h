@@ -10,7 +10,7 @@ namespace ignivex {
 inline constexpr std::int32_t kCommErrorNumber = -2147220504;
 inline const char* const kCommErrorSource = "Comm Error";
 
-// Run-time error numbers of the classic platform, kept for the errors that have one.
+// Error numbers of the tool's own run-time failures, one per kind.
 inline constexpr std::int32_t kErrOverflow = 6;
 inline constexpr std::int32_t kErrDivisionByZero = 11;
 inline constexpr std::int32_t kErrTypeMismatch = 13;

@@ -4,7 +4,8 @@
 
 namespace ignivex {
 
-// Button sets and icons of a message-box style, combined by addition as in the classic codes.
+// Button sets and icons of a message-box style, combined by addition (18 is Abort/Retry/Ignore
+// with the stop icon).
 namespace box {
 inline constexpr int OkOnly = 0;
 inline constexpr int AbortRetryIgnore = 2;

@@ -1,0 +1,222 @@
+// Figures for the live view: how long one polling tick takes with the real main window and the
+// real serial layer against the simulator, unpaced and at the wire speed, and what share of a
+// CPU the program uses while the view runs on its own timer. It prints; it never judges.
+#include "BenchSupport.h"
+
+#include "Clock.h"
+#include "CommError.h"
+#include "IsolatedConfig.h"
+#include "PollingCycle.h"
+#include "Pty.h"
+#include "QtSerialControl.h"
+#include "RealTimeView.h"
+#include "ScriptedBoxes.h"
+#include "SimProcess.h"
+#include "frmMain.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
+#include <cstdio>
+
+using namespace ignivex;
+using namespace ignivex::bench;
+using ignivex::test::IsolatedConfig;
+using ignivex::test::ScriptedBoxes;
+using ignivex::test::SimProcess;
+
+namespace {
+
+constexpr int kPort = 1;
+// One tick reads GPI (2 reply bytes), MAP (1), battery (1), RPM (2) and advance (1).
+constexpr int kReadsPerTick = 5;
+constexpr int kTickWireBytes = kReadsPerTick + 2 + 1 + 1 + 2 + 1;
+constexpr double kPausesPerTickUs = kReadsPerTick * 2000.0;
+
+struct App {
+    IsolatedConfig config;
+    SimProcess sim{QStringLiteral(IGNIVEX_SIM),
+                   {QStringLiteral("--link"), QString::number(kPort), QStringLiteral("--engine")}};
+    SteadyClock clock;
+    QtSerialControl port{clock};
+    ScriptedBoxes boxes;
+    Module1 state;
+    int ended = 0;
+    frmMain window{{port, clock, boxes, state, [this] { ++ended; },
+                    QCoreApplication::applicationDirPath()}};
+
+    bool control(const QString& line) { return sim.command(line).startsWith(QLatin1String("ok")); }
+    // Command bytes the simulator received since the last reset ("ok total=N ...").
+    int commandsSinceReset() {
+        const QString reply = sim.command(QStringLiteral("stats"));
+        const QString total = reply.section(QLatin1Char(' '), 1, 1);
+        if (!total.startsWith(QLatin1String("total=")))
+            return -1;
+        return total.mid(6).toInt();
+    }
+};
+
+void letEventsRun(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Ticks driven one after another, with window events (the repaints the tick asked for) let run
+// between them outside the timing, as the event loop would between two timer ticks.
+bool printTicks(App& app, const char* title, int ticks, bool withWire) {
+    constexpr int kWarmup = 5;
+    for (int i = 0; i < kWarmup; ++i) {
+        app.window.polling().tmrDataRead_Timer();
+        QCoreApplication::processEvents();
+    }
+    if (!app.control(QStringLiteral("stats reset")))
+        return false;
+    const int boxesBefore = app.boxes.count();
+    std::vector<double> us;
+    us.reserve(std::size_t(ticks));
+    for (int i = 0; i < ticks; ++i) {
+        const auto start = Steady::now();
+        app.window.polling().tmrDataRead_Timer();
+        us.push_back(microsSince(start));
+        QCoreApplication::processEvents();
+    }
+    const int commands = app.commandsSinceReset();
+    const Summary s = summarise(us);
+    const double wire = wireMicros(kTickWireBytes);
+
+    std::printf("\n%s\n", title);
+    std::printf("  %d ticks after %d warm-up ticks, the window's timer stopped; milliseconds; "
+                "nearest rank\n", ticks, kWarmup);
+    std::printf("  %8s %8s %8s %9s", "best", "median", "p90", "worst");
+    if (withWire)
+        std::printf(" | %10s %10s %10s", "wire", "+ pauses", "= floor");
+    std::printf("\n  %8.3f %8.3f %8.3f %9.3f", s.best / 1000, s.median / 1000, s.p90 / 1000,
+                s.worst / 1000);
+    if (withWire)
+        std::printf(" | %10.3f %10.3f %10.3f", wire / 1000, kPausesPerTickUs / 1000,
+                    (wire + kPausesPerTickUs) / 1000);
+    std::printf("\n");
+    if (!withWire)
+        std::printf("  for reference: the five DelayTimer(2) pauses alone are %.3f ms\n",
+                    kPausesPerTickUs / 1000);
+    if (withWire)
+        std::printf("  wire = %d bytes (5 command bytes + 2+1+1+2+1 reply bytes) x 178.6 us; "
+                    "pauses = 5 x DelayTimer(2)\n", kTickWireBytes);
+    std::printf("  command bytes the simulator received: %d (%d expected: %d reads a tick); "
+                "message boxes: %d; view still open: %s\n",
+                commands, ticks * kReadsPerTick, kReadsPerTick, app.boxes.count() - boxesBefore,
+                app.state.viewActive ? "yes" : "no");
+    std::fflush(stdout);
+    if (!app.state.viewActive)
+        std::fprintf(stderr, "bench_polling: the view closed during the ticks: %s\n",
+                     qPrintable(app.boxes.texts().join(QLatin1String(" | "))));
+    return app.state.viewActive;
+}
+
+bool printCpuShare(App& app, int seconds) {
+    if (!app.control(QStringLiteral("stats reset")))
+        return false;
+    const int boxesBefore = app.boxes.count();
+    const std::optional<long> rssBefore = statusKb("VmRSS:");
+    const std::optional<double> simCpu0 = childCpuMs(app.sim.pid());
+    std::printf("\nLive view on the window's own %d ms timer for %d s (engine moving, paced "
+                "simulator)...\n", app.window.tmrDataRead()->interval(), seconds);
+    std::fflush(stdout);
+
+    const double cpu0 = test::processCpuMs();
+    const auto start = Steady::now();
+    app.window.tmrDataRead()->start();
+    letEventsRun(seconds * 1000);
+    app.window.tmrDataRead()->stop();
+    const double wallMs = microsSince(start) / 1000.0;
+    const double cpuMs = test::processCpuMs() - cpu0;
+    const std::optional<double> simCpu1 = childCpuMs(app.sim.pid());
+    const int commands = app.commandsSinceReset();
+    const std::optional<long> rssAfter = statusKb("VmRSS:");
+    const std::optional<long> hwm = statusKb("VmHWM:");
+
+    std::printf("  %-34s %10.1f ms\n", "wall time", wallMs);
+    std::printf("  %-34s %10.1f ms\n", "CPU time (user + system)", cpuMs);
+    std::printf("  %-34s %10.2f %%  of one CPU\n", "CPU share", 100.0 * cpuMs / wallMs);
+    if (commands >= 0) {
+        const double ticks = double(commands) / kReadsPerTick;
+        std::printf("  %-34s %10.1f  (%d command bytes / %d)\n", "full ticks done", ticks,
+                    commands, kReadsPerTick);
+        if (ticks > 0)
+            std::printf("  %-34s %10.2f ms\n", "CPU per tick", cpuMs / ticks);
+    }
+    std::printf("  %-34s %10d\n", "message boxes during the run", app.boxes.count() - boxesBefore);
+    std::printf("  %-34s %10s\n", "view still open", app.state.viewActive ? "yes" : "no");
+    if (rssBefore && rssAfter)
+        std::printf("  %-34s %10ld kB -> %ld kB\n", "resident set (VmRSS) start -> end",
+                    *rssBefore, *rssAfter);
+    if (hwm)
+        std::printf("  %-34s %10ld kB\n", "peak resident set (VmHWM)", *hwm);
+    std::printf("  %-34s %10ld kB\n", "peak resident set (ru_maxrss)", maxRssKb());
+    if (simCpu0 && simCpu1)
+        std::printf("  %-34s %10.1f ms  (its own process, for context)\n",
+                    "simulator CPU time", *simCpu1 - *simCpu0);
+    std::printf("  (the simulator's figure comes from /proc in clock ticks of %.0f ms)\n",
+                1000.0 / double(sysconf(_SC_CLK_TCK)));
+    std::fflush(stdout);
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], "--help") == 0 || qstrcmp(argv[i], "-h") == 0) {
+            std::printf("Usage: bench_polling [--ticks N] [--seconds N]\n"
+                        "  --ticks N    timed polling ticks per mode (default 100)\n"
+                        "  --seconds N  length of the live-view CPU run (default 60)\n");
+            return 0;
+        }
+    }
+    const int ticks = intOption(argc, argv, "--ticks", 100);
+    const int seconds = intOption(argc, argv, "--seconds", 60);
+
+    // No screen is needed: the window paints into memory.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication qtApp(argc, argv);
+    printMachineContext("bench_polling: the live view of the main window against module-sim");
+    std::printf("  platform  : %s\n", qPrintable(QGuiApplication::platformName()));
+
+    App app;
+    if (!app.sim.ok()) {
+        std::fprintf(stderr, "bench_polling: the simulator did not start (%s)\n", IGNIVEX_SIM);
+        return 1;
+    }
+    std::printf("  simulator : %s, linked as Com%d, moving engine\n", qPrintable(app.sim.device()),
+                kPort);
+    std::fflush(stdout);
+
+    // Start-up as the program does it, then the polling driven by hand for the tick figures.
+    app.window.Show();
+    app.window.tmrDataRead()->stop();
+    app.window.mnuViewRealTime_Click();
+    if (!app.state.viewActive || app.boxes.count() != 0 || app.state.firmwareId.isEmpty()) {
+        std::fprintf(stderr, "bench_polling: the real-time view did not open cleanly on Com%d "
+                     "(messages: %s)\n", kPort, qPrintable(app.boxes.texts().join(QLatin1String(" | "))));
+        return 1;
+    }
+
+    if (!printTicks(app, "One polling tick (tmrDataRead_Timer, 5 reads), unpaced simulator",
+                    ticks, false))
+        return 1;
+    if (!app.control(QStringLiteral("set paced on"))) {
+        std::fprintf(stderr, "bench_polling: the simulator refused \"set paced on\"\n");
+        return 1;
+    }
+    if (!printTicks(app, "One polling tick (tmrDataRead_Timer, 5 reads), paced simulator "
+                         "(56000 bit/s)", ticks, true))
+        return 1;
+
+    if (!printCpuShare(app, seconds))
+        return 1;
+
+    printLoadAtEnd();
+    return 0;
+}
