@@ -4,16 +4,9 @@
 // one-second time-out costs in CPU. It prints; it never judges.
 #include "BenchSupport.h"
 
-#include "Clock.h"
 #include "CommError.h"
-#include "IsolatedConfig.h"
-#include "ModuleLink.h"
 #include "Pty.h"
-#include "QtSerialControl.h"
-#include "ScriptedBoxes.h"
-#include "SimProcess.h"
-
-#include "ModuleLine.h"
+#include "SimRigs.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -21,9 +14,8 @@
 
 using namespace ignivex;
 using namespace ignivex::bench;
-using ignivex::test::IsolatedConfig;
-using ignivex::test::ScriptedBoxes;
-using ignivex::test::SimProcess;
+using ignivex::test::AppRig;
+using ignivex::test::LinkRig;
 
 namespace {
 
@@ -38,27 +30,14 @@ struct Command {
     std::function<void(ModuleLink&)> run;
 };
 
-struct Rig {
-    IsolatedConfig config;
-    SimProcess sim{QStringLiteral(IGNIVEX_SIM),
-                   {QStringLiteral("--link"), QString::number(kPort), QStringLiteral("--id"),
-                    QString::fromLatin1(kFirmwareId)}};
-    SteadyClock clock;
-    QtSerialControl port{clock};
-    ScriptedBoxes boxes;
-    Module1 state;
-    ModuleLink link{port, clock, boxes, state};
-
-    Rig() {
-        // The line set up exactly as the main window sets it up.
-        configureModuleLine(port);
-        link.portNumber = kPort;
+struct Rig : LinkRig {
+    Rig()
+        : LinkRig(QStringLiteral(IGNIVEX_SIM), kPort,
+                  {QStringLiteral("--id"), QString::fromLatin1(kFirmwareId)}) {
         // The commands set the port number themselves before they open; the timings open the
         // port directly, so it is set here once.
         port.setCommPort(kPort);
-        state.mapRangeCode = 1;
     }
-    bool control(const QString& line) { return sim.command(line).startsWith(QLatin1String("ok")); }
     void ensureOpen() {
         if (!port.portOpen())
             port.setPortOpen(true);

@@ -3,16 +3,11 @@
 // CPU the program uses while the view runs on its own timer. It prints; it never judges.
 #include "BenchSupport.h"
 
-#include "Clock.h"
 #include "CommError.h"
-#include "IsolatedConfig.h"
 #include "PollingCycle.h"
 #include "Pty.h"
-#include "QtSerialControl.h"
 #include "RealTimeView.h"
-#include "ScriptedBoxes.h"
-#include "SimProcess.h"
-#include "frmMain.h"
+#include "SimRigs.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -21,9 +16,8 @@
 
 using namespace ignivex;
 using namespace ignivex::bench;
-using ignivex::test::IsolatedConfig;
-using ignivex::test::ScriptedBoxes;
-using ignivex::test::SimProcess;
+using ignivex::test::AppRig;
+using ignivex::test::LinkRig;
 
 namespace {
 
@@ -33,19 +27,11 @@ constexpr int kReadsPerTick = 5;
 constexpr int kTickWireBytes = kReadsPerTick + 2 + 1 + 1 + 2 + 1;
 constexpr double kPausesPerTickUs = kReadsPerTick * 2000.0;
 
-struct App {
-    IsolatedConfig config;
-    SimProcess sim{QStringLiteral(IGNIVEX_SIM),
-                   {QStringLiteral("--link"), QString::number(kPort), QStringLiteral("--engine")}};
-    SteadyClock clock;
-    QtSerialControl port{clock};
-    ScriptedBoxes boxes;
-    Module1 state;
-    int ended = 0;
-    frmMain window{{port, clock, boxes, state, [this] { ++ended; },
-                    QCoreApplication::applicationDirPath()}};
+struct App : AppRig {
+    App()
+        : AppRig(QStringLiteral(IGNIVEX_SIM), kPort, {QStringLiteral("--engine")},
+                 QCoreApplication::applicationDirPath()) {}
 
-    bool control(const QString& line) { return sim.command(line).startsWith(QLatin1String("ok")); }
     // Command bytes the simulator received since the last reset ("ok total=N ...").
     int commandsSinceReset() {
         const QString reply = sim.command(QStringLiteral("stats"));

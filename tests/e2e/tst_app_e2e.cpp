@@ -1,17 +1,12 @@
 // The real main window and the real serial layer against the module simulator: the live view
 // shows the module's values converted, the lamps follow its inputs, and an unplugged module
 // ends the view with a message instead of a hang.
-#include "Clock.h"
-#include "IsolatedConfig.h"
 #include "PollingCycle.h"
 #include "PortSetupPanel.h"
 #include "Pty.h"
-#include "QtSerialControl.h"
 #include "RealTimePanel.h"
 #include "Scaling.h"
-#include "ScriptedBoxes.h"
-#include "SimProcess.h"
-#include "frmMain.h"
+#include "SimRigs.h"
 
 #include <QPainter>
 #include <QtTest>
@@ -23,19 +18,9 @@ namespace {
 const QColor kBlack(0, 0, 0);
 const QColor kRed(255, 0, 0);
 
-struct App {
-    IsolatedConfig config;
-    SimProcess sim;
-    SteadyClock clock;
-    QtSerialControl port{clock};
-    ScriptedBoxes boxes;
-    Module1 state;
-    int ended = 0;
-    frmMain window{{port, clock, boxes, state, [this] { ++ended; },
-                    QStringLiteral(IGNIVEX_BIN_DIR)}};
-
+struct App : AppRig {
     explicit App(const QStringList& values)
-        : sim(QStringLiteral(IGNIVEX_SIM), QStringList{"--link", "1"} + values) {
+        : AppRig(QStringLiteral(IGNIVEX_SIM), 1, values, QStringLiteral(IGNIVEX_BIN_DIR)) {
         window.Show();
     }
     RealTimePanel& panel() { return *window.fraRealTimeData(); }

@@ -1,13 +1,7 @@
 // The module commands over the real serial layer, against the simulator on a pseudo-terminal.
-#include "Clock.h"
-#include "IsolatedConfig.h"
-#include "ModuleLine.h"
-#include "ModuleLink.h"
 #include "Pty.h"
-#include "QtSerialControl.h"
 #include "Scaling.h"
-#include "ScriptedBoxes.h"
-#include "SimProcess.h"
+#include "SimRigs.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -21,26 +15,13 @@ namespace {
 const QString kTimeout = QStringLiteral("RS-232 timeout. Check cable and click Abort.");
 constexpr int kPort = 6;
 
-struct Rig {
-    IsolatedConfig config;
-    SimProcess sim;
-    SteadyClock clock;
-    QtSerialControl port{clock};
-    ScriptedBoxes boxes;
-    Module1 state;
-    ModuleLink link{port, clock, boxes, state};
-
-    explicit Rig(QStringList options = {})
-        : sim(QStringLiteral(IGNIVEX_SIM),
-              QStringList{"--link", QString::number(kPort), "--rpm-count", "4096", "--map",
-                          "0x80", "--bat", "0xFF", "--adv", "0x80", "--gpi", "0x1C", "--gpi3",
-                          "0xFF", "--status", "0xFE", "--id", "IGX-2 V1.10"} +
-                  options) {
-        configureModuleLine(port);
-        link.portNumber = kPort;
-        state.mapRangeCode = 1;
-    }
-    bool control(const QString& line) { return sim.command(line).startsWith("ok"); }
+struct Rig : LinkRig {
+    explicit Rig(const QStringList& options = {})
+        : LinkRig(QStringLiteral(IGNIVEX_SIM), kPort,
+                  QStringList{"--rpm-count", "4096", "--map", "0x80", "--bat", "0xFF", "--adv",
+                              "0x80", "--gpi", "0x1C", "--gpi3", "0xFF", "--status", "0xFE",
+                              "--id", "IGX-2 V1.10"} +
+                      options) {}
 };
 }  // namespace
 

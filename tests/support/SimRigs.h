@@ -1,0 +1,62 @@
+#pragma once
+
+// The real serial layer and the real main window against the module simulator, set up once for
+// the end-to-end tests and the benchmarks. Header-only: the users link the shell themselves.
+
+#include "Clock.h"
+#include "IsolatedConfig.h"
+#include "Module1.h"
+#include "ModuleLine.h"
+#include "ModuleLink.h"
+#include "QtSerialControl.h"
+#include "ScriptedBoxes.h"
+#include "SimProcess.h"
+#include "frmMain.h"
+
+#include <QStringList>
+
+namespace ignivex::test {
+
+inline QStringList simArguments(int portNumber, const QStringList& options) {
+    return QStringList{QStringLiteral("--link"), QString::number(portNumber)} + options;
+}
+
+// The module commands over QtSerialControl, with the line set up as the main window sets it.
+// The settings folder comes first: the simulator's --link writes into it.
+struct LinkRig {
+    IsolatedConfig config;
+    SimProcess sim;
+    SteadyClock clock;
+    QtSerialControl port{clock};
+    ScriptedBoxes boxes;
+    Module1 state;
+    ModuleLink link{port, clock, boxes, state};
+
+    LinkRig(const QString& simulator, int portNumber, const QStringList& options)
+        : sim(simulator, simArguments(portNumber, options)) {
+        configureModuleLine(port);
+        link.portNumber = static_cast<std::int16_t>(portNumber);
+        state.mapRangeCode = 1;
+    }
+    bool control(const QString& line) { return sim.command(line).startsWith(QLatin1String("ok")); }
+};
+
+// The main window over QtSerialControl; not yet loaded or shown.
+struct AppRig {
+    IsolatedConfig config;
+    SimProcess sim;
+    SteadyClock clock;
+    QtSerialControl port{clock};
+    ScriptedBoxes boxes;
+    Module1 state;
+    int ended = 0;
+    frmMain window;
+
+    AppRig(const QString& simulator, int portNumber, const QStringList& options,
+           const QString& programFolder)
+        : sim(simulator, simArguments(portNumber, options)),
+          window({port, clock, boxes, state, [this] { ++ended; }, programFolder}) {}
+    bool control(const QString& line) { return sim.command(line).startsWith(QLatin1String("ok")); }
+};
+
+}  // namespace ignivex::test
