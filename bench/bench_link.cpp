@@ -4,9 +4,9 @@
 // one-second time-out costs in CPU. It prints; it never judges.
 #include "BenchSupport.h"
 
-#include "CommError.h"
-#include "Pty.h"
-#include "SimRigs.h"
+#include "recovery/CommError.h"
+#include "support/Pty.h"
+#include "support/SimRigs.h"
 
 #include <QCoreApplication>
 #include <cstdio>

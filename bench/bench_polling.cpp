@@ -3,11 +3,11 @@
 // CPU the program uses while the view runs on its own timer. It prints; it never judges.
 #include "BenchSupport.h"
 
-#include "CommError.h"
-#include "PollingCycle.h"
-#include "Pty.h"
-#include "RealTimeView.h"
-#include "SimRigs.h"
+#include "recovery/CommError.h"
+#include "display/PollingCycle.h"
+#include "support/Pty.h"
+#include "display/RealTimeView.h"
+#include "support/SimRigs.h"
 
 #include <QApplication>
 #include <QEventLoop>

@@ -1,11 +1,12 @@
-#include "Main.h"
+#include "app/Main.h"
 
-#include "Clock.h"
-#include "Module1.h"
-#include "QtMessageBoxes.h"
-#include "QtSerialControl.h"
-#include "frmMain.h"
-#include "frmSplash.h"
+#include "recovery/AppIdentity.h"
+#include "recovery/Clock.h"
+#include "recovery/Module1.h"
+#include "app/QtMessageBoxes.h"
+#include "link/QtSerialControl.h"
+#include "app/frmMain.h"
+#include "branding/frmSplash.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -24,7 +25,7 @@ namespace {
 
 int Main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Ignivex_Log"));
+    applyApplicationTitle();
 
     static Module1 state;
     SteadyClock clock;

@@ -1,18 +1,19 @@
-#include "frmMain.h"
+#include "app/frmMain.h"
 
-#include "About.h"
-#include "AppIcon.h"
-#include "CommError.h"
-#include "HelpWindow.h"
-#include "ModuleLine.h"
-#include "PortMapper.h"
-#include "PortSettings.h"
-#include "PollingCycle.h"
-#include "PortSetupPanel.h"
-#include "RealTimePanel.h"
-#include "RealTimeView.h"
-#include "Recovery.h"
-#include "Twips.h"
+#include "branding/About.h"
+#include "app/AppIcon.h"
+#include "recovery/AppIdentity.h"
+#include "recovery/CommError.h"
+#include "branding/HelpWindow.h"
+#include "link/ModuleLine.h"
+#include "link/PortMapper.h"
+#include "link/PortSettings.h"
+#include "display/PollingCycle.h"
+#include "display/PortSetupPanel.h"
+#include "display/RealTimePanel.h"
+#include "display/RealTimeView.h"
+#include "recovery/Recovery.h"
+#include "recovery/Twips.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -27,7 +28,6 @@ namespace {
 constexpr int kPollIntervalMs = 500;
 constexpr int kPortCount = 255;
 const char* const kCaption = "Ignivex Data Logging Program Version 1.1";
-const char* const kApplicationTitle = "Ignivex_Log";
 }  // namespace
 
 frmMain::frmMain(Services services, QWidget* parent)
@@ -126,7 +126,7 @@ void frmMain::Form_Load() {
         },
         [&] { fraRealTimeData_->hide(); },
         [&] { state.viewActive = false; },
-        [&] { QCoreApplication::setApplicationName(QString::fromLatin1(kApplicationTitle)); },
+        [&] { applyApplicationTitle(); },
         [&] { QDir::setCurrent(services_.programFolder); },
         [&] { state.escape = false; },
         [&] { link_.portNumber = port_settings::toPortNumber(port_settings::readStored()); },
@@ -152,7 +152,7 @@ void frmMain::fillPortList() {
 void frmMain::selectStoredPort() {
     const int number = link_.portNumber;
     if (number < 0 || number > kPortCount) {
-        throw CommError(kErrInvalidProperty, QStringLiteral("Ignivex_Log"),
+        throw CommError(kErrInvalidProperty, kAppName,
                         QStringLiteral("The stored port number %1 names no port in the list "
                                        "(Com1 to Com255). Click Ignore, then choose the port "
                                        "again under Communications, Port Setup.")
@@ -165,7 +165,7 @@ void frmMain::selectStoredPort() {
         return;
     }
     if (number - 1 >= list->count()) {
-        throw CommError(kErrInvalidProperty, QStringLiteral("Ignivex_Log"),
+        throw CommError(kErrInvalidProperty, kAppName,
                         QStringLiteral("The port list is empty, so Com%1 cannot be selected. "
                                        "Restart the program.")
                             .arg(number));

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "Clock.h"
-#include "CommEventHandler.h"
-#include "MessageBoxes.h"
-#include "Module1.h"
-#include "ModuleLink.h"
-#include "SerialControl.h"
+#include "recovery/Clock.h"
+#include "link/CommEventHandler.h"
+#include "recovery/MessageBoxes.h"
+#include "recovery/Module1.h"
+#include "link/ModuleLink.h"
+#include "link/SerialControl.h"
 
 #include <QMainWindow>
 #include <QTimer>

@@ -1,4 +1,4 @@
-#include "About.h"
+#include "branding/About.h"
 
 namespace ignivex {
 

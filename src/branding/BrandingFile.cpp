@@ -1,6 +1,6 @@
-#include "BrandingFile.h"
+#include "branding/BrandingFile.h"
 
-#include "CommError.h"
+#include "recovery/CommError.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Recovery.h"
+#include "recovery/Recovery.h"
 
 #include <QString>
 #include <QStringList>

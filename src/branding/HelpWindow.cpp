@@ -1,4 +1,4 @@
-#include "HelpWindow.h"
+#include "branding/HelpWindow.h"
 
 #include <QAction>
 #include <QDir>

@@ -1,9 +1,11 @@
-#include "frmSplash.h"
+#include "branding/frmSplash.h"
 
-#include "About.h"
-#include "BrandingFile.h"
-#include "CommError.h"
-#include "Recovery.h"
+#include "branding/About.h"
+#include "branding/BrandingFile.h"
+#include "recovery/CommError.h"
+#include "recovery/AppIdentity.h"
+#include "recovery/Recovery.h"
+#include "recovery/Twips.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -27,13 +29,6 @@ const QString kSource = QStringLiteral("Branding");
 constexpr std::int32_t kErrSubscript = 9;
 constexpr std::int32_t kErrInvalidPicture = 481;
 
-// Layout in twips, 15 to the logical pixel.
-int px(int twips) {
-    return qRound(twips / 15.0);
-}
-QRect twipRect(int left, int top, int width, int height) {
-    return QRect(px(left), px(top), px(width), px(height));
-}
 
 QFont arial(double points, bool bold, bool italic = false) {
     QFont font(QStringLiteral("Arial"));
@@ -131,25 +126,25 @@ frmSplash::frmSplash(MessageBoxes& boxes, Module1& module, const QString& progra
     // A dialog border without a title bar: no caption and no title-bar buttons.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint);
     setWindowTitle(QString());
-    setFixedSize(px(7155), px(3735));
+    setFixedSize(twips(7155), twips(3735));
 
     fraSplash = new QGroupBox(this);
     fraSplash->setObjectName(QStringLiteral("fraSplash"));
-    fraSplash->setGeometry(twipRect(30, 0, 7065, 3690));
+    fraSplash->setGeometry(twipsRect(30, 0, 7065, 3690));
 
     imgLogo = new QLabel(fraSplash);
     imgLogo->setObjectName(QStringLiteral("imgLogo"));
-    imgLogo->setGeometry(twipRect(360, 600, 1485, 900));
+    imgLogo->setGeometry(twipsRect(360, 600, 1485, 900));
 
     lblCopyright = label(fraSplash, "lblCopyright", copyrightNotice(),
-                         twipRect(3600, 3240, 3252, 252), arial(8.25, false));
+                         twipsRect(3600, 3240, 3252, 252), arial(8.25, false));
     lblVersion = label(fraSplash, "lblVersion", QStringLiteral("Version 1.1"),
-                       twipRect(3600, 2880, 1275, 285), arial(12, true));
+                       twipsRect(3600, 2880, 1275, 285), arial(12, true));
     lblProductName = label(fraSplash, "lblProductName", QStringLiteral("Ignivex Data Logging"),
-                           twipRect(3120, 1560, 3945, 1050), arial(22.5, true));
+                           twipsRect(3120, 1560, 3945, 1050), arial(22.5, true));
     // Empty until the branding is applied, so an aborted load shows no made-up company.
     lblCompanyName = label(fraSplash, "lblCompanyName", QString(),
-                           twipRect(2160, 480, 4716, 1332), arial(29.25, true, true));
+                           twipsRect(2160, 480, 4716, 1332), arial(29.25, true, true));
 
     tmrSplashUnload = new QTimer(this);
     tmrSplashUnload->setObjectName(QStringLiteral("tmrSplashUnload"));
@@ -255,7 +250,7 @@ void frmSplash::Form_Load() {
                 lblCompanyName->setFont(f);
             },
             [&] { loadLogo(); },
-            [&] { QCoreApplication::setApplicationName(QStringLiteral("Ignivex_Log")); },
+            [&] { applyApplicationTitle(); },
         });
 
     loading_ = false;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "MessageBoxes.h"
-#include "Module1.h"
+#include "recovery/MessageBoxes.h"
+#include "recovery/Module1.h"
 
 #include <QDialog>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "DialGauge.h"
+#include "display/DialGauge.h"
 
-#include "GaugeSupport.h"
+#include "display/GaugeSupport.h"
 
 #include <QFontMetricsF>
 #include <QPaintEvent>

@@ -1,8 +1,8 @@
-#include "GaugeSupport.h"
+#include "display/GaugeSupport.h"
 
-#include "DialGauge.h"
-#include "LampShape.h"
-#include "LinearGauge.h"
+#include "display/DialGauge.h"
+#include "display/LampShape.h"
+#include "display/LinearGauge.h"
 
 #include <QAccessible>
 #include <QAccessibleValueInterface>

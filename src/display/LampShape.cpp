@@ -1,6 +1,6 @@
-#include "LampShape.h"
+#include "display/LampShape.h"
 
-#include "GaugeSupport.h"
+#include "display/GaugeSupport.h"
 
 #include <QPaintEvent>
 #include <QPainter>

@@ -1,6 +1,6 @@
-#include "LinearGauge.h"
+#include "display/LinearGauge.h"
 
-#include "GaugeSupport.h"
+#include "display/GaugeSupport.h"
 
 #include <QFontMetricsF>
 #include <QPaintEvent>

@@ -1,8 +1,8 @@
-#include "PollingCycle.h"
+#include "display/PollingCycle.h"
 
-#include "RealTimePanel.h"
-#include "RealTimeView.h"
-#include "Recovery.h"
+#include "display/RealTimePanel.h"
+#include "display/RealTimeView.h"
+#include "recovery/Recovery.h"
 
 #include <QCoreApplication>
 #include <cmath>

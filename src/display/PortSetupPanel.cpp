@@ -1,7 +1,7 @@
-#include "PortSetupPanel.h"
+#include "display/PortSetupPanel.h"
 
-#include "PortMapper.h"
-#include "Twips.h"
+#include "link/PortMapper.h"
+#include "recovery/Twips.h"
 
 namespace ignivex {
 

@@ -1,6 +1,6 @@
-#include "RealTimePanel.h"
+#include "display/RealTimePanel.h"
 
-#include "Twips.h"
+#include "recovery/Twips.h"
 
 #include <QApplication>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "DialGauge.h"
-#include "LampShape.h"
-#include "LinearGauge.h"
+#include "display/DialGauge.h"
+#include "display/LampShape.h"
+#include "display/LinearGauge.h"
 
 #include <QGroupBox>
 #include <QLabel>

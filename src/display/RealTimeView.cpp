@@ -1,6 +1,6 @@
-#include "RealTimeView.h"
+#include "display/RealTimeView.h"
 
-#include "RealTimePanel.h"
+#include "display/RealTimePanel.h"
 
 #include <QTimer>
 

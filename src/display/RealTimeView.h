@@ -1,8 +1,8 @@
 #pragma once
 
-#include "MessageBoxes.h"
-#include "Module1.h"
-#include "ModuleLink.h"
+#include "recovery/MessageBoxes.h"
+#include "recovery/Module1.h"
+#include "link/ModuleLink.h"
 
 #include <QObject>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "CommEventHandler.h"
+#include "link/CommEventHandler.h"
 
-#include "CommError.h"
+#include "recovery/CommError.h"
 
 #include <limits>
 

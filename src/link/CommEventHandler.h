@@ -1,8 +1,8 @@
 #pragma once
 
-#include "MessageBoxes.h"
-#include "Module1.h"
-#include "SerialControl.h"
+#include "recovery/MessageBoxes.h"
+#include "recovery/Module1.h"
+#include "link/SerialControl.h"
 
 #include <QObject>
 

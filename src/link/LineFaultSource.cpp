@@ -1,4 +1,4 @@
-#include "LineFaultSource.h"
+#include "link/LineFaultSource.h"
 
 #if defined(__linux__)
 #include <linux/serial.h>

@@ -1,6 +1,6 @@
-#include "ModuleLine.h"
+#include "link/ModuleLine.h"
 
-#include "SerialControl.h"
+#include "link/SerialControl.h"
 
 namespace ignivex {
 

@@ -1,7 +1,8 @@
-#include "ModuleLink.h"
+#include "link/ModuleLink.h"
 
-#include "CommError.h"
-#include "Scaling.h"
+#include "recovery/AppIdentity.h"
+#include "recovery/CommError.h"
+#include "link/Scaling.h"
 
 #include <QCoreApplication>
 #include <limits>
@@ -47,7 +48,7 @@ void ModuleLink::DelayTimer(const std::int32_t& milliseconds) {
     const std::int64_t micro = std::int64_t(milliseconds) * 1000;
     if (micro > std::numeric_limits<std::int32_t>::max() ||
         micro < std::numeric_limits<std::int32_t>::min())
-        throw CommError(kErrOverflow, QStringLiteral("Ignivex_Log"), QStringLiteral("Overflow"));
+        throw CommError(kErrOverflow, kAppName, QStringLiteral("Overflow"));
     const Instant end = clock_.now() + microseconds(micro);
     processWindowEvents();
     while (clock_.now() < end)

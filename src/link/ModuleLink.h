@@ -1,10 +1,10 @@
 #pragma once
 
-#include "Clock.h"
-#include "MessageBoxes.h"
-#include "Module1.h"
-#include "Recovery.h"
-#include "SerialControl.h"
+#include "recovery/Clock.h"
+#include "recovery/MessageBoxes.h"
+#include "recovery/Module1.h"
+#include "recovery/Recovery.h"
+#include "link/SerialControl.h"
 
 #include <QObject>
 #include <cstdint>

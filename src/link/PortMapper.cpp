@@ -1,4 +1,6 @@
-#include "PortMapper.h"
+#include "link/PortMapper.h"
+
+#include "recovery/AppIdentity.h"
 
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -7,7 +9,7 @@ namespace ignivex::port_mapper {
 
 QString portsFolder() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/Ignivex_Log/ports");
+           QLatin1Char('/') + kAppName + QStringLiteral("/ports");
 }
 
 PortDevice deviceFor(int number) {

@@ -1,6 +1,7 @@
-#include "PortSettings.h"
+#include "link/PortSettings.h"
 
-#include "CommError.h"
+#include "recovery/AppIdentity.h"
+#include "recovery/CommError.h"
 
 #include <QSettings>
 #include <limits>
@@ -8,12 +9,10 @@
 namespace ignivex::port_settings {
 
 namespace {
-const QString kApplication = QStringLiteral("Ignivex_Log");
 const QString kKey = QStringLiteral("Properties/CommPort");
-const QString kSource = QStringLiteral("Ignivex_Log");
 
 QSettings openStore() {
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, kApplication, kApplication);
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, kAppName, kAppName);
 }
 }  // namespace
 
@@ -26,7 +25,7 @@ std::int16_t toPortNumber(const QString& stored) {
     bool whole = false;
     const qlonglong value = text.toLongLong(&whole, 10);
     if (!whole) {
-        throw CommError(kErrTypeMismatch, kSource,
+        throw CommError(kErrTypeMismatch, kAppName,
                         QStringLiteral("The stored port setting \"%1\" is not a whole number. "
                                        "Click Ignore, then choose the port again under "
                                        "Communications, Port Setup.")
@@ -34,7 +33,7 @@ std::int16_t toPortNumber(const QString& stored) {
     }
     if (value < std::numeric_limits<std::int16_t>::min() ||
         value > std::numeric_limits<std::int16_t>::max()) {
-        throw CommError(kErrOverflow, kSource,
+        throw CommError(kErrOverflow, kAppName,
                         QStringLiteral("The stored port setting \"%1\" is out of range. Click "
                                        "Ignore, then choose the port again under Communications, "
                                        "Port Setup.")
@@ -48,7 +47,7 @@ void store(std::int16_t portNumber) {
     settings.setValue(kKey, QString::number(portNumber));
     settings.sync();
     if (settings.status() != QSettings::NoError) {
-        throw CommError(75, kSource,
+        throw CommError(75, kAppName,
                         QStringLiteral("The port choice could not be saved to %1. Check that the "
                                        "folder exists and is writable, then click Retry.")
                             .arg(settings.fileName()));

@@ -1,7 +1,7 @@
-#include "QtSerialControl.h"
+#include "link/QtSerialControl.h"
 
-#include "PortMapper.h"
-#include "SerialErrors.h"
+#include "link/PortMapper.h"
+#include "link/SerialErrors.h"
 
 #include <QFile>
 #include <QMetaObject>

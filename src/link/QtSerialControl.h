@@ -1,7 +1,7 @@
 #pragma once
 
-#include "LineFaultSource.h"
-#include "SerialControl.h"
+#include "link/LineFaultSource.h"
+#include "link/SerialControl.h"
 
 #include <QSerialPort>
 #include <QTimer>

@@ -1,6 +1,7 @@
-#include "Scaling.h"
+#include "link/Scaling.h"
 
-#include "CommError.h"
+#include "recovery/AppIdentity.h"
+#include "recovery/CommError.h"
 
 #include <cfenv>
 #include <cmath>
@@ -40,7 +41,7 @@ float rpm(std::uint8_t low, std::uint8_t high) {
     if (count == 65535)
         return 0.0f;
     if (count == 0)
-        throw CommError(kErrDivisionByZero, QStringLiteral("Ignivex_Log"),
+        throw CommError(kErrDivisionByZero, kAppName,
                         QStringLiteral("Division by zero: the module reported an engine-speed "
                                        "count of 0. Click Ignore to go on, or Abort to close "
                                        "the real-time view."));

@@ -1,1 +1,1 @@
-#include "SerialControl.h"
+#include "link/SerialControl.h"

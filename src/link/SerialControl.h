@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Clock.h"
+#include "recovery/Clock.h"
 
 #include <QByteArray>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "SerialErrors.h"
+#include "link/SerialErrors.h"
 
 namespace ignivex::serial {
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CommError.h"
+#include "recovery/CommError.h"
 
 #include <QString>
 

@@ -1,8 +1,8 @@
-#include "About.h"
-#include "BrandingFile.h"
-#include "HelpWindow.h"
-#include "ScriptedBoxes.h"
-#include "frmSplash.h"
+#include "branding/About.h"
+#include "branding/BrandingFile.h"
+#include "branding/HelpWindow.h"
+#include "support/ScriptedBoxes.h"
+#include "branding/frmSplash.h"
 
 #include <QAction>
 #include <QDir>

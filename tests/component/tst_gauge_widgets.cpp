@@ -1,7 +1,7 @@
-#include "DialGauge.h"
-#include "GaugeSupport.h"
-#include "LampShape.h"
-#include "LinearGauge.h"
+#include "display/DialGauge.h"
+#include "display/GaugeSupport.h"
+#include "display/LampShape.h"
+#include "display/LinearGauge.h"
 
 #include <QAccessible>
 #include <QAccessibleValueInterface>

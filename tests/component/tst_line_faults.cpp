@@ -1,7 +1,7 @@
-#include "CommEventHandler.h"
-#include "FakeClock.h"
-#include "FakeSerialControl.h"
-#include "ScriptedBoxes.h"
+#include "link/CommEventHandler.h"
+#include "support/FakeClock.h"
+#include "support/FakeSerialControl.h"
+#include "support/ScriptedBoxes.h"
 
 #include <QtTest>
 

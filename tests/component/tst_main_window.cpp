@@ -1,6 +1,6 @@
-#include "MainHarness.h"
-#include "PortSetupPanel.h"
-#include "RealTimePanel.h"
+#include "support/MainHarness.h"
+#include "display/PortSetupPanel.h"
+#include "display/RealTimePanel.h"
 
 #include <QAction>
 #include <QMenuBar>

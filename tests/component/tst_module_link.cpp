@@ -1,10 +1,10 @@
-#include "CommError.h"
-#include "FakeClock.h"
-#include "FakeSerialControl.h"
-#include "ModuleLink.h"
-#include "Scaling.h"
-#include "ScriptedBoxes.h"
-#include "SerialErrors.h"
+#include "recovery/CommError.h"
+#include "support/FakeClock.h"
+#include "support/FakeSerialControl.h"
+#include "link/ModuleLink.h"
+#include "link/Scaling.h"
+#include "support/ScriptedBoxes.h"
+#include "link/SerialErrors.h"
 
 #include <QSignalSpy>
 #include <QTimer>

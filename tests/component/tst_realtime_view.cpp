@@ -1,9 +1,9 @@
-#include "MainHarness.h"
-#include "PollingCycle.h"
-#include "PortSetupPanel.h"
-#include "RealTimePanel.h"
-#include "RealTimeView.h"
-#include "Scaling.h"
+#include "support/MainHarness.h"
+#include "display/PollingCycle.h"
+#include "display/PortSetupPanel.h"
+#include "display/RealTimePanel.h"
+#include "display/RealTimeView.h"
+#include "link/Scaling.h"
 
 #include <QAction>
 #include <QKeyEvent>

@@ -1,7 +1,7 @@
-#include "About.h"
-#include "BrandingFile.h"
-#include "ScriptedBoxes.h"
-#include "frmSplash.h"
+#include "branding/About.h"
+#include "branding/BrandingFile.h"
+#include "support/ScriptedBoxes.h"
+#include "branding/frmSplash.h"
 
 #include <QCoreApplication>
 #include <QDir>

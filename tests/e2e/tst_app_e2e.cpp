@@ -1,12 +1,12 @@
 // The real main window and the real serial layer against the module simulator: the live view
 // shows the module's values converted, the lamps follow its inputs, and an unplugged module
 // ends the view with a message instead of a hang.
-#include "PollingCycle.h"
-#include "PortSetupPanel.h"
-#include "Pty.h"
-#include "RealTimePanel.h"
-#include "Scaling.h"
-#include "SimRigs.h"
+#include "display/PollingCycle.h"
+#include "display/PortSetupPanel.h"
+#include "support/Pty.h"
+#include "display/RealTimePanel.h"
+#include "link/Scaling.h"
+#include "support/SimRigs.h"
 
 #include <QPainter>
 #include <QtTest>

@@ -1,7 +1,7 @@
 // The module commands over the real serial layer, against the simulator on a pseudo-terminal.
-#include "Pty.h"
-#include "Scaling.h"
-#include "SimRigs.h"
+#include "support/Pty.h"
+#include "link/Scaling.h"
+#include "support/SimRigs.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>

@@ -1,11 +1,11 @@
-#include "Clock.h"
-#include "CommError.h"
-#include "IsolatedConfig.h"
-#include "LineFaultSource.h"
-#include "ModuleLine.h"
-#include "PortMapper.h"
-#include "Pty.h"
-#include "QtSerialControl.h"
+#include "recovery/Clock.h"
+#include "recovery/CommError.h"
+#include "support/IsolatedConfig.h"
+#include "link/LineFaultSource.h"
+#include "link/ModuleLine.h"
+#include "link/PortMapper.h"
+#include "support/Pty.h"
+#include "link/QtSerialControl.h"
 
 #include <QElapsedTimer>
 #include <QtTest>

@@ -1,7 +1,7 @@
 // A pick in the port list must be on disk before the handler returns: a run killed right after
 // it (power cut, SIGKILL) starts next time with that port.
-#include "MainHarness.h"
-#include "PortSetupPanel.h"
+#include "support/MainHarness.h"
+#include "display/PortSetupPanel.h"
 
 #include <QProcess>
 #include <QtTest>

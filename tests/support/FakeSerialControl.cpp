@@ -1,6 +1,6 @@
-#include "FakeSerialControl.h"
+#include "support/FakeSerialControl.h"
 
-#include "SerialErrors.h"
+#include "link/SerialErrors.h"
 
 namespace ignivex::test {
 

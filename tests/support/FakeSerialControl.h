@@ -1,8 +1,8 @@
 #pragma once
 
-#include "CommError.h"
-#include "FakeClock.h"
-#include "SerialControl.h"
+#include "recovery/CommError.h"
+#include "support/FakeClock.h"
+#include "link/SerialControl.h"
 
 #include <QByteArray>
 #include <QHash>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "FakeClock.h"
-#include "FakeSerialControl.h"
-#include "IsolatedConfig.h"
-#include "Module1.h"
-#include "ScriptedBoxes.h"
-#include "frmMain.h"
+#include "support/FakeClock.h"
+#include "support/FakeSerialControl.h"
+#include "support/IsolatedConfig.h"
+#include "recovery/Module1.h"
+#include "support/ScriptedBoxes.h"
+#include "app/frmMain.h"
 
 #include <QCoreApplication>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "Pty.h"
+#include "support/Pty.h"
 
 #include <fcntl.h>
 #include <poll.h>

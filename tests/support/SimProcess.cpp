@@ -1,4 +1,4 @@
-#include "SimProcess.h"
+#include "support/SimProcess.h"
 
 #include <QByteArray>
 #include <QVector>

@@ -3,15 +3,15 @@
 // The real serial layer and the real main window against the module simulator, set up once for
 // the end-to-end tests and the benchmarks. Header-only: the users link the shell themselves.
 
-#include "Clock.h"
-#include "IsolatedConfig.h"
-#include "Module1.h"
-#include "ModuleLine.h"
-#include "ModuleLink.h"
-#include "QtSerialControl.h"
-#include "ScriptedBoxes.h"
-#include "SimProcess.h"
-#include "frmMain.h"
+#include "recovery/Clock.h"
+#include "support/IsolatedConfig.h"
+#include "recovery/Module1.h"
+#include "link/ModuleLine.h"
+#include "link/ModuleLink.h"
+#include "link/QtSerialControl.h"
+#include "support/ScriptedBoxes.h"
+#include "support/SimProcess.h"
+#include "app/frmMain.h"
 
 #include <QStringList>
 

@@ -1,7 +1,7 @@
-#include "BrandingFile.h"
-#include "Recovery.h"
-#include "ScriptedBoxes.h"
-#include "frmSplash.h"
+#include "branding/BrandingFile.h"
+#include "recovery/Recovery.h"
+#include "support/ScriptedBoxes.h"
+#include "branding/frmSplash.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "DialGauge.h"
-#include "GaugeSupport.h"
-#include "LinearGauge.h"
+#include "display/DialGauge.h"
+#include "display/GaugeSupport.h"
+#include "display/LinearGauge.h"
 
 #include <QtTest>
 

@@ -1,7 +1,7 @@
-#include "CommError.h"
-#include "ErrorPrompt.h"
-#include "Recovery.h"
-#include "ScriptedBoxes.h"
+#include "recovery/CommError.h"
+#include "recovery/ErrorPrompt.h"
+#include "recovery/Recovery.h"
+#include "support/ScriptedBoxes.h"
 
 #include <QtTest>
 

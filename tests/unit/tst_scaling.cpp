@@ -1,5 +1,5 @@
-#include "CommError.h"
-#include "Scaling.h"
+#include "recovery/CommError.h"
+#include "link/Scaling.h"
 
 #include <QtTest>
 #include <cmath>

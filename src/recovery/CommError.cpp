@@ -1,4 +1,4 @@
-#include "CommError.h"
+#include "recovery/CommError.h"
 
 namespace ignivex {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CommError.h"
-#include "MessageBoxes.h"
+#include "recovery/CommError.h"
+#include "recovery/MessageBoxes.h"
 
 namespace ignivex {
 

@@ -1,4 +1,4 @@
-#include "ErrorPrompt.h"
+#include "recovery/ErrorPrompt.h"
 
 namespace ignivex {
 

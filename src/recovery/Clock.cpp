@@ -1,4 +1,4 @@
-#include "Clock.h"
+#include "recovery/Clock.h"
 
 #include <QEventLoop>
 #include <QTimer>

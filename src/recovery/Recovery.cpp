@@ -1,7 +1,7 @@
-#include "Recovery.h"
+#include "recovery/Recovery.h"
 
-#include "CommError.h"
-#include "ErrorPrompt.h"
+#include "recovery/CommError.h"
+#include "recovery/ErrorPrompt.h"
 
 namespace ignivex {
 

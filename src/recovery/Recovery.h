@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MessageBoxes.h"
+#include "recovery/MessageBoxes.h"
 
 #include <functional>
 #include <initializer_list>

@@ -1,0 +1,11 @@
+#include "recovery/AppIdentity.h"
+
+#include <QCoreApplication>
+
+namespace ignivex {
+
+void applyApplicationTitle() {
+    QCoreApplication::setApplicationName(kAppName);
+}
+
+}  // namespace ignivex
