@@ -52,7 +52,7 @@ QList<Command> commands() {
         {"ReadStatus", ModuleLink::kStatus, 1, [](ModuleLink& l) { l.ReadStatus(); }},
         {"ReadRPM", ModuleLink::kRpm, 2, [](ModuleLink& l) { l.ReadRPM(); }},
         {"ReadAdvance", ModuleLink::kAdvance, 1, [](ModuleLink& l) { l.ReadAdvance(); }},
-        {"ReadMAP", ModuleLink::kMap, 1, [](ModuleLink& l) { l.ReadMAP(); }},
+        {"ReadMAP", ModuleLink::kMap, 1, [](ModuleLink& l) { l.ReadMAP(1); }},
         {"ReadBAT", ModuleLink::kBattery, 1, [](ModuleLink& l) { l.ReadBAT(); }},
         {"ReadGPI", ModuleLink::kGpi, 2, [](ModuleLink& l) { l.ReadGPI(); }},
     };

@@ -4,7 +4,8 @@
 #include "BenchSupport.h"
 
 #include "recovery/CommError.h"
-#include "display/PollingCycle.h"
+#include "acquire/Acquisition.h"
+#include "display/RealTimePanel.h"
 #include "support/Pty.h"
 #include "display/RealTimeView.h"
 #include "support/SimRigs.h"
@@ -53,7 +54,7 @@ void letEventsRun(int ms) {
 bool printTicks(App& app, const char* title, int ticks, bool withWire) {
     constexpr int kWarmup = 5;
     for (int i = 0; i < kWarmup; ++i) {
-        app.window.polling().tmrDataRead_Timer();
+        app.window.acquisition().tmrDataRead_Timer();
         QCoreApplication::processEvents();
     }
     if (!app.control(QStringLiteral("stats reset")))
@@ -63,7 +64,7 @@ bool printTicks(App& app, const char* title, int ticks, bool withWire) {
     us.reserve(std::size_t(ticks));
     for (int i = 0; i < ticks; ++i) {
         const auto start = Steady::now();
-        app.window.polling().tmrDataRead_Timer();
+        app.window.acquisition().tmrDataRead_Timer();
         us.push_back(microsSince(start));
         QCoreApplication::processEvents();
     }

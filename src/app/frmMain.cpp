@@ -1,5 +1,6 @@
 #include "app/frmMain.h"
 
+#include "acquire/Acquisition.h"
 #include "branding/About.h"
 #include "app/AppIcon.h"
 #include "recovery/AppIdentity.h"
@@ -8,7 +9,6 @@
 #include "link/ModuleLine.h"
 #include "link/PortMapper.h"
 #include "link/PortSettings.h"
-#include "display/PollingCycle.h"
 #include "display/PortSetupPanel.h"
 #include "display/RealTimePanel.h"
 #include "display/RealTimeView.h"
@@ -64,13 +64,17 @@ frmMain::frmMain(Services services, QWidget* parent)
     // A fixed single border: the window cannot be resized.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-    view_ = new RealTimeView(*fraRealTimeData_, link_, services_.boxes, services_.state, this);
-    polling_ = new PollingCycle(*fraRealTimeData_, *view_, link_, services_.boxes,
-                                services_.state, this);
+    acquisition_ = new Acquisition(link_, services_.clock, services_.boxes, services_.state, this);
+    view_ = new RealTimeView(*fraRealTimeData_, *acquisition_, services_.state, this);
+    // The panel shows each value as the tick reads it.
+    connect(acquisition_, &Acquisition::channelRead, fraRealTimeData_,
+            &RealTimePanel::showReading);
+    connect(acquisition_, &Acquisition::linkLost, fraRealTimeData_,
+            &RealTimePanel::showLinkLost);
 
     tmrDataRead_.setObjectName(QStringLiteral("tmrDataRead"));
     tmrDataRead_.setInterval(kPollIntervalMs);
-    connect(&tmrDataRead_, &QTimer::timeout, polling_, &PollingCycle::tmrDataRead_Timer);
+    connect(&tmrDataRead_, &QTimer::timeout, acquisition_, &Acquisition::tmrDataRead_Timer);
 }
 
 frmMain::~frmMain() {
@@ -115,27 +119,27 @@ void frmMain::Show() {
 }
 
 void frmMain::Form_Load() {
-    Recovery r(services_.boxes);
     Module1& state = services_.state;
-    (void)r.steps({
-        [&] {
-            if (!keyPreview_) {
-                qApp->installEventFilter(this);
-                keyPreview_ = true;
-            }
-        },
-        [&] { fraRealTimeData_->hide(); },
-        [&] { state.viewActive = false; },
-        [&] { applyApplicationTitle(); },
-        [&] { QDir::setCurrent(services_.programFolder); },
-        [&] { state.escape = false; },
-        [&] { link_.portNumber = port_settings::toPortNumber(port_settings::readStored()); },
-        [&] { fillPortList(); },
-        [&] { selectStoredPort(); },
-        [&] { configureSerialControl(); },
-        [&] { state.commErrorCount = 0; },
-        [&] { state.mapRangeCode = 1; },
-    });
+    if (!keyPreview_) {
+        qApp->installEventFilter(this);
+        keyPreview_ = true;
+    }
+    fraRealTimeData_->hide();
+    state.viewActive = false;
+    applyApplicationTitle();
+    QDir::setCurrent(services_.programFolder);
+    state.escape = false;
+    // The steps that can fail go to the prompt; Abort leaves the load with the rest undone.
+    Recovery r(services_.boxes);
+    if (!r.steps({
+            [&] { link_.portNumber = port_settings::toPortNumber(port_settings::readStored()); },
+            [&] { fillPortList(); },
+            [&] { selectStoredPort(); },
+            [&] { configureSerialControl(); },
+        }))
+        return;
+    state.commErrorCount = 0;
+    state.mapRangeCode = 1;
 }
 
 void frmMain::fillPortList() {
@@ -182,9 +186,9 @@ void frmMain::configureSerialControl() {
 }
 
 void frmMain::cboPort_Click() {
+    link_.portNumber = static_cast<std::int16_t>(fraPortSelect_->cboPort->currentIndex() + 1);
     Recovery r(services_.boxes);
     (void)r.steps({
-        [&] { link_.portNumber = static_cast<std::int16_t>(fraPortSelect_->cboPort->currentIndex() + 1); },
         [&] { port_settings::store(link_.portNumber); },
         [&] { link_.closePortIfOpen(); },
     });

@@ -17,7 +17,7 @@ class QMenu;
 
 namespace ignivex {
 
-class PollingCycle;
+class Acquisition;
 class PortSetupPanel;
 class RealTimePanel;
 class RealTimeView;
@@ -57,7 +57,7 @@ public:
 
     ModuleLink& link() { return link_; }
     RealTimeView& view() { return *view_; }
-    PollingCycle& polling() { return *polling_; }
+    Acquisition& acquisition() { return *acquisition_; }
     PortSetupPanel* fraPortSelect() const { return fraPortSelect_; }
     RealTimePanel* fraRealTimeData() const { return fraRealTimeData_; }
     QTimer* tmrDataRead() { return &tmrDataRead_; }
@@ -78,8 +78,8 @@ private:
     CommEventHandler commEvents_;
     RealTimePanel* fraRealTimeData_ = nullptr;
     PortSetupPanel* fraPortSelect_ = nullptr;
+    Acquisition* acquisition_ = nullptr;
     RealTimeView* view_ = nullptr;
-    PollingCycle* polling_ = nullptr;
     QTimer tmrDataRead_;
     bool loaded_ = false;
     bool keyPreview_ = false;

@@ -1,8 +1,10 @@
 #include "display/RealTimePanel.h"
 
+#include "display/PanelScales.h"
 #include "recovery/Twips.h"
 
 #include <QApplication>
+#include <cmath>
 
 namespace ignivex {
 
@@ -30,18 +32,24 @@ void standardColours(QWidget* widget) {
     widget->setPalette(p);
 }
 
-LinearGauge* linearGauge(QWidget* parent, const char* name, const char* caption, int left,
-                         double scaleMin, double scaleMax, double step, double labelEnd,
-                         const QList<GaugeBand>& bands) {
+const QColor kLampOn(0, 0, 0);     // input bit set
+const QColor kLampOff(255, 0, 0);  // input bit clear, or no link
+
+QColor lampColour(std::int16_t bits, std::int16_t mask) {
+    return (bits & mask) == mask ? kLampOn : kLampOff;
+}
+
+LinearGauge* linearGauge(QWidget* parent, const LinearScale& scale) {
     auto* gauge = new LinearGauge(parent);
-    gauge->setObjectName(QString::fromLatin1(name));
-    gauge->setGeometry(twipsRect(left, 240, 855, 3735));
+    gauge->setObjectName(QString::fromLatin1(scale.objectName));
+    gauge->setGeometry(
+        twipsRect(scale.leftTwips, kGaugeTopTwips, kGaugeWidthTwips, kGaugeHeightTwips));
     standardColours(gauge);
-    gauge->setCaption(QString::fromLatin1(caption));
-    gauge->setScaleRange(scaleMin, scaleMax);
-    gauge->setLabelRange(0, labelEnd);
-    gauge->setDivisionStep(step);
-    gauge->setBands(bands);
+    gauge->setCaption(QString::fromLatin1(scale.caption));
+    gauge->setScaleRange(scale.scaleMin, scale.scaleMax);
+    gauge->setLabelRange(0, scale.labelEnd);
+    gauge->setDivisionStep(scale.step);
+    gauge->setBands(bandsOf(scale));
     return gauge;
 }
 
@@ -68,17 +76,14 @@ RealTimePanel::RealTimePanel(QWidget* parent) : QGroupBox(parent) {
     paintOnBlack(this, Qt::white);
     setGeometry(twipsRect(0, 0, 9015, 6255));
 
-    const QColor red(255, 0, 0);
-    gauMAP = linearGauge(this, "gauMAP", "MAP", 360, -1, 31, 5, 30, {{-1, 31, Qt::black}});
+    gauMAP = linearGauge(this, kMapScale);
     gauTach = new DialGauge(this);
     gauTach->setObjectName(QStringLiteral("gauTach"));
-    gauTach->setGeometry(twipsRect(1320, 240, 3975, 3735));
+    gauTach->setGeometry(twipsRect(1320, kGaugeTopTwips, 3975, kGaugeHeightTwips));
     standardColours(gauTach);
-    gauAdv = linearGauge(this, "gauAdv", "ADV", 5400, -2, 47, 5, 45, {{-2, 47, Qt::black}});
-    gauGPI3A = linearGauge(this, "gauGPI3A", "GPI3A", 6840, -0.2, 5.2, 0.5, 5,
-                           {{-0.2, 5.2, Qt::black}});
-    gauBatVolts = linearGauge(this, "gauBatVolts", "BAT V", 7800, -1, 19, 2, 18,
-                              {{-1, 11, red}, {11, 16, Qt::black}, {16, 19, red}});
+    gauAdv = linearGauge(this, kAdvanceScale);
+    gauGPI3A = linearGauge(this, kGpi3Scale);
+    gauBatVolts = linearGauge(this, kBatteryScale);
 
     lblInputs = label(this, "lblInputs", "INPUTS", twipsRect(360, 4200, 1695, 255));
 
@@ -98,6 +103,60 @@ RealTimePanel::RealTimePanel(QWidget* parent) : QGroupBox(parent) {
     cmdCloseRealTimeData->setObjectName(QStringLiteral("cmdCloseRealTimeData"));
     cmdCloseRealTimeData->setGeometry(twipsRect(4560, 4800, 1455, 495));
     standardColours(cmdCloseRealTimeData);
+}
+
+QString RealTimePanel::formatRpm(float rpm) {
+    if (!std::isfinite(rpm))
+        return QStringLiteral("0");
+    return QString::number(static_cast<qlonglong>(std::round(double(rpm))));
+}
+
+void RealTimePanel::showReading(Channel channel, float value, const Sample& sample) {
+    switch (channel) {
+    case Channel::Inputs: {
+        const std::int16_t bits = sample.gpiBits.value_or(0);
+        shpLED_GPI1->setFillColor(lampColour(bits, 4));
+        shpLED_GPI2->setFillColor(lampColour(bits, 8));
+        shpLED_GPI3->setFillColor(lampColour(bits, 16));
+        return;
+    }
+    case Channel::Map:
+        gauMAP->setPointerValue(value);
+        return;
+    case Channel::Battery:
+        gauBatVolts->setPointerValue(value);
+        gauGPI3A->setPointerValue(sample.gpi3Analog.value_or(0.0f));
+        return;
+    case Channel::Rpm:
+        gauTach->setValue(value / 1000.0f);
+        gauTach->setNeedleWidth(kTachNeedleWidth);
+        gauTach->setCaption(formatRpm(value));
+        return;
+    case Channel::Advance:
+        gauAdv->setPointerValue(value);
+        return;
+    }
+}
+
+void RealTimePanel::showLinkLost() {
+    gauMAP->setPointerValue(0);
+    gauBatVolts->setPointerValue(0);
+    gauGPI3A->setPointerValue(0);
+    gauTach->setValue(0);
+    gauTach->setNeedleWidth(kTachNeedleWidth);
+    gauTach->setCaption(formatRpm(0));
+    shpLED_GPI1->setFillColor(kLampOff);
+    shpLED_GPI2->setFillColor(kLampOff);
+    shpLED_GPI3->setFillColor(kLampOff);
+}
+
+QList<GaugeBand> bandsOf(const LinearScale& scale) {
+    QList<GaugeBand> bands;
+    for (int i = 0; i < scale.bandCount; ++i) {
+        const auto& b = scale.bands[std::size_t(i)];
+        bands.append({b.from, b.to, b.red ? QColor(255, 0, 0) : QColor(Qt::black)});
+    }
+    return bands;
 }
 
 }  // namespace ignivex

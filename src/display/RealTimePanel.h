@@ -1,5 +1,6 @@
 #pragma once
 
+#include "acquire/Sample.h"
 #include "display/DialGauge.h"
 #include "display/LampShape.h"
 #include "display/LinearGauge.h"
@@ -17,6 +18,15 @@ class RealTimePanel : public QGroupBox {
     Q_OBJECT
 public:
     explicit RealTimePanel(QWidget* parent = nullptr);
+
+    // "###0": a whole number, halves away from zero, no separators.
+    static QString formatRpm(float rpm);
+
+    // A read of the polling tick has ended: its value goes to its gauge or lamps. The GPI3
+    // analogue gauge follows the battery read, not its own.
+    void showReading(ignivex::Channel channel, float value, const ignivex::Sample& sample);
+    // The link is lost: every value to 0, every lamp red.
+    void showLinkLost();
 
     LinearGauge* gauMAP;
     DialGauge* gauTach;

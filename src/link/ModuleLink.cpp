@@ -211,9 +211,9 @@ float ModuleLink::ReadAdvance() {
                        [](const QByteArray& reply) { return scaling::advance(byteAt(reply, 0)); });
 }
 
-float ModuleLink::ReadMAP() {
-    return channelRead(kMap, 1, [this](const QByteArray& reply) {
-        return scaling::map(byteAt(reply, 0), state_.mapRangeCode);
+float ModuleLink::ReadMAP(std::int16_t rangeCode) {
+    return channelRead(kMap, 1, [rangeCode](const QByteArray& reply) {
+        return scaling::map(byteAt(reply, 0), rangeCode);
     });
 }
 
@@ -222,12 +222,13 @@ float ModuleLink::ReadBAT() {
                        [](const QByteArray& reply) { return scaling::battery(byteAt(reply, 0)); });
 }
 
-void ModuleLink::ReadGPI() {
+ModuleLink::Inputs ModuleLink::ReadGPI() {
     channelRead(kGpi, 2, [this](const QByteArray& reply) {
         state_.gpiBits = byteAt(reply, 0);
         state_.gpi3Analog = scaling::gpi3(byteAt(reply, 1));
         return 0.0f;
     });
+    return {state_.gpiBits, state_.gpi3Analog};
 }
 
 }  // namespace ignivex

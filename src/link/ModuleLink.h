@@ -38,12 +38,19 @@ public:
     void ReadFirmwareID();
     std::int16_t ReadStatus();
 
-    // Live channels.
+    // Live channels. Each returns its value (0 when the read failed; linkReady tells).
     float ReadRPM();
     float ReadAdvance();
-    float ReadMAP();
+    // Scaled for the MAP sensor range code the module reported (0: no sensor, gives 0).
+    float ReadMAP(std::int16_t rangeCode);
     float ReadBAT();
-    void ReadGPI();
+    // The input bits and the GPI3 analogue value. Also kept in the shared state, which a failed
+    // read leaves as it was; the returned reading is then that unchanged state.
+    struct Inputs {
+        std::int16_t bits = 0;
+        float gpi3Analog = 0.0f;
+    };
+    Inputs ReadGPI();
 
     // Waits at least `milliseconds` on the monotonic clock, letting window events run (at least
     // once before it first looks at the time). No error handler of its own.

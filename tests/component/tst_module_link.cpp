@@ -36,7 +36,7 @@ struct Rig {
         if (command == "ReadStatus") return link.ReadStatus();
         if (command == "ReadRPM") return link.ReadRPM();
         if (command == "ReadAdvance") return link.ReadAdvance();
-        if (command == "ReadMAP") return link.ReadMAP();
+        if (command == "ReadMAP") return link.ReadMAP(state.mapRangeCode);
         if (command == "ReadBAT") return link.ReadBAT();
         if (command == "ReadGPI") { link.ReadGPI(); return 0; }
         qFatal("unknown command");
@@ -235,7 +235,7 @@ void TestModuleLink::extraBytesAreDiscardedByTheNextCommand() {
     rig.port.setReply(ModuleLink::kMap, bytes({0xF6}));
     QCOMPARE(rig.link.ReadBAT(), scaling::battery(0x80));
     QCOMPARE(rig.port.pending(), bytes({0x11, 0x22, 0x33}));  // left unread
-    QCOMPARE(rig.link.ReadMAP(), 30.0f);
+    QCOMPARE(rig.link.ReadMAP(1), 30.0f);
     QVERIFY(rig.link.linkReady);
     QVERIFY(rig.port.pending().isEmpty());
 }
@@ -440,9 +440,8 @@ void TestModuleLink::rpmCountZero() {
 
 void TestModuleLink::mapWithoutSensorStillExchanges() {
     Rig rig;
-    rig.state.mapRangeCode = 0;
     rig.port.setReply(ModuleLink::kMap, bytes({0xFF}));
-    QCOMPARE(rig.link.ReadMAP(), 0.0f);
+    QCOMPARE(rig.link.ReadMAP(0), 0.0f);
     QCOMPARE(rig.port.written, bytes({0x22}));
     QVERIFY(rig.link.linkReady);
 }

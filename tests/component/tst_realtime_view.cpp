@@ -1,5 +1,6 @@
 #include "support/MainHarness.h"
-#include "display/PollingCycle.h"
+#include "acquire/Acquisition.h"
+#include "display/RealTimePanel.h"
 #include "display/PortSetupPanel.h"
 #include "display/RealTimePanel.h"
 #include "display/RealTimeView.h"
@@ -44,7 +45,7 @@ struct Live : MainHarness {
     }
     RealTimePanel& panel() { return *w().fraRealTimeData(); }
     void open() { w().mnuViewRealTime_Click(); }
-    void tick() { w().polling().tmrDataRead_Timer(); }
+    void tick() { w().acquisition().tmrDataRead_Timer(); }
     // Bytes written since the mark.
     QByteArray sinceMark() const { return port.written.mid(mark_); }
     void mark() { mark_ = int(port.written.size()); }
@@ -299,7 +300,7 @@ void TestRealTimeView::tachometerCaption_data() {
 void TestRealTimeView::tachometerCaption() {
     QFETCH(float, rpm);
     QFETCH(QString, caption);
-    QCOMPARE(PollingCycle::formatRpm(rpm), caption);
+    QCOMPARE(RealTimePanel::formatRpm(rpm), caption);
 }
 
 void TestRealTimeView::escDuringBatteryRead() {
@@ -374,7 +375,7 @@ void TestRealTimeView::reentrantTickDoesNothing() {
     h.mark();
     h.tick();
     QCOMPARE(h.sinceMark(), bytes({0x24, 0x22, 0x23, 0x20, 0x26}));
-    QVERIFY(!h.w().polling().ticking());
+    QVERIFY(!h.w().acquisition().ticking());
 }
 
 void TestRealTimeView::tickDuringOpeningDoesNothing() {

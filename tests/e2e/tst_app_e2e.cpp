@@ -1,7 +1,8 @@
 // The real main window and the real serial layer against the module simulator: the live view
 // shows the module's values converted, the lamps follow its inputs, and an unplugged module
 // ends the view with a message instead of a hang.
-#include "display/PollingCycle.h"
+#include "acquire/Acquisition.h"
+#include "display/RealTimePanel.h"
 #include "display/PortSetupPanel.h"
 #include "support/Pty.h"
 #include "display/RealTimePanel.h"

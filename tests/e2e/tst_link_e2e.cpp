@@ -51,7 +51,7 @@ void TestLinkEndToEnd::everyCommandWithAGoodReply() {
     QCOMPARE(rig.link.ReadStatus(), std::int16_t(0xFE));
     QCOMPARE(rig.link.ReadRPM(), 915.52734375f);
     QCOMPARE(rig.link.ReadAdvance(), scaling::advance(0x80));
-    QCOMPARE(rig.link.ReadMAP(), 17.0f);
+    QCOMPARE(rig.link.ReadMAP(1), 17.0f);
     QCOMPARE(rig.link.ReadBAT(), 18.0f);
     rig.link.ReadGPI();
     QVERIFY(rig.link.linkReady);
@@ -77,7 +77,7 @@ void TestLinkEndToEnd::realOneSecondTimeout() {
     QVERIFY(!rig.port.portOpen());
     QVERIFY(!rig.link.linkReady);
     // The next command reopens the port and works.
-    QCOMPARE(rig.link.ReadMAP(), 17.0f);
+    QCOMPARE(rig.link.ReadMAP(1), 17.0f);
 }
 
 void TestLinkEndToEnd::wrongSyncReply() {
@@ -107,7 +107,7 @@ void TestLinkEndToEnd::shortTwoByteReply() {
 
 void TestLinkEndToEnd::lateReplies() {
     Rig rig({"--late", "0x22:300", "--late", "0x23:1500"});
-    QCOMPARE(rig.link.ReadMAP(), 17.0f);  // late, but within the second
+    QCOMPARE(rig.link.ReadMAP(1), 17.0f);  // late, but within the second
     QCOMPARE(rig.boxes.count(), 0);
     QCOMPARE(rig.link.ReadBAT(), 0.0f);   // too late
     QCOMPARE(rig.boxes.texts(), QStringList{kTimeout});
@@ -120,7 +120,7 @@ void TestLinkEndToEnd::lateReplies() {
 
 void TestLinkEndToEnd::hangUpInTheMiddleOfAnExchange() {
     Rig rig({"--late", "0x23:600"});
-    QCOMPARE(rig.link.ReadMAP(), 17.0f);
+    QCOMPARE(rig.link.ReadMAP(1), 17.0f);
     std::thread unplug([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         rig.sim.command("hangup");
