@@ -108,6 +108,19 @@ inline std::optional<long> statusKb(const char* key) {
 }
 
 // getrusage's ru_maxrss is in kB on Linux.
+// The program's own CPU time so far, user and system apart.
+struct CpuTimes {
+    double userMs = 0;
+    double systemMs = 0;
+    double total() const { return userMs + systemMs; }
+};
+inline CpuTimes cpuTimes() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return {usage.ru_utime.tv_sec * 1000.0 + usage.ru_utime.tv_usec / 1000.0,
+            usage.ru_stime.tv_sec * 1000.0 + usage.ru_stime.tv_usec / 1000.0};
+}
+
 inline long maxRssKb() {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);

@@ -62,12 +62,14 @@ bool printTicks(App& app, const char* title, int ticks, bool withWire) {
     const int boxesBefore = app.boxes.count();
     std::vector<double> us;
     us.reserve(std::size_t(ticks));
+    const CpuTimes cpu0 = cpuTimes();
     for (int i = 0; i < ticks; ++i) {
         const auto start = Steady::now();
         app.window.acquisition().tmrDataRead_Timer();
         us.push_back(microsSince(start));
         QCoreApplication::processEvents();
     }
+    const CpuTimes cpu1 = cpuTimes();
     const int commands = app.commandsSinceReset();
     const Summary s = summarise(us);
     const double wire = wireMicros(kTickWireBytes);
@@ -84,6 +86,9 @@ bool printTicks(App& app, const char* title, int ticks, bool withWire) {
         std::printf(" | %10.3f %10.3f %10.3f", wire / 1000, kPausesPerTickUs / 1000,
                     (wire + kPausesPerTickUs) / 1000);
     std::printf("\n");
+    std::printf("  CPU per tick, with its repaints: %.3f ms (user %.3f, system %.3f)\n",
+                (cpu1.total() - cpu0.total()) / ticks, (cpu1.userMs - cpu0.userMs) / ticks,
+                (cpu1.systemMs - cpu0.systemMs) / ticks);
     if (!withWire)
         std::printf("  for reference: the five DelayTimer(2) pauses alone are %.3f ms\n",
                     kPausesPerTickUs / 1000);
@@ -111,13 +116,14 @@ bool printCpuShare(App& app, int seconds) {
                 "simulator)...\n", app.window.tmrDataRead()->interval(), seconds);
     std::fflush(stdout);
 
-    const double cpu0 = test::processCpuMs();
+    const CpuTimes cpu0 = cpuTimes();
     const auto start = Steady::now();
     app.window.tmrDataRead()->start();
     letEventsRun(seconds * 1000);
     app.window.tmrDataRead()->stop();
     const double wallMs = microsSince(start) / 1000.0;
-    const double cpuMs = test::processCpuMs() - cpu0;
+    const CpuTimes cpu1 = cpuTimes();
+    const double cpuMs = cpu1.total() - cpu0.total();
     const std::optional<double> simCpu1 = childCpuMs(app.sim.pid());
     const int commands = app.commandsSinceReset();
     const std::optional<long> rssAfter = statusKb("VmRSS:");
@@ -131,7 +137,8 @@ bool printCpuShare(App& app, int seconds) {
         std::printf("  %-34s %10.1f  (%d command bytes / %d)\n", "full ticks done", ticks,
                     commands, kReadsPerTick);
         if (ticks > 0)
-            std::printf("  %-34s %10.2f ms\n", "CPU per tick", cpuMs / ticks);
+            std::printf("  %-34s %10.2f ms  (user %.2f, system %.2f)\n", "CPU per tick", cpuMs / ticks,
+                        (cpu1.userMs - cpu0.userMs) / ticks, (cpu1.systemMs - cpu0.systemMs) / ticks);
     }
     std::printf("  %-34s %10d\n", "message boxes during the run", app.boxes.count() - boxesBefore);
     std::printf("  %-34s %10s\n", "view still open", app.state.viewActive ? "yes" : "no");

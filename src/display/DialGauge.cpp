@@ -26,11 +26,60 @@ const QColor kNeedle(255, 110, 30);
 constexpr double kOutline[][2] = {{0, 100},    {100, 0},    {900, 0},   {1000, 100},
                                   {1000, 900}, {900, 1000}, {100, 1000}, {0, 900}};
 
+// Where things sit on the dial, as fractions of its radius.
+constexpr double kArcRadius = 0.875;    // the amber and red arcs
+constexpr double kArcWidth = 0.09;
+constexpr double kMajorTickInner = 0.78;
+constexpr double kMinorTickInner = 0.84;
+constexpr double kTickOuter = 0.93;
+constexpr double kLabelRadius = 0.62;
+constexpr double kRpmTextAt = -0.36;    // above the hub
+constexpr double kUnitTextAt = 0.27;    // below the hub
+constexpr double kReadoutAt = 0.66;     // the read-out window, in the gap of the sweep
+constexpr double kReadoutMaxWidth = 1.3;
+constexpr double kNeedleTail = 0.15;
+constexpr double kNeedleTip = 0.86;
+constexpr int kMinorTicksPerLabel = 5;
+constexpr double kReadoutPoints = 13.5;
+
 }  // namespace
+
+struct DialGauge::Layout {
+    QPointF centre;
+    double radius = 0.0;
+    QFont labelFont;
+    double labelHeight = 0.0;
+    QFont readoutFont;
+    QFontMetricsF readoutMetrics{QFont()};
+    double readoutMinWidth = 0.0;  // room for "0000"
+};
 
 DialGauge::DialGauge(QWidget *parent) : QWidget(parent) {
     gauge::installAccessibility();
     setFont(gauge::panelFont(12.0));
+}
+
+DialGauge::~DialGauge() = default;
+
+void DialGauge::relayout() {
+    m_layout.reset();
+    m_face.invalidate();
+    update();
+}
+
+void DialGauge::resizeEvent(QResizeEvent *event) {
+    QWidget::resizeEvent(event);
+    m_layout.reset();
+    m_face.invalidate();
+}
+
+void DialGauge::changeEvent(QEvent *event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::PaletteChange ||
+        event->type() == QEvent::StyleChange) {
+        m_layout.reset();
+        m_face.invalidate();
+    }
 }
 
 void DialGauge::setValue(double thousandsRpm) {
@@ -39,6 +88,7 @@ void DialGauge::setValue(double thousandsRpm) {
     m_value = thousandsRpm;
     update();
     gauge::notifyValueChanged(this, m_value);
+    emit valueChanged(m_value);
 }
 
 void DialGauge::setCaption(const QString &caption) {
@@ -47,20 +97,23 @@ void DialGauge::setCaption(const QString &caption) {
     m_caption = caption;
     update();
     gauge::notifyValueChanged(this, m_caption);
+    emit captionChanged(m_caption);
 }
 
 void DialGauge::setWarningStart(double thousandsRpm) {
     if (gauge::sameValue(thousandsRpm, m_warningStart))
         return;
     m_warningStart = thousandsRpm;
-    update();
+    relayout();
+    emit appearanceChanged();
 }
 
 void DialGauge::setRedlineStart(double thousandsRpm) {
     if (gauge::sameValue(thousandsRpm, m_redlineStart))
         return;
     m_redlineStart = thousandsRpm;
-    update();
+    relayout();
+    emit appearanceChanged();
 }
 
 void DialGauge::setScaleMaximum(std::int16_t thousandsRpm) {
@@ -68,7 +121,8 @@ void DialGauge::setScaleMaximum(std::int16_t thousandsRpm) {
     if (max == m_scaleMax)
         return;
     m_scaleMax = max;
-    update();
+    relayout();
+    emit appearanceChanged();
 }
 
 void DialGauge::setNeedleWidth(std::int16_t pixels) {
@@ -77,6 +131,7 @@ void DialGauge::setNeedleWidth(std::int16_t pixels) {
         return;
     m_needleWidth = width;
     update();
+    emit appearanceChanged();
 }
 
 double DialGauge::angleFor(double thousandsRpm) const {
@@ -123,6 +178,14 @@ QString DialGauge::valueText() const {
     return QString::number(m_value * 1000.0, 'f', 0) + QStringLiteral(" rpm");
 }
 
+void DialGauge::setSurroundColor(const QColor &color) {
+    if (color == m_surround)
+        return;
+    m_surround = color;
+    setAttribute(Qt::WA_OpaquePaintEvent, m_surround.isValid() && m_surround.alpha() == 255);
+    relayout();
+}
+
 QSize DialGauge::sizeHint() const {
     return {265, 249};  // 3975 x 3735 twips on the panel
 }
@@ -131,13 +194,48 @@ QSize DialGauge::minimumSizeHint() const {
     return {120, 120};
 }
 
+const DialGauge::Layout &DialGauge::layout() const {
+    if (!m_layout) {
+        auto l = std::make_unique<Layout>();
+        l->centre = centre();
+        l->radius = radius();
+        l->labelFont = font();
+        l->labelHeight = QFontMetricsF(l->labelFont).height();
+        l->readoutFont = font();
+        l->readoutFont.setPointSizeF(kReadoutPoints);
+        l->readoutMetrics = QFontMetricsF(l->readoutFont);
+        l->readoutMinWidth = l->readoutMetrics.horizontalAdvance(QStringLiteral("0000"));
+        m_layout = std::move(l);
+    }
+    return *m_layout;
+}
+
+QPointF DialGauge::pointAt(double angleDeg, double fraction) const {
+    const Layout &l = layout();
+    const double a = qDegreesToRadians(angleDeg);
+    const double rr = l.radius * fraction;
+    return QPointF(l.centre.x() + rr * std::cos(a), l.centre.y() - rr * std::sin(a));
+}
+
 void DialGauge::paintEvent(QPaintEvent *) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
-    const QPalette &pal = palette();
+    m_face.draw(p, size(), [this](QPainter &face) {
+        paintFace(face);
+        paintScale(face);
+    });
+    if (layout().radius < 10.0)
+        return;
+    paintReadout(p);
+    paintNeedle(p);
+}
 
-    // Outline in the button colour, like the linear gauges beside it.
+// The outline in the button colour, like the linear gauges beside it, and the round face.
+void DialGauge::paintFace(QPainter &p) const {
+    const QPalette &pal = palette();
+    if (m_surround.isValid())
+        p.fillRect(rect(), m_surround);
     p.setPen(QPen(pal.color(QPalette::Dark), 1.0));
     p.setBrush(pal.color(QPalette::Button));
     // Inset by half the pen so the one-pixel edge lies inside the widget.
@@ -146,26 +244,28 @@ void DialGauge::paintEvent(QPaintEvent *) {
     inset.scale((width() - 1.0) / std::max(1, width()), (height() - 1.0) / std::max(1, height()));
     p.drawPolygon(inset.map(outline()));
 
-    const QPointF c = centre();
-    const double r = radius();
-    if (r < 10.0)
+    const Layout &l = layout();
+    if (l.radius < 10.0)
         return;
-
     p.setPen(QPen(pal.color(QPalette::Mid), 2.0));
     p.setBrush(kFace);
-    p.drawEllipse(c, r, r);
+    p.drawEllipse(l.centre, l.radius, l.radius);
+}
 
-    auto at = [&](double angleDeg, double rr) {
-        const double a = qDegreesToRadians(angleDeg);
-        return QPointF(c.x() + rr * std::cos(a), c.y() - rr * std::sin(a));
-    };
+// The amber and red arcs, the ticks, the labels and the fixed texts.
+void DialGauge::paintScale(QPainter &p) const {
+    const Layout &l = layout();
+    if (l.radius < 10.0)
+        return;
+    const QPointF c = l.centre;
+    const double r = l.radius;
     auto arc = [&](double from, double to, const QColor &color) {
         const double a0 = angleFor(from);
         const double a1 = angleFor(to);
         if (!(a0 > a1))
             return;  // empty, reversed or NaN
-        const double rr = r * 0.875;
-        p.setPen(QPen(color, r * 0.09, Qt::SolidLine, Qt::FlatCap));
+        const double rr = r * kArcRadius;
+        p.setPen(QPen(color, r * kArcWidth, Qt::SolidLine, Qt::FlatCap));
         p.setBrush(Qt::NoBrush);
         p.drawArc(QRectF(c.x() - rr, c.y() - rr, 2 * rr, 2 * rr), qRound(a0 * 16),
                   qRound((a1 - a0) * 16));
@@ -176,60 +276,64 @@ void DialGauge::paintEvent(QPaintEvent *) {
 
     // Ticks: five per label step, the labelled ones long.
     const int step = labelStep();
-    const int minorCount = m_scaleMax * 5 / step;
+    const int minorCount = m_scaleMax * kMinorTicksPerLabel / step;
     for (int i = 0; i <= minorCount; ++i) {
-        const double v = double(step) * i / 5.0;
-        const bool major = i % 5 == 0;
+        const double v = double(step) * i / kMinorTicksPerLabel;
+        const bool major = i % kMinorTicksPerLabel == 0;
         const double a = angleFor(v);
         p.setPen(QPen(kScaleInk, major ? 2.5 : 1.2, Qt::SolidLine, Qt::FlatCap));
-        p.drawLine(at(a, r * (major ? 0.78 : 0.84)), at(a, r * 0.93));
+        p.drawLine(pointAt(a, major ? kMajorTickInner : kMinorTickInner), pointAt(a, kTickOuter));
     }
 
-    const QFont labelFont = font();
-    const QFontMetricsF fm(labelFont);
-    p.setFont(labelFont);
+    const QFontMetricsF fm(l.labelFont);
+    p.setFont(l.labelFont);
     p.setPen(kScaleInk);
     for (int v = 0; v <= m_scaleMax; v += step) {
-        const QPointF pos = at(angleFor(v), r * 0.62);
+        const QPointF pos = pointAt(angleFor(v), kLabelRadius);
         const QString text = QString::number(v);
-        const QRectF box(pos.x() - fm.horizontalAdvance(text), pos.y() - fm.height() / 2,
-                         2 * fm.horizontalAdvance(text), fm.height());
+        const double w = fm.horizontalAdvance(text);
+        const QRectF box(pos.x() - w, pos.y() - l.labelHeight / 2, 2 * w, l.labelHeight);
         p.drawText(box, Qt::AlignCenter, text);
     }
-    p.drawText(QRectF(c.x() - r, c.y() - r * 0.36 - fm.height() / 2, 2 * r, fm.height()),
-               Qt::AlignCenter, QStringLiteral("RPM"));
-    p.drawText(QRectF(c.x() - r, c.y() + r * 0.27 - fm.height() / 2, 2 * r, fm.height()),
-               Qt::AlignCenter, QStringLiteral("x 1000"));
+    auto line = [&](double at, const QString &text) {
+        p.drawText(QRectF(c.x() - r, c.y() + r * at - l.labelHeight / 2, 2 * r, l.labelHeight),
+                   Qt::AlignCenter, text);
+    };
+    line(kRpmTextAt, QStringLiteral("RPM"));
+    line(kUnitTextAt, QStringLiteral("x 1000"));
+}
 
-    // Read-out window in the gap at the bottom of the sweep.
-    QFont readoutFont = labelFont;
-    readoutFont.setPointSizeF(13.5);
-    const QFontMetricsF rfm(readoutFont);
-    const double textW = std::max(rfm.horizontalAdvance(QStringLiteral("0000")),
-                                  rfm.horizontalAdvance(m_caption));
-    const double boxW = std::min(textW + 10.0, r * 1.3);
-    const QRectF readout(c.x() - boxW / 2, c.y() + r * 0.66 - rfm.height() / 2 - 2, boxW,
-                         rfm.height() + 4);
-    p.setPen(QPen(pal.color(QPalette::Mid), 1.0));
+// The read-out window in the gap at the bottom of the sweep.
+void DialGauge::paintReadout(QPainter &p) const {
+    const Layout &l = layout();
+    const double textW = std::max(l.readoutMinWidth, l.readoutMetrics.horizontalAdvance(m_caption));
+    const double boxW = std::min(textW + 10.0, l.radius * kReadoutMaxWidth);
+    const double h = l.readoutMetrics.height();
+    const QRectF readout(l.centre.x() - boxW / 2, l.centre.y() + l.radius * kReadoutAt - h / 2 - 2,
+                         boxW, h + 4);
+    p.setPen(QPen(palette().color(QPalette::Mid), 1.0));
     p.setBrush(Qt::black);
     p.drawRect(readout);
-    p.setFont(readoutFont);
+    p.setFont(l.readoutFont);
     p.setPen(Qt::white);
     p.save();
     p.setClipRect(readout);
     p.drawText(readout, Qt::AlignCenter, m_caption);
     p.restore();
+}
 
-    // Needle with a short tail, then the hub over its root.
+// The needle with a short tail, then the hub over its root.
+void DialGauge::paintNeedle(QPainter &p) const {
+    const Layout &l = layout();
     if (!std::isnan(m_value)) {
         const double a = angleFor(m_value);
         p.setPen(QPen(kNeedle, m_needleWidth, Qt::SolidLine, Qt::RoundCap));
-        p.drawLine(at(a + 180.0, r * 0.15), at(a, r * 0.86));
+        p.drawLine(pointAt(a + 180.0, kNeedleTail), pointAt(a, kNeedleTip));
     }
     const double hub = std::max(5.0, m_needleWidth * 1.5 + 3.0);
-    p.setPen(QPen(pal.color(QPalette::Mid), 1.0));
+    p.setPen(QPen(palette().color(QPalette::Mid), 1.0));
     p.setBrush(QColor(70, 70, 70));
-    p.drawEllipse(c, hub, hub);
+    p.drawEllipse(l.centre, hub, hub);
 }
 
 }  // namespace ignivex

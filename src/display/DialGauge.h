@@ -4,7 +4,10 @@
 #include <QString>
 #include <QWidget>
 
+#include "display/GaugeSupport.h"
+
 #include <cstdint>
+#include <memory>
 
 namespace ignivex {
 
@@ -25,13 +28,15 @@ namespace ignivex {
 // ("no reading") draws no needle. The face outline is the square with cut corners of the
 // panel design (outline()), stretched to the widget.
 //
-// Every change repaints and tells assistive technology; writing the value it already has does
-// neither. Accessible name: accessibleName(), else objectName, else "RPM"; accessible value:
+// Every change repaints, tells assistive technology and emits its change signal; writing the
+// value it already has does none of that. The face, arcs, ticks and labels are painted once
+// into a kept picture until the size, a setting, the font or the palette changes; a new reading
+// repaints only the read-out and the needle over it. Accessible name: accessibleName(), else objectName, else "RPM"; accessible value:
 // valueText().
 class DialGauge : public QWidget {
     Q_OBJECT
-    Q_PROPERTY(double value READ value WRITE setValue)
-    Q_PROPERTY(QString caption READ caption WRITE setCaption)
+    Q_PROPERTY(double value READ value WRITE setValue NOTIFY valueChanged)
+    Q_PROPERTY(QString caption READ caption WRITE setCaption NOTIFY captionChanged)
     Q_PROPERTY(double warningStart READ warningStart WRITE setWarningStart)
     Q_PROPERTY(double redlineStart READ redlineStart WRITE setRedlineStart)
     Q_PROPERTY(int scaleMaximum READ scaleMaximum WRITE setScaleMaximum)
@@ -44,6 +49,7 @@ public:
     static constexpr int kMaxNeedleWidth = 20;
 
     explicit DialGauge(QWidget *parent = nullptr);
+    ~DialGauge() override;
 
     // The reading in thousands of rpm.
     double value() const { return m_value; }
@@ -87,19 +93,44 @@ public:
     // reading itself in rpm.
     QString valueText() const;
 
+    // The colour around the drawing (the panel it stands on). Once set, the widget paints its
+    // whole rectangle itself, so a new reading does not repaint the panel behind it.
+    QColor surroundColor() const { return m_surround; }
+    void setSurroundColor(const QColor &color);
+
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
+signals:
+    void valueChanged(double thousandsRpm);
+    void captionChanged(const QString &caption);
+    // Arcs, scale or needle width changed.
+    void appearanceChanged();
+
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
+    struct Layout;
+    const Layout &layout() const;
+    void relayout();
+    QPointF pointAt(double angleDeg, double fractionOfRadius) const;
+    void paintFace(QPainter &p) const;
+    void paintScale(QPainter &p) const;
+    void paintReadout(QPainter &p) const;
+    void paintNeedle(QPainter &p) const;
+
     double m_value = 0.0;
     QString m_caption;
     double m_warningStart = 7.0;
     double m_redlineStart = 7.5;
     int m_scaleMax = 10;
     int m_needleWidth = 3;
+    QColor m_surround;
+    mutable std::unique_ptr<Layout> m_layout;
+    gauge::FaceCache m_face;
 };
 
 }  // namespace ignivex

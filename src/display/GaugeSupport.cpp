@@ -7,6 +7,7 @@
 #include <QAccessible>
 #include <QAccessibleValueInterface>
 #include <QAccessibleWidget>
+#include <QPainter>
 #include <QWidget>
 
 #include <cmath>
@@ -64,6 +65,22 @@ QString colorName(const QColor &color) {
 
 bool sameValue(double a, double b) {
     return a == b || (std::isnan(a) && std::isnan(b));
+}
+
+void FaceCache::draw(QPainter &painter, const QSize &size,
+                     const std::function<void(QPainter &)> &paintFace) {
+    const double dpr = painter.device()->devicePixelRatioF();
+    if (!m_valid || m_pixmap.devicePixelRatioF() != dpr || m_pixmap.deviceIndependentSize() != QSizeF(size)) {
+        m_pixmap = QPixmap(size * dpr);
+        m_pixmap.setDevicePixelRatio(dpr);
+        m_pixmap.fill(Qt::transparent);
+        QPainter face(&m_pixmap);
+        face.setRenderHint(QPainter::Antialiasing);
+        face.setRenderHint(QPainter::TextAntialiasing);
+        paintFace(face);
+        m_valid = true;
+    }
+    painter.drawPixmap(QPointF(0, 0), m_pixmap);
 }
 
 namespace {

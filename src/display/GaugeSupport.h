@@ -3,12 +3,14 @@
 #include <QColor>
 #include <QFont>
 #include <QList>
+#include <QPixmap>
 #include <QString>
 #include <QVariant>
 
 #include <functional>
 
 class QAccessibleEvent;
+class QPainter;
 class QWidget;
 
 // Small pieces the three display widgets share: scale arithmetic, label text, the panel font,
@@ -53,5 +55,20 @@ void setEventObserver(EventObserver observer);
 
 // Equality that treats two NaNs as equal, so re-writing "no reading" is not a change.
 bool sameValue(double a, double b);
+
+// The parts of a gauge that change only with its size, settings, font or palette (face, scale,
+// labels), painted once into a pixmap at the target's pixel ratio and drawn from there on every
+// repaint; only the needle and the read-out are painted afresh.
+class FaceCache {
+public:
+    void invalidate() { m_valid = false; }
+    // Draws the cached face at (0, 0), painting it first with `paintFace` when it is stale or
+    // the painter's pixel ratio differs from the one it was made for.
+    void draw(QPainter &painter, const QSize &size, const std::function<void(QPainter &)> &paintFace);
+
+private:
+    QPixmap m_pixmap;
+    bool m_valid = false;
+};
 
 }  // namespace ignivex::gauge

@@ -23,10 +23,19 @@ void LampShape::setFillColor(const QColor &color) {
     m_fill = color;
     update();
     gauge::notifyValueChanged(this, valueText());
+    emit fillColorChanged(m_fill);
 }
 
 QString LampShape::valueText() const {
     return gauge::colorName(m_fill);
+}
+
+void LampShape::setSurroundColor(const QColor &color) {
+    if (color == m_surround)
+        return;
+    m_surround = color;
+    setAttribute(Qt::WA_OpaquePaintEvent, m_surround.isValid() && m_surround.alpha() == 255);
+    update();
 }
 
 QSize LampShape::sizeHint() const {
@@ -35,6 +44,8 @@ QSize LampShape::sizeHint() const {
 
 void LampShape::paintEvent(QPaintEvent *) {
     QPainter p(this);
+    if (m_surround.isValid())
+        p.fillRect(rect(), m_surround);
     p.setRenderHint(QPainter::Antialiasing);
     const double d = std::min(width(), height()) - 1.0;
     if (d <= 0.0)

@@ -10,12 +10,12 @@ namespace ignivex {
 // allows, centred. A thin grey rim keeps a black lamp findable on the black panel. Starts
 // green (0, 255, 0).
 //
-// Changing the colour repaints and tells assistive technology; writing the colour it already
-// has does neither. Accessible name: accessibleName(), else objectName; accessible value:
+// Changing the colour repaints, tells assistive technology and emits fillColorChanged; writing
+// the colour it already has does none of that. Accessible name: accessibleName(), else objectName; accessible value:
 // valueText(), the colour as a word ("red", "black", "green") or "#rrggbb".
 class LampShape : public QWidget {
     Q_OBJECT
-    Q_PROPERTY(QColor fillColor READ fillColor WRITE setFillColor)
+    Q_PROPERTY(QColor fillColor READ fillColor WRITE setFillColor NOTIFY fillColorChanged)
 
 public:
     explicit LampShape(QWidget *parent = nullptr);
@@ -25,13 +25,22 @@ public:
 
     QString valueText() const;
 
+    // The colour around the drawing (the panel it stands on). Once set, the widget paints its
+    // whole rectangle itself, so a new reading does not repaint the panel behind it.
+    QColor surroundColor() const { return m_surround; }
+    void setSurroundColor(const QColor &color);
+
     QSize sizeHint() const override;
+
+signals:
+    void fillColorChanged(const QColor &color);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
     QColor m_fill{0, 255, 0};
+    QColor m_surround;
 };
 
 }  // namespace ignivex

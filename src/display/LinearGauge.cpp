@@ -51,16 +51,34 @@ QFont fitted(QFont font, const QStringList &texts, double width) {
     return font;
 }
 
+// The parts of the gauge across its inner width, left to right: labels, ticks, the band bar and
+// the pointer. Each takes its share of the width, held between a floor and a ceiling in pixels.
+struct Share {
+    double share;
+    double least;
+    double most;
+    double of(double inner) const { return std::clamp(inner * share, least, most); }
+};
+constexpr Share kPointerWidth{0.22, 6.0, 14.0};
+constexpr Share kBarWidth{0.18, 4.0, 12.0};
+constexpr Share kTickLength{0.10, 3.0, 8.0};
+constexpr double kLabelGap = 2.0;       // between the labels and their ticks
+constexpr double kCaptionGap = 3.0;     // between the caption and the top of the scale
+constexpr double kBottomGap = 2.0;      // below the bottom of the scale
+
 }  // namespace
 
 struct LinearGauge::Layout {
     QRectF captionRect;
     QFont captionFont;
     QFont labelFont;
+    double labelHeight = 0.0;
     double labelRight = 0.0;
     double tickLeft = 0.0;
     QRectF bar;  // x: the band bar; y: the scale, top = maximum
     double pointerRight = 0.0;
+    QList<double> ticks;
+    QStringList labels;
 };
 
 LinearGauge::LinearGauge(QWidget *parent) : QWidget(parent) {
@@ -69,16 +87,35 @@ LinearGauge::LinearGauge(QWidget *parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void LinearGauge::changed() {
+LinearGauge::~LinearGauge() = default;
+
+void LinearGauge::relayout() {
+    m_layout.reset();
+    m_face.invalidate();
     update();
-    gauge::notifyValueChanged(this, m_value);
+    emit appearanceChanged();
+}
+
+void LinearGauge::resizeEvent(QResizeEvent *event) {
+    QWidget::resizeEvent(event);
+    m_layout.reset();
+    m_face.invalidate();
+}
+
+void LinearGauge::changeEvent(QEvent *event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::PaletteChange ||
+        event->type() == QEvent::StyleChange) {
+        m_layout.reset();
+        m_face.invalidate();
+    }
 }
 
 void LinearGauge::setCaption(const QString &caption) {
     if (caption == m_caption)
         return;
     m_caption = caption;
-    update();
+    relayout();
     gauge::notifyNameChanged(this);
 }
 
@@ -86,21 +123,25 @@ void LinearGauge::setPointerValue(double value) {
     if (gauge::sameValue(value, m_value))
         return;
     m_value = value;
-    changed();
+    update();
+    gauge::notifyValueChanged(this, m_value);
+    emit pointerValueChanged(m_value);
 }
 
 void LinearGauge::setScaleMinimum(double minimum) {
     if (gauge::sameValue(minimum, m_scaleMin))
         return;
     m_scaleMin = minimum;
-    changed();  // the spoken value may gain or lose "below scale"
+    relayout();
+    gauge::notifyValueChanged(this, m_value);  // the spoken value may gain or lose "below scale"
 }
 
 void LinearGauge::setScaleMaximum(double maximum) {
     if (gauge::sameValue(maximum, m_scaleMax))
         return;
     m_scaleMax = maximum;
-    changed();
+    relayout();
+    gauge::notifyValueChanged(this, m_value);
 }
 
 void LinearGauge::setScaleRange(double minimum, double maximum) {
@@ -112,14 +153,14 @@ void LinearGauge::setLabelStart(double start) {
     if (gauge::sameValue(start, m_labelStart))
         return;
     m_labelStart = start;
-    update();
+    relayout();
 }
 
 void LinearGauge::setLabelEnd(double end) {
     if (gauge::sameValue(end, m_labelEnd))
         return;
     m_labelEnd = end;
-    update();
+    relayout();
 }
 
 void LinearGauge::setLabelRange(double start, double end) {
@@ -131,7 +172,7 @@ void LinearGauge::setDivisionStep(double step) {
     if (gauge::sameValue(step, m_step))
         return;
     m_step = step;
-    update();
+    relayout();
 }
 
 void LinearGauge::setMinorTicks(int count) {
@@ -139,7 +180,7 @@ void LinearGauge::setMinorTicks(int count) {
     if (count == m_minorTicks)
         return;
     m_minorTicks = count;
-    update();
+    relayout();
 }
 
 void LinearGauge::setBands(const QList<GaugeBand> &bands) {
@@ -147,7 +188,7 @@ void LinearGauge::setBands(const QList<GaugeBand> &bands) {
     if (kept == m_bands)
         return;
     m_bands = kept;
-    update();
+    relayout();
 }
 
 void LinearGauge::selectBand(int index) {
@@ -178,19 +219,30 @@ int LinearGauge::bandColorIndex() const {
 void LinearGauge::setBandColorIndex(int index) {
     if (index < 0 || index >= bandColors().size())
         return;
+    const bool existed = m_selectedBand < m_bands.size();
     GaugeBand *band = writableSelectedBand();
+    if (existed && band->color == bandColors()[index])
+        return;
     band->color = bandColors()[index];
-    update();
+    relayout();
 }
 
 void LinearGauge::setBandLower(double value) {
-    writableSelectedBand()->from = value;
-    update();
+    const bool existed = m_selectedBand < m_bands.size();
+    GaugeBand *band = writableSelectedBand();
+    if (existed && gauge::sameValue(band->from, value))
+        return;
+    band->from = value;
+    relayout();
 }
 
 void LinearGauge::setBandUpper(double value) {
-    writableSelectedBand()->to = value;
-    update();
+    const bool existed = m_selectedBand < m_bands.size();
+    GaugeBand *band = writableSelectedBand();
+    if (existed && gauge::sameValue(band->to, value))
+        return;
+    band->to = value;
+    relayout();
 }
 
 bool LinearGauge::scaleIsValid() const {
@@ -231,7 +283,13 @@ QStringList LinearGauge::tickLabels() const {
     return labels;
 }
 
-LinearGauge::Layout LinearGauge::layout() const {
+const LinearGauge::Layout &LinearGauge::layout() const {
+    if (!m_layout)
+        m_layout = std::make_unique<Layout>(computeLayout());
+    return *m_layout;
+}
+
+LinearGauge::Layout LinearGauge::computeLayout() const {
     Layout l;
     const double w = width();
     const double h = height();
@@ -241,34 +299,36 @@ LinearGauge::Layout LinearGauge::layout() const {
     const double captionHeight = m_caption.isEmpty() ? 0.0 : QFontMetricsF(l.captionFont).height();
     l.captionRect = QRectF(kMargin, kMargin + 1.0, inner, captionHeight);
 
-    const double pointerW = std::clamp(inner * 0.22, 6.0, 14.0);
-    const double barW = std::clamp(inner * 0.18, 4.0, 12.0);
-    const double tickLen = std::clamp(inner * 0.10, 3.0, 8.0);
-    const double gap = 2.0;
-    const double labelColumn = std::max(0.0, inner - pointerW - barW - tickLen - gap);
+    const double pointerW = kPointerWidth.of(inner);
+    const double barW = kBarWidth.of(inner);
+    const double tickLen = kTickLength.of(inner);
+    const double labelColumn = std::max(0.0, inner - pointerW - barW - tickLen - kLabelGap);
 
-    QStringList labels;
-    if (scaleIsValid())
-        labels = tickLabels();
-    l.labelFont = fitted(font(), labels, labelColumn);
+    if (scaleIsValid()) {
+        l.ticks = tickValues();
+        for (double v : l.ticks)
+            l.labels.append(gauge::tickLabel(v));
+    }
+    l.labelFont = fitted(font(), l.labels, labelColumn);
     const QFontMetricsF fm(l.labelFont);
+    l.labelHeight = fm.height();
     double labelW = 0.0;
-    for (const QString &t : labels)
+    for (const QString &t : l.labels)
         labelW = std::max(labelW, fm.horizontalAdvance(t));
 
     // The block of labels, ticks, bar and pointer sits centred, so short labels ("30") do not
     // leave the bar off to one side.
-    const double total = labelW + gap + tickLen + barW + pointerW;
+    const double total = labelW + kLabelGap + tickLen + barW + pointerW;
     const double x0 = kMargin + std::max(0.0, (inner - total) / 2.0);
     l.labelRight = x0 + labelW;
-    l.tickLeft = l.labelRight + gap;
+    l.tickLeft = l.labelRight + kLabelGap;
     const double barLeft = l.tickLeft + tickLen;
     l.pointerRight = barLeft + barW + pointerW;
 
     // Labels are centred on their ticks: leave half a line of room beyond both scale ends.
-    const double half = fm.height() / 2.0;
-    const double top = l.captionRect.bottom() + 3.0 + half;
-    const double bottom = h - kMargin - 2.0 - half;
+    const double half = l.labelHeight / 2.0;
+    const double top = l.captionRect.bottom() + kCaptionGap + half;
+    const double bottom = h - kMargin - kBottomGap - half;
     l.bar = QRectF(barLeft, top, barW, std::max(0.0, bottom - top));
     return l;
 }
@@ -308,11 +368,17 @@ void LinearGauge::paintEvent(QPaintEvent *) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
-    const double dpr = p.device()->devicePixelRatioF();  // the target, also when rendered off screen
+    m_face.draw(p, size(), [this](QPainter &face) {
+        paintFace(face);
+        paintScale(face);
+    });
+    paintPointer(p);
+}
+
+// Face and a one-pixel raised bevel, then the caption.
+void LinearGauge::paintFace(QPainter &p) const {
     const QPalette &pal = palette();
     const QRectF all = rect();
-
-    // Face and a one-pixel raised bevel.
     p.fillRect(all, pal.color(QPalette::Button));
     p.setPen(QPen(pal.color(QPalette::Light), 1.0));
     p.drawLine(QPointF(0.5, all.height() - 1.0), QPointF(0.5, 0.5));
@@ -321,18 +387,21 @@ void LinearGauge::paintEvent(QPaintEvent *) {
     p.drawLine(QPointF(all.width() - 0.5, 0.5), QPointF(all.width() - 0.5, all.height() - 0.5));
     p.drawLine(QPointF(0.5, all.height() - 0.5), QPointF(all.width() - 0.5, all.height() - 0.5));
 
-    const Layout l = layout();
-    const QColor ink = pal.color(QPalette::ButtonText);
-
+    const Layout &l = layout();
     if (!m_caption.isEmpty()) {
         p.setFont(l.captionFont);
-        p.setPen(ink);
+        p.setPen(pal.color(QPalette::ButtonText));
         p.drawText(l.captionRect, Qt::AlignHCenter | Qt::AlignTop, m_caption);
     }
+}
 
+// The bar with its bands, the ticks and their labels.
+void LinearGauge::paintScale(QPainter &p) const {
+    const Layout &l = layout();
     if (!scaleIsValid() || l.bar.height() <= 0.0)
         return;
-
+    const QPalette &pal = palette();
+    const double dpr = p.device()->devicePixelRatioF();  // the target, also off screen
     auto yOf = [&](double v) { return valueToY(v); };
     const double barLeft = snapEdge(l.bar.left(), dpr);
     const double barRight = snapEdge(l.bar.right(), dpr);
@@ -355,15 +424,14 @@ void LinearGauge::paintEvent(QPaintEvent *) {
     p.drawRect(track.adjusted(-0.5, -0.5, 0.5, 0.5));
 
     // Ticks and labels. Ticks outside the scale are not drawn.
-    const QList<double> ticks = tickValues();
     const double majorLeft = l.tickLeft;
     const double minorLeft = l.tickLeft + (barLeft - l.tickLeft) / 2.0;
-    p.setPen(QPen(ink, 1.0, Qt::SolidLine, Qt::FlatCap));
+    p.setPen(QPen(pal.color(QPalette::ButtonText), 1.0, Qt::SolidLine, Qt::FlatCap));
     if (m_minorTicks > 0) {
-        for (int i = 0; i + 1 < ticks.size(); ++i) {
-            const double span = ticks[i + 1] - ticks[i];
+        for (int i = 0; i + 1 < l.ticks.size(); ++i) {
+            const double span = l.ticks[i + 1] - l.ticks[i];
             for (int k = 1; k <= m_minorTicks; ++k) {
-                const double v = ticks[i] + span * k / (m_minorTicks + 1);
+                const double v = l.ticks[i] + span * k / (m_minorTicks + 1);
                 if (v < m_scaleMin || v > m_scaleMax)
                     continue;
                 const double y = snapLine(yOf(v), dpr);
@@ -372,20 +440,26 @@ void LinearGauge::paintEvent(QPaintEvent *) {
         }
     }
     p.setFont(l.labelFont);
-    const QFontMetricsF fm(l.labelFont);
-    for (double v : ticks) {
+    for (int i = 0; i < l.ticks.size(); ++i) {
+        const double v = l.ticks[i];
         if (v < m_scaleMin || v > m_scaleMax)
             continue;
         const double y = snapLine(yOf(v), dpr);
         p.drawLine(QPointF(majorLeft, y), QPointF(barLeft, y));
-        const QRectF box(0.0, y - fm.height() / 2.0, l.labelRight, fm.height());
-        p.drawText(box, Qt::AlignRight | Qt::AlignVCenter, gauge::tickLabel(v));
+        const QRectF box(0.0, y - l.labelHeight / 2.0, l.labelRight, l.labelHeight);
+        p.drawText(box, Qt::AlignRight | Qt::AlignVCenter, l.labels[i]);
     }
+}
 
-    // Pointer: a mark across the bar and a triangle beside it pointing at the reading.
-    if (std::isnan(m_value))
+// A mark across the bar and a triangle beside it pointing at the reading.
+void LinearGauge::paintPointer(QPainter &p) const {
+    const Layout &l = layout();
+    if (std::isnan(m_value) || !scaleIsValid() || l.bar.height() <= 0.0)
         return;
-    const double y = snapLine(yOf(m_value), dpr);
+    const double dpr = p.device()->devicePixelRatioF();
+    const double barLeft = snapEdge(l.bar.left(), dpr);
+    const double barRight = snapEdge(l.bar.right(), dpr);
+    const double y = snapLine(valueToY(m_value), dpr);
     const double pw = l.pointerRight - barRight;
     p.setPen(QPen(kPointerFill, 2.0, Qt::SolidLine, Qt::FlatCap));
     p.drawLine(QPointF(barLeft, y), QPointF(barRight, y));

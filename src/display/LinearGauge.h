@@ -6,6 +6,10 @@
 #include <QStringList>
 #include <QWidget>
 
+#include "display/GaugeSupport.h"
+
+#include <memory>
+
 namespace ignivex {
 
 // A coloured stretch of a linear gauge's scale, in scale units. from > to is read as to..from.
@@ -48,13 +52,15 @@ struct GaugeBand {
 //   labelled scale start/end     -> setLabelStart / setLabelEnd
 //   division step                -> setDivisionStep
 //
-// Every change repaints and tells assistive technology; writing the value it already has does
-// neither. The accessible name is accessibleName(), else the caption, else the objectName; the
+// Every change repaints, tells assistive technology and emits its change signal; writing the
+// value it already has does none of that. The layout (fonts, label texts, positions) and the
+// painted face are kept until the size, a setting, the font or the palette changes, so a new
+// reading repaints only the pointer over the kept face. The accessible name is accessibleName(), else the caption, else the objectName; the
 // accessible value is valueText().
 class LinearGauge : public QWidget {
     Q_OBJECT
     Q_PROPERTY(QString caption READ caption WRITE setCaption)
-    Q_PROPERTY(double pointerValue READ pointerValue WRITE setPointerValue)
+    Q_PROPERTY(double pointerValue READ pointerValue WRITE setPointerValue NOTIFY pointerValueChanged)
     Q_PROPERTY(double scaleMinimum READ scaleMinimum WRITE setScaleMinimum)
     Q_PROPERTY(double scaleMaximum READ scaleMaximum WRITE setScaleMaximum)
     Q_PROPERTY(double labelStart READ labelStart WRITE setLabelStart)
@@ -71,6 +77,7 @@ public:
     static constexpr int kMaxMinorTicks = 9;
 
     explicit LinearGauge(QWidget *parent = nullptr);
+    ~LinearGauge() override;
 
     QString caption() const { return m_caption; }
     void setCaption(const QString &caption);
@@ -139,14 +146,25 @@ public:
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
+signals:
+    void pointerValueChanged(double value);
+    // Caption, scale, labels or bands changed.
+    void appearanceChanged();
+
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     struct Layout;
-    Layout layout() const;
+    const Layout &layout() const;
+    Layout computeLayout() const;
+    void relayout();
+    void paintFace(QPainter &p) const;
+    void paintScale(QPainter &p) const;
+    void paintPointer(QPainter &p) const;
     GaugeBand *writableSelectedBand();
-    void changed();
 
     QString m_caption;
     double m_value = 0.0;
@@ -158,6 +176,8 @@ private:
     int m_minorTicks = 0;
     QList<GaugeBand> m_bands;
     int m_selectedBand = 0;
+    mutable std::unique_ptr<Layout> m_layout;
+    gauge::FaceCache m_face;
 };
 
 }  // namespace ignivex

@@ -64,6 +64,7 @@ QLabel* label(QWidget* parent, const char* name, const char* text, const QRect& 
 LampShape* lamp(QWidget* parent, const char* name, const QRect& where) {
     auto* shape = new LampShape(parent);
     shape->setObjectName(QString::fromLatin1(name));
+    shape->setSurroundColor(Qt::black);
     shape->setGeometry(where);
     return shape;
 }
@@ -81,6 +82,7 @@ RealTimePanel::RealTimePanel(QWidget* parent) : QGroupBox(parent) {
     gauTach->setObjectName(QStringLiteral("gauTach"));
     gauTach->setGeometry(twipsRect(1320, kGaugeTopTwips, 3975, kGaugeHeightTwips));
     standardColours(gauTach);
+    gauTach->setSurroundColor(Qt::black);
     gauAdv = linearGauge(this, kAdvanceScale);
     gauGPI3A = linearGauge(this, kGpi3Scale);
     gauBatVolts = linearGauge(this, kBatteryScale);
