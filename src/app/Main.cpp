@@ -33,9 +33,10 @@ int Main(int argc, char* argv[]) {
     QtSerialControl port(clock);
 
     const QString programFolder = QCoreApplication::applicationDirPath();
-    runSplash(boxes, state, programFolder);
+    runSplash(boxes, state, programFolder, [&boxes](QWidget* splash) { boxes.setOwner(splash); });
 
     frmMain window({port, clock, boxes, state, [] { endProgram(); }, programFolder});
+    boxes.setOwner(&window);
     window.Show();
     return app.exec();
 }

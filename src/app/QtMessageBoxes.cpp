@@ -49,7 +49,7 @@ std::vector<std::pair<QString, int>> buttonsFor(int style) {
 }  // namespace
 
 int QtMessageBoxes::show(const QString& text, int style, const QString& title) {
-    QMessageBox box(QApplication::activeWindow());
+    QMessageBox box(owner_ ? owner_.data() : QApplication::activeWindow());
     box.setWindowTitle(title);
     box.setText(text);
     box.setIcon(iconFor(style));

@@ -44,12 +44,15 @@ frmMain::frmMain(Services services, QWidget* parent)
     setFont(font);
 
     buildMenus();
+    // The window font is for the panels; the menu bar keeps the platform's menu font.
+    menuBar()->setFont(QApplication::font(menuBar()));
 
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     client->setFixedSize(twips(8985), twips(6210));
     setCentralWidget(client);
     fraRealTimeData_ = new RealTimePanel(client);
+    fraRealTimeData_->hide();  // hidden again by the load; never seen before it
     // Stacked above the real-time panel: drawn on top where the two overlap.
     fraPortSelect_ = new PortSetupPanel(client);
     fraPortSelect_->hide();
@@ -110,12 +113,13 @@ void frmMain::buildMenus() {
 }
 
 void frmMain::Show() {
+    // Shown first, so that a message box of the load stands over the window it belongs to.
+    show();
     if (!loaded_) {
         loaded_ = true;
         Form_Load();
         tmrDataRead_.start();
     }
-    show();
 }
 
 void frmMain::Form_Load() {

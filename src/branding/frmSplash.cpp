@@ -2,6 +2,7 @@
 
 #include "branding/About.h"
 #include "branding/BrandingFile.h"
+#include "branding/FittedCaption.h"
 #include "recovery/CommError.h"
 #include "recovery/AppIdentity.h"
 #include "recovery/Recovery.h"
@@ -142,9 +143,14 @@ frmSplash::frmSplash(MessageBoxes& boxes, Module1& module, const QString& progra
                        twipsRect(3600, 2880, 1275, 285), arial(12, true));
     lblProductName = label(fraSplash, "lblProductName", QStringLiteral("Ignivex Data Logging"),
                            twipsRect(3120, 1560, 3945, 1050), arial(22.5, true));
-    // Empty until the branding is applied, so an aborted load shows no made-up company.
-    lblCompanyName = label(fraSplash, "lblCompanyName", QString(),
-                           twipsRect(2160, 480, 4716, 1332), arial(29.25, true, true));
+    // Empty until the branding is applied, so an aborted load shows no made-up company. A long
+    // caption shrinks (then wraps) to stay clear of the product name below it.
+    auto* company = new FittedCaption(fraSplash);
+    company->setObjectName(QStringLiteral("lblCompanyName"));
+    company->setGeometry(twipsRect(2160, 480, 4716, 1332));
+    company->setFont(arial(29.25, true, true));
+    company->setUsableHeight(twips(1560 - 480));
+    lblCompanyName = company;
 
     tmrSplashUnload = new QTimer(this);
     tmrSplashUnload->setObjectName(QStringLiteral("tmrSplashUnload"));
@@ -260,10 +266,11 @@ void frmSplash::Form_Load() {
 
 void frmSplash::setVisible(bool visible) {
     if (visible && !loadStarted_) {
-        // The load runs before the window appears: it shows up already branded.
-        Form_Load();
+        // Placed first, so that a message box of the load stands where the splash will be.
         if (!testAttribute(Qt::WA_Moved))
             centreOnScreen();
+        // The load runs before the window appears: it shows up already branded.
+        Form_Load();
     }
     QDialog::setVisible(visible);
     unloadWhenDue();
@@ -298,8 +305,11 @@ void frmSplash::unloadWhenDue() {
         this, [this] { done(QDialog::Accepted); }, Qt::QueuedConnection);
 }
 
-void runSplash(MessageBoxes& boxes, Module1& module, const QString& programFolder) {
+void runSplash(MessageBoxes& boxes, Module1& module, const QString& programFolder,
+               const std::function<void(QWidget*)>& shown) {
     frmSplash splash(boxes, module, programFolder);
+    if (shown)
+        shown(&splash);
     splash.exec();
 }
 

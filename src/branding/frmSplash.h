@@ -6,6 +6,8 @@
 #include <QDialog>
 #include <QString>
 
+#include <functional>
+
 class QGroupBox;
 class QLabel;
 class QTimer;
@@ -74,7 +76,9 @@ private:
     QLabel* lblCompanyName;
 };
 
-// Start-up: shows the splash modally and returns once it has closed itself.
-void runSplash(MessageBoxes& boxes, Module1& module, const QString& programFolder);
+// Start-up: shows the splash modally and returns once it has closed itself. `shown` is told
+// about the window before it appears (the message boxes of its load stand over it).
+void runSplash(MessageBoxes& boxes, Module1& module, const QString& programFolder,
+               const std::function<void(QWidget*)>& shown = {});
 
 }  // namespace ignivex

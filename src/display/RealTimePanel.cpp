@@ -4,6 +4,7 @@
 #include "recovery/Twips.h"
 
 #include <QApplication>
+#include <QPainter>
 #include <cmath>
 
 namespace ignivex {
@@ -105,6 +106,26 @@ RealTimePanel::RealTimePanel(QWidget* parent) : QGroupBox(parent) {
     cmdCloseRealTimeData->setObjectName(QStringLiteral("cmdCloseRealTimeData"));
     cmdCloseRealTimeData->setGeometry(twipsRect(4560, 4800, 1455, 495));
     standardColours(cmdCloseRealTimeData);
+}
+
+void RealTimePanel::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), palette().color(QPalette::Window));
+    QRect shown = rect();
+    if (parentWidget())
+        shown &= parentWidget()->rect().translated(-pos());
+    const QFontMetrics fm(font());
+    const int captionMiddle = fm.height() / 2;
+    const QRect frame = shown.adjusted(1, captionMiddle, -2, -2);
+    p.setPen(QColor(128, 128, 128));
+    p.drawRect(frame);
+    // The caption interrupts the top edge, on the panel's own black.
+    const QString caption = title();
+    const int captionWidth = fm.horizontalAdvance(caption);
+    const QRect captionBox(frame.left() + kCaptionInset, 0, captionWidth + 8, fm.height());
+    p.fillRect(captionBox, palette().color(QPalette::Window));
+    p.setPen(palette().color(QPalette::WindowText));
+    p.drawText(captionBox, Qt::AlignCenter, caption);
 }
 
 QString RealTimePanel::formatRpm(float rpm) {

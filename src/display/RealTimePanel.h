@@ -22,6 +22,10 @@ public:
     // "###0": a whole number, halves away from zero, no separators.
     static QString formatRpm(float rpm);
 
+    // The panel is designed a few pixels larger than the window's client area: its border is
+    // drawn inside the part that shows, and its caption sits inset on the top edge.
+    static constexpr int kCaptionInset = 8;
+
     // A read of the polling tick has ended: its value goes to its gauge or lamps. The GPI3
     // analogue gauge follows the battery read, not its own.
     void showReading(ignivex::Channel channel, float value, const ignivex::Sample& sample);
@@ -42,6 +46,9 @@ public:
     LampShape* shpLED_GPI2;
     LampShape* shpLED_GPI3;
     QPushButton* cmdCloseRealTimeData;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 };
 
 }  // namespace ignivex

@@ -1,6 +1,7 @@
 #include "branding/About.h"
 #include "branding/BrandingFile.h"
 #include "support/ScriptedBoxes.h"
+#include "branding/FittedCaption.h"
 #include "branding/frmSplash.h"
 
 #include <QCoreApplication>
@@ -394,8 +395,9 @@ void TestSplash::looksRight_data() {
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QSize>("logoSize");
     QTest::newRow("default") << "" << "splash-default.png" << "Velmora Sensors" << QSize(96, 60);
-    QTest::newRow("custom") << "custom" << "splash-custom.png" << "Brightwater Motorsport"
-                            << QSize(90, 56);
+    // A caption too long for its box at 28 pt: drawn smaller, clear of the product name.
+    QTest::newRow("custom") << "custom" << "splash-custom.png"
+                            << "Brightwater Motorsport Engineering Limited" << QSize(90, 56);
 }
 
 void TestSplash::looksRight() {
@@ -422,6 +424,15 @@ void TestSplash::looksRight() {
     splash.Form_Load();
     QCOMPARE(boxes.texts(), QStringList());
     QCOMPARE(company(splash)->text(), caption);
+    // The caption is drawn whole above the product name, however long it is.
+    auto* fitted = qobject_cast<FittedCaption*>(company(splash));
+    QVERIFY(fitted);
+    const QFontMetricsF fm(fitted->drawnFont());
+    const QRectF drawn = fm.boundingRect(QRectF(0, 0, fitted->width(), 1000),
+                                         Qt::AlignLeft | Qt::TextWordWrap, caption);
+    QVERIFY(fitted->drawnFont().pointSizeF() >= FittedCaption::kMinPoints);
+    QVERIFY2(fitted->y() + drawn.height() <= splash.findChild<QLabel*>("lblProductName")->y(),
+             qPrintable(QString::number(fitted->drawnFont().pointSizeF())));
 
     const QImage shot = splash.grab().toImage();
     QCOMPARE(shot.size() / shot.devicePixelRatio(), QSize(477, 249));

@@ -90,6 +90,15 @@ void TestSerialLayer::opensTheLinkedDeviceAndExchanges() {
     port.setPortOpen(true);  // DTR on a pseudo-terminal is refused by the device: not an error
     QVERIFY(port.portOpen());
     QCOMPARE(port.device(), QFileInfo(pty_->device()).canonicalFilePath());
+    // The module's line: 56000 bit/s (not 57600), 8 data bits, no parity, 1 stop bit, no
+    // handshaking.
+    const auto line = pty_->line();
+    QVERIFY(line);
+    QCOMPARE(line->baud, 56000);
+    QCOMPARE(line->dataBits, 8);
+    QVERIFY(!line->parity);
+    QCOMPARE(line->stopBits, 1);
+    QVERIFY(!line->hardwareFlow);
 
     port.output(QByteArray(1, '\x33'));
     QCOMPARE(pty_->read(), QByteArray(1, '\x33'));

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 namespace ignivex::test {
 
 // A pseudo-terminal whose far end (the master) the test holds: what the tool writes comes out
@@ -21,6 +23,16 @@ public:
     QByteArray read(int ms = 1000);
     // Hangs up: closes the master, as an unplugged adapter would.
     void hangUp();
+
+    // The line settings of the device as the tool set them (baud -1: a standard rate code).
+    struct Line {
+        int baud = -1;
+        int dataBits = 0;
+        bool parity = false;
+        int stopBits = 0;
+        bool hardwareFlow = false;
+    };
+    std::optional<Line> line() const;
 
 private:
     int master_ = -1;
