@@ -1,5 +1,6 @@
 #pragma once
 
+#include "display/DialGauge.h"
 #include "display/LinearGauge.h"
 
 #include <QColor>
@@ -65,5 +66,10 @@ inline constexpr std::int16_t kTachNeedleWidth = 3;
 
 // The gauge bands of a scale, in the gauge's own terms.
 QList<GaugeBand> bandsOf(const LinearScale& scale);
+
+// The settings the opening of the view writes, in their order: the MAP gauge for the module's
+// sensor range (hidden without a sensor), and the tachometer's arcs and scale.
+void layOutMapGauge(LinearGauge& gauge, std::int16_t rangeCode);
+void setUpTachometer(DialGauge& dial);
 
 }  // namespace ignivex

@@ -173,13 +173,4 @@ void RealTimePanel::showLinkLost() {
     shpLED_GPI3->setFillColor(kLampOff);
 }
 
-QList<GaugeBand> bandsOf(const LinearScale& scale) {
-    QList<GaugeBand> bands;
-    for (int i = 0; i < scale.bandCount; ++i) {
-        const auto& b = scale.bands[std::size_t(i)];
-        bands.append({b.from, b.to, b.red ? QColor(255, 0, 0) : QColor(Qt::black)});
-    }
-    return bands;
-}
-
 }  // namespace ignivex

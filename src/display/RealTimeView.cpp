@@ -26,40 +26,12 @@ void RealTimeView::mnuViewRealTime_Click() {
         return;
     }
     const Acquisition::Opening opening = acquisition_.openLink();
-    layOutMapGauge(opening.rangeCode);
-    setUpTachometer();
+    layOutMapGauge(*panel_.gauMAP, opening.rangeCode);
+    setUpTachometer(*panel_.gauTach);
     panel_.show();
     state_.viewActive = true;
     state_.commErrorCount = 0;
     emit opened();
-}
-
-void RealTimeView::layOutMapGauge(std::int16_t rangeCode) {
-    LinearGauge& gauge = *panel_.gauMAP;
-    if (rangeCode == 0) {
-        gauge.setVisible(false);
-        return;
-    }
-    // Range 3 reads up to 90 but keeps the 0..60 scale of range 2.
-    const MapLayout& l = rangeCode == 1 ? kMapLayoutRange1 : kMapLayoutRange2And3;
-    gauge.setVisible(true);
-    gauge.selectBand(0);
-    gauge.setBandColorIndex(0);
-    gauge.setMinorTicks(0);
-    gauge.setScaleMinimum(l.rangeLow);
-    gauge.setScaleMaximum(l.rangeHigh);
-    gauge.setBandLower(l.rangeLow);
-    gauge.setBandUpper(l.rangeHigh);
-    gauge.setLabelStart(l.labelStart);
-    gauge.setLabelEnd(l.labelEnd);
-    gauge.setDivisionStep(l.step);
-}
-
-void RealTimeView::setUpTachometer() {
-    DialGauge& dial = *panel_.gauTach;
-    dial.setWarningStart(kTachWarningStart);
-    dial.setRedlineStart(kTachRedlineStart);
-    dial.setScaleMaximum(kTachScaleMaximum);
 }
 
 void RealTimeView::cmdCloseRealTimeData_Click() {

@@ -26,10 +26,6 @@ public:
     void mnuViewRealTime_Click();
     void cmdCloseRealTimeData_Click();
 
-    // The gauge settings of the opening, by themselves.
-    void layOutMapGauge(std::int16_t rangeCode);
-    void setUpTachometer();
-
 signals:
     // The view has been opened (after its last step) or closed.
     void opened();

@@ -2,6 +2,8 @@
 #include "display/GaugeSupport.h"
 #include "display/LampShape.h"
 #include "display/LinearGauge.h"
+#include "display/RealTimePanel.h"
+#include "support/PanelScale.h"
 
 #include <QAccessible>
 #include <QAccessibleValueInterface>
@@ -16,6 +18,7 @@
 #include <memory>
 
 using namespace ignivex;
+using namespace ignivex::test;
 
 namespace {
 
@@ -57,87 +60,6 @@ double pointerRow(const QImage &img, const LinearGauge &g, qreal dpr) {
     }
     return n ? (sum / n + 0.5) / dpr : kNaN;
 }
-
-struct PanelScale {
-    const char *caption;
-    double min, max, labelStart, labelEnd, step;
-    QList<GaugeBand> bands;
-};
-
-const PanelScale kMap{"MAP", -1, 31, 0, 30, 5, {{-1, 31, Qt::black}}};
-const PanelScale kAdv{"ADV", -2, 47, 0, 45, 5, {{-2, 47, Qt::black}}};
-const PanelScale kGpi3a{"GPI3A", -0.2, 5.2, 0, 5, 0.5, {{-0.2, 5.2, Qt::black}}};
-const PanelScale kBat{"BAT V", -1, 19, 0, 18, 2,
-                      {{-1, 11, Qt::red}, {11, 16, Qt::black}, {16, 19, Qt::red}}};
-
-void apply(LinearGauge &g, const PanelScale &s) {
-    g.setCaption(QString::fromLatin1(s.caption));
-    g.setScaleRange(s.min, s.max);
-    g.setLabelRange(s.labelStart, s.labelEnd);
-    g.setDivisionStep(s.step);
-    g.setBands(s.bands);
-}
-
-const PanelScale &scaleNamed(const QString &name) {
-    if (name == "MAP")
-        return kMap;
-    if (name == "ADV")
-        return kAdv;
-    if (name == "GPI3A")
-        return kGpi3a;
-    return kBat;
-}
-
-// The manifold-pressure layout exactly as the real-time view writes it, in its order.
-void writeMapLayout(LinearGauge &g, std::int16_t upper, std::int16_t labelEnd,
-                    std::int16_t step) {
-    g.setVisible(true);
-    g.selectBand(std::int16_t(0));
-    g.setBandColorIndex(std::int16_t(0));
-    g.setMinorTicks(std::int16_t(0));
-    g.setScaleMinimum(std::int16_t(-1));
-    g.setScaleMaximum(upper);
-    g.setBandLower(std::int16_t(-1));
-    g.setBandUpper(upper);
-    g.setLabelStart(std::int16_t(0));
-    g.setLabelEnd(labelEnd);
-    g.setDivisionStep(step);
-}
-
-// A black stand-in for the real-time panel with the gauges at their panel places (twips / 15).
-struct SamplePanel {
-    QWidget root;
-    LinearGauge *map, *adv, *gpi3a, *bat;
-    DialGauge *tach;
-    LampShape *lamps[3];
-
-    SamplePanel() {
-        root.resize(601, 400);
-        QPalette pal = root.palette();
-        pal.setColor(QPalette::Window, Qt::black);
-        pal.setColor(QPalette::WindowText, Qt::white);
-        root.setPalette(pal);
-        root.setAutoFillBackground(true);
-        auto linear = [&](const PanelScale &s, int left) {
-            auto *g = new LinearGauge(&root);
-            apply(*g, s);
-            g->setGeometry(left, 16, 57, 249);
-            return g;
-        };
-        map = linear(kMap, 24);
-        adv = linear(kAdv, 360);
-        gpi3a = linear(kGpi3a, 456);
-        bat = linear(kBat, 520);
-        tach = new DialGauge(&root);
-        tach->setGeometry(88, 16, 265, 249);
-        for (int i = 0; i < 3; ++i) {
-            auto *label = new QLabel(QStringLiteral("GPI%1").arg(i + 1), &root);
-            label->setGeometry(40, 312 + 24 * i, 113, 17);
-            lamps[i] = new LampShape(&root);
-            lamps[i]->setGeometry(176, 312 + 24 * i, 17, 17);
-        }
-    }
-};
 
 }  // namespace
 
@@ -203,38 +125,35 @@ void TestGaugeWidgets::init() {
 // Whatever the gauge showed before, the view's layout leaves the documented state.
 void TestGaugeWidgets::mapLayout_data() {
     QTest::addColumn<QString>("before");
+    QTest::addColumn<int>("code");
     QTest::addColumn<int>("upper");
-    QTest::addColumn<int>("labelEnd");
-    QTest::addColumn<int>("step");
     QTest::addColumn<QStringList>("labels");
     QTest::addColumn<int>("bandCount");
 
     const QStringList narrow{"0", "5", "10", "15", "20", "25", "30"};
     const QStringList wide{"0", "10", "20", "30", "40", "50", "60"};
-    QTest::newRow("code 1 over the panel's start") << "panel" << 31 << 30 << 5 << narrow << 1;
-    QTest::newRow("code 2 over the panel's start") << "panel" << 61 << 60 << 10 << wide << 1;
-    QTest::newRow("code 1 over code 2") << "wide" << 31 << 30 << 5 << narrow << 1;
-    QTest::newRow("code 1 on a new gauge") << "new" << 31 << 30 << 5 << narrow << 1;
-    QTest::newRow("code 3 on a new gauge") << "new" << 61 << 60 << 10 << wide << 1;
-    QTest::newRow("code 1 over a hidden, red, busy gauge")
-        << "odd" << 31 << 30 << 5 << narrow << 2;
+    QTest::newRow("code 1 over the panel's start") << "panel" << 1 << 31 << narrow << 1;
+    QTest::newRow("code 2 over the panel's start") << "panel" << 2 << 61 << wide << 1;
+    QTest::newRow("code 1 over code 2") << "wide" << 1 << 31 << narrow << 1;
+    QTest::newRow("code 1 on a new gauge") << "new" << 1 << 31 << narrow << 1;
+    QTest::newRow("code 3 on a new gauge") << "new" << 3 << 61 << wide << 1;
+    QTest::newRow("code 1 over a hidden, red, busy gauge") << "odd" << 1 << 31 << narrow << 2;
 }
 
 void TestGaugeWidgets::mapLayout() {
     QFETCH(QString, before);
+    QFETCH(int, code);
     QFETCH(int, upper);
-    QFETCH(int, labelEnd);
-    QFETCH(int, step);
     QFETCH(QStringList, labels);
     QFETCH(int, bandCount);
 
     QWidget parent;
     auto *g = new LinearGauge(&parent);
     if (before == "panel") {
-        apply(*g, kMap);
+        applyScale(*g, kMapScale);
     } else if (before == "wide") {
-        apply(*g, kMap);
-        writeMapLayout(*g, 61, 60, 10);
+        applyScale(*g, kMapScale);
+        layOutMapGauge(*g, 2);
     } else if (before == "odd") {
         g->setScaleRange(5, 8);
         g->setLabelRange(5, 8);
@@ -245,7 +164,7 @@ void TestGaugeWidgets::mapLayout() {
         g->setVisible(false);
     }
     parent.show();
-    writeMapLayout(*g, std::int16_t(upper), std::int16_t(labelEnd), std::int16_t(step));
+    layOutMapGauge(*g, std::int16_t(code));
 
     QVERIFY(g->isVisible());
     QCOMPARE(g->selectedBand(), 0);
@@ -318,7 +237,7 @@ void TestGaugeWidgets::pointerDrawnAtReading() {
     QFETCH(double, value);
     QFETCH(qreal, dpr);
     LinearGauge g;
-    apply(g, scaleNamed(gauge));
+    applyScale(g, scaleNamed(gauge));
     g.resize(g.sizeHint());
     g.setPointerValue(value);
     const QImage img = renderAt(&g, dpr);
@@ -347,7 +266,7 @@ void TestGaugeWidgets::zeroPointerOnZeroTick() {
     QFETCH(QString, gauge);
     QFETCH(qreal, dpr);
     LinearGauge g;
-    apply(g, scaleNamed(gauge));
+    applyScale(g, scaleNamed(gauge));
     g.resize(g.sizeHint());
     g.setPointerValue(0.0);
     const QImage img = renderAt(&g, dpr);
@@ -381,7 +300,7 @@ void TestGaugeWidgets::bandColourUnderReading() {
     QFETCH(double, value);
     QFETCH(QColor, colour);
     LinearGauge g;
-    apply(g, kBat);
+    applyScale(g, kBatteryScale);
     g.resize(g.sizeHint());
     g.setPointerValue(kNaN);  // keep the pointer's mark off the sampled pixels
     const QImage img = renderAt(&g, 1.0);
@@ -537,7 +456,7 @@ void TestGaugeWidgets::accessibleText() {
         auto *g = new LinearGauge;
         w.reset(g);
         if (widget == "bat")
-            apply(*g, kBat);
+            applyScale(*g, kBatteryScale);
         g->setObjectName(widget == "bat" ? "gauBatVolts" : "gauGPI3A");
         if (widget == "named")
             g->setAccessibleName("Manifold pressure");
@@ -601,7 +520,7 @@ void TestGaugeWidgets::accessibleEvents() {
     if (widget == "gauge") {
         auto *g = new LinearGauge;
         w.reset(g);
-        apply(*g, kBat);
+        applyScale(*g, kBatteryScale);
         g->setPointerValue(13.8);
         if (write.startsWith("caption:"))
             act = [g, write] { g->setCaption(write.mid(8)); };
@@ -642,7 +561,7 @@ void TestGaugeWidgets::accessibleEvents() {
 
 void TestGaugeWidgets::accessibleValueInterface() {
     LinearGauge g;
-    apply(g, kBat);
+    applyScale(g, kBatteryScale);
     g.setPointerValue(14.2);
     QAccessibleValueInterface *v =
         QAccessible::queryAccessibleInterface(&g)->valueInterface();
@@ -667,41 +586,41 @@ void TestGaugeWidgets::accessibleValueInterface() {
 
 // Renders a sample panel at 1x and 2x. Set IGNIVEX_SCREENSHOT_DIR to keep the pictures.
 void TestGaugeWidgets::panelScreenshots() {
-    SamplePanel normal;
-    normal.map->setPointerValue(17.3);
-    normal.adv->setPointerValue(28.5);
-    normal.gpi3a->setPointerValue(2.35);
-    normal.bat->setPointerValue(13.8);
-    normal.tach->setValue(3.215);
-    normal.tach->setCaption("3215");
-    normal.lamps[0]->setFillColor(Qt::black);
-    normal.lamps[1]->setFillColor(QColor(255, 0, 0));
+    RealTimePanel normal;
+    normal.gauMAP->setPointerValue(17.3);
+    normal.gauAdv->setPointerValue(28.5);
+    normal.gauGPI3A->setPointerValue(2.35);
+    normal.gauBatVolts->setPointerValue(13.8);
+    normal.gauTach->setValue(3.215);
+    normal.gauTach->setCaption("3215");
+    normal.shpLED_GPI1->setFillColor(Qt::black);
+    normal.shpLED_GPI2->setFillColor(QColor(255, 0, 0));
 
     // Edges: wide MAP layout, readings off both ends, the red line, a NaN reading.
-    SamplePanel edges;
-    writeMapLayout(*edges.map, 61, 60, 10);
-    edges.map->setPointerValue(0.0);
-    edges.adv->setPointerValue(-5.0);
-    edges.gpi3a->setPointerValue(kNaN);
-    edges.bat->setPointerValue(16.01);
-    edges.tach->setValue(8.9);
-    edges.tach->setCaption("8900");
-    for (LampShape *l : edges.lamps)
+    RealTimePanel edges;
+    layOutMapGauge(*edges.gauMAP, 2);
+    edges.gauMAP->setPointerValue(0.0);
+    edges.gauAdv->setPointerValue(-5.0);
+    edges.gauGPI3A->setPointerValue(kNaN);
+    edges.gauBatVolts->setPointerValue(16.01);
+    edges.gauTach->setValue(8.9);
+    edges.gauTach->setCaption("8900");
+    for (LampShape *l : {edges.shpLED_GPI1, edges.shpLED_GPI2, edges.shpLED_GPI3})
         l->setFillColor(QColor(255, 0, 0));
 
     for (qreal dpr : {1.0, 2.0}) {
-        const QImage top = renderAt(&normal.root, dpr);
-        const QImage bottom = renderAt(&edges.root, dpr);
-        QCOMPARE(top.size(), normal.root.size() * dpr);
+        const QImage top = renderAt(&normal, dpr);
+        const QImage bottom = renderAt(&edges, dpr);
+        QCOMPARE(top.size(), normal.size() * dpr);
         QImage sheet(top.width(), top.height() * 2, QImage::Format_RGB32);
         sheet.setDevicePixelRatio(dpr);  // both halves are placed in logical pixels
         QPainter p(&sheet);
         p.drawImage(0, 0, top);
-        p.drawImage(0, normal.root.height(), bottom);
+        p.drawImage(0, normal.height(), bottom);
         p.end();
         // Drawn at full scale: the right-most gauge's face is where the panel puts it.
-        const QPoint face = normal.bat->geometry().topLeft() + QPoint(4, 124);
-        QCOMPARE(QColor(top.pixel(face * dpr)), normal.bat->palette().color(QPalette::Button));
+        const QPoint face = normal.gauBatVolts->geometry().topLeft() + QPoint(4, 124);
+        QCOMPARE(QColor(top.pixel(face * dpr)), normal.gauBatVolts->palette().color(QPalette::Button));
         const QString dir = qEnvironmentVariable("IGNIVEX_SCREENSHOT_DIR");
         if (!dir.isEmpty()) {
             const QString file = QStringLiteral("%1/gauges-%2x.png").arg(dir).arg(int(dpr));

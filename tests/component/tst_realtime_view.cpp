@@ -1,6 +1,5 @@
 #include "support/MainHarness.h"
 #include "acquire/Acquisition.h"
-#include "display/RealTimePanel.h"
 #include "display/PortSetupPanel.h"
 #include "display/RealTimePanel.h"
 #include "display/RealTimeView.h"
@@ -31,7 +30,17 @@ QByteArray bytes(std::initializer_list<int> values) {
 // each test drives the ticks itself.
 struct Live : MainHarness {
     IsolatedConfig config;
+    QStringList samples;  // each tick's Sample: the values it holds and how the tick ended
     Live() {
+        QObject::connect(&w().acquisition(), &Acquisition::sampleReady, [this](const Sample& s) {
+            QStringList held;
+            for (auto [name, present] : {std::pair{"gpi", s.gpiBits && s.gpi3Analog}, {"map", bool(s.map)},
+                                         {"bat", bool(s.battery)}, {"rpm", bool(s.rpm)}, {"adv", bool(s.advance)}})
+                if (present)
+                    held << QString::fromLatin1(name);
+            const char* ends[] = {"complete", "esc", "link-lost", "aborted"};
+            samples << held.join(' ') + " | " + ends[int(s.end)];
+        });
         show();
         w().tmrDataRead()->stop();
         port.setReply(0x33, bytes({0x06}));
@@ -246,6 +255,7 @@ void TestRealTimeView::fullTickOrderAndValues() {
     QCOMPARE(p.gauAdv->pointerValue(), double(scaling::advance(0x80)));
     QVERIFY(h.lampsAre(kBlack, kBlack, kBlack));
     QVERIFY(h.state.viewActive);
+    QCOMPARE(h.samples, QStringList{"gpi map bat rpm adv | complete"});
 }
 
 void TestRealTimeView::tickWithoutMapSensor() {
@@ -258,6 +268,7 @@ void TestRealTimeView::tickWithoutMapSensor() {
     QCOMPARE(h.sinceMark(), bytes({0x24, 0x23, 0x20, 0x26}));
     QCOMPARE(h.panel().gauMAP->pointerValue(), 12.5);
     QVERIFY(h.panel().gauMAP->isHidden());
+    QCOMPARE(h.samples, QStringList{"gpi bat rpm adv | complete"});
 }
 
 void TestRealTimeView::lamps_data() {
@@ -318,6 +329,7 @@ void TestRealTimeView::escDuringBatteryRead() {
     QCOMPARE(h.panel().gauGPI3A->pointerValue(), double(scaling::gpi3(0x80)));
     QCOMPARE(h.panel().gauTach->caption(), QStringLiteral("old"));
     QVERIFY(h.state.viewActive);
+    QCOMPARE(h.samples, QStringList{"gpi map bat | esc"});
     // The next tick clears Esc and polls in full.
     h.port.onOutput = nullptr;
     h.mark();
@@ -338,6 +350,7 @@ void TestRealTimeView::closeDuringFirstLetRun() {
     QVERIFY(!h.panel().isVisible());
     QVERIFY(!h.port.portOpen());
     QVERIFY(!h.state.viewActive);
+    QCOMPARE(h.samples, QStringList{"gpi | aborted"});
 }
 
 void TestRealTimeView::linkLostAfterAbort() {
@@ -363,6 +376,7 @@ void TestRealTimeView::linkLostAfterAbort() {
     QVERIFY(!p.isVisible());
     QVERIFY(!h.state.viewActive);
     QVERIFY(!h.port.portOpen());
+    QCOMPARE(h.samples.last(), QStringLiteral(" | link-lost"));
 }
 
 void TestRealTimeView::reentrantTickDoesNothing() {

@@ -1,11 +1,10 @@
 // The real main window and the real serial layer against the module simulator: the live view
-// shows the module's values converted, the lamps follow its inputs, and an unplugged module
-// ends the view with a message instead of a hang.
+// shows the module's values converted, and an unplugged module ends the view with a message
+// instead of a hang.
 #include "acquire/Acquisition.h"
 #include "display/RealTimePanel.h"
 #include "display/PortSetupPanel.h"
 #include "support/Pty.h"
-#include "display/RealTimePanel.h"
 #include "link/Scaling.h"
 #include "support/SimRigs.h"
 
@@ -50,7 +49,6 @@ private slots:
     void portSetupOnAFreshStart();
     void liveViewShowsTheModulesValues_data();
     void liveViewShowsTheModulesValues();
-    void lampsFollowTheInputs();
     void unpluggedModuleEndsTheView();
 };
 
@@ -99,17 +97,6 @@ void TestAppEndToEnd::liveViewShowsTheModulesValues() {
 
     screenshot(app.window, QStringLiteral("live-1x-battery-%1.png").arg(band), 1);
     screenshot(app.window, QStringLiteral("live-2x-battery-%1.png").arg(band), 2);
-}
-
-void TestAppEndToEnd::lampsFollowTheInputs() {
-    App app({"--gpi", "0x00"});
-    app.window.mnuViewRealTime_Click();
-    QTRY_COMPARE(app.lamps(), QList<QColor>({kRed, kRed, kRed}));
-    QVERIFY(app.sim.command("set gpi 0x08").startsWith("ok"));
-    QTRY_COMPARE(app.lamps(), QList<QColor>({kRed, kBlack, kRed}));
-    QVERIFY(app.sim.command("set gpi 0x1C").startsWith("ok"));
-    QTRY_COMPARE(app.lamps(), QList<QColor>({kBlack, kBlack, kBlack}));
-    QCOMPARE(app.boxes.count(), 0);
 }
 
 void TestAppEndToEnd::unpluggedModuleEndsTheView() {

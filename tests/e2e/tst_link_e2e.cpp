@@ -4,7 +4,6 @@
 #include "support/SimRigs.h"
 
 #include <QElapsedTimer>
-#include <QSignalSpy>
 #include <QtTest>
 #include <thread>
 
@@ -28,39 +27,10 @@ struct Rig : LinkRig {
 class TestLinkEndToEnd : public QObject {
     Q_OBJECT
 private slots:
-    void everyCommandWithAGoodReply();
     void realOneSecondTimeout();
-    void wrongSyncReply();
-    void idWithoutCarriageReturn();
-    void shortTwoByteReply();
     void lateReplies();
     void hangUpInTheMiddleOfAnExchange();
-    void pacedAtWireSpeed();
 };
-
-void TestLinkEndToEnd::everyCommandWithAGoodReply() {
-    Rig rig;
-    QVERIFY(rig.sim.ok());
-    rig.link.ReSync();
-    QVERIFY(rig.link.linkReady);
-    QVERIFY(rig.port.portOpen());
-    rig.link.ReadFirmwareID();
-    QVERIFY(rig.link.linkReady);
-    QCOMPARE(rig.state.firmwareId, QStringLiteral("IGX-2 V1.10"));
-    QVERIFY(!rig.port.portOpen());
-    QCOMPARE(rig.link.ReadStatus(), std::int16_t(0xFE));
-    QCOMPARE(rig.link.ReadRPM(), 915.52734375f);
-    QCOMPARE(rig.link.ReadAdvance(), scaling::advance(0x80));
-    QCOMPARE(rig.link.ReadMAP(1), 17.0f);
-    QCOMPARE(rig.link.ReadBAT(), 18.0f);
-    rig.link.ReadGPI();
-    QVERIFY(rig.link.linkReady);
-    QCOMPARE(rig.state.gpiBits, std::int16_t(0x1C));
-    QCOMPARE(rig.state.gpi3Analog, 5.0f);
-    QCOMPARE(rig.boxes.count(), 0);
-    QCOMPARE(rig.sim.command("stats"),
-             QStringLiteral("ok total=8 0x33=1 0x10=1 0x2F=1 0x20=1 0x22=1 0x23=1 0x24=1 0x26=1 other=0"));
-}
 
 void TestLinkEndToEnd::realOneSecondTimeout() {
     Rig rig;
@@ -78,31 +48,6 @@ void TestLinkEndToEnd::realOneSecondTimeout() {
     QVERIFY(!rig.link.linkReady);
     // The next command reopens the port and works.
     QCOMPARE(rig.link.ReadMAP(1), 17.0f);
-}
-
-void TestLinkEndToEnd::wrongSyncReply() {
-    Rig rig({"--sync-reply", "0x15"});
-    rig.link.ReSync();
-    QVERIFY(!rig.link.linkReady);
-    QVERIFY(rig.port.portOpen());
-    QCOMPARE(rig.boxes.count(), 0);
-}
-
-void TestLinkEndToEnd::idWithoutCarriageReturn() {
-    Rig rig({"--id-no-cr"});
-    rig.link.ReadFirmwareID();
-    QCOMPARE(rig.boxes.texts(), QStringList{kTimeout});
-    QCOMPARE(rig.state.firmwareId, QString());
-    QVERIFY(!rig.link.linkReady);
-    QVERIFY(!rig.port.portOpen());
-}
-
-void TestLinkEndToEnd::shortTwoByteReply() {
-    Rig rig({"--short", "0x20"});
-    rig.boxes.answer({box::Ignore});
-    QCOMPARE(rig.link.ReadRPM(), 0.0f);
-    QCOMPARE(rig.boxes.texts(), QStringList{kTimeout});
-    QVERIFY(!rig.link.linkReady);
 }
 
 void TestLinkEndToEnd::lateReplies() {
@@ -144,16 +89,6 @@ void TestLinkEndToEnd::hangUpInTheMiddleOfAnExchange() {
     const double idleCpu = processCpuMs() - idle;
     qInfo("CPU over 500 ms after the hang-up: %.1f ms", idleCpu);
     QVERIFY2(!spun(idleCpu, 500), "the event loop spun after the hang-up");
-}
-
-void TestLinkEndToEnd::pacedAtWireSpeed() {
-    Rig rig({"--paced"});
-    rig.link.ReadFirmwareID();
-    QCOMPARE(rig.state.firmwareId, QStringLiteral("IGX-2 V1.10"));
-    QCOMPARE(rig.link.ReadRPM(), 915.52734375f);
-    rig.link.ReadGPI();
-    QCOMPARE(rig.state.gpiBits, std::int16_t(0x1C));
-    QCOMPARE(rig.boxes.count(), 0);
 }
 
 QTEST_MAIN(TestLinkEndToEnd)

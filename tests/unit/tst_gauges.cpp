@@ -1,6 +1,7 @@
 #include "display/DialGauge.h"
 #include "display/GaugeSupport.h"
 #include "display/LinearGauge.h"
+#include "support/PanelScale.h"
 
 #include <QtTest>
 
@@ -8,37 +9,24 @@
 #include <limits>
 
 using namespace ignivex;
+using namespace ignivex::test;
 
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-struct Scale {
-    double min, max, labelStart, labelEnd, step;
-    QList<GaugeBand> bands;
-};
-
-// The four gauges as the panel first shows them, and the manifold-pressure gauge's 0..60 form.
-Scale panelScale(const QString &name) {
-    if (name == "MAP")
-        return {-1, 31, 0, 30, 5, {{-1, 31, Qt::black}}};
+// The panel's scales by caption; "MAP wide" is the manifold-pressure gauge as a 0..60 sensor
+// lays it out, "BAT V black first" the battery bands in another order (edges must not change).
+void apply(LinearGauge &g, const QString &name) {
+    applyScale(g, scaleNamed(name.section(QLatin1Char(' '), 0, name.startsWith("BAT") ? 1 : 0)));
     if (name == "MAP wide")
-        return {-1, 61, 0, 60, 10, {{-1, 61, Qt::black}}};
-    if (name == "ADV")
-        return {-2, 47, 0, 45, 5, {{-2, 47, Qt::black}}};
-    if (name == "GPI3A")
-        return {-0.2, 5.2, 0, 5, 0.5, {{-0.2, 5.2, Qt::black}}};
-    if (name == "BAT V black first")  // same bands, another order: edges must not change
-        return {-1, 19, 0, 18, 2, {{11, 16, Qt::black}, {-1, 11, Qt::red}, {16, 19, Qt::red}}};
-    return {-1, 19, 0, 18, 2, {{-1, 11, Qt::red}, {11, 16, Qt::black}, {16, 19, Qt::red}}};
-}
-
-void apply(LinearGauge &g, const Scale &s) {
-    g.setScaleRange(s.min, s.max);
-    g.setLabelRange(s.labelStart, s.labelEnd);
-    g.setDivisionStep(s.step);
-    g.setBands(s.bands);
+        layOutMapGauge(g, 2);
+    if (name == "BAT V black first") {
+        QList<GaugeBand> bands = g.bands();
+        bands.move(1, 0);
+        g.setBands(bands);
+    }
 }
 
 }  // namespace
@@ -150,7 +138,7 @@ void TestGauges::panelLabels() {
     QFETCH(QString, gauge);
     QFETCH(QStringList, labels);
     LinearGauge g;
-    apply(g, panelScale(gauge));
+    apply(g, gauge);
     QCOMPARE(g.tickLabels(), labels);
 }
 
@@ -180,7 +168,7 @@ void TestGauges::pointerPosition() {
     LinearGauge g;
     g.resize(g.sizeHint());
     g.setCaption(gauge);
-    apply(g, panelScale(gauge));
+    apply(g, gauge);
     const QRectF scale = g.scaleRect();
     QVERIFY(scale.height() > 150.0);  // the panel size leaves most of the height to the scale
     const double y = g.valueToY(value);
@@ -201,7 +189,7 @@ void TestGauges::zeroSitsOnLowestTick() {
     QFETCH(QString, gauge);
     LinearGauge g;
     g.resize(g.sizeHint());
-    apply(g, panelScale(gauge));
+    apply(g, gauge);
     const QList<double> ticks = g.tickValues();
     QVERIFY(!ticks.isEmpty());
     QCOMPARE(ticks.first(), 0.0);
@@ -242,7 +230,7 @@ void TestGauges::bandAt() {
     QFETCH(double, value);
     QFETCH(int, band);
     LinearGauge g;
-    apply(g, panelScale(gauge));
+    apply(g, gauge);
     QCOMPARE(g.bandIndexAt(value), band);
 }
 
