@@ -300,8 +300,9 @@ void TestGaugeWidgets::bandColourUnderReading() {
     QFETCH(double, value);
     QFETCH(QColor, colour);
     LinearGauge g;
-    applyScale(g, kBatteryScale);
     g.resize(g.sizeHint());
+    renderAt(&g, 1.0);  // drawn once before the scale is set: what it kept must not stay
+    applyScale(g, kBatteryScale);
     g.setPointerValue(kNaN);  // keep the pointer's mark off the sampled pixels
     const QImage img = renderAt(&g, 1.0);
     const QPointF at(g.scaleRect().center().x(), g.valueToY(value));
@@ -362,6 +363,7 @@ void TestGaugeWidgets::dialArcsFollowSettings() {
     QFETCH(QString, expected);
     DialGauge d;
     d.resize(d.sizeHint());
+    renderAt(&d, 1.0);  // drawn once with the defaults: what it kept must not stay
     d.setWarningStart(warning);
     d.setRedlineStart(red);
     d.setScaleMaximum(std::int16_t(maximum));

@@ -9,7 +9,6 @@
 
 #include <QProcess>
 #include <QRegularExpression>
-#include <QSerialPort>
 #include <QTemporaryDir>
 
 #include <cerrno>
@@ -167,7 +166,6 @@ private slots:
     void link_data();
     void link();
     void logRecordsTraffic();
-    void serialPortReopens();
 };
 
 // Columns: options, bytes sent, expected reply. `length` is the reply's length where its content is
@@ -599,32 +597,6 @@ void TestModuleSim::logRecordsTraffic() {
     }
     const QStringList expected{"rx 0x33", "tx 06", "rx 0x41 (unknown command, no reply)", "rx 0x24", "tx 00 80 EE"};
     QCOMPARE(traffic, expected);
-}
-
-// Through the real serial layer's port class, as the tool opens it: the device works at 56000
-// bit/s 8N1 and keeps working across closing and reopening, since the simulator holds it open.
-void TestModuleSim::serialPortReopens() {
-    Sim sim;
-    QVERIFY(sim.start({}));
-    for (int opening = 0; opening < 3; ++opening) {
-        QSerialPort port(sim.path);
-        QVERIFY(port.setBaudRate(56000));
-        QVERIFY2(port.open(QIODevice::ReadWrite), qPrintable(port.errorString()));
-        QVERIFY(port.setBaudRate(56000));
-        QVERIFY(port.setDataBits(QSerialPort::Data8));
-        QVERIFY(port.setParity(QSerialPort::NoParity));
-        QVERIFY(port.setStopBits(QSerialPort::OneStop));
-        QCOMPARE(port.write(bytes({0x33, 0x10})), 2);
-        QByteArray got;
-        const QByteArray expected = bytes({0x06}) + kDefaultId;
-        QDeadlineTimer deadline(kWaitMs);
-        while (got.size() < expected.size() && !deadline.hasExpired()) {
-            port.waitForReadyRead(static_cast<int>(deadline.remainingTime()));
-            got += port.readAll();
-        }
-        QCOMPARE(got, expected);
-        port.close();
-    }
 }
 
 QTEST_GUILESS_MAIN(TestModuleSim)
