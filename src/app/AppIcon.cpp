@@ -1,5 +1,6 @@
 #include "app/AppIcon.h"
 
+#include <QImage>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -7,12 +8,12 @@
 
 namespace ignivex {
 
-namespace {
-
-QPixmap drawIcon(int size) {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
+QImage appIconImage(int size) {
+    // An image, not a pixmap: the icons of the install are drawn at build time, with no
+    // display and no application object.
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.scale(size / 32.0, size / 32.0);
 
@@ -37,15 +38,14 @@ QPixmap drawIcon(int size) {
     p.setPen(Qt::NoPen);
     p.setBrush(Qt::white);
     p.drawEllipse(centre, 2.5, 2.5);
-    return pixmap;
+    p.end();
+    return image;
 }
-
-}  // namespace
 
 QIcon appIcon() {
     QIcon icon;
     for (int size : {16, 24, 32, 48, 64, 128})
-        icon.addPixmap(drawIcon(size));
+        icon.addPixmap(QPixmap::fromImage(appIconImage(size)));
     return icon;
 }
 

@@ -6,9 +6,13 @@
 #include "app/QtMessageBoxes.h"
 #include "link/QtSerialControl.h"
 #include "app/frmMain.h"
+#include "branding/BrandingFile.h"
+#include "branding/HelpWindow.h"
+#include "branding/ProgramFiles.h"
 #include "branding/frmSplash.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <cstdio>
 #include <unistd.h>
 
@@ -20,6 +24,24 @@ namespace {
 [[noreturn]] void endProgram() {
     std::fflush(nullptr);
     ::_exit(0);
+}
+
+// Which files this run uses, for support and for the install check.
+void logProgramFiles(const QString& programFolder) {
+    if (!lcFiles().isInfoEnabled())
+        return;
+    const QString branding = brandingFilePath(programFolder);
+    const QString help = helpContentsPath(programFolder);
+    qCInfo(lcFiles).noquote() << "program folder:" << programFolder;
+    qCInfo(lcFiles).noquote() << "program files:" << programFilesFolder(programFolder);
+    qCInfo(lcFiles).noquote()
+        << "branding file:"
+        << (QFileInfo::exists(branding)
+                ? branding
+                : QStringLiteral("none, built-in branding (looked for %1)")
+                      .arg(brandingFileCandidates(programFolder).join(QStringLiteral(", "))));
+    qCInfo(lcFiles).noquote() << "help pages:" << help
+                              << (QFileInfo(help).isFile() ? "(found)" : "(missing)");
 }
 }  // namespace
 
@@ -33,11 +55,13 @@ int Main(int argc, char* argv[]) {
     QtSerialControl port(clock);
 
     const QString programFolder = QCoreApplication::applicationDirPath();
+    logProgramFiles(programFolder);
     runSplash(boxes, state, programFolder, [&boxes](QWidget* splash) { boxes.setOwner(splash); });
 
     frmMain window({port, clock, boxes, state, [] { endProgram(); }, programFolder});
     boxes.setOwner(&window);
     window.Show();
+    qCInfo(lcFiles) << "main window shown";
     return app.exec();
 }
 

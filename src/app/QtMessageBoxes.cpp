@@ -1,6 +1,7 @@
 #include "app/QtMessageBoxes.h"
 
 #include <QApplication>
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QPushButton>
 #include <utility>
@@ -46,9 +47,14 @@ std::vector<std::pair<QString, int>> buttonsFor(int style) {
     }
 }
 
+// Every box shown, at info level (off unless QT_LOGGING_RULES turns it on): a run without a
+// display can then be checked for prompts.
+Q_LOGGING_CATEGORY(lcBoxes, "ignivex.boxes", QtWarningMsg)
+
 }  // namespace
 
 int QtMessageBoxes::show(const QString& text, int style, const QString& title) {
+    qCInfo(lcBoxes).noquote() << "message box:" << title << "-" << text;
     QMessageBox box(owner_ ? owner_.data() : QApplication::activeWindow());
     box.setWindowTitle(title);
     box.setText(text);

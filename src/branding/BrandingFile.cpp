@@ -1,5 +1,6 @@
 #include "branding/BrandingFile.h"
 
+#include "branding/ProgramFiles.h"
 #include "recovery/CommError.h"
 
 #include <QDir>
@@ -115,7 +116,11 @@ QStringList defaultAboutLines() {
 }
 
 QString brandingFilePath(const QString& programFolder) {
-    return programFolder + QLatin1Char('/') + QString::fromLatin1(kBrandingFileName);
+    const QStringList places = brandingFileCandidates(programFolder);
+    for (const QString& path : places)
+        if (QFileInfo::exists(path))
+            return path;
+    return places.first();
 }
 
 bool isBangLine(const QString& line) {

@@ -9,14 +9,15 @@ class QIODevice;
 
 namespace ignivex {
 
-// The branding file beside the executable. It is only ever read.
+// The branding file's name. It is only ever read.
 inline const char* const kBrandingFileName = "Ignivex_Log.cfg";
 
 // What the tool shows when there is no branding file.
 QStringList defaultSplashLines();
 QStringList defaultAboutLines();
 
-// The full path of the branding file in `programFolder`.
+// The branding file that applies to the program in `programFolder`: the first that exists of
+// the places brandingFileCandidates() lists, else the one beside the executable.
 QString brandingFilePath(const QString& programFolder);
 
 // True for a "!" line: its first character is "!". An empty line is not one.

@@ -1,5 +1,7 @@
 #include "branding/HelpWindow.h"
 
+#include "branding/ProgramFiles.h"
+
 #include <QAction>
 #include <QDir>
 #include <QFile>
@@ -59,7 +61,7 @@ QList<Entry> contentsLinks(const QString& indexPath) {
 }  // namespace
 
 QString helpFolder(const QString& programFolder) {
-    return programFolder + QStringLiteral("/help");
+    return programFilesFolder(programFolder) + QStringLiteral("/help");
 }
 
 QString helpContentsPath(const QString& programFolder) {
@@ -160,7 +162,7 @@ void HelpWindow::showMissing() {
             "<h2>The help pages are missing</h2>"
             "<p>Ignivex Log looked for its help pages in the folder</p>"
             "<p><code>%1</code></p>"
-            "<p>beside the program, but found no <code>index.html</code> there.</p>"
+            "<p>but found no <code>index.html</code> there.</p>"
             "<p>To get them back, reinstall Ignivex Log. If you built the program yourself, "
             "build it again: the build copies the pages from <code>docs/help</code> into the "
             "folder <code>help</code> beside the executable.</p>"

@@ -10,7 +10,7 @@ class QTreeWidget;
 
 namespace ignivex {
 
-// The help pages' folder and their table of contents, beside the executable.
+// The help pages' folder and their table of contents, among the program's own files.
 QString helpFolder(const QString& programFolder);
 QString helpContentsPath(const QString& programFolder);
 

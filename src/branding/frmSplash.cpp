@@ -3,6 +3,7 @@
 #include "branding/About.h"
 #include "branding/BrandingFile.h"
 #include "branding/FittedCaption.h"
+#include "branding/ProgramFiles.h"
 #include "recovery/CommError.h"
 #include "recovery/AppIdentity.h"
 #include "recovery/Recovery.h"
@@ -197,7 +198,7 @@ void frmSplash::loadLogo() {
     // Compared as written: " NULL" names a file.
     if (name.toUpper() == QLatin1String("NULL"))
         return;
-    const QString path = programFolder_ + QLatin1Char('/') + name;
+    const QString path = logoPath(programFolder_, name);
     const QString shown = QDir::toNativeSeparators(path);
     const QString cfg = brandingFilePath(programFolder_);
     const QString advice =
@@ -224,6 +225,7 @@ void frmSplash::loadLogo() {
     // The picture keeps its own size, with its top-left corner where the logo box is.
     imgLogo->setPixmap(QPixmap::fromImage(image));
     imgLogo->resize(image.size());
+    qCInfo(lcFiles).noquote() << "logo:" << path;
 }
 
 void frmSplash::Form_Load() {

@@ -12,7 +12,8 @@ using namespace modsim;
 
 namespace {
 
-constexpr const char* kHelp = R"(Usage: module-sim [OPTION]...
+// Follows "Usage: NAME": the name the program was started by (installed, ignivex-module-sim).
+constexpr const char* kHelp = R"( [OPTION]...
 An Ignivex ignition module on a pseudo-terminal. The first line written to stdout is the
 terminal's device path; open it as the serial port (56000 bit/s, 8N1). The simulator holds
 the device open itself, so the port may be opened and closed as often as wanted.
@@ -104,8 +105,11 @@ SIGTERM, SIGINT and SIGHUP end the simulator cleanly: the link is removed. Exit 
 1 if the terminal or the link cannot be made, 2 for a bad option.
 )";
 
+std::string programName = "module-sim";
+
 int usageError(const std::string& message) {
-    std::fprintf(stderr, "module-sim: %s\nTry 'module-sim --help'.\n", message.c_str());
+    std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", programName.c_str(), message.c_str(),
+                 programName.c_str());
     return 2;
 }
 
@@ -115,10 +119,15 @@ int main(int argc, char** argv) {
     Settings settings;
     RunOptions run;
     const std::vector<std::string> args(argv + 1, argv + argc);
+    if (argc > 0 && argv[0][0] != '\0') {
+        programName = argv[0];
+        programName.erase(0, programName.find_last_of('/') + 1);
+    }
 
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "-h" || arg == "--help") {
+            std::printf("Usage: %s", programName.c_str());
             std::fputs(kHelp, stdout);
             return 0;
         }
