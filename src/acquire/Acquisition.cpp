@@ -119,7 +119,7 @@ void Acquisition::finish(Sample& sample, Sample::End end) {
 }
 
 void Acquisition::tmrDataRead_Timer() {
-    if (busy())
+    if (busy() || paused_)
         return;
     ticking_ = true;
     struct Done {

@@ -43,6 +43,11 @@ public:
     // One tick of the polling timer. Polls only while the view-active flag is set.
     void tmrDataRead_Timer();
 
+    // While paused (another source, such as a recording being replayed, drives the display),
+    // a tick does nothing at all and nothing goes over the link.
+    void setPaused(bool paused) { paused_ = paused; }
+    bool paused() const { return paused_; }
+
     bool opening() const { return opening_ > 0; }
     bool ticking() const { return ticking_; }
     // True while a tick, an opening or an exchange runs.
@@ -72,6 +77,7 @@ private:
     Module1& state_;
     int opening_ = 0;
     bool ticking_ = false;
+    bool paused_ = false;
 };
 
 }  // namespace ignivex

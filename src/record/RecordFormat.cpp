@@ -1,0 +1,186 @@
+#include "record/RecordFormat.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace ignivex::record {
+
+namespace {
+
+const char* const kStatusNames[] = {"ok", "esc", "link-lost", "aborted"};
+
+QByteArray number(const std::optional<float>& value, int decimals) {
+    if (!value || !std::isfinite(*value))
+        return {};
+    return QByteArray::number(double(*value), 'f', decimals);
+}
+
+QByteArray bit(const std::optional<std::int16_t>& bits, std::int16_t mask) {
+    if (!bits)
+        return {};
+    return (*bits & mask) == mask ? QByteArrayLiteral("1") : QByteArrayLiteral("0");
+}
+
+// Cells between commas; a quoted cell is not part of the format, so no quoting is undone.
+QList<QByteArrayView> cellsOf(QByteArrayView line) {
+    QList<QByteArrayView> cells;
+    qsizetype from = 0;
+    for (qsizetype i = 0; i <= line.size(); ++i) {
+        if (i == line.size() || line[i] == ',') {
+            cells.append(line.sliced(from, i - from));
+            from = i + 1;
+        }
+    }
+    return cells;
+}
+
+// A decimal number with "." as its point, the whole cell and nothing else.
+bool toNumber(QByteArrayView cell, double& out) {
+    const char* end = cell.data() + cell.size();
+    const auto [ptr, ec] = std::from_chars(cell.data(), end, out, std::chars_format::fixed);
+    return ec == std::errc() && ptr == end && std::isfinite(out);
+}
+
+QString fail(QString* why, const QString& text) {
+    if (why)
+        *why = text;
+    return text;
+}
+
+}  // namespace
+
+QString statusText(Sample::End end) {
+    return QString::fromLatin1(kStatusNames[int(end)]);
+}
+
+std::optional<Sample::End> statusFrom(QStringView text) {
+    for (int i = 0; i < 4; ++i) {
+        if (text == QLatin1String(kStatusNames[i]))
+            return Sample::End(i);
+    }
+    return std::nullopt;
+}
+
+QString timeText(const QDateTime& time) {
+    const int offset = time.offsetFromUtc();
+    const int minutes = std::abs(offset) / 60;
+    return time.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) +
+           QStringLiteral("%1%2:%3")
+               .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+QByteArray preamble(const Details& d) {
+    QByteArray out;
+    auto line = [&out](const char* key, const QString& value) {
+        // A value never breaks its line.
+        QString v = value;
+        v.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+        out += "# " + QByteArray(key) + ": " + v.toUtf8() + '\n';
+    };
+    line("recording", d.tool);
+    line("port", d.port);
+    line("firmware", d.firmwareId.isEmpty() ? QStringLiteral("(not identified)") : d.firmwareId);
+    line("status", d.statusRead
+                       ? QStringLiteral("0x") + QString::number(d.status, 16).toUpper().rightJustified(2, QLatin1Char('0'))
+                       : QStringLiteral("(not read)"));
+    line("map range",
+         d.rangeCode == 0 ? QStringLiteral("0 (no MAP sensor)")
+                          : QStringLiteral("%1 (0 to %2)").arg(d.rangeCode).arg(d.rangeCode == 1 ? 30 : d.rangeCode == 2 ? 60 : 90));
+    line("rate", d.rate);
+    line("started", timeText(d.started));
+    out += kColumns.join(QLatin1Char(',')).toLatin1() + '\n';
+    return out;
+}
+
+QByteArray row(const Sample& s, Instant start) {
+    const double elapsed =
+        std::max(0.0, std::chrono::duration<double>(s.monotonic - start).count());
+    QByteArray out;
+    out.reserve(96);
+    out += timeText(s.wallClock).toLatin1();
+    out += ',' + QByteArray::number(elapsed, 'f', 3);
+    out += ',' + number(s.rpm, 1);
+    out += ',' + number(s.advance, 3);
+    out += ',' + number(s.map, 1);
+    out += ',' + number(s.battery, 3);
+    out += ',' + number(s.gpi3Analog, 3);
+    out += ',' + bit(s.gpiBits, 0x04);
+    out += ',' + bit(s.gpiBits, 0x08);
+    out += ',' + bit(s.gpiBits, 0x10);
+    out += ',' + statusText(s.end).toLatin1();
+    out += '\n';
+    return out;
+}
+
+std::optional<Row> parseRow(QByteArrayView line, QString* why) {
+    if (line.endsWith('\r'))
+        line.chop(1);
+    const QList<QByteArrayView> cells = cellsOf(line);
+    if (cells.size() != kColumns.size()) {
+        fail(why, QStringLiteral("%1 cells where %2 belong").arg(cells.size()).arg(kColumns.size()));
+        return std::nullopt;
+    }
+    Row r;
+    r.time = QDateTime::fromString(QString::fromLatin1(cells[0]), Qt::ISODateWithMs);
+    if (!r.time.isValid()) {
+        fail(why, QStringLiteral("\"time\" is not a time"));
+        return std::nullopt;
+    }
+    if (cells[1].isEmpty() || !toNumber(cells[1], r.elapsed)) {
+        fail(why, QStringLiteral("\"elapsed_s\" is not a number"));
+        return std::nullopt;
+    }
+    auto value = [&](int column, std::optional<double>& into) {
+        if (cells[column].isEmpty())
+            return true;
+        double v = 0;
+        if (!toNumber(cells[column], v)) {
+            fail(why, QStringLiteral("\"%1\" is not a number").arg(kColumns[column]));
+            return false;
+        }
+        into = v;
+        return true;
+    };
+    auto flag = [&](int column, std::optional<bool>& into) {
+        if (cells[column].isEmpty())
+            return true;
+        if (cells[column] != "0" && cells[column] != "1") {
+            fail(why, QStringLiteral("\"%1\" is neither 0 nor 1").arg(kColumns[column]));
+            return false;
+        }
+        into = cells[column] == "1";
+        return true;
+    };
+    if (!value(2, r.rpm) || !value(3, r.advance) || !value(4, r.map) || !value(5, r.battery) ||
+        !value(6, r.gpi3Volts) || !flag(7, r.gpi1) || !flag(8, r.gpi2) || !flag(9, r.gpi3))
+        return std::nullopt;
+    const auto status = statusFrom(QString::fromLatin1(cells[10]));
+    if (!status) {
+        fail(why, QStringLiteral("\"status\" is not ok, esc, link-lost or aborted"));
+        return std::nullopt;
+    }
+    r.status = *status;
+    return r;
+}
+
+bool isHeaderRow(QByteArrayView line) {
+    if (line.endsWith('\r'))
+        line.chop(1);
+    return line == kColumns.join(QLatin1Char(',')).toLatin1();
+}
+
+std::optional<std::pair<QString, QString>> detailLine(QByteArrayView line) {
+    if (line.endsWith('\r'))
+        line.chop(1);
+    if (!line.startsWith("# "))
+        return std::nullopt;
+    const QString text = QString::fromUtf8(line.sliced(2));
+    const qsizetype colon = text.indexOf(QLatin1String(": "));
+    if (colon <= 0)
+        return std::nullopt;
+    return std::pair{text.left(colon), text.mid(colon + 2)};
+}
+
+}  // namespace ignivex::record

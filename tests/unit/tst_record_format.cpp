@@ -1,0 +1,121 @@
+// The recording file's rows and preamble, as spreadsheets and data tools will read them.
+#include "record/RecordFormat.h"
+
+#include <QtTest>
+
+using namespace ignivex;
+using namespace ignivex::record;
+
+namespace {
+const Instant kStart = Instant(std::chrono::seconds(100));
+
+Sample sampleAt(double seconds, Sample::End end) {
+    Sample s;
+    s.monotonic = kStart + std::chrono::duration_cast<Instant::duration>(std::chrono::duration<double>(seconds));
+    s.wallClock = QDateTime(QDate(2026, 12, 8), QTime(14, 3, 7, 250), QTimeZone(3600));
+    s.end = end;
+    return s;
+}
+}  // namespace
+
+class TestRecordFormat : public QObject {
+    Q_OBJECT
+private slots:
+    void rows_data();
+    void rows();
+    void preamble();
+    void parseRejects_data();
+    void parseRejects();
+};
+
+void TestRecordFormat::rows_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QByteArray>("expected");
+    const QByteArray t = "2026-12-08T14:03:07.250+01:00,";
+    QTest::newRow("complete") << "complete" << t + "1.500,915.5,22.500,17.0,13.835,2.510,1,0,1,ok\n";
+    QTest::newRow("no MAP sensor") << "no map" << t + "1.500,915.5,22.500,,13.835,2.510,1,0,1,ok\n";
+    QTest::newRow("Esc after the battery") << "esc" << t + "1.500,,,17.0,13.835,2.510,1,0,1,esc\n";
+    QTest::newRow("link lost at the inputs") << "link-lost" << t + "1.500,,,,,,,,,link-lost\n";
+    QTest::newRow("closed after the inputs") << "aborted" << t + "1.500,,,,,2.510,1,0,1,aborted\n";
+    QTest::newRow("a failed read in a full tick") << "ignored" << t + "1.500,915.5,22.500,17.0,,2.510,1,0,1,ok\n";
+}
+
+void TestRecordFormat::rows() {
+    QFETCH(QString, kind);
+    QFETCH(QByteArray, expected);
+    const Sample::End end = kind == "esc" ? Sample::End::Escape
+                            : kind == "link-lost" ? Sample::End::LinkLost
+                            : kind == "aborted" ? Sample::End::Aborted
+                                                : Sample::End::Complete;
+    Sample s = sampleAt(1.5, end);
+    if (kind != "link-lost") {
+        s.gpiBits = 0x14;  // GPI1 and GPI3
+        s.gpi3Analog = 2.5098039f;
+    }
+    if (kind != "aborted" && kind != "link-lost") {
+        if (kind != "no map")
+            s.map = 17.0f;
+        if (kind != "ignored")
+            s.battery = 13.835294f;
+    }
+    if (kind == "complete" || kind == "no map" || kind == "ignored") {
+        s.rpm = 915.52734375f;
+        s.advance = 22.49984f;
+    }
+    QCOMPARE(row(s, kStart), expected);
+    // And back: the cells a tick did not read stay empty.
+    const auto parsed = parseRow(QByteArrayView(expected).chopped(1));
+    QVERIFY(parsed);
+    QCOMPARE(parsed->elapsed, 1.5);
+    QCOMPARE(parsed->status, end);
+    QCOMPARE(bool(parsed->rpm), bool(s.rpm));
+    QCOMPARE(bool(parsed->map), bool(s.map));
+    QCOMPARE(parsed->gpi3.value_or(false), bool(s.gpiBits));
+}
+
+void TestRecordFormat::preamble() {
+    Details d;
+    d.tool = "Ignivex Log 1.1";
+    d.port = "Com3 (/dev/ttyUSB0)";
+    d.firmwareId = "IGX-2 V1.10";
+    d.status = 0xFE;
+    d.statusRead = true;
+    d.rangeCode = 2;
+    d.rate = "10 per second";
+    d.started = QDateTime(QDate(2026, 12, 8), QTime(14, 3, 7, 5), QTimeZone(-5 * 3600));
+    QCOMPARE(record::preamble(d),
+             QByteArray("# recording: Ignivex Log 1.1\n"
+                        "# port: Com3 (/dev/ttyUSB0)\n"
+                        "# firmware: IGX-2 V1.10\n"
+                        "# status: 0xFE\n"
+                        "# map range: 2 (0 to 60)\n"
+                        "# rate: 10 per second\n"
+                        "# started: 2026-12-08T14:03:07.005-05:00\n"
+                        "time,elapsed_s,rpm,advance,map,battery_v,gpi3_v,gpi1,gpi2,gpi3,status\n"));
+    // A firmware ID with a line break in it cannot start a line of its own.
+    d.firmwareId = "A\rB\nC";
+    QVERIFY(record::preamble(d).contains("# firmware: A B C\n"));
+}
+
+void TestRecordFormat::parseRejects_data() {
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("why");
+    const QByteArray t = "2026-12-08T14:03:07.250+01:00,";
+    QTest::newRow("cut short (the last line after a kill)") << t + "1.500,915.5,22." << "4 cells where 11 belong";
+    QTest::newRow("a word for a number") << t + "1.500,fast,,,,,,,,ok" << "\"rpm\" is not a number";
+    QTest::newRow("no time") << QByteArray("yesterday,1,,,,,,,,,ok") << "\"time\" is not a time";
+    QTest::newRow("input not 0 or 1") << t + "1.500,,,,,,2,,,ok" << "\"gpi1\" is neither 0 nor 1";
+    QTest::newRow("unknown status") << t + "1.500,,,,,,,,,fine" << "\"status\" is not ok, esc, link-lost or aborted";
+    QTest::newRow("header of another program") << QByteArray("a,b,c") << "3 cells where 11 belong";
+}
+
+void TestRecordFormat::parseRejects() {
+    QFETCH(QByteArray, line);
+    QFETCH(QString, why);
+    QString said;
+    QVERIFY(!parseRow(line, &said));
+    QCOMPARE(said, why);
+}
+
+QTEST_GUILESS_MAIN(TestRecordFormat)
+#include "tst_record_format.moc"
