@@ -1,0 +1,64 @@
+#pragma once
+
+#include "record/RecordingTable.h"
+
+#include <QList>
+#include <QString>
+#include <atomic>
+#include <functional>
+#include <optional>
+#include <utility>
+
+// Reading a recording back for review. Runs on any thread: no widgets, no event loop, and the
+// file is read in chunks, so neither a huge file nor a line without end grows memory unbounded.
+namespace ignivex::record {
+
+struct ReadOptions {
+    // Rows kept at most: about 3 h 25 min at the fastest rate, some 50 MB. The rest of a bigger
+    // file is not read, and the note says so.
+    std::size_t rowLimit = 1'000'000;
+    // Called now and then with the bytes read so far and the file's size.
+    std::function<void(qint64 done, qint64 total)> progress;
+    // Set from another thread to stop reading; the result is then marked cancelled.
+    const std::atomic<bool>* cancel = nullptr;
+};
+
+// A line that was not read as a row, and why.
+struct SkippedLine {
+    qint64 line = 0;  // 1-based
+    QString why;
+};
+
+struct Recording {
+    QString path;
+    // The "# key: value" lines; a "#" line of another form has an empty key.
+    QList<std::pair<QString, QString>> details;
+    Table table;
+    qint64 headerLine = 0;
+    // What was not read: the first few skipped lines with their reasons, and how many in all.
+    QList<SkippedLine> skipped;
+    qint64 skippedCount = 0;
+    bool lastLineIncomplete = false;  // the file ends in the middle of a row (kill -9)
+    qint64 lastLine = 0;
+    // Rows after the limit were not read: from this line on, this many bytes.
+    qint64 limitLine = 0;
+    qint64 bytesNotRead = 0;
+
+    // What the review shows beside the chart when something was skipped; empty otherwise.
+    QString note() const;
+};
+
+struct ReadResult {
+    std::optional<Recording> recording;
+    QString error;  // why nothing can be shown, naming the file and the line
+    bool cancelled = false;
+};
+
+// Skipped lines listed in the note by number; the rest are counted.
+inline constexpr int kSkippedListed = 5;
+// A longer line is not a row of a recording (a row is under 120 bytes).
+inline constexpr qint64 kLongestLine = 64 * 1024;
+
+ReadResult readRecording(const QString& path, const ReadOptions& options = {});
+
+}  // namespace ignivex::record

@@ -1,0 +1,75 @@
+#include "record/RecordingTable.h"
+
+#include <cmath>
+#include <limits>
+
+namespace ignivex::record {
+
+namespace {
+
+constexpr float kNotRead = std::numeric_limits<float>::quiet_NaN();
+
+float cell(const std::optional<double>& v) {
+    return v ? float(*v) : kNotRead;
+}
+
+float cell(const std::optional<bool>& v) {
+    return v ? (*v ? 1.0f : 0.0f) : kNotRead;
+}
+
+template <typename T>
+void dropFrontOf(std::vector<T>& v, std::size_t count) {
+    v.erase(v.begin(), v.begin() + std::ptrdiff_t(std::min(count, v.size())));
+}
+
+template <typename T>
+std::vector<T> tailOf(const std::vector<T>& v, std::size_t first) {
+    return std::vector<T>(v.begin() + std::ptrdiff_t(std::min(first, v.size())), v.end());
+}
+
+}  // namespace
+
+void Table::reserve(std::size_t rows) {
+    elapsed.reserve(rows);
+    wallMs.reserve(rows);
+    for (auto& c : values)
+        c.reserve(rows);
+    status.reserve(rows);
+}
+
+void Table::append(const Row& row) {
+    if (elapsed.empty())
+        utcOffsetSeconds = row.time.offsetFromUtc();
+    elapsed.push_back(row.elapsed);
+    wallMs.push_back(row.time.toMSecsSinceEpoch());
+    values[std::size_t(Series::Rpm)].push_back(cell(row.rpm));
+    values[std::size_t(Series::Advance)].push_back(cell(row.advance));
+    values[std::size_t(Series::Map)].push_back(cell(row.map));
+    values[std::size_t(Series::Battery)].push_back(cell(row.battery));
+    values[std::size_t(Series::Gpi3Volts)].push_back(cell(row.gpi3Volts));
+    values[std::size_t(Series::Gpi1)].push_back(cell(row.gpi1));
+    values[std::size_t(Series::Gpi2)].push_back(cell(row.gpi2));
+    values[std::size_t(Series::Gpi3)].push_back(cell(row.gpi3));
+    status.push_back(std::uint8_t(row.status));
+}
+
+Table Table::slice(std::size_t first) const {
+    Table t;
+    t.elapsed = tailOf(elapsed, first);
+    t.wallMs = tailOf(wallMs, first);
+    for (int i = 0; i < kSeriesCount; ++i)
+        t.values[std::size_t(i)] = tailOf(values[std::size_t(i)], first);
+    t.status = tailOf(status, first);
+    t.utcOffsetSeconds = utcOffsetSeconds;
+    return t;
+}
+
+void Table::dropFront(std::size_t count) {
+    dropFrontOf(elapsed, count);
+    dropFrontOf(wallMs, count);
+    for (auto& c : values)
+        dropFrontOf(c, count);
+    dropFrontOf(status, count);
+}
+
+}  // namespace ignivex::record

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "record/RecordFormat.h"
+
+#include <QtGlobal>
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace ignivex::record {
+
+// The value columns of a recording, in the order of the file.
+enum class Series { Rpm, Advance, Map, Battery, Gpi3Volts, Gpi1, Gpi2, Gpi3 };
+inline constexpr int kSeriesCount = 8;
+
+// Rows of a recording held in columns, the shape a chart reads them in: one column of times and
+// one of floats per series, a value not read being NaN (the inputs are 0, 1 or NaN). About 50
+// bytes a row, so an hour at the fastest rate is some 15 MB.
+class Table {
+public:
+    std::size_t size() const { return elapsed.size(); }
+    bool empty() const { return elapsed.empty(); }
+    void reserve(std::size_t rows);
+    void append(const Row& row);
+    // The rows from `first` to the end, as a table of their own (the live chart's view).
+    Table slice(std::size_t first) const;
+    // Drops the first `count` rows.
+    void dropFront(std::size_t count);
+
+    const std::vector<float>& column(Series s) const { return values[std::size_t(s)]; }
+
+    std::vector<double> elapsed;  // seconds since the recording began, never decreasing
+    std::vector<qint64> wallMs;   // the row's local time, as milliseconds since the epoch
+    std::array<std::vector<float>, kSeriesCount> values;
+    std::vector<std::uint8_t> status;  // Sample::End
+    int utcOffsetSeconds = 0;          // of the first row: the times are shown in it
+};
+
+}  // namespace ignivex::record
