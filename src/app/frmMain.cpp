@@ -2,6 +2,7 @@
 
 #include "acquire/Acquisition.h"
 #include "branding/About.h"
+#include "chart/ChartWindows.h"
 #include "app/AppIcon.h"
 #include "recovery/AppIdentity.h"
 #include "recovery/CommError.h"
@@ -69,6 +70,8 @@ frmMain::frmMain(Services services, QWidget* parent)
 
     acquisition_ = new Acquisition(link_, services_.clock, services_.boxes, services_.state, this);
     view_ = new RealTimeView(*fraRealTimeData_, *acquisition_, services_.state, this);
+    charts_ = new chart::ChartWindows({this, *fraRealTimeData_, *view_, *acquisition_,
+                                       services_.state, services_.boxes, services_.clock});
     // The panel shows each value as the tick reads it.
     connect(acquisition_, &Acquisition::channelRead, fraRealTimeData_,
             &RealTimePanel::showReading);
@@ -93,15 +96,19 @@ void frmMain::buildMenus() {
         return menu;
     };
     auto addItem = [](QMenu* menu, const char* name, const char* caption) {
-        QAction* action = menu->addAction(QString::fromLatin1(caption));
+        QAction* action = menu->addAction(QString::fromUtf8(caption));
         action->setObjectName(QString::fromLatin1(name));
         return action;
     };
     QMenu* file = addMenu("mnuFile", "&File");
+    connect(addItem(file, "mnuOpenRecording", "&Open Recording\u2026"), &QAction::triggered, this,
+            &frmMain::mnuOpenRecording_Click);
     connect(addItem(file, "mnuExit", "E&xit"), &QAction::triggered, this, &frmMain::mnuExit_Click);
     QMenu* view = addMenu("mnuView", "&View");
     connect(addItem(view, "mnuViewRealTime", "View &Real Time Data"), &QAction::triggered, this,
             &frmMain::mnuViewRealTime_Click);
+    connect(addItem(view, "mnuViewChart", "&Chart"), &QAction::triggered, this,
+            &frmMain::mnuViewChart_Click);
     QMenu* comms = addMenu("mnuCommunications", "&Communications");
     connect(addItem(comms, "mnuPortSetup", "&Port Setup"), &QAction::triggered, this,
             &frmMain::mnuPortSetup_Click);
@@ -209,6 +216,14 @@ void frmMain::cmdPortSelectOK_Click() {
 
 void frmMain::mnuViewRealTime_Click() {
     view_->mnuViewRealTime_Click();
+}
+
+void frmMain::mnuViewChart_Click() {
+    charts_->mnuViewChart_Click();
+}
+
+void frmMain::mnuOpenRecording_Click() {
+    charts_->mnuOpenRecording_Click();
 }
 
 void frmMain::mnuHelpContents_Click() {

@@ -18,6 +18,9 @@ class QMenu;
 namespace ignivex {
 
 class Acquisition;
+namespace chart {
+class ChartWindows;
+}
 class PortSetupPanel;
 class RealTimePanel;
 class RealTimeView;
@@ -50,6 +53,8 @@ public:
     void mnuExit_Click();
     void mnuPortSetup_Click();
     void mnuViewRealTime_Click();
+    void mnuViewChart_Click();
+    void mnuOpenRecording_Click();
     void mnuHelpContents_Click();
     void mnuAbout_Click();
     void cmdPortSelectOK_Click();
@@ -57,6 +62,7 @@ public:
 
     ModuleLink& link() { return link_; }
     RealTimeView& view() { return *view_; }
+    chart::ChartWindows& charts() { return *charts_; }
     Acquisition& acquisition() { return *acquisition_; }
     PortSetupPanel* fraPortSelect() const { return fraPortSelect_; }
     RealTimePanel* fraRealTimeData() const { return fraRealTimeData_; }
@@ -80,6 +86,7 @@ private:
     PortSetupPanel* fraPortSelect_ = nullptr;
     Acquisition* acquisition_ = nullptr;
     RealTimeView* view_ = nullptr;
+    chart::ChartWindows* charts_ = nullptr;
     QTimer tmrDataRead_;
     bool loaded_ = false;
     bool keyPreview_ = false;

@@ -233,17 +233,25 @@ void TestMainWindow::menuCaptionsAndOrder() {
     MainHarness h;
     h.show();
     QStringList seen;
+    auto accessKey = [](const QString& text) { return text.at(text.indexOf('&') + 1).toLower(); };
+    QList<QChar> bar;
     for (QAction* menu : h.w().menuBar()->actions()) {
         seen << menu->objectName() + "=" + menu->text();
+        QVERIFY2(!bar.contains(accessKey(menu->text())), qPrintable(menu->text()));
+        bar << accessKey(menu->text());
+        QList<QChar> keys;
         for (QAction* item : menu->menu()->actions()) {
             seen << item->objectName() + "=" + item->text();
+            QVERIFY2(!keys.contains(accessKey(item->text())), qPrintable(item->text()));
+            keys << accessKey(item->text());
             QVERIFY2(item->shortcut().isEmpty(), qPrintable(item->text()));
             QVERIFY(item->isEnabled());
             QVERIFY(!item->isCheckable());
         }
     }
-    QCOMPARE(seen, QStringList({"mnuFile=&File", "mnuExit=E&xit", "mnuView=&View",
-                                "mnuViewRealTime=View &Real Time Data",
+    QCOMPARE(seen, QStringList({"mnuFile=&File", "mnuOpenRecording=&Open Recording\u2026",
+                                "mnuExit=E&xit", "mnuView=&View",
+                                "mnuViewRealTime=View &Real Time Data", "mnuViewChart=&Chart",
                                 "mnuCommunications=&Communications", "mnuPortSetup=&Port Setup",
                                 "mnuHelp=&Help", "mnuHelpContents=&Contents", "mnuAbout=&About"}));
     QCOMPARE(h.w().windowTitle(), QStringLiteral("Ignivex Data Logging Program Version 1.1"));

@@ -1,0 +1,44 @@
+#include "chart/ChartWindows.h"
+
+#include "chart/LiveChartWindow.h"
+#include "chart/PanelReplay.h"
+#include "chart/ReviewWindow.h"
+
+#include <QWidget>
+
+namespace ignivex::chart {
+
+ChartWindows::ChartWindows(Parts parts)
+    : QObject(parts.mainWindow),
+      parts_(parts),
+      replay_(new PanelReplay(parts.panel, parts.view, parts.acquisition, parts.state, this)) {}
+
+ChartWindows::~ChartWindows() {
+    delete chart_;
+    delete review_;
+}
+
+void ChartWindows::mnuViewChart_Click() {
+    if (!chart_)
+        chart_ = new LiveChartWindow(parts_.acquisition, parts_.boxes, parts_.mainWindow);
+    chart_->show();
+    chart_->raise();
+    chart_->activateWindow();
+}
+
+void ChartWindows::mnuOpenRecording_Click() {
+    const QString path = ReviewWindow::askRecording(parts_.mainWindow);
+    if (!path.isEmpty())
+        openRecording(path);
+}
+
+void ChartWindows::openRecording(const QString& path) {
+    if (!review_)
+        review_ = new ReviewWindow(*replay_, parts_.boxes, parts_.clock, parts_.mainWindow);
+    review_->show();
+    review_->raise();
+    review_->activateWindow();
+    review_->openFile(path);
+}
+
+}  // namespace ignivex::chart

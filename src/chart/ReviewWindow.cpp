@@ -1,0 +1,430 @@
+#include "chart/ReviewWindow.h"
+
+#include "chart/ChartSettings.h"
+#include "chart/PanelReplay.h"
+#include "chart/PictureExport.h"
+#include "recovery/MessageBoxes.h"
+
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QDockWidget>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace ignivex::chart {
+
+namespace {
+
+constexpr int kSpeeds[] = {1, 4, 16};
+
+QString fileNameOf(const QString& path) {
+    return QFileInfo(path).fileName();
+}
+
+}  // namespace
+
+ReviewWindow::ReviewWindow(PanelReplay& replay, MessageBoxes& boxes, Clock& clock, QWidget* parent)
+    : QMainWindow(parent, Qt::Window), replay_(replay), boxes_(boxes), clock_(clock) {
+    setObjectName(QStringLiteral("frmReview"));
+    setWindowTitle(QStringLiteral("Review - Ignivex Log"));
+
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    note_ = new QLabel(central);
+    note_->setObjectName(QStringLiteral("lblNote"));
+    note_->setWordWrap(true);
+    note_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    note_->setStyleSheet(QStringLiteral("background: #fff4c2; color: #3a3000; padding: 6px;"));
+    note_->hide();
+    chart_ = new StripChart(central);
+    chart_->setTimeStyle(TimeStyle::Elapsed);
+    buildLoadBar();
+    column->addWidget(note_);
+    column->addWidget(chart_, 1);
+    column->addWidget(loadBar_);
+    setCentralWidget(central);
+
+    details_ = new QTreeWidget(this);
+    details_->setObjectName(QStringLiteral("lstDetails"));
+    details_->setColumnCount(2);
+    details_->setHeaderLabels({QStringLiteral("Detail"), QStringLiteral("Value")});
+    details_->setRootIsDecorated(false);
+    details_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    details_->setMinimumWidth(340);
+    detailsDock_ = new QDockWidget(QStringLiteral("Details"), this);
+    detailsDock_->setObjectName(QStringLiteral("dockDetails"));
+    detailsDock_->setWidget(details_);
+    addDockWidget(Qt::RightDockWidgetArea, detailsDock_);
+
+    position_ = new QLabel(this);
+    position_->setObjectName(QStringLiteral("lblPosition"));
+    speedBox_ = new QComboBox(this);
+    speedBox_->setObjectName(QStringLiteral("cboSpeed"));
+    for (int s : kSpeeds)
+        speedBox_->addItem(QStringLiteral("x%1").arg(s), s);
+    buildMenus();
+
+    connect(speedBox_, &QComboBox::activated, this,
+            [this](int index) { setSpeed(speedBox_->itemData(index).toInt()); });
+    connect(chart_, &StripChart::cursorRequested, this, &ReviewWindow::setCursor);
+    connect(chart_, &StripChart::panRequested, this,
+            [this](double dt) { setView(chart_->viewStart() + dt, chart_->viewEnd() + dt); });
+    connect(chart_, &StripChart::zoomRequested, this, &ReviewWindow::zoom);
+    connect(&loader_, &RecordingLoader::progress, progress_, &QProgressBar::setValue);
+    connect(&loader_, &RecordingLoader::loaded, this, &ReviewWindow::showRecording);
+    connect(&loader_, &RecordingLoader::failed, this, [this](const QString& message) {
+        loadEnded();
+        boxes_.show(message, box::OkOnly + box::Exclamation, kOpenTitle);
+        if (!recording_)
+            close();
+    });
+    connect(&loader_, &RecordingLoader::cancelled, this, [this] {
+        loadEnded();
+        if (!recording_)
+            close();
+    });
+    connect(&replay_, &PanelReplay::ended, this, &ReviewWindow::pause);
+    frames_.setInterval(kFrameMs);
+    frames_.setTimerType(Qt::PreciseTimer);
+    connect(&frames_, &QTimer::timeout, this, &ReviewWindow::playFrame);
+    resize(1100, 720);
+    updateState();
+}
+
+void ReviewWindow::buildLoadBar() {
+    loadBar_ = new QWidget(this);
+    loadBar_->setObjectName(QStringLiteral("loadBar"));
+    auto* row = new QHBoxLayout(loadBar_);
+    loadLabel_ = new QLabel(loadBar_);
+    progress_ = new QProgressBar(loadBar_);
+    progress_->setObjectName(QStringLiteral("prgLoad"));
+    progress_->setRange(0, 1000);
+    progress_->setTextVisible(false);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), loadBar_);
+    cancel->setObjectName(QStringLiteral("cmdCancelLoad"));
+    connect(cancel, &QPushButton::clicked, &loader_, &RecordingLoader::cancel);
+    row->addWidget(loadLabel_);
+    row->addWidget(progress_, 1);
+    row->addWidget(cancel);
+    loadBar_->hide();
+}
+
+void ReviewWindow::buildMenus() {
+    auto action = [this](QMenu* menu, const QString& text, const QString& name,
+                         const QList<QKeySequence>& keys) {
+        QAction* a = menu->addAction(text);
+        a->setObjectName(name);
+        a->setShortcuts(keys);
+        return a;
+    };
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    connect(action(file, QStringLiteral("&Open Recording\u2026"), QStringLiteral("mnuOpenRecording"),
+                   {QKeySequence::Open}),
+            &QAction::triggered, this, [this] {
+                const QString path = askRecording(this);
+                if (!path.isEmpty())
+                    openFile(path);
+            });
+    connect(action(file, QStringLiteral("&Export Picture\u2026"), QStringLiteral("mnuExportPicture"),
+                   {QKeySequence(Qt::CTRL | Qt::Key_E)}),
+            &QAction::triggered, this, [this] {
+                if (!recording_)
+                    return;
+                exportPicture(this, boxes_, chart_->scene(), chart_->size(),
+                              chart_->devicePixelRatioF(),
+                              QFileInfo(recording_->path).completeBaseName());
+            });
+    file->addSeparator();
+    connect(action(file, QStringLiteral("&Close"), QStringLiteral("mnuClose"), {QKeySequence::Close}),
+            &QAction::triggered, this, &QWidget::close);
+
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    QAction* zoomIn = action(view, QStringLiteral("Zoom &In"), QStringLiteral("mnuZoomIn"),
+                             {QKeySequence::ZoomIn, QKeySequence(Qt::Key_Plus)});
+    connect(zoomIn, &QAction::triggered, this, [this] {
+        zoom(0.5, chart_->cursorTime().value_or((chart_->viewStart() + chart_->viewEnd()) / 2));
+    });
+    QAction* zoomOut = action(view, QStringLiteral("Zoom &Out"), QStringLiteral("mnuZoomOut"),
+                              {QKeySequence::ZoomOut, QKeySequence(Qt::Key_Minus)});
+    connect(zoomOut, &QAction::triggered, this, [this] {
+        zoom(2, chart_->cursorTime().value_or((chart_->viewStart() + chart_->viewEnd()) / 2));
+    });
+    QAction* whole = action(view, QStringLiteral("&Whole Recording"), QStringLiteral("mnuZoomAll"),
+                            {QKeySequence(Qt::CTRL | Qt::Key_0)});
+    connect(whole, &QAction::triggered, this, &ReviewWindow::zoomAll);
+    view->addSeparator();
+    QAction* details = detailsDock_->toggleViewAction();
+    details->setText(QStringLiteral("&Details"));
+    view->addAction(details);
+
+    QMenu* playMenu = menuBar()->addMenu(QStringLiteral("&Play"));
+    playAction_ = action(playMenu, QStringLiteral("&Play"), QStringLiteral("mnuPlay"),
+                         {QKeySequence(Qt::Key_Space)});
+    connect(playAction_, &QAction::triggered, this, [this] { playing() ? pause() : play(); });
+    playMenu->addSeparator();
+    speedActions_ = new QActionGroup(this);
+    const char* const speedTexts[] = {"Speed x&1", "Speed x&4", "Speed x1&6"};
+    for (int i = 0; i < 3; ++i) {
+        QAction* a = playMenu->addAction(QString::fromLatin1(speedTexts[i]));
+        a->setCheckable(true);
+        a->setData(kSpeeds[i]);
+        speedActions_->addAction(a);
+        connect(a, &QAction::triggered, this, [this, i] { setSpeed(kSpeeds[i]); });
+    }
+
+    QToolBar* bar = addToolBar(QStringLiteral("Play"));
+    bar->setObjectName(QStringLiteral("barPlay"));
+    bar->setMovable(false);
+    bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    bar->addAction(playAction_);
+    bar->addWidget(speedBox_);
+    bar->addSeparator();
+    bar->addAction(zoomIn);
+    bar->addAction(zoomOut);
+    bar->addAction(whole);
+    statusBar()->addWidget(position_, 1);
+}
+
+QString ReviewWindow::askRecording(QWidget* parent) {
+    const QString path = QFileDialog::getOpenFileName(
+        parent, kOpenTitle, settings::recordingFolder(),
+        QStringLiteral("Recordings (*.csv);;All files (*)"));
+    if (!path.isEmpty())
+        settings::setRecordingFolder(QFileInfo(path).absolutePath());
+    return path;
+}
+
+void ReviewWindow::openFile(const QString& path) {
+    pause();
+    loadingPath_ = path;
+    loadLabel_->setText(QStringLiteral("Reading %1\u2026").arg(fileNameOf(path)));
+    progress_->setValue(0);
+    loadBar_->show();
+    if (!recording_)
+        setWindowTitle(QStringLiteral("%1 - Review - Ignivex Log").arg(fileNameOf(path)));
+    loader_.start(path);
+}
+
+void ReviewWindow::loadEnded() {
+    loadBar_->hide();
+    if (recording_)
+        setWindowTitle(QStringLiteral("%1 - Review - Ignivex Log").arg(fileNameOf(recording_->path)));
+}
+
+void ReviewWindow::showRecording(std::shared_ptr<const LoadedRecording> recording) {
+    recording_ = std::move(recording);
+    loadEnded();
+    const ChartData& data = *recording_->chart;
+    chart_->setData(recording_->chart);
+    note_->setText(QStringLiteral("Not all of the file was read.\n") + recording_->note);
+    note_->setVisible(!recording_->note.isEmpty());
+    showDetails();
+    shownRow_ = std::size_t(-1);
+    zoomAll();
+    cursor_ = data.start();
+    chart_->setCursorTime(cursor_);
+    if (replay_.active()) {
+        replay_.begin(rangeCodeOf(recording_->details));
+        replay_.showRow(data, 0);
+        shownRow_ = 0;
+    }
+    updateState();
+}
+
+void ReviewWindow::showDetails() {
+    details_->clear();
+    const ChartData& data = *recording_->chart;
+    auto add = [this](const QString& key, const QString& value) {
+        auto* item = new QTreeWidgetItem(details_, {key, value});
+        item->setToolTip(1, value);
+    };
+    add(QStringLiteral("file"), QDir::toNativeSeparators(recording_->path));
+    add(QStringLiteral("rows"), QString::number(data.table.size()));
+    add(QStringLiteral("length"), timeLabel(&data, data.end() - data.start(), TimeStyle::Elapsed, 3));
+    for (const auto& [key, value] : recording_->details)
+        add(key, value);
+    std::size_t counts[4] = {};
+    for (const Mark& m : data.marks)
+        ++counts[std::min<std::size_t>(m.status, 3)];
+    add(QStringLiteral("rows not ok"),
+        QStringLiteral("%1 esc, %2 link-lost, %3 aborted").arg(counts[1]).arg(counts[2]).arg(counts[3]));
+    add(QStringLiteral("gaps in time"), QString::number(data.gaps.size()));
+    if (!recording_->note.isEmpty())
+        add(QStringLiteral("not read"), recording_->note);
+}
+
+void ReviewWindow::setCursor(double t) {
+    if (!recording_)
+        return;
+    const ChartData& data = *recording_->chart;
+    cursor_ = std::clamp(t, data.start(), data.end());
+    chart_->setCursorTime(cursor_);
+    // While playing, the view pages on so the cursor stays in sight.
+    const double span = chart_->viewEnd() - chart_->viewStart();
+    if (cursor_ > chart_->viewEnd() || cursor_ < chart_->viewStart())
+        setView(cursor_ - span * 0.05, cursor_ + span * 0.95);
+    const std::size_t row = data.rowAt(cursor_);
+    if (replay_.active() && row != shownRow_) {
+        replay_.showRow(data, row);
+        shownRow_ = row;
+    }
+    updateState();
+}
+
+void ReviewWindow::stepRows(int rows) {
+    if (!recording_)
+        return;
+    const ChartData& data = *recording_->chart;
+    const auto row = std::int64_t(data.rowAt(cursor_)) + rows;
+    setCursor(data.table.elapsed[std::size_t(std::clamp<std::int64_t>(row, 0, std::int64_t(data.table.size()) - 1))]);
+}
+
+void ReviewWindow::play() {
+    if (!recording_ || playing())
+        return;
+    const ChartData& data = *recording_->chart;
+    if (!replay_.active()) {
+        replay_.begin(rangeCodeOf(recording_->details));
+        shownRow_ = std::size_t(-1);
+    }
+    if (cursor_ >= data.end())
+        cursor_ = data.start();
+    lastFrame_ = clock_.now();
+    frames_.start();
+    setCursor(cursor_);
+}
+
+void ReviewWindow::pause() {
+    frames_.stop();
+    updateState();
+}
+
+void ReviewWindow::setSpeed(int speed) {
+    speed_ = speed;
+    updateState();
+}
+
+void ReviewWindow::playFrame() {
+    if (!recording_)
+        return pause();
+    const Instant now = clock_.now();
+    const double passed = std::chrono::duration<double>(now - lastFrame_).count();
+    lastFrame_ = now;
+    const double end = recording_->chart->end();
+    setCursor(cursor_ + passed * speed_);
+    if (cursor_ >= end)
+        pause();
+}
+
+void ReviewWindow::setView(double t0, double t1) {
+    if (!recording_)
+        return;
+    const ChartData& data = *recording_->chart;
+    const double whole = std::max(data.end() - data.start(), kMinSpan);
+    const double span = std::clamp(t1 - t0, std::min(kMinSpan, whole), whole);
+    const double start = std::clamp(t0, data.start(), data.start() + whole - span);
+    chart_->setView(start, start + span);
+}
+
+void ReviewWindow::zoom(double factor, double anchor) {
+    const double t0 = chart_->viewStart(), t1 = chart_->viewEnd();
+    const double span = t1 - t0;
+    const double wanted = span * factor;
+    setView(anchor - (anchor - t0) * wanted / span, anchor + (t1 - anchor) * wanted / span);
+}
+
+void ReviewWindow::zoomAll() {
+    if (!recording_)
+        return;
+    const ChartData& data = *recording_->chart;
+    setView(data.start(), data.start() + std::max(data.end() - data.start(), kMinSpan));
+}
+
+QString ReviewWindow::positionText(int decimals) const {
+    if (!recording_)
+        return {};
+    const ChartData& data = *recording_->chart;
+    return timeLabel(&data, cursor_, TimeStyle::Elapsed, decimals) + QStringLiteral(" / ") +
+           timeLabel(&data, data.end(), TimeStyle::Elapsed, decimals);
+}
+
+void ReviewWindow::updateState() {
+    const bool on = playing();
+    playAction_->setText(on ? QStringLiteral("&Pause") : QStringLiteral("&Play"));
+    playAction_->setIcon(style()->standardIcon(on ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
+    playAction_->setEnabled(recording_ != nullptr);
+    for (QAction* a : speedActions_->actions())
+        a->setChecked(a->data().toInt() == speed_);
+    speedBox_->setCurrentIndex(speedBox_->findData(speed_));
+    if (!recording_) {
+        position_->clear();
+        return;
+    }
+    const ChartData& data = *recording_->chart;
+    const std::size_t row = data.rowAt(cursor_);
+    const QDateTime wall = QDateTime::fromMSecsSinceEpoch(data.table.wallMs[row], Qt::OffsetFromUTC,
+                                                          data.table.utcOffsetSeconds);
+    position_->setText(QStringLiteral("Cursor %1    row %2 of %3    %4")
+                           .arg(positionText(3))
+                           .arg(row + 1)
+                           .arg(data.table.size())
+                           .arg(wall.toString(QStringLiteral("HH:mm:ss.zzz"))));
+    if (replay_.active())
+        replay_.setState(fileNameOf(recording_->path), on, speed_, positionText(1));
+}
+
+void ReviewWindow::closeEvent(QCloseEvent* event) {
+    // Closed, the review lets go of the panel and of the recording's memory.
+    {
+        const QSignalBlocker quiet(&loader_);
+        loader_.cancel();
+    }
+    loadBar_->hide();
+    frames_.stop();
+    replay_.end();
+    recording_.reset();
+    chart_->setData(nullptr);
+    details_->clear();
+    note_->hide();
+    QMainWindow::closeEvent(event);
+}
+
+void ReviewWindow::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Left:
+        stepRows(-1);
+        return;
+    case Qt::Key_Right:
+        stepRows(1);
+        return;
+    case Qt::Key_Home:
+        if (recording_)
+            setCursor(recording_->chart->start());
+        return;
+    case Qt::Key_End:
+        if (recording_)
+            setCursor(recording_->chart->end());
+        return;
+    default:
+        QMainWindow::keyPressEvent(event);
+    }
+}
+
+}  // namespace ignivex::chart

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "chart/RecordingLoader.h"
+#include "chart/StripChart.h"
+#include "recovery/Clock.h"
+
+#include <QMainWindow>
+#include <QTimer>
+
+class QAction;
+class QActionGroup;
+class QComboBox;
+class QDockWidget;
+class QLabel;
+class QProgressBar;
+class QTreeWidget;
+
+namespace ignivex {
+class MessageBoxes;
+}
+
+namespace ignivex::chart {
+
+class PanelReplay;
+
+// File, Open Recording...: a recording in strips over its whole length, with zoom and pan, a
+// cursor that reads out every value, its details, and play at x1, x4 or x16, which lets the
+// recording drive the real-time panel from the first Play until the window closes.
+class ReviewWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int kFrameMs = 33;
+    static constexpr double kMinSpan = 1.0;
+    static inline const QString kOpenTitle = QStringLiteral("Open Recording");
+
+    ReviewWindow(PanelReplay& replay, MessageBoxes& boxes, Clock& clock, QWidget* parent = nullptr);
+
+    // Asks for a recording in the folder used last; empty when the user cancels.
+    static QString askRecording(QWidget* parent);
+
+    // Reads the file in the background and shows it; a failure is said in a box.
+    void openFile(const QString& path);
+    bool loading() const { return loader_.running(); }
+    const LoadedRecording* recording() const { return recording_.get(); }
+    StripChart* chart() const { return chart_; }
+
+    double cursor() const { return cursor_; }
+    // Moves the cursor (kept within the recording); the panel follows while replaying.
+    void setCursor(double t);
+    void stepRows(int rows);
+
+    void play();
+    void pause();
+    bool playing() const { return frames_.isActive(); }
+    void setSpeed(int speed);
+    int speed() const { return speed_; }
+    // Moves the playing cursor on by the time passed since the last frame, times the speed.
+    void playFrame();
+
+    void setView(double t0, double t1);
+    void zoom(double factor, double anchor);
+    void zoomAll();
+
+    QString positionText(int decimals) const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void buildMenus();
+    void buildLoadBar();
+    void showRecording(std::shared_ptr<const LoadedRecording> recording);
+    void showDetails();
+    void loadEnded();
+    void updateState();
+
+    PanelReplay& replay_;
+    MessageBoxes& boxes_;
+    Clock& clock_;
+    RecordingLoader loader_;
+    std::shared_ptr<const LoadedRecording> recording_;
+    QString loadingPath_;
+    StripChart* chart_;
+    QLabel* note_;
+    QWidget* loadBar_;
+    QLabel* loadLabel_;
+    QProgressBar* progress_;
+    QDockWidget* detailsDock_;
+    QTreeWidget* details_;
+    QAction* playAction_;
+    QActionGroup* speedActions_;
+    QComboBox* speedBox_;
+    QLabel* position_;
+    QTimer frames_;
+    Instant lastFrame_{};
+    double cursor_ = 0;
+    int speed_ = 1;
+    std::size_t shownRow_ = std::size_t(-1);
+};
+
+}  // namespace ignivex::chart

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "chart/StripPainter.h"
+
+#include <QFutureWatcher>
+#include <QImage>
+#include <QWidget>
+
+namespace ignivex::chart {
+
+// The strips as a widget: paints its scene, maps the mouse to times, and asks its window to
+// move the cursor (a click), pan (a drag) or zoom (the wheel); the window decides.
+class StripChart : public QWidget {
+    Q_OBJECT
+public:
+    explicit StripChart(QWidget* parent = nullptr);
+    ~StripChart() override;
+
+    void setData(std::shared_ptr<const ChartData> data);
+    const std::shared_ptr<const ChartData>& data() const { return scene_.data; }
+    void setView(double t0, double t1);
+    // Both at once: one picture instead of two.
+    void setDataAndView(std::shared_ptr<const ChartData> data, double t0, double t1);
+    double viewStart() const { return scene_.t0; }
+    double viewEnd() const { return scene_.t1; }
+    void setCursorTime(std::optional<double> t);
+    std::optional<double> cursorTime() const { return scene_.cursor; }
+    std::optional<double> pointerTime() const { return scene_.pointer; }
+    void setTimeStyle(TimeStyle style);
+    void setEmptyText(const QString& text);
+
+    // Paints in a worker thread and shows the finished picture, so the GUI thread only copies
+    // pixels: the live chart's painting then never holds up a polling tick.
+    void setPaintOffThread(bool offThread);
+    bool rendering() const { return watcher_.isRunning(); }
+    int picturesPainted() const { return painted_; }
+
+    // What the widget shows, as a scene of its size (for a picture of the view).
+    ChartScene scene() const;
+    double timeAtX(double x) const;
+    double plotWidth() const;
+
+    QSize sizeHint() const override { return {960, 640}; }
+    QSize minimumSizeHint() const override { return {420, 360}; }
+
+signals:
+    void cursorRequested(double t);
+    void panRequested(double seconds);
+    void zoomRequested(double factor, double anchor);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void changed();
+    void startRender();
+    void setPointer(std::optional<double> t);
+    bool overPlot(const QPointF& pos) const;
+
+    ChartScene scene_;
+    bool offThread_ = false;
+    QFutureWatcher<QImage> watcher_;
+    bool stale_ = true;  // the picture does not show the scene as it is
+    QImage picture_;
+    int painted_ = 0;
+    bool pressed_ = false;
+    bool dragging_ = false;
+    QPointF pressPos_;
+    double lastDragX_ = 0;
+};
+
+}  // namespace ignivex::chart

@@ -1,0 +1,450 @@
+#include "chart/StripPainter.h"
+
+#include "acquire/Sample.h"
+
+#include <QDateTime>
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPolygonF>
+#include <algorithm>
+#include <cmath>
+
+namespace ignivex::chart {
+
+namespace {
+
+// A pen of one pixel keeps the raster engine on its fast path for lines.
+constexpr double kLineWidth = 1.0;
+constexpr int kAnalogueWeight = 3;
+constexpr int kStepWeight = 1;
+constexpr double kStepLow = -0.25, kStepHigh = 1.25;
+constexpr double kMinTickSpacingPx = 84;
+constexpr double kTimeSteps[] = {0.01, 0.02, 0.05, 0.1, 0.2, 0.5, 1, 2, 5, 10, 15, 30,
+                                 60, 120, 300, 600, 900, 1800, 3600, 7200, 10800, 21600, 43200};
+
+const QColor kBackground(255, 255, 255);
+const QColor kStripFill(250, 250, 250);
+const QColor kFrame(190, 190, 190);
+const QColor kGrid(228, 228, 228);
+const QColor kText(40, 40, 40);
+const QColor kCursor(214, 110, 0);
+const QColor kPointer(90, 90, 90);
+
+int weightOf(int series) {
+    return styleOf(Series(series)).step ? kStepWeight : kAnalogueWeight;
+}
+
+int totalWeight() {
+    int total = 0;
+    for (int s = 0; s < kSeriesCount; ++s)
+        total += weightOf(s);
+    return total;
+}
+
+QColor markColour(std::uint8_t status) {
+    switch (Sample::End(status)) {
+    case Sample::End::LinkLost:
+        return QColor(210, 30, 30);
+    case Sample::End::Escape:
+        return QColor(235, 150, 0);
+    default:
+        return QColor(120, 120, 120);
+    }
+}
+
+double niceStep(double rough) {
+    if (!(rough > 0))
+        return 1;
+    const double power = std::pow(10.0, std::floor(std::log10(rough)));
+    for (double m : {1.0, 2.0, 5.0, 10.0}) {
+        if (m * power >= rough * 0.999)
+            return m * power;
+    }
+    return 10 * power;
+}
+
+int decimalsFor(double step) {
+    return step >= 1 ? 0 : int(std::ceil(-std::log10(step) - 1e-9));
+}
+
+struct Range {
+    double low, high, step;
+};
+
+// A value range that holds the extent, is at least `minSpan` wide, and ends on whole ticks.
+Range valueRange(const Extent& e, double minSpan, double height) {
+    double low = e.empty() ? 0 : e.min;
+    double high = e.empty() ? minSpan : e.max;
+    if (high - low < minSpan) {
+        const double middle = (low + high) / 2;
+        low = middle - minSpan / 2;
+        high = middle + minSpan / 2;
+    }
+    const double pad = (high - low) * 0.04;
+    low -= pad;
+    high += pad;
+    const int ticks = std::clamp(int(height / 22), 2, 6);
+    const double step = niceStep((high - low) / ticks);
+    return {std::floor(low / step) * step, std::ceil(high / step) * step, step};
+}
+
+double timeStep(double secondsPerPixel) {
+    for (double s : kTimeSteps) {
+        if (s / secondsPerPixel >= kMinTickSpacingPx)
+            return s;
+    }
+    return kTimeSteps[std::size(kTimeSteps) - 1];
+}
+
+// Seconds since the epoch, local, at elapsed time t: the row before t plus the time since it.
+double wallSecondsAt(const ChartData& data, double t) {
+    const std::size_t row = data.rowAt(t);
+    return (double(data.table.wallMs[row]) / 1000.0 + data.table.utcOffsetSeconds) +
+           (t - data.table.elapsed[row]);
+}
+
+struct Painter {
+    QPainter& p;
+    const ChartScene& scene;
+    const ChartData& data;
+    QRectF area;
+    ChartLayout layout;
+    QFontMetricsF fm;
+    double columnsPerPixel;
+
+    double x(double t) const { return layout.xOf(t, scene.t0, scene.t1); }
+
+    std::pair<std::size_t, std::size_t> rowsInView() const {
+        const auto& e = data.table.elapsed;
+        const auto begin = std::lower_bound(e.begin(), e.end(), scene.t0);
+        const auto end = std::upper_bound(begin, e.end(), scene.t1);
+        return {std::size_t(begin - e.begin()), std::size_t(end - e.begin())};
+    }
+
+    void gaps(const QRectF& r) {
+        QBrush hatch(QColor(200, 200, 200), Qt::BDiagPattern);
+        const auto first = std::lower_bound(data.gaps.begin(), data.gaps.end(), scene.t0,
+                                            [](const Gap& g, double t) { return g.to < t; });
+        for (auto g = first; g != data.gaps.end() && g->from <= scene.t1; ++g) {
+            const double left = std::max(r.left(), x(g->from));
+            const double right = std::min(r.right(), x(g->to));
+            if (right > left)
+                p.fillRect(QRectF(left, r.top(), right - left, r.height()), hatch);
+        }
+    }
+
+    void line(const QRectF& r, Series series, const Range& range, std::size_t i0, std::size_t i1) {
+        const SeriesStyle& style = styleOf(series);
+        const std::vector<float>& values = data.table.column(series);
+        const std::vector<double>& times = data.table.elapsed;
+        auto y = [&](double v) {
+            return r.bottom() - (v - range.low) / (range.high - range.low) * r.height();
+        };
+        p.save();
+        p.setClipRect(r.adjusted(0, -1, 0, 1));
+        QPen pen(style.colour, kLineWidth);
+        pen.setJoinStyle(Qt::RoundJoin);
+        p.setPen(pen);
+        const int columns = std::max(1, int(std::ceil(layout.plot.width() * columnsPerPixel)));
+        QPolygonF run;
+        auto flush = [&] {
+            if (run.size() == 1)
+                p.drawPoint(run.first());
+            else if (run.size() > 1)
+                p.drawPolyline(run);
+            run.clear();
+        };
+        if (i1 - i0 <= std::size_t(columns) * 2) {
+            // Few enough to draw each row, with one row either side so the line leaves the view.
+            const std::size_t from = i0 > 0 ? i0 - 1 : 0;
+            const std::size_t to = std::min(i1 + 1, times.size());
+            for (std::size_t i = from; i < to; ++i) {
+                const float v = values[i];
+                if (std::isnan(v) || (i > from && times[i] - times[i - 1] > data.gapThreshold)) {
+                    flush();
+                    if (std::isnan(v))
+                        continue;
+                }
+                const QPointF point(x(times[i]), y(v));
+                if (style.step && !run.isEmpty())
+                    run << QPointF(point.x(), run.last().y());
+                run << point;
+            }
+        } else {
+            // Dense: one bar a device pixel wide per column, from its minimum to its maximum and
+            // reaching back to where the column before ended, so the trace is unbroken. Bars are
+            // far cheaper to fill than a stroked line through every extreme.
+            const std::vector<ColumnExtent> cols =
+                reduce(times, values, data.index(series), scene.t0, scene.t1, columns);
+            const double width = layout.plot.width() / columns;
+            p.setRenderHint(QPainter::Antialiasing, false);
+            float before = kNoValue;
+            for (int c = 0; c < columns; ++c) {
+                const ColumnExtent& col = cols[std::size_t(c)];
+                if (col.extent.empty()) {
+                    before = kNoValue;
+                    continue;
+                }
+                double top = y(col.extent.max), bottom = y(col.extent.min);
+                if (!std::isnan(before)) {
+                    top = std::min(top, y(before));
+                    bottom = std::max(bottom, y(before));
+                }
+                if (bottom - top < kLineWidth) {
+                    const double middle = (top + bottom) / 2;
+                    top = middle - kLineWidth / 2;
+                    bottom = middle + kLineWidth / 2;
+                }
+                p.fillRect(QRectF(layout.plot.left() + c * width, top, width, bottom - top), style.colour);
+                before = col.last;
+            }
+        }
+        flush();
+        p.restore();
+    }
+
+    void strip(int index, double readout, std::pair<std::size_t, std::size_t> rows,
+               const std::vector<double>& timeTicks) {
+        const Series series = Series(index);
+        const SeriesStyle& style = styleOf(series);
+        const QRectF r = layout.strip(index);
+        p.fillRect(r, kStripFill);
+        gaps(r);
+
+        Range range{kStepLow, kStepHigh, 1};
+        if (!style.step) {
+            Extent visible;
+            const MinMaxIndex* idx = data.index(series);
+            const std::vector<float>& values = data.table.column(series);
+            if (idx)
+                visible = idx->range(values, rows.first, rows.second);
+            else
+                for (std::size_t i = rows.first; i < rows.second; ++i)
+                    visible.include(values[i]);
+            range = valueRange(visible, style.minSpan, r.height());
+        }
+        auto y = [&](double v) {
+            return r.bottom() - (v - range.low) / (range.high - range.low) * r.height();
+        };
+        p.setPen(QPen(kGrid, 1));
+        for (double t : timeTicks)
+            p.drawLine(QPointF(x(t), r.top()), QPointF(x(t), r.bottom()));
+        const int decimals = decimalsFor(range.step);
+        const double first = style.step ? 0 : range.low;
+        const double last = style.step ? 1 : range.high;
+        for (double v = first; v <= last + range.step * 0.001; v += range.step) {
+            p.setPen(QPen(kGrid, 1));
+            p.drawLine(QPointF(r.left(), y(v)), QPointF(r.right(), y(v)));
+            p.setPen(kText);
+            // Kept within the strip, so neighbouring strips' labels never meet.
+            const double top = std::clamp(y(v) - fm.height() / 2, r.top() - 2, r.bottom() - fm.height() + 2);
+            const QRectF label(layout.plot.left() - 200 - 5, top, 200, fm.height());
+            p.drawText(label, Qt::AlignRight | Qt::AlignVCenter,
+                       QString::number(std::abs(v) < range.step * 1e-6 ? 0.0 : v, 'f', decimals));
+        }
+        line(r, series, range, rows.first, rows.second);
+        p.setPen(QPen(kFrame, 1));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(r);
+
+        // In the gutter: the name, and the value at the pointer, the cursor or the latest row.
+        QString value = QStringLiteral("\u2013");
+        if (const auto v = valueAt(data, series, readout)) {
+            value = QString::number(double(*v), 'f', style.decimals);
+            if (*style.unit)
+                value += (QByteArray(style.unit) == "\u00b0" ? QString() : QStringLiteral(" ")) +
+                         QString::fromUtf8(style.unit);
+        }
+        QFont bold = scene.font;
+        bold.setBold(true);
+        p.setFont(bold);
+        p.setPen(style.colour.darker(115));
+        const QRectF gutter(area.left() + 4, r.top(), layout.nameWidth, r.height());
+        if (style.step) {
+            p.drawText(gutter, Qt::AlignLeft | Qt::AlignVCenter,
+                       QString::fromUtf8(style.name) + QStringLiteral("  ") + value);
+        } else {
+            const QFontMetricsF bfm(bold);
+            p.drawText(QRectF(gutter.left(), gutter.top(), gutter.width(), bfm.height()),
+                       Qt::AlignLeft | Qt::AlignVCenter, QString::fromUtf8(style.name));
+            p.drawText(QRectF(gutter.left(), gutter.top() + bfm.height(), gutter.width(), bfm.height()),
+                       Qt::AlignLeft | Qt::AlignVCenter, value);
+        }
+        p.setFont(scene.font);
+    }
+
+    std::vector<double> timeTicks(double& step) const {
+        const double secondsPerPixel = (scene.t1 - scene.t0) / std::max(1.0, layout.plot.width());
+        step = timeStep(secondsPerPixel);
+        std::vector<double> ticks;
+        // By the clock, ticks fall on whole clock times; from the start, on whole elapsed times.
+        double shift = 0;
+        if (scene.timeStyle == TimeStyle::TimeOfDay)
+            shift = wallSecondsAt(data, scene.t0) - scene.t0;
+        for (double k = std::ceil((scene.t0 + shift) / step); k * step - shift <= scene.t1; ++k)
+            ticks.push_back(k * step - shift);
+        return ticks;
+    }
+
+    void timeMark(double t, const QColor& colour, Qt::PenStyle style, int decimals) {
+        const double px = x(t);
+        if (px < layout.plot.left() - 0.5 || px > layout.plot.right() + 0.5)
+            return;
+        p.setPen(QPen(colour, style == Qt::SolidLine ? 1.6 : 1.0, style));
+        p.drawLine(QPointF(px, layout.plot.top()), QPointF(px, layout.plot.bottom()));
+        const QString text = timeLabel(&data, t, scene.timeStyle, decimals);
+        const double w = fm.horizontalAdvance(text) + 10;
+        const double left = std::max(area.left() + 2, std::min(px - w / 2, area.right() - w - 2));
+        const QRectF box(left, layout.axis.top() + 3, w, fm.height() + 2);
+        p.setPen(colour);
+        p.setBrush(kBackground);
+        p.drawRect(box);
+        p.setPen(colour.darker(130));
+        p.drawText(box, Qt::AlignCenter, text);
+        p.setBrush(Qt::NoBrush);
+    }
+
+    void axis(const std::vector<double>& ticks, double step) {
+        const QRectF a = layout.axis;
+        p.setPen(QPen(kFrame, 1));
+        p.drawLine(a.topLeft(), a.topRight());
+        p.setPen(kText);
+        const int decimals = step < 1 ? decimalsFor(step) : 0;
+        for (double t : ticks) {
+            const double px = x(t);
+            p.drawLine(QPointF(px, a.top()), QPointF(px, a.top() + 4));
+            const QString text = timeLabel(&data, t, scene.timeStyle, decimals);
+            p.drawText(QRectF(px - 100, a.top() + 4, 200, fm.height() + 2), Qt::AlignCenter, text);
+        }
+        // The marks: one per pixel column at most, found by skipping ahead.
+        const QRectF row(a.left(), a.top() + fm.height() + 8, a.width(), a.bottom() - a.top() - fm.height() - 10);
+        const auto& marks = data.marks;
+        auto it = std::lower_bound(marks.begin(), marks.end(), scene.t0,
+                                   [](const Mark& m, double t) { return m.time < t; });
+        const double secondsPerPixel = (scene.t1 - scene.t0) / std::max(1.0, a.width());
+        while (it != marks.end() && it->time <= scene.t1) {
+            const double px = x(it->time);
+            p.fillRect(QRectF(px - 1.5, row.top(), 3, row.height()), markColour(it->status));
+            const double next = it->time + secondsPerPixel * 2;
+            it = std::lower_bound(it + 1, marks.end(), next,
+                                  [](const Mark& m, double t) { return m.time < t; });
+        }
+        for (const Gap& g : data.gaps) {
+            if (g.to < scene.t0 || g.from > scene.t1)
+                continue;
+            const double left = std::max(a.left(), x(g.from));
+            const double right = std::min(a.right(), x(g.to));
+            p.fillRect(QRectF(left, row.top() + row.height() / 3, std::max(1.0, right - left),
+                              row.height() / 3),
+                       QColor(150, 150, 150));
+        }
+    }
+};
+
+}  // namespace
+
+ChartLayout::ChartLayout(const QRectF& area, const QFont& font) {
+    const QFontMetricsF fm(font);
+    QFont bold = font;
+    bold.setBold(true);
+    const QFontMetricsF bfm(bold);
+    nameWidth = std::max(bfm.horizontalAdvance(QStringLiteral("GPI3 analogue")),
+                         bfm.horizontalAdvance(QStringLiteral("GPI3  1"))) + 6;
+    const double left = nameWidth + fm.horizontalAdvance(QStringLiteral("-8888.8")) + 12;
+    const double axisHeight = fm.height() * 2 + 14;
+    plot = QRectF(area.left() + left, area.top() + 4, std::max(10.0, area.width() - left - 14),
+                  std::max(40.0, area.height() - 4 - axisHeight));
+    axis = QRectF(plot.left(), plot.bottom(), plot.width(), axisHeight);
+    spacing_ = 6;
+    unit_ = std::max(1.0, (plot.height() - spacing_ * (kSeriesCount - 1)) / totalWeight());
+}
+
+QRectF ChartLayout::strip(int index) const {
+    double top = plot.top();
+    for (int s = 0; s < index; ++s)
+        top += weightOf(s) * unit_ + spacing_;
+    return QRectF(plot.left(), top, plot.width(), weightOf(index) * unit_);
+}
+
+double ChartLayout::xOf(double t, double t0, double t1) const {
+    return plot.left() + (t - t0) / (t1 - t0) * plot.width();
+}
+
+double ChartLayout::timeAt(double x, double t0, double t1) const {
+    return t0 + (x - plot.left()) / plot.width() * (t1 - t0);
+}
+
+std::optional<float> valueAt(const ChartData& data, Series series, double t) {
+    if (data.table.empty() || t < data.start() || t > data.end() + data.gapThreshold)
+        return std::nullopt;
+    const float v = data.table.column(series)[data.rowAt(t)];
+    if (std::isnan(v))
+        return std::nullopt;
+    return v;
+}
+
+QString timeLabel(const ChartData* data, double t, TimeStyle style, int decimals) {
+    if (style == TimeStyle::TimeOfDay && data && !data->table.empty()) {
+        const double wall = wallSecondsAt(*data, t);
+        const qint64 ms = qint64(std::llround(wall * 1000.0));
+        const QTime time = QTime::fromMSecsSinceStartOfDay(int(((ms % 86400000) + 86400000) % 86400000));
+        QString text = time.toString(QStringLiteral("HH:mm:ss"));
+        if (decimals > 0)
+            text += QLatin1Char('.') + time.toString(QStringLiteral("zzz")).left(decimals);
+        return text;
+    }
+    const bool negative = t < 0;
+    const double scale = std::pow(10.0, decimals);
+    const double rounded = std::round(std::abs(t) * scale) / scale;
+    const auto whole = qint64(std::floor(rounded));
+    const qint64 h = whole / 3600, m = whole / 60 % 60, s = whole % 60;
+    QString text = h > 0 ? QStringLiteral("%1:%2:%3").arg(h).arg(m, 2, 10, QLatin1Char('0')).arg(s, 2, 10, QLatin1Char('0'))
+                         : QStringLiteral("%1:%2").arg(m).arg(s, 2, 10, QLatin1Char('0'));
+    if (decimals > 0) {
+        const qint64 fraction = qint64(std::llround((rounded - double(whole)) * scale));
+        text += QLatin1Char('.') + QStringLiteral("%1").arg(fraction, decimals, 10, QLatin1Char('0'));
+    }
+    return negative ? QLatin1Char('-') + text : text;
+}
+
+void paintChart(QPainter& p, const QRectF& area, const ChartScene& scene) {
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    p.setFont(scene.font);
+    p.fillRect(area, kBackground);
+    const ChartLayout layout(area, scene.font);
+    if (!scene.data || scene.data->table.empty() || !(scene.t1 > scene.t0)) {
+        for (int s = 0; s < kSeriesCount; ++s) {
+            const QRectF r = layout.strip(s);
+            p.fillRect(r, kStripFill);
+            p.setPen(QPen(kFrame, 1));
+            p.drawRect(r);
+            p.setPen(styleOf(Series(s)).colour.darker(115));
+            p.drawText(r.adjusted(6, 1, 0, 0), Qt::AlignLeft | Qt::AlignTop,
+                       QString::fromUtf8(styleOf(Series(s)).name));
+        }
+        p.setPen(kText);
+        p.drawText(layout.plot, Qt::AlignCenter, scene.emptyText);
+        p.restore();
+        return;
+    }
+    const qreal ratio = p.device() ? p.device()->devicePixelRatioF() : 1.0;
+    Painter painter{p, scene, *scene.data, area, layout, QFontMetricsF(scene.font), std::max<qreal>(1.0, ratio)};
+    const auto rows = painter.rowsInView();
+    double step = 1;
+    const std::vector<double> ticks = painter.timeTicks(step);
+    const double readout = scene.pointer ? *scene.pointer : scene.cursor ? *scene.cursor : scene.data->end();
+    for (int s = 0; s < kSeriesCount; ++s)
+        painter.strip(s, readout, rows, ticks);
+    painter.axis(ticks, step);
+    const int fine = scene.timeStyle == TimeStyle::TimeOfDay ? 1 : 3;
+    if (scene.cursor)
+        painter.timeMark(*scene.cursor, kCursor, Qt::SolidLine, fine);
+    if (scene.pointer)
+        painter.timeMark(*scene.pointer, kPointer, Qt::DashLine, fine);
+    p.restore();
+}
+
+}  // namespace ignivex::chart

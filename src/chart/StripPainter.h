@@ -1,0 +1,56 @@
+#pragma once
+
+#include "chart/ChartData.h"
+
+#include <QFont>
+#include <QRectF>
+#include <QString>
+#include <memory>
+#include <optional>
+
+class QPainter;
+
+namespace ignivex::chart {
+
+// How the time axis is labelled: from the start of a recording, or by the clock (live).
+enum class TimeStyle { Elapsed, TimeOfDay };
+
+// Everything a picture of the strips depends on, by value: it can be painted on another thread.
+struct ChartScene {
+    std::shared_ptr<const ChartData> data;
+    double t0 = 0, t1 = 60;           // the view, in seconds of the data's own time
+    std::optional<double> cursor;     // the review's cursor
+    std::optional<double> pointer;    // where the mouse pointer is
+    TimeStyle timeStyle = TimeStyle::Elapsed;
+    QFont font;
+    QString emptyText;                // said when there are no rows
+};
+
+// Where the strips and the time axis lie within an area.
+struct ChartLayout {
+    explicit ChartLayout(const QRectF& area, const QFont& font);
+    QRectF plot;  // from the top of the first strip to the bottom of the last
+    QRectF axis;  // tick labels, then the row of marks
+    double nameWidth = 0;  // the series' names and values, left of the tick labels
+    QRectF strip(int index) const;
+    double xOf(double t, double t0, double t1) const;
+    double timeAt(double x, double t0, double t1) const;
+
+private:
+    double unit_ = 0;  // height of a strip of weight 1
+    double spacing_ = 0;
+};
+
+// The value of a series at time t (the last row at or before it): nothing when t is outside
+// the rows or the cell is empty.
+std::optional<float> valueAt(const ChartData& data, Series series, double t);
+
+// The strips over the view, one per series, on one time axis, with the gaps, the marks, the
+// cursor and the readout. Antialiased, in logical units: crisp at any device pixel ratio.
+void paintChart(QPainter& painter, const QRectF& area, const ChartScene& scene);
+
+// "1:02:03.5", "2:03", "14:03:07": a time on the axis or in a readout; `fine` adds tenths or
+// milliseconds.
+QString timeLabel(const ChartData* data, double t, TimeStyle style, int decimals);
+
+}  // namespace ignivex::chart

@@ -1,0 +1,245 @@
+// The review of a recording with the real main window and a scripted module: replay drives the
+// panel with the recorded values while polling sends nothing, bad files are said in a box, the
+// picture export writes PNG and SVG, and the live chart takes the samples of the ticks.
+#include "acquire/Acquisition.h"
+#include "chart/ChartWindows.h"
+#include "chart/LiveChartWindow.h"
+#include "chart/PanelReplay.h"
+#include "chart/PictureExport.h"
+#include "chart/ReplayIndicator.h"
+#include "chart/ReviewWindow.h"
+#include "display/RealTimePanel.h"
+#include "record/RecordFormat.h"
+#include "support/MainHarness.h"
+
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace ignivex;
+using namespace ignivex::test;
+
+namespace {
+const QColor kBlack(0, 0, 0);
+const QColor kRed(255, 0, 0);
+
+// One recorded tick: its time, values (NaN: not read), input bits (-1: not read) and end.
+struct Tick {
+    double t;
+    float rpm, advance, map, battery, gpi3;
+    int bits;
+    Sample::End end;
+};
+
+QByteArray recording(const QList<Tick>& ticks, int rangeCode) {
+    record::Details d;
+    d.tool = "Ignivex Log 1.1";
+    d.rangeCode = std::int16_t(rangeCode);
+    d.started = QDateTime(QDate(2026, 12, 8), QTime(14, 0), QTimeZone(0));
+    QByteArray out = record::preamble(d);
+    const Instant start(std::chrono::seconds(1));
+    auto value = [](float v) { return std::isnan(v) ? std::nullopt : std::optional<float>(v); };
+    for (const Tick& k : ticks) {
+        Sample s;
+        s.monotonic = start + std::chrono::milliseconds(qint64(k.t * 1000));
+        s.wallClock = d.started.addMSecs(qint64(k.t * 1000));
+        s.rpm = value(k.rpm);
+        s.advance = value(k.advance);
+        s.map = value(k.map);
+        s.battery = value(k.battery);
+        s.gpi3Analog = value(k.gpi3);
+        if (k.bits >= 0)
+            s.gpiBits = std::int16_t(k.bits);
+        s.end = k.end;
+        out += record::row(s, start);
+    }
+    return out;
+}
+
+const float kNo = std::numeric_limits<float>::quiet_NaN();
+
+// The main window with a healthy module behind the fake port, the view open, the timer
+// stopped: the test drives the ticks.
+struct Rig : MainHarness {
+    IsolatedConfig config;
+    QTemporaryDir dir;
+    Rig() {
+        show();
+        w().tmrDataRead()->stop();
+        port.setReply(0x33, QByteArray(1, 0x06));
+        port.setReply(0x10, QByteArray("IGX-2 V1.10\r"));
+        port.setReply(0x2F, QByteArray(1, 0x01));
+        port.setReply(0x24, QByteArray("\x1C\x80", 2));
+        port.setReply(0x22, QByteArray(1, char(0x80)));
+        port.setReply(0x23, QByteArray(1, char(0xC4)));
+        port.setReply(0x20, QByteArray("\x00\x10", 2));
+        port.setReply(0x26, QByteArray(1, char(0x80)));
+        w().mnuViewRealTime_Click();
+    }
+    RealTimePanel& panel() { return *w().fraRealTimeData(); }
+    chart::ReviewWindow* review() { return w().charts().reviewWindow(); }
+    QString file(const QString& name, const QByteArray& content) {
+        QFile f(dir.filePath(name));
+        f.open(QIODevice::WriteOnly);
+        f.write(content);
+        return f.fileName();
+    }
+    bool open(const QString& path) {
+        w().charts().openRecording(path);
+        return QTest::qWaitFor([&] { return !review()->loading(); }, 10000);
+    }
+    QList<QColor> lamps() {
+        return {panel().shpLED_GPI1->fillColor(), panel().shpLED_GPI2->fillColor(),
+                panel().shpLED_GPI3->fillColor()};
+    }
+};
+}  // namespace
+
+class TestChartReview : public QObject {
+    Q_OBJECT
+private slots:
+    void replayDrivesThePanelAndPollingWaits();
+    void filesThatCannotBeShown_data();
+    void filesThatCannotBeShown();
+    void picturesOfTheView();
+    void liveChartTakesEachSample();
+};
+
+void TestChartReview::replayDrivesThePanelAndPollingWaits() {
+    Rig rig;
+    const QString path = rig.file("pull.csv", recording({
+        {0.0, 1000, 10, 17, 13.8f, 1, 0x04, Sample::End::Complete},
+        {0.5, kNo, kNo, 40, 12, 2, 0x18, Sample::End::Escape},  // Esc after the battery read
+        {1.0, kNo, kNo, kNo, kNo, kNo, -1, Sample::End::LinkLost},
+        {1.5, 6500, 35, 55, 14.2f, 4, 0x1C, Sample::End::Complete},
+    }, 2));
+    QVERIFY(rig.open(path));
+    chart::ReviewWindow& review = *rig.review();
+    QVERIFY(review.recording());
+    const int before = int(rig.port.written.size());
+
+    review.play();
+    QVERIFY(rig.w().acquisition().paused());
+    QVERIFY(rig.w().charts().replay().indicator()->isVisible());
+    QCOMPARE(rig.panel().gauMAP->scaleMaximum(), 61.0);  // the recording's range 2
+
+    struct Expect {
+        double cursor;
+        QString caption;
+        float advance, map, battery, gpi3;
+        QList<QColor> lamps;
+    };
+    const QList<Expect> steps = {
+        {0.2, "1000", 10, 17, 13.8f, 1, {kBlack, kRed, kRed}},
+        // Esc: the values the tick did not reach stay as they were.
+        {0.7, "1000", 10, 40, 12, 2, {kRed, kBlack, kBlack}},
+        // Link lost: blanked as the live panel is; the advance keeps its value.
+        {1.2, "0", 10, 0, 0, 0, {kRed, kRed, kRed}},
+        {1.6, "6500", 35, 55, 14.2f, 4, {kBlack, kBlack, kBlack}},
+    };
+    for (const Expect& e : steps) {
+        review.setCursor(e.cursor);
+        QCOMPARE(rig.panel().gauTach->caption(), e.caption);
+        QCOMPARE(float(rig.panel().gauAdv->pointerValue()), e.advance);
+        QCOMPARE(float(rig.panel().gauMAP->pointerValue()), e.map);
+        QCOMPARE(float(rig.panel().gauBatVolts->pointerValue()), e.battery);
+        QCOMPARE(float(rig.panel().gauGPI3A->pointerValue()), e.gpi3);
+        QCOMPARE(rig.lamps(), e.lamps);
+        rig.w().acquisition().tmrDataRead_Timer();
+    }
+    QCOMPARE(rig.port.written.size(), before);  // no tick went over the link
+    QVERIFY(rig.w().charts().replay().indicator()->text().startsWith("REPLAY"));
+
+    // Play moves the cursor at the recorded speed times the chosen one.
+    review.setCursor(0);
+    review.setSpeed(4);
+    rig.clock.advance(std::chrono::milliseconds(250));
+    review.playFrame();
+    QCOMPARE(review.cursor(), 1.0);
+    rig.clock.advance(std::chrono::seconds(5));
+    review.playFrame();
+    QCOMPARE(review.cursor(), 1.5);  // stopped at the end
+    QVERIFY(!review.playing());
+
+    // Closed, the review gives the panel back: polling goes on, the MAP gauge is the module's.
+    review.close();
+    QVERIFY(!rig.w().acquisition().paused());
+    QVERIFY(!rig.w().charts().replay().indicator()->isVisible());
+    QCOMPARE(rig.panel().gauMAP->scaleMaximum(), 31.0);
+    rig.w().acquisition().tmrDataRead_Timer();
+    QVERIFY(rig.port.written.size() > before);
+    QCOMPARE(rig.panel().gauTach->caption(), QStringLiteral("916"));  // count 0x1000: 915.5 rpm
+}
+
+void TestChartReview::filesThatCannotBeShown_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("box");   // the box's text, after the file's name
+    QTest::addColumn<QString>("note");  // shown over the chart when the file opens
+    const QByteArray good = recording({{0, 900, 10, 17, 13.8f, 2.5f, 0x04, Sample::End::Complete}}, 1);
+    QTest::newRow("another program's file") << QByteArray("Time;RPM\n0;900\n") << " is not a recording: line 1 should be the header row" << "";
+    QTest::newRow("no rows") << good.left(good.indexOf("\n2026")) + "\n" << " holds no rows: nothing follows its header row (line 8)" << "";
+    QTest::newRow("cut off by a crash") << good + "2026-12-08T14:00:00.500+00:00,0.5" << ""
+                                        << "The last line (10) is incomplete";
+}
+
+void TestChartReview::filesThatCannotBeShown() {
+    QFETCH(QByteArray, content);
+    QFETCH(QString, box);
+    QFETCH(QString, note);
+    Rig rig;
+    const QString path = rig.file("run.csv", content);
+    QVERIFY(rig.open(path));
+    if (!box.isEmpty()) {
+        QCOMPARE(rig.boxes.count(), 1);
+        QCOMPARE(rig.boxes.shown[0].title, QStringLiteral("Open Recording"));
+        QVERIFY2(rig.boxes.shown[0].text.startsWith("\"" + path + "\"" + box),
+                 qPrintable(rig.boxes.shown[0].text));
+        QVERIFY(!rig.review()->isVisible());
+        return;
+    }
+    QCOMPARE(rig.boxes.count(), 0);
+    QVERIFY(rig.review()->isVisible());
+    auto* shown = rig.review()->findChild<QLabel*>("lblNote");
+    QVERIFY(shown->isVisibleTo(rig.review()));
+    QVERIFY2(shown->text().contains(note), qPrintable(shown->text()));
+}
+
+void TestChartReview::picturesOfTheView() {
+    Rig rig;
+    QVERIFY(rig.open(rig.file("run.csv", recording({{0, 900, 10, 17, 13.8f, 2.5f, 0x04, Sample::End::Complete},
+                                                    {0.5, 950, 11, 18, 13.7f, 2.4f, 0x00, Sample::End::Escape}}, 1))));
+    const chart::ChartScene scene = rig.review()->chart()->scene();
+    const QString png = rig.dir.filePath("view.png"), svg = rig.dir.filePath("view.svg");
+    QCOMPARE(chart::savePicture(scene, QSize(800, 500), 2, png), QString());
+    QCOMPARE(QImage(png).size(), QSize(1600, 1000));
+    QCOMPARE(chart::savePicture(scene, QSize(800, 500), 1, svg), QString());
+    QFile f(svg);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray text = f.readAll();
+    QVERIFY(text.contains("<svg") && text.contains("viewBox=\"0 0 800 500\""));
+    QVERIFY(!chart::savePicture(scene, QSize(800, 500), 1, rig.dir.filePath("no/such/folder/x.png")).isEmpty());
+}
+
+void TestChartReview::liveChartTakesEachSample() {
+    Rig rig;
+    rig.w().mnuViewChart_Click();
+    chart::LiveChartWindow& live = *rig.w().charts().chartWindow();
+    for (int i = 0; i < 3; ++i) {
+        rig.clock.advance(std::chrono::milliseconds(500));
+        rig.w().acquisition().tmrDataRead_Timer();
+    }
+    const record::Table& t = live.series().table();
+    QCOMPARE(t.size(), std::size_t(3));
+    QVERIFY(t.elapsed[0] == 0 && t.elapsed[1] >= 0.5 && t.elapsed[2] >= t.elapsed[1] + 0.5);
+    QCOMPARE(t.column(record::Series::Rpm).back(), 915.52734375f);  // count 0x1000
+    QCOMPARE(t.column(record::Series::Gpi3).back(), 1.0f);          // bits 0x1C
+    live.showFrame();
+    QTRY_VERIFY(live.chart()->picturesPainted() > 0);
+    QCOMPARE(live.chart()->data()->table.size(), std::size_t(3));
+    live.close();
+    rig.w().acquisition().tmrDataRead_Timer();
+    QCOMPARE(live.series().table().size(), std::size_t(0));  // closed, it keeps nothing
+}
+
+QTEST_MAIN(TestChartReview)
+#include "tst_chart_review.moc"
