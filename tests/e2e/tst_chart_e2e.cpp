@@ -1,0 +1,133 @@
+// The live chart and the review against the moving simulator: what the chart holds is what the
+// panel showed, a recording of it opens in the review, and replaying it drives the panel. Set
+// IGNIVEX_SCREENSHOT_DIR for the pictures; the run then records a whole engine cycle.
+#include "acquire/Acquisition.h"
+#include "chart/ChartWindows.h"
+#include "chart/LiveChartWindow.h"
+#include "chart/ReviewWindow.h"
+#include "display/RealTimePanel.h"
+#include "record/RecordFormat.h"
+#include "support/SimRigs.h"
+
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cmath>
+
+using namespace ignivex;
+using namespace ignivex::test;
+
+namespace {
+
+QString screenshotDir() {
+    return qEnvironmentVariable("IGNIVEX_SCREENSHOT_DIR");
+}
+
+// Windows side by side, as they stand on a desktop.
+void screenshot(const QList<QWidget*>& windows, const QString& name) {
+    if (screenshotDir().isEmpty())
+        return;
+    QList<QPixmap> shots;
+    QSize size(0, 0);
+    for (QWidget* w : windows) {
+        shots << w->grab();
+        size = QSize(size.width() + shots.last().width() + 16, std::max(size.height(), shots.last().height()));
+    }
+    QPixmap all(size.width() - 16, size.height());
+    all.fill(QColor(96, 104, 112));
+    QPainter p(&all);
+    int x = 0;
+    for (const QPixmap& s : shots) {
+        p.drawPixmap(x, 0, s);
+        x += s.width() + 16;
+    }
+    QVERIFY(all.save(screenshotDir() + QLatin1Char('/') + name));
+}
+
+}  // namespace
+
+class TestChartEndToEnd : public QObject {
+    Q_OBJECT
+private slots:
+    void liveChartRecordingAndReplay();
+};
+
+void TestChartEndToEnd::liveChartRecordingAndReplay() {
+    AppRig app(QStringLiteral(IGNIVEX_SIM), 1, {QStringLiteral("--engine")}, QStringLiteral(IGNIVEX_BIN_DIR));
+    QVERIFY(app.sim.ok());
+    app.window.Show();
+    app.window.mnuViewRealTime_Click();
+    QVERIFY(app.state.viewActive);
+    app.window.mnuViewChart_Click();
+    chart::LiveChartWindow& live = *app.window.charts().chartWindow();
+    live.resize(900, 560);
+
+    // A recording of the same ticks, row by row.
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("engine.csv")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    record::Details details;
+    details.tool = QStringLiteral("Ignivex Log 1.1");
+    details.port = QStringLiteral("Com1 (%1)").arg(app.sim.device());
+    details.firmwareId = app.state.firmwareId;
+    details.rangeCode = app.state.mapRangeCode;
+    details.rate = QStringLiteral("20 per second");
+    details.started = QDateTime::currentDateTime();
+    file.write(record::preamble(details));
+    const Instant start = app.clock.now();
+    QObject::connect(&app.window.acquisition(), &Acquisition::sampleReady,
+                     [&](const Sample& s) { file.write(record::row(s, start)); });
+
+    // 20 ticks a second; a whole engine cycle of 24 s when the pictures are wanted.
+    app.window.tmrDataRead()->setInterval(50);
+    const int seconds = screenshotDir().isEmpty() ? 2 : 27;
+    QTest::qWait(seconds * 1000);
+    app.window.tmrDataRead()->stop();
+    file.close();
+    QCOMPARE(app.boxes.count(), 0);
+
+    const record::Table& held = live.series().table();
+    QVERIFY2(held.size() > std::size_t(seconds * 5), qPrintable(QString::number(held.size())));
+    QCOMPARE(app.window.fraRealTimeData()->formatRpm(held.column(record::Series::Rpm).back()),
+             app.window.fraRealTimeData()->gauTach->caption());
+    // The values under the mouse pointer, 10 s before the newest.
+    const double x = live.chart()->width() * 0.75;
+    QMouseEvent move(QEvent::MouseMove, QPointF(x, 200), live.chart()->mapToGlobal(QPointF(x, 200)),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(live.chart(), &move);
+    QVERIFY(live.chart()->pointerTime());
+    live.showFrame();
+    QTRY_VERIFY(!live.chart()->rendering() && live.chart()->picturesPainted() > 0);
+    screenshot({&app.window, &live}, QStringLiteral("chart-live-beside-panel.png"));
+
+    // The recording in the review, the cursor on the highest revs of the pull.
+    app.window.charts().openRecording(file.fileName());
+    chart::ReviewWindow& review = *app.window.charts().reviewWindow();
+    QTRY_VERIFY_WITH_TIMEOUT(review.recording() != nullptr, 10000);
+    const chart::ChartData& data = *review.recording()->chart;
+    QCOMPARE(data.table.size(), held.size());
+    const std::vector<float>& rpm = data.table.column(record::Series::Rpm);
+    const std::size_t peak = std::size_t(std::max_element(rpm.begin(), rpm.end(), [](float a, float b) {
+                                             return std::isnan(a) || (!std::isnan(b) && a < b);
+                                         }) - rpm.begin());
+    const double at = data.table.elapsed[peak];
+    review.resize(1200, 720);
+    review.setView(at - 9, at + 7);
+    review.setCursor(at);
+    screenshot({&review}, QStringLiteral("chart-review-pull.png"));
+
+    // Replaying: the panel shows the recorded values at the cursor, and polling waits.
+    review.setSpeed(4);
+    review.play();
+    review.setCursor(at);
+    QVERIFY(app.window.acquisition().paused());
+    QCOMPARE(app.window.fraRealTimeData()->gauTach->caption(),
+             app.window.fraRealTimeData()->formatRpm(rpm[peak]));
+    review.pause();
+    screenshot({&app.window}, QStringLiteral("chart-panel-replaying.png"));
+    review.close();
+    QVERIFY(!app.window.acquisition().paused());
+}
+
+QTEST_MAIN(TestChartEndToEnd)
+#include "tst_chart_e2e.moc"
