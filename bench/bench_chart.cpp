@@ -1,0 +1,447 @@
+// Figures for the charts: opening a one-hour recording at the fastest rate and panning over it,
+// drawn by the strips painted with QPainter and by Qt Charts (all points, and points reduced to
+// the view), each in a process of its own so that its peak memory is its own; and the live
+// chart's CPU share with ticks back to back against the simulator. It prints; it never judges.
+#include "BenchSupport.h"
+
+#include "acquire/Acquisition.h"
+#include "chart/ChartWindows.h"
+#include "chart/LiveChartWindow.h"
+#include "chart/RecordingLoader.h"
+#include "chart/StripChart.h"
+#include "record/RecordFormat.h"
+#include "record/RecordingReader.h"
+#include "support/SimRigs.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimeZone>
+#include <QVBoxLayout>
+#include <QWindow>
+#include <cmath>
+#include <ctime>
+
+#ifdef IGNIVEX_HAVE_QTCHARTS
+#include <QtCharts/QChart>
+#include <QtCharts/QChartView>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QValueAxis>
+#endif
+
+using namespace ignivex;
+using namespace ignivex::bench;
+using chart::ChartData;
+
+namespace {
+
+constexpr double kRowsPerSecond = 82.4;  // ticks back to back at 56000 bit/s
+constexpr int kWidth = 1200, kHeight = 760;
+constexpr double kPanSpan = 360;   // a six-minute view
+constexpr double kPanStepPx = 20;
+
+double threadCpuMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
+}
+
+long rssKb() {
+    return statusKb("VmRSS:").value_or(-1);
+}
+
+// An hour of an engine doing a pull a minute, with a few ticks cut short by Esc and a gap of
+// three seconds, as a recording at the fastest rate writes it.
+void writeHour(const QString& path, double seconds) {
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    record::Details d;
+    d.tool = QStringLiteral("Ignivex Log 1.1");
+    d.port = QStringLiteral("Com1 (/dev/ttyUSB0)");
+    d.firmwareId = QStringLiteral("IGX-2 V1.10");
+    d.statusRead = true;
+    d.status = 0x05;
+    d.rangeCode = 1;
+    d.rate = QStringLiteral("as fast as the link allows");
+    d.started = QDateTime(QDate(2026, 12, 8), QTime(14, 0), QTimeZone(3600));
+    f.write(record::preamble(d));
+    const Instant start(std::chrono::seconds(1));
+    const auto rows = qint64(seconds * kRowsPerSecond);
+    QByteArray block;
+    for (qint64 i = 0; i < rows; ++i) {
+        double t = double(i) / kRowsPerSecond;
+        if (t > 1800)
+            t += 3;  // the gap
+        const double phase = std::fmod(t, 60.0);
+        const double pull = phase < 10 ? 0 : phase < 20 ? (phase - 10) / 10 : phase < 25 ? 1 : 0.3;
+        Sample s;
+        s.monotonic = start + std::chrono::microseconds(qint64(t * 1e6));
+        s.wallClock = d.started.addMSecs(qint64(t * 1000));
+        s.gpiBits = std::int16_t(((i / 250) % 2 ? 0x04 : 0) | ((i / 330) % 2 ? 0x08 : 0) | (pull > 0.5 ? 0x10 : 0));
+        s.gpi3Analog = float(2.5 + 2 * std::sin(t / 7));
+        s.map = float(8 + 20 * pull + std::sin(t * 3) * 0.3);
+        s.battery = float(13.8 - 0.4 * pull);
+        s.rpm = float(850 + 5700 * pull + 15 * std::sin(t * 11));
+        s.advance = float(12 + 14 * pull);
+        s.end = i % 30011 == 7 ? Sample::End::Escape : Sample::End::Complete;
+        block += record::row(s, start);
+        if (block.size() > (1 << 20)) {
+            f.write(block);
+            block.clear();
+        }
+    }
+    f.write(block);
+}
+
+// Shown and exposed, so that a repaint paints at once.
+void showExposed(QWidget& w) {
+    w.show();
+    const auto start = Steady::now();
+    while ((!w.windowHandle() || !w.windowHandle()->isExposed()) && microsSince(start) < 5e6)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    QCoreApplication::processEvents();
+}
+
+struct Frames {
+    std::vector<double> ms;
+    void print(const char* what) const {
+        const Summary s = summarise(std::vector<double>(ms));
+        std::printf("  %-44s median %7.2f  p90 %7.2f  worst %7.2f ms  (%zu frames)\n", what,
+                    s.median / 1000, s.p90 / 1000, s.worst / 1000, s.count);
+    }
+};
+
+// Times `frames` synchronous repaints of `widget` after `move(frame)` changed the view.
+template <typename Move>
+Frames timeFrames(QWidget& widget, int frames, Move move) {
+    Frames f;
+    for (int i = 0; i < frames; ++i) {
+        const auto start = Steady::now();
+        move(i);
+        widget.repaint();
+        f.ms.push_back(microsSince(start));
+    }
+    return f;
+}
+
+void printMemory(long before) {
+    std::printf("  %-44s %7ld kB before opening, %ld kB after, peak (VmHWM) %ld kB\n",
+                "resident memory", before, rssKb(), statusKb("VmHWM:").value_or(-1));
+}
+
+std::shared_ptr<const ChartData> readDirect(const QString& path, double& readMs, double& indexMs) {
+    auto start = Steady::now();
+    record::ReadResult r = record::readRecording(path);
+    readMs = microsSince(start) / 1000;
+    if (!r.recording) {
+        std::fprintf(stderr, "bench_chart: %s\n", qPrintable(r.error));
+        std::exit(1);
+    }
+    start = Steady::now();
+    auto data = chart::makeChartData(std::move(r.recording->table), true);
+    indexMs = microsSince(start) / 1000;
+    return data;
+}
+
+int runPainter(const QString& path) {
+    std::printf("\nStrips painted with QPainter (chart::StripChart), %dx%d\n", kWidth, kHeight);
+    const long before = rssKb();
+    // Opened as the review opens it: the worker thread, then the first picture.
+    const auto start = Steady::now();
+    chart::RecordingLoader loader;
+    std::shared_ptr<const chart::LoadedRecording> rec;
+    QEventLoop loop;
+    QObject::connect(&loader, &chart::RecordingLoader::loaded, [&](auto r) { rec = r; loop.quit(); });
+    QObject::connect(&loader, &chart::RecordingLoader::failed, [&](const QString& e) {
+        std::fprintf(stderr, "bench_chart: %s\n", qPrintable(e));
+        std::exit(1);
+    });
+    loader.start(path);
+    loop.exec();
+    const double loadedMs = microsSince(start) / 1000;
+    chart::StripChart strips;
+    strips.resize(kWidth, kHeight);
+    const ChartData& data = *rec->chart;
+    strips.setDataAndView(rec->chart, data.start(), data.end());
+    showExposed(strips);
+    strips.repaint();
+    const double shownMs = microsSince(start) / 1000;
+    std::printf("  %-44s %7.0f ms  (rows read and indexed in the worker: %.0f ms)\n",
+                "open: file chosen -> first picture", shownMs, loadedMs);
+    std::printf("  %-44s %zu rows, %zu marks, %zu gaps\n", "recording", data.table.size(),
+                data.marks.size(), data.gaps.size());
+
+    const double wholeSpan = data.end() - data.start();
+    timeFrames(strips, 50, [&](int i) { strips.setView(data.start() + i * 0.001, data.end()); })
+        .print("frame, whole recording in view");
+    const double perPx = kPanSpan / (kWidth * 0.85);
+    timeFrames(strips, 200, [&](int i) {
+        const double t0 = 600 + i * kPanStepPx * perPx;
+        strips.setView(t0, t0 + kPanSpan);
+    }).print("frame while panning a 6-minute view");
+    timeFrames(strips, 200, [&](int i) {
+        const double t0 = 1790 + i * 0.05;
+        strips.setView(t0, t0 + 10);
+    }).print("frame while panning a 10-second view");
+    (void)wholeSpan;
+    std::printf("  %-44s %d\n", "pictures painted", strips.picturesPainted());
+    printMemory(before);
+    return 0;
+}
+
+#ifdef IGNIVEX_HAVE_QTCHARTS
+struct QtChartsStrips {
+    QWidget container;
+    std::vector<QChart*> charts;
+    std::vector<QLineSeries*> series;
+    std::vector<QValueAxis*> xAxes;
+
+    QtChartsStrips() {
+        auto* layout = new QVBoxLayout(&container);
+        layout->setSpacing(0);
+        layout->setContentsMargins(0, 0, 0, 0);
+        for (int s = 0; s < record::kSeriesCount; ++s) {
+            auto* chart = new QChart;
+            chart->legend()->hide();
+            chart->setMargins(QMargins(2, 2, 2, 2));
+            auto* line = new QLineSeries;
+            chart->addSeries(line);
+            auto* x = new QValueAxis;
+            auto* y = new QValueAxis;
+            chart->addAxis(x, Qt::AlignBottom);
+            chart->addAxis(y, Qt::AlignLeft);
+            line->attachAxis(x);
+            line->attachAxis(y);
+            auto* view = new QChartView(chart);
+            view->setRenderHint(QPainter::Antialiasing);
+            layout->addWidget(view, chart::styleOf(record::Series(s)).step ? 1 : 3);
+            charts.push_back(chart);
+            series.push_back(line);
+            xAxes.push_back(x);
+            y->setRange(s == 0 ? 0 : -1, s == 0 ? 7000 : 40);
+        }
+        container.resize(kWidth, kHeight);
+    }
+    void setRange(double t0, double t1) {
+        for (QValueAxis* x : xAxes)
+            x->setRange(t0, t1);
+    }
+};
+
+int runQtCharts(const QString& path, bool reduced) {
+    std::printf("\nQt Charts %s, 8 QChartViews, %dx%d\n",
+                reduced ? "fed the min/max of each pixel column of the view" : "with every point",
+                kWidth, kHeight);
+    const long before = rssKb();
+    const auto start = Steady::now();
+    double readMs = 0, indexMs = 0;
+    const auto data = readDirect(path, readMs, indexMs);
+    QtChartsStrips strips;
+    const record::Table& t = data->table;
+    auto feed = [&](double t0, double t1) {
+        for (int s = 0; s < record::kSeriesCount; ++s) {
+            const auto& values = t.values[std::size_t(s)];
+            QList<QPointF> points;
+            if (!reduced) {
+                points.reserve(qsizetype(t.size()));
+                for (std::size_t i = 0; i < t.size(); ++i) {
+                    if (!std::isnan(values[i]))
+                        points.append(QPointF(t.elapsed[i], values[i]));
+                }
+            } else {
+                const int columns = kWidth - 60;
+                const auto cols = chart::reduce(t.elapsed, values, data->index(record::Series(s)), t0, t1, columns);
+                points.reserve(columns * 2);
+                for (int c = 0; c < columns; ++c) {
+                    const auto& col = cols[std::size_t(c)];
+                    if (col.extent.empty())
+                        continue;
+                    const double x = t0 + (c + 0.5) * (t1 - t0) / columns;
+                    points.append(QPointF(x, col.extent.min));
+                    points.append(QPointF(x, col.extent.max));
+                }
+            }
+            strips.series[std::size_t(s)]->replace(points);
+        }
+        strips.setRange(t0, t1);
+    };
+    feed(data->start(), data->end());
+    showExposed(strips.container);
+    strips.container.repaint();
+    const double shownMs = microsSince(start) / 1000;
+    std::printf("  %-44s %7.0f ms  (read %.0f ms on this thread%s)\n", "open: file chosen -> first picture",
+                shownMs, readMs, reduced ? ", indexes included" : "");
+
+    const double perPx = kPanSpan / (kWidth * 0.85);
+    auto pan = [&](double span, double step, int frames, const char* what) {
+        timeFrames(strips.container, frames, [&](int i) {
+            const double t0 = 600 + i * step;
+            if (reduced)
+                feed(t0, t0 + span);
+            else
+                strips.setRange(t0, t0 + span);
+        }).print(what);
+    };
+    timeFrames(strips.container, reduced ? 50 : 5, [&](int i) {
+        if (reduced)
+            feed(data->start() + i * 0.001, data->end());
+        else
+            strips.setRange(data->start() + i * 0.001, data->end());
+    }).print("frame, whole recording in view");
+    pan(kPanSpan, kPanStepPx * perPx, reduced ? 200 : 20, "frame while panning a 6-minute view");
+    pan(10, 0.05, 200, "frame while panning a 10-second view");
+    printMemory(before);
+    return 0;
+}
+#endif
+
+// The live chart at the fastest rate: ticks back to back against the paced simulator, with
+// the chart closed, open on its default minute, and open on ten minutes already full.
+int runLive(int seconds) {
+    using test::AppRig;
+    AppRig app(QStringLiteral(IGNIVEX_SIM), 1, {QStringLiteral("--engine"), QStringLiteral("--paced")},
+               QCoreApplication::applicationDirPath());
+    if (!app.sim.ok()) {
+        std::fprintf(stderr, "bench_chart: the simulator did not start\n");
+        return 1;
+    }
+    app.window.Show();
+    app.window.tmrDataRead()->stop();
+    app.window.mnuViewRealTime_Click();
+    if (!app.state.viewActive || app.boxes.count() != 0) {
+        std::fprintf(stderr, "bench_chart: the view did not open cleanly\n");
+        return 1;
+    }
+    std::printf("\nLive chart, ticks back to back (tmrDataRead_Timer in a loop), paced simulator, "
+                "%d s a run\n", seconds);
+    std::printf("  %-30s %9s %9s %11s %11s %9s\n", "", "ticks/s", "CPU %", "GUI thr. %",
+                "pictures/s", "RSS kB");
+    auto run = [&](const char* label, double span, bool open, bool prefill) {
+        chart::LiveChartWindow* live = nullptr;
+        if (open) {
+            app.window.mnuViewChart_Click();
+            live = app.window.charts().chartWindow();
+            live->resize(960, 640);
+            live->setSpan(span);
+            if (prefill) {
+                // Ten minutes already there, as after a long run.
+                Sample s;
+                const Instant now = app.clock.now();
+                for (int i = 0; i < int(600 * kRowsPerSecond); ++i) {
+                    s.monotonic = now - std::chrono::milliseconds(600000) + std::chrono::microseconds(qint64(i * 1e6 / kRowsPerSecond));
+                    s.wallClock = QDateTime::currentDateTime();
+                    s.rpm = float(900 + i % 500);
+                    s.advance = 10;
+                    s.battery = 13.8f;
+                    s.gpi3Analog = 2.5f;
+                    s.map = 10;
+                    s.gpiBits = 0x04;
+                    live->addSample(s);
+                }
+            }
+        }
+        app.control(QStringLiteral("stats reset"));
+        const int painted0 = live ? live->chart()->picturesPainted() : 0;
+        const CpuTimes cpu0 = cpuTimes();
+        const double gui0 = threadCpuMs();
+        const auto start = Steady::now();
+        while (microsSince(start) < seconds * 1e6) {
+            app.window.acquisition().tmrDataRead_Timer();
+            QCoreApplication::processEvents();
+        }
+        const double wallMs = microsSince(start) / 1000;
+        const double cpuMs = cpuTimes().total() - cpu0.total();
+        const double guiMs = threadCpuMs() - gui0;
+        const QString stats = app.sim.command(QStringLiteral("stats"));
+        const double ticks = stats.section(' ', 1, 1).mid(6).toDouble() / 5;
+        const int painted = live ? live->chart()->picturesPainted() - painted0 : 0;
+        std::printf("  %-30s %9.1f %9.1f %11.1f %11.1f %9ld\n", label, ticks * 1000 / wallMs,
+                    100 * cpuMs / wallMs, 100 * guiMs / wallMs, painted * 1000 / wallMs, rssKb());
+        std::fflush(stdout);
+        if (live)
+            live->close();
+    };
+    run("chart closed", 60, false, false);
+    run("chart open, last minute", 60, true, false);
+    run("chart open, 10 min full", 600, true, true);
+    std::printf("  CPU %%: the whole process (all threads) over wall time; GUI thr. %%: the thread "
+                "that polls; the rest is the chart's painting thread\n");
+    std::printf("  message boxes: %d; view still open: %s\n", app.boxes.count(),
+                app.state.viewActive ? "yes" : "no");
+    return 0;
+}
+
+QString option(int argc, char** argv, const char* name) {
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (qstrcmp(argv[i], name) == 0)
+            return QString::fromLocal8Bit(argv[i + 1]);
+    }
+    return {};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], "--help") == 0 || qstrcmp(argv[i], "-h") == 0) {
+            std::printf("Usage: bench_chart [--minutes N] [--live-seconds N] [--variants LIST]\n"
+                        "  --minutes N       length of the generated recording (default 60)\n"
+                        "  --live-seconds N  length of each live chart run (default 20)\n"
+                        "  --variants LIST   some of painter,qtcharts,qtcharts-reduced,live\n");
+            return 0;
+        }
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const QString variant = option(argc, argv, "--variant");
+    if (!variant.isEmpty()) {
+        QApplication qtApp(argc, argv);
+        std::setvbuf(stdout, nullptr, _IOLBF, 0);
+        if (variant == QLatin1String("painter"))
+            return runPainter(option(argc, argv, "--file"));
+#ifdef IGNIVEX_HAVE_QTCHARTS
+        if (variant == QLatin1String("qtcharts"))
+            return runQtCharts(option(argc, argv, "--file"), false);
+        if (variant == QLatin1String("qtcharts-reduced"))
+            return runQtCharts(option(argc, argv, "--file"), true);
+#endif
+        if (variant == QLatin1String("live"))
+            return runLive(intOption(argc, argv, "--live-seconds", 20));
+        return 2;
+    }
+
+    QCoreApplication core(argc, argv);
+    printMachineContext("bench_chart: opening, panning and live drawing of the chart windows");
+    const int minutes = intOption(argc, argv, "--minutes", 60);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("hour.csv"));
+    const auto start = Steady::now();
+    writeHour(file, minutes * 60.0);
+    std::printf("  recording : %d min at %.1f rows a second, %.1f MB, written in %.0f ms\n", minutes,
+                kRowsPerSecond, double(QFileInfo(file).size()) / (1024 * 1024), microsSince(start) / 1000);
+    std::fflush(stdout);
+    QStringList variants = {QStringLiteral("painter")};
+#ifdef IGNIVEX_HAVE_QTCHARTS
+    variants << QStringLiteral("qtcharts") << QStringLiteral("qtcharts-reduced");
+#else
+    std::printf("  (built without Qt Charts: qt6-charts-dev was not found)\n");
+#endif
+    variants << QStringLiteral("live");
+    const QString only = option(argc, argv, "--variants");
+    if (!only.isEmpty())
+        variants = only.split(QLatin1Char(','));
+    for (const QString& v : variants) {
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        QStringList args = {QStringLiteral("--variant"), v, QStringLiteral("--file"), file};
+        for (int i = 1; i < argc; ++i)
+            args << QString::fromLocal8Bit(argv[i]);
+        child.start(QCoreApplication::applicationFilePath(), args);
+        child.waitForFinished(-1);
+        if (child.exitCode() != 0)
+            std::printf("  (%s ended with status %d)\n", qPrintable(v), child.exitCode());
+    }
+    printLoadAtEnd();
+    return 0;
+}
