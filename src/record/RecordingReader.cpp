@@ -233,7 +233,8 @@ ReadResult readRecording(const QString& path, const ReadOptions& options) {
     if (!why.isEmpty())
         return fail(why);
     if (!lines.readError.isEmpty())
-        return fail(QStringLiteral("Reading %1 failed after line %2: %3.")
+        return fail(QStringLiteral("Reading %1 failed after line %2: %3. Check the drive the file "
+                                   "is on, then open it again.")
                         .arg(named(path)).arg(number).arg(lines.readError));
     if (!inRows) {
         if (number == 0)

@@ -142,12 +142,13 @@ void TestAboutHelp::helpOpensAtItsContents() {
     for (int i = 0; i < help->contentsPane()->topLevelItemCount(); ++i)
         entries << help->contentsPane()->topLevelItem(i)->text(0);
     QCOMPARE(entries, (QStringList{"Contents", "Connecting the module", "Choosing the serial port",
-                                   "The real-time view", "Gauges and lamps", "The branding file",
+                                   "The real-time view", "Gauges and lamps",
+                                   "The chart and the review of recordings", "The branding file",
                                    "Messages"}));
     QCOMPARE(help->contentsPane()->currentItem()->text(0), QStringLiteral("Contents"));
 
     // An entry of the pane opens its page and back returns.
-    QTreeWidgetItem* messages = help->contentsPane()->topLevelItem(6);
+    QTreeWidgetItem* messages = help->contentsPane()->topLevelItem(7);
     emit help->contentsPane()->itemClicked(messages, 0);
     QCOMPARE(QFileInfo(help->browser()->source().toLocalFile()).fileName(), QStringLiteral("messages.html"));
     QCOMPARE(help->contentsPane()->currentItem(), messages);
