@@ -18,17 +18,18 @@ using namespace ignivex::test;
 
 namespace {
 
-// Runs `act` on the box once it is up (inside its modal loop).
+// Runs `act` on the box once it is up (inside its modal loop). Each try schedules the next, so
+// nothing holds itself alive after the box was found.
+void pollFor(const std::function<void(QMessageBox*)>& act) {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box && box->isVisible())
+        act(box);
+    else
+        QTimer::singleShot(5, [act] { pollFor(act); });
+}
+
 void whenShown(std::function<void(QMessageBox*)> act) {
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [act, poll] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box && box->isVisible())
-            act(box);
-        else
-            QTimer::singleShot(5, *poll);
-    };
-    QTimer::singleShot(0, *poll);
+    QTimer::singleShot(0, [act] { pollFor(act); });
 }
 
 QStringList captionsLeftToRight(QMessageBox* box) {
