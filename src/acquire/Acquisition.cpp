@@ -102,6 +102,7 @@ Acquisition::Opening Acquisition::openLink() {
     state_.mapRangeCode = result.rangeCode;
     if (!result.statusRead)
         message(QStringLiteral("Error - cannot read status.\r\n"));
+    lastOpening_ = result;
     return result;
 }
 

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 class QAction;
 class QMenu;
@@ -18,7 +19,11 @@ class QMenu;
 namespace ignivex {
 
 class Acquisition;
+class DialogRecordPrompts;
+class PanelFeed;
 class PortSetupPanel;
+class RecordPrompts;
+class RecordingControl;
 class RealTimePanel;
 class RealTimeView;
 
@@ -35,6 +40,8 @@ public:
         std::function<void()> endProgram;
         // The folder of the program file: current directory, branding and help live there.
         QString programFolder;
+        // What Record… asks; the real dialogs when not given.
+        RecordPrompts* recordPrompts = nullptr;
     };
 
     explicit frmMain(Services services, QWidget* parent = nullptr);
@@ -58,6 +65,7 @@ public:
     ModuleLink& link() { return link_; }
     RealTimeView& view() { return *view_; }
     Acquisition& acquisition() { return *acquisition_; }
+    RecordingControl& recording() { return *recording_; }
     PortSetupPanel* fraPortSelect() const { return fraPortSelect_; }
     RealTimePanel* fraRealTimeData() const { return fraRealTimeData_; }
     QTimer* tmrDataRead() { return &tmrDataRead_; }
@@ -69,6 +77,7 @@ protected:
 
 private:
     void buildMenus();
+    void buildRecordingMenu();
     void fillPortList();
     void selectStoredPort();
     void configureSerialControl();
@@ -80,7 +89,11 @@ private:
     PortSetupPanel* fraPortSelect_ = nullptr;
     Acquisition* acquisition_ = nullptr;
     RealTimeView* view_ = nullptr;
+    PanelFeed* feed_ = nullptr;
+    std::unique_ptr<DialogRecordPrompts> dialogs_;
+    RecordingControl* recording_ = nullptr;
     QTimer tmrDataRead_;
+    QMenu* file_ = nullptr;
     bool loaded_ = false;
     bool keyPreview_ = false;
 };

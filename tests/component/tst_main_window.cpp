@@ -242,7 +242,8 @@ void TestMainWindow::menuCaptionsAndOrder() {
             QVERIFY(!item->isCheckable());
         }
     }
-    QCOMPARE(seen, QStringList({"mnuFile=&File", "mnuExit=E&xit", "mnuView=&View",
+    QCOMPARE(seen, QStringList({"mnuFile=&File", "mnuRecord=&Record\u2026",
+                                "mnuStopRecording=S&top Recording", "=", "mnuExit=E&xit", "mnuView=&View",
                                 "mnuViewRealTime=View &Real Time Data",
                                 "mnuCommunications=&Communications", "mnuPortSetup=&Port Setup",
                                 "mnuHelp=&Help", "mnuHelpContents=&Contents", "mnuAbout=&About"}));
