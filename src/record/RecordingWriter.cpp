@@ -14,19 +14,24 @@ namespace ignivex {
 
 namespace {
 
-// Writes all of `bytes`, going on after a signal or a short write. 0, or the errno.
-int writeAll(int fd, const QByteArray& bytes) {
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+// Writes all of `bytes`, going on after a signal or a short write. 0, or the errno; `done`
+// tells how much reached the file.
+int writeAll(int fd, const QByteArray& bytes, qsizetype* done = nullptr) {
+    qsizetype written = 0;
+    int result = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            return errno;
+            result = errno;
+            break;
         }
-        done += n;
+        written += n;
     }
-    return 0;
+    if (done)
+        *done = written;
+    return result;
 }
 
 QString shown(const QString& path) {
@@ -130,7 +135,15 @@ void RecordingWriter::run() {
             QByteArray bytes;
             for (const QByteArray& line : batch)
                 bytes += line;
-            if (const int e = writeAll(fd_, bytes); e != 0) {
+            qsizetype done = 0;
+            if (const int e = writeAll(fd_, bytes, &done); e != 0) {
+                // What is on the disk ends with a whole row: a row cut short is taken back.
+                const qsizetype whole = done > 0 ? bytes.lastIndexOf('\n', done - 1) + 1 : 0;
+                if (::ftruncate(fd_, figures_.bytes + whole) == 0) {
+                    std::lock_guard lock(mutex_);
+                    figures_.rows += bytes.left(whole).count('\n');
+                    figures_.bytes += whole;
+                }
                 stopWith(problem(e));
                 return;
             }

@@ -5,6 +5,7 @@
 #include "support/IsolatedConfig.h"
 #include "recovery/Module1.h"
 #include "support/ScriptedBoxes.h"
+#include "support/ScriptedRecordPrompts.h"
 #include "app/frmMain.h"
 
 #include <QCoreApplication>
@@ -18,6 +19,7 @@ struct MainHarness {
     FakeClock clock;
     FakeSerialControl port{clock};
     ScriptedBoxes boxes;
+    ScriptedRecordPrompts prompts;
     Module1 state;
     int ended = 0;
     bool portOpenAtEnd = false;  // as the process ended
@@ -28,7 +30,7 @@ struct MainHarness {
             frmMain::Services{port, clock, boxes, state, [this] {
                 ++ended;
                 portOpenAtEnd = port.portOpen();
-            }, programFolder});
+            }, programFolder, &prompts});
     }
     frmMain& w() { return *window; }
     // Loads and shows the window as the start-up does.
