@@ -207,7 +207,8 @@ int HeadlessLogger::run() {
     if (terminal_)
         progress_.start();
     if (options_.durationS)
-        QTimer::singleShot(qint64(*options_.durationS * 1000.0), this, [this] { requestStop(kDone); });
+        QTimer::singleShot(qint64(*options_.durationS * 1000.0), Qt::PreciseTimer, this,
+                           [this] { requestStop(kDone); });
     if (stopping_)  // a signal during the opening
         finish(exitCode_);
     else
@@ -216,7 +217,9 @@ int HeadlessLogger::run() {
 }
 
 void HeadlessLogger::step() {
-    if (finished_)
+    // The waits of the link let timers run: a step that comes in the middle of another (or of
+    // an exchange) does nothing, so two exchanges never cross.
+    if (finished_ || inStep_ || acquisition_.busy())
         return;
     inStep_ = true;
     if (!stopping_) {
