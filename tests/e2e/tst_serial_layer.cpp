@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QtTest>
 #include <thread>
+#include <sys/stat.h>
 
 using namespace ignivex;
 using namespace ignivex::test;
@@ -189,14 +190,27 @@ void TestSerialLayer::openErrors_data() {
         << 200 << "" << "Com200 (/dev/ttyS199) does not exist. Plug in the serial adapter, or link it as Com200";
     QTest::newRow("link to a missing adapter")
         << 7 << "/dev/ttyUSB-not-there" << "Com7 (/dev/ttyUSB-not-there) does not exist.";
-    QTest::newRow("link to something that is no serial port")
-        << 8 << "/dev/null" << "Com8 (/dev/null) could not be opened";
+    const QString what = QStringLiteral(" is not a serial device: it is ");
+    QTest::newRow("link to a device that is no terminal")
+        << 8 << "/dev/null" << "Com8 (/dev/null)" + what + "a device that is not a terminal.";
+    QTest::newRow("link to a plain file")
+        << 9 << "plain" << "Com9 (@/plain)" + what + "a plain file.";
+    QTest::newRow("link to a named pipe")
+        << 10 << "fifo" << "Com10 (@/fifo)" + what + "a named pipe.";
 }
 
 void TestSerialLayer::openErrors() {
     QFETCH(int, number);
     QFETCH(QString, linkTo);
     QFETCH(QString, expected);
+    expected.replace('@', config_->path());
+    if (linkTo == "plain" || linkTo == "fifo") {
+        linkTo = config_->path() + "/" + linkTo;
+        if (linkTo.endsWith("plain"))
+            QVERIFY(QFile(linkTo).open(QIODevice::WriteOnly));
+        else
+            QCOMPARE(mkfifo(QFile::encodeName(linkTo).constData(), 0600), 0);
+    }
     if (!linkTo.isEmpty())
         linkAs(number, linkTo);
     QtSerialControl port(clock_);
