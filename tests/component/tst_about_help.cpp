@@ -82,6 +82,16 @@ void TestAboutHelp::aboutText_data() {
     QTest::newRow("an empty first line keeps the blank before the program line")
         << QStringList{"", "Ltd"}
         << " Ignivex Data Logging Program Revision 1.10\r\n" + notice + "\r\n\r\nLtd\r\n";
+    QStringList many{QString(500, 'C')};
+    QString shown = QString(99, 'C') + QChar(0x2026) + " Ignivex Data Logging Program Revision 1.10\r\n" +
+                    notice + "\r\n\r\n";
+    for (int i = 2; i <= 1000; ++i)
+        many << (i == 2 ? QString(300, 'L') : QString::number(i));
+    shown += QString(99, 'L') + QChar(0x2026) + "\r\n";
+    for (int i = 3; i <= 41; ++i)
+        shown += QString::number(i) + "\r\n";
+    QTest::newRow("a screenful at most, long lines cut")
+        << many << shown + "(959 more lines of the branding file are not shown)\r\n";
     QTest::newRow("lines are not trimmed")
         << QStringList{" Co ", "  Ltd  "}
         << " Co  Ignivex Data Logging Program Revision 1.10\r\n" + notice + "\r\n\r\n  Ltd  \r\n";
