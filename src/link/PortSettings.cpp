@@ -94,6 +94,9 @@ QString readStored() {
     checkFile(path);
     QSettings settings = openStore();
     const QString value = settings.value(kKey, QStringLiteral("1")).toString();
+    // Sections are parsed when first asked for: ask for all, or junk elsewhere in the file
+    // goes unseen until the next write trips over it.
+    (void)settings.allKeys();
     switch (settings.status()) {
     case QSettings::NoError:
         replaceOnStore = false;
@@ -160,7 +163,7 @@ void store(std::int16_t portNumber) {
     if (!replaceOnStore && QFileInfo::exists(path)) {
         // Damaged since start-up? Reading it again tells.
         QSettings check = openStore();
-        (void)check.contains(kKey);
+        (void)check.allKeys();
         if (check.status() == QSettings::FormatError) {
             replaced = true;
             replaceOnStore = true;
