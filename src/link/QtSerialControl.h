@@ -46,6 +46,8 @@ public:
     void waitForInput(int count, Instant deadline) override;
     int commEvent() const override { return event_; }
 
+    // True inside a blocking wait: keyboard and mouse input waits until it is over.
+    bool waiting() const { return waiting_ > 0; }
     // The device the open (or last opened) port stands on.
     QString device() const { return device_; }
     // How often the driver's fault counters are read while the port is open.
