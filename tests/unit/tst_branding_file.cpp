@@ -54,7 +54,8 @@ protected:
             return -1;
         }
         const qint64 n = qMin(max, qint64(data_.size()) - pos_);
-        memcpy(out, data_.constData() + pos_, size_t(n));
+        if (n > 0)  // QIODevice may ask for nothing, with no buffer to fill
+            memcpy(out, data_.constData() + pos_, size_t(n));
         pos_ += n;
         return n;
     }
