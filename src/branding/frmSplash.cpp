@@ -56,6 +56,9 @@ QLabel* label(QWidget* parent, const char* name, const QString& text, const QRec
     return l;
 }
 
+// What the company caption's box holds at 8 point, with room to spare.
+constexpr int kMaxCaptionLength = 300;
+
 const char* const kPositionMeaning[] = {"the company name", "the font name",
                                         "the font size", "the style words",
                                         "the logo file name"};
@@ -252,7 +255,9 @@ void frmSplash::Form_Load() {
     const bool completed =
         LoadBranding(programFolder_, r, module_.SplashLines, module_.AboutLines) &&
         r.steps({
-            [&] { lblCompanyName->setText(splashLine(1)); },
+            // More than its box can hold at the smallest size is cut: laying out a caption of a
+            // million characters at every size it tries would hold up the start.
+            [&] { lblCompanyName->setText(readable(splashLine(1), kMaxCaptionLength)); },
             [&] {
                 QFont f = font();
                 f.setFamily(splashLine(2));
