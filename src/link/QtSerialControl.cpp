@@ -324,6 +324,7 @@ void QtSerialControl::waitForInput(int count, Instant deadline) {
         return;
     Waiting waiting(*this);
     drain();
+    Instant painted = clock_.now();
     while (port_.isOpen() && !lost_ && in_.size() < count) {
         const int ms = sliceUntil(deadline);
         if (ms <= 0)
@@ -339,8 +340,13 @@ void QtSerialControl::waitForInput(int count, Instant deadline) {
             }
         }
         drain();
-        if (in_.size() < count && port_.isOpen() && !lost_)
+        // A reply that comes a byte at a time wakes the wait for each byte; the window paints
+        // once a slice, not at every byte.
+        if (in_.size() < count && port_.isOpen() && !lost_ &&
+            clock_.now() - painted >= milliseconds(kPaintSliceMs)) {
             letTheWindowPaint();
+            painted = clock_.now();
+        }
     }
     if (lost_)
         closeNow();

@@ -139,8 +139,9 @@ void TestHeadlessEndToEnd::adapterPulledOutAndBackKeepsTheFile() {
         if (statuses.isEmpty() || statuses.last() != s)
             statuses << s;
     }
+    // The tick the adapter went in ends "link-lost" or "aborted", by the read it went in.
     QVERIFY2(statuses.size() >= 3 && statuses.first() == "ok" && statuses.last() == "ok" &&
-                 statuses.mid(1, statuses.size() - 2).contains("link-lost"),
+                 !statuses.mid(1, statuses.size() - 2).contains("ok"),
              qPrintable(statuses.join(' ')));
 }
 
