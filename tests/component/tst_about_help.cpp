@@ -152,12 +152,13 @@ void TestAboutHelp::helpOpensAtItsContents() {
     for (int i = 0; i < help->contentsPane()->topLevelItemCount(); ++i)
         entries << help->contentsPane()->topLevelItem(i)->text(0);
     QCOMPARE(entries, (QStringList{"Contents", "Connecting the module", "Choosing the serial port",
-                                   "The real-time view", "Gauges and lamps", "The branding file",
+                                   "The real-time view", "Gauges and lamps", "Recording", "The branding file",
                                    "Messages"}));
     QCOMPARE(help->contentsPane()->currentItem()->text(0), QStringLiteral("Contents"));
 
     // An entry of the pane opens its page and back returns.
-    QTreeWidgetItem* messages = help->contentsPane()->topLevelItem(6);
+    QTreeWidgetItem* messages = help->contentsPane()->findItems("Messages", Qt::MatchExactly).value(0);
+    QVERIFY(messages);
     emit help->contentsPane()->itemClicked(messages, 0);
     QCOMPARE(QFileInfo(help->browser()->source().toLocalFile()).fileName(), QStringLiteral("messages.html"));
     QCOMPARE(help->contentsPane()->currentItem(), messages);
@@ -321,6 +322,14 @@ void TestAboutHelp::messagesPageListsEveryMessage_data() {
         "was not found. It belongs to the program's files: reinstall the program to restore it.",
         "Use a GIF, PNG, JPEG or BMP picture.",
         "not a picture file.",
+        "already exists. Choose another name, or confirm that it may be replaced.",
+        "Choose a folder you can write to.",
+        "is not an ordinary file, so it cannot hold a recording. Choose another name.",
+        "Choose another place for the recording.",
+        "rows recorded before that are kept in the file. Make room or choose another place, then "
+        "start a new recording.",
+        "rows of the recording could not be written in time and are missing from",
+        "is running. Choose File, Stop Recording before you start another.",
     };
     for (const char* m : messages)
         QTest::newRow(m) << QString::fromUtf8(m);
