@@ -20,15 +20,17 @@ namespace {
 
 // Runs `act` on the box once it is up (inside its modal loop).
 void whenShown(std::function<void(QMessageBox*)> act) {
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [act, poll] {
+    auto* poll = new QTimer;
+    poll->setInterval(5);
+    QObject::connect(poll, &QTimer::timeout, [poll, act] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box && box->isVisible())
-            act(box);
-        else
-            QTimer::singleShot(5, *poll);
-    };
-    QTimer::singleShot(0, *poll);
+        if (!box || !box->isVisible())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        act(box);
+    });
+    poll->start();
 }
 
 QStringList captionsLeftToRight(QMessageBox* box) {
