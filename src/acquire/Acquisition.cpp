@@ -151,7 +151,8 @@ void Acquisition::tmrDataRead_Timer() {
         }
         emit channelRead(channel.channel, shown, sample);
         letTheInterfaceRun();
-        // After the last read the tick is complete, whatever happened meanwhile.
+        // Esc after the last read leaves nothing unread; a view closed by then (an Abort in
+        // that read) does not.
         if (&channel == &kChannels.back())
             break;
         if (const auto stop = stopReason()) {
@@ -159,7 +160,7 @@ void Acquisition::tmrDataRead_Timer() {
             return;
         }
     }
-    finish(sample, Sample::End::Complete);
+    finish(sample, state_.viewActive ? Sample::End::Complete : Sample::End::Aborted);
 }
 
 }  // namespace ignivex

@@ -47,7 +47,8 @@ void RecordingSession::stop() {
 }
 
 void RecordingSession::onSample(const Sample& sample) {
-    if (!active_)
+    // A tick that began before the start (Record… chosen while it ran) is not this recording's.
+    if (!active_ || sample.monotonic < start_)
         return;
     writer_.add(sample);
     ++samples_;

@@ -24,16 +24,7 @@ struct Recording : MainHarness {
     IsolatedConfig config;
     QTemporaryDir dir;
     Recording() {
-        show();
-        w().tmrDataRead()->stop();
-        port.setReply(0x33, bytes({0x06}));
-        port.setReply(0x10, QByteArray("IGX-2 V1.10\r"));
-        port.setReply(0x2F, bytes({0x01}));
-        port.setReply(0x24, bytes({0x1C, 0x80}));
-        port.setReply(0x22, bytes({0x80}));
-        port.setReply(0x23, bytes({0xC4}));
-        port.setReply(0x20, bytes({0x00, 0x10}));
-        port.setReply(0x26, bytes({0x80}));
+        showWithHealthyModule();
         prompts.path = dir.filePath("run.csv");
     }
     void tick() {

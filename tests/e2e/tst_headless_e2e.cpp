@@ -47,13 +47,13 @@ struct Logger {
         return found;
     }
     void signal(int number) { ::kill(pid_t(app.processId()), number); }
+    QByteArray err;
     bool stderrSays(const QString& text) {
         QDeadlineTimer deadline(20000);
-        QByteArray all;
         while (!deadline.hasExpired()) {
             app.waitForReadyRead(100);
-            all += app.readAllStandardError();
-            if (all.contains(text.toUtf8()))
+            err += app.readAllStandardError();
+            if (err.contains(text.toUtf8()))
                 return true;
         }
         return false;
@@ -129,6 +129,7 @@ void TestHeadlessEndToEnd::adapterPulledOutAndBackKeepsTheFile() {
     QVERIFY(l.rows(before + 10).size() >= before + 10);
     l.signal(SIGTERM);
     QVERIFY(l.app.waitForFinished(10000));
+    l.err += l.app.readAllStandardError();
     QCOMPARE(l.app.exitCode(), 0);
     // One file: ok rows, the gap marked by its status, ok rows again.
     QStringList statuses;
@@ -142,7 +143,7 @@ void TestHeadlessEndToEnd::adapterPulledOutAndBackKeepsTheFile() {
     // The tick the adapter went in ends "link-lost" or "aborted", by the read it went in.
     QVERIFY2(statuses.size() >= 3 && statuses.first() == "ok" && statuses.last() == "ok" &&
                  !statuses.mid(1, statuses.size() - 2).contains("ok"),
-             qPrintable(statuses.join(' ')));
+             qPrintable(statuses.join(' ') + "\n" + QString::fromLocal8Bit(l.err)));
 }
 
 void TestHeadlessEndToEnd::refusals_data() {
