@@ -107,7 +107,6 @@ inline std::optional<long> statusKb(const char* key) {
     return std::nullopt;
 }
 
-// getrusage's ru_maxrss is in kB on Linux.
 // The program's own CPU time so far, user and system apart.
 struct CpuTimes {
     double userMs = 0;
@@ -121,6 +120,7 @@ inline CpuTimes cpuTimes() {
             usage.ru_stime.tv_sec * 1000.0 + usage.ru_stime.tv_usec / 1000.0};
 }
 
+// getrusage's ru_maxrss is in kB on Linux.
 inline long maxRssKb() {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);

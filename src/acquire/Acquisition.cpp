@@ -102,6 +102,7 @@ Acquisition::Opening Acquisition::openLink() {
     state_.mapRangeCode = result.rangeCode;
     if (!result.statusRead)
         message(QStringLiteral("Error - cannot read status.\r\n"));
+    lastOpening_ = result;
     return result;
 }
 
@@ -150,7 +151,8 @@ void Acquisition::tmrDataRead_Timer() {
         }
         emit channelRead(channel.channel, shown, sample);
         letTheInterfaceRun();
-        // After the last read the tick is complete, whatever happened meanwhile.
+        // Esc after the last read leaves nothing unread; a view closed by then (an Abort in
+        // that read) does not.
         if (&channel == &kChannels.back())
             break;
         if (const auto stop = stopReason()) {
@@ -158,7 +160,7 @@ void Acquisition::tmrDataRead_Timer() {
             return;
         }
     }
-    finish(sample, Sample::End::Complete);
+    finish(sample, state_.viewActive ? Sample::End::Complete : Sample::End::Aborted);
 }
 
 }  // namespace ignivex

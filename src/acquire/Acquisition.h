@@ -39,6 +39,8 @@ public:
     // status and takes the MAP sensor range code from it. Each failure shows its message and
     // the opening goes on.
     Opening openLink();
+    // What the last opening learnt.
+    const Opening& lastOpening() const { return lastOpening_; }
 
     // One tick of the polling timer. Polls only while the view-active flag is set.
     void tmrDataRead_Timer();
@@ -78,6 +80,7 @@ private:
     int opening_ = 0;
     bool ticking_ = false;
     bool paused_ = false;
+    Opening lastOpening_;
 };
 
 }  // namespace ignivex

@@ -17,7 +17,7 @@ enum class Channel { Inputs, Map, Battery, Rpm, Advance };
 // sensor are empty.
 struct Sample {
     enum class End {
-        Complete,  // every read of the tick ran
+        Complete,  // every read of the tick ran (Esc after the last one changes nothing)
         Escape,    // Esc ended the tick early
         LinkLost,  // the input read failed: the view was closed
         Aborted,   // the view was closed during the tick (Close, or Abort at a prompt)

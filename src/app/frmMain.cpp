@@ -1,6 +1,9 @@
 #include "app/frmMain.h"
 
 #include "acquire/Acquisition.h"
+#include "app/RecordPrompts.h"
+#include "app/RecordingControl.h"
+#include "display/PanelFeed.h"
 #include "branding/About.h"
 #include "chart/ChartWindows.h"
 #include "app/AppIcon.h"
@@ -73,14 +76,25 @@ frmMain::frmMain(Services services, QWidget* parent)
     charts_ = new chart::ChartWindows({this, *fraRealTimeData_, *view_, *acquisition_,
                                        services_.state, services_.boxes, services_.clock});
     // The panel shows each value as the tick reads it.
-    connect(acquisition_, &Acquisition::channelRead, fraRealTimeData_,
-            &RealTimePanel::showReading);
-    connect(acquisition_, &Acquisition::linkLost, fraRealTimeData_,
-            &RealTimePanel::showLinkLost);
+    feed_ = new PanelFeed(*acquisition_, *fraRealTimeData_, this);
 
     tmrDataRead_.setObjectName(QStringLiteral("tmrDataRead"));
     tmrDataRead_.setInterval(kPollIntervalMs);
     connect(&tmrDataRead_, &QTimer::timeout, acquisition_, &Acquisition::tmrDataRead_Timer);
+
+    if (!services_.recordPrompts)
+        dialogs_ = std::make_unique<DialogRecordPrompts>();
+    recording_ = new RecordingControl(
+        {this, *acquisition_, *view_, *fraRealTimeData_, *feed_, tmrDataRead_, services_.boxes,
+         services_.clock,
+         services_.recordPrompts ? *services_.recordPrompts : *dialogs_, services_.state,
+         [this] {
+             return QStringLiteral("Com%1 (%2)")
+                 .arg(link_.portNumber)
+                 .arg(port_mapper::deviceFor(link_.portNumber).shown);
+         }},
+        this);
+    buildRecordingMenu();
 }
 
 frmMain::~frmMain() {
@@ -104,6 +118,7 @@ void frmMain::buildMenus() {
     connect(addItem(file, "mnuOpenRecording", "&Open Recording\u2026"), &QAction::triggered, this,
             &frmMain::mnuOpenRecording_Click);
     connect(addItem(file, "mnuExit", "E&xit"), &QAction::triggered, this, &frmMain::mnuExit_Click);
+    file_ = file;
     QMenu* view = addMenu("mnuView", "&View");
     connect(addItem(view, "mnuViewRealTime", "View &Real Time Data"), &QAction::triggered, this,
             &frmMain::mnuViewRealTime_Click);
@@ -117,6 +132,20 @@ void frmMain::buildMenus() {
             &frmMain::mnuHelpContents_Click);
     connect(addItem(help, "mnuAbout", "&About"), &QAction::triggered, this,
             &frmMain::mnuAbout_Click);
+}
+
+void frmMain::buildRecordingMenu() {
+    // Above Exit, which stays last.
+    QAction* exit = file_->actions().constLast();
+    auto* record = new QAction(QStringLiteral("&Record\u2026"), file_);
+    record->setObjectName(QStringLiteral("mnuRecord"));
+    auto* stop = new QAction(QStringLiteral("S&top Recording"), file_);
+    stop->setObjectName(QStringLiteral("mnuStopRecording"));
+    file_->insertActions(exit, {record, stop});
+    file_->insertSeparator(exit);
+    // Like every other item, both can be chosen at any time; each does what fits the moment.
+    connect(record, &QAction::triggered, recording_, &RecordingControl::mnuRecord_Click);
+    connect(stop, &QAction::triggered, recording_, &RecordingControl::mnuStopRecording_Click);
 }
 
 void frmMain::Show() {
@@ -270,6 +299,8 @@ void frmMain::Form_QueryUnload() {
     } catch (const CommError&) {
         // Ending anyway: the system releases the port with the process.
     }
+    // A recording ends complete: its last row on the disk before the process ends.
+    recording_->finish();
     if (services_.endProgram)
         services_.endProgram();
 }

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 class QAction;
 class QMenu;
@@ -18,10 +19,14 @@ class QMenu;
 namespace ignivex {
 
 class Acquisition;
+class DialogRecordPrompts;
+class PanelFeed;
 namespace chart {
 class ChartWindows;
 }
 class PortSetupPanel;
+class RecordPrompts;
+class RecordingControl;
 class RealTimePanel;
 class RealTimeView;
 
@@ -38,6 +43,8 @@ public:
         std::function<void()> endProgram;
         // The folder of the program file: current directory, branding and help live there.
         QString programFolder;
+        // What Record… asks; the real dialogs when not given.
+        RecordPrompts* recordPrompts = nullptr;
     };
 
     explicit frmMain(Services services, QWidget* parent = nullptr);
@@ -64,6 +71,7 @@ public:
     RealTimeView& view() { return *view_; }
     chart::ChartWindows& charts() { return *charts_; }
     Acquisition& acquisition() { return *acquisition_; }
+    RecordingControl& recording() { return *recording_; }
     PortSetupPanel* fraPortSelect() const { return fraPortSelect_; }
     RealTimePanel* fraRealTimeData() const { return fraRealTimeData_; }
     QTimer* tmrDataRead() { return &tmrDataRead_; }
@@ -75,6 +83,7 @@ protected:
 
 private:
     void buildMenus();
+    void buildRecordingMenu();
     void fillPortList();
     void selectStoredPort();
     void configureSerialControl();
@@ -86,8 +95,12 @@ private:
     PortSetupPanel* fraPortSelect_ = nullptr;
     Acquisition* acquisition_ = nullptr;
     RealTimeView* view_ = nullptr;
+    PanelFeed* feed_ = nullptr;
+    std::unique_ptr<DialogRecordPrompts> dialogs_;
+    RecordingControl* recording_ = nullptr;
     chart::ChartWindows* charts_ = nullptr;
     QTimer tmrDataRead_;
+    QMenu* file_ = nullptr;
     bool loaded_ = false;
     bool keyPreview_ = false;
 };

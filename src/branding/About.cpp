@@ -1,5 +1,9 @@
 #include "branding/About.h"
 
+#include "recovery/Readable.h"
+
+#include <QLocale>
+
 namespace ignivex {
 
 QString copyrightNotice() {
@@ -12,10 +16,17 @@ QString AboutText(const QStringList& aboutLines) {
     // line loses the blank that would have separated the two.
     QString text = aboutLines.isEmpty()
                        ? QString::fromLatin1(kAboutProgramLine).mid(1)
-                       : aboutLines.first() + QString::fromLatin1(kAboutProgramLine);
+                       : readable(aboutLines.first()) + QString::fromLatin1(kAboutProgramLine);
     text += crlf + copyrightNotice() + QLatin1Char('.') + crlf + crlf;
-    for (qsizetype i = 1; i < aboutLines.size(); ++i)
-        text += aboutLines[i] + crlf;
+    // A box taller than the screen cannot be read or closed: at most a screenful of lines,
+    // each cut to a readable length, and a last line that says how many were left out.
+    const qsizetype last = std::min<qsizetype>(aboutLines.size(), 1 + kMaxAboutBoxLines);
+    for (qsizetype i = 1; i < last; ++i)
+        text += readable(aboutLines[i]) + crlf;
+    if (const qsizetype left = aboutLines.size() - last; left > 0)
+        text += QStringLiteral("(%1 more lines of the branding file are not shown)")
+                    .arg(QLocale::c().toString(left)) +
+                crlf;
     return text;
 }
 

@@ -11,6 +11,8 @@ namespace ignivex {
 
 // The branding file's name. It is only ever read.
 inline const char* const kBrandingFileName = "Ignivex_Log.cfg";
+// A branding file is a few lines; a larger one is refused and the built-in branding used.
+inline constexpr qint64 kMaxBrandingFileBytes = 1024 * 1024;
 
 // What the tool shows when there is no branding file.
 QStringList defaultSplashLines();
@@ -25,7 +27,7 @@ bool isBangLine(const QString& line);
 
 // Reads the sections of an open branding file from `in` and appends them to the two lists:
 // the leading "!" lines are skipped, the splash section runs up to the next "!" line (which is
-// dropped), and everything after it belongs to the About section. Lines end with LF or CR LF;
+// dropped), and everything after it belongs to the About section. Lines end with CR LF, LF or CR;
 // bytes are Latin-1 and taken verbatim. Each failing read goes through `recovery`: Retry reads
 // again, Ignore goes on with the line read last. `path` names the file in the messages.
 // Returns false when the user chose Abort: the caller leaves its procedure, and the lists keep
@@ -34,7 +36,8 @@ bool isBangLine(const QString& line);
                                 QStringList& splashLines, QStringList& aboutLines);
 
 // Loads the branding of the program in `programFolder` into the two lists: from the file when
-// it exists, else the defaults. Failures to open or read go through `recovery` as above.
+// it exists, else the defaults. Failures to open or read go through `recovery` as above. A file
+// over kMaxBrandingFileBytes is not read: a warning says so and the defaults are used.
 // Returns false when the user chose Abort.
 [[nodiscard]] bool LoadBranding(const QString& programFolder, Recovery& recovery,
                                 QStringList& splashLines, QStringList& aboutLines);

@@ -6,6 +6,7 @@
 #include "branding/ProgramFiles.h"
 #include "recovery/CommError.h"
 #include "recovery/AppIdentity.h"
+#include "recovery/Readable.h"
 #include "recovery/Recovery.h"
 #include "recovery/Twips.h"
 
@@ -30,6 +31,7 @@ namespace {
 const QString kSource = QStringLiteral("Branding");
 constexpr std::int32_t kErrSubscript = 9;
 constexpr std::int32_t kErrInvalidPicture = 481;
+constexpr int kMaxLogoMegabytes = 16;
 
 
 QFont arial(double points, bool bold, bool italic = false) {
@@ -53,6 +55,9 @@ QLabel* label(QWidget* parent, const char* name, const QString& text, const QRec
     l->setText(text);
     return l;
 }
+
+// What the company caption's box holds at 8 point, with room to spare.
+constexpr int kMaxCaptionLength = 300;
 
 const char* const kPositionMeaning[] = {"the company name", "the font name",
                                         "the font size", "the style words",
@@ -170,8 +175,7 @@ QString frmSplash::splashLine(int position) const {
                        "font size, style words, logo file name) followed by a line beginning "
                        "with \"!\". Add the missing line, or remove the file to use the "
                        "built-in branding. Click Ignore to go on without this setting.")
-            .arg(QDir::toNativeSeparators(brandingFilePath(programFolder_)),
-                 QString::number(position),
+            .arg(readablePath(brandingFilePath(programFolder_)), QString::number(position),
                  QString::fromLatin1(kPositionMeaning[position - 1])));
 }
 
@@ -186,7 +190,7 @@ void frmSplash::applyFontSize() {
                                        "of the branding file %2 cannot be used. Write a size "
                                        "in points above 0 and up to %3, for example 28. Click "
                                        "Ignore to keep the size the splash has.")
-                            .arg(line, QDir::toNativeSeparators(brandingFilePath(programFolder_)),
+                            .arg(readable(line), readablePath(brandingFilePath(programFolder_)),
                                  QString::number(kMaxFontSize)));
     QFont font = lblCompanyName->font();
     font.setPointSizeF(size);
@@ -199,29 +203,41 @@ void frmSplash::loadLogo() {
     if (name.toUpper() == QLatin1String("NULL"))
         return;
     const QString path = logoPath(programFolder_, name);
-    const QString shown = QDir::toNativeSeparators(path);
+    const QString shown = readablePath(path);
     const QString cfg = brandingFilePath(programFolder_);
     const QString advice =
         QFileInfo::exists(cfg)
             ? QStringLiteral("Put the picture there, or correct the logo file name in line 5 "
                              "of the splash section of the branding file %1 (write NULL there "
                              "to show no logo).")
-                  .arg(QDir::toNativeSeparators(cfg))
+                  .arg(readablePath(cfg))
             : QStringLiteral("It belongs to the program's files: reinstall the program to "
                              "restore it.");
     const QString ignore = QStringLiteral("Click Ignore to go on without the logo.");
 
-    if (!QFileInfo(path).isFile())
+    const QFileInfo info(path);
+    if (!info.exists())
         throw CommError(kErrFileNotFound, kSource,
                         QStringLiteral("The logo picture %1 was not found. %2 %3")
                             .arg(shown, advice, ignore));
+    // A folder, a pipe or a device is never opened as a picture: a pipe would block the load.
+    if (!info.isFile())
+        throw CommError(kErrInvalidPicture, kSource,
+                        QStringLiteral("The logo picture %1 is %2, not a picture file. %3 %4")
+                            .arg(shown,
+                                 info.isDir() ? QStringLiteral("a folder")
+                                              : QStringLiteral("a pipe or a device"),
+                                 advice, ignore));
     QImageReader reader(path);
+    // A logo is a small picture; one that would unpack to more than this is refused
+    // rather than allowed to take the memory.
+    reader.setAllocationLimit(kMaxLogoMegabytes);
     const QImage image = reader.read();
     if (image.isNull())
         throw CommError(kErrInvalidPicture, kSource,
                         QStringLiteral("The logo picture %1 could not be loaded (%2). Use a GIF, "
                                        "PNG, JPEG or BMP picture. %3 %4")
-                            .arg(shown, reader.errorString(), advice, ignore));
+                            .arg(shown, readable(reader.errorString()), advice, ignore));
     // The picture keeps its own size, with its top-left corner where the logo box is.
     imgLogo->setPixmap(QPixmap::fromImage(image));
     imgLogo->resize(image.size());
@@ -239,7 +255,9 @@ void frmSplash::Form_Load() {
     const bool completed =
         LoadBranding(programFolder_, r, module_.SplashLines, module_.AboutLines) &&
         r.steps({
-            [&] { lblCompanyName->setText(splashLine(1)); },
+            // More than its box can hold at the smallest size is cut: laying out a caption of a
+            // million characters at every size it tries would hold up the start.
+            [&] { lblCompanyName->setText(readable(splashLine(1), kMaxCaptionLength)); },
             [&] {
                 QFont f = font();
                 f.setFamily(splashLine(2));

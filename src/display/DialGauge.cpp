@@ -54,32 +54,15 @@ struct DialGauge::Layout {
     double readoutMinWidth = 0.0;  // room for "0000"
 };
 
-DialGauge::DialGauge(QWidget *parent) : QWidget(parent) {
+DialGauge::DialGauge(QWidget *parent) : KeptFaceGauge(parent) {
     gauge::installAccessibility();
     setFont(gauge::panelFont(12.0));
 }
 
 DialGauge::~DialGauge() = default;
 
-void DialGauge::relayout() {
+void DialGauge::forgetLayout() {
     m_layout.reset();
-    m_face.invalidate();
-    update();
-}
-
-void DialGauge::resizeEvent(QResizeEvent *event) {
-    QWidget::resizeEvent(event);
-    m_layout.reset();
-    m_face.invalidate();
-}
-
-void DialGauge::changeEvent(QEvent *event) {
-    QWidget::changeEvent(event);
-    if (event->type() == QEvent::FontChange || event->type() == QEvent::PaletteChange ||
-        event->type() == QEvent::StyleChange) {
-        m_layout.reset();
-        m_face.invalidate();
-    }
 }
 
 void DialGauge::setValue(double thousandsRpm) {
@@ -104,16 +87,14 @@ void DialGauge::setWarningStart(double thousandsRpm) {
     if (gauge::sameValue(thousandsRpm, m_warningStart))
         return;
     m_warningStart = thousandsRpm;
-    relayout();
-    emit appearanceChanged();
+    appearanceChange();
 }
 
 void DialGauge::setRedlineStart(double thousandsRpm) {
     if (gauge::sameValue(thousandsRpm, m_redlineStart))
         return;
     m_redlineStart = thousandsRpm;
-    relayout();
-    emit appearanceChanged();
+    appearanceChange();
 }
 
 void DialGauge::setScaleMaximum(std::int16_t thousandsRpm) {
@@ -121,8 +102,7 @@ void DialGauge::setScaleMaximum(std::int16_t thousandsRpm) {
     if (max == m_scaleMax)
         return;
     m_scaleMax = max;
-    relayout();
-    emit appearanceChanged();
+    appearanceChange();
 }
 
 void DialGauge::setNeedleWidth(std::int16_t pixels) {
@@ -183,7 +163,7 @@ void DialGauge::setSurroundColor(const QColor &color) {
         return;
     m_surround = color;
     setAttribute(Qt::WA_OpaquePaintEvent, m_surround.isValid() && m_surround.alpha() == 255);
-    relayout();
+    appearanceChange();
 }
 
 QSize DialGauge::sizeHint() const {
@@ -221,14 +201,16 @@ void DialGauge::paintEvent(QPaintEvent *) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
-    m_face.draw(p, size(), [this](QPainter &face) {
-        paintFace(face);
-        paintScale(face);
-    });
+    drawKeptFace(p);
     if (layout().radius < 10.0)
         return;
     paintReadout(p);
     paintNeedle(p);
+}
+
+void DialGauge::paintKept(QPainter &p) const {
+    paintFace(p);
+    paintScale(p);
 }
 
 // The outline in the button colour, like the linear gauges beside it, and the round face.

@@ -4,7 +4,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "display/GaugeSupport.h"
+#include "display/KeptFaceGauge.h"
 
 #include <cstdint>
 #include <memory>
@@ -33,7 +33,7 @@ namespace ignivex {
 // into a kept picture until the size, a setting, the font or the palette changes; a new reading
 // repaints only the read-out and the needle over it. Accessible name: accessibleName(), else objectName, else "RPM"; accessible value:
 // valueText().
-class DialGauge : public QWidget {
+class DialGauge : public KeptFaceGauge {
     Q_OBJECT
     Q_PROPERTY(double value READ value WRITE setValue NOTIFY valueChanged)
     Q_PROPERTY(QString caption READ caption WRITE setCaption NOTIFY captionChanged)
@@ -104,18 +104,15 @@ public:
 signals:
     void valueChanged(double thousandsRpm);
     void captionChanged(const QString &caption);
-    // Arcs, scale or needle width changed.
-    void appearanceChanged();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
-    void changeEvent(QEvent *event) override;
+    void forgetLayout() override;
+    void paintKept(QPainter &p) const override;
 
 private:
     struct Layout;
     const Layout &layout() const;
-    void relayout();
     QPointF pointAt(double angleDeg, double fractionOfRadius) const;
     void paintFace(QPainter &p) const;
     void paintScale(QPainter &p) const;
@@ -130,7 +127,6 @@ private:
     int m_needleWidth = 3;
     QColor m_surround;
     mutable std::unique_ptr<Layout> m_layout;
-    gauge::FaceCache m_face;
 };
 
 }  // namespace ignivex

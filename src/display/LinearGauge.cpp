@@ -81,7 +81,7 @@ struct LinearGauge::Layout {
     QStringList labels;
 };
 
-LinearGauge::LinearGauge(QWidget *parent) : QWidget(parent) {
+LinearGauge::LinearGauge(QWidget *parent) : KeptFaceGauge(parent) {
     gauge::installAccessibility();
     setFont(gauge::panelFont(8.25));
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -89,33 +89,15 @@ LinearGauge::LinearGauge(QWidget *parent) : QWidget(parent) {
 
 LinearGauge::~LinearGauge() = default;
 
-void LinearGauge::relayout() {
+void LinearGauge::forgetLayout() {
     m_layout.reset();
-    m_face.invalidate();
-    update();
-    emit appearanceChanged();
-}
-
-void LinearGauge::resizeEvent(QResizeEvent *event) {
-    QWidget::resizeEvent(event);
-    m_layout.reset();
-    m_face.invalidate();
-}
-
-void LinearGauge::changeEvent(QEvent *event) {
-    QWidget::changeEvent(event);
-    if (event->type() == QEvent::FontChange || event->type() == QEvent::PaletteChange ||
-        event->type() == QEvent::StyleChange) {
-        m_layout.reset();
-        m_face.invalidate();
-    }
 }
 
 void LinearGauge::setCaption(const QString &caption) {
     if (caption == m_caption)
         return;
     m_caption = caption;
-    relayout();
+    appearanceChange();
     gauge::notifyNameChanged(this);
 }
 
@@ -132,7 +114,7 @@ void LinearGauge::setScaleMinimum(double minimum) {
     if (gauge::sameValue(minimum, m_scaleMin))
         return;
     m_scaleMin = minimum;
-    relayout();
+    appearanceChange();
     gauge::notifyValueChanged(this, m_value);  // the spoken value may gain or lose "below scale"
 }
 
@@ -140,7 +122,7 @@ void LinearGauge::setScaleMaximum(double maximum) {
     if (gauge::sameValue(maximum, m_scaleMax))
         return;
     m_scaleMax = maximum;
-    relayout();
+    appearanceChange();
     gauge::notifyValueChanged(this, m_value);
 }
 
@@ -153,14 +135,14 @@ void LinearGauge::setLabelStart(double start) {
     if (gauge::sameValue(start, m_labelStart))
         return;
     m_labelStart = start;
-    relayout();
+    appearanceChange();
 }
 
 void LinearGauge::setLabelEnd(double end) {
     if (gauge::sameValue(end, m_labelEnd))
         return;
     m_labelEnd = end;
-    relayout();
+    appearanceChange();
 }
 
 void LinearGauge::setLabelRange(double start, double end) {
@@ -172,7 +154,7 @@ void LinearGauge::setDivisionStep(double step) {
     if (gauge::sameValue(step, m_step))
         return;
     m_step = step;
-    relayout();
+    appearanceChange();
 }
 
 void LinearGauge::setMinorTicks(int count) {
@@ -180,7 +162,7 @@ void LinearGauge::setMinorTicks(int count) {
     if (count == m_minorTicks)
         return;
     m_minorTicks = count;
-    relayout();
+    appearanceChange();
 }
 
 void LinearGauge::setBands(const QList<GaugeBand> &bands) {
@@ -188,7 +170,7 @@ void LinearGauge::setBands(const QList<GaugeBand> &bands) {
     if (kept == m_bands)
         return;
     m_bands = kept;
-    relayout();
+    appearanceChange();
 }
 
 void LinearGauge::selectBand(int index) {
@@ -224,7 +206,7 @@ void LinearGauge::setBandColorIndex(int index) {
     if (existed && band->color == bandColors()[index])
         return;
     band->color = bandColors()[index];
-    relayout();
+    appearanceChange();
 }
 
 void LinearGauge::setBandLower(double value) {
@@ -233,7 +215,7 @@ void LinearGauge::setBandLower(double value) {
     if (existed && gauge::sameValue(band->from, value))
         return;
     band->from = value;
-    relayout();
+    appearanceChange();
 }
 
 void LinearGauge::setBandUpper(double value) {
@@ -242,7 +224,7 @@ void LinearGauge::setBandUpper(double value) {
     if (existed && gauge::sameValue(band->to, value))
         return;
     band->to = value;
-    relayout();
+    appearanceChange();
 }
 
 bool LinearGauge::scaleIsValid() const {
@@ -368,11 +350,13 @@ void LinearGauge::paintEvent(QPaintEvent *) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
-    m_face.draw(p, size(), [this](QPainter &face) {
-        paintFace(face);
-        paintScale(face);
-    });
+    drawKeptFace(p);
     paintPointer(p);
+}
+
+void LinearGauge::paintKept(QPainter &p) const {
+    paintFace(p);
+    paintScale(p);
 }
 
 // Face and a one-pixel raised bevel, then the caption.

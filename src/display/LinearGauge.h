@@ -6,7 +6,7 @@
 #include <QStringList>
 #include <QWidget>
 
-#include "display/GaugeSupport.h"
+#include "display/KeptFaceGauge.h"
 
 #include <memory>
 
@@ -57,7 +57,7 @@ struct GaugeBand {
 // painted face are kept until the size, a setting, the font or the palette changes, so a new
 // reading repaints only the pointer over the kept face. The accessible name is accessibleName(), else the caption, else the objectName; the
 // accessible value is valueText().
-class LinearGauge : public QWidget {
+class LinearGauge : public KeptFaceGauge {
     Q_OBJECT
     Q_PROPERTY(QString caption READ caption WRITE setCaption)
     Q_PROPERTY(double pointerValue READ pointerValue WRITE setPointerValue NOTIFY pointerValueChanged)
@@ -148,19 +148,16 @@ public:
 
 signals:
     void pointerValueChanged(double value);
-    // Caption, scale, labels or bands changed.
-    void appearanceChanged();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
-    void changeEvent(QEvent *event) override;
+    void forgetLayout() override;
+    void paintKept(QPainter &p) const override;
 
 private:
     struct Layout;
     const Layout &layout() const;
     Layout computeLayout() const;
-    void relayout();
     void paintFace(QPainter &p) const;
     void paintScale(QPainter &p) const;
     void paintPointer(QPainter &p) const;
@@ -177,7 +174,6 @@ private:
     QList<GaugeBand> m_bands;
     int m_selectedBand = 0;
     mutable std::unique_ptr<Layout> m_layout;
-    gauge::FaceCache m_face;
 };
 
 }  // namespace ignivex

@@ -106,6 +106,10 @@ RealTimePanel::RealTimePanel(QWidget* parent) : QGroupBox(parent) {
     cmdCloseRealTimeData->setObjectName(QStringLiteral("cmdCloseRealTimeData"));
     cmdCloseRealTimeData->setGeometry(twipsRect(4560, 4800, 1455, 495));
     standardColours(cmdCloseRealTimeData);
+
+    recordingIndicator = new RecordingIndicator(this);
+    recordingIndicator->setGeometry(twipsRect(6240, 4440, 2700, 720));
+    recordingIndicator->hide();
 }
 
 void RealTimePanel::paintEvent(QPaintEvent*) {

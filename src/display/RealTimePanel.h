@@ -4,6 +4,7 @@
 #include "display/DialGauge.h"
 #include "display/LampShape.h"
 #include "display/LinearGauge.h"
+#include "display/RecordingIndicator.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -46,6 +47,8 @@ public:
     LampShape* shpLED_GPI2;
     LampShape* shpLED_GPI3;
     QPushButton* cmdCloseRealTimeData;
+    // In the empty lower-right corner, shown while a recording runs.
+    RecordingIndicator* recordingIndicator;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -54,6 +54,11 @@ void CommEventHandler::MSComm1_OnComm() {
         try {
             if (state_.commErrorCount > 2)
                 closePortIfOpen();
+            // One box at a time: a fault that comes while the report of another is open is
+            // counted (and closes the port from the third on) but raises no box of its own.
+            if (reporting_)
+                return;
+            const Reporting reporting(reporting_);
             const int answer = boxes_.show(error.description(), box::RetryCancel + box::Critical,
                                            QStringLiteral("Communications Error"));
             if (answer == box::Retry) {

@@ -3,6 +3,7 @@
 #include "recovery/AppIdentity.h"
 
 #include <QFileInfo>
+#include <QHash>
 #include <QStandardPaths>
 
 namespace ignivex::port_mapper {
@@ -12,8 +13,29 @@ QString portsFolder() {
            QLatin1Char('/') + kAppName + QStringLiteral("/ports");
 }
 
+namespace {
+QHash<int, QString>& givenDevices() {
+    static QHash<int, QString> devices;
+    return devices;
+}
+}  // namespace
+
+void setDevice(int number, const QString& path) {
+    if (path.isEmpty())
+        givenDevices().remove(number);
+    else
+        givenDevices().insert(number, path);
+}
+
 PortDevice deviceFor(int number) {
     PortDevice device;
+    if (const auto given = givenDevices().constFind(number); given != givenDevices().cend()) {
+        const QFileInfo info(*given);
+        device.path = info.exists() ? info.canonicalFilePath() : *given;
+        device.shown = *given;
+        device.exists = info.exists();
+        return device;
+    }
 #ifdef Q_OS_WIN
     device.path = QStringLiteral("COM%1").arg(number);
     device.shown = device.path;

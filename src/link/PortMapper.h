@@ -17,6 +17,9 @@ struct PortDevice {
 namespace port_mapper {
 QString portsFolder();
 PortDevice deviceFor(int number);
+// Makes port `number` stand for `path` for the rest of the run, whatever the ports folder says
+// (the command line's --port DEVICE). An empty path takes that back.
+void setDevice(int number, const QString& path);
 // "Com5: /dev/ttyUSB0 (linked, present)" and the like, for the port list's tooltips.
 QString describe(int number);
 }  // namespace port_mapper

@@ -2,7 +2,11 @@
 
 #include "recovery/AppIdentity.h"
 #include "recovery/CommError.h"
+#include "recovery/Readable.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
 #include <QSettings>
 #include <limits>
 
@@ -10,47 +14,190 @@ namespace ignivex::port_settings {
 
 namespace {
 const QString kKey = QStringLiteral("Properties/CommPort");
+constexpr std::int32_t kErrSettingsFile = 75;
+
+// Set when the file found at start-up could not be read: the user has been told that the next
+// port choice replaces it.
+bool replaceOnStore = false;
 
 QSettings openStore() {
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, kAppName, kAppName);
 }
+
+const QString kGoOn = QStringLiteral(
+    "Click Ignore to go on without a stored port, then choose the port under Communications, "
+    "Port Setup: the file is then replaced by a new one that holds your choice.");
+
+CommError notAFile(const QString& path) {
+    return CommError(kErrSettingsFile, kAppName,
+                     QStringLiteral("The settings file %1 is not a plain file (a folder, pipe or "
+                                    "device has its name), so the tool neither reads nor writes "
+                                    "it. Remove or rename it, then click Retry.")
+                         .arg(readablePath(path)));
+}
+
+CommError tooLarge(const QString& path, qint64 size) {
+    return CommError(kErrSettingsFile, kAppName,
+                     QStringLiteral("The settings file %1 is %2 bytes long, far more than the "
+                                    "one setting it holds, so it was not read. %3")
+                         .arg(readablePath(path), QLocale::c().toString(size), kGoOn));
+}
+
+CommError notSettings(const QString& path) {
+    return CommError(kErrSettingsFile, kAppName,
+                     QStringLiteral("The settings file %1 could not be read: it is not in the "
+                                    "settings format (it may be damaged, or another program "
+                                    "wrote it). %2")
+                         .arg(readablePath(path), kGoOn));
+}
+
+CommError notReadable(const QString& path) {
+    return CommError(kErrSettingsFile, kAppName,
+                     QStringLiteral("The settings file %1 could not be opened for reading. Make "
+                                    "it readable (or remove it), then click Retry. %2")
+                         .arg(readablePath(path), kGoOn));
+}
+
+// What stands at the settings file's place, links followed: nothing, a file of a sane size,
+// or something the tool must not read.
+void checkFile(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists())
+        return;
+    if (!info.isFile())
+        throw notAFile(path);
+    if (info.size() > kMaxSettingsFileBytes)
+        throw tooLarge(path, info.size());
+}
+
+// The file the writes end in: the link's target where the settings file is a link.
+QString writtenFile(const QString& path) {
+    const QFileInfo info(path);
+    return info.isSymLink() ? info.symLinkTarget() : path;
+}
+
+// Empties the file in place (through a link, which stays a link) so that the next write
+// starts afresh instead of merging into what could not be read.
+void startAfresh(const QString& path) {
+    QFile file(path);
+    if (!file.resize(0))
+        throw CommError(kErrSettingsFile, kAppName,
+                        QStringLiteral("The settings file %1 could not be read, and it could not "
+                                       "be replaced either (%2). Make it writable, or remove "
+                                       "it, then click Retry.")
+                            .arg(readablePath(writtenFile(path)), readable(file.errorString())));
+}
 }  // namespace
 
 QString readStored() {
-    return openStore().value(kKey, QStringLiteral("1")).toString();
+    const QString path = fileName();
+    checkFile(path);
+    QSettings settings = openStore();
+    const QString value = settings.value(kKey, QStringLiteral("1")).toString();
+    // Sections are parsed when first asked for: ask for all, or junk elsewhere in the file
+    // goes unseen until the next write trips over it.
+    (void)settings.allKeys();
+    switch (settings.status()) {
+    case QSettings::NoError:
+        replaceOnStore = false;
+        return value;
+    case QSettings::FormatError:
+        replaceOnStore = true;
+        throw notSettings(path);
+    case QSettings::AccessError:
+        throw notReadable(path);
+    }
+    return value;
 }
 
 std::int16_t toPortNumber(const QString& stored) {
-    const QString text = stored.trimmed();
-    bool whole = false;
-    const qlonglong value = text.toLongLong(&whole, 10);
+    // Only a sign and digits make a whole number; it is read digit by digit, so its length
+    // costs nothing and a long one is told apart from one that is no number at all.
+    const QStringView text = QStringView(stored).trimmed();
+    qsizetype i = 0;
+    const bool negative = !text.isEmpty() && text[0] == QLatin1Char('-');
+    if (!text.isEmpty() && (text[0] == QLatin1Char('-') || text[0] == QLatin1Char('+')))
+        ++i;
+    bool whole = i < text.size();
+    qint64 value = 0;
+    bool tooBig = false;
+    for (; whole && i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < u'0' || c > u'9') {
+            whole = false;
+        } else if (!tooBig) {
+            value = value * 10 + (c - u'0');
+            tooBig = value > std::numeric_limits<std::int16_t>::max() + 1;
+        }
+    }
     if (!whole) {
         throw CommError(kErrTypeMismatch, kAppName,
                         QStringLiteral("The stored port setting \"%1\" is not a whole number. "
                                        "Click Ignore, then choose the port again under "
                                        "Communications, Port Setup.")
-                            .arg(stored));
+                            .arg(readable(stored)));
     }
-    if (value < std::numeric_limits<std::int16_t>::min() ||
+    if (negative)
+        value = -value;
+    if (tooBig || value < std::numeric_limits<std::int16_t>::min() ||
         value > std::numeric_limits<std::int16_t>::max()) {
         throw CommError(kErrOverflow, kAppName,
                         QStringLiteral("The stored port setting \"%1\" is out of range. Click "
                                        "Ignore, then choose the port again under Communications, "
                                        "Port Setup.")
-                            .arg(stored));
+                            .arg(readable(stored)));
     }
     return static_cast<std::int16_t>(value);
 }
 
 void store(std::int16_t portNumber) {
+    const QString path = fileName();
+    bool replaced = false;
+    try {
+        checkFile(path);
+    } catch (const CommError&) {
+        if (!QFileInfo(path).isFile())
+            throw;  // never written over: it is not ours
+        replaceOnStore = true;
+    }
+    if (!replaceOnStore && QFileInfo::exists(path)) {
+        // Damaged since start-up? Reading it again tells.
+        QSettings check = openStore();
+        (void)check.allKeys();
+        if (check.status() == QSettings::FormatError) {
+            replaced = true;
+            replaceOnStore = true;
+        }
+    }
+    if (replaceOnStore && QFileInfo::exists(path))
+        startAfresh(path);
+    replaceOnStore = false;
+
     QSettings settings = openStore();
     settings.setValue(kKey, QString::number(portNumber));
     settings.sync();
     if (settings.status() != QSettings::NoError) {
-        throw CommError(75, kAppName,
-                        QStringLiteral("The port choice could not be saved to %1. Check that the "
-                                       "folder exists and is writable, then click Retry.")
-                            .arg(settings.fileName()));
+        const QString target = writtenFile(path);
+        throw CommError(kErrSettingsFile, kAppName,
+                        target == path
+                            ? QStringLiteral("The port choice could not be saved to %1. Check "
+                                             "that the folder exists and is writable, then "
+                                             "click Retry.")
+                                  .arg(readablePath(path))
+                            : QStringLiteral("The port choice could not be saved to %1, where "
+                                             "the settings file %2 links to. Check that that "
+                                             "folder exists and is writable (the link is kept), "
+                                             "then click Retry.")
+                                  .arg(readablePath(target), readablePath(path)));
+    }
+    if (replaced) {
+        // Nothing was lost that could be read, but the user should know the file changed.
+        throw CommError(kErrSettingsFile, kAppName,
+                        QStringLiteral("The settings file %1 could not be read: it was not in "
+                                       "the settings format. It has been replaced by a new one "
+                                       "that holds your port choice, Com%2. Click Ignore to go "
+                                       "on.")
+                            .arg(readablePath(path), QString::number(portNumber)));
     }
 }
 

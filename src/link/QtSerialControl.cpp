@@ -3,10 +3,15 @@
 #include "link/PortMapper.h"
 #include "link/SerialErrors.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QMetaObject>
 #include <QStringList>
+#include <algorithm>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ignivex {
@@ -51,11 +56,66 @@ bool parseLine(const QString& text, qint32& baud, QSerialPort::Parity& parity,
     return true;
 }
 
+// What stands at `path` when it is not a serial device, or an empty text when it may be one
+// (or cannot be told). Only a terminal can be set to a line speed.
+QString notSerialKind(const QString& path, bool probeDevice) {
+#ifdef Q_OS_WIN
+    Q_UNUSED(path);
+    Q_UNUSED(probeDevice);
+    return {};
+#else
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    if (::stat(name.constData(), &st) != 0)
+        return {};
+    if (S_ISREG(st.st_mode))
+        return QStringLiteral("a plain file");
+    if (S_ISFIFO(st.st_mode))
+        return QStringLiteral("a named pipe");
+    if (S_ISDIR(st.st_mode))
+        return QStringLiteral("a folder");
+    if (S_ISSOCK(st.st_mode))
+        return QStringLiteral("a socket");
+    if (S_ISBLK(st.st_mode))
+        return QStringLiteral("a disk (a block device)");
+    if (!probeDevice)
+        return {};
+    // A character device: only a terminal is a serial line (/dev/null, for one, is not).
+    const int fd = ::open(name.constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    const bool terminal = ::isatty(fd) == 1;
+    ::close(fd);
+    return terminal ? QString() : QStringLiteral("a device that is not a terminal");
+#endif
+}
+
 }  // namespace
+
+// While a wait runs, line-fault events stay queued: they are delivered at the next event
+// processing outside it, as before the waits let the window paint.
+class QtSerialControl::Waiting {
+public:
+    explicit Waiting(QtSerialControl& port) : port_(port) { ++port_.waiting_; }
+    ~Waiting() {
+        if (--port_.waiting_ == 0 && !port_.events_.empty() && !port_.deliveryQueued_) {
+            port_.deliveryQueued_ = true;
+            QMetaObject::invokeMethod(&port_, &QtSerialControl::deliver, Qt::QueuedConnection);
+        }
+    }
+    Waiting(const Waiting&) = delete;
+    Waiting& operator=(const Waiting&) = delete;
+
+private:
+    QtSerialControl& port_;
+};
 
 QtSerialControl::QtSerialControl(Clock& clock, std::unique_ptr<LineFaultSource> faults,
                                  QObject* parent)
     : SerialControl(parent), clock_(clock), faults_(std::move(faults)) {
+    // Qt's own buffer is bounded too: a device that streams without end cannot fill the memory
+    // between two looks (what does not fit waits in the driver, which drops it when full).
+    port_.setReadBufferSize(kDriverReadBuffer);
     connect(&port_, &QSerialPort::readyRead, this, [this] { drain(); });
     connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialControl::onError);
     faultPoll_.setInterval(kFaultPollMs);
@@ -124,11 +184,17 @@ void QtSerialControl::setPortOpen(bool open) {
     device_ = target.shown;
     if (!target.exists)
         throw serial::noSuchDevice(commPort_, target.shown, port_mapper::portsFolder());
+    // A file, pipe or folder is never handed to the serial port: say what it is instead.
+    if (const QString kind = notSerialKind(target.path, false); !kind.isEmpty())
+        throw serial::notASerialDevice(commPort_, target.shown, kind, port_mapper::portsFolder());
     port_.setPortName(target.path);
     if (!port_.open(QIODevice::ReadWrite)) {
         const auto error = port_.error();
         const QString reason = port_.errorString();
         port_.clearError();
+        if (const QString kind = notSerialKind(target.path, true); !kind.isEmpty())
+            throw serial::notASerialDevice(commPort_, target.shown, kind,
+                                           port_mapper::portsFolder());
         switch (error) {
         case QSerialPort::DeviceNotFoundError:
             throw serial::noSuchDevice(commPort_, target.shown, port_mapper::portsFolder());
@@ -165,8 +231,12 @@ void QtSerialControl::applyLine() {
 }
 
 void QtSerialControl::requireOpen() const {
-    if (lost_)
+    if (lost_) {
+        // Only a device node that has vanished tells why; otherwise the cause is not guessed.
+        if (!device_.isEmpty() && !QFileInfo::exists(device_))
+            throw serial::deviceGone(commPort_, device_);
         throw serial::deviceLost(commPort_, device_);
+    }
     if (!port_.isOpen())
         throw serial::notOpen(commPort_,
                               device_.isEmpty() ? port_mapper::deviceFor(commPort_).shown : device_);
@@ -201,12 +271,22 @@ void QtSerialControl::output(const QByteArray& bytes) {
         port_.clearError();
         throw serial::writeFailed(commPort_, device_, reason);
     }
-    // The exchanges wait without an event loop, so the byte has to leave now.
+    // The exchanges wait without running handlers, so the byte has to leave now.
     port_.flush();
-    if (port_.bytesToWrite() > 0 && !port_.waitForBytesWritten(1000) && !lost_) {
-        port_.clearError();
-        throw serial::writeFailed(commPort_, device_,
-                                  QStringLiteral("the device took no data for a second"));
+    if (port_.bytesToWrite() > 0) {
+        Waiting waiting(*this);
+        const Instant deadline = clock_.now() + std::chrono::seconds(1);
+        while (port_.isOpen() && !lost_ && port_.bytesToWrite() > 0) {
+            const int ms = sliceUntil(deadline);
+            if (ms <= 0)
+                break;
+            if (!port_.waitForBytesWritten(ms))
+                port_.clearError();
+            letTheWindowPaint();
+        }
+        if (port_.isOpen() && !lost_ && port_.bytesToWrite() > 0)
+            throw serial::writeFailed(commPort_, device_,
+                                      QStringLiteral("the device took no data for a second"));
     }
     if (lost_) {
         closeNow();
@@ -224,18 +304,34 @@ QByteArray QtSerialControl::input() {
     return out;
 }
 
+int QtSerialControl::sliceUntil(Instant deadline) const {
+    const auto left = deadline - clock_.now();
+    if (left <= std::chrono::nanoseconds::zero())
+        return 0;
+    const auto ms = std::max<long long>(1, std::chrono::ceil<milliseconds>(left).count());
+    return int(std::min<long long>(ms, kPaintSliceMs));
+}
+
+void QtSerialControl::letTheWindowPaint() {
+    // Repaints and the window manager's liveness check are not input: they go on. Keys, mouse
+    // and menu commands wait until the wait is over; a timer that fires meets the guards that
+    // keep a second exchange from starting, and line-fault events stay queued (Waiting).
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
 void QtSerialControl::waitForInput(int count, Instant deadline) {
     if (!portOpen())
         return;
+    Waiting waiting(*this);
     drain();
+    Instant painted = clock_.now();
     while (port_.isOpen() && !lost_ && in_.size() < count) {
-        const auto left = deadline - clock_.now();
-        if (left <= std::chrono::nanoseconds::zero())
+        const int ms = sliceUntil(deadline);
+        if (ms <= 0)
             break;
-        const auto ms = std::max<long long>(1, std::chrono::ceil<milliseconds>(left).count());
-        // Blocks in poll(): no window events, no CPU. It returns after the first chunk, so
-        // loop until the whole reply is in.
-        if (!port_.waitForReadyRead(int(ms))) {
+        // Blocks in poll() for a slice at most: no CPU. It returns after the first chunk, so
+        // loop until the whole reply is in, letting the window paint between slices.
+        if (!port_.waitForReadyRead(ms)) {
             const auto error = port_.error();
             port_.clearError();
             if (error != QSerialPort::TimeoutError && error != QSerialPort::NoError &&
@@ -244,6 +340,13 @@ void QtSerialControl::waitForInput(int count, Instant deadline) {
             }
         }
         drain();
+        // A reply that comes a byte at a time wakes the wait for each byte; the window paints
+        // once a slice, not at every byte.
+        if (in_.size() < count && port_.isOpen() && !lost_ &&
+            clock_.now() - painted >= milliseconds(kPaintSliceMs)) {
+            letTheWindowPaint();
+            painted = clock_.now();
+        }
     }
     if (lost_)
         closeNow();
@@ -290,6 +393,10 @@ void QtSerialControl::pollFaults() {
 }
 
 void QtSerialControl::post(int code) {
+    // An event already waiting to be delivered says all a second one would: a device that
+    // streams without end cannot grow the queue.
+    if (std::find(events_.begin(), events_.end(), code) != events_.end())
+        return;
     events_.push_back(code);
     if (deliveryQueued_)
         return;
@@ -300,6 +407,8 @@ void QtSerialControl::post(int code) {
 
 void QtSerialControl::deliver() {
     deliveryQueued_ = false;
+    if (waiting_ > 0)
+        return;  // the wait queues the delivery again when it ends
     while (!events_.empty()) {
         event_ = events_.front();
         events_.pop_front();

@@ -17,7 +17,8 @@ namespace ignivex {
 // control's properties say. Line faults come from the driver's counters, polled while the port
 // is open. A read, write or resource error on an open port means the device is gone (Qt 6.4
 // keeps signalling a hung-up line at full speed): the port is closed at once and the next
-// operation reports the lost connection.
+// operation reports the lost connection. The blocking waits sleep in slices and let the window
+// repaint between them, but run no input, no menu command and no line-fault event.
 class QtSerialControl final : public SerialControl {
     Q_OBJECT
 public:
@@ -45,10 +46,16 @@ public:
     void waitForInput(int count, Instant deadline) override;
     int commEvent() const override { return event_; }
 
+    // True inside a blocking wait: keyboard and mouse input waits until it is over.
+    bool waiting() const { return waiting_ > 0; }
     // The device the open (or last opened) port stands on.
     QString device() const { return device_; }
     // How often the driver's fault counters are read while the port is open.
     static constexpr int kFaultPollMs = 100;
+    // The blocking waits sleep at most this long before they let the window paint.
+    static constexpr int kPaintSliceMs = 20;
+    // What QSerialPort may hold between two looks of ours.
+    static constexpr qint64 kDriverReadBuffer = 4096;
 
 private:
     struct Line {
@@ -58,7 +65,11 @@ private:
         QSerialPort::StopBits stopBits = QSerialPort::OneStop;
     };
 
+    class Waiting;
+
     void requireOpen() const;
+    int sliceUntil(Instant deadline) const;  // milliseconds of the next slice, 0 when past
+    void letTheWindowPaint();
     void applyLine();
     void drain();                 // moves what QSerialPort holds into our receive buffer
     void pollFaults();
@@ -87,6 +98,7 @@ private:
     bool rts_ = false;
     bool lost_ = false;
     bool deliveryQueued_ = false;
+    int waiting_ = 0;
 };
 
 }  // namespace ignivex

@@ -53,7 +53,8 @@ public:
     virtual QByteArray input() = 0;
 
     // Blocks until at least `count` characters are waiting or `deadline` has passed, whichever
-    // comes first. Processes no window events and burns no CPU. Returns at once on a closed port.
+    // comes first. Burns no CPU, and runs no input, no menu command and no OnComm event; the
+    // window may repaint meanwhile. Returns at once on a closed port.
     virtual void waitForInput(int count, Instant deadline) = 0;
 
     // The code of the event being signalled by onComm().

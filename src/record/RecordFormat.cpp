@@ -1,6 +1,7 @@
 #include "record/RecordFormat.h"
 
 #include <charconv>
+#include <cstdio>
 #include <cmath>
 
 namespace ignivex::record {
@@ -62,13 +63,16 @@ std::optional<Sample::End> statusFrom(QStringView text) {
 }
 
 QString timeText(const QDateTime& time) {
+    // Written by hand: a format string is parsed again on every call, and this runs every tick.
+    const QDate d = time.date();
+    const QTime t = time.time();
     const int offset = time.offsetFromUtc();
     const int minutes = std::abs(offset) / 60;
-    return time.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) +
-           QStringLiteral("%1%2:%3")
-               .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
-               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
-               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    char text[48];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02d:%02d", d.year(),
+                  d.month(), d.day(), t.hour(), t.minute(), t.second(), t.msec(),
+                  offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
+    return QString::fromLatin1(text);
 }
 
 QByteArray preamble(const Details& d) {

@@ -1,12 +1,63 @@
 #include "recovery/Clock.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
+#include <QSocketNotifier>
 #include <QTimer>
+
+#if defined(__linux__)
+#include <sys/timerfd.h>
+#include <unistd.h>
+#endif
 
 namespace ignivex {
 
+SteadyClock::SteadyClock() = default;
+
+SteadyClock::~SteadyClock() {
+    woken_.reset();
+#if defined(__linux__)
+    if (timer_ >= 0)
+        ::close(timer_);
+#endif
+}
+
 Instant SteadyClock::now() const {
     return std::chrono::steady_clock::now();
+}
+
+bool SteadyClock::sleepOnKernelTimer([[maybe_unused]] Instant until) {
+#if defined(__linux__)
+    // A pause inside a pause (window events run in one) sleeps on the millisecond timers.
+    if (pausing_)
+        return false;
+    if (timer_ < 0) {
+        // The monotonic clock steady_clock reads.
+        timer_ = ::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK);
+        if (timer_ < 0)
+            return false;
+        woken_ = std::make_unique<QSocketNotifier>(timer_, QSocketNotifier::Read);
+        QObject::connect(woken_.get(), &QSocketNotifier::activated, [this] {
+            std::uint64_t expirations = 0;
+            [[maybe_unused]] const ssize_t n = ::read(timer_, &expirations, sizeof expirations);
+            fired_ = true;
+        });
+    }
+    const auto since = until.time_since_epoch();
+    itimerspec spec{};
+    spec.it_value.tv_sec = std::chrono::duration_cast<std::chrono::seconds>(since).count();
+    spec.it_value.tv_nsec = (since % std::chrono::seconds(1)).count();
+    if (::timerfd_settime(timer_, TFD_TIMER_ABSTIME, &spec, nullptr) != 0)
+        return false;
+    fired_ = false;
+    pausing_ = true;
+    while (!fired_)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    pausing_ = false;
+    return true;
+#else
+    return false;
+#endif
 }
 
 void SteadyClock::pauseUntil(Instant until) {
@@ -14,6 +65,8 @@ void SteadyClock::pauseUntil(Instant until) {
         const auto left = until - now();
         if (left <= std::chrono::nanoseconds::zero())
             return;
+        if (sleepOnKernelTimer(until))
+            continue;
         // Timers have millisecond resolution: round up so the pause is never short, and
         // sleep in the event loop so window events run meanwhile.
         const auto ms = std::chrono::ceil<milliseconds>(left).count();

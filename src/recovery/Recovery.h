@@ -29,6 +29,8 @@ public:
     [[nodiscard]] bool steps(std::initializer_list<std::function<void()>> bodies);
 
     bool aborted() const { return aborted_; }
+    // For the rare step that tells the user something without asking.
+    MessageBoxes& boxes() const { return boxes_; }
 
 private:
     void runCleanup();

@@ -82,6 +82,16 @@ void TestAboutHelp::aboutText_data() {
     QTest::newRow("an empty first line keeps the blank before the program line")
         << QStringList{"", "Ltd"}
         << " Ignivex Data Logging Program Revision 1.10\r\n" + notice + "\r\n\r\nLtd\r\n";
+    QStringList many{QString(500, 'C')};
+    QString shown = QString(99, 'C') + QChar(0x2026) + " Ignivex Data Logging Program Revision 1.10\r\n" +
+                    notice + "\r\n\r\n";
+    for (int i = 2; i <= 1000; ++i)
+        many << (i == 2 ? QString(300, 'L') : QString::number(i));
+    shown += QString(99, 'L') + QChar(0x2026) + "\r\n";
+    for (int i = 3; i <= 41; ++i)
+        shown += QString::number(i) + "\r\n";
+    QTest::newRow("a screenful at most, long lines cut")
+        << many << shown + "(959 more lines of the branding file are not shown)\r\n";
     QTest::newRow("lines are not trimmed")
         << QStringList{" Co ", "  Ltd  "}
         << " Co  Ignivex Data Logging Program Revision 1.10\r\n" + notice + "\r\n\r\n  Ltd  \r\n";
@@ -142,13 +152,14 @@ void TestAboutHelp::helpOpensAtItsContents() {
     for (int i = 0; i < help->contentsPane()->topLevelItemCount(); ++i)
         entries << help->contentsPane()->topLevelItem(i)->text(0);
     QCOMPARE(entries, (QStringList{"Contents", "Connecting the module", "Choosing the serial port",
-                                   "The real-time view", "Gauges and lamps",
+                                   "The real-time view", "Gauges and lamps", "Recording",
                                    "The chart and the review of recordings", "The branding file",
                                    "Messages"}));
     QCOMPARE(help->contentsPane()->currentItem()->text(0), QStringLiteral("Contents"));
 
     // An entry of the pane opens its page and back returns.
-    QTreeWidgetItem* messages = help->contentsPane()->topLevelItem(7);
+    QTreeWidgetItem* messages = help->contentsPane()->findItems("Messages", Qt::MatchExactly).value(0);
+    QVERIFY(messages);
     emit help->contentsPane()->itemClicked(messages, 0);
     QCOMPARE(QFileInfo(help->browser()->source().toLocalFile()).fileName(), QStringLiteral("messages.html"));
     QCOMPARE(help->contentsPane()->currentItem(), messages);
@@ -260,8 +271,23 @@ void TestAboutHelp::messagesPageListsEveryMessage_data() {
         "Check the adapter and the port under Communications, Port Setup, then click Retry.",
         "is not open, so the module cannot be reached. Click Abort, check the cable and the "
         "adapter, then open the real-time view again.",
-        "was lost: the adapter was unplugged or the line hung up. Plug it in again, click "
-        "Abort, then open the real-time view again.",
+        "was lost: the device is gone (an adapter that was pulled out leaves no device behind). "
+        "Plug it in again, click Abort, then open the real-time view again.",
+        "was lost. Check that the adapter is plugged in and that no other program uses the "
+        "port, click Abort, then open the real-time view again.",
+        "is not a serial device: it is",
+        "could not be read: it is not in the settings format (it may be damaged, or another "
+        "program wrote it). Click Ignore to go on without a stored port, then choose the port "
+        "under Communications, Port Setup: the file is then replaced by a new one that holds "
+        "your choice.",
+        "bytes long, far more than the one setting it holds, so it was not read.",
+        "is not a plain file (a folder, pipe or device has its name), so the tool neither reads "
+        "nor writes it. Remove or rename it, then click Retry.",
+        "could not be read: it was not in the settings format. It has been replaced by a new one "
+        "that holds your port choice, Com",
+        "bytes long, but a branding file holds a few lines and may be at most 1048576 bytes (1 "
+        "MB), so it was not read. The built-in branding is used. Shorten the file, or remove it "
+        "to keep the built-in branding.",
         "Check the cable and the adapter, then click Retry, or Abort to stop.",
         "is not valid: it must read speed, parity, data bits, stop bits, as in 56000,N,8,1.",
         "is open: the port can only be changed while it is closed.",
@@ -296,6 +322,15 @@ void TestAboutHelp::messagesPageListsEveryMessage_data() {
         "(write NULL there to show no logo). Click Ignore to go on without the logo.",
         "was not found. It belongs to the program's files: reinstall the program to restore it.",
         "Use a GIF, PNG, JPEG or BMP picture.",
+        "not a picture file.",
+        "already exists. Choose another name, or confirm that it may be replaced.",
+        "Choose a folder you can write to.",
+        "is not an ordinary file, so it cannot hold a recording. Choose another name.",
+        "Choose another place for the recording.",
+        "rows recorded before that are kept in the file. Make room or choose another place, then "
+        "start a new recording.",
+        "rows of the recording could not be written in time and are missing from",
+        "is running. Choose File, Stop Recording before you start another.",
     };
     for (const char* m : messages)
         QTest::newRow(m) << QString::fromUtf8(m);

@@ -27,6 +27,8 @@ private slots:
     void thirdReportedFaultClosesBeforeTheBox_data();
     void thirdReportedFaultClosesBeforeTheBox();
     void countIsHeldAtItsTop();
+    void oneBoxAtATime_data();
+    void oneBoxAtATime();
 };
 
 // One event, the view open or closed, the user's answer: what the user sees and what becomes of
@@ -119,6 +121,42 @@ void TestLineFaults::countIsHeldAtItsTop() {
     rig.port.raiseEvent(1004);
     QCOMPARE(rig.state.commErrorCount, std::int16_t(32767));
     QVERIFY(!rig.port.portOpen());  // still past the third: the port stays closed
+}
+
+// Faults that come while a report is open (a device streaming bytes without end) are counted,
+// the third closes the port, but no second box is stacked on the first.
+void TestLineFaults::oneBoxAtATime_data() {
+    QTest::addColumn<QList<int>>("whileOpen");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<bool>("portOpen");
+    QTest::newRow("one more") << QList<int>{1008} << 2 << true;
+    QTest::newRow("two more: the third closes the port") << QList<int>{1008, 1004} << 3 << false;
+    QTest::newRow("silent codes stay silent") << QList<int>{2, 9999} << 1 << true;
+}
+
+void TestLineFaults::oneBoxAtATime() {
+    QFETCH(QList<int>, whileOpen);
+    QFETCH(int, count);
+    QFETCH(bool, portOpen);
+    Rig rig;
+    int open = 0;
+    int deepest = 0;
+    rig.boxes.onShow = [&](const ScriptedBoxes::Shown&) {
+        deepest = std::max(deepest, ++open);
+        for (int code : whileOpen)
+            rig.port.raiseEvent(code);
+        --open;
+    };
+    rig.boxes.answer({box::Retry});
+    rig.port.raiseEvent(1008);
+    QCOMPARE(deepest, 1);
+    QCOMPARE(rig.boxes.count(), 1);
+    QCOMPARE(rig.state.commErrorCount, std::int16_t(count));
+    QCOMPARE(rig.port.portOpen(), portOpen);
+    // Once it is answered, the next fault has its box again.
+    rig.boxes.onShow = nullptr;
+    rig.port.raiseEvent(1004);
+    QCOMPARE(rig.boxes.count(), 2);
 }
 
 QTEST_MAIN(TestLineFaults)

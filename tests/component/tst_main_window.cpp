@@ -3,6 +3,8 @@
 #include "display/RealTimePanel.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFile>
 #include <QMenuBar>
 #include <QtTest>
 
@@ -18,6 +20,8 @@ private slots:
     void firstRunStoresComOneAndOpensNothing();
     void storedSetting_data();
     void storedSetting();
+    void settingsFile_data();
+    void settingsFile();
     void abortAtConversionLeavesListEmpty();
     void retryAtConversionReadsAgain();
     void serialSettingsReachThePortInOrder();
@@ -80,6 +84,11 @@ void TestMainWindow::storedSetting_data() {
         << "The stored port setting \"40000\" is out of range. Click Ignore, then choose the port again under "
            "Communications, Port Setup."
         << "40000";
+    QTest::newRow("5000 digits: out of range, the value cut short")
+        << QString(5000, '7') << int(box::Ignore) << 0 << ""
+        << "The stored port setting \"" + QString(99, '7') + QChar(0x2026) +
+               "\" is out of range. Click Ignore, then choose the port again under Communications, Port Setup."
+        << QString(5000, '7');
     QTest::newRow("0 selects nothing") << "0" << none << 0 << "" << "" << "0";
     QTest::newRow("256 names no entry, ignored")
         << "256" << int(box::Ignore) << 256 << ""
@@ -121,6 +130,73 @@ void TestMainWindow::storedSetting() {
     QVERIFY(h.port.log.contains(QStringLiteral("Settings=56000,N,8,1")));
     QCOMPARE(h.state.mapRangeCode, 1);
     QCOMPARE(h.port.opens, 0);
+}
+
+// A settings file that is not what it should be: what the load says, and what a pick of Com3
+// makes of it. "@" stands for the settings file.
+void TestMainWindow::settingsFile_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("prompt");      // the start of the load's prompt, empty for none
+    QTest::addColumn<QString>("pickPrompt");  // the start of the pick's prompt, empty for none
+
+    QTest::newRow("junk") << "junk"
+                          << "The settings file @ could not be read: it is not in the settings format"
+                          << "";
+    QTest::newRow("too large") << "large"
+                               << "The settings file @ is 70023 bytes long, far more than the one "
+                                  "setting it holds, so it was not read."
+                               << "";
+    QTest::newRow("a folder of that name")
+        << "folder" << "The settings file @ is not a plain file" << "The settings file @ is not a plain file";
+    QTest::newRow("a link to a file elsewhere: written through") << "link" << "" << "";
+}
+
+void TestMainWindow::settingsFile() {
+    QFETCH(QString, kind);
+    QFETCH(QString, prompt);
+    QFETCH(QString, pickPrompt);
+    const QString file = config_->settingsFile();
+    const QString elsewhere = config_->path() + "/elsewhere.conf";
+    QDir().mkpath(QFileInfo(file).path());
+    if (kind == "junk" || kind == "large") {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(kind == "junk" ? QByteArray("\x01\x02 junk [[[ no setting here\n")
+                               : "[Properties]\nCommPort=" + QByteArray(70000, '7') + "\n");
+    } else if (kind == "folder") {
+        QVERIFY(QDir().mkpath(file));
+    } else {
+        QFile f(elsewhere);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("[Properties]\nCommPort=4\n");
+        f.close();
+        QVERIFY(QFile::link(elsewhere, file));
+    }
+    prompt.replace('@', file);
+    pickPrompt.replace('@', file);
+
+    MainHarness h;
+    h.boxes.answer({box::Ignore, box::Ignore});
+    h.show();
+    QCOMPARE(h.boxes.count(), prompt.isEmpty() ? 0 : 1);
+    if (!prompt.isEmpty())
+        QVERIFY2(h.boxes.shown[0].text.startsWith(prompt), qPrintable(h.boxes.shown[0].text));
+
+    PortList* list = h.w().fraPortSelect()->cboPort;
+    list->setCurrentIndex(2);
+    emit list->activated(2);
+    QCOMPARE(h.boxes.count(), (prompt.isEmpty() ? 0 : 1) + (pickPrompt.isEmpty() ? 0 : 1));
+    if (!pickPrompt.isEmpty())
+        QVERIFY2(h.boxes.shown.last().text.startsWith(pickPrompt), qPrintable(h.boxes.shown.last().text));
+    if (kind == "folder") {
+        QVERIFY(QFileInfo(file).isDir());
+        return;
+    }
+    // Replaced by a clean file, or written through the link that stays a link.
+    QCOMPARE(QFileInfo(file).isSymLink(), kind == "link");
+    QFile written(kind == "link" ? elsewhere : file);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QCOMPARE(written.readAll(), QByteArray("[Properties]\nCommPort=3\n"));
 }
 
 void TestMainWindow::abortAtConversionLeavesListEmpty() {
@@ -242,6 +318,8 @@ void TestMainWindow::menuCaptionsAndOrder() {
         QList<QChar> keys;
         for (QAction* item : menu->menu()->actions()) {
             seen << item->objectName() + "=" + item->text();
+            if (item->isSeparator())
+                continue;
             QVERIFY2(!keys.contains(accessKey(item->text())), qPrintable(item->text()));
             keys << accessKey(item->text());
             QVERIFY2(item->shortcut().isEmpty(), qPrintable(item->text()));
@@ -250,6 +328,7 @@ void TestMainWindow::menuCaptionsAndOrder() {
         }
     }
     QCOMPARE(seen, QStringList({"mnuFile=&File", "mnuOpenRecording=&Open Recording\u2026",
+                                "mnuRecord=&Record\u2026", "mnuStopRecording=S&top Recording", "=",
                                 "mnuExit=E&xit", "mnuView=&View",
                                 "mnuViewRealTime=View &Real Time Data", "mnuViewChart=&Chart",
                                 "mnuCommunications=&Communications", "mnuPortSetup=&Port Setup",

@@ -18,18 +18,19 @@ using namespace ignivex::test;
 
 namespace {
 
-// Runs `act` on the box once it is up (inside its modal loop). Each try schedules the next, so
-// nothing holds itself alive after the box was found.
-void pollFor(const std::function<void(QMessageBox*)>& act) {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (box && box->isVisible())
-        act(box);
-    else
-        QTimer::singleShot(5, [act] { pollFor(act); });
-}
-
+// Runs `act` on the box once it is up (inside its modal loop).
 void whenShown(std::function<void(QMessageBox*)> act) {
-    QTimer::singleShot(0, [act] { pollFor(act); });
+    auto* poll = new QTimer;
+    poll->setInterval(5);
+    QObject::connect(poll, &QTimer::timeout, [poll, act] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        act(box);
+    });
+    poll->start();
 }
 
 QStringList captionsLeftToRight(QMessageBox* box) {

@@ -37,16 +37,7 @@ struct Live : MainHarness {
             samples << QStringLiteral("%1%2%3%4%5| %6").arg(s.gpiBits && s.gpi3Analog ? "gpi " : "",
                 s.map ? "map " : "", s.battery ? "bat " : "", s.rpm ? "rpm " : "", s.advance ? "adv " : "", ends[int(s.end)]);
         });
-        show();
-        w().tmrDataRead()->stop();
-        port.setReply(0x33, bytes({0x06}));
-        port.setReply(0x10, QByteArray("IGX-2 V1.10\r"));
-        port.setReply(0x2F, bytes({0x01}));
-        port.setReply(0x24, bytes({0x1C, 0x80}));
-        port.setReply(0x22, bytes({0x80}));
-        port.setReply(0x23, bytes({0xC4}));
-        port.setReply(0x20, bytes({0x00, 0x10}));
-        port.setReply(0x26, bytes({0x80}));
+        showWithHealthyModule();
     }
     RealTimePanel& panel() { return *w().fraRealTimeData(); }
     void open() { w().mnuViewRealTime_Click(); }
@@ -92,6 +83,7 @@ private slots:
     void tachometerCaption();
     void escDuringBatteryRead();
     void closeDuringFirstLetRun();
+    void abortInTheLastRead();
     void linkLostAfterAbort();
     void reentrantTickDoesNothing();
     void tickDuringOpeningDoesNothing();
@@ -332,6 +324,16 @@ void TestRealTimeView::closeDuringFirstLetRun() {
     QVERIFY(!h.port.portOpen());
     QVERIFY(!h.state.viewActive);
     QCOMPARE(h.samples, QStringList{"gpi | aborted"});
+}
+
+// Abort in the last read of a tick closes the view: the tick did not end complete.
+void TestRealTimeView::abortInTheLastRead() {
+    Live h;
+    h.open();
+    h.port.clearReply(0x26);
+    h.tick();
+    QVERIFY(!h.state.viewActive);
+    QCOMPARE(h.samples, QStringList{"gpi map bat rpm | aborted"});
 }
 
 void TestRealTimeView::linkLostAfterAbort() {

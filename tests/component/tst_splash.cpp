@@ -128,6 +128,15 @@ void TestSplash::load_data() {
     QTest::newRow("logo in a subfolder, at its natural size")
         << cfg("", "pics/logo.gif") << QStringList{"pics/logo.gif"} << noAnswers << none << "Co"
         << "Arial" << 20.0 << false << false << defaultLogo << true;
+    QTest::newRow("logo name that is a folder")
+        << cfg("", "pics") << QStringList{"pics/logo.gif"} << QList<int>{box::Ignore}
+        << QStringList{"/pics is a folder, not a picture file. Put the picture there"} << "Co"
+        << "Arial" << 20.0 << false << false << QSize() << true;
+    QTest::newRow("branding file over 1 MB: refused, the built-in branding")
+        << cfg("", "NULL") + QByteArray(1024 * 1024, 'x') << QStringList{kLogo} << noAnswers
+        << QStringList{"bytes long, but a branding file holds a few lines and may be at most "
+                       "1048576 bytes (1 MB), so it was not read. The built-in branding is used."}
+        << "Velmora Sensors" << "Arial" << 28.0 << true << true << defaultLogo << true;
     QTest::newRow("logo file that is no picture")
         << cfg("", "logo.gif") << QStringList{"!garbage"} << QList<int>{box::Ignore}
         << QStringList{"logo.gif could not be loaded"} << "Co" << "Arial" << 20.0 << false
@@ -225,7 +234,8 @@ void TestSplash::load() {
     QCOMPARE(boxes.count(), prompts.size());
     for (int i = 0; i < prompts.size(); ++i) {
         QVERIFY2(boxes.shown[i].text.contains(prompts[i]), qPrintable(boxes.shown[i].text));
-        QCOMPARE(boxes.shown[i].style, 18);
+        // A refused file is a warning with OK; everything else, the error prompt.
+        QCOMPARE(boxes.shown[i].style, prompts[i].contains("1 MB") ? 48 : 18);
         QCOMPARE(boxes.shown[i].title, QStringLiteral("Error"));
     }
     const QLabel* label = company(splash);

@@ -6,7 +6,10 @@
 #include "display/PortSetupPanel.h"
 #include "support/Pty.h"
 #include "link/Scaling.h"
+#include "support/ScriptedRecordPrompts.h"
 #include "support/SimRigs.h"
+#include "app/RecordingControl.h"
+#include "record/RecordFormat.h"
 
 #include <QPainter>
 #include <QtTest>
@@ -19,8 +22,9 @@ const QColor kBlack(0, 0, 0);
 const QColor kRed(255, 0, 0);
 
 struct App : AppRig {
+    ScriptedRecordPrompts prompts;
     explicit App(const QStringList& values)
-        : AppRig(QStringLiteral(IGNIVEX_SIM), 1, values, QStringLiteral(IGNIVEX_BIN_DIR)) {
+        : AppRig(QStringLiteral(IGNIVEX_SIM), 1, values, QStringLiteral(IGNIVEX_BIN_DIR), &prompts) {
         window.Show();
     }
     RealTimePanel& panel() { return *window.fraRealTimeData(); }
@@ -50,6 +54,7 @@ private slots:
     void liveViewShowsTheModulesValues_data();
     void liveViewShowsTheModulesValues();
     void unpluggedModuleEndsTheView();
+    void recordingAsFastAsTheLinkAllows();
 };
 
 void TestAppEndToEnd::portSetupOnAFreshStart() {
@@ -118,6 +123,29 @@ void TestAppEndToEnd::unpluggedModuleEndsTheView() {
     qInfo("CPU over 1.5 s after the view closed: %.1f ms", used);
     QVERIFY2(!spun(used, 1500), "the program spun after the module was unplugged");
     QCOMPARE(app.boxes.count(), 1);
+}
+
+// The window records every tick at the link's pace, shows REC with its figures, and leaves a
+// complete file when stopped.
+void TestAppEndToEnd::recordingAsFastAsTheLinkAllows() {
+    App app({"--engine", "--paced"});
+    app.prompts.path = app.config.path() + "/run.csv";
+    app.prompts.chosenRate = Rate{0};
+    app.window.recording().mnuRecord_Click();
+    QVERIFY(app.window.recording().recording());
+    RecordingIndicator& rec = *app.panel().recordingIndicator;
+    QTRY_VERIFY_WITH_TIMEOUT(rec.samples() >= 60 && rec.rate() > 0, 10000);
+    screenshot(app.window, QStringLiteral("live-recording.png"), 1);
+    app.window.recording().mnuStopRecording_Click();
+    QCOMPARE(app.boxes.count(), 0);
+    QFile f(*app.prompts.path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QList<QByteArray> lines = f.readAll().split('\n');
+    QVERIFY(lines.takeLast().isEmpty());  // ends with a whole row
+    while (!record::isHeaderRow(lines.takeFirst())) {}
+    QVERIFY(lines.size() >= 60);
+    for (const QByteArray& line : lines)
+        QVERIFY2(record::parseRow(line), line.constData());
 }
 
 QTEST_MAIN(TestAppEndToEnd)

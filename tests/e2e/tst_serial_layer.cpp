@@ -8,8 +8,15 @@
 #include "link/QtSerialControl.h"
 
 #include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QWidget>
+#include <qpa/qwindowsysteminterface.h>
 #include <QtTest>
 #include <thread>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
 
 using namespace ignivex;
 using namespace ignivex::test;
@@ -58,6 +65,9 @@ private slots:
     void badSettingsAreRefused();
     void hangUpWhileIdleClosesThePort();
     void hangUpDuringAWaitEndsIt();
+    void lostPortNamesOnlyWhatItSees_data();
+    void lostPortNamesOnlyWhatItSees();
+    void waitPaintsButTakesNoInput();
 
 private:
     std::unique_ptr<IsolatedConfig> config_;
@@ -198,14 +208,27 @@ void TestSerialLayer::openErrors_data() {
         << 200 << "" << "Com200 (/dev/ttyS199) does not exist. Plug in the serial adapter, or link it as Com200";
     QTest::newRow("link to a missing adapter")
         << 7 << "/dev/ttyUSB-not-there" << "Com7 (/dev/ttyUSB-not-there) does not exist.";
-    QTest::newRow("link to something that is no serial port")
-        << 8 << "/dev/null" << "Com8 (/dev/null) could not be opened";
+    const QString what = QStringLiteral(" is not a serial device: it is ");
+    QTest::newRow("link to a device that is no terminal")
+        << 8 << "/dev/null" << "Com8 (/dev/null)" + what + "a device that is not a terminal.";
+    QTest::newRow("link to a plain file")
+        << 9 << "plain" << "Com9 (@/plain)" + what + "a plain file.";
+    QTest::newRow("link to a named pipe")
+        << 10 << "fifo" << "Com10 (@/fifo)" + what + "a named pipe.";
 }
 
 void TestSerialLayer::openErrors() {
     QFETCH(int, number);
     QFETCH(QString, linkTo);
     QFETCH(QString, expected);
+    expected.replace('@', config_->path());
+    if (linkTo == "plain" || linkTo == "fifo") {
+        linkTo = config_->path() + "/" + linkTo;
+        if (linkTo.endsWith("plain"))
+            QVERIFY(QFile(linkTo).open(QIODevice::WriteOnly));
+        else
+            QCOMPARE(mkfifo(QFile::encodeName(linkTo).constData(), 0600), 0);
+    }
     if (!linkTo.isEmpty())
         linkAs(number, linkTo);
     QtSerialControl port(clock_);
@@ -253,9 +276,13 @@ void TestSerialLayer::hangUpWhileIdleClosesThePort() {
     const double cpu = processCpuMs() - cpuBefore;
     qInfo("CPU over one second after the hang-up: %.1f ms", cpu);
     QVERIFY2(!spun(cpu, 1000), "the event loop spun after the hang-up");
-    // The next opening finds the device gone.
+    // The next opening finds the device gone (unless another program on the machine has been
+    // given a terminal of the same number meanwhile, which the kernel does).
+    const QString device = pty_->device();
     pty_.reset();
-    QVERIFY(!errorOf([&] { port.setPortOpen(true); }).isEmpty());
+    const QString error = errorOf([&] { port.setPortOpen(true); });
+    if (!QFileInfo::exists(device))
+        QVERIFY2(error.contains("does not exist"), qPrintable(error));
 }
 
 void TestSerialLayer::hangUpDuringAWaitEndsIt() {
@@ -279,6 +306,78 @@ void TestSerialLayer::hangUpDuringAWaitEndsIt() {
     QVERIFY2(!spun(cpu, double(ms)), "the wait spun");
     QVERIFY(!port.portOpen());
     QVERIFY(errorOf([&] { port.inBufferCount(); }).contains("was lost"));
+}
+
+// A device node that has vanished is the one cause the tool can see; a line hung up under a
+// device that is still there is only "lost".
+void TestSerialLayer::lostPortNamesOnlyWhatItSees_data() {
+    QTest::addColumn<bool>("nodeStays");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("node gone") << false << "was lost: the device is gone";
+    QTest::newRow("node still there") << true << "was lost. Check that the adapter is plugged in";
+}
+
+void TestSerialLayer::lostPortNamesOnlyWhatItSees() {
+    QFETCH(bool, nodeStays);
+    QFETCH(QString, says);
+    QtSerialControl port(clock_);
+    configure(port);
+    port.setCommPort(4);
+    port.setPortOpen(true);
+    if (nodeStays) {
+        const int fd = ::open(QFile::encodeName(pty_->device()).constData(), O_RDWR | O_NOCTTY);
+        QVERIFY(fd >= 0);
+        const bool hungUp = ::ioctl(fd, TIOCVHANGUP) == 0;
+        ::close(fd);
+        if (!hungUp)
+            QSKIP("hanging up a terminal needs CAP_SYS_ADMIN");
+    } else {
+        pty_->hangUp();
+    }
+    port.waitForInput(1, clock_.now() + std::chrono::seconds(2));
+    QTRY_VERIFY(!port.portOpen());
+    const QString error = errorOf([&] { port.inBufferCount(); });
+    QVERIFY2(error.contains(says), qPrintable(error));
+    QVERIFY2(!error.contains("unplugged"), qPrintable(error));
+}
+
+// The blocking wait lets the window repaint, but keys wait until it is over, and so do
+// line-fault events; it sleeps, it does not spin.
+void TestSerialLayer::waitPaintsButTakesNoInput() {
+    struct Window : QWidget {
+        int paints = 0;
+        int keys = 0;
+        void paintEvent(QPaintEvent*) override { ++paints; }
+        void keyPressEvent(QKeyEvent*) override { ++keys; }
+    } window;
+    window.resize(200, 100);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QtSerialControl port(clock_);
+    configure(port);
+    port.setCommPort(4);
+    port.setPortOpen(true);
+    int events = 0;
+    connect(&port, &SerialControl::onComm, this, [&] { ++events; });
+    pty_->write("x");  // its receive event is due at the next event processing
+    QTest::qWait(50);
+    events = 0;
+    pty_->write("y");
+    QTRY_VERIFY(port.inBufferCount() == 2);
+
+    const int paintsBefore = window.paints;
+    window.update();
+    QWindowSystemInterface::handleKeyEvent<QWindowSystemInterface::AsynchronousDelivery>(
+        window.windowHandle(), QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+    const double cpuBefore = processCpuMs();
+    port.waitForInput(3, clock_.now() + milliseconds(300));
+    const double cpu = processCpuMs() - cpuBefore;
+    QVERIFY2(window.paints > paintsBefore, "the window did not repaint during the wait");
+    QCOMPARE(window.keys, 0);
+    QCOMPARE(events, 0);
+    QVERIFY2(!spun(cpu, 300), "the wait spun");
+    QTRY_COMPARE(window.keys, 1);
+    QTRY_VERIFY(events > 0);
 }
 
 QTEST_MAIN(TestSerialLayer)

@@ -5,6 +5,7 @@
 #include "support/IsolatedConfig.h"
 #include "recovery/Module1.h"
 #include "support/ScriptedBoxes.h"
+#include "support/ScriptedRecordPrompts.h"
 #include "app/frmMain.h"
 
 #include <QCoreApplication>
@@ -18,6 +19,7 @@ struct MainHarness {
     FakeClock clock;
     FakeSerialControl port{clock};
     ScriptedBoxes boxes;
+    ScriptedRecordPrompts prompts;
     Module1 state;
     int ended = 0;
     bool portOpenAtEnd = false;  // as the process ended
@@ -28,11 +30,32 @@ struct MainHarness {
             frmMain::Services{port, clock, boxes, state, [this] {
                 ++ended;
                 portOpenAtEnd = port.portOpen();
-            }, programFolder});
+            }, programFolder, &prompts});
     }
     frmMain& w() { return *window; }
     // Loads and shows the window as the start-up does.
     void show() { window->Show(); }
+    // Shown, with the polling timer stopped (the test drives the ticks), and a module behind
+    // the port that answers every command: ID "IGX-2 V1.10", status 0x01 (MAP range 1), inputs
+    // 0x1C with GPI3 at 0x80, MAP 0x80, battery 0xC4, engine-speed count 4096, advance 0x80.
+    void showWithHealthyModule() {
+        show();
+        window->tmrDataRead()->stop();
+        const auto reply = [this](quint8 command, std::initializer_list<int> bytes) {
+            QByteArray b;
+            for (int v : bytes)
+                b.append(static_cast<char>(v));
+            port.setReply(command, b);
+        };
+        reply(0x33, {0x06});
+        port.setReply(0x10, QByteArray("IGX-2 V1.10\r"));
+        reply(0x2F, {0x01});
+        reply(0x24, {0x1C, 0x80});
+        reply(0x22, {0x80});
+        reply(0x23, {0xC4});
+        reply(0x20, {0x00, 0x10});
+        reply(0x26, {0x80});
+    }
 };
 
 }  // namespace ignivex::test

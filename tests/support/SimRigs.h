@@ -53,9 +53,9 @@ struct AppRig {
     frmMain window;
 
     AppRig(const QString& simulator, int portNumber, const QStringList& options,
-           const QString& programFolder)
+           const QString& programFolder, RecordPrompts* prompts = nullptr)
         : sim(simulator, simArguments(portNumber, options)),
-          window({port, clock, boxes, state, [this] { ++ended; }, programFolder}) {}
+          window({port, clock, boxes, state, [this] { ++ended; }, programFolder, prompts}) {}
     bool control(const QString& line) { return sim.command(line).startsWith(QLatin1String("ok")); }
 };
 

@@ -54,7 +54,8 @@ protected:
             return -1;
         }
         const qint64 n = qMin(max, qint64(data_.size()) - pos_);
-        memcpy(out, data_.constData() + pos_, size_t(n));
+        if (n > 0)  // QIODevice may ask for nothing, with no buffer to fill
+            memcpy(out, data_.constData() + pos_, size_t(n));
         pos_ += n;
         return n;
     }
@@ -130,8 +131,12 @@ void TestBrandingFile::sections_data() {
         << QByteArray("A\r\n!\r\nX\r\n\r\n") << QStringList{"A"} << QStringList{"X", ""};
     QTest::newRow("a CR LF cut short at the very end")
         << QByteArray("A\r\n!\r\nX\r") << QStringList{"A"} << QStringList{"X"};
-    QTest::newRow("a CR inside a line stays")
-        << QByteArray("A\rB\r\n!\r\n") << QStringList{"A\rB"} << QStringList{};
+    QTest::newRow("CR-only line ends, as one line each")
+        << QByteArray("! c\rA\rB\r!\rAbout\r\r!x\r") << QStringList{"A", "B"}
+        << QStringList{"About", "", "!x"};
+    QTest::newRow("CR, LF and CR LF mixed; LF CR is two breaks")
+        << QByteArray("A\nB\r\nC\rD\n\r!\nE") << QStringList{"A", "B", "C", "D", ""}
+        << QStringList{"E"};
     QTest::newRow("lines are verbatim: blanks and case kept")
         << QByteArray("  Mixed Case  \r\n\tTab\r\n!\r\n  About  \r\n")
         << QStringList{"  Mixed Case  ", "\tTab"} << QStringList{"  About  "};

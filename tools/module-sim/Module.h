@@ -74,6 +74,7 @@ struct Faults {
     PerCommand garbageAppend; // that many random bytes after the reply
     bool idNoCr = false;
     std::optional<int> hangupAfter; // command bytes answered before the line drops
+    bool stream = false;            // random bytes without end, at the wire's pace
 };
 
 // The reply of a healthy module; nothing for an unknown command.

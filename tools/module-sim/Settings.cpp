@@ -115,11 +115,12 @@ bool isValueName(const std::string& name) {
 }
 
 bool isFaultName(const std::string& name) {
-    return findCommandFault(name) || name == "id-no-cr" || name == "hangup-after";
+    return findCommandFault(name) || name == "id-no-cr" || name == "hangup-after" ||
+           name == "stream";
 }
 
 bool isFlag(const std::string& name) {
-    return name == "engine" || name == "paced" || name == "id-no-cr";
+    return name == "engine" || name == "paced" || name == "id-no-cr" || name == "stream";
 }
 
 std::string setValue(Settings& s, const std::string& name, const std::string& value) {
@@ -174,10 +175,10 @@ std::string setValue(Settings& s, const std::string& name, const std::string& va
 }
 
 std::string setFault(Settings& s, const std::string& name, const std::string& arg) {
-    if (name == "id-no-cr") {
+    if (name == "id-no-cr" || name == "stream") {
         if (!arg.empty() && arg != "on")
-            return "id-no-cr takes no argument";
-        s.faults.idNoCr = true;
+            return name + " takes no argument";
+        (name == "stream" ? s.faults.stream : s.faults.idNoCr) = true;
         return {};
     }
     if (name == "hangup-after") {
@@ -212,11 +213,13 @@ std::string clearFault(Settings& s, const std::string& name, const std::string& 
         s.faults = Faults{};
         return {};
     }
-    if (name == "id-no-cr" || name == "hangup-after") {
+    if (name == "id-no-cr" || name == "hangup-after" || name == "stream") {
         if (!command.empty())
             return name + " applies to no single command";
         if (name == "id-no-cr")
             s.faults.idNoCr = false;
+        else if (name == "stream")
+            s.faults.stream = false;
         else
             s.faults.hangupAfter.reset();
         return {};
@@ -265,6 +268,8 @@ std::string describe(const Settings& s) {
         out += " id-no-cr";
     if (s.faults.hangupAfter)
         out += " hangup-after=" + std::to_string(*s.faults.hangupAfter);
+    if (s.faults.stream)
+        out += " stream";
     out += " id=\"" + v.id + "\""; // last: the text may hold spaces
     return out;
 }

@@ -147,6 +147,7 @@ int Simulator::run() {
 
     while (!quit_) {
         Nanos now = monotonicNow();
+        feedStream(now);
         writeDue(now);
         checkHangup(now);
 
@@ -264,6 +265,16 @@ void Simulator::receive(std::uint8_t byte, Nanos readAt, Nanos arrival) {
         hangupPending_ = true;
         log(readAt, "-- hang-up after " + std::to_string(commandsOnLine_) + " commands, once the replies are read");
     }
+}
+
+void Simulator::feedStream(Nanos now) {
+    if (!settings_.faults.stream || !pty_.isOpen())
+        return;
+    // A few bytes ahead is enough: the queue is topped up on every pass, so it never grows
+    // while the other side does not read.
+    std::uniform_int_distribution<int> byte(0, 255);
+    while (out_.size() < 64)
+        out_.push_back({static_cast<std::uint8_t>(byte(random_)), txWire_.deliver(now)});
 }
 
 void Simulator::writeDue(Nanos now) {

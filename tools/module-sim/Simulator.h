@@ -56,6 +56,7 @@ private:
     void hangUp(const std::string& why);
     void readLine(Nanos now);
     void receive(std::uint8_t byte, Nanos readAt, Nanos arrival);
+    void feedStream(Nanos now);
     void writeDue(Nanos now);
     void checkHangup(Nanos now);
     Nanos nextWake() const;

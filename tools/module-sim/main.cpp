@@ -73,6 +73,9 @@ more than once, for different commands.
                       Commands received meanwhile are not answered. The simulator keeps
                       running: "replug" opens a new terminal (a new path; the link follows).
                       The count starts when the terminal opens or the fault is switched on.
+  --stream            random bytes without end, paced at 56000 bit/s whether --paced is on or
+                      not, as from a device at another baud rate; replies still come in
+                      between them
   --seed N            seed of the random garbage bytes (default 1)
 
 Running:

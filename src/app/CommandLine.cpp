@@ -1,0 +1,138 @@
+#include "app/CommandLine.h"
+
+#include "recovery/AppIdentity.h"
+
+#include <QLocale>
+#include <cmath>
+
+namespace ignivex::command_line {
+
+namespace {
+const QStringList kOwnOptions = {"--record", "--port", "--rate", "--duration", "--force",
+                                 "--help",   "-h",     "--version"};
+
+bool isOwn(const QString& argument) {
+    const QString name = argument.section(QLatin1Char('='), 0, 0);
+    return kOwnOptions.contains(name);
+}
+}  // namespace
+
+bool isCommandLine(const QStringList& arguments) {
+    for (const QString& a : arguments) {
+        if (isOwn(a))
+            return true;
+    }
+    return false;
+}
+
+Request parse(const QStringList& arguments) {
+    Options o;
+    bool haveFile = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        QString name = arguments[i];
+        std::optional<QString> inlineValue;
+        if (name.startsWith(QLatin1String("--")) && name.contains(QLatin1Char('='))) {
+            inlineValue = name.section(QLatin1Char('='), 1);
+            name = name.section(QLatin1Char('='), 0, 0);
+        }
+        auto value = [&]() -> std::optional<QString> {
+            if (inlineValue)
+                return inlineValue;
+            if (i + 1 < arguments.size())
+                return arguments[++i];
+            return std::nullopt;
+        };
+        if (name == QLatin1String("--help") || name == QLatin1String("-h"))
+            return Help{};
+        if (name == QLatin1String("--version"))
+            return Version{};
+        if (name == QLatin1String("--force")) {
+            if (inlineValue)
+                return Usage{QStringLiteral("--force takes no value")};
+            o.force = true;
+            continue;
+        }
+        if (!isOwn(name))
+            return Usage{QStringLiteral("unknown argument \"%1\"").arg(arguments[i].left(60))};
+        const std::optional<QString> v = value();
+        if (!v || v->isEmpty())
+            return Usage{QStringLiteral("%1 needs a value").arg(name)};
+        if (name == QLatin1String("--record")) {
+            o.file = *v;
+            haveFile = true;
+        } else if (name == QLatin1String("--port")) {
+            bool number = false;
+            const int n = v->toInt(&number);
+            if (number) {
+                if (n < 1 || n > 255)
+                    return Usage{QStringLiteral("--port takes 1 to 255 or a device path, not %1").arg(n)};
+                o.portNumber = n;
+                o.device.clear();
+            } else if (v->contains(QLatin1Char('/'))) {
+                o.device = *v;
+                o.portNumber = 0;
+            } else {
+                return Usage{QStringLiteral("--port takes 1 to 255 or a device path such as "
+                                            "/dev/ttyUSB0, not \"%1\"").arg(v->left(60))};
+            }
+        } else if (name == QLatin1String("--rate")) {
+            bool number = false;
+            const int hz = v->toInt(&number);
+            if (v->compare(QLatin1String("max"), Qt::CaseInsensitive) == 0)
+                o.rate = Rate{0};
+            else if (number && hz >= 1 && hz <= 50)
+                o.rate = Rate{hz};
+            else
+                return Usage{QStringLiteral("--rate takes samples a second from 1 to 50, or max, "
+                                            "not \"%1\"").arg(v->left(60))};
+        } else if (name == QLatin1String("--duration")) {
+            bool number = false;
+            const double s = QLocale::c().toDouble(*v, &number);
+            if (!number || !std::isfinite(s) || s <= 0)
+                return Usage{QStringLiteral("--duration takes a number of seconds above 0, not "
+                                            "\"%1\"").arg(v->left(60))};
+            o.durationS = s;
+        }
+    }
+    if (!haveFile)
+        return Usage{QStringLiteral("--record FILE is missing")};
+    return o;
+}
+
+QString usageLine(const QString& program) {
+    return QStringLiteral("usage: %1 --record FILE [--port N|DEVICE] [--rate HZ|max] "
+                          "[--duration SECONDS] [--force]").arg(program);
+}
+
+QString helpText(const QString& program) {
+    return usageLine(program) + QStringLiteral(R"(
+
+Records the module's live values to FILE (CSV) with no window, for a small computer in the car.
+Without arguments the program opens its window as usual.
+
+  --record FILE       the recording; an existing FILE is refused unless --force is given
+  --port N|DEVICE     port Com1 to Com255 (mapped as the window maps it), or a device path
+                      such as /dev/ttyUSB0; default: the port chosen last in the window
+  --rate HZ|max       samples a second, 1 to 50, or max: as fast as the link allows
+                      (about 80 a second); default 2
+  --duration SECONDS  stop after this long; default: run until SIGINT (Ctrl+C) or SIGTERM
+  --force             replace an existing FILE
+  --help, --version
+
+The link is opened as the window opens it (synchronise, identify, read the status). A lost
+link is brought back into step and recording goes on; an adapter that is pulled out is
+waited for, checked once a second, and recording goes on into the same file when it is back.
+The rows of the gap say so in their status column. Messages go to standard error, one line
+each with the time; on a terminal, one line of progress is kept up to date.
+
+Exit codes:
+  0  recorded until the duration ended or SIGINT/SIGTERM came; the file is complete
+  1  another failure
+  2  bad arguments
+  3  the file exists (use --force) or cannot be created
+  4  the port cannot be opened
+  5  interrupted: the recording stopped early because the file could no longer be written
+)");
+}
+
+}  // namespace ignivex::command_line

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "acquire/Rates.h"
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <variant>
+
+namespace ignivex::command_line {
+
+// Exit codes of the command line, as its help and manual page give them.
+enum Exit : int {
+    kDone = 0,            // recorded until the duration ended or SIGINT/SIGTERM came
+    kFailed = 1,          // anything else that stopped the program
+    kBadArguments = 2,    // the command line could not be used; a usage line says why
+    kFileNotWritten = 3,  // the file exists (without --force) or cannot be created
+    kPortNotOpened = 4,   // the port could not be opened at the start
+    kInterrupted = 5,     // the recording stopped before its end: the file could no longer be written
+};
+
+struct Options {
+    QString file;
+    // Port number 1..255, or a device path; neither: the stored port.
+    int portNumber = 0;
+    QString device;
+    Rate rate = kViewRate;
+    std::optional<double> durationS;
+    bool force = false;
+};
+
+// What the arguments ask for.
+struct Help {};
+struct Version {};
+struct Usage {
+    QString error;  // what is wrong, for the line above the usage line
+};
+using Request = std::variant<Options, Help, Version, Usage>;
+
+// True when the arguments are the command line's rather than the window's (which leaves Qt's
+// own, such as -platform, to the window).
+bool isCommandLine(const QStringList& arguments);
+
+// Reads the arguments (without the program name).
+Request parse(const QStringList& arguments);
+
+QString usageLine(const QString& program);
+QString helpText(const QString& program);
+
+}  // namespace ignivex::command_line

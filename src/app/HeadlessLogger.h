@@ -1,0 +1,74 @@
+#pragma once
+
+#include "app/CommandLine.h"
+#include "app/UnattendedAnswerer.h"
+#include "acquire/Acquisition.h"
+#include "link/CommEventHandler.h"
+#include "link/ModuleLink.h"
+#include "link/QtSerialControl.h"
+#include "record/RecordingSession.h"
+#include "recovery/Clock.h"
+#include "recovery/Module1.h"
+
+#include <QObject>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <memory>
+
+namespace ignivex {
+
+// The recorder with no window: opens the link as the view does and records until the duration
+// ends or SIGINT/SIGTERM comes, bringing a lost link back into step and waiting for a device
+// that went away. Runs under QCoreApplication; nothing here loads a widget.
+class HeadlessLogger : public QObject {
+    Q_OBJECT
+public:
+    explicit HeadlessLogger(command_line::Options options, QObject* parent = nullptr);
+    ~HeadlessLogger() override;
+
+    // Sets everything up and runs the event loop; returns the exit code.
+    int run();
+
+    // Asks the logger to finish (as SIGINT does): the file is closed and the run ends.
+    void requestStop(int code);
+
+private:
+    enum class Link { Polling, Lost, Waiting };
+
+    void step();
+    void reconnect();
+    bool deviceMissing() const;
+    QString deviceText() const;
+    void finish(int code);
+    void say(const QString& line);
+    void showProgress();
+    void watchSignals();
+
+    command_line::Options options_;
+    int portNumber_ = 1;
+    SteadyClock clock_;
+    UnattendedAnswerer boxes_;
+    QtSerialControl port_;
+    Module1 state_;
+    ModuleLink link_;
+    CommEventHandler events_;
+    Acquisition acquisition_;
+    RecordingSession session_;
+    QTimer poll_;
+    QTimer progress_;
+    std::unique_ptr<QSocketNotifier> signals_;
+    Link linkState_ = Link::Polling;
+    Instant lastOpening_{};
+    bool inStep_ = false;
+    bool stopping_ = false;
+    bool finished_ = false;
+    int exitCode_ = command_line::kDone;
+    bool progressShown_ = false;
+    bool terminal_ = false;
+};
+
+// The command line's entry: parses the arguments, and runs the logger (or prints help, the
+// version or a usage line). Returns the exit code.
+int runCommandLine(int argc, char* argv[]);
+
+}  // namespace ignivex

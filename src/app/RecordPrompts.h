@@ -1,0 +1,29 @@
+#pragma once
+
+#include "acquire/Rates.h"
+
+#include <QString>
+#include <optional>
+
+class QWidget;
+
+namespace ignivex {
+
+// What Record… asks the user: where the file goes and how often to sample. The real dialogs are
+// Qt's own; tests answer in their place.
+class RecordPrompts {
+public:
+    virtual ~RecordPrompts() = default;
+    // A save dialog at `suggested`. An existing file is returned only after the user confirmed
+    // that it may be replaced; nothing when the user cancelled.
+    virtual std::optional<QString> file(QWidget* owner, const QString& suggested) = 0;
+    virtual std::optional<Rate> rate(QWidget* owner, Rate current) = 0;
+};
+
+class DialogRecordPrompts final : public RecordPrompts {
+public:
+    std::optional<QString> file(QWidget* owner, const QString& suggested) override;
+    std::optional<Rate> rate(QWidget* owner, Rate current) override;
+};
+
+}  // namespace ignivex

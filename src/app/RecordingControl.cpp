@@ -1,0 +1,157 @@
+#include "app/RecordingControl.h"
+
+#include "app/RecordPrompts.h"
+#include "display/PanelFeed.h"
+#include "display/RealTimePanel.h"
+#include "display/RealTimeView.h"
+#include "recovery/AppIdentity.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace ignivex {
+
+namespace recording_settings {
+namespace {
+QSettings store() {
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, kAppName, kAppName);
+}
+const QString kFolder = QStringLiteral("Recording/Folder");
+const QString kRate = QStringLiteral("Recording/Rate");
+}  // namespace
+
+QString lastFolder() {
+    const QString folder = store().value(kFolder).toString();
+    if (!folder.isEmpty() && QFileInfo(folder).isDir())
+        return folder;
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return documents.isEmpty() ? QDir::homePath() : documents;
+}
+
+Rate lastRate() {
+    return rateFrom(store().value(kRate).toString()).value_or(kViewRate);
+}
+
+void remember(const QString& folder, Rate rate) {
+    QSettings s = store();
+    s.setValue(kFolder, folder);
+    s.setValue(kRate, rate.key());
+    s.sync();  // a choice that cannot be kept costs only the suggestion next time
+}
+
+QString suggestedName() {
+    return QStringLiteral("ignivex-%1.csv")
+        .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
+}
+}  // namespace recording_settings
+
+namespace {
+constexpr int kRefreshMs = 1000;
+}
+
+RecordingControl::RecordingControl(Parts parts, QObject* parent)
+    : QObject(parent), p_(std::move(parts)), session_(p_.acquisition, p_.clock) {
+    refresh_.setInterval(kRefreshMs);
+    connect(&refresh_, &QTimer::timeout, this, &RecordingControl::refresh);
+    connect(&session_, &RecordingSession::failed, this,
+            [this](const QString& message) { stop(message); });
+    connect(&session_, &RecordingSession::rowsDropped, this, [this] {
+        dropped_ = true;
+        p_.panel.recordingIndicator->setWarning(QStringLiteral("rows lost: the disk is slow"));
+    });
+    connect(&p_.view, &RealTimeView::closed, this, [this] { stop({}); });
+}
+
+void RecordingControl::mnuRecord_Click() {
+    if (session_.active()) {
+        tell(QStringLiteral("A recording to %1 is running. Choose File, Stop Recording before "
+                            "you start another.")
+                 .arg(QDir::toNativeSeparators(session_.path())));
+        return;
+    }
+    const QString suggested =
+        QDir(recording_settings::lastFolder()).filePath(recording_settings::suggestedName());
+    const std::optional<QString> path = p_.prompts.file(p_.owner, suggested);
+    if (!path)
+        return;
+    const std::optional<Rate> rate = p_.prompts.rate(p_.owner, recording_settings::lastRate());
+    if (!rate)
+        return;
+    recording_settings::remember(QFileInfo(*path).absolutePath(), *rate);
+
+    if (!p_.state.viewActive)
+        p_.view.mnuViewRealTime_Click();
+
+    const Acquisition::Opening& opening = p_.acquisition.lastOpening();
+    record::Details details;
+    details.tool = kProgramName + QLatin1Char(' ') + kProgramVersion;
+    details.port = p_.portText ? p_.portText() : QString();
+    details.firmwareId = p_.state.firmwareId;
+    details.status = opening.status;
+    details.statusRead = opening.statusRead;
+    details.rangeCode = opening.rangeCode;
+    details.started = QDateTime::currentDateTime();
+    QString error;
+    // The save dialog asked before an existing file may be replaced.
+    if (!session_.start(*path, details, *rate, QFileInfo::exists(*path), &error)) {
+        tell(error);
+        return;
+    }
+    dropped_ = false;
+    p_.pollTimer.setInterval(rate->intervalMs());
+    p_.feed.setThrottled(rate->intervalMs() < PanelFeed::kMinFrameMs);
+    p_.panel.recordingIndicator->setWarning({});
+    p_.panel.recordingIndicator->show();
+    refresh();
+    refresh_.start();
+    emit recordingChanged(true);
+}
+
+void RecordingControl::mnuStopRecording_Click() {
+    stop({});
+}
+
+void RecordingControl::finish() {
+    session_.stop();
+}
+
+void RecordingControl::stop(const QString& failure) {
+    if (!session_.active() && failure.isEmpty())
+        return;
+    const RecordingSession::Progress last = session_.progress();
+    const QString path = session_.path();
+    session_.stop();
+    refresh_.stop();
+    p_.pollTimer.setInterval(kViewRate.intervalMs());
+    p_.feed.setThrottled(false);
+    p_.panel.recordingIndicator->hide();
+    emit recordingChanged(false);
+    if (!failure.isEmpty())
+        tell(failure);
+    else if (last.dropped > 0)
+        tell(QStringLiteral("%1 rows of the recording could not be written in time and are "
+                            "missing from %2 (the disk was too slow). Record to a faster disk "
+                            "or at a lower rate.")
+                 .arg(last.dropped)
+                 .arg(QDir::toNativeSeparators(path)));
+}
+
+void RecordingControl::refresh() {
+    const RecordingSession::Progress p = session_.progress();
+    p_.panel.recordingIndicator->setFigures(p.elapsedS, p.samples, p.ratePerS);
+}
+
+void RecordingControl::tell(const QString& text) {
+    // Not inside a polling tick: a box opened there would hold the polling until it is answered,
+    // and the live view goes on while the user reads it.
+    if (p_.acquisition.busy()) {
+        QTimer::singleShot(20, this, [this, text] { tell(text); });
+        return;
+    }
+    p_.boxes.show(text, box::OkOnly + box::Exclamation, kTitle);
+}
+
+}  // namespace ignivex

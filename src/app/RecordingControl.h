@@ -1,0 +1,77 @@
+#pragma once
+
+#include "acquire/Rates.h"
+#include "record/RecordingSession.h"
+#include "recovery/MessageBoxes.h"
+#include "recovery/Module1.h"
+
+#include <QObject>
+#include <QTimer>
+#include <functional>
+
+class QWidget;
+
+namespace ignivex {
+
+class PanelFeed;
+class RealTimePanel;
+class RealTimeView;
+class RecordPrompts;
+
+// File, Record… and Stop Recording in the window: asks for the file and the rate, opens the
+// view when it is closed, runs the polling timer at the chosen rate, keeps the panel's REC
+// figures up to date, and stops with the view, the window, or a file that can no longer be
+// written (with a message that says so, while the live view goes on).
+class RecordingControl : public QObject {
+    Q_OBJECT
+public:
+    struct Parts {
+        QWidget* owner;
+        Acquisition& acquisition;
+        RealTimeView& view;
+        RealTimePanel& panel;
+        PanelFeed& feed;
+        QTimer& pollTimer;
+        MessageBoxes& boxes;
+        Clock& clock;
+        RecordPrompts& prompts;
+        Module1& state;
+        std::function<QString()> portText;  // "Com3 (/dev/ttyUSB0)"
+    };
+    static inline const QString kTitle = QStringLiteral("Record");
+
+    explicit RecordingControl(Parts parts, QObject* parent = nullptr);
+
+    void mnuRecord_Click();
+    void mnuStopRecording_Click();
+    // Stops a recording that runs, the file complete and synced. For the end of the program.
+    void finish();
+
+    bool recording() const { return session_.active(); }
+    RecordingSession& session() { return session_; }
+
+signals:
+    void recordingChanged(bool recording);
+
+private:
+    void stop(const QString& failure);
+    void refresh();
+    void tell(const QString& text);
+
+    Parts p_;
+    RecordingSession session_;
+    QTimer refresh_;
+    bool dropped_ = false;
+};
+
+// Where Record… starts and which rate it offers first: what was chosen last, kept in the
+// settings file's own "Recording" group.
+namespace recording_settings {
+QString lastFolder();
+Rate lastRate();
+void remember(const QString& folder, Rate rate);
+// "ignivex-YYYYMMDD-HHMMSS.csv" for the local time now.
+QString suggestedName();
+}  // namespace recording_settings
+
+}  // namespace ignivex

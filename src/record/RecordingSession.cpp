@@ -1,0 +1,82 @@
+#include "record/RecordingSession.h"
+
+namespace ignivex {
+
+namespace {
+// The rate achieved is counted over this stretch.
+constexpr auto kRateWindow = std::chrono::seconds(3);
+}  // namespace
+
+RecordingSession::RecordingSession(Acquisition& acquisition, Clock& clock, QObject* parent)
+    : QObject(parent), acquisition_(acquisition), clock_(clock) {
+    connect(&writer_, &RecordingWriter::failed, this, [this](const QString& message) {
+        if (!active_)
+            return;
+        stop();
+        emit failed(message);
+    });
+    connect(&writer_, &RecordingWriter::rowsDropped, this, &RecordingSession::rowsDropped);
+}
+
+RecordingSession::~RecordingSession() {
+    stop();
+}
+
+bool RecordingSession::start(const QString& path, record::Details details, Rate rate,
+                             bool replace, QString* error) {
+    stop();
+    start_ = clock_.now();
+    details.rate = rate.text();
+    if (!writer_.open(path, details, start_, replace, error))
+        return false;
+    rate_ = rate;
+    samples_ = 0;
+    recent_.clear();
+    active_ = true;
+    connect(&acquisition_, &Acquisition::sampleReady, this, &RecordingSession::onSample,
+            Qt::UniqueConnection);
+    return true;
+}
+
+void RecordingSession::stop() {
+    if (!active_)
+        return;
+    active_ = false;
+    disconnect(&acquisition_, &Acquisition::sampleReady, this, &RecordingSession::onSample);
+    writer_.close();
+}
+
+void RecordingSession::onSample(const Sample& sample) {
+    // A tick that began before the start (Record… chosen while it ran) is not this recording's.
+    if (!active_ || sample.monotonic < start_)
+        return;
+    writer_.add(sample);
+    ++samples_;
+    recent_.push_back(sample.monotonic);
+    while (!recent_.empty() && sample.monotonic - recent_.front() > kRateWindow)
+        recent_.pop_front();
+}
+
+RecordingSession::Progress RecordingSession::progress() const {
+    Progress p;
+    const Instant now = clock_.now();
+    p.elapsedS = std::chrono::duration<double>(now - start_).count();
+    p.samples = samples_;
+    // Ticks that started within the last few seconds, over the time between the first and
+    // the last of them: stalled polling drops to 0 as its ticks leave the window.
+    auto first = recent_.begin();
+    while (first != recent_.end() && now - *first > kRateWindow)
+        ++first;
+    const auto count = std::distance(first, recent_.end());
+    if (count >= 2) {
+        const double seconds = std::chrono::duration<double>(recent_.back() - *first).count();
+        if (seconds > 0)
+            p.ratePerS = double(count - 1) / seconds;
+    }
+    const RecordingWriter::Figures f = writer_.figures();
+    p.bytes = f.bytes;
+    p.dropped = f.dropped;
+    return p;
+}
+
+}  // namespace ignivex

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "acquire/Sample.h"
+#include "record/RecordFormat.h"
+
+#include <QObject>
+#include <QString>
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+namespace ignivex {
+
+// Writes a recording. The polling tick hands each Sample over with add(), which only formats the
+// row and queues it: a thread of the writer's own puts the queued rows into the file, flushed
+// and synced, as soon as they come, so a slow disk never stretches a tick and a kill or a power
+// cut loses at most the rows still on their way (normally none: a row is on the disk long before
+// the next tick). The queue is bounded; a row that finds it full is dropped and counted.
+//
+// When the file can no longer be written (the disk is full, the file was removed or made
+// read-only, the device went away) the writer stops and emits failed() with a message that names
+// the file and the reason; the rows written so far stay.
+class RecordingWriter : public QObject {
+    Q_OBJECT
+public:
+    // Rows the queue holds at most: about a minute at the fastest rate.
+    static constexpr std::size_t kQueueLimit = 4096;
+
+    struct Figures {
+        qint64 rows = 0;     // rows that reached the file
+        qint64 bytes = 0;    // bytes in the file
+        qint64 dropped = 0;  // rows lost because the queue was full
+    };
+
+    explicit RecordingWriter(QObject* parent = nullptr);
+    ~RecordingWriter() override;
+
+    // Creates the file and writes its preamble. An existing file is replaced only when
+    // `replace` is true (the user confirmed it); otherwise, and when the file cannot be
+    // created, returns false with the reason in `error`. `start` is the monotonic time
+    // elapsed_s counts from.
+    bool open(const QString& path, const record::Details& details, Instant start, bool replace,
+              QString* error);
+
+    bool isOpen() const { return fd_ >= 0; }
+    QString path() const { return path_; }
+
+    // Queues the row of a tick. Never blocks on the disk.
+    void add(const Sample& sample);
+
+    // Writes what is queued, syncs the file to the disk and closes it. Waits for the writing.
+    // Safe to call when not open.
+    void close();
+
+    Figures figures() const;
+
+signals:
+    // The file could no longer be written; the writer has closed it.
+    void failed(const QString& message);
+    // The first row was dropped because the queue was full (said once per recording).
+    void rowsDropped();
+
+private:
+    void run();
+    QString problem(int error) const;
+    void stopWith(const QString& message);
+
+    QString path_;
+    Instant start_{};
+    int fd_ = -1;
+
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<QByteArray> queue_;
+    bool closing_ = false;
+    bool failed_ = false;
+    bool droppedSaid_ = false;
+    Figures figures_;
+    std::thread thread_;
+};
+
+}  // namespace ignivex

@@ -1,0 +1,188 @@
+// The logger with no window, as a program of its own against the simulator: it records until
+// SIGINT, leaves whole rows after a kill -9, keeps the same file across an adapter pulled out
+// and put back, and refuses what it cannot do with its exit code.
+#include "record/RecordFormat.h"
+#include "support/IsolatedConfig.h"
+#include "support/SimProcess.h"
+
+#include <QProcess>
+#include <QtTest>
+#include <csignal>
+
+using namespace ignivex;
+using namespace ignivex::test;
+
+namespace {
+constexpr int kPort = 7;
+
+struct Logger {
+    IsolatedConfig config;
+    SimProcess sim;
+    QProcess app;
+    QString file = config.path() + "/run.csv";
+
+    explicit Logger(const QStringList& simOptions = {})
+        : sim(QStringLiteral(IGNIVEX_SIM),
+              QStringList{"--link", QString::number(kPort), "--rpm-count", "4096", "--map", "0x80",
+                          "--bat", "0xFF", "--adv", "0x80", "--gpi", "0x14", "--gpi3", "0x80"} +
+                  simOptions) {
+        app.setProcessChannelMode(QProcess::SeparateChannels);
+    }
+    void start(const QStringList& options) {
+        app.start(QStringLiteral(IGNIVEX_APP), QStringList{"--record", file} + options);
+    }
+    // Complete rows in the file, waiting up to 20 s for at least `count`.
+    QList<QByteArray> rows(int count) {
+        QList<QByteArray> found;
+        QDeadlineTimer deadline(20000);
+        do {
+            QFile f(file);
+            if (f.open(QIODevice::ReadOnly)) {
+                QList<QByteArray> lines = f.readAll().split('\n');
+                lines.removeLast();  // after the last line end: nothing, or a row being written
+                while (!lines.isEmpty() && !record::isHeaderRow(lines.takeFirst())) {}
+                found = lines;
+            }
+        } while (found.size() < count && !deadline.hasExpired() && (QTest::qWait(50), true));
+        return found;
+    }
+    void signal(int number) { ::kill(pid_t(app.processId()), number); }
+    QByteArray err;
+    bool stderrSays(const QString& text) {
+        QDeadlineTimer deadline(20000);
+        while (!deadline.hasExpired()) {
+            app.waitForReadyRead(100);
+            err += app.readAllStandardError();
+            if (err.contains(text.toUtf8()))
+                return true;
+        }
+        return false;
+    }
+};
+}  // namespace
+
+class TestHeadlessEndToEnd : public QObject {
+    Q_OBJECT
+private slots:
+    void recordsAsFastAsTheLinkAllowsUntilSigint();
+    void killLeavesWholeRows();
+    void adapterPulledOutAndBackKeepsTheFile();
+    void refusals_data();
+    void refusals();
+};
+
+void TestHeadlessEndToEnd::recordsAsFastAsTheLinkAllowsUntilSigint() {
+    Logger l;
+    QVERIFY(l.sim.ok());
+    l.start({"--port", QString::number(kPort), "--rate", "max"});
+    QVERIFY(l.rows(100).size() >= 100);
+    l.signal(SIGINT);
+    QVERIFY(l.app.waitForFinished(10000));
+    QCOMPARE(l.app.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(l.app.exitCode(), 0);
+    QFile f(l.file);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray all = f.readAll();
+    QVERIFY(all.startsWith("# recording: Ignivex Log 1.1\n"));
+    QVERIFY(all.contains("# firmware: IGX-2 V1.10\n"));
+    QVERIFY(all.contains("# rate: as fast as the link allows\n"));
+    QVERIFY(all.endsWith('\n'));
+    double last = -1;
+    const QList<QByteArray> rows = l.rows(0);
+    for (const QByteArray& row : rows) {
+        const auto r = record::parseRow(row);
+        QVERIFY2(r, row.constData());
+        // The simulator's bytes, scaled: count 4096, MAP 0x80 on range 1, 0xFF, 0x80, 0x14, 0x80.
+        QCOMPARE(r->status, Sample::End::Complete);
+        QCOMPARE(*r->rpm, 915.5);
+        QCOMPARE(*r->advance, 22.5);
+        QCOMPARE(*r->map, 17.0);
+        QCOMPARE(*r->battery, 18.0);
+        QCOMPARE(*r->gpi3Volts, 2.51);
+        QCOMPARE((QList<bool>{*r->gpi1, *r->gpi2, *r->gpi3}), (QList<bool>{true, false, true}));
+        QVERIFY2(r->elapsed > last, row.constData());
+        last = r->elapsed;
+    }
+}
+
+void TestHeadlessEndToEnd::killLeavesWholeRows() {
+    Logger l;
+    l.start({"--port", QString::number(kPort), "--rate", "max"});
+    QVERIFY(l.rows(50).size() >= 50);
+    l.signal(SIGKILL);
+    QVERIFY(l.app.waitForFinished(10000));
+    const QList<QByteArray> rows = l.rows(0);
+    QVERIFY(rows.size() >= 50);
+    for (const QByteArray& row : rows)
+        QVERIFY2(record::parseRow(row), row.constData());
+}
+
+void TestHeadlessEndToEnd::adapterPulledOutAndBackKeepsTheFile() {
+    Logger l;
+    l.start({"--port", QString::number(kPort), "--rate", "20"});
+    QVERIFY(l.rows(10).size() >= 10);
+    QVERIFY(l.sim.command("hangup").startsWith("ok"));
+    QVERIFY(l.stderrSays("is gone; waiting"));
+    const int before = int(l.rows(0).size());
+    QVERIFY(l.sim.command("replug").startsWith("ok"));
+    QVERIFY(l.stderrSays("is back"));
+    QVERIFY(l.rows(before + 10).size() >= before + 10);
+    l.signal(SIGTERM);
+    QVERIFY(l.app.waitForFinished(10000));
+    l.err += l.app.readAllStandardError();
+    QCOMPARE(l.app.exitCode(), 0);
+    // One file: ok rows, the gap marked by its status, ok rows again.
+    QStringList statuses;
+    for (const QByteArray& row : l.rows(0)) {
+        const auto r = record::parseRow(row);
+        QVERIFY2(r, row.constData());
+        const QString s = record::statusText(r->status);
+        if (statuses.isEmpty() || statuses.last() != s)
+            statuses << s;
+    }
+    // The tick the adapter went in ends "link-lost" or "aborted", by the read it went in.
+    QVERIFY2(statuses.size() >= 3 && statuses.first() == "ok" && statuses.last() == "ok" &&
+                 !statuses.mid(1, statuses.size() - 2).contains("ok"),
+             qPrintable(statuses.join(' ') + "\n" + QString::fromLocal8Bit(l.err)));
+}
+
+void TestHeadlessEndToEnd::refusals_data() {
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<bool>("fileExists");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("says");
+    const QString port = QString::number(kPort);
+    QTest::newRow("an existing file") << QStringList{"--port", port} << true << 3 << "already exists";
+    QTest::newRow("no such folder") << QStringList{"--port", port, "--record", "/nonexistent/x.csv"}
+                                    << false << 3 << "could not be created";
+    QTest::newRow("a port with nothing behind it") << QStringList{"--port", "250"} << false << 4
+                                                   << "does not exist";
+    QTest::newRow("a rate out of range") << QStringList{"--rate", "500"} << false << 2 << "usage:";
+    QTest::newRow("a word for a port") << QStringList{"--port", "usb"} << false << 2 << "usage:";
+    QTest::newRow("a duration of nothing") << QStringList{"--duration", "0"} << false << 2 << "usage:";
+}
+
+void TestHeadlessEndToEnd::refusals() {
+    QFETCH(QStringList, options);
+    QFETCH(bool, fileExists);
+    QFETCH(int, exitCode);
+    QFETCH(QString, says);
+    Logger l;
+    if (fileExists) {
+        QFile f(l.file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("kept\n");
+    }
+    l.start(options);
+    QVERIFY(l.app.waitForFinished(20000));
+    QCOMPARE(l.app.exitCode(), exitCode);
+    QVERIFY2(l.app.readAllStandardError().contains(says.toUtf8()), qPrintable(says));
+    if (fileExists) {
+        QFile f(l.file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("kept\n"));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestHeadlessEndToEnd)
+#include "tst_headless_e2e.moc"

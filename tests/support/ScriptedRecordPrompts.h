@@ -1,0 +1,19 @@
+#pragma once
+
+#include "app/RecordPrompts.h"
+
+namespace ignivex::test {
+
+// Answers Record…'s questions: the file and the rate given here (nothing: Cancel).
+struct ScriptedRecordPrompts : RecordPrompts {
+    std::optional<QString> path;
+    std::optional<Rate> chosenRate;
+    QString suggested;  // what the save dialog was opened with
+    std::optional<QString> file(QWidget*, const QString& s) override {
+        suggested = s;
+        return path;
+    }
+    std::optional<Rate> rate(QWidget*, Rate) override { return chosenRate; }
+};
+
+}  // namespace ignivex::test
