@@ -2,6 +2,7 @@
 
 #include "chart/ChartSettings.h"
 #include "recovery/MessageBoxes.h"
+#include "recovery/Readable.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -62,7 +63,7 @@ void exportPicture(QWidget* parent, MessageBoxes& boxes, const ChartScene& scene
     if (!why.isEmpty())
         boxes.show(QStringLiteral("The picture could not be written to \"%1\": %2. Choose another "
                                   "folder or name, or free some space.")
-                       .arg(QDir::toNativeSeparators(path), why),
+                       .arg(readablePath(QDir::toNativeSeparators(path)), readable(why)),
                    box::OkOnly + box::Exclamation, kExportTitle);
 }
 

@@ -1,5 +1,7 @@
 #include "record/RecordingReader.h"
 
+#include "recovery/Readable.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,7 +15,7 @@ const QString kChooseRecording =
     QStringLiteral("Choose a file written by File, Record\u2026, or a CSV file with that header.");
 
 QString named(const QString& path) {
-    return QStringLiteral("\"%1\"").arg(QDir::toNativeSeparators(path));
+    return QStringLiteral("\"%1\"").arg(readablePath(QDir::toNativeSeparators(path)));
 }
 
 QString headerText() {
@@ -22,12 +24,7 @@ QString headerText() {
 
 // A line as it can be quoted in a message: printable, and not too long.
 QString excerpt(QByteArrayView line) {
-    QString text = QString::fromUtf8(line.first(std::min<qsizetype>(line.size(), 200)));
-    for (QChar& c : text) {
-        if (!c.isPrint())
-            c = QChar(0xFFFD);
-    }
-    return text.size() > 80 ? text.left(79) + QChar(0x2026) : text;
+    return readable(QString::fromUtf8(line.first(std::min<qsizetype>(line.size(), 400))), 80);
 }
 
 QString megabytes(qint64 bytes) {
@@ -148,7 +145,7 @@ ReadResult readRecording(const QString& path, const ReadOptions& options) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("Cannot read %1: %2. Check that the file is there and that "
-                                   "you may read it.").arg(named(path), file.errorString()));
+                                   "you may read it.").arg(named(path), readable(file.errorString())));
 
     Recording rec;
     rec.path = path;
@@ -235,7 +232,7 @@ ReadResult readRecording(const QString& path, const ReadOptions& options) {
     if (!lines.readError.isEmpty())
         return fail(QStringLiteral("Reading %1 failed after line %2: %3. Check the drive the file "
                                    "is on, then open it again.")
-                        .arg(named(path)).arg(number).arg(lines.readError));
+                        .arg(named(path)).arg(number).arg(readable(lines.readError)));
     if (!inRows) {
         if (number == 0)
             return fail(QStringLiteral("%1 is empty: a recording begins with its details and "
