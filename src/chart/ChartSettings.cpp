@@ -9,11 +9,11 @@ namespace ignivex::chart::settings {
 
 namespace {
 
-QString folder(const char* key) {
+QString folder(const char* key, const char* otherwise = nullptr) {
     const QSettings s(QSettings::NativeFormat, QSettings::UserScope, kAppName, kAppName);
-    return s.value(QLatin1String(key),
-                   QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
-        .toString();
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString fallback = otherwise ? s.value(QLatin1String(otherwise), documents).toString() : documents;
+    return s.value(QLatin1String(key), fallback).toString();
 }
 
 void setFolder(const char* key, const QString& value) {
@@ -25,7 +25,8 @@ void setFolder(const char* key, const QString& value) {
 }  // namespace
 
 QString recordingFolder() {
-    return folder("Charts/RecordingFolder");
+    // Until a recording has been opened, where File, Record... writes them.
+    return folder("Charts/RecordingFolder", "Recording/Folder");
 }
 void setRecordingFolder(const QString& value) {
     setFolder("Charts/RecordingFolder", value);
