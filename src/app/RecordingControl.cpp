@@ -72,6 +72,12 @@ void RecordingControl::mnuRecord_Click() {
                  .arg(QDir::toNativeSeparators(session_.path())));
         return;
     }
+    if (p_.replaying && p_.replaying()) {
+        tell(QStringLiteral("The panel is replaying a recording, and the module is not polled "
+                            "meanwhile. Close the review window, then choose File, Record… "
+                            "again."));
+        return;
+    }
     const QString suggested =
         QDir(recording_settings::lastFolder()).filePath(recording_settings::suggestedName());
     const std::optional<QString> path = p_.prompts.file(p_.owner, suggested);

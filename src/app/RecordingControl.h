@@ -37,6 +37,8 @@ public:
         RecordPrompts& prompts;
         Module1& state;
         std::function<QString()> portText;  // "Com3 (/dev/ttyUSB0)"
+        // True while a recording being replayed drives the panel (polling is paused then).
+        std::function<bool()> replaying;
     };
     static inline const QString kTitle = QStringLiteral("Record");
 

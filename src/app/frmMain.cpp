@@ -6,6 +6,7 @@
 #include "display/PanelFeed.h"
 #include "branding/About.h"
 #include "chart/ChartWindows.h"
+#include "chart/PanelReplay.h"
 #include "app/AppIcon.h"
 #include "recovery/AppIdentity.h"
 #include "recovery/CommError.h"
@@ -16,6 +17,7 @@
 #include "display/PortSetupPanel.h"
 #include "display/RealTimePanel.h"
 #include "display/RealTimeView.h"
+#include "recovery/Readable.h"
 #include "recovery/Recovery.h"
 #include "recovery/Twips.h"
 
@@ -92,8 +94,18 @@ frmMain::frmMain(Services services, QWidget* parent)
              return QStringLiteral("Com%1 (%2)")
                  .arg(link_.portNumber)
                  .arg(port_mapper::deviceFor(link_.portNumber).shown);
-         }},
+         },
+         [this] { return charts_->replay().active(); }},
         this);
+    // A replay pauses the polling a recording needs: the two do not run together.
+    charts_->replay().setRefusal([this] {
+        if (!recording_->recording())
+            return QString();
+        return QStringLiteral("A recording to %1 is running, and playing another through the "
+                              "panel would pause the polling it needs. Choose File, Stop "
+                              "Recording first.")
+            .arg(readablePath(recording_->session().path()));
+    });
     buildRecordingMenu();
 }
 

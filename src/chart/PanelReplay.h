@@ -3,6 +3,7 @@
 #include "chart/ChartData.h"
 
 #include <QObject>
+#include <functional>
 #include <QPointer>
 #include <cstdint>
 #include <optional>
@@ -29,6 +30,10 @@ public:
                 QObject* parent = nullptr);
 
     bool active() const { return active_; }
+    // What keeps the panel from being taken over now (a recording that needs the polling), in
+    // words for the user; empty when nothing does.
+    void setRefusal(std::function<QString()> reason) { refusal_ = std::move(reason); }
+    QString refusal() const { return refusal_ ? refusal_() : QString(); }
     // Takes the panel over. `rangeCode` is the recording's MAP sensor range, which lays the MAP
     // gauge out as the opening of the view does; nothing when the recording does not say.
     void begin(std::optional<std::int16_t> rangeCode);
@@ -53,6 +58,7 @@ private:
     ReplayIndicator* indicator_;
     std::optional<std::int16_t> rangeCode_;
     bool active_ = false;
+    std::function<QString()> refusal_;
 };
 
 // The MAP sensor range code a recording's details give ("map range: 2 (0 to 60)").

@@ -301,6 +301,10 @@ void ReviewWindow::play() {
         return;
     const ChartData& data = *recording_->chart;
     if (!replay_.active()) {
+        if (const QString why = replay_.refusal(); !why.isEmpty()) {
+            boxes_.show(why, box::OkOnly + box::Exclamation, QStringLiteral("Play"));
+            return;
+        }
         replay_.begin(rangeCodeOf(recording_->details));
         shownRow_ = std::size_t(-1);
     }

@@ -331,6 +331,8 @@ void TestAboutHelp::messagesPageListsEveryMessage_data() {
         "start a new recording.",
         "rows of the recording could not be written in time and are missing from",
         "is running. Choose File, Stop Recording before you start another.",
+        "The panel is replaying a recording, and the module is not polled meanwhile. Close the "
+        "review window, then choose File, Record",
     };
     for (const char* m : messages)
         QTest::newRow(m) << QString::fromUtf8(m);

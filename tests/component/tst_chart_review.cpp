@@ -8,6 +8,7 @@
 #include "chart/PictureExport.h"
 #include "chart/ReplayIndicator.h"
 #include "chart/ReviewWindow.h"
+#include "app/RecordingControl.h"
 #include "display/RealTimePanel.h"
 #include "record/RecordFormat.h"
 #include "support/MainHarness.h"
@@ -64,16 +65,7 @@ struct Rig : MainHarness {
     IsolatedConfig config;
     QTemporaryDir dir;
     Rig() {
-        show();
-        w().tmrDataRead()->stop();
-        port.setReply(0x33, QByteArray(1, 0x06));
-        port.setReply(0x10, QByteArray("IGX-2 V1.10\r"));
-        port.setReply(0x2F, QByteArray(1, 0x01));
-        port.setReply(0x24, QByteArray("\x1C\x80", 2));
-        port.setReply(0x22, QByteArray(1, char(0x80)));
-        port.setReply(0x23, QByteArray(1, char(0xC4)));
-        port.setReply(0x20, QByteArray("\x00\x10", 2));
-        port.setReply(0x26, QByteArray(1, char(0x80)));
+        showWithHealthyModule();
         w().mnuViewRealTime_Click();
     }
     RealTimePanel& panel() { return *w().fraRealTimeData(); }
@@ -103,6 +95,7 @@ private slots:
     void filesThatCannotBeShown();
     void picturesOfTheView();
     void liveChartTakesEachSample();
+    void replayAndRecordingTakeTurns();
 };
 
 void TestChartReview::replayDrivesThePanelAndPollingWaits() {
@@ -239,6 +232,27 @@ void TestChartReview::liveChartTakesEachSample() {
     live.close();
     rig.w().acquisition().tmrDataRead_Timer();
     QCOMPARE(live.series().table().size(), std::size_t(0));  // closed, it keeps nothing
+}
+
+// Playing a recording pauses the polling a running recording needs, so each refuses while the
+// other runs, and says what to do.
+void TestChartReview::replayAndRecordingTakeTurns() {
+    Rig rig;
+    QVERIFY(rig.open(rig.file("old.csv", recording({{0.0, 1000, 10, 17, 13.8f, 1, 0x04, Sample::End::Complete}}, 1))));
+    rig.prompts.path = rig.dir.filePath("new.csv");
+    rig.prompts.chosenRate = Rate{10};
+    rig.w().recording().mnuRecord_Click();
+    rig.review()->play();
+    QVERIFY(!rig.w().charts().replay().active());
+    QTRY_COMPARE(rig.boxes.count(), 1);
+    QVERIFY(rig.boxes.shown[0].text.contains("Choose File, Stop Recording first."));
+    rig.w().recording().mnuStopRecording_Click();
+    rig.review()->play();
+    QVERIFY(rig.w().charts().replay().active());
+    rig.w().recording().mnuRecord_Click();
+    QVERIFY(!rig.w().recording().recording());
+    QTRY_COMPARE(rig.boxes.count(), 2);
+    QVERIFY(rig.boxes.shown[1].text.contains("Close the review window"));
 }
 
 QTEST_MAIN(TestChartReview)
