@@ -6,7 +6,9 @@
 #include "chart/LiveChartWindow.h"
 #include "chart/ReviewWindow.h"
 #include "display/RealTimePanel.h"
+#include "app/RecordingControl.h"
 #include "record/RecordFormat.h"
+#include "support/ScriptedRecordPrompts.h"
 #include "support/SimRigs.h"
 
 #include <QPainter>
@@ -53,7 +55,9 @@ private slots:
 };
 
 void TestChartEndToEnd::liveChartRecordingAndReplay() {
-    AppRig app(QStringLiteral(IGNIVEX_SIM), 1, {QStringLiteral("--engine")}, QStringLiteral(IGNIVEX_BIN_DIR));
+    ScriptedRecordPrompts prompts;
+    AppRig app(QStringLiteral(IGNIVEX_SIM), 1, {QStringLiteral("--engine")},
+               QStringLiteral(IGNIVEX_BIN_DIR), &prompts);
     QVERIFY(app.sim.ok());
     app.window.Show();
     app.window.mnuViewRealTime_Click();
@@ -62,28 +66,17 @@ void TestChartEndToEnd::liveChartRecordingAndReplay() {
     chart::LiveChartWindow& live = *app.window.charts().chartWindow();
     live.resize(900, 560);
 
-    // A recording of the same ticks, row by row.
+    // A recording of the same ticks (File, Record…), 20 a second; a whole engine cycle of 24 s
+    // when the pictures are wanted.
     QTemporaryDir dir;
-    QFile file(dir.filePath(QStringLiteral("engine.csv")));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    record::Details details;
-    details.tool = QStringLiteral("Ignivex Log 1.1");
-    details.port = QStringLiteral("Com1 (%1)").arg(app.sim.device());
-    details.firmwareId = app.state.firmwareId;
-    details.rangeCode = app.state.mapRangeCode;
-    details.rate = QStringLiteral("20 per second");
-    details.started = QDateTime::currentDateTime();
-    file.write(record::preamble(details));
-    const Instant start = app.clock.now();
-    QObject::connect(&app.window.acquisition(), &Acquisition::sampleReady,
-                     [&](const Sample& s) { file.write(record::row(s, start)); });
-
-    // 20 ticks a second; a whole engine cycle of 24 s when the pictures are wanted.
-    app.window.tmrDataRead()->setInterval(50);
+    prompts.path = dir.filePath(QStringLiteral("engine.csv"));
+    prompts.chosenRate = Rate{20};
+    app.window.recording().mnuRecord_Click();
+    QVERIFY(app.window.recording().recording());
     const int seconds = screenshotDir().isEmpty() ? 2 : 27;
     QTest::qWait(seconds * 1000);
     app.window.tmrDataRead()->stop();
-    file.close();
+    app.window.recording().mnuStopRecording_Click();
     QCOMPARE(app.boxes.count(), 0);
 
     const record::Table& held = live.series().table();
@@ -101,7 +94,7 @@ void TestChartEndToEnd::liveChartRecordingAndReplay() {
     screenshot({&app.window, &live}, QStringLiteral("chart-live-beside-panel.png"));
 
     // The recording in the review, the cursor on the highest revs of the pull.
-    app.window.charts().openRecording(file.fileName());
+    app.window.charts().openRecording(*prompts.path);
     chart::ReviewWindow& review = *app.window.charts().reviewWindow();
     QTRY_VERIFY_WITH_TIMEOUT(review.recording() != nullptr, 10000);
     const chart::ChartData& data = *review.recording()->chart;
