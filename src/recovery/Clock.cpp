@@ -44,10 +44,10 @@ bool SteadyClock::sleepOnKernelTimer([[maybe_unused]] Instant until) {
         });
     }
     const auto since = until.time_since_epoch();
-    itimerspec spec{};
-    spec.it_value.tv_sec = std::chrono::duration_cast<std::chrono::seconds>(since).count();
-    spec.it_value.tv_nsec = (since % std::chrono::seconds(1)).count();
-    if (::timerfd_settime(timer_, TFD_TIMER_ABSTIME, &spec, nullptr) != 0)
+    itimerspec wake{};
+    wake.it_value.tv_sec = std::chrono::duration_cast<std::chrono::seconds>(since).count();
+    wake.it_value.tv_nsec = (since % std::chrono::seconds(1)).count();
+    if (::timerfd_settime(timer_, TFD_TIMER_ABSTIME, &wake, nullptr) != 0)
         return false;
     fired_ = false;
     pausing_ = true;
