@@ -8,6 +8,8 @@
 
 #include <QSignalSpy>
 #include <QTimer>
+#include "support/Bytes.h"
+
 #include <QtTest>
 
 using namespace ignivex;
@@ -42,13 +44,6 @@ struct Rig {
         qFatal("unknown command");
     }
 };
-
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int v : values)
-        out.append(static_cast<char>(v));
-    return out;
-}
 
 bool isChannelRead(const QString& command) {
     return command.startsWith("ReadRPM") || command == "ReadAdvance" || command == "ReadMAP" ||

@@ -8,6 +8,8 @@
 #include <QAction>
 #include <QKeyEvent>
 #include <QTimer>
+#include "support/Bytes.h"
+
 #include <QtTest>
 
 using namespace ignivex;
@@ -18,13 +20,6 @@ const QString kTimeout = QStringLiteral("RS-232 timeout. Check cable and click A
 const QString kNoLink = QStringLiteral("Cannot establish RS-232 link. Check cable and module power.");
 const QString kBadId = QStringLiteral("Error - invalid firmware ID. Unable to identify Ignivex version.\r\n");
 const QString kNoStatus = QStringLiteral("Error - cannot read status.\r\n");
-
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int v : values)
-        out.append(static_cast<char>(v));
-    return out;
-}
 
 // The main window with a healthy module behind the fake port, loaded, timer stopped so that
 // each test drives the ticks itself.

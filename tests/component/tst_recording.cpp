@@ -6,6 +6,8 @@
 #include "support/MainHarness.h"
 
 #include <QTemporaryDir>
+#include "support/Bytes.h"
+
 #include <QtTest>
 #include <sys/resource.h>
 
@@ -13,13 +15,6 @@ using namespace ignivex;
 using namespace ignivex::test;
 
 namespace {
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int v : values)
-        out.append(static_cast<char>(v));
-    return out;
-}
-
 struct Recording : MainHarness {
     IsolatedConfig config;
     QTemporaryDir dir;

@@ -5,6 +5,8 @@
 // its faults and to identify itself with a unique text, and since it answers strictly in order,
 // everything before that text is the reply under test.
 
+#include "support/Bytes.h"
+
 #include <QtTest>
 
 #include <QProcess>
@@ -17,6 +19,8 @@
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
+
+using ignivex::test::bytes;
 
 namespace {
 
@@ -133,13 +137,6 @@ public:
     QString path;
     int fd = -1;
 };
-
-QByteArray bytes(std::initializer_list<int> list) {
-    QByteArray b;
-    for (int v : list)
-        b.append(static_cast<char>(v));
-    return b;
-}
 
 const QByteArray kDefaultId = "IGX-2 V1.10\r";
 

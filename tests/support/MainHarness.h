@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/Bytes.h"
 #include "support/FakeClock.h"
 #include "support/FakeSerialControl.h"
 #include "support/IsolatedConfig.h"
@@ -41,20 +42,14 @@ struct MainHarness {
     void showWithHealthyModule() {
         show();
         window->tmrDataRead()->stop();
-        const auto reply = [this](quint8 command, std::initializer_list<int> bytes) {
-            QByteArray b;
-            for (int v : bytes)
-                b.append(static_cast<char>(v));
-            port.setReply(command, b);
-        };
-        reply(0x33, {0x06});
+        port.setReply(0x33, bytes({0x06}));
         port.setReply(0x10, QByteArray("IGX-2 V1.10\r"));
-        reply(0x2F, {0x01});
-        reply(0x24, {0x1C, 0x80});
-        reply(0x22, {0x80});
-        reply(0x23, {0xC4});
-        reply(0x20, {0x00, 0x10});
-        reply(0x26, {0x80});
+        port.setReply(0x2F, bytes({0x01}));
+        port.setReply(0x24, bytes({0x1C, 0x80}));
+        port.setReply(0x22, bytes({0x80}));
+        port.setReply(0x23, bytes({0xC4}));
+        port.setReply(0x20, bytes({0x00, 0x10}));
+        port.setReply(0x26, bytes({0x80}));
     }
 };
 
