@@ -2,9 +2,9 @@
 
 #include "acquire/Sample.h"
 #include "link/ModuleLink.h"
-#include "recovery/Clock.h"
+#include "base/Clock.h"
 #include "recovery/MessageBoxes.h"
-#include "recovery/Module1.h"
+#include "base/Module1.h"
 
 #include <QObject>
 #include <cstdint>

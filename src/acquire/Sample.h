@@ -1,6 +1,6 @@
 #pragma once
 
-#include "recovery/Clock.h"
+#include "base/Clock.h"
 
 #include <QDateTime>
 #include <QMetaType>

@@ -1,6 +1,6 @@
 #include "app/CommandLine.h"
 
-#include "recovery/AppIdentity.h"
+#include "base/AppIdentity.h"
 
 #include <QLocale>
 #include <cmath>

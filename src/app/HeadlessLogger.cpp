@@ -3,7 +3,7 @@
 #include "link/ModuleLine.h"
 #include "link/PortMapper.h"
 #include "link/PortSettings.h"
-#include "recovery/AppIdentity.h"
+#include "base/AppIdentity.h"
 #include "recovery/CommError.h"
 
 #include <QCoreApplication>

@@ -7,8 +7,8 @@
 #include "link/ModuleLink.h"
 #include "link/QtSerialControl.h"
 #include "record/RecordingSession.h"
-#include "recovery/Clock.h"
-#include "recovery/Module1.h"
+#include "base/Clock.h"
+#include "base/Module1.h"
 
 #include <QObject>
 #include <QSocketNotifier>

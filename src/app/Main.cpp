@@ -1,8 +1,8 @@
 #include "app/Main.h"
 
-#include "recovery/AppIdentity.h"
-#include "recovery/Clock.h"
-#include "recovery/Module1.h"
+#include "base/AppIdentity.h"
+#include "base/Clock.h"
+#include "base/Module1.h"
 #include "app/QtMessageBoxes.h"
 #include "link/QtSerialControl.h"
 #include "app/frmMain.h"

@@ -4,7 +4,7 @@
 #include "display/PanelFeed.h"
 #include "display/RealTimePanel.h"
 #include "display/RealTimeView.h"
-#include "recovery/AppIdentity.h"
+#include "base/AppIdentity.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -3,7 +3,7 @@
 #include "acquire/Rates.h"
 #include "record/RecordingSession.h"
 #include "recovery/MessageBoxes.h"
-#include "recovery/Module1.h"
+#include "base/Module1.h"
 
 #include <QObject>
 #include <QTimer>

@@ -8,7 +8,7 @@
 #include "chart/ChartWindows.h"
 #include "chart/PanelReplay.h"
 #include "app/AppIcon.h"
-#include "recovery/AppIdentity.h"
+#include "base/AppIdentity.h"
 #include "recovery/CommError.h"
 #include "branding/HelpWindow.h"
 #include "link/ModuleLine.h"
@@ -17,9 +17,9 @@
 #include "display/PortSetupPanel.h"
 #include "display/RealTimePanel.h"
 #include "display/RealTimeView.h"
-#include "recovery/Readable.h"
+#include "base/Readable.h"
 #include "recovery/Recovery.h"
-#include "recovery/Twips.h"
+#include "base/Twips.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "recovery/Clock.h"
+#include "base/Clock.h"
 #include "link/CommEventHandler.h"
 #include "recovery/MessageBoxes.h"
-#include "recovery/Module1.h"
+#include "base/Module1.h"
 #include "link/ModuleLink.h"
 #include "link/SerialControl.h"
 

@@ -1,6 +1,6 @@
 #include "branding/About.h"
 
-#include "recovery/Readable.h"
+#include "base/Readable.h"
 
 #include <QLocale>
 

@@ -2,7 +2,7 @@
 
 #include "branding/ProgramFiles.h"
 #include "recovery/CommError.h"
-#include "recovery/Readable.h"
+#include "base/Readable.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -5,10 +5,10 @@
 #include "branding/FittedCaption.h"
 #include "branding/ProgramFiles.h"
 #include "recovery/CommError.h"
-#include "recovery/AppIdentity.h"
-#include "recovery/Readable.h"
+#include "base/AppIdentity.h"
+#include "base/Readable.h"
 #include "recovery/Recovery.h"
-#include "recovery/Twips.h"
+#include "base/Twips.h"
 
 #include <QCoreApplication>
 #include <QDir>

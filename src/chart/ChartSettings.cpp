@@ -1,6 +1,6 @@
 #include "chart/ChartSettings.h"
 
-#include "recovery/AppIdentity.h"
+#include "base/AppIdentity.h"
 
 #include <QSettings>
 #include <QStandardPaths>

@@ -6,7 +6,7 @@
 #include "display/PanelScales.h"
 #include "display/RealTimePanel.h"
 #include "display/RealTimeView.h"
-#include "recovery/Module1.h"
+#include "base/Module1.h"
 
 #include <QPushButton>
 #include <QRegularExpression>

@@ -2,7 +2,7 @@
 
 #include "chart/ChartSettings.h"
 #include "recovery/MessageBoxes.h"
-#include "recovery/Readable.h"
+#include "base/Readable.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "chart/ReplayIndicator.h"
 
-#include "recovery/Twips.h"
+#include "base/Twips.h"
 
 #include <QPainter>
 #include <QPainterPath>

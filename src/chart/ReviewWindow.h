@@ -2,7 +2,7 @@
 
 #include "chart/RecordingLoader.h"
 #include "chart/StripChart.h"
-#include "recovery/Clock.h"
+#include "base/Clock.h"
 
 #include <QMainWindow>
 #include <QTimer>

@@ -1,7 +1,7 @@
 #include "display/PortSetupPanel.h"
 
 #include "link/PortMapper.h"
-#include "recovery/Twips.h"
+#include "base/Twips.h"
 
 namespace ignivex {
 

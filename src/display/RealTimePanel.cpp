@@ -1,7 +1,7 @@
 #include "display/RealTimePanel.h"
 
 #include "display/PanelScales.h"
-#include "recovery/Twips.h"
+#include "base/Twips.h"
 
 #include <QApplication>
 #include <QPainter>

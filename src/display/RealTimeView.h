@@ -1,7 +1,7 @@
 #pragma once
 
 #include "acquire/Acquisition.h"
-#include "recovery/Module1.h"
+#include "base/Module1.h"
 
 #include <QObject>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "recovery/MessageBoxes.h"
-#include "recovery/Module1.h"
+#include "base/Module1.h"
 #include "link/SerialControl.h"
 
 #include <QObject>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "recovery/Clock.h"
+#include "base/Clock.h"
 #include "recovery/MessageBoxes.h"
-#include "recovery/Module1.h"
+#include "base/Module1.h"
 #include "recovery/Recovery.h"
 #include "link/SerialControl.h"
 

@@ -1,6 +1,6 @@
 #include "link/PortMapper.h"
 
-#include "recovery/AppIdentity.h"
+#include "base/AppIdentity.h"
 
 #include <QFileInfo>
 #include <QHash>

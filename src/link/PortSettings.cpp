@@ -1,8 +1,8 @@
 #include "link/PortSettings.h"
 
-#include "recovery/AppIdentity.h"
+#include "base/AppIdentity.h"
 #include "recovery/CommError.h"
-#include "recovery/Readable.h"
+#include "base/Readable.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "link/Scaling.h"
 
-#include "recovery/AppIdentity.h"
+#include "base/AppIdentity.h"
 #include "recovery/CommError.h"
 
 #include <cfenv>

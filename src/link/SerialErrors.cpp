@@ -1,6 +1,6 @@
 #include "link/SerialErrors.h"
 
-#include "recovery/Readable.h"
+#include "base/Readable.h"
 
 namespace ignivex::serial {
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "acquire/Sample.h"
-#include "recovery/Clock.h"
+#include "base/Clock.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -1,6 +1,6 @@
 #include "record/RecordingReader.h"
 
-#include "recovery/Readable.h"
+#include "base/Readable.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "recovery/Clock.h"
+#include "base/Clock.h"
 #include "recovery/CommError.h"
 #include "support/IsolatedConfig.h"
 #include "link/LineFaultSource.h"

@@ -4,7 +4,7 @@
 #include "support/FakeClock.h"
 #include "support/FakeSerialControl.h"
 #include "support/IsolatedConfig.h"
-#include "recovery/Module1.h"
+#include "base/Module1.h"
 #include "support/ScriptedBoxes.h"
 #include "support/ScriptedRecordPrompts.h"
 #include "app/frmMain.h"

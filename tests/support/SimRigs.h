@@ -3,9 +3,9 @@
 // The real serial layer and the real main window against the module simulator, set up once for
 // the end-to-end tests and the benchmarks. Header-only: the users link the shell themselves.
 
-#include "recovery/Clock.h"
+#include "base/Clock.h"
 #include "support/IsolatedConfig.h"
-#include "recovery/Module1.h"
+#include "base/Module1.h"
 #include "link/ModuleLine.h"
 #include "link/ModuleLink.h"
 #include "link/QtSerialControl.h"

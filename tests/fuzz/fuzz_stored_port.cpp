@@ -5,7 +5,7 @@
 #include "FuzzBoxes.h"
 
 #include "link/PortSettings.h"
-#include "recovery/AppIdentity.h"
+#include "base/AppIdentity.h"
 #include "recovery/CommError.h"
 
 #include <QCoreApplication>

@@ -13,9 +13,9 @@
 #include "display/RealTimePanel.h"
 #include "link/ModuleLine.h"
 #include "link/QtSerialControl.h"
-#include "recovery/AppIdentity.h"
-#include "recovery/Clock.h"
-#include "recovery/Module1.h"
+#include "base/AppIdentity.h"
+#include "base/Clock.h"
+#include "base/Module1.h"
 #include "support/SimProcess.h"
 
 #include <QApplication>

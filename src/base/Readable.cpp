@@ -1,4 +1,4 @@
-#include "recovery/Readable.h"
+#include "base/Readable.h"
 
 #include <QDir>
 

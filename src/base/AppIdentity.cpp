@@ -1,4 +1,4 @@
-#include "recovery/AppIdentity.h"
+#include "base/AppIdentity.h"
 
 #include <QCoreApplication>
 
