@@ -62,14 +62,18 @@ bool ModuleLink::openIfClosed(Recovery& r) {
            r.step([&] { port_.setPortOpen(true); });
 }
 
-bool ModuleLink::exchange(Recovery& r, std::uint8_t command, int expected, QByteArray& reply,
-                          OnTimeout onTimeout) {
+bool ModuleLink::send(Recovery& r, std::uint8_t command) {
     linkReady = false;
     if (!openIfClosed(r))
         return false;
     if (!r.step([&] { port_.setInBufferCount(0); }))
         return false;
-    if (!r.step([&] { port_.output(QByteArray(1, static_cast<char>(command))); }))
+    return r.step([&] { port_.output(QByteArray(1, static_cast<char>(command))); });
+}
+
+bool ModuleLink::exchange(Recovery& r, std::uint8_t command, int expected, QByteArray& reply,
+                          OnTimeout onTimeout) {
+    if (!send(r, command))
         return false;
     const Instant deadline = clock_.now() + kReplyTimeout;
     if (!r.step([&] { port_.waitForInput(expected, deadline); }))
@@ -113,13 +117,8 @@ bool ModuleLink::ReSync() {
 bool ModuleLink::ReadFirmwareID() {
     Running running(*this);
     Recovery r(boxes_, [this] { closePortIfOpen(); });
-    linkReady = false;
     state_.firmwareId.clear();
-    if (!openIfClosed(r))
-        return false;
-    if (!r.step([&] { port_.setInBufferCount(0); }))
-        return false;
-    if (!r.step([&] { port_.output(QByteArray(1, static_cast<char>(kIdentify))); }))
+    if (!send(r, kIdentify))
         return false;
 
     const Instant deadline = clock_.now() + kReplyTimeout;

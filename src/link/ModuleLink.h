@@ -108,6 +108,9 @@ private:
     enum class OnTimeout { Raise, LeaveQuietly };
 
     bool openIfClosed(Recovery& r);
+    // The start of every command: link-ready false, the port opened on demand, waiting input
+    // discarded, the command byte sent.
+    bool send(Recovery& r, std::uint8_t command);
     bool exchange(Recovery& r, std::uint8_t command, int expected, QByteArray& reply,
                   OnTimeout onTimeout);
     void abortChannelRead();

@@ -16,6 +16,40 @@ Sample sampleAt(double seconds, Sample::End end) {
     s.end = end;
     return s;
 }
+
+Sample::End endOf(const QString& kind) {
+    return kind == "esc" ? Sample::End::Escape
+           : kind == "link-lost" ? Sample::End::LinkLost
+           : kind == "aborted" ? Sample::End::Aborted
+                               : Sample::End::Complete;
+}
+
+struct Reads {
+    std::int16_t bits;
+    float gpi3, map, battery, rpm, advance;
+};
+
+// What each kind of tick read: a lost link nothing, a tick closed after the inputs only them,
+// Esc after the battery no engine values, a module without MAP sensor no MAP, an ignored
+// battery read no battery.
+Sample tickOf(const QString& kind, double seconds, const Reads& v) {
+    Sample s = sampleAt(seconds, endOf(kind));
+    if (kind != "link-lost") {
+        s.gpiBits = v.bits;
+        s.gpi3Analog = v.gpi3;
+    }
+    if (kind != "aborted" && kind != "link-lost") {
+        if (kind != "no map")
+            s.map = v.map;
+        if (kind != "ignored")
+            s.battery = v.battery;
+    }
+    if (kind == "complete" || kind == "no map" || kind == "ignored") {
+        s.rpm = v.rpm;
+        s.advance = v.advance;
+    }
+    return s;
+}
 }  // namespace
 
 class TestRecordFormat : public QObject {
@@ -45,25 +79,9 @@ void TestRecordFormat::rows_data() {
 void TestRecordFormat::rows() {
     QFETCH(QString, kind);
     QFETCH(QByteArray, expected);
-    const Sample::End end = kind == "esc" ? Sample::End::Escape
-                            : kind == "link-lost" ? Sample::End::LinkLost
-                            : kind == "aborted" ? Sample::End::Aborted
-                                                : Sample::End::Complete;
-    Sample s = sampleAt(1.5, end);
-    if (kind != "link-lost") {
-        s.gpiBits = 0x14;  // GPI1 and GPI3
-        s.gpi3Analog = 2.5098039f;
-    }
-    if (kind != "aborted" && kind != "link-lost") {
-        if (kind != "no map")
-            s.map = 17.0f;
-        if (kind != "ignored")
-            s.battery = 13.835294f;
-    }
-    if (kind == "complete" || kind == "no map" || kind == "ignored") {
-        s.rpm = 915.52734375f;
-        s.advance = 22.49984f;
-    }
+    const Sample::End end = endOf(kind);
+    // GPI1 and GPI3 on.
+    const Sample s = tickOf(kind, 1.5, {0x14, 2.5098039f, 17.0f, 13.835294f, 915.52734375f, 22.49984f});
     QCOMPARE(row(s, kStart), expected);
     // And back: the cells a tick did not read stay empty.
     const auto parsed = parseRow(QByteArrayView(expected).chopped(1));
@@ -85,25 +103,9 @@ void TestRecordFormat::roundTrip_data() {
 
 void TestRecordFormat::roundTrip() {
     QFETCH(QString, kind);
-    const Sample::End end = kind == "esc" ? Sample::End::Escape
-                            : kind == "link-lost" ? Sample::End::LinkLost
-                            : kind == "aborted" ? Sample::End::Aborted
-                                                : Sample::End::Complete;
-    Sample s = sampleAt(2.25, end);
-    if (kind != "link-lost") {
-        s.gpiBits = 0x0C;  // GPI1 and GPI2
-        s.gpi3Analog = 4.706f;
-    }
-    if (kind != "aborted" && kind != "link-lost") {
-        if (kind != "no map")
-            s.map = 89.9f;
-        if (kind != "ignored")
-            s.battery = 13.835f;
-    }
-    if (kind == "complete" || kind == "no map" || kind == "ignored") {
-        s.rpm = 3750000.0f;
-        s.advance = 44.824f;
-    }
+    const Sample::End end = endOf(kind);
+    // GPI1 and GPI2 on.
+    const Sample s = tickOf(kind, 2.25, {0x0C, 4.706f, 89.9f, 13.835f, 3750000.0f, 44.824f});
     const auto parsed = parseRow(QByteArrayView(row(s, kStart)).chopped(1));
     QVERIFY(parsed);
     Sample back;
