@@ -125,6 +125,20 @@ waited for, checked once a second, and recording goes on into the same file when
 The rows of the gap say so in their status column. Messages go to standard error, one line
 each with the time; on a terminal, one line of progress is kept up to date.
 
+Questions asked of a recording are answered as CSV on standard output. S is seconds since
+the start of the recording (its elapsed_s column), both ends included; rows whose status is
+not ok are left out of every figure.
+  --stats FILE [--from S] [--to S]
+        a line per channel: channel,samples,min,max,mean (an input's mean is its share of
+        samples at 1)
+  --table FILE [--of CHANNEL] [--rpm-edges E0,E1,...] [--map-edges E0,E1,...] [--from S] [--to S]
+        CHANNEL (a column name, default advance) averaged over cells of rpm and map, a line
+        per cell with samples: rpm_from,rpm_to,map_from,map_to,samples,mean; a value belongs
+        to [from, to) of its bin; default edges 0 to 8000 rpm in steps of 500 and 0 to 90 in
+        steps of 10
+  --section FILE --from S --to S --out NEW
+        writes that span as a recording of its own; an existing NEW is refused
+
 Exit codes:
   0  recorded until the duration ended or SIGINT/SIGTERM came; the file is complete
   1  another failure

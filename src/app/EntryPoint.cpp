@@ -1,13 +1,21 @@
+#include "app/AnalysisCommands.h"
 #include "app/CommandLine.h"
 #include "app/HeadlessLogger.h"
 #include "app/Main.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QStringList>
 
 int main(int argc, char* argv[]) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
+    // Questions asked of a recording are answered on standard output, with no window.
+    if (ignivex::analysis_commands::isAnalysis(arguments)) {
+        QCoreApplication app(argc, argv);
+        return ignivex::analysis_commands::run(arguments, QFileInfo(QString::fromLocal8Bit(argv[0])).fileName());
+    }
     // The command line records with no window; anything else opens the window.
     if (ignivex::command_line::isCommandLine(arguments))
         return ignivex::runCommandLine(argc, argv);

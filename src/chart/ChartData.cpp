@@ -31,20 +31,6 @@ std::size_t ChartData::rowAt(double t) const {
     return it == e.begin() ? 0 : std::size_t(it - e.begin() - 1);
 }
 
-double gapThresholdOf(const std::vector<double>& times) {
-    std::vector<double> steps;
-    steps.reserve(times.size());
-    for (std::size_t i = 1; i < times.size(); ++i) {
-        if (times[i] > times[i - 1])
-            steps.push_back(times[i] - times[i - 1]);
-    }
-    if (steps.empty())
-        return kGapMinimumSeconds;
-    auto middle = steps.begin() + std::ptrdiff_t(steps.size() / 2);
-    std::nth_element(steps.begin(), middle, steps.end());
-    return std::max(kGapFactor * *middle, kGapMinimumSeconds);
-}
-
 std::shared_ptr<const ChartData> makeChartData(record::Table table, bool indexed) {
     auto data = std::make_shared<ChartData>();
     data->table = std::move(table);

@@ -35,10 +35,6 @@ struct Gap {
     double from, to;
 };
 
-// Two rows further apart than this many times the usual interval, and more than the minimum,
-// stand either side of a gap: at 2 rows a second a gap is 1.5 s or more, at the fastest rate 1 s.
-inline constexpr double kGapFactor = 3.0;
-inline constexpr double kGapMinimumSeconds = 1.0;
 
 // The rows a chart draws, fixed once made, so a chart may paint them on another thread while
 // new ones arrive.
@@ -62,6 +58,6 @@ struct ChartData {
 // Finds the marks and gaps, and builds the min/max indexes when asked (for a long recording).
 std::shared_ptr<const ChartData> makeChartData(record::Table table, bool indexed);
 
-double gapThresholdOf(const std::vector<double>& times);
+using record::gapThresholdOf;
 
 }  // namespace ignivex::chart

@@ -1,5 +1,6 @@
 #include "record/RecordingTable.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -60,6 +61,20 @@ void Table::dropFront(std::size_t count) {
     for (auto& c : values)
         dropFrontOf(c, count);
     dropFrontOf(status, count);
+}
+
+double gapThresholdOf(const std::vector<double>& times) {
+    std::vector<double> steps;
+    steps.reserve(times.size());
+    for (std::size_t i = 1; i < times.size(); ++i) {
+        if (times[i] > times[i - 1])
+            steps.push_back(times[i] - times[i - 1]);
+    }
+    if (steps.empty())
+        return kGapMinimumSeconds;
+    auto middle = steps.begin() + std::ptrdiff_t(steps.size() / 2);
+    std::nth_element(steps.begin(), middle, steps.end());
+    return std::max(kGapFactor * *middle, kGapMinimumSeconds);
 }
 
 }  // namespace ignivex::record

@@ -36,4 +36,12 @@ public:
     int utcOffsetSeconds = 0;          // of the first row: the times are shown in it
 };
 
+// Two rows further apart than this many times the usual interval, and more than the minimum,
+// stand either side of a gap: at 2 rows a second a gap is 1.5 s or more, at the fastest rate 1 s.
+inline constexpr double kGapFactor = 3.0;
+inline constexpr double kGapMinimumSeconds = 1.0;
+
+// The shortest step between two rows that is a gap, for rows at these times.
+double gapThresholdOf(const std::vector<double>& times);
+
 }  // namespace ignivex::record

@@ -1,0 +1,99 @@
+#include "analysis/MapTable.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+namespace ignivex::analysis {
+
+namespace {
+
+QList<double> steps(double from, double to, double step) {
+    QList<double> edges;
+    for (double e = from; e <= to; e += step)
+        edges << e;
+    return edges;
+}
+
+// The bin of `v` among `edges`, or -1 outside them.
+int binOf(const QList<double>& edges, double v) {
+    if (!(v >= edges.front()) || !(v < edges.back()))
+        return -1;
+    const auto it = std::upper_bound(edges.begin(), edges.end(), v);
+    return int(it - edges.begin()) - 1;
+}
+
+}  // namespace
+
+QList<double> defaultRpmEdges() {
+    return steps(0, 8000, 500);
+}
+
+QList<double> defaultMapEdges() {
+    return steps(0, 90, 10);
+}
+
+std::optional<QList<double>> edgesFrom(const QString& text, QString* why) {
+    QList<double> edges;
+    for (const QString& part : text.split(QLatin1Char(','))) {
+        bool ok = false;
+        const double v = part.trimmed().toDouble(&ok);
+        if (!ok || !std::isfinite(v)) {
+            *why = QStringLiteral("\"%1\" is not a number").arg(part.trimmed().left(40));
+            return std::nullopt;
+        }
+        if (!edges.isEmpty() && v <= edges.back()) {
+            *why = QStringLiteral("each edge must be greater than the one before it");
+            return std::nullopt;
+        }
+        edges << v;
+    }
+    if (edges.size() < 2) {
+        *why = QStringLiteral("at least two edges are needed");
+        return std::nullopt;
+    }
+    return edges;
+}
+
+std::optional<Value> valueNamed(const QString& column) {
+    for (const ValueSpec& spec : kValues) {
+        if (column == QLatin1String(spec.column))
+            return spec.value;
+    }
+    return std::nullopt;
+}
+
+MapTable mapTable(const record::Table& table, Value of, const QList<double>& rpmEdges,
+                  const QList<double>& mapEdges, const Span& span) {
+    MapTable out;
+    out.rpmEdges = rpmEdges;
+    out.mapEdges = mapEdges;
+    out.of = of;
+    const auto& rpm = table.column(Value::Rpm);
+    const auto& map = table.column(Value::Map);
+    const auto& value = table.column(of);
+    const double longest = record::gapThresholdOf(table.elapsed);
+    struct Sum {
+        qint64 samples = 0;
+        double total = 0, seconds = 0;
+    };
+    std::map<std::pair<int, int>, Sum> sums;
+    for (std::size_t row = 0; row < table.size(); ++row) {
+        if (!counts(table, row, span) || !std::isfinite(value[row]))
+            continue;
+        const int r = binOf(rpmEdges, rpm[row]);
+        const int m = binOf(mapEdges, map[row]);
+        if (r < 0 || m < 0)
+            continue;
+        Sum& s = sums[{r, m}];
+        ++s.samples;
+        s.total += value[row];
+        if (row + 1 < table.size())
+            s.seconds += std::min(table.elapsed[row + 1] - table.elapsed[row], longest);
+    }
+    for (const auto& [bin, s] : sums)
+        out.cells.push_back({bin.first, bin.second, s.samples, s.total / double(s.samples), s.seconds});
+    return out;
+}
+
+}  // namespace ignivex::analysis

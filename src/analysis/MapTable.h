@@ -1,0 +1,46 @@
+#pragma once
+
+#include "analysis/Span.h"
+
+#include <QList>
+#include <QString>
+#include <optional>
+#include <vector>
+
+namespace ignivex::analysis {
+
+// A channel averaged over cells of engine speed and manifold pressure: the map as it ran.
+// A value belongs to the bin [edge i, edge i+1); values outside the first and last edges are in
+// no cell.
+struct MapCell {
+    int rpmBin = 0;
+    int mapBin = 0;
+    qint64 samples = 0;
+    double mean = 0;
+    // From each of the cell's rows to the next row, a gap counted as no longer than the
+    // recording's gap threshold; the last row of the recording adds nothing.
+    double seconds = 0;
+};
+
+struct MapTable {
+    QList<double> rpmEdges;
+    QList<double> mapEdges;
+    Value of = Value::Advance;
+    std::vector<MapCell> cells;  // those with samples, by engine-speed bin, then pressure bin
+};
+
+// 0 to 8000 rpm in steps of 500; 0 to 90 (the widest MAP range) in steps of 10.
+QList<double> defaultRpmEdges();
+QList<double> defaultMapEdges();
+
+// "0,500,1000": at least two finite numbers, each greater than the one before. Nothing, with
+// the reason in `why`, for anything else.
+std::optional<QList<double>> edgesFrom(const QString& text, QString* why);
+
+// The value whose file column is `column` ("advance", "battery_v"), if any.
+std::optional<Value> valueNamed(const QString& column);
+
+MapTable mapTable(const record::Table& table, Value of, const QList<double>& rpmEdges,
+                  const QList<double>& mapEdges, const Span& span);
+
+}  // namespace ignivex::analysis

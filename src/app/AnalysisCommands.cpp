@@ -1,0 +1,227 @@
+#include "app/AnalysisCommands.h"
+
+#include "analysis/MapTable.h"
+#include "analysis/Section.h"
+#include "analysis/Statistics.h"
+#include "app/CommandLine.h"
+#include "base/Readable.h"
+#include "record/RecordingReader.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QMap>
+#include <cmath>
+#include <cstdio>
+
+namespace ignivex::analysis_commands {
+
+namespace {
+
+using namespace command_line;
+
+// A long drive at the fastest rate is some 7 million rows a day; the command line keeps all of
+// them (about 50 bytes a row).
+constexpr std::size_t kRowLimit = 8'000'000;
+
+const QStringList kCommands = {QStringLiteral("--stats"), QStringLiteral("--table"),
+                               QStringLiteral("--section")};
+
+struct Arguments {
+    QString command;
+    QString file;
+    QMap<QString, QString> options;  // "--from" -> "12.5"
+    QString error;
+};
+
+// Which options each command takes, each followed by its value.
+QStringList optionsOf(const QString& command) {
+    if (command == u"--stats")
+        return {QStringLiteral("--from"), QStringLiteral("--to")};
+    if (command == u"--table")
+        return {QStringLiteral("--from"), QStringLiteral("--to"), QStringLiteral("--of"),
+                QStringLiteral("--rpm-edges"), QStringLiteral("--map-edges")};
+    return {QStringLiteral("--from"), QStringLiteral("--to"), QStringLiteral("--out")};
+}
+
+Arguments parseArguments(const QStringList& arguments) {
+    Arguments a;
+    a.command = arguments.value(0);
+    if (arguments.size() < 2 || arguments[1].startsWith(QLatin1String("--"))) {
+        a.error = QStringLiteral("%1 needs the recording's file name").arg(a.command);
+        return a;
+    }
+    a.file = arguments[1];
+    const QStringList allowed = optionsOf(a.command);
+    for (qsizetype i = 2; i < arguments.size(); ++i) {
+        const QString& name = arguments[i];
+        if (!allowed.contains(name)) {
+            a.error = QStringLiteral("%1 does not take \"%2\"").arg(a.command, readable(name, 40));
+            return a;
+        }
+        if (i + 1 >= arguments.size()) {
+            a.error = QStringLiteral("%1 needs a value").arg(name);
+            return a;
+        }
+        a.options.insert(name, arguments[++i]);
+    }
+    return a;
+}
+
+std::optional<double> secondsFrom(const QString& text) {
+    bool ok = false;
+    const double v = text.toDouble(&ok);
+    return ok && std::isfinite(v) ? std::optional<double>(v) : std::nullopt;
+}
+
+void print(FILE* to, const QString& text) {
+    std::fputs(text.toUtf8().constData(), to);
+}
+
+int usage(const QString& program, const QString& error) {
+    print(stderr, QStringLiteral("%1: %2\n%3Try %1 --help for more.\n")
+                      .arg(program, error, usageLines(program)));
+    return kBadArguments;
+}
+
+QString number(double v, int decimals) {
+    return QString::number(v, 'f', decimals);
+}
+
+std::optional<record::Recording> load(const QString& path, QString* error) {
+    record::ReadOptions options;
+    options.rowLimit = kRowLimit;
+    record::ReadResult read = record::readRecording(path, options);
+    if (!read.recording) {
+        *error = read.error;
+        return std::nullopt;
+    }
+    return std::move(*read.recording);
+}
+
+void printStatistics(const record::Table& table, const analysis::Span& span) {
+    const analysis::Statistics stats = analysis::statistics(table, span);
+    QString out = QStringLiteral("channel,samples,min,max,mean\n");
+    for (const ValueSpec& spec : kValues) {
+        const analysis::ChannelStatistics& s = stats[std::size_t(spec.value)];
+        out += QStringLiteral("%1,%2").arg(QLatin1String(spec.column)).arg(s.samples);
+        if (s.samples > 0) {
+            const int meanDecimals = isInput(spec) ? 3 : spec.decimals + 2;
+            out += QStringLiteral(",%1,%2,%3")
+                       .arg(number(s.min, spec.decimals), number(s.max, spec.decimals),
+                            number(s.mean, meanDecimals));
+        } else {
+            out += QStringLiteral(",,,");
+        }
+        out += QLatin1Char('\n');
+    }
+    print(stdout, out);
+}
+
+}  // namespace
+
+bool isAnalysis(const QStringList& arguments) {
+    return !arguments.isEmpty() && kCommands.contains(arguments.first());
+}
+
+QString usageLines(const QString& program) {
+    return QStringLiteral(
+               "usage: %1 --stats FILE [--from S] [--to S]\n"
+               "       %1 --table FILE [--of CHANNEL] [--rpm-edges E0,E1,...] "
+               "[--map-edges E0,E1,...] [--from S] [--to S]\n"
+               "       %1 --section FILE --from S --to S --out NEW\n")
+        .arg(program);
+}
+
+int run(const QStringList& arguments, const QString& program) {
+    const Arguments a = parseArguments(arguments);
+    if (!a.error.isEmpty())
+        return usage(program, a.error);
+    analysis::Span span;
+    for (const auto& [name, into] : {std::pair{QStringLiteral("--from"), &span.from},
+                                     std::pair{QStringLiteral("--to"), &span.to}}) {
+        if (!a.options.contains(name))
+            continue;
+        const auto v = secondsFrom(a.options.value(name));
+        if (!v)
+            return usage(program, QStringLiteral("%1 takes seconds since the start of the "
+                                                 "recording, not \"%2\"")
+                                      .arg(name, readable(a.options.value(name), 40)));
+        *into = *v;
+    }
+    if (span.from > span.to)
+        return usage(program, QStringLiteral("--from must not be later than --to"));
+
+    if (a.command == u"--section") {
+        if (!a.options.contains(QStringLiteral("--from")) ||
+            !a.options.contains(QStringLiteral("--to")) ||
+            !a.options.contains(QStringLiteral("--out")))
+            return usage(program, QStringLiteral("--section needs --from, --to and --out"));
+        const QString target = a.options.value(QStringLiteral("--out"));
+        if (QFileInfo(target).exists() || QFileInfo(target).isSymLink()) {
+            print(stderr, QStringLiteral("%1: %2 already exists. Give another file with --out.\n")
+                              .arg(program, readablePath(QDir::toNativeSeparators(target))));
+            return kFileNotWritten;
+        }
+        QString error;
+        const auto rows = analysis::writeSection(a.file, target, span, &error);
+        if (!rows) {
+            print(stderr, QStringLiteral("%1: %2\n").arg(program, error));
+            return QFileInfo::exists(a.file) ? kFileNotWritten : kFailed;
+        }
+        print(stderr, QStringLiteral("%1: wrote %2 rows to %3.\n")
+                          .arg(program)
+                          .arg(*rows)
+                          .arg(readablePath(QDir::toNativeSeparators(target))));
+        return kDone;
+    }
+
+    QString error;
+    const std::optional<record::Recording> recording = load(a.file, &error);
+    if (!recording) {
+        print(stderr, QStringLiteral("%1: %2\n").arg(program, error));
+        return kFailed;
+    }
+    if (a.command == u"--stats") {
+        printStatistics(recording->table, span);
+        return kDone;
+    }
+
+    std::optional<Value> of = Value::Advance;
+    if (a.options.contains(QStringLiteral("--of"))) {
+        of = analysis::valueNamed(a.options.value(QStringLiteral("--of")));
+        if (!of)
+            return usage(program, QStringLiteral("--of takes a column of the recording (rpm, "
+                                                 "advance, map, battery_v, gpi3_v, gpi1, gpi2, "
+                                                 "gpi3), not \"%1\"")
+                                      .arg(readable(a.options.value(QStringLiteral("--of")), 40)));
+    }
+    QList<double> rpmEdges = analysis::defaultRpmEdges();
+    QList<double> mapEdges = analysis::defaultMapEdges();
+    for (const auto& [name, into] : {std::pair{QStringLiteral("--rpm-edges"), &rpmEdges},
+                                     std::pair{QStringLiteral("--map-edges"), &mapEdges}}) {
+        if (!a.options.contains(name))
+            continue;
+        QString why;
+        const auto edges = analysis::edgesFrom(a.options.value(name), &why);
+        if (!edges)
+            return usage(program, QStringLiteral("%1: %2").arg(name, why));
+        *into = *edges;
+    }
+    const analysis::MapTable table = analysis::mapTable(recording->table, *of, rpmEdges, mapEdges, span);
+    const ValueSpec& spec = valueSpec(*of);
+    const int decimals = isInput(spec) ? 3 : spec.decimals + 2;
+    QString out = QStringLiteral("rpm_from,rpm_to,map_from,map_to,samples,mean\n");
+    for (const analysis::MapCell& c : table.cells) {
+        out += QStringLiteral("%1,%2,%3,%4,%5,%6\n")
+                   .arg(rpmEdges[c.rpmBin])
+                   .arg(rpmEdges[c.rpmBin + 1])
+                   .arg(mapEdges[c.mapBin])
+                   .arg(mapEdges[c.mapBin + 1])
+                   .arg(c.samples)
+                   .arg(number(c.mean, decimals));
+    }
+    print(stdout, out);
+    return kDone;
+}
+
+}  // namespace ignivex::analysis_commands

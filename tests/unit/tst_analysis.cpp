@@ -1,0 +1,177 @@
+// Questions asked of a recording: statistics over a span, the map table, a section written out,
+// and the command line that answers them. The expected figures were worked out by hand from
+// the fixture tests/fixtures/analysis/pull.csv (eight rows half a second apart; the one at
+// 2.5 s is an Esc row, and gpi3_v is empty at 3.0 s).
+#include "analysis/MapTable.h"
+#include "analysis/Section.h"
+#include "analysis/Statistics.h"
+#include "record/RecordingReader.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace ignivex;
+
+namespace {
+
+const QString kPull = QStringLiteral(IGNIVEX_FIXTURES "/analysis/pull.csv");
+
+record::Table pull() {
+    return record::readRecording(kPull).recording->table;
+}
+
+bool near(double a, double b) {
+    return std::abs(a - b) < 1e-4;
+}
+
+}  // namespace
+
+class TestAnalysis : public QObject {
+    Q_OBJECT
+private slots:
+    void statistics_data();
+    void statistics();
+    void mapTable();
+    void edges_data();
+    void edges();
+    void section();
+    void commandLine_data();
+    void commandLine();
+};
+
+void TestAnalysis::statistics_data() {
+    QTest::addColumn<double>("from");
+    QTest::addColumn<double>("to");
+    QTest::addColumn<QString>("column");
+    QTest::addColumn<qint64>("samples");
+    QTest::addColumn<double>("min");
+    QTest::addColumn<double>("max");
+    QTest::addColumn<double>("mean");
+    // 1.0 to 3.0 s: the rows at 1.0, 1.5, 2.0 and 3.0; the Esc row at 2.5 is left out.
+    QTest::newRow("rpm over the pull") << 1.0 << 3.0 << "rpm" << qint64(4) << 2000.0 << 4500.0 << 3375.0;
+    QTest::newRow("advance") << 1.0 << 3.0 << "advance" << qint64(4) << 20.0 << 30.0 << 25.75;
+    QTest::newRow("battery") << 1.0 << 3.0 << "battery_v" << qint64(4) << 13.0 << 13.8 << 13.45;
+    QTest::newRow("an empty cell is no sample") << 1.0 << 3.0 << "gpi3_v" << qint64(3) << 2.0 << 3.0 << 7.0 / 3;
+    QTest::newRow("input: share of time at 1") << 1.0 << 3.0 << "gpi1" << qint64(4) << 0.0 << 1.0 << 0.75;
+    QTest::newRow("input never on") << 1.0 << 3.0 << "gpi3" << qint64(4) << 0.0 << 0.0 << 0.0;
+    QTest::newRow("whole recording") << -1e9 << 1e9 << "rpm" << qint64(7) << 900.0 << 4500.0 << 17900.0 / 7;
+    QTest::newRow("span ends are inside") << 0.5 << 0.5 << "map" << qint64(1) << 25.0 << 25.0 << 25.0;
+    QTest::newRow("only the Esc row") << 2.4 << 2.6 << "rpm" << qint64(0) << 0.0 << 0.0 << 0.0;
+}
+
+void TestAnalysis::statistics() {
+    QFETCH(double, from);
+    QFETCH(double, to);
+    QFETCH(QString, column);
+    QFETCH(qint64, samples);
+    QFETCH(double, min);
+    QFETCH(double, max);
+    QFETCH(double, mean);
+    const auto stats = analysis::statistics(pull(), {from, to});
+    const auto& s = stats[std::size_t(*analysis::valueNamed(column))];
+    QCOMPARE(s.samples, samples);
+    QVERIFY2(near(s.min, min) && near(s.max, max) && near(s.mean, mean),
+             qPrintable(QStringLiteral("%1 %2 %3").arg(s.min).arg(s.max).arg(s.mean)));
+}
+
+void TestAnalysis::mapTable() {
+    // Advance over rpm [0,1000) [1000,2000) [2000,3000) [3000,5000) and MAP [0,30) [30,60).
+    const auto table = analysis::mapTable(pull(), Value::Advance, {0, 1000, 2000, 3000, 5000},
+                                          {0, 30, 60}, {});
+    struct Expected {
+        int rpmBin, mapBin;
+        qint64 samples;
+        double mean, seconds;
+    };
+    // Each row stands for the half second to the next; the last row for nothing.
+    const QList<Expected> expected = {
+        {0, 0, 1, 10.0, 0.5}, {1, 0, 1, 12.0, 0.5}, {2, 1, 2, 21.0, 0.5}, {3, 1, 3, 83.0 / 3, 1.5}};
+    QCOMPARE(qsizetype(table.cells.size()), expected.size());
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        const auto& c = table.cells[std::size_t(i)];
+        const Expected& e = expected[i];
+        QCOMPARE(c.rpmBin, e.rpmBin);
+        QCOMPARE(c.mapBin, e.mapBin);
+        QCOMPARE(c.samples, e.samples);
+        QVERIFY2(near(c.mean, e.mean) && near(c.seconds, e.seconds), qPrintable(QString::number(i)));
+    }
+}
+
+void TestAnalysis::edges_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("valid");
+    QTest::newRow("increasing") << "0,500,1000" << true;
+    QTest::newRow("spaces and decimals") << " 0.5 , 1.5" << true;
+    QTest::newRow("one edge") << "1000" << false;
+    QTest::newRow("equal edges") << "0,500,500" << false;
+    QTest::newRow("falling") << "1000,0" << false;
+    QTest::newRow("a word") << "0,fast" << false;
+    QTest::newRow("infinite") << "0,inf" << false;
+}
+
+void TestAnalysis::edges() {
+    QFETCH(QString, text);
+    QFETCH(bool, valid);
+    QString why;
+    QCOMPARE(analysis::edgesFrom(text, &why).has_value(), valid);
+    QCOMPARE(why.isEmpty(), valid);
+}
+
+void TestAnalysis::section() {
+    QTemporaryDir dir;
+    const QString out = dir.filePath("section.csv");
+    QString error;
+    QCOMPARE(analysis::writeSection(kPull, out, {1.0, 2.5}, &error), std::optional<qint64>(4));
+    const auto read = record::readRecording(out);
+    QVERIFY2(read.recording, qPrintable(read.error));
+    const record::Table& t = read.recording->table;
+    QCOMPARE(t.elapsed, (std::vector<double>{1.0, 1.5, 2.0, 2.5}));
+    QCOMPARE(t.column(Value::Rpm), (std::vector<float>{2000, 3000, 4000, 5000}));
+    QCOMPARE(t.status.back(), std::uint8_t(Sample::End::Escape));
+    const auto& details = read.recording->details;
+    QVERIFY(details.contains({QStringLiteral("section of"), kPull}));
+    QVERIFY(details.contains({QStringLiteral("span"), QStringLiteral("1.000 s to 2.500 s")}));
+    QVERIFY(details.contains({QStringLiteral("firmware"), QStringLiteral("IGX-2 V1.10")}));
+    // A span with no row writes nothing.
+    QVERIFY(!analysis::writeSection(kPull, dir.filePath("none.csv"), {10, 20}, &error));
+    QVERIFY(!QFile::exists(dir.filePath("none.csv")));
+}
+
+void TestAnalysis::commandLine_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("line");  // a line of standard output, or of standard error
+    QTest::newRow("stats") << QStringList{"--stats", kPull, "--from", "1", "--to", "3"} << 0
+                           << "rpm,4,2000.0,4500.0,3375.000";
+    QTest::newRow("stats of an input") << QStringList{"--stats", kPull, "--from", "1", "--to", "3"} << 0
+                                       << "gpi1,4,0,1,0.750";
+    QTest::newRow("table") << QStringList{"--table", kPull, "--rpm-edges", "0,1000,2000,3000,5000",
+                                          "--map-edges", "0,30,60"}
+                           << 0 << "3000,5000,30,60,3,27.66667";
+    QTest::newRow("section onto an existing file")
+        << QStringList{"--section", kPull, "--from", "1", "--to", "2", "--out", kPull} << 3
+        << "already exists";
+    QTest::newRow("unknown channel") << QStringList{"--table", kPull, "--of", "boost"} << 2
+                                     << "--of takes a column";
+    QTest::newRow("from after to") << QStringList{"--stats", kPull, "--from", "3", "--to", "1"} << 2
+                                   << "--from must not be later than --to";
+    QTest::newRow("no such file") << QStringList{"--stats", "/nonexistent/run.csv"} << 1
+                                  << "run.csv";
+}
+
+void TestAnalysis::commandLine() {
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, line);
+    QProcess app;
+    app.start(QStringLiteral(IGNIVEX_APP), arguments);
+    QVERIFY(app.waitForFinished(30000));
+    QCOMPARE(app.exitCode(), exitCode);
+    const QString said = QString::fromUtf8(exitCode == 0 ? app.readAllStandardOutput()
+                                                         : app.readAllStandardError());
+    QVERIFY2(said.contains(line), qPrintable(said));
+}
+
+QTEST_GUILESS_MAIN(TestAnalysis)
+#include "tst_analysis.moc"
