@@ -1,6 +1,7 @@
 #include "app/RecordingControl.h"
 
 #include "app/RecordPrompts.h"
+#include "chart/RecentRecordings.h"
 #include "display/PanelFeed.h"
 #include "display/RealTimePanel.h"
 #include "display/RealTimeView.h"
@@ -121,6 +122,8 @@ void RecordingControl::stop(const QString& failure) {
     const RecordingSession::Progress last = session_.progress();
     const QString path = session_.path();
     session_.stop();
+    if (last.samples > 0 && QFileInfo::exists(path))
+        chart::recent_recordings::add(path);
     refresh_.stop();
     p_.pollTimer.setInterval(kViewRate.intervalMs());
     p_.feed.setThrottled(false);

@@ -1,5 +1,7 @@
 #include "chart/ReviewWindow.h"
 
+#include "chart/RecentRecordings.h"
+
 #include "chart/ChartSettings.h"
 #include "chart/PanelReplay.h"
 #include "chart/PictureExport.h"
@@ -231,6 +233,7 @@ void ReviewWindow::loadEnded() {
 void ReviewWindow::showRecording(std::shared_ptr<const LoadedRecording> recording) {
     recording_ = std::move(recording);
     loadEnded();
+    recent_recordings::add(recording_->path);
     const ChartData& data = *recording_->chart;
     chart_->setData(recording_->chart);
     note_->setText(QStringLiteral("Not all of the file was read.\n") + recording_->note);
