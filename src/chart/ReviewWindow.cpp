@@ -1,6 +1,7 @@
 #include "chart/ReviewWindow.h"
 
 #include "chart/RecentRecordings.h"
+#include "chart/StatisticsPanel.h"
 
 #include "chart/ChartSettings.h"
 #include "chart/PanelReplay.h"
@@ -74,6 +75,19 @@ ReviewWindow::ReviewWindow(PanelReplay& replay, MessageBoxes& boxes, Clock& cloc
     detailsDock_->setObjectName(QStringLiteral("dockDetails"));
     detailsDock_->setWidget(details_);
     addDockWidget(Qt::RightDockWidgetArea, detailsDock_);
+    statistics_ = new StatisticsPanel(this);
+    statisticsDock_ = new QDockWidget(QStringLiteral("Statistics"), this);
+    statisticsDock_->setObjectName(QStringLiteral("dockStatistics"));
+    statisticsDock_->setWidget(statistics_);
+    addDockWidget(Qt::RightDockWidgetArea, statisticsDock_);
+    // Beside the details as a tab of their own, wide enough for the table.
+    tabifyDockWidget(detailsDock_, statisticsDock_);
+    detailsDock_->raise();
+    resizeDocks({detailsDock_}, {statistics_->sizeHint().width()}, Qt::Horizontal);
+    // A pass over every row: done once the cursors and the view have come to rest.
+    statisticsDue_.setSingleShot(true);
+    statisticsDue_.setInterval(150);
+    connect(&statisticsDue_, &QTimer::timeout, this, &ReviewWindow::refreshStatistics);
 
     position_ = new QLabel(this);
     position_->setObjectName(QStringLiteral("lblPosition"));
@@ -86,6 +100,7 @@ ReviewWindow::ReviewWindow(PanelReplay& replay, MessageBoxes& boxes, Clock& cloc
     connect(speedBox_, &QComboBox::activated, this,
             [this](int index) { setSpeed(speedBox_->itemData(index).toInt()); });
     connect(chart_, &StripChart::cursorRequested, this, &ReviewWindow::setCursor);
+    connect(chart_, &StripChart::cursorBRequested, this, [this](double t) { setCursorB(t); });
     connect(chart_, &StripChart::panRequested, this,
             [this](double dt) { setView(chart_->viewStart() + dt, chart_->viewEnd() + dt); });
     connect(chart_, &StripChart::zoomRequested, this, &ReviewWindow::zoom);
@@ -175,6 +190,18 @@ void ReviewWindow::buildMenus() {
     QAction* details = detailsDock_->toggleViewAction();
     details->setText(QStringLiteral("&Details"));
     view->addAction(details);
+    QAction* statistics = statisticsDock_->toggleViewAction();
+    statistics->setText(QStringLiteral("&Statistics"));
+    view->addAction(statistics);
+    connect(action(view, QStringLiteral("Cursor &B at Cursor A"), QStringLiteral("mnuCursorB"),
+                   {QKeySequence(Qt::Key_B)}),
+            &QAction::triggered, this, [this] { setCursorB(cursor_); });
+    connect(action(view, QStringLiteral("&Clear Cursor B"), QStringLiteral("mnuClearCursorB"),
+                   {QKeySequence(Qt::SHIFT | Qt::Key_B)}),
+            &QAction::triggered, this, [this] { setCursorB(std::nullopt); });
+    connect(action(view, QStringLiteral("Co&py Statistics"), QStringLiteral("mnuCopyStatistics"),
+                   {QKeySequence::Copy}),
+            &QAction::triggered, statistics_, &StatisticsPanel::copy);
 
     QMenu* playMenu = menuBar()->addMenu(QStringLiteral("&Play"));
     playAction_ = action(playMenu, QStringLiteral("&Play"), QStringLiteral("mnuPlay"),
@@ -232,6 +259,8 @@ void ReviewWindow::loadEnded() {
 
 void ReviewWindow::showRecording(std::shared_ptr<const LoadedRecording> recording) {
     recording_ = std::move(recording);
+    cursorB_.reset();
+    chart_->setCursorBTime(std::nullopt);
     loadEnded();
     recent_recordings::add(recording_->path);
     const ChartData& data = *recording_->chart;
@@ -284,6 +313,7 @@ void ReviewWindow::setCursor(double t) {
     if (cursor_ > chart_->viewEnd() || cursor_ < chart_->viewStart())
         setView(cursor_ - span * 0.05, cursor_ + span * 0.95);
     const std::size_t row = data.rowAt(cursor_);
+    statisticsDue_.start();
     if (replay_.active() && row != shownRow_) {
         replay_.showRow(data, row);
         shownRow_ = row;
@@ -348,6 +378,29 @@ void ReviewWindow::setView(double t0, double t1) {
     const double span = std::clamp(t1 - t0, std::min(kMinSpan, whole), whole);
     const double start = std::clamp(t0, data.start(), data.start() + whole - span);
     chart_->setView(start, start + span);
+    statisticsDue_.start();
+}
+
+void ReviewWindow::setCursorB(std::optional<double> t) {
+    if (!recording_)
+        return;
+    const ChartData& data = *recording_->chart;
+    cursorB_ = t ? std::optional<double>(std::clamp(*t, data.start(), data.end())) : std::nullopt;
+    chart_->setCursorBTime(cursorB_);
+    if (cursorB_)
+        statisticsDock_->raise();
+    statisticsDue_.start();
+}
+
+void ReviewWindow::refreshStatistics() {
+    statisticsDue_.stop();
+    if (!recording_) {
+        statistics_->clear();
+        return;
+    }
+    const double from = cursorB_ ? std::min(cursor_, *cursorB_) : chart_->viewStart();
+    const double to = cursorB_ ? std::max(cursor_, *cursorB_) : chart_->viewEnd();
+    statistics_->showFigures(*recording_->chart, cursor_, cursorB_, from, to);
 }
 
 void ReviewWindow::zoom(double factor, double anchor) {

@@ -29,6 +29,8 @@ const QColor kFrame(190, 190, 190);
 const QColor kGrid(228, 228, 228);
 const QColor kText(40, 40, 40);
 const QColor kCursor(214, 110, 0);
+const QColor kCursorB(0, 120, 170);
+const QColor kSpan(0, 120, 170, 28);
 const QColor kPointer(90, 90, 90);
 
 int weightOf(int series) {
@@ -287,6 +289,14 @@ struct Painter {
         return ticks;
     }
 
+    // The stretch between the two cursors, lightly shaded over every strip.
+    void span(double a, double b) {
+        const double left = std::clamp(x(std::min(a, b)), layout.plot.left(), layout.plot.right());
+        const double right = std::clamp(x(std::max(a, b)), layout.plot.left(), layout.plot.right());
+        if (right > left)
+            p.fillRect(QRectF(left, layout.plot.top(), right - left, layout.plot.height()), kSpan);
+    }
+
     void timeMark(double t, const QColor& colour, Qt::PenStyle style, int decimals) {
         const double px = x(t);
         if (px < layout.plot.left() - 0.5 || px > layout.plot.right() + 0.5)
@@ -440,6 +450,10 @@ void paintChart(QPainter& p, const QRectF& area, const ChartScene& scene) {
         painter.strip(s, readout, rows, ticks);
     painter.axis(ticks, step);
     const int fine = scene.timeStyle == TimeStyle::TimeOfDay ? 1 : 3;
+    if (scene.cursor && scene.cursorB)
+        painter.span(*scene.cursor, *scene.cursorB);
+    if (scene.cursorB)
+        painter.timeMark(*scene.cursorB, kCursorB, Qt::SolidLine, fine);
     if (scene.cursor)
         painter.timeMark(*scene.cursor, kCursor, Qt::SolidLine, fine);
     if (scene.pointer)

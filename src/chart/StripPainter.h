@@ -19,7 +19,8 @@ enum class TimeStyle { Elapsed, TimeOfDay };
 struct ChartScene {
     std::shared_ptr<const ChartData> data;
     double t0 = 0, t1 = 60;           // the view, in seconds of the data's own time
-    std::optional<double> cursor;     // the review's cursor
+    std::optional<double> cursor;     // the review's cursor (A)
+    std::optional<double> cursorB;    // its second cursor: statistics are taken between the two
     std::optional<double> pointer;    // where the mouse pointer is
     TimeStyle timeStyle = TimeStyle::Elapsed;
     QFont font;

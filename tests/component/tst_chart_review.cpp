@@ -8,12 +8,14 @@
 #include "chart/PictureExport.h"
 #include "chart/ReplayIndicator.h"
 #include "chart/ReviewWindow.h"
+#include "chart/StatisticsPanel.h"
 #include "app/RecordingControl.h"
 #include "display/RealTimePanel.h"
 #include "record/RecordFormat.h"
 #include "support/MainHarness.h"
 
 #include <QLabel>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -96,6 +98,8 @@ private slots:
     void picturesOfTheView();
     void liveChartTakesEachSample();
     void replayAndRecordingTakeTurns();
+    void statisticsBetweenTheCursors_data();
+    void statisticsBetweenTheCursors();
 };
 
 void TestChartReview::replayDrivesThePanelAndPollingWaits() {
@@ -257,3 +261,36 @@ void TestChartReview::replayAndRecordingTakeTurns() {
 
 QTEST_MAIN(TestChartReview)
 #include "tst_chart_review.moc"
+
+// The fixture's figures, worked out by hand (tests/unit/tst_analysis.cpp): A at 1.0 s, B at
+// 3.0 s; the Esc row at 2.5 s is left out.
+void TestChartReview::statisticsBetweenTheCursors_data() {
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QStringList>("cells");  // A, B, B - A, min, max, mean
+    QTest::newRow("rpm") << 0 << QStringList{"2000.0", "4500.0", "2500.0", "2000.0", "4500.0", "3375.00"};
+    QTest::newRow("battery") << 3 << QStringList{"13.400", "13.000", "-0.400", "13.000", "13.800", "13.4500"};
+    QTest::newRow("empty cell at B") << 4 << QStringList{"2.000", "", "", "2.000", "3.000", "2.3333"};
+    QTest::newRow("input") << 5 << QStringList{"1", "1", "0", "0", "1", "0.750"};
+}
+
+void TestChartReview::statisticsBetweenTheCursors() {
+    QFETCH(int, row);
+    QFETCH(QStringList, cells);
+    Rig rig;
+    QVERIFY(rig.open(QStringLiteral(IGNIVEX_FIXTURES "/analysis/pull.csv")));
+    rig.review()->setCursor(1.0);
+    rig.review()->setCursorB(3.0);
+    rig.review()->refreshStatistics();
+    auto* table = rig.review()->statistics()->findChild<QTableWidget*>("tblStatistics");
+    QStringList seen;
+    for (int c = 1; c <= 6; ++c)
+        seen << table->item(row, c)->text();
+    QCOMPARE(seen, cells);
+    QVERIFY(rig.review()->statistics()->text().contains("between the cursors"));
+    // Without B: the whole view, eight rows less the Esc row.
+    rig.review()->setCursorB(std::nullopt);
+    rig.review()->zoomAll();
+    rig.review()->refreshStatistics();
+    QVERIFY(rig.review()->statistics()->text().contains("over the view"));
+    QCOMPARE(table->item(0, 4)->text(), QStringLiteral("900.0"));
+}

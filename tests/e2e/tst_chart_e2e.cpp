@@ -5,6 +5,7 @@
 #include "chart/ChartWindows.h"
 #include "chart/LiveChartWindow.h"
 #include "chart/ReviewWindow.h"
+#include "chart/StatisticsPanel.h"
 #include "display/RealTimePanel.h"
 #include "app/RecordingControl.h"
 #include "record/RecordFormat.h"
@@ -108,6 +109,19 @@ void TestChartEndToEnd::liveChartRecordingAndReplay() {
     review.setView(at - 9, at + 7);
     review.setCursor(at);
     screenshot({&review}, QStringLiteral("chart-review-pull.png"));
+
+    // How long the pull took from 2000 to 6000 rpm: cursor A where it passed 2000, B at 6000.
+    std::size_t from = peak, to = peak;
+    while (from > 0 && !(rpm[from - 1] < 2000))
+        --from;
+    while (to > from && !(rpm[to - 1] < 6000))
+        --to;
+    review.setCursor(data.table.elapsed[from]);
+    review.setCursorB(data.table.elapsed[to]);
+    review.refreshStatistics();
+    QVERIFY(review.statistics()->text().contains("between the cursors"));
+    screenshot({&review}, QStringLiteral("review-two-cursors-statistics.png"));
+    review.setCursorB(std::nullopt);
 
     // Replaying: the panel shows the recorded values at the cursor, and polling waits.
     review.setSpeed(4);
