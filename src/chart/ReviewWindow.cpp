@@ -2,6 +2,7 @@
 
 #include "chart/RecentRecordings.h"
 #include "chart/StatisticsPanel.h"
+#include "analysis/Section.h"
 
 #include "chart/ChartSettings.h"
 #include "chart/PanelReplay.h"
@@ -159,6 +160,9 @@ void ReviewWindow::buildMenus() {
                 if (!path.isEmpty())
                     openFile(path);
             });
+    connect(action(file, QStringLiteral("Export &Section\u2026"), QStringLiteral("mnuExportSection"),
+                   {}),
+            &QAction::triggered, this, &ReviewWindow::exportSection);
     connect(action(file, QStringLiteral("&Export Picture\u2026"), QStringLiteral("mnuExportPicture"),
                    {QKeySequence(Qt::CTRL | Qt::Key_E)}),
             &QAction::triggered, this, [this] {
@@ -392,14 +396,45 @@ void ReviewWindow::setCursorB(std::optional<double> t) {
     statisticsDue_.start();
 }
 
+std::pair<double, double> ReviewWindow::statisticsSpan() const {
+    if (cursorB_)
+        return {std::min(cursor_, *cursorB_), std::max(cursor_, *cursorB_)};
+    return {chart_->viewStart(), chart_->viewEnd()};
+}
+
+void ReviewWindow::exportSection() {
+    if (!recording_)
+        return;
+    const auto [from, to] = statisticsSpan();
+    const QFileInfo source(recording_->path);
+    const QString suggested = source.dir().filePath(
+        QStringLiteral("%1-%2-%3.csv")
+            .arg(source.completeBaseName(), QString::number(from, 'f', 0), QString::number(to, 'f', 0)));
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Export Section"), suggested,
+                                                      QStringLiteral("Recordings (*.csv)"));
+    if (path.isEmpty())
+        return;
+    // The dialog asked before an existing file is replaced; the section is written whole first.
+    QString error;
+    const auto rows = analysis::writeSection(recording_->path, path, {from, to}, &error);
+    if (!rows) {
+        boxes_.show(error + QStringLiteral(" Choose another file or folder, or another span."),
+                    box::OkOnly + box::Exclamation, QStringLiteral("Export Section"));
+        return;
+    }
+    statusBar()->showMessage(QStringLiteral("%1 rows written to %2.")
+                                 .arg(*rows)
+                                 .arg(QDir::toNativeSeparators(path)),
+                             8000);
+}
+
 void ReviewWindow::refreshStatistics() {
     statisticsDue_.stop();
     if (!recording_) {
         statistics_->clear();
         return;
     }
-    const double from = cursorB_ ? std::min(cursor_, *cursorB_) : chart_->viewStart();
-    const double to = cursorB_ ? std::max(cursor_, *cursorB_) : chart_->viewEnd();
+    const auto [from, to] = statisticsSpan();
     statistics_->showFigures(*recording_->chart, cursor_, cursorB_, from, to);
 }
 

@@ -56,6 +56,10 @@ public:
     StatisticsPanel* statistics() const { return statistics_; }
     // Brings the statistics up to date now (they follow the cursors and the view a moment later).
     void refreshStatistics();
+    // The span the statistics and File, Export Section cover: between the cursors, or the view.
+    std::pair<double, double> statisticsSpan() const;
+    // Writes that span as a recording of its own, asking for the file.
+    void exportSection();
 
     void play();
     void pause();
