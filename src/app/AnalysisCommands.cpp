@@ -19,10 +19,6 @@ namespace {
 
 using namespace command_line;
 
-// A long drive at the fastest rate is some 7 million rows a day; the command line keeps all of
-// them (about 50 bytes a row).
-constexpr std::size_t kRowLimit = 8'000'000;
-
 const QStringList kCommands = {QStringLiteral("--stats"), QStringLiteral("--table"),
                                QStringLiteral("--section")};
 
@@ -88,9 +84,7 @@ QString number(double v, int decimals) {
 }
 
 std::optional<record::Recording> load(const QString& path, QString* error) {
-    record::ReadOptions options;
-    options.rowLimit = kRowLimit;
-    record::ReadResult read = record::readRecording(path, options);
+    record::ReadResult read = record::readRecording(path);
     if (!read.recording) {
         *error = read.error;
         return std::nullopt;
