@@ -3,6 +3,13 @@
 #include "chart/RecentRecordings.h"
 #include "chart/StatisticsPanel.h"
 #include "analysis/Section.h"
+#include "workbook/Workbook.h"
+
+#include <QEventLoop>
+#include <QFutureWatcher>
+#include <QInputDialog>
+#include <QProgressDialog>
+#include <QtConcurrent>
 
 #include "chart/ChartSettings.h"
 #include "chart/PanelReplay.h"
@@ -163,6 +170,9 @@ void ReviewWindow::buildMenus() {
     connect(action(file, QStringLiteral("Export &Section\u2026"), QStringLiteral("mnuExportSection"),
                    {}),
             &QAction::triggered, this, &ReviewWindow::exportSection);
+    connect(action(file, QStringLiteral("Export for Spread&sheet\u2026"),
+                   QStringLiteral("mnuExportWorkbook"), {}),
+            &QAction::triggered, this, &ReviewWindow::exportWorkbook);
     connect(action(file, QStringLiteral("&Export Picture\u2026"), QStringLiteral("mnuExportPicture"),
                    {QKeySequence(Qt::CTRL | Qt::Key_E)}),
             &QAction::triggered, this, [this] {
@@ -424,6 +434,79 @@ void ReviewWindow::exportSection() {
     }
     statusBar()->showMessage(QStringLiteral("%1 rows written to %2.")
                                  .arg(*rows)
+                                 .arg(QDir::toNativeSeparators(path)),
+                             8000);
+}
+
+void ReviewWindow::exportWorkbook() {
+    if (!recording_)
+        return;
+    const QString title = QStringLiteral("Export for Spreadsheet");
+    auto between = [](double a, double b) {
+        return QStringLiteral("%1 s to %2 s").arg(a, 0, 'f', 3).arg(b, 0, 'f', 3);
+    };
+    QStringList choices = {QStringLiteral("The whole recording"),
+                           QStringLiteral("The view, %1").arg(between(chart_->viewStart(), chart_->viewEnd()))};
+    if (cursorB_)
+        choices << QStringLiteral("Between the cursors, %1").arg(between(statisticsSpan().first, statisticsSpan().second));
+    bool ok = false;
+    const QString choice = QInputDialog::getItem(this, title, QStringLiteral("Rows to export:"), choices,
+                                                 cursorB_ ? 2 : 0, false, &ok);
+    if (!ok)
+        return;
+    analysis::Span span;
+    if (choice == choices.value(1))
+        span = {chart_->viewStart(), chart_->viewEnd()};
+    else if (choice == choices.value(2))
+        span = {statisticsSpan().first, statisticsSpan().second};
+    const QFileInfo source(recording_->path);
+    const QString path = QFileDialog::getSaveFileName(
+        this, title, source.dir().filePath(source.completeBaseName() + QStringLiteral(".xlsx")),
+        QStringLiteral("Workbooks (*.xlsx)"));
+    if (path.isEmpty())
+        return;
+
+    // Written in a worker: an hour at the fastest rate takes seconds, and the window stays free.
+    QProgressDialog progress(QStringLiteral("Exporting %1\u2026").arg(QFileInfo(path).fileName()),
+                             QStringLiteral("Cancel"), 0, 1000, this);
+    progress.setWindowTitle(title);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(300);
+    auto cancel = std::make_shared<std::atomic<bool>>(false);
+    auto done = std::make_shared<std::atomic<int>>(0);
+    const std::shared_ptr<const LoadedRecording> recording = recording_;
+    QString error;
+    QFuture<std::optional<workbook::Written>> future = QtConcurrent::run([=, &error] {
+        workbook::Options options;
+        options.replace = true;  // the save dialog asked before an existing file is replaced
+        options.cancel = cancel.get();
+        options.progress = [done](double share) { done->store(int(share * 1000)); };
+        return workbook::write({recording->chart->table, recording->details, recording->path}, span,
+                               path, options, &error);
+    });
+    QFutureWatcher<std::optional<workbook::Written>> watcher;
+    QEventLoop waiting;
+    connect(&watcher, &QFutureWatcherBase::finished, &waiting, &QEventLoop::quit);
+    QTimer tick;
+    connect(&tick, &QTimer::timeout, this, [&] {
+        progress.setValue(done->load());
+        if (progress.wasCanceled())
+            cancel->store(true);
+    });
+    tick.start(50);
+    watcher.setFuture(future);
+    waiting.exec();
+    tick.stop();
+    progress.reset();
+    const std::optional<workbook::Written> written = future.result();
+    if (!written) {
+        if (!error.isEmpty())
+            boxes_.show(error + QStringLiteral(" Choose another file or folder, or free some space."),
+                        box::OkOnly + box::Exclamation, title);
+        return;
+    }
+    statusBar()->showMessage(QStringLiteral("%1 rows written to %2.")
+                                 .arg(written->rows)
                                  .arg(QDir::toNativeSeparators(path)),
                              8000);
 }

@@ -60,6 +60,9 @@ public:
     std::pair<double, double> statisticsSpan() const;
     // Writes that span as a recording of its own, asking for the file.
     void exportSection();
+    // Writes the recording, the view or the span between the cursors as a workbook for a
+    // spreadsheet, asking which and where; a progress dialog can cancel it.
+    void exportWorkbook();
 
     void play();
     void pause();
