@@ -9,14 +9,53 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
+#include <clocale>
 #include <cmath>
 #include <xlsxwriter.h>
+#include <locale.h>
 
 namespace ignivex::workbook {
 
 namespace {
 
 constexpr std::size_t kProgressEvery = 4096;
+
+// The library formats numbers with the C library, which follows the program's locale: in a
+// comma-decimal one the workbook would hold "13,4", which no spreadsheet reads as a number. The
+// writing thread formats numbers in the C locale while the workbook is written.
+class NumbersInCLocale {
+public:
+#ifdef Q_OS_WIN
+    NumbersInCLocale() : previous_(_configthreadlocale(_ENABLE_PER_THREAD_LOCALE)) {
+        const char* now = std::setlocale(LC_NUMERIC, nullptr);
+        saved_ = now ? now : "C";
+        std::setlocale(LC_NUMERIC, "C");
+    }
+    ~NumbersInCLocale() {
+        std::setlocale(LC_NUMERIC, saved_.constData());
+        _configthreadlocale(previous_);
+    }
+
+private:
+    int previous_;
+    QByteArray saved_;
+#else
+    NumbersInCLocale() : c_(newlocale(LC_NUMERIC_MASK, "C", duplocale(LC_GLOBAL_LOCALE))) {
+        if (c_)
+            previous_ = uselocale(c_);
+    }
+    ~NumbersInCLocale() {
+        if (c_) {
+            uselocale(previous_);
+            freelocale(c_);
+        }
+    }
+
+private:
+    locale_t c_;
+    locale_t previous_ = LC_GLOBAL_LOCALE;
+#endif
+};
 
 QString named(const QString& path) {
     return QStringLiteral("\"%1\"").arg(readablePath(QDir::toNativeSeparators(path)));
@@ -97,6 +136,7 @@ std::optional<Written> write(const Source& recording, const analysis::Span& span
         *error = QStringLiteral("%1 already exists.").arg(named(target));
         return std::nullopt;
     }
+    const NumbersInCLocale numbers;
     // Written under a name of its own beside the target, then renamed: a reader never sees half
     // a workbook, and a failure leaves nothing.
     QString partial;

@@ -7,6 +7,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <clocale>
+#include <cstdio>
 #include <private/qzipreader_p.h>
 
 using namespace ignivex;
@@ -54,6 +56,7 @@ private slots:
     void details();
     void continuedOnFurtherSheets();
     void existingFileRefused();
+    void commaDecimalLocale();
 };
 
 void TestWorkbook::cells_data() {
@@ -146,6 +149,21 @@ void TestWorkbook::existingFileRefused() {
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"there.xlsx"});
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), QByteArray("mine"));
+}
+
+// The program runs in the user's locale; in a comma-decimal one the numbers still go into the
+// workbook with a point, or no spreadsheet reads them as numbers.
+void TestWorkbook::commaDecimalLocale() {
+    const QByteArray before = std::setlocale(LC_NUMERIC, nullptr);
+    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8"))
+        QSKIP("no de_DE.UTF-8 locale here (scripts/install-deps makes it)");
+    char probe[16];
+    std::snprintf(probe, sizeof probe, "%.1f", 1.5);
+    const Exported x;
+    std::setlocale(LC_NUMERIC, before.constData());
+    QCOMPARE(QByteArray(probe), QByteArray("1,5"));
+    QCOMPARE(valueOf(x.cell(1, "F4")), QStringLiteral("13.4"));
+    QCOMPARE(valueOf(x.cell(1, "B3")), QStringLiteral("0.5"));
 }
 
 QTEST_GUILESS_MAIN(TestWorkbook)
