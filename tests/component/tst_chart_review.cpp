@@ -4,6 +4,7 @@
 #include "acquire/Acquisition.h"
 #include "chart/ChartWindows.h"
 #include "chart/LiveChartWindow.h"
+#include "chart/LiveSeries.h"
 #include "chart/PanelReplay.h"
 #include "chart/PictureExport.h"
 #include "chart/ReplayIndicator.h"
@@ -11,6 +12,7 @@
 #include "chart/StatisticsPanel.h"
 #include "app/RecordingControl.h"
 #include "display/RealTimePanel.h"
+#include "display/RealTimeView.h"
 #include "record/RecordFormat.h"
 #include "support/MainHarness.h"
 
@@ -98,6 +100,7 @@ private slots:
     void picturesOfTheView();
     void liveChartTakesEachSample();
     void replayAndRecordingTakeTurns();
+    void liveSeriesIsBounded();
     void statisticsBetweenTheCursors_data();
     void statisticsBetweenTheCursors();
 };
@@ -233,9 +236,28 @@ void TestChartReview::liveChartTakesEachSample() {
     live.showFrame();
     QTRY_VERIFY(live.chart()->picturesPainted() > 0);
     QCOMPARE(live.chart()->data()->table.size(), std::size_t(3));
+    // Paused, the view stays where it was while samples keep arriving, and moves back no
+    // further than the first sample kept.
+    live.setFollowing(false);
+    const double end = live.viewEnd();
+    for (int i = 0; i < 2; ++i) {
+        rig.clock.advance(std::chrono::milliseconds(500));
+        rig.w().acquisition().tmrDataRead_Timer();
+    }
+    QCOMPARE(live.series().table().size(), std::size_t(5));
+    QCOMPARE(live.viewEnd(), end);
+    QCOMPARE(live.stateText(), QStringLiteral("paused"));
+    live.pan(-3600);
+    QCOMPARE(live.viewEnd(), live.series().latest());  // the whole run is shorter than the view
+    live.setFollowing(true);
+    QCOMPARE(live.viewEnd(), live.series().latest());
+    // Closed, it keeps what comes; the view opened again starts afresh.
     live.close();
     rig.w().acquisition().tmrDataRead_Timer();
-    QCOMPARE(live.series().table().size(), std::size_t(0));  // closed, it keeps nothing
+    QCOMPARE(live.series().table().size(), std::size_t(6));
+    rig.w().view().cmdCloseRealTimeData_Click();
+    rig.w().mnuViewRealTime_Click();
+    QCOMPARE(live.series().table().size(), std::size_t(0));
 }
 
 // Playing a recording pauses the polling a running recording needs, so each refuses while the
@@ -261,6 +283,22 @@ void TestChartReview::replayAndRecordingTakeTurns() {
 
 QTEST_MAIN(TestChartReview)
 #include "tst_chart_review.moc"
+
+// A long drive keeps the newest rows, never more than about an eighth over its bound.
+void TestChartReview::liveSeriesIsBounded() {
+    chart::LiveSeries series(100);
+    Sample s;
+    for (int i = 0; i < 250; ++i) {
+        s.monotonic = Instant(std::chrono::milliseconds(100 * i));
+        s.rpm = float(i);
+        series.append(s);
+        QVERIFY(series.table().size() <= 112);
+    }
+    QVERIFY(series.table().size() >= 100);
+    QCOMPARE(series.table().column(record::Series::Rpm).back(), 249.0f);
+    QCOMPARE(series.latest(), 24.9);
+    QCOMPARE(series.earliest(), 0.1 * double(250 - series.table().size()));
+}
 
 // The fixture's figures, worked out by hand (tests/unit/tst_analysis.cpp): A at 1.0 s, B at
 // 3.0 s; the Esc row at 2.5 s is left out.

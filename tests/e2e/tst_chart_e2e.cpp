@@ -93,6 +93,14 @@ void TestChartEndToEnd::liveChartRecordingAndReplay() {
     live.showFrame();
     QTRY_VERIFY(!live.chart()->rendering() && live.chart()->picturesPainted() > 0);
     screenshot({&app.window, &live}, QStringLiteral("chart-live-beside-panel.png"));
+    // Paused and scrolled back: the view holds still and says so.
+    live.setFollowing(false);
+    live.pan(-8);
+    QCOMPARE(live.stateText(), QStringLiteral("paused"));
+    live.showFrame();
+    QTRY_VERIFY(!live.chart()->rendering());
+    screenshot({&live}, QStringLiteral("chart-live-paused.png"));
+    live.setFollowing(true);
 
     // The recording in the review, the cursor on the highest revs of the pull.
     app.window.charts().openRecording(*prompts.path);
