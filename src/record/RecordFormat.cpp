@@ -1,6 +1,7 @@
 #include "record/RecordFormat.h"
 
 #include <charconv>
+#include <iterator>
 #include <cstdio>
 #include <cmath>
 
@@ -8,7 +9,9 @@ namespace ignivex::record {
 
 namespace {
 
-const char* const kStatusNames[] = {"ok", "esc", "link-lost", "aborted"};
+// In the order of Sample::End. Files of older versions hold only the first four.
+const char* const kStatusNames[] = {"ok", "esc", "link-lost", "aborted", "ignored", "held", "surplus"};
+static_assert(std::size(kStatusNames) == Sample::kEndCount);
 
 QByteArray number(const std::optional<float>& value, int decimals) {
     if (!value || !std::isfinite(*value))
@@ -55,7 +58,7 @@ QString statusText(Sample::End end) {
 }
 
 std::optional<Sample::End> statusFrom(QStringView text) {
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < Sample::kEndCount; ++i) {
         if (text == QLatin1String(kStatusNames[i]))
             return Sample::End(i);
     }
@@ -162,7 +165,8 @@ std::optional<Row> parseRow(QByteArrayView line, QString* why) {
         return std::nullopt;
     const auto status = statusFrom(QString::fromLatin1(cells[10]));
     if (!status) {
-        fail(why, QStringLiteral("\"status\" is not ok, esc, link-lost or aborted"));
+        fail(why, QStringLiteral("\"status\" is not ok, esc, link-lost, aborted, ignored, held or "
+                                 "surplus"));
         return std::nullopt;
     }
     r.status = *status;

@@ -37,7 +37,7 @@ struct Details {
     QDateTime started;   // local time with its UTC offset
 };
 
-// "ok", "esc", "link-lost", "aborted".
+// "ok", "esc", "link-lost", "aborted", "ignored", "held", "surplus".
 QString statusText(Sample::End end);
 std::optional<Sample::End> statusFrom(QStringView text);
 
