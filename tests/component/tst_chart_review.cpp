@@ -96,6 +96,8 @@ private slots:
     void picturesOfTheView();
     void liveChartTakesEachSample();
     void replayAndRecordingTakeTurns();
+    void extremeFilesOpenAndDraw_data();
+    void extremeFilesOpenAndDraw();
 };
 
 void TestChartReview::replayDrivesThePanelAndPollingWaits() {
@@ -253,6 +255,36 @@ void TestChartReview::replayAndRecordingTakeTurns() {
     QVERIFY(!rig.w().recording().recording());
     QTRY_COMPARE(rig.boxes.count(), 2);
     QVERIFY(rig.boxes.shown[1].text.contains("Close the review window"));
+}
+
+// Numbers no module sends, and files no recorder writes: each opens, and its picture is drawn
+// (a drawing that does not end fails the test by its time limit).
+void TestChartReview::extremeFilesOpenAndDraw_data() {
+    QTest::addColumn<QByteArray>("body");  // after the preamble
+    QTest::addColumn<int>("rows");
+    auto row = [](const QByteArray& elapsed, const QByteArray& value) {
+        return QByteArray("2026-12-08T14:00:00.000+00:00,") + elapsed + ',' + value + ',' + value +
+               ',' + value + ',' + value + ',' + value + ",1,0,1,ok\n";
+    };
+    auto tenTo = [](int n) { return QByteArray("1") + QByteArray(n, '0'); };
+    QTest::newRow("1e17 volts") << row("0", tenTo(17)) + row("1", tenTo(17)) << 2;
+    QTest::newRow("1e17 and 0") << row("0", "0") + row("1", tenTo(17)) << 2;
+    QTest::newRow("1e308, no float holds it") << row("0", tenTo(308)) + row("1", "-" + tenTo(308)) << 2;
+    QTest::newRow("elapsed 0 and 1e13") << row("0", "1") + row(tenTo(13), "2") << 2;
+    QTest::newRow("elapsed 1e300") << row(tenTo(300), "1") + row(tenTo(300), "2") << 2;
+    QTest::newRow("equal times") << row("5", "1") + row("5", "2") + row("5", "3") << 3;
+    QTest::newRow("a line of a megabyte") << row("0", "1") + QByteArray(1 << 20, '7') + "\n" << 1;
+}
+
+void TestChartReview::extremeFilesOpenAndDraw() {
+    QFETCH(QByteArray, body);
+    QFETCH(int, rows);
+    Rig rig;
+    QVERIFY(rig.open(rig.file("x.csv", recording({}, 1) + body)));
+    QCOMPARE(rig.boxes.count(), 0);
+    QVERIFY(rig.review()->chart()->data());
+    QCOMPARE(int(rig.review()->chart()->data()->table.size()), rows);
+    QVERIFY(!rig.review()->grab().isNull());
 }
 
 QTEST_MAIN(TestChartReview)
