@@ -76,6 +76,7 @@ RecordingSession::Progress RecordingSession::progress() const {
     const RecordingWriter::Figures f = writer_.figures();
     p.bytes = f.bytes;
     p.dropped = f.dropped;
+    p.rows = f.rows;
     return p;
 }
 
