@@ -1,5 +1,9 @@
 #include "app/HeadlessLogger.h"
 
+#include "app/FileArgument.h"
+#include "app/HeadlessWords.h"
+#include "base/Readable.h"
+
 #include "link/ModuleLine.h"
 #include "link/PortMapper.h"
 #include "link/PortSettings.h"
@@ -22,7 +26,8 @@ namespace {
 
 using namespace command_line;
 
-// SIGINT and SIGTERM arrive here and go on as a byte into the event loop.
+// SIGINT, SIGTERM and SIGHUP (the terminal closing) arrive here and go on as a byte into the
+// event loop.
 int signalPipe[2] = {-1, -1};
 
 void onSignal(int) {
@@ -48,7 +53,8 @@ QString size(qint64 bytes) {
 HeadlessLogger::HeadlessLogger(Options options, QObject* parent)
     : QObject(parent),
       options_(std::move(options)),
-      boxes_([this](const QString& line) { say(line); }, [this] { return deviceMissing(); }),
+      boxes_([this](const QString& line) { say(forCommandLine(line, options_.device)); },
+             [this] { return deviceMissing(); }),
       port_(clock_),
       link_(port_, clock_, boxes_, state_),
       events_(port_, boxes_, state_),
@@ -79,10 +85,13 @@ HeadlessLogger::~HeadlessLogger() {
     if (signalPipe[0] >= 0) {
         std::signal(SIGINT, SIG_DFL);
         std::signal(SIGTERM, SIG_DFL);
+        std::signal(SIGHUP, SIG_DFL);
     }
 }
 
 QString HeadlessLogger::deviceText() const {
+    if (!options_.device.isEmpty())
+        return readablePath(options_.device);
     return QStringLiteral("Com%1 (%2)").arg(portNumber_).arg(port_mapper::deviceFor(portNumber_).shown);
 }
 
@@ -137,14 +146,14 @@ void HeadlessLogger::watchSignals() {
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGHUP, &action, nullptr);
 }
 
 int HeadlessLogger::run() {
     // The file first: an existing one is refused before anything goes over the link.
-    const QFileInfo file(options_.file);
-    if (file.exists() && !options_.force) {
-        say(QStringLiteral("%1 already exists. Give another file, or --force to replace it.")
-                .arg(QDir::toNativeSeparators(options_.file)));
+    // Looked at without opening it: a pipe would block the open.
+    if (const auto problem = fileArgumentProblem(options_.file, options_.force)) {
+        say(*problem);
         return kFileNotWritten;
     }
 
@@ -173,7 +182,7 @@ int HeadlessLogger::run() {
         port_.setCommPort(portNumber_);
         port_.setPortOpen(true);
     } catch (const CommError& error) {
-        say(error.description());
+        say(forCommandLine(error.description(), options_.device));
         return kPortNotOpened;
     }
 
@@ -184,36 +193,54 @@ int HeadlessLogger::run() {
 
     record::Details details;
     details.tool = kProgramName + QLatin1Char(' ') + kProgramVersion;
-    details.port = options_.device.isEmpty() ? deviceText() : options_.device;
+    details.port = deviceText();
     details.firmwareId = state_.firmwareId;
     details.status = opening.status;
     details.statusRead = opening.statusRead;
     details.rangeCode = opening.rangeCode;
     details.started = QDateTime::currentDateTime();
+    if (stopping_) {  // a signal during the opening: nothing was recorded, no file is made
+        link_.closePortIfOpen();
+        say(QStringLiteral("Stopped before the first sample; %1 was not created.")
+                .arg(readablePath(QDir::toNativeSeparators(options_.file))));
+        return exitCode_;
+    }
     QString error;
     if (!session_.start(options_.file, details, options_.rate, options_.force, &error)) {
-        say(error);
+        say(command_line::refusalText(options_.file, session_.openFailure(), error));
         link_.closePortIfOpen();
         return kFileNotWritten;
     }
     say(QStringLiteral("Recording %1 from %2 to %3%4.")
             .arg(options_.rate.text(), details.port, QDir::toNativeSeparators(options_.file),
-                 options_.durationS ? QStringLiteral(" for %1 s").arg(*options_.durationS)
-                                    : QStringLiteral(" until Ctrl+C")));
+                 options_.duration ? QStringLiteral(" for %1 s").arg(double(options_.duration->count()) / 1000.0)
+                                   : QStringLiteral(" until Ctrl+C")));
 
     state_.viewActive = true;
     state_.commErrorCount = 0;
     poll_.start(options_.rate.intervalMs());
     if (terminal_)
         progress_.start();
-    if (options_.durationS)
-        QTimer::singleShot(qint64(*options_.durationS * 1000.0), Qt::PreciseTimer, this,
-                           [this] { requestStop(kDone); });
-    if (stopping_)  // a signal during the opening
-        finish(exitCode_);
-    else
-        QCoreApplication::exec();
+    if (options_.duration) {
+        deadline_ = clock_.now() + *options_.duration;
+        watchDeadline();
+    }
+    QCoreApplication::exec();
     return exitCode_;
+}
+
+void HeadlessLogger::watchDeadline() {
+    // The deadline is a point on the monotonic clock, and the timer is only a way to wake up
+    // near it: a timer's own count of milliseconds is 32 bits wide, so long runs wake up once
+    // a minute and look again.
+    using namespace std::chrono;
+    const auto left = ceil<milliseconds>(deadline_ - clock_.now());
+    if (left <= milliseconds(0)) {
+        requestStop(kDone);
+        return;
+    }
+    QTimer::singleShot(std::min<milliseconds>(left, minutes(1)), Qt::PreciseTimer, this,
+                       [this] { watchDeadline(); });
 }
 
 void HeadlessLogger::step() {
@@ -280,9 +307,13 @@ void HeadlessLogger::finish(int code) {
         link_.closePortIfOpen();
     } catch (const CommError&) {
     }
-    QString summary = QStringLiteral("Recorded %1 samples (%2) to %3.")
-                          .arg(p.samples)
-                          .arg(size(p.bytes), QDir::toNativeSeparators(options_.file));
+    // The rows that reached the file, as the messages count them.
+    QString summary = p.rows > 0
+                          ? QStringLiteral("Recorded %1 samples (%2) to %3.")
+                                .arg(p.rows)
+                                .arg(size(p.bytes), QDir::toNativeSeparators(options_.file))
+                          : QStringLiteral("Recorded no sample, so %1 was removed.")
+                                .arg(QDir::toNativeSeparators(options_.file));
     if (p.dropped > 0)
         summary += QStringLiteral(" %1 rows could not be written in time and are missing.").arg(p.dropped);
     say(summary);
@@ -308,6 +339,9 @@ int runCommandLine(int argc, char* argv[]) {
                      .arg(program, usage->error, usageLine(program)));
         return kBadArguments;
     }
+    // A reader of the messages that went away (2>&1 | head -1) must not end the recording:
+    // a failed write to stderr is only a lost message.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     applyApplicationTitle();
     HeadlessLogger logger(std::get<Options>(request));

@@ -18,7 +18,7 @@
 namespace ignivex {
 
 // The recorder with no window: opens the link as the view does and records until the duration
-// ends or SIGINT/SIGTERM comes, bringing a lost link back into step and waiting for a device
+// ends or SIGINT/SIGTERM/SIGHUP comes, bringing a lost link back into step and waiting for a device
 // that went away. Runs under QCoreApplication; nothing here loads a widget.
 class HeadlessLogger : public QObject {
     Q_OBJECT
@@ -43,6 +43,7 @@ private:
     void say(const QString& line);
     void showProgress();
     void watchSignals();
+    void watchDeadline();
 
     command_line::Options options_;
     int portNumber_ = 1;
@@ -59,6 +60,7 @@ private:
     std::unique_ptr<QSocketNotifier> signals_;
     Link linkState_ = Link::Polling;
     Instant lastOpening_{};
+    Instant deadline_{};
     bool inStep_ = false;
     bool stopping_ = false;
     bool finished_ = false;
