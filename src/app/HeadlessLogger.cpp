@@ -308,7 +308,12 @@ void HeadlessLogger::finish(int code) {
     } catch (const CommError&) {
     }
     // The rows that reached the file, as the messages count them.
-    QString summary = p.rows > 0
+    QString summary = p.taken
+                          ? QStringLiteral("Recorded %1 samples, but %2 no longer holds them all "
+                                           "(see above).")
+                                .arg(p.rows)
+                                .arg(QDir::toNativeSeparators(options_.file))
+                      : p.rows > 0
                           ? QStringLiteral("Recorded %1 samples (%2) to %3.")
                                 .arg(p.rows)
                                 .arg(size(p.bytes), QDir::toNativeSeparators(options_.file))

@@ -18,18 +18,18 @@ QString capitalised(QString s) {
 }  // namespace
 
 QString forCommandLine(const QString& text, const QString& device) {
+    // A line break ends a sentence too (a command to type stands on a line of its own).
     QString t = text;
-    t.replace(QLatin1Char('\n'), QLatin1Char(' '));
     if (!device.isEmpty()) {
         // The port a device path was given as is numbered only inside the program.
         static const QRegularExpression named(QStringLiteral("Com\\d+ \\(([^)]*)\\)"));
         t.replace(named, QStringLiteral("\\1"));
         static const QRegularExpression linkAs(
             QStringLiteral(", or link it as Com\\d+, for example: ln -s \\S+ \\S+"));
-        t.replace(linkAs, QStringLiteral(", or give its device with --port"));
+        t.replace(linkAs, QStringLiteral(", or give its device with --port."));
         static const QRegularExpression linkTo(
             QStringLiteral("Link Com\\d+ to the serial adapter instead, for example: ln -sf \\S+ \\S+"));
-        t.replace(linkTo, QStringLiteral("Give the serial adapter's device with --port instead"));
+        t.replace(linkTo, QStringLiteral("Give the serial adapter's device with --port instead."));
     }
     static const QRegularExpression clickClause(QStringLiteral(
         ",? (and |then )?click (Retry|Abort|Ignore|OK)(, or (Abort|Retry) to stop)?"));
@@ -39,7 +39,7 @@ QString forCommandLine(const QString& text, const QString& device) {
 
     bool aboutPort = false;
     QStringList kept;
-    static const QRegularExpression sentenceEnd(QStringLiteral("(?<=[.!?])\\s+"));
+    static const QRegularExpression sentenceEnd(QStringLiteral("(?<=[.!?])\\s+|\\n"));
     for (QString sentence : t.split(sentenceEnd, Qt::SkipEmptyParts)) {
         static const QRegularExpression leadingClick(
             QStringLiteral("^Click (Retry|Abort|Ignore|OK)(, then |, )"));

@@ -77,6 +77,7 @@ RecordingSession::Progress RecordingSession::progress() const {
     p.bytes = f.bytes;
     p.dropped = f.dropped;
     p.rows = f.rows;
+    p.taken = f.taken;
     return p;
 }
 

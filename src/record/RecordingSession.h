@@ -21,6 +21,7 @@ public:
         qint64 bytes = 0;        // in the file
         qint64 dropped = 0;      // rows the file could not take in time
         qint64 rows = 0;         // rows that reached the file
+        bool taken = false;      // the file was deleted, replaced or cut short under the writer
     };
 
     RecordingSession(Acquisition& acquisition, Clock& clock, QObject* parent = nullptr);

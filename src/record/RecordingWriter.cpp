@@ -288,6 +288,7 @@ void RecordingWriter::stopWith(const QString& reason, bool rowsKept) {
         failed_ = true;
         queue_.clear();
         rows = figures_.rows;
+        figures_.taken = !rowsKept;
     }
     if (!rowsKept) {
         emit failed(QStringLiteral("The recording to %1 stopped: %2.").arg(shown(path_), reason));

@@ -34,6 +34,7 @@ public:
         qint64 rows = 0;     // rows that reached the file
         qint64 bytes = 0;    // bytes in the file
         qint64 dropped = 0;  // rows lost because the queue was full
+        bool taken = false;  // another program deleted, replaced or cut short the file
     };
 
     // Why open() refused, for a caller that words the message itself.

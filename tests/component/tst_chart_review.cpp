@@ -16,6 +16,9 @@
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cerrno>
+#include <cstring>
+#include <sys/resource.h>
 
 using namespace ignivex;
 using namespace ignivex::test;
@@ -213,6 +216,16 @@ void TestChartReview::picturesOfTheView() {
     const QByteArray text = f.readAll();
     QVERIFY(text.contains("<svg") && text.contains("viewBox=\"0 0 800 500\""));
     QVERIFY(!chart::savePicture(scene, QSize(800, 500), 1, rig.dir.filePath("no/such/folder/x.png")).isEmpty());
+    // A disk that fills up (here: a file-size limit) is said in the system's words.
+    rlimit before{};
+    ::getrlimit(RLIMIT_FSIZE, &before);
+    rlimit small = before;
+    small.rlim_cur = 1000;
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const QString full = chart::savePicture(scene, QSize(800, 500), 1, rig.dir.filePath("full.png"));
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    QCOMPARE(full, QString::fromLocal8Bit(std::strerror(EFBIG)));
+    QVERIFY(!QFileInfo::exists(rig.dir.filePath("full.png")));
 }
 
 void TestChartReview::liveChartTakesEachSample() {

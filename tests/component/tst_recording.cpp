@@ -46,6 +46,7 @@ private slots:
     void fullDiskStopsTheRecordingNotTheView();
     void rowSaysWhatHappened_data();
     void rowSaysWhatHappened();
+    void noModuleLeavesNoFile();
 };
 
 void TestRecording::recordsEveryTickUntilStopped_data() {
@@ -67,6 +68,7 @@ void TestRecording::recordsEveryTickUntilStopped() {
     h.w().recording().mnuRecord_Click();
     QVERIFY(h.state.viewActive);
     QVERIFY(h.prompts.suggested.contains(QRegularExpression("/ignivex-\\d{8}-\\d{6}\\.csv$")));
+    QVERIFY(QDir::isAbsolutePath(h.prompts.suggested));
     QCOMPARE(h.w().tmrDataRead()->interval(), interval);
     QVERIFY(h.w().fraRealTimeData()->recordingIndicator->isVisible());
     for (int i = 0; i < 3; ++i)
@@ -181,6 +183,20 @@ void TestRecording::rowSaysWhatHappened() {
         held += 'a';
     QCOMPARE(held, cells);
     QCOMPARE(h.boxes.count(), answer ? 1 : 0);
+}
+
+// Record… with no module behind the port: the link is lost at the first tick, the view closes
+// and with it the recording, and no file without a row is left in the way.
+void TestRecording::noModuleLeavesNoFile() {
+    Recording h;
+    for (quint8 command : {0x33, 0x10, 0x2F, 0x24, 0x22, 0x23, 0x20, 0x26})
+        h.port.clearReply(command);
+    h.prompts.chosenRate = Rate{10};
+    h.w().recording().mnuRecord_Click();
+    QVERIFY(h.w().recording().recording());
+    h.tick();
+    QVERIFY(!h.w().recording().recording());
+    QVERIFY(!QFileInfo::exists(*h.prompts.path));
 }
 
 QTEST_MAIN(TestRecording)
