@@ -269,10 +269,10 @@ void ReviewWindow::showDetails() {
     std::array<qint64, Sample::kEndCount> counts{};
     for (const Mark& m : data.marks)
         ++counts[std::min<std::size_t>(m.status, counts.size() - 1)];
-    QStringList notOk;
+    add(QStringLiteral("rows not ok"), QString::number(data.marks.size()));
     for (int s = 1; s < Sample::kEndCount; ++s)
-        notOk << QStringLiteral("%1 %2").arg(counts[std::size_t(s)]).arg(record::statusText(Sample::End(s)));
-    add(QStringLiteral("rows not ok"), notOk.join(QStringLiteral(", ")));
+        add(QStringLiteral("  ") + record::statusText(Sample::End(s)),
+            QString::number(counts[std::size_t(s)]));
     add(QStringLiteral("gaps in time"), QString::number(data.gaps.size()));
     if (!recording_->note.isEmpty())
         add(QStringLiteral("not read"), recording_->note);

@@ -14,6 +14,7 @@
 #include "support/MainHarness.h"
 
 #include <QLabel>
+#include <QTreeWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cerrno>
@@ -101,6 +102,7 @@ private slots:
     void replayAndRecordingTakeTurns();
     void extremeFilesOpenAndDraw_data();
     void extremeFilesOpenAndDraw();
+    void detailsCountEachStatus();
 };
 
 void TestChartReview::replayDrivesThePanelAndPollingWaits() {
@@ -298,6 +300,26 @@ void TestChartReview::extremeFilesOpenAndDraw() {
     QVERIFY(rig.review()->chart()->data());
     QCOMPARE(int(rig.review()->chart()->data()->table.size()), rows);
     QVERIFY(!rig.review()->grab().isNull());
+}
+
+void TestChartReview::detailsCountEachStatus() {
+    Rig rig;
+    QVERIFY(rig.open(rig.file("statuses.csv", recording({
+        {0.0, 1000, 10, 17, 13.8f, 1, 0x04, Sample::End::Escape},
+        {0.5, kNo, kNo, kNo, kNo, kNo, -1, Sample::End::Held},
+        {1.0, 1000, kNo, 17, 13.8f, 1, 0x04, Sample::End::Ignored},
+        {1.5, 1000, kNo, 17, 13.8f, 1, 0x04, Sample::End::Ignored},
+        {2.0, 1000, 10, 17, 13.8f, 1, 0x04, Sample::End::Complete},
+    }, 1))));
+    QStringList counts;
+    const auto* details = rig.review()->findChild<QTreeWidget*>("lstDetails");
+    for (int i = 0; i < details->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = details->topLevelItem(i);
+        if (item->text(0).startsWith("rows not ok") || item->text(0).startsWith("  "))
+            counts << item->text(0).trimmed() + " " + item->text(1);
+    }
+    QCOMPARE(counts, QStringList({"rows not ok 4", "esc 1", "link-lost 0", "aborted 0", "ignored 2",
+                                  "held 1", "surplus 0"}));
 }
 
 QTEST_MAIN(TestChartReview)
