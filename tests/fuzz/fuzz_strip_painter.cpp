@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -51,7 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<double> times;
     while (in.more() && table.size() < 512) {
         record::Row row;
-        row.time = QDateTime::fromMSecsSinceEpoch(qint64(std::fmod(std::abs(in.next()), 4e12)));
+        const double ms = std::fmod(std::abs(in.next()), 4e12);
+        row.time = QDateTime::fromMSecsSinceEpoch(std::isfinite(ms) ? qint64(ms) : 0);
         const double t = in.next();
         // The reader hands on times that are finite and never go back.
         row.elapsed = std::isfinite(t) ? t : 0;
@@ -63,7 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         row.battery = in.next();
         row.gpi3Volts = in.next();
         row.gpi1 = in.next() > 0;
-        row.status = Sample::End(std::size_t(std::abs(in.next())) % Sample::kEndCount);
+        const double status = std::abs(in.next());
+        row.status = Sample::End(std::isfinite(status) ? int(std::fmod(status, Sample::kEndCount)) : 0);
         table.append(row);
     }
     const bool indexed = table.size() > 64;
