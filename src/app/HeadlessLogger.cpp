@@ -167,7 +167,10 @@ int HeadlessLogger::run() {
         try {
             portNumber_ = port_settings::toPortNumber(port_settings::readStored());
         } catch (const CommError& error) {
-            say(error.description() + QStringLiteral(" Give the port with --port."));
+            QString text = forCommandLine(error.description(), {});
+            if (!text.contains(QLatin1String("--port")))
+                text += QStringLiteral(" Give the port with --port.");
+            say(text);
             return kPortNotOpened;
         }
         if (portNumber_ < 1 || portNumber_ > 255) {
