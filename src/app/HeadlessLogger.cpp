@@ -75,6 +75,18 @@ HeadlessLogger::HeadlessLogger(Options options, QObject* parent)
     connect(&session_, &RecordingSession::rowsDropped, this, [this] {
         say(QStringLiteral("The disk is too slow: rows are being lost (counted at the end)."));
     });
+    // Replies that come with bytes beyond their length are garbage on the line, or a device
+    // that streams: said when a stretch of them begins (at most once a minute), since their
+    // rows may hold any values.
+    connect(&acquisition_, &Acquisition::sampleReady, this, [this](const Sample& sample) {
+        if (sample.end != Sample::End::Surplus)
+            return;
+        if (surplusSaid_ && clock_.now() - *surplusSaid_ < std::chrono::minutes(1))
+            return;
+        surplusSaid_ = clock_.now();
+        say(QStringLiteral("The module's replies come with bytes beyond their length (garbage "
+                           "on the line, or a device that streams); their rows say \"surplus\"."));
+    });
     connect(&poll_, &QTimer::timeout, this, &HeadlessLogger::step);
     progress_.setInterval(1000);
     connect(&progress_, &QTimer::timeout, this, &HeadlessLogger::showProgress);

@@ -14,6 +14,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <memory>
+#include <optional>
 
 namespace ignivex {
 
@@ -61,6 +62,7 @@ private:
     Link linkState_ = Link::Polling;
     Instant lastOpening_{};
     Instant deadline_{};
+    std::optional<Instant> surplusSaid_;
     bool inStep_ = false;
     bool stopping_ = false;
     bool finished_ = false;
