@@ -1,5 +1,6 @@
 #include "acquire/Acquisition.h"
 
+#include "acquire/Channels.h"
 #include "recovery/ErrorPrompt.h"
 #include "recovery/Recovery.h"
 
@@ -9,55 +10,6 @@
 namespace ignivex {
 
 namespace {
-
-// A channel of the tick: when it is read, its command, and the read itself, which puts the
-// value into the sample when the read succeeded and returns what the display shows.
-struct ChannelRead {
-    Channel channel;
-    std::uint8_t command;
-    bool (*wanted)(std::int16_t rangeCode);
-    float (*read)(ModuleLink& link, std::int16_t rangeCode, Sample& sample);
-};
-
-float keep(const ModuleLink& link, float value, std::optional<float>& field) {
-    if (link.linkReady)
-        field = value;
-    return value;
-}
-
-bool always(std::int16_t) {
-    return true;
-}
-
-// The order of the reads is the order of this table.
-constexpr std::array<ChannelRead, 5> kChannels{{
-    {Channel::Inputs, ModuleLink::kGpi, always,
-     [](ModuleLink& link, std::int16_t, Sample& sample) {
-         const ModuleLink::Inputs inputs = link.ReadGPI();
-         if (link.linkReady) {
-             sample.gpiBits = inputs.bits;
-             sample.gpi3Analog = inputs.gpi3Analog;
-         }
-         return inputs.gpi3Analog;
-     }},
-    // A module without a MAP sensor (range code 0) is not asked for it.
-    {Channel::Map, ModuleLink::kMap, [](std::int16_t code) { return code != 0; },
-     [](ModuleLink& link, std::int16_t code, Sample& sample) {
-         return keep(link, link.ReadMAP(code), sample.map);
-     }},
-    {Channel::Battery, ModuleLink::kBattery, always,
-     [](ModuleLink& link, std::int16_t, Sample& sample) {
-         return keep(link, link.ReadBAT(), sample.battery);
-     }},
-    {Channel::Rpm, ModuleLink::kRpm, always,
-     [](ModuleLink& link, std::int16_t, Sample& sample) {
-         return keep(link, link.ReadRPM(), sample.rpm);
-     }},
-    {Channel::Advance, ModuleLink::kAdvance, always,
-     [](ModuleLink& link, std::int16_t, Sample& sample) {
-         return keep(link, link.ReadAdvance(), sample.advance);
-     }},
-}};
 
 void letTheInterfaceRun() {
     QCoreApplication::processEvents();
@@ -69,6 +21,7 @@ Acquisition::Acquisition(ModuleLink& link, Clock& clock, MessageBoxes& boxes, Mo
                          QObject* parent)
     : QObject(parent), link_(link), clock_(clock), boxes_(boxes), state_(state) {
     qRegisterMetaType<Sample>();
+    connect(&link_, &ModuleLink::linkAborted, this, &Acquisition::linkAborted);
 }
 
 void Acquisition::message(const QString& text) {
@@ -82,24 +35,23 @@ Acquisition::Opening Acquisition::openLink() {
         ~Guard() { --count; }
     } guard(opening_);
 
-    for (int attempt = 0; attempt < kSyncAttempts; ++attempt) {
-        link_.ReSync();
-        if (link_.linkReady)
-            break;
-    }
-    if (!link_.linkReady) {
+    bool inStep = false;
+    for (int attempt = 0; attempt < kSyncAttempts && !inStep; ++attempt)
+        inStep = link_.ReSync();
+    if (!inStep) {
         message(QStringLiteral("Cannot establish RS-232 link. Check cable and module power."));
         link_.closePortIfOpen();
     } else {
-        link_.ReadFirmwareID();
-        if (state_.firmwareId.isEmpty() || !link_.linkReady)
+        if (!link_.ReadFirmwareID() || state_.firmwareId.isEmpty())
             message(QStringLiteral(
                 "Error - invalid firmware ID. Unable to identify Ignivex version.\r\n"));
     }
     Opening result;
-    result.status = link_.ReadStatus();
-    result.statusRead = link_.linkReady;
+    const std::optional<std::int16_t> status = link_.readStatus();
+    result.status = status.value_or(0);
+    result.statusRead = status.has_value();
     result.rangeCode = static_cast<std::int16_t>(result.status & 3);
+    rangeCode_ = result.rangeCode;
     state_.mapRangeCode = result.rangeCode;
     if (!result.statusRead)
         message(QStringLiteral("Error - cannot read status.\r\n"));
@@ -153,32 +105,37 @@ void Acquisition::tmrDataRead_Timer() {
         }
         finish(row, tickEnd);
     };
-    for (const ChannelRead& channel : kChannels) {
+    for (const ChannelSpec& channel : kChannels) {
         // Read afresh: an opening may run while the tick lets window events run.
-        const std::int16_t rangeCode = state_.mapRangeCode;
-        if (!channel.wanted(rangeCode))
+        const std::int16_t rangeCode = rangeCode_;
+        if (channel.needsMapSensor && rangeCode == 0)
             continue;
         const Sample before = closedRow ? Sample{} : sample;
         const std::uint64_t prompts = linkPromptsShown();
         const std::uint64_t ignored = linkPromptsIgnored();
-        const float shown = channel.read(link_, rangeCode, sample);
+        const std::optional<ChannelReply> reply = link_.read(*channel.command, rangeCode);
         const bool prompted = linkPromptsShown() != prompts;
-        const bool failed = !link_.linkReady || linkPromptsIgnored() != ignored;
-        if (channel.channel == Channel::Inputs && !link_.linkReady) {
+        const bool failed = !reply || linkPromptsIgnored() != ignored;
+        if (reply) {
+            sample.*channel.value = reply->value;
+            if (channel.bits)
+                sample.gpiBits = reply->bits;
+        }
+        if (channel.channel == Channel::Inputs && !reply) {
             emit linkLost();
             Recovery r(boxes_);
             if (r.step([&] { link_.closePortIfOpen(); }))
-                emit closeViewRequested();
+                emit linkAborted();
             end(Sample::End::LinkLost);
             return;
         }
         if (prompted && !closedRow) {
             closedRow = before;
             closedRow->end = failed ? Sample::End::Ignored : Sample::End::Held;
-        } else if (!closedRow && link_.linkReady && bytesLeftOver()) {
+        } else if (!closedRow && reply && bytesLeftOver()) {
             surplus = true;
         }
-        emit channelRead(channel.channel, shown, sample);
+        emit channelRead(channel.channel, reply ? reply->value : 0.0f, sample);
         letTheInterfaceRun();
         // Esc after the last read leaves nothing unread; a view closed by then (an Abort in
         // that read) does not.
@@ -200,6 +157,18 @@ bool Acquisition::bytesLeftOver() {
     } catch (const CommError&) {
         return false;
     }
+}
+
+void Acquisition::startPolling() {
+    state_.viewActive = true;
+    state_.commErrorCount = 0;
+}
+
+bool Acquisition::stopPolling() {
+    link_.closePortIfOpen();
+    const bool wasActive = state_.viewActive;
+    state_.viewActive = false;
+    return wasActive;
 }
 
 }  // namespace ignivex

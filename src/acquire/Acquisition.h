@@ -42,6 +42,16 @@ public:
     // What the last opening learnt.
     const Opening& lastOpening() const { return lastOpening_; }
 
+    // The MAP sensor range code the reads use: 1 until an opening has read the status.
+    std::int16_t rangeCode() const { return rangeCode_; }
+
+    // Polling on, as a newly opened view has it: the view-active flag set and the count of
+    // line faults back to 0.
+    void startPolling();
+    // Polling off and the port closed; true when it was on.
+    bool stopPolling();
+    bool polling() const { return state_.viewActive; }
+
     // One tick of the polling timer. Polls only while the view-active flag is set.
     void tmrDataRead_Timer();
 
@@ -65,8 +75,9 @@ signals:
     void linkLost();
     // The tick has ended, however it ended.
     void sampleReady(const ignivex::Sample& sample);
-    // The view must close (the link was lost).
-    void closeViewRequested();
+    // The link was given up (lost, or Abort in a read) and the port closed: whoever shows it
+    // closes the view.
+    void linkAborted();
 
 private:
     void message(const QString& text);
@@ -82,6 +93,7 @@ private:
     bool ticking_ = false;
     bool paused_ = false;
     Opening lastOpening_;
+    std::int16_t rangeCode_ = 1;
 };
 
 }  // namespace ignivex

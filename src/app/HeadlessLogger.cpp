@@ -59,15 +59,11 @@ HeadlessLogger::HeadlessLogger(Options options, QObject* parent)
       link_(port_, clock_, boxes_, state_),
       events_(port_, boxes_, state_),
       acquisition_(link_, clock_, boxes_, state_),
+      run_(acquisition_, state_),
       session_(acquisition_, clock_) {
     terminal_ = ::isatty(STDERR_FILENO) == 1;
-    // Without a view, "closing the view" is letting the link go until it is brought back.
-    auto lose = [this] {
-        state_.viewActive = false;
-        link_.closePortIfOpen();
-    };
-    connect(&link_, &ModuleLink::closeViewRequested, this, lose);
-    connect(&acquisition_, &Acquisition::closeViewRequested, this, lose);
+    // Without a view, a link given up is let go until it is brought back.
+    connect(&acquisition_, &Acquisition::linkAborted, this, [this] { run_.close(); });
     connect(&session_, &RecordingSession::failed, this, [this](const QString& message) {
         say(message);
         requestStop(kInterrupted);
@@ -101,14 +97,8 @@ HeadlessLogger::~HeadlessLogger() {
     }
 }
 
-QString HeadlessLogger::deviceText() const {
-    if (!options_.device.isEmpty())
-        return readablePath(options_.device);
-    return QStringLiteral("Com%1 (%2)").arg(portNumber_).arg(port_mapper::deviceFor(portNumber_).shown);
-}
-
 bool HeadlessLogger::deviceMissing() const {
-    return !port_mapper::deviceFor(portNumber_).exists;
+    return !port_mapper::deviceFor(run_.portNumber()).exists;
 }
 
 void HeadlessLogger::say(const QString& line) {
@@ -133,7 +123,7 @@ void HeadlessLogger::showProgress() {
         link = QStringLiteral("link lost, bringing it back into step");
         break;
     case Link::Waiting:
-        link = QStringLiteral("waiting for %1").arg(port_mapper::deviceFor(portNumber_).shown);
+        link = QStringLiteral("waiting for %1").arg(port_mapper::deviceFor(run_.portNumber()).shown);
         break;
     }
     printErr(QStringLiteral("\r\033[K%1 samples  %2/s  %3  %4")
@@ -170,14 +160,14 @@ int HeadlessLogger::run() {
     }
 
     // The port: the one given, else the one chosen last in the window.
+    int portNumber = 1;
     if (!options_.device.isEmpty()) {
-        portNumber_ = 1;
-        port_mapper::setDevice(portNumber_, options_.device);
+        portNumber = 1;
     } else if (options_.portNumber > 0) {
-        portNumber_ = options_.portNumber;
+        portNumber = options_.portNumber;
     } else {
         try {
-            portNumber_ = port_settings::toPortNumber(port_settings::readStored());
+            portNumber = port_settings::toPortNumber(port_settings::readStored());
         } catch (const CommError& error) {
             QString text = forCommandLine(error.description(), {});
             if (!text.contains(QLatin1String("--port")))
@@ -185,16 +175,16 @@ int HeadlessLogger::run() {
             say(text);
             return kPortNotOpened;
         }
-        if (portNumber_ < 1 || portNumber_ > 255) {
+        if (portNumber < 1 || portNumber > 255) {
             say(QStringLiteral("The stored port number %1 names no port. Give the port with "
-                               "--port.").arg(portNumber_));
+                               "--port.").arg(portNumber));
             return kPortNotOpened;
         }
     }
-    link_.portNumber = static_cast<std::int16_t>(portNumber_);
+    run_.setPort(portNumber, options_.device);
     configureModuleLine(port_);
     try {
-        port_.setCommPort(portNumber_);
+        port_.setCommPort(portNumber);
         port_.setPortOpen(true);
     } catch (const CommError& error) {
         say(forCommandLine(error.description(), options_.device));
@@ -202,24 +192,16 @@ int HeadlessLogger::run() {
     }
 
     watchSignals();
-    state_.mapRangeCode = 1;
-    const Acquisition::Opening opening = acquisition_.openLink();
+    run_.open();
     lastOpening_ = clock_.now();
 
-    record::Details details;
-    details.tool = kProgramName + QLatin1Char(' ') + kProgramVersion;
-    details.port = deviceText();
-    details.firmwareId = state_.firmwareId;
-    details.status = opening.status;
-    details.statusRead = opening.statusRead;
-    details.rangeCode = opening.rangeCode;
-    details.started = QDateTime::currentDateTime();
     if (stopping_) {  // a signal during the opening: nothing was recorded, no file is made
         link_.closePortIfOpen();
         say(QStringLiteral("Stopped before the first sample; %1 was not created.")
                 .arg(readablePath(QDir::toNativeSeparators(options_.file))));
         return exitCode_;
     }
+    const record::Details details = run_.details(options_.rate);
     QString error;
     if (!session_.start(options_.file, details, options_.rate, options_.force, &error)) {
         say(command_line::refusalText(options_.file, session_.openFailure(), error));
@@ -231,8 +213,7 @@ int HeadlessLogger::run() {
                  options_.duration ? QStringLiteral(" for %1 s").arg(double(options_.duration->count()) / 1000.0)
                                    : QStringLiteral(" until Ctrl+C")));
 
-    state_.viewActive = true;
-    state_.commErrorCount = 0;
+    run_.startPolling();
     poll_.start(options_.rate.intervalMs());
     if (terminal_)
         progress_.start();
@@ -265,7 +246,7 @@ void HeadlessLogger::step() {
         return;
     inStep_ = true;
     if (!stopping_) {
-        if (state_.viewActive) {
+        if (run_.polling()) {
             linkState_ = Link::Polling;
             acquisition_.tmrDataRead_Timer();
         } else {
@@ -284,19 +265,18 @@ void HeadlessLogger::reconnect() {
     if (deviceMissing()) {
         if (linkState_ != Link::Waiting)
             say(QStringLiteral("%1 is gone; waiting for it to come back (looked for once a second).")
-                    .arg(deviceText()));
+                    .arg(run_.portLabel()));
         linkState_ = Link::Waiting;
         return;
     }
     if (clock_.now() - lastOpening_ < std::chrono::seconds(1))
         return;
     if (linkState_ == Link::Waiting)
-        say(QStringLiteral("%1 is back; bringing the link into step.").arg(deviceText()));
+        say(QStringLiteral("%1 is back; bringing the link into step.").arg(run_.portLabel()));
     linkState_ = Link::Lost;
-    acquisition_.openLink();
+    run_.open();
     lastOpening_ = clock_.now();
-    state_.viewActive = true;
-    state_.commErrorCount = 0;
+    run_.startPolling();
     poll_.setInterval(options_.rate.intervalMs());
 }
 

@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/UnattendedAnswerer.h"
 #include "acquire/Acquisition.h"
+#include "acquire/Run.h"
 #include "link/CommEventHandler.h"
 #include "link/ModuleLink.h"
 #include "link/QtSerialControl.h"
@@ -39,7 +40,6 @@ private:
     void step();
     void reconnect();
     bool deviceMissing() const;
-    QString deviceText() const;
     void finish(int code);
     void say(const QString& line);
     void showProgress();
@@ -47,7 +47,6 @@ private:
     void watchDeadline();
 
     command_line::Options options_;
-    int portNumber_ = 1;
     SteadyClock clock_;
     UnattendedAnswerer boxes_;
     QtSerialControl port_;
@@ -55,6 +54,7 @@ private:
     ModuleLink link_;
     CommEventHandler events_;
     Acquisition acquisition_;
+    Run run_;
     RecordingSession session_;
     QTimer poll_;
     QTimer progress_;

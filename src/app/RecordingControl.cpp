@@ -57,7 +57,7 @@ constexpr int kRefreshMs = 1000;
 }
 
 RecordingControl::RecordingControl(Parts parts, QObject* parent)
-    : QObject(parent), p_(std::move(parts)), session_(p_.acquisition, p_.clock) {
+    : QObject(parent), p_(std::move(parts)), session_(p_.run.acquisition(), p_.clock) {
     refresh_.setInterval(kRefreshMs);
     connect(&refresh_, &QTimer::timeout, this, &RecordingControl::refresh);
     connect(&session_, &RecordingSession::failed, this,
@@ -92,25 +92,16 @@ void RecordingControl::mnuRecord_Click() {
         return;
     recording_settings::remember(QFileInfo(*path).absolutePath(), *rate);
 
-    if (!p_.state.viewActive)
+    if (!p_.run.polling())
         p_.view.mnuViewRealTime_Click();
     // The view did not open (no module; its messages have said why): there is nothing to
     // record, and no file is made.
-    if (!p_.state.viewActive)
+    if (!p_.run.polling())
         return;
 
-    const Acquisition::Opening& opening = p_.acquisition.lastOpening();
-    record::Details details;
-    details.tool = kProgramName + QLatin1Char(' ') + kProgramVersion;
-    details.port = p_.portText ? p_.portText() : QString();
-    details.firmwareId = p_.state.firmwareId;
-    details.status = opening.status;
-    details.statusRead = opening.statusRead;
-    details.rangeCode = opening.rangeCode;
-    details.started = QDateTime::currentDateTime();
     QString error;
     // The save dialog asked before an existing file may be replaced.
-    if (!session_.start(*path, details, *rate, QFileInfo::exists(*path), &error)) {
+    if (!session_.start(*path, p_.run.details(*rate), *rate, QFileInfo::exists(*path), &error)) {
         tell(error);
         return;
     }
@@ -161,7 +152,7 @@ void RecordingControl::refresh() {
 void RecordingControl::tell(const QString& text) {
     // Not inside a polling tick: a box opened there would hold the polling until it is answered,
     // and the live view goes on while the user reads it.
-    if (p_.acquisition.busy()) {
+    if (p_.run.acquisition().busy()) {
         QTimer::singleShot(20, this, [this, text] { tell(text); });
         return;
     }

@@ -3,7 +3,7 @@
 #include "acquire/Rates.h"
 #include "record/RecordingSession.h"
 #include "recovery/MessageBoxes.h"
-#include "base/Module1.h"
+#include "acquire/Run.h"
 
 #include <QObject>
 #include <QTimer>
@@ -27,7 +27,7 @@ class RecordingControl : public QObject {
 public:
     struct Parts {
         QWidget* owner;
-        Acquisition& acquisition;
+        Run& run;
         RealTimeView& view;
         RealTimePanel& panel;
         PanelFeed& feed;
@@ -35,8 +35,6 @@ public:
         MessageBoxes& boxes;
         Clock& clock;
         RecordPrompts& prompts;
-        Module1& state;
-        std::function<QString()> portText;  // "Com3 (/dev/ttyUSB0)"
         // True while a recording being replayed drives the panel (polling is paused then).
         std::function<bool()> replaying;
     };

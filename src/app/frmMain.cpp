@@ -1,6 +1,7 @@
 #include "app/frmMain.h"
 
 #include "acquire/Acquisition.h"
+#include "acquire/Run.h"
 #include "app/RecordPrompts.h"
 #include "app/RecordingControl.h"
 #include "display/PanelFeed.h"
@@ -74,9 +75,10 @@ frmMain::frmMain(Services services, QWidget* parent)
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     acquisition_ = new Acquisition(link_, services_.clock, services_.boxes, services_.state, this);
-    view_ = new RealTimeView(*fraRealTimeData_, *acquisition_, services_.state, this);
+    run_ = new Run(*acquisition_, services_.state, this);
+    view_ = new RealTimeView(*fraRealTimeData_, *run_, this);
     charts_ = new chart::ChartWindows({this, *fraRealTimeData_, *view_, *acquisition_,
-                                       services_.state, services_.boxes, services_.clock});
+                                       services_.boxes, services_.clock});
     // The panel shows each value as the tick reads it.
     feed_ = new PanelFeed(*acquisition_, *fraRealTimeData_, this);
 
@@ -87,14 +89,8 @@ frmMain::frmMain(Services services, QWidget* parent)
     if (!services_.recordPrompts)
         dialogs_ = std::make_unique<DialogRecordPrompts>();
     recording_ = new RecordingControl(
-        {this, *acquisition_, *view_, *fraRealTimeData_, *feed_, tmrDataRead_, services_.boxes,
-         services_.clock,
-         services_.recordPrompts ? *services_.recordPrompts : *dialogs_, services_.state,
-         [this] {
-             return QStringLiteral("Com%1 (%2)")
-                 .arg(link_.portNumber)
-                 .arg(port_mapper::deviceFor(link_.portNumber).shown);
-         },
+        {this, *run_, *view_, *fraRealTimeData_, *feed_, tmrDataRead_, services_.boxes,
+         services_.clock, services_.recordPrompts ? *services_.recordPrompts : *dialogs_,
          [this] { return charts_->replay().active(); }},
         this);
     // A replay pauses the polling a recording needs: the two do not run together.

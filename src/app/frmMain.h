@@ -19,6 +19,7 @@ class QMenu;
 namespace ignivex {
 
 class Acquisition;
+class Run;
 class DialogRecordPrompts;
 class PanelFeed;
 namespace chart {
@@ -94,6 +95,7 @@ private:
     RealTimePanel* fraRealTimeData_ = nullptr;
     PortSetupPanel* fraPortSelect_ = nullptr;
     Acquisition* acquisition_ = nullptr;
+    Run* run_ = nullptr;
     RealTimeView* view_ = nullptr;
     PanelFeed* feed_ = nullptr;
     std::unique_ptr<DialogRecordPrompts> dialogs_;

@@ -1,5 +1,6 @@
 #include "chart/ChartData.h"
 
+#include "acquire/Channels.h"
 #include "acquire/Sample.h"
 
 #include <algorithm>
@@ -8,22 +9,20 @@ namespace ignivex::chart {
 
 namespace {
 
-// Order of record::Series.
-const SeriesStyle kStyles[kSeriesCount] = {
-    {"RPM", "rpm", QColor(0x1f, 0x4e, 0x9c), false, 1000, 0},
-    {"Advance", "\u00b0", QColor(0xc0, 0x3c, 0x14), false, 10, 1},
-    {"MAP", "", QColor(0x2e, 0x7d, 0x32), false, 10, 1},
-    {"Battery", "V", QColor(0x7a, 0x3f, 0xa0), false, 2, 2},
-    {"GPI3 analogue", "V", QColor(0x00, 0x7c, 0x80), false, 1, 2},
-    {"GPI1", "", QColor(0x40, 0x40, 0x40), true, 1, 0},
-    {"GPI2", "", QColor(0x40, 0x40, 0x40), true, 1, 0},
-    {"GPI3", "", QColor(0x40, 0x40, 0x40), true, 1, 0},
-};
+std::array<SeriesStyle, kSeriesCount> styles() {
+    std::array<SeriesStyle, kSeriesCount> out{};
+    for (const ValueSpec& spec : kValues) {
+        out[std::size_t(spec.value)] = {spec.name, spec.unit, QColor::fromRgb(QRgb(spec.rgb)),
+                                        isInput(spec), spec.minSpan, spec.shownDecimals};
+    }
+    return out;
+}
 
 }  // namespace
 
 const SeriesStyle& styleOf(Series series) {
-    return kStyles[int(series)];
+    static const std::array<SeriesStyle, kSeriesCount> kStyles = styles();
+    return kStyles[std::size_t(series)];
 }
 
 std::size_t ChartData::rowAt(double t) const {

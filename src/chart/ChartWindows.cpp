@@ -11,7 +11,7 @@ namespace ignivex::chart {
 ChartWindows::ChartWindows(Parts parts)
     : QObject(parts.mainWindow),
       parts_(parts),
-      replay_(new PanelReplay(parts.panel, parts.view, parts.acquisition, parts.state, this)) {}
+      replay_(new PanelReplay(parts.panel, parts.view, parts.acquisition, this)) {}
 
 ChartWindows::~ChartWindows() {
     delete chart_;

@@ -10,7 +10,6 @@ class Clock;
 class MessageBoxes;
 class RealTimePanel;
 class RealTimeView;
-struct Module1;
 }  // namespace ignivex
 
 namespace ignivex::chart {
@@ -29,7 +28,6 @@ public:
         RealTimePanel& panel;
         RealTimeView& view;
         Acquisition& acquisition;
-        Module1& state;
         MessageBoxes& boxes;
         Clock& clock;
     };

@@ -1,35 +1,18 @@
 #include "chart/LiveSeries.h"
 
+#include "acquire/Channels.h"
+
 #include <algorithm>
 
 namespace ignivex::chart {
-
-namespace {
-
-std::optional<double> widen(const std::optional<float>& v) {
-    return v ? std::optional<double>(*v) : std::nullopt;
-}
-
-std::optional<bool> bit(const std::optional<std::int16_t>& bits, std::int16_t mask) {
-    return bits ? std::optional<bool>((*bits & mask) == mask) : std::nullopt;
-}
-
-}  // namespace
 
 void LiveSeries::append(const Sample& s) {
     if (!start_)
         start_ = s.monotonic;
     record::Row row;
+    static_cast<ChannelValues&>(row) = valuesOf(s);
     row.time = s.wallClock;
     row.elapsed = std::chrono::duration<double>(s.monotonic - *start_).count();
-    row.rpm = widen(s.rpm);
-    row.advance = widen(s.advance);
-    row.map = widen(s.map);
-    row.battery = widen(s.battery);
-    row.gpi3Volts = widen(s.gpi3Analog);
-    row.gpi1 = bit(s.gpiBits, 0x04);
-    row.gpi2 = bit(s.gpiBits, 0x08);
-    row.gpi3 = bit(s.gpiBits, 0x10);
     row.status = s.end;
     if (!table_.empty() && row.elapsed < table_.elapsed.back())
         row.elapsed = table_.elapsed.back();

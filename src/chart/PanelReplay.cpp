@@ -1,21 +1,21 @@
 #include "chart/PanelReplay.h"
 
+#include "acquire/Channels.h"
+
 #include "acquire/Acquisition.h"
 #include "chart/ReplayFrame.h"
 #include "chart/ReplayIndicator.h"
 #include "display/PanelScales.h"
 #include "display/RealTimePanel.h"
 #include "display/RealTimeView.h"
-#include "base/Module1.h"
 
 #include <QPushButton>
-#include <QRegularExpression>
 
 namespace ignivex::chart {
 
 PanelReplay::PanelReplay(RealTimePanel& panel, RealTimeView& view, Acquisition& acquisition,
-                         Module1& state, QObject* parent)
-    : QObject(parent), panel_(panel), acquisition_(acquisition), state_(state),
+                         QObject* parent)
+    : QObject(parent), panel_(panel), acquisition_(acquisition),
       indicator_(new ReplayIndicator(&panel)) {
     // Close on the panel closes what it shows, a replay too.
     connect(panel_.cmdCloseRealTimeData, &QPushButton::clicked, this, &PanelReplay::end);
@@ -50,16 +50,12 @@ void PanelReplay::showRow(const ChartData& data, std::size_t row) {
         panel_.showLinkLost();
     const Sample& s = frame.sample;
     // The order and the calls of a polling tick.
-    if (s.gpiBits)
-        panel_.showReading(Channel::Inputs, s.gpi3Analog.value_or(0), s);
-    if (s.map)
-        panel_.showReading(Channel::Map, *s.map, s);
-    if (s.battery)
-        panel_.showReading(Channel::Battery, *s.battery, s);
-    if (s.rpm)
-        panel_.showReading(Channel::Rpm, *s.rpm, s);
-    if (s.advance)
-        panel_.showReading(Channel::Advance, *s.advance, s);
+    for (const ChannelSpec& channel : kChannels) {
+        const std::optional<float>& value = s.*channel.value;
+        const bool read = channel.bits ? s.gpiBits.has_value() : value.has_value();
+        if (read)
+            panel_.showReading(channel.channel, value.value_or(0), s);
+    }
 }
 
 void PanelReplay::setState(const QString& file, bool playing, int speed, const QString& position) {
@@ -71,24 +67,12 @@ void PanelReplay::end() {
         return;
     active_ = false;
     indicator_->hide();
-    if (state_.viewActive)
-        layOutMapGauge(*panel_.gauMAP, state_.mapRangeCode);
+    if (acquisition_.polling())
+        layOutMapGauge(*panel_.gauMAP, acquisition_.rangeCode());
     else
         panel_.hide();
     acquisition_.setPaused(false);
     emit ended();
-}
-
-std::optional<std::int16_t> rangeCodeOf(const QList<std::pair<QString, QString>>& details) {
-    static const QRegularExpression leadingDigit(QStringLiteral("^\\s*([0-3])\\b"));
-    for (const auto& [key, value] : details) {
-        if (key != QLatin1String("map range"))
-            continue;
-        const QRegularExpressionMatch m = leadingDigit.match(value);
-        if (m.hasMatch())
-            return std::int16_t(m.captured(1).toInt());
-    }
-    return std::nullopt;
 }
 
 }  // namespace ignivex::chart

@@ -12,7 +12,6 @@ namespace ignivex {
 class Acquisition;
 class RealTimePanel;
 class RealTimeView;
-struct Module1;
 }  // namespace ignivex
 
 namespace ignivex::chart {
@@ -26,7 +25,7 @@ class ReplayIndicator;
 class PanelReplay : public QObject {
     Q_OBJECT
 public:
-    PanelReplay(RealTimePanel& panel, RealTimeView& view, Acquisition& acquisition, Module1& state,
+    PanelReplay(RealTimePanel& panel, RealTimeView& view, Acquisition& acquisition,
                 QObject* parent = nullptr);
 
     bool active() const { return active_; }
@@ -54,14 +53,11 @@ private:
 
     RealTimePanel& panel_;
     Acquisition& acquisition_;
-    Module1& state_;
     ReplayIndicator* indicator_;
     std::optional<std::int16_t> rangeCode_;
     bool active_ = false;
     std::function<QString()> refusal_;
 };
 
-// The MAP sensor range code a recording's details give ("map range: 2 (0 to 60)").
-std::optional<std::int16_t> rangeCodeOf(const QList<std::pair<QString, QString>>& details);
 
 }  // namespace ignivex::chart

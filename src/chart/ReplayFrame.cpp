@@ -1,5 +1,7 @@
 #include "chart/ReplayFrame.h"
 
+#include "acquire/Channels.h"
+
 #include <cmath>
 
 namespace ignivex::chart {
@@ -27,21 +29,14 @@ ReplayFrame replayFrameAt(const ChartData& data, std::size_t row) {
             }
         }
     }
-    auto get = [&](Series s) {
-        const float v = value[std::size_t(s)];
-        return std::isnan(v) ? std::nullopt : std::optional<float>(v);
-    };
-    Sample& out = frame.sample;
-    out.rpm = get(Series::Rpm);
-    out.advance = get(Series::Advance);
-    out.map = get(Series::Map);
-    out.battery = get(Series::Battery);
-    out.gpi3Analog = get(Series::Gpi3Volts);
-    const auto g1 = get(Series::Gpi1), g2 = get(Series::Gpi2), g3 = get(Series::Gpi3);
-    if (g1 && g2 && g3)
-        out.gpiBits = std::int16_t((*g1 > 0.5f ? 0x04 : 0) | (*g2 > 0.5f ? 0x08 : 0) |
-                                   (*g3 > 0.5f ? 0x10 : 0));
-    out.end = Sample::End(t.status[row]);
+    ChannelValues found;
+    for (const ValueSpec& spec : kValues) {
+        const float v = value[std::size_t(spec.value)];
+        if (!std::isnan(v))
+            setValue(found, spec, double(v));
+    }
+    putValues(frame.sample, found);
+    frame.sample.end = Sample::End(t.status[row]);
     return frame;
 }
 

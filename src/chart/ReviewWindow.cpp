@@ -246,7 +246,7 @@ void ReviewWindow::showRecording(std::shared_ptr<const LoadedRecording> recordin
     cursor_ = data.start();
     chart_->setCursorTime(cursor_);
     if (replay_.active()) {
-        replay_.begin(rangeCodeOf(recording_->details));
+        replay_.begin(record::rangeCodeOf(recording_->details));
         replay_.showRow(data, 0);
         shownRow_ = 0;
     }
@@ -313,7 +313,7 @@ void ReviewWindow::play() {
             boxes_.show(why, box::OkOnly + box::Exclamation, QStringLiteral("Play"));
             return;
         }
-        replay_.begin(rangeCodeOf(recording_->details));
+        replay_.begin(record::rangeCodeOf(recording_->details));
         shownRow_ = std::size_t(-1);
     }
     if (cursor_ >= data.end())

@@ -62,54 +62,54 @@ DialGauge::DialGauge(QWidget *parent) : KeptFaceGauge(parent) {
 DialGauge::~DialGauge() = default;
 
 void DialGauge::forgetLayout() {
-    m_layout.reset();
+    layout_.reset();
 }
 
 void DialGauge::setValue(double thousandsRpm) {
-    if (gauge::sameValue(thousandsRpm, m_value))
+    if (gauge::sameValue(thousandsRpm, value_))
         return;
-    m_value = thousandsRpm;
+    value_ = thousandsRpm;
     update();
-    gauge::notifyValueChanged(this, m_value);
-    emit valueChanged(m_value);
+    gauge::notifyValueChanged(this, value_);
+    emit valueChanged(value_);
 }
 
 void DialGauge::setCaption(const QString &caption) {
-    if (caption == m_caption)
+    if (caption == caption_)
         return;
-    m_caption = caption;
+    caption_ = caption;
     update();
-    gauge::notifyValueChanged(this, m_caption);
-    emit captionChanged(m_caption);
+    gauge::notifyValueChanged(this, caption_);
+    emit captionChanged(caption_);
 }
 
 void DialGauge::setWarningStart(double thousandsRpm) {
-    if (gauge::sameValue(thousandsRpm, m_warningStart))
+    if (gauge::sameValue(thousandsRpm, warningStart_))
         return;
-    m_warningStart = thousandsRpm;
+    warningStart_ = thousandsRpm;
     appearanceChange();
 }
 
 void DialGauge::setRedlineStart(double thousandsRpm) {
-    if (gauge::sameValue(thousandsRpm, m_redlineStart))
+    if (gauge::sameValue(thousandsRpm, redlineStart_))
         return;
-    m_redlineStart = thousandsRpm;
+    redlineStart_ = thousandsRpm;
     appearanceChange();
 }
 
 void DialGauge::setScaleMaximum(std::int16_t thousandsRpm) {
     const int max = std::max<int>(kMinScaleMaximum, thousandsRpm);
-    if (max == m_scaleMax)
+    if (max == scaleMax_)
         return;
-    m_scaleMax = max;
+    scaleMax_ = max;
     appearanceChange();
 }
 
 void DialGauge::setNeedleWidth(std::int16_t pixels) {
     const int width = std::clamp<int>(pixels, 1, kMaxNeedleWidth);
-    if (width == m_needleWidth)
+    if (width == needleWidth_)
         return;
-    m_needleWidth = width;
+    needleWidth_ = width;
     update();
     emit appearanceChanged();
 }
@@ -117,8 +117,8 @@ void DialGauge::setNeedleWidth(std::int16_t pixels) {
 double DialGauge::angleFor(double thousandsRpm) const {
     if (std::isnan(thousandsRpm))
         return std::numeric_limits<double>::quiet_NaN();
-    const double v = std::clamp(thousandsRpm, 0.0, double(m_scaleMax));
-    return kStartAngle - kSweep * v / m_scaleMax;
+    const double v = std::clamp(thousandsRpm, 0.0, double(scaleMax_));
+    return kStartAngle - kSweep * v / scaleMax_;
 }
 
 int DialGauge::labelStep() const {
@@ -127,7 +127,7 @@ int DialGauge::labelStep() const {
     for (int decade = 1;; decade *= 10) {
         for (int f : {1, 2, 5}) {
             step = f * decade;
-            if (m_scaleMax / step <= 12)
+            if (scaleMax_ / step <= 12)
                 return step;
         }
     }
@@ -151,18 +151,18 @@ double DialGauge::radius() const {
 }
 
 QString DialGauge::valueText() const {
-    if (!m_caption.isEmpty())
-        return m_caption + QStringLiteral(" rpm");
-    if (std::isnan(m_value))
+    if (!caption_.isEmpty())
+        return caption_ + QStringLiteral(" rpm");
+    if (std::isnan(value_))
         return QStringLiteral("no reading");
-    return QString::number(m_value * 1000.0, 'f', 0) + QStringLiteral(" rpm");
+    return QString::number(value_ * 1000.0, 'f', 0) + QStringLiteral(" rpm");
 }
 
 void DialGauge::setSurroundColor(const QColor &color) {
-    if (color == m_surround)
+    if (color == surround_)
         return;
-    m_surround = color;
-    setAttribute(Qt::WA_OpaquePaintEvent, m_surround.isValid() && m_surround.alpha() == 255);
+    surround_ = color;
+    setAttribute(Qt::WA_OpaquePaintEvent, surround_.isValid() && surround_.alpha() == 255);
     appearanceChange();
 }
 
@@ -175,7 +175,7 @@ QSize DialGauge::minimumSizeHint() const {
 }
 
 const DialGauge::Layout &DialGauge::layout() const {
-    if (!m_layout) {
+    if (!layout_) {
         auto l = std::make_unique<Layout>();
         l->centre = centre();
         l->radius = radius();
@@ -185,9 +185,9 @@ const DialGauge::Layout &DialGauge::layout() const {
         l->readoutFont.setPointSizeF(kReadoutPoints);
         l->readoutMetrics = QFontMetricsF(l->readoutFont);
         l->readoutMinWidth = l->readoutMetrics.horizontalAdvance(QStringLiteral("0000"));
-        m_layout = std::move(l);
+        layout_ = std::move(l);
     }
-    return *m_layout;
+    return *layout_;
 }
 
 QPointF DialGauge::pointAt(double angleDeg, double fraction) const {
@@ -216,8 +216,8 @@ void DialGauge::paintKept(QPainter &p) const {
 // The outline in the button colour, like the linear gauges beside it, and the round face.
 void DialGauge::paintFace(QPainter &p) const {
     const QPalette &pal = palette();
-    if (m_surround.isValid())
-        p.fillRect(rect(), m_surround);
+    if (surround_.isValid())
+        p.fillRect(rect(), surround_);
     p.setPen(QPen(pal.color(QPalette::Dark), 1.0));
     p.setBrush(pal.color(QPalette::Button));
     // Inset by half the pen so the one-pixel edge lies inside the widget.
@@ -252,13 +252,13 @@ void DialGauge::paintScale(QPainter &p) const {
         p.drawArc(QRectF(c.x() - rr, c.y() - rr, 2 * rr, 2 * rr), qRound(a0 * 16),
                   qRound((a1 - a0) * 16));
     };
-    const double redFrom = std::clamp(m_redlineStart, 0.0, double(m_scaleMax));
-    arc(std::min(m_warningStart, redFrom), redFrom, kAmber);
-    arc(m_redlineStart, m_scaleMax, kRed);
+    const double redFrom = std::clamp(redlineStart_, 0.0, double(scaleMax_));
+    arc(std::min(warningStart_, redFrom), redFrom, kAmber);
+    arc(redlineStart_, scaleMax_, kRed);
 
     // Ticks: five per label step, the labelled ones long.
     const int step = labelStep();
-    const int minorCount = m_scaleMax * kMinorTicksPerLabel / step;
+    const int minorCount = scaleMax_ * kMinorTicksPerLabel / step;
     for (int i = 0; i <= minorCount; ++i) {
         const double v = double(step) * i / kMinorTicksPerLabel;
         const bool major = i % kMinorTicksPerLabel == 0;
@@ -270,7 +270,7 @@ void DialGauge::paintScale(QPainter &p) const {
     const QFontMetricsF fm(l.labelFont);
     p.setFont(l.labelFont);
     p.setPen(kScaleInk);
-    for (int v = 0; v <= m_scaleMax; v += step) {
+    for (int v = 0; v <= scaleMax_; v += step) {
         const QPointF pos = pointAt(angleFor(v), kLabelRadius);
         const QString text = QString::number(v);
         const double w = fm.horizontalAdvance(text);
@@ -288,7 +288,7 @@ void DialGauge::paintScale(QPainter &p) const {
 // The read-out window in the gap at the bottom of the sweep.
 void DialGauge::paintReadout(QPainter &p) const {
     const Layout &l = layout();
-    const double textW = std::max(l.readoutMinWidth, l.readoutMetrics.horizontalAdvance(m_caption));
+    const double textW = std::max(l.readoutMinWidth, l.readoutMetrics.horizontalAdvance(caption_));
     const double boxW = std::min(textW + 10.0, l.radius * kReadoutMaxWidth);
     const double h = l.readoutMetrics.height();
     const QRectF readout(l.centre.x() - boxW / 2, l.centre.y() + l.radius * kReadoutAt - h / 2 - 2,
@@ -300,19 +300,19 @@ void DialGauge::paintReadout(QPainter &p) const {
     p.setPen(Qt::white);
     p.save();
     p.setClipRect(readout);
-    p.drawText(readout, Qt::AlignCenter, m_caption);
+    p.drawText(readout, Qt::AlignCenter, caption_);
     p.restore();
 }
 
 // The needle with a short tail, then the hub over its root.
 void DialGauge::paintNeedle(QPainter &p) const {
     const Layout &l = layout();
-    if (!std::isnan(m_value)) {
-        const double a = angleFor(m_value);
-        p.setPen(QPen(kNeedle, m_needleWidth, Qt::SolidLine, Qt::RoundCap));
+    if (!std::isnan(value_)) {
+        const double a = angleFor(value_);
+        p.setPen(QPen(kNeedle, needleWidth_, Qt::SolidLine, Qt::RoundCap));
         p.drawLine(pointAt(a + 180.0, kNeedleTail), pointAt(a, kNeedleTip));
     }
-    const double hub = std::max(5.0, m_needleWidth * 1.5 + 3.0);
+    const double hub = std::max(5.0, needleWidth_ * 1.5 + 3.0);
     p.setPen(QPen(palette().color(QPalette::Mid), 1.0));
     p.setBrush(QColor(70, 70, 70));
     p.drawEllipse(l.centre, hub, hub);

@@ -52,29 +52,29 @@ public:
     ~DialGauge() override;
 
     // The reading in thousands of rpm.
-    double value() const { return m_value; }
+    double value() const { return value_; }
     void setValue(double thousandsRpm);
 
     // The read-out text, e.g. "916".
-    QString caption() const { return m_caption; }
+    QString caption() const { return caption_; }
     void setCaption(const QString &caption);
 
     // Start of the amber arc; it ends where the red arc begins. No amber arc when it is not
     // below redlineStart, and none past the maximum.
-    double warningStart() const { return m_warningStart; }
+    double warningStart() const { return warningStart_; }
     void setWarningStart(double thousandsRpm);
 
     // Start of the red arc, which runs to the end of the scale.
-    double redlineStart() const { return m_redlineStart; }
+    double redlineStart() const { return redlineStart_; }
     void setRedlineStart(double thousandsRpm);
 
     // End of the scale in thousands of rpm, at least kMinScaleMaximum. Labels fall on whole
     // thousands, thinned out (every 2, 5, 10, ...) when more than 12 would crowd the dial.
-    int scaleMaximum() const { return m_scaleMax; }
+    int scaleMaximum() const { return scaleMax_; }
     void setScaleMaximum(std::int16_t thousandsRpm);
 
     // Needle width in logical pixels, clamped to 1 .. kMaxNeedleWidth.
-    int needleWidth() const { return m_needleWidth; }
+    int needleWidth() const { return needleWidth_; }
     void setNeedleWidth(std::int16_t pixels);
 
     // Needle direction for a reading, in degrees counter-clockwise from 3 o'clock: 225 at 0,
@@ -95,7 +95,6 @@ public:
 
     // The colour around the drawing (the panel it stands on). Once set, the widget paints its
     // whole rectangle itself, so a new reading does not repaint the panel behind it.
-    QColor surroundColor() const { return m_surround; }
     void setSurroundColor(const QColor &color);
 
     QSize sizeHint() const override;
@@ -119,14 +118,14 @@ private:
     void paintReadout(QPainter &p) const;
     void paintNeedle(QPainter &p) const;
 
-    double m_value = 0.0;
-    QString m_caption;
-    double m_warningStart = 7.0;
-    double m_redlineStart = 7.5;
-    int m_scaleMax = 10;
-    int m_needleWidth = 3;
-    QColor m_surround;
-    mutable std::unique_ptr<Layout> m_layout;
+    double value_ = 0.0;
+    QString caption_;
+    double warningStart_ = 7.0;
+    double redlineStart_ = 7.5;
+    int scaleMax_ = 10;
+    int needleWidth_ = 3;
+    QColor surround_;
+    mutable std::unique_ptr<Layout> layout_;
 };
 
 }  // namespace ignivex

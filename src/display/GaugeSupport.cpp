@@ -70,17 +70,17 @@ bool sameValue(double a, double b) {
 void FaceCache::draw(QPainter &painter, const QSize &size,
                      const std::function<void(QPainter &)> &paintFace) {
     const double dpr = painter.device()->devicePixelRatioF();
-    if (!m_valid || m_pixmap.devicePixelRatioF() != dpr || m_pixmap.deviceIndependentSize() != QSizeF(size)) {
-        m_pixmap = QPixmap(size * dpr);
-        m_pixmap.setDevicePixelRatio(dpr);
-        m_pixmap.fill(Qt::transparent);
-        QPainter face(&m_pixmap);
+    if (!valid_ || pixmap_.devicePixelRatioF() != dpr || pixmap_.deviceIndependentSize() != QSizeF(size)) {
+        pixmap_ = QPixmap(size * dpr);
+        pixmap_.setDevicePixelRatio(dpr);
+        pixmap_.fill(Qt::transparent);
+        QPainter face(&pixmap_);
         face.setRenderHint(QPainter::Antialiasing);
         face.setRenderHint(QPainter::TextAntialiasing);
         paintFace(face);
-        m_valid = true;
+        valid_ = true;
     }
-    painter.drawPixmap(QPointF(0, 0), m_pixmap);
+    painter.drawPixmap(QPointF(0, 0), pixmap_);
 }
 
 namespace {

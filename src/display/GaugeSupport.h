@@ -61,14 +61,14 @@ bool sameValue(double a, double b);
 // repaint; only the needle and the read-out are painted afresh.
 class FaceCache {
 public:
-    void invalidate() { m_valid = false; }
+    void invalidate() { valid_ = false; }
     // Draws the cached face at (0, 0), painting it first with `paintFace` when it is stale or
     // the painter's pixel ratio differs from the one it was made for.
     void draw(QPainter &painter, const QSize &size, const std::function<void(QPainter &)> &paintFace);
 
 private:
-    QPixmap m_pixmap;
-    bool m_valid = false;
+    QPixmap pixmap_;
+    bool valid_ = false;
 };
 
 }  // namespace ignivex::gauge

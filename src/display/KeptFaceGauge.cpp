@@ -7,7 +7,7 @@ namespace ignivex {
 
 void KeptFaceGauge::forget() {
     forgetLayout();
-    m_face.invalidate();
+    face_.invalidate();
 }
 
 void KeptFaceGauge::appearanceChange() {
@@ -17,7 +17,7 @@ void KeptFaceGauge::appearanceChange() {
 }
 
 void KeptFaceGauge::drawKeptFace(QPainter &painter) {
-    m_face.draw(painter, size(), [this](QPainter &face) { paintKept(face); });
+    face_.draw(painter, size(), [this](QPainter &face) { paintKept(face); });
 }
 
 void KeptFaceGauge::resizeEvent(QResizeEvent *event) {

@@ -34,7 +34,7 @@ protected:
 private:
     void forget();
 
-    gauge::FaceCache m_face;
+    gauge::FaceCache face_;
 };
 
 }  // namespace ignivex

@@ -18,23 +18,23 @@ LampShape::LampShape(QWidget *parent) : QWidget(parent) {
 }
 
 void LampShape::setFillColor(const QColor &color) {
-    if (color == m_fill)
+    if (color == fill_)
         return;
-    m_fill = color;
+    fill_ = color;
     update();
     gauge::notifyValueChanged(this, valueText());
-    emit fillColorChanged(m_fill);
+    emit fillColorChanged(fill_);
 }
 
 QString LampShape::valueText() const {
-    return gauge::colorName(m_fill);
+    return gauge::colorName(fill_);
 }
 
 void LampShape::setSurroundColor(const QColor &color) {
-    if (color == m_surround)
+    if (color == surround_)
         return;
-    m_surround = color;
-    setAttribute(Qt::WA_OpaquePaintEvent, m_surround.isValid() && m_surround.alpha() == 255);
+    surround_ = color;
+    setAttribute(Qt::WA_OpaquePaintEvent, surround_.isValid() && surround_.alpha() == 255);
     update();
 }
 
@@ -44,15 +44,15 @@ QSize LampShape::sizeHint() const {
 
 void LampShape::paintEvent(QPaintEvent *) {
     QPainter p(this);
-    if (m_surround.isValid())
-        p.fillRect(rect(), m_surround);
+    if (surround_.isValid())
+        p.fillRect(rect(), surround_);
     p.setRenderHint(QPainter::Antialiasing);
     const double d = std::min(width(), height()) - 1.0;
     if (d <= 0.0)
         return;
     const QRectF circle(QRectF(rect()).center() - QPointF(d / 2, d / 2), QSizeF(d, d));
     p.setPen(QPen(kRim, 1.0));
-    p.setBrush(m_fill);
+    p.setBrush(fill_);
     p.drawEllipse(circle);
 }
 

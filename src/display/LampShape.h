@@ -20,14 +20,13 @@ class LampShape : public QWidget {
 public:
     explicit LampShape(QWidget *parent = nullptr);
 
-    QColor fillColor() const { return m_fill; }
+    QColor fillColor() const { return fill_; }
     void setFillColor(const QColor &color);
 
     QString valueText() const;
 
     // The colour around the drawing (the panel it stands on). Once set, the widget paints its
     // whole rectangle itself, so a new reading does not repaint the panel behind it.
-    QColor surroundColor() const { return m_surround; }
     void setSurroundColor(const QColor &color);
 
     QSize sizeHint() const override;
@@ -39,8 +38,8 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    QColor m_fill{0, 255, 0};
-    QColor m_surround;
+    QColor fill_{0, 255, 0};
+    QColor surround_;
 };
 
 }  // namespace ignivex

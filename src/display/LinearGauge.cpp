@@ -90,40 +90,40 @@ LinearGauge::LinearGauge(QWidget *parent) : KeptFaceGauge(parent) {
 LinearGauge::~LinearGauge() = default;
 
 void LinearGauge::forgetLayout() {
-    m_layout.reset();
+    layout_.reset();
 }
 
 void LinearGauge::setCaption(const QString &caption) {
-    if (caption == m_caption)
+    if (caption == caption_)
         return;
-    m_caption = caption;
+    caption_ = caption;
     appearanceChange();
     gauge::notifyNameChanged(this);
 }
 
 void LinearGauge::setPointerValue(double value) {
-    if (gauge::sameValue(value, m_value))
+    if (gauge::sameValue(value, value_))
         return;
-    m_value = value;
+    value_ = value;
     update();
-    gauge::notifyValueChanged(this, m_value);
-    emit pointerValueChanged(m_value);
+    gauge::notifyValueChanged(this, value_);
+    emit pointerValueChanged(value_);
 }
 
 void LinearGauge::setScaleMinimum(double minimum) {
-    if (gauge::sameValue(minimum, m_scaleMin))
+    if (gauge::sameValue(minimum, scaleMin_))
         return;
-    m_scaleMin = minimum;
+    scaleMin_ = minimum;
     appearanceChange();
-    gauge::notifyValueChanged(this, m_value);  // the spoken value may gain or lose "below scale"
+    gauge::notifyValueChanged(this, value_);  // the spoken value may gain or lose "below scale"
 }
 
 void LinearGauge::setScaleMaximum(double maximum) {
-    if (gauge::sameValue(maximum, m_scaleMax))
+    if (gauge::sameValue(maximum, scaleMax_))
         return;
-    m_scaleMax = maximum;
+    scaleMax_ = maximum;
     appearanceChange();
-    gauge::notifyValueChanged(this, m_value);
+    gauge::notifyValueChanged(this, value_);
 }
 
 void LinearGauge::setScaleRange(double minimum, double maximum) {
@@ -132,16 +132,16 @@ void LinearGauge::setScaleRange(double minimum, double maximum) {
 }
 
 void LinearGauge::setLabelStart(double start) {
-    if (gauge::sameValue(start, m_labelStart))
+    if (gauge::sameValue(start, labelStart_))
         return;
-    m_labelStart = start;
+    labelStart_ = start;
     appearanceChange();
 }
 
 void LinearGauge::setLabelEnd(double end) {
-    if (gauge::sameValue(end, m_labelEnd))
+    if (gauge::sameValue(end, labelEnd_))
         return;
-    m_labelEnd = end;
+    labelEnd_ = end;
     appearanceChange();
 }
 
@@ -151,46 +151,42 @@ void LinearGauge::setLabelRange(double start, double end) {
 }
 
 void LinearGauge::setDivisionStep(double step) {
-    if (gauge::sameValue(step, m_step))
+    if (gauge::sameValue(step, step_))
         return;
-    m_step = step;
+    step_ = step;
     appearanceChange();
 }
 
 void LinearGauge::setMinorTicks(int count) {
     count = std::clamp(count, 0, kMaxMinorTicks);
-    if (count == m_minorTicks)
+    if (count == minorTicks_)
         return;
-    m_minorTicks = count;
+    minorTicks_ = count;
     appearanceChange();
 }
 
 void LinearGauge::setBands(const QList<GaugeBand> &bands) {
     const QList<GaugeBand> kept = bands.mid(0, kMaxBands);
-    if (kept == m_bands)
+    if (kept == bands_)
         return;
-    m_bands = kept;
+    bands_ = kept;
     appearanceChange();
 }
 
 void LinearGauge::selectBand(int index) {
-    m_selectedBand = std::clamp(index, 0, kMaxBands - 1);
+    selectedBand_ = std::clamp(index, 0, kMaxBands - 1);
 }
 
 GaugeBand *LinearGauge::writableSelectedBand() {
-    while (m_bands.size() <= m_selectedBand)
-        m_bands.append(GaugeBand{});
-    return &m_bands[m_selectedBand];
-}
-
-QList<QColor> LinearGauge::bandPalette() {
-    return bandColors();
+    while (bands_.size() <= selectedBand_)
+        bands_.append(GaugeBand{});
+    return &bands_[selectedBand_];
 }
 
 int LinearGauge::bandColorIndex() const {
-    if (m_selectedBand >= m_bands.size())
+    if (selectedBand_ >= bands_.size())
         return -1;
-    const QRgb rgb = m_bands[m_selectedBand].color.rgb();
+    const QRgb rgb = bands_[selectedBand_].color.rgb();
     for (int i = 0; i < bandColors().size(); ++i) {
         if (bandColors()[i].rgb() == rgb)
             return i;
@@ -201,7 +197,7 @@ int LinearGauge::bandColorIndex() const {
 void LinearGauge::setBandColorIndex(int index) {
     if (index < 0 || index >= bandColors().size())
         return;
-    const bool existed = m_selectedBand < m_bands.size();
+    const bool existed = selectedBand_ < bands_.size();
     GaugeBand *band = writableSelectedBand();
     if (existed && band->color == bandColors()[index])
         return;
@@ -210,7 +206,7 @@ void LinearGauge::setBandColorIndex(int index) {
 }
 
 void LinearGauge::setBandLower(double value) {
-    const bool existed = m_selectedBand < m_bands.size();
+    const bool existed = selectedBand_ < bands_.size();
     GaugeBand *band = writableSelectedBand();
     if (existed && gauge::sameValue(band->from, value))
         return;
@@ -219,7 +215,7 @@ void LinearGauge::setBandLower(double value) {
 }
 
 void LinearGauge::setBandUpper(double value) {
-    const bool existed = m_selectedBand < m_bands.size();
+    const bool existed = selectedBand_ < bands_.size();
     GaugeBand *band = writableSelectedBand();
     if (existed && gauge::sameValue(band->to, value))
         return;
@@ -228,21 +224,21 @@ void LinearGauge::setBandUpper(double value) {
 }
 
 bool LinearGauge::scaleIsValid() const {
-    return std::isfinite(m_scaleMin) && std::isfinite(m_scaleMax) && m_scaleMax > m_scaleMin;
+    return std::isfinite(scaleMin_) && std::isfinite(scaleMax_) && scaleMax_ > scaleMin_;
 }
 
 int LinearGauge::bandIndexAt(double value) const {
     if (std::isnan(value) || !scaleIsValid())
         return -1;
-    const double v = std::clamp(value, m_scaleMin, m_scaleMax);
+    const double v = std::clamp(value, scaleMin_, scaleMax_);
     int found = -1;
-    for (int i = 0; i < m_bands.size(); ++i) {
-        const double lo = std::min(m_bands[i].from, m_bands[i].to);
-        const double hi = std::max(m_bands[i].from, m_bands[i].to);
+    for (int i = 0; i < bands_.size(); ++i) {
+        const double lo = std::min(bands_[i].from, bands_[i].to);
+        const double hi = std::max(bands_[i].from, bands_[i].to);
         if (!(hi > lo))
             continue;
-        const bool fromBottom = lo <= m_scaleMin;
-        const bool toTop = hi >= m_scaleMax;
+        const bool fromBottom = lo <= scaleMin_;
+        const bool toTop = hi >= scaleMax_;
         bool inside = v >= lo && v <= hi;
         if (fromBottom && !toTop)
             inside = v >= lo && v < hi;  // low end zone: its upper edge is the neighbour's
@@ -255,7 +251,7 @@ int LinearGauge::bandIndexAt(double value) const {
 }
 
 QList<double> LinearGauge::tickValues() const {
-    return gauge::tickValues(m_labelStart, m_labelEnd, m_step);
+    return gauge::tickValues(labelStart_, labelEnd_, step_);
 }
 
 QStringList LinearGauge::tickLabels() const {
@@ -266,9 +262,9 @@ QStringList LinearGauge::tickLabels() const {
 }
 
 const LinearGauge::Layout &LinearGauge::layout() const {
-    if (!m_layout)
-        m_layout = std::make_unique<Layout>(computeLayout());
-    return *m_layout;
+    if (!layout_)
+        layout_ = std::make_unique<Layout>(computeLayout());
+    return *layout_;
 }
 
 LinearGauge::Layout LinearGauge::computeLayout() const {
@@ -277,8 +273,8 @@ LinearGauge::Layout LinearGauge::computeLayout() const {
     const double h = height();
     const double inner = std::max(0.0, w - 2.0 * kMargin);
 
-    l.captionFont = fitted(font(), {m_caption}, inner);
-    const double captionHeight = m_caption.isEmpty() ? 0.0 : QFontMetricsF(l.captionFont).height();
+    l.captionFont = fitted(font(), {caption_}, inner);
+    const double captionHeight = caption_.isEmpty() ? 0.0 : QFontMetricsF(l.captionFont).height();
     l.captionRect = QRectF(kMargin, kMargin + 1.0, inner, captionHeight);
 
     const double pointerW = kPointerWidth.of(inner);
@@ -323,17 +319,17 @@ double LinearGauge::valueToY(double value) const {
     if (std::isnan(value) || !scaleIsValid())
         return std::numeric_limits<double>::quiet_NaN();
     const QRectF bar = layout().bar;
-    const double v = std::clamp(value, m_scaleMin, m_scaleMax);
-    return bar.bottom() - (v - m_scaleMin) / (m_scaleMax - m_scaleMin) * bar.height();
+    const double v = std::clamp(value, scaleMin_, scaleMax_);
+    return bar.bottom() - (v - scaleMin_) / (scaleMax_ - scaleMin_) * bar.height();
 }
 
 QString LinearGauge::valueText() const {
-    if (std::isnan(m_value))
+    if (std::isnan(value_))
         return QStringLiteral("no reading");
-    QString text = QString::number(m_value, 'g', 4);
-    if (scaleIsValid() && m_value < m_scaleMin)
+    QString text = QString::number(value_, 'g', 4);
+    if (scaleIsValid() && value_ < scaleMin_)
         text += QStringLiteral(", below scale");
-    else if (scaleIsValid() && m_value > m_scaleMax)
+    else if (scaleIsValid() && value_ > scaleMax_)
         text += QStringLiteral(", above scale");
     return text;
 }
@@ -372,10 +368,10 @@ void LinearGauge::paintFace(QPainter &p) const {
     p.drawLine(QPointF(0.5, all.height() - 0.5), QPointF(all.width() - 0.5, all.height() - 0.5));
 
     const Layout &l = layout();
-    if (!m_caption.isEmpty()) {
+    if (!caption_.isEmpty()) {
         p.setFont(l.captionFont);
         p.setPen(pal.color(QPalette::ButtonText));
-        p.drawText(l.captionRect, Qt::AlignHCenter | Qt::AlignTop, m_caption);
+        p.drawText(l.captionRect, Qt::AlignHCenter | Qt::AlignTop, caption_);
     }
 }
 
@@ -394,9 +390,9 @@ void LinearGauge::paintScale(QPainter &p) const {
     const QRectF track(QPointF(barLeft, snapEdge(l.bar.top(), dpr)),
                        QPointF(barRight, snapEdge(l.bar.bottom(), dpr)));
     p.fillRect(track, pal.color(QPalette::Midlight));
-    for (const GaugeBand &b : m_bands) {
-        const double lo = std::max(std::min(b.from, b.to), m_scaleMin);
-        const double hi = std::min(std::max(b.from, b.to), m_scaleMax);
+    for (const GaugeBand &b : bands_) {
+        const double lo = std::max(std::min(b.from, b.to), scaleMin_);
+        const double hi = std::min(std::max(b.from, b.to), scaleMax_);
         if (!(hi > lo))
             continue;
         p.fillRect(QRectF(QPointF(barLeft, snapEdge(yOf(hi), dpr)),
@@ -411,12 +407,12 @@ void LinearGauge::paintScale(QPainter &p) const {
     const double majorLeft = l.tickLeft;
     const double minorLeft = l.tickLeft + (barLeft - l.tickLeft) / 2.0;
     p.setPen(QPen(pal.color(QPalette::ButtonText), 1.0, Qt::SolidLine, Qt::FlatCap));
-    if (m_minorTicks > 0) {
+    if (minorTicks_ > 0) {
         for (int i = 0; i + 1 < l.ticks.size(); ++i) {
             const double span = l.ticks[i + 1] - l.ticks[i];
-            for (int k = 1; k <= m_minorTicks; ++k) {
-                const double v = l.ticks[i] + span * k / (m_minorTicks + 1);
-                if (v < m_scaleMin || v > m_scaleMax)
+            for (int k = 1; k <= minorTicks_; ++k) {
+                const double v = l.ticks[i] + span * k / (minorTicks_ + 1);
+                if (v < scaleMin_ || v > scaleMax_)
                     continue;
                 const double y = snapLine(yOf(v), dpr);
                 p.drawLine(QPointF(minorLeft, y), QPointF(barLeft, y));
@@ -426,7 +422,7 @@ void LinearGauge::paintScale(QPainter &p) const {
     p.setFont(l.labelFont);
     for (int i = 0; i < l.ticks.size(); ++i) {
         const double v = l.ticks[i];
-        if (v < m_scaleMin || v > m_scaleMax)
+        if (v < scaleMin_ || v > scaleMax_)
             continue;
         const double y = snapLine(yOf(v), dpr);
         p.drawLine(QPointF(majorLeft, y), QPointF(barLeft, y));
@@ -438,12 +434,12 @@ void LinearGauge::paintScale(QPainter &p) const {
 // A mark across the bar and a triangle beside it pointing at the reading.
 void LinearGauge::paintPointer(QPainter &p) const {
     const Layout &l = layout();
-    if (std::isnan(m_value) || !scaleIsValid() || l.bar.height() <= 0.0)
+    if (std::isnan(value_) || !scaleIsValid() || l.bar.height() <= 0.0)
         return;
     const double dpr = p.device()->devicePixelRatioF();
     const double barLeft = snapEdge(l.bar.left(), dpr);
     const double barRight = snapEdge(l.bar.right(), dpr);
-    const double y = snapLine(valueToY(m_value), dpr);
+    const double y = snapLine(valueToY(value_), dpr);
     const double pw = l.pointerRight - barRight;
     p.setPen(QPen(kPointerFill, 2.0, Qt::SolidLine, Qt::FlatCap));
     p.drawLine(QPointF(barLeft, y), QPointF(barRight, y));

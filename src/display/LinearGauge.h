@@ -79,39 +79,39 @@ public:
     explicit LinearGauge(QWidget *parent = nullptr);
     ~LinearGauge() override;
 
-    QString caption() const { return m_caption; }
+    QString caption() const { return caption_; }
     void setCaption(const QString &caption);
 
-    double pointerValue() const { return m_value; }
+    double pointerValue() const { return value_; }
     void setPointerValue(double value);
 
-    double scaleMinimum() const { return m_scaleMin; }
-    double scaleMaximum() const { return m_scaleMax; }
+    double scaleMinimum() const { return scaleMin_; }
+    double scaleMaximum() const { return scaleMax_; }
     void setScaleMinimum(double minimum);
     void setScaleMaximum(double maximum);
     void setScaleRange(double minimum, double maximum);
 
-    double labelStart() const { return m_labelStart; }
-    double labelEnd() const { return m_labelEnd; }
+    double labelStart() const { return labelStart_; }
+    double labelEnd() const { return labelEnd_; }
     void setLabelStart(double start);
     void setLabelEnd(double end);
     void setLabelRange(double start, double end);
 
     // Distance between labelled ticks; 0 or less draws none.
-    double divisionStep() const { return m_step; }
+    double divisionStep() const { return step_; }
     void setDivisionStep(double step);
 
     // Unlabelled ticks drawn between two labelled ones, clamped to 0 .. kMaxMinorTicks.
-    int minorTicks() const { return m_minorTicks; }
+    int minorTicks() const { return minorTicks_; }
     void setMinorTicks(int count);
 
-    QList<GaugeBand> bands() const { return m_bands; }
+    QList<GaugeBand> bands() const { return bands_; }
     void setBands(const QList<GaugeBand> &bands);  // keeps at most kMaxBands
 
     // The band that setBandColorIndex, setBandLower and setBandUpper write. Selecting past the
     // end of the list adds nothing by itself; the first write to such a band appends empty
     // black bands (0..0, drawn as nothing) up to it.
-    int selectedBand() const { return m_selectedBand; }
+    int selectedBand() const { return selectedBand_; }
     void selectBand(int index);
 
     // The selected band's colour as an index into the band palette (0 black, 1 red, 2 amber,
@@ -119,7 +119,6 @@ public:
     // An index outside the palette changes nothing.
     int bandColorIndex() const;
     void setBandColorIndex(int index);
-    static QList<QColor> bandPalette();
 
     void setBandLower(double value);
     void setBandUpper(double value);
@@ -163,17 +162,17 @@ private:
     void paintPointer(QPainter &p) const;
     GaugeBand *writableSelectedBand();
 
-    QString m_caption;
-    double m_value = 0.0;
-    double m_scaleMin = 0.0;
-    double m_scaleMax = 100.0;
-    double m_labelStart = 0.0;
-    double m_labelEnd = 100.0;
-    double m_step = 10.0;
-    int m_minorTicks = 0;
-    QList<GaugeBand> m_bands;
-    int m_selectedBand = 0;
-    mutable std::unique_ptr<Layout> m_layout;
+    QString caption_;
+    double value_ = 0.0;
+    double scaleMin_ = 0.0;
+    double scaleMax_ = 100.0;
+    double labelStart_ = 0.0;
+    double labelEnd_ = 100.0;
+    double step_ = 10.0;
+    int minorTicks_ = 0;
+    QList<GaugeBand> bands_;
+    int selectedBand_ = 0;
+    mutable std::unique_ptr<Layout> layout_;
 };
 
 }  // namespace ignivex

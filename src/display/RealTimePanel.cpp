@@ -1,6 +1,7 @@
 #include "display/RealTimePanel.h"
 
 #include "display/PanelScales.h"
+#include "acquire/Channels.h"
 #include "base/Twips.h"
 
 #include <QApplication>
@@ -36,8 +37,8 @@ void standardColours(QWidget* widget) {
 const QColor kLampOn(0, 0, 0);     // input bit set
 const QColor kLampOff(255, 0, 0);  // input bit clear, or no link
 
-QColor lampColour(std::int16_t bits, std::int16_t mask) {
-    return (bits & mask) == mask ? kLampOn : kLampOff;
+QColor lampColour(std::int16_t bits, const ValueSpec& input) {
+    return inputOn(bits, input) ? kLampOn : kLampOff;
 }
 
 LinearGauge* linearGauge(QWidget* parent, const LinearScale& scale) {
@@ -142,9 +143,9 @@ void RealTimePanel::showReading(Channel channel, float value, const Sample& samp
     switch (channel) {
     case Channel::Inputs: {
         const std::int16_t bits = sample.gpiBits.value_or(0);
-        shpLED_GPI1->setFillColor(lampColour(bits, 4));
-        shpLED_GPI2->setFillColor(lampColour(bits, 8));
-        shpLED_GPI3->setFillColor(lampColour(bits, 16));
+        shpLED_GPI1->setFillColor(lampColour(bits, valueSpec(Value::Gpi1)));
+        shpLED_GPI2->setFillColor(lampColour(bits, valueSpec(Value::Gpi2)));
+        shpLED_GPI3->setFillColor(lampColour(bits, valueSpec(Value::Gpi3)));
         return;
     }
     case Channel::Map:

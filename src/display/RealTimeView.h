@@ -1,7 +1,6 @@
 #pragma once
 
-#include "acquire/Acquisition.h"
-#include "base/Module1.h"
+#include "acquire/Run.h"
 
 #include <QObject>
 #include <cstdint>
@@ -20,8 +19,7 @@ public:
     // How soon an opening asked for in the middle of an exchange is tried again.
     static constexpr int kRetryOpeningMs = 20;
 
-    RealTimeView(RealTimePanel& panel, Acquisition& acquisition, Module1& state,
-                 QObject* parent = nullptr);
+    RealTimeView(RealTimePanel& panel, Run& run, QObject* parent = nullptr);
 
     void mnuViewRealTime_Click();
     void cmdCloseRealTimeData_Click();
@@ -33,8 +31,7 @@ signals:
 
 private:
     RealTimePanel& panel_;
-    Acquisition& acquisition_;
-    Module1& state_;
+    Run& run_;
 };
 
 }  // namespace ignivex

@@ -96,41 +96,42 @@ bool ModuleLink::exchange(Recovery& r, std::uint8_t command, int expected, QByte
     return true;
 }
 
-void ModuleLink::ReSync() {
+bool ModuleLink::ReSync() {
     Running running(*this);
     Recovery r(boxes_, [this] { closePortIfOpen(); });
     QByteArray reply;
-    // No reply is not reported here: the caller sees linkReady false and tries again.
+    // No reply is not reported here: the caller tries again.
     if (!exchange(r, kSync, 1, reply, OnTimeout::LeaveQuietly))
-        return;
+        return false;
     if (!r.step([&] { DelayTimer(2); }))
-        return;
+        return false;
     if (byteAt(reply, 0) == kAcknowledge)
         linkReady = true;
+    return linkReady;
 }
 
-void ModuleLink::ReadFirmwareID() {
+bool ModuleLink::ReadFirmwareID() {
     Running running(*this);
     Recovery r(boxes_, [this] { closePortIfOpen(); });
     linkReady = false;
     state_.firmwareId.clear();
     if (!openIfClosed(r))
-        return;
+        return false;
     if (!r.step([&] { port_.setInBufferCount(0); }))
-        return;
+        return false;
     if (!r.step([&] { port_.output(QByteArray(1, static_cast<char>(kIdentify))); }))
-        return;
+        return false;
 
     const Instant deadline = clock_.now() + kReplyTimeout;
     QByteArray collected;
     while (clock_.now() <= deadline) {
         int count = 0;
         if (!r.step([&] { count = port_.inBufferCount(); }))
-            return;
+            return false;
         if (count > 0) {
             QByteArray c;
             if (!r.step([&] { c = port_.input(); }))
-                return;
+                return false;
             if (byteAt(c, 0) == 13)
                 break;
             if (collected.size() < kMaxFirmwareIdLength)
@@ -152,82 +153,105 @@ void ModuleLink::ReadFirmwareID() {
     // Whether the line ended with its carriage return plays no part: past the deadline is late.
     if (clock_.now() > deadline) {
         if (!r.step([&] { closePortIfOpen(); }))
-            return;
+            return false;
         (void)r.step([] { throw CommError::raised(QString::fromLatin1(kTimeoutText)); },
                      Recovery::OnIgnore::EndProcedure);
-        return;
+        return false;
     }
     state_.firmwareId = QString::fromLatin1(collected);
     if (!r.step([&] { closePortIfOpen(); }))
-        return;
+        return false;
     if (!r.step([&] { DelayTimer(2); }))
-        return;
+        return false;
     linkReady = true;
+    return true;
 }
 
 std::int16_t ModuleLink::ReadStatus() {
+    return readStatus().value_or(0);
+}
+
+std::optional<std::int16_t> ModuleLink::readStatus() {
     Running running(*this);
-    std::int16_t result = 0;
     Recovery r(boxes_, [this] { closePortIfOpen(); });
     QByteArray reply;
     if (!exchange(r, kStatus, 1, reply, OnTimeout::Raise))
-        return result;
-    result = byteAt(reply, 0);
+        return std::nullopt;
+    const std::int16_t status = byteAt(reply, 0);
     if (!r.step([&] { DelayTimer(2); }))
-        return result;
+        return std::nullopt;
     linkReady = true;
-    return result;
+    return status;
 }
 
 void ModuleLink::abortChannelRead() {
     closePortIfOpen();
-    emit closeViewRequested();
+    emit linkAborted();
 }
 
-float ModuleLink::channelRead(std::uint8_t command, int expected,
-                              const std::function<float(const QByteArray&)>& convert) {
+std::optional<ChannelReply> ModuleLink::read(const ChannelCommand& channel,
+                                             std::int16_t rangeCode) {
     Running running(*this);
-    float result = 0.0f;
     Recovery r(boxes_, [this] { abortChannelRead(); });
     QByteArray reply;
-    if (!exchange(r, command, expected, reply, OnTimeout::Raise))
-        return result;
-    if (!r.step([&] { result = convert(reply); }))
-        return result;
+    if (!exchange(r, channel.command, channel.replyLength, reply, OnTimeout::Raise))
+        return std::nullopt;
+    // A conversion that fails and is answered Ignore goes on with a zero value.
+    ChannelReply result;
+    if (!r.step([&] { result = channel.convert(reply, rangeCode); }))
+        return std::nullopt;
+    if (channel.storesInputs) {
+        state_.gpiBits = result.bits;
+        state_.gpi3Analog = result.value;
+    }
     if (!r.step([&] { DelayTimer(2); }))
-        return result;
+        return std::nullopt;
     linkReady = true;
     return result;
 }
 
+namespace {
+ChannelReply rpmReply(const QByteArray& reply, std::int16_t) {
+    return {scaling::rpm(byteAt(reply, 0), byteAt(reply, 1))};
+}
+ChannelReply advanceReply(const QByteArray& reply, std::int16_t) {
+    return {scaling::advance(byteAt(reply, 0))};
+}
+ChannelReply mapReply(const QByteArray& reply, std::int16_t rangeCode) {
+    return {scaling::map(byteAt(reply, 0), rangeCode)};
+}
+ChannelReply batteryReply(const QByteArray& reply, std::int16_t) {
+    return {scaling::battery(byteAt(reply, 0))};
+}
+ChannelReply gpiReply(const QByteArray& reply, std::int16_t) {
+    return {scaling::gpi3(byteAt(reply, 1)), std::int16_t(byteAt(reply, 0))};
+}
+}  // namespace
+
+const ChannelCommand ModuleLink::kRpmRead{kRpm, 2, rpmReply, false};
+const ChannelCommand ModuleLink::kAdvanceRead{kAdvance, 1, advanceReply, false};
+const ChannelCommand ModuleLink::kMapRead{kMap, 1, mapReply, false};
+const ChannelCommand ModuleLink::kBatteryRead{kBattery, 1, batteryReply, false};
+const ChannelCommand ModuleLink::kGpiRead{kGpi, 2, gpiReply, true};
+
 float ModuleLink::ReadRPM() {
-    return channelRead(kRpm, 2, [](const QByteArray& reply) {
-        return scaling::rpm(byteAt(reply, 0), byteAt(reply, 1));
-    });
+    return read(kRpmRead).value_or(ChannelReply{}).value;
 }
 
 float ModuleLink::ReadAdvance() {
-    return channelRead(kAdvance, 1,
-                       [](const QByteArray& reply) { return scaling::advance(byteAt(reply, 0)); });
+    return read(kAdvanceRead).value_or(ChannelReply{}).value;
 }
 
 float ModuleLink::ReadMAP(std::int16_t rangeCode) {
-    return channelRead(kMap, 1, [rangeCode](const QByteArray& reply) {
-        return scaling::map(byteAt(reply, 0), rangeCode);
-    });
+    return read(kMapRead, rangeCode).value_or(ChannelReply{}).value;
 }
 
 float ModuleLink::ReadBAT() {
-    return channelRead(kBattery, 1,
-                       [](const QByteArray& reply) { return scaling::battery(byteAt(reply, 0)); });
+    return read(kBatteryRead).value_or(ChannelReply{}).value;
 }
 
 ModuleLink::Inputs ModuleLink::ReadGPI() {
-    channelRead(kGpi, 2, [this](const QByteArray& reply) {
-        state_.gpiBits = byteAt(reply, 0);
-        state_.gpi3Analog = scaling::gpi3(byteAt(reply, 1));
-        return 0.0f;
-    });
+    (void)read(kGpiRead);
     return {state_.gpiBits, state_.gpi3Analog};
 }
 

@@ -9,8 +9,25 @@
 #include <QObject>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace ignivex {
+
+// What a channel's reply converts to: its value, and for the inputs the bits of the first byte.
+struct ChannelReply {
+    float value = 0.0f;
+    std::int16_t bits = 0;
+};
+
+// A channel command: its byte, the length of its reply, and the conversion of the reply (which
+// may throw, as the engine speed's division by zero does). `storesInputs`: the reply also
+// becomes the module-wide GPI values, as the inputs' read is known for.
+struct ChannelCommand {
+    std::uint8_t command;
+    int replyLength;
+    ChannelReply (*convert)(const QByteArray& reply, std::int16_t rangeCode);
+    bool storesInputs;
+};
 
 // The module commands: one command byte out, a reply of fixed length (or a text line) back
 // within a second, then a 2 ms pause. Each command reports success through linkReady and
@@ -34,11 +51,24 @@ public:
                QObject* parent = nullptr);
 
     // Synchronisation, identification and status.
-    void ReSync();
-    void ReadFirmwareID();
-    std::int16_t ReadStatus();
+    // Each also says whether it succeeded, as linkReady does.
+    bool ReSync();
+    bool ReadFirmwareID();
+    std::int16_t ReadStatus();  // 0 when the read failed
+    std::optional<std::int16_t> readStatus();
 
-    // Live channels. Each returns its value (0 when the read failed; linkReady tells).
+    // The five channels.
+    static const ChannelCommand kRpmRead;
+    static const ChannelCommand kAdvanceRead;
+    static const ChannelCommand kMapRead;
+    static const ChannelCommand kBatteryRead;
+    static const ChannelCommand kGpiRead;
+
+    // One channel read: the converted reply, or nothing when the read failed (linkReady is set
+    // as well, for whoever looks at it right after the command).
+    std::optional<ChannelReply> read(const ChannelCommand& channel, std::int16_t rangeCode = 0);
+
+    // The named reads. Each returns its value (0 when the read failed; linkReady tells).
     float ReadRPM();
     float ReadAdvance();
     // Scaled for the MAP sensor range code the module reported (0: no sensor, gives 0).
@@ -69,8 +99,9 @@ public:
     bool linkReady = false;
 
 signals:
-    // Abort in a channel read closes the real-time view; the view connects its close here.
-    void closeViewRequested();
+    // Abort in a channel read: the port is closed and the link given up. Whoever shows the
+    // link (the real-time view) closes.
+    void linkAborted();
 
 private:
     class Running;
@@ -79,8 +110,6 @@ private:
     bool openIfClosed(Recovery& r);
     bool exchange(Recovery& r, std::uint8_t command, int expected, QByteArray& reply,
                   OnTimeout onTimeout);
-    float channelRead(std::uint8_t command, int expected,
-                      const std::function<float(const QByteArray&)>& convert);
     void abortChannelRead();
 
     SerialControl& port_;

@@ -1,5 +1,8 @@
 #include "record/RecordFormat.h"
 
+#include "link/Scaling.h"
+
+#include <QRegularExpression>
 #include <charconv>
 #include <iterator>
 #include <cstdio>
@@ -13,16 +16,23 @@ namespace {
 const char* const kStatusNames[] = {"ok", "esc", "link-lost", "aborted", "ignored", "held", "surplus"};
 static_assert(std::size(kStatusNames) == Sample::kEndCount);
 
-QByteArray number(const std::optional<float>& value, int decimals) {
-    if (!value || !std::isfinite(*value))
-        return {};
-    return QByteArray::number(double(*value), 'f', decimals);
+// Where the values' columns begin: after the time and the elapsed seconds.
+constexpr int kFirstValueColumn = 2;
+
+QStringList columns() {
+    QStringList names = {QStringLiteral("time"), QStringLiteral("elapsed_s")};
+    for (const ValueSpec& spec : kValues)
+        names << QString::fromLatin1(spec.column);
+    names << QStringLiteral("status");
+    return names;
 }
 
-QByteArray bit(const std::optional<std::int16_t>& bits, std::int16_t mask) {
-    if (!bits)
+QByteArray cellText(const std::optional<double>& value, const ValueSpec& spec) {
+    if (!value || !std::isfinite(*value))
         return {};
-    return (*bits & mask) == mask ? QByteArrayLiteral("1") : QByteArrayLiteral("0");
+    if (isInput(spec))
+        return *value > 0.5 ? QByteArrayLiteral("1") : QByteArrayLiteral("0");
+    return QByteArray::number(*value, 'f', spec.decimals);
 }
 
 // Cells between commas; a quoted cell is not part of the format, so no quoting is undone.
@@ -52,6 +62,26 @@ QString fail(QString* why, const QString& text) {
 }
 
 }  // namespace
+
+const QStringList kColumns = columns();
+
+QString mapRangeText(std::int16_t rangeCode) {
+    if (rangeCode == 0)
+        return QStringLiteral("0 (no MAP sensor)");
+    return QStringLiteral("%1 (0 to %2)").arg(rangeCode).arg(double(scaling::mapLimit(rangeCode)));
+}
+
+std::optional<std::int16_t> rangeCodeOf(const QList<std::pair<QString, QString>>& details) {
+    static const QRegularExpression leadingDigit(QStringLiteral("^\\s*([0-3])\\b"));
+    for (const auto& [key, value] : details) {
+        if (key != QLatin1String("map range"))
+            continue;
+        const QRegularExpressionMatch m = leadingDigit.match(value);
+        if (m.hasMatch())
+            return std::int16_t(m.captured(1).toInt());
+    }
+    return std::nullopt;
+}
 
 QString statusText(Sample::End end) {
     return QString::fromLatin1(kStatusNames[int(end)]);
@@ -92,9 +122,7 @@ QByteArray preamble(const Details& d) {
     line("status", d.statusRead
                        ? QStringLiteral("0x") + QString::number(d.status, 16).toUpper().rightJustified(2, QLatin1Char('0'))
                        : QStringLiteral("(not read)"));
-    line("map range",
-         d.rangeCode == 0 ? QStringLiteral("0 (no MAP sensor)")
-                          : QStringLiteral("%1 (0 to %2)").arg(d.rangeCode).arg(d.rangeCode == 1 ? 30 : d.rangeCode == 2 ? 60 : 90));
+    line("map range", mapRangeText(d.rangeCode));
     line("rate", d.rate);
     line("started", timeText(d.started));
     out += kColumns.join(QLatin1Char(',')).toLatin1() + '\n';
@@ -108,14 +136,9 @@ QByteArray row(const Sample& s, Instant start) {
     out.reserve(96);
     out += timeText(s.wallClock).toLatin1();
     out += ',' + QByteArray::number(elapsed, 'f', 3);
-    out += ',' + number(s.rpm, 1);
-    out += ',' + number(s.advance, 3);
-    out += ',' + number(s.map, 1);
-    out += ',' + number(s.battery, 3);
-    out += ',' + number(s.gpi3Analog, 3);
-    out += ',' + bit(s.gpiBits, 0x04);
-    out += ',' + bit(s.gpiBits, 0x08);
-    out += ',' + bit(s.gpiBits, 0x10);
+    const ChannelValues values = valuesOf(s);
+    for (const ValueSpec& spec : kValues)
+        out += ',' + cellText(valueOf(values, spec), spec);
     out += ',' + statusText(s.end).toLatin1();
     out += '\n';
     return out;
@@ -139,31 +162,27 @@ std::optional<Row> parseRow(QByteArrayView line, QString* why) {
         fail(why, QStringLiteral("\"elapsed_s\" is not a number"));
         return std::nullopt;
     }
-    auto value = [&](int column, std::optional<double>& into) {
-        if (cells[column].isEmpty())
-            return true;
-        double v = 0;
-        if (!toNumber(cells[column], v)) {
-            fail(why, QStringLiteral("\"%1\" is not a number").arg(kColumns[column]));
-            return false;
+    int column = kFirstValueColumn;
+    for (const ValueSpec& spec : kValues) {
+        const QByteArrayView cell = cells[column++];
+        if (cell.isEmpty())
+            continue;
+        if (isInput(spec)) {
+            if (cell != "0" && cell != "1") {
+                fail(why, QStringLiteral("\"%1\" is neither 0 nor 1").arg(QLatin1String(spec.column)));
+                return std::nullopt;
+            }
+            setValue(r, spec, cell == "1" ? 1.0 : 0.0);
+        } else {
+            double v = 0;
+            if (!toNumber(cell, v)) {
+                fail(why, QStringLiteral("\"%1\" is not a number").arg(QLatin1String(spec.column)));
+                return std::nullopt;
+            }
+            setValue(r, spec, v);
         }
-        into = v;
-        return true;
-    };
-    auto flag = [&](int column, std::optional<bool>& into) {
-        if (cells[column].isEmpty())
-            return true;
-        if (cells[column] != "0" && cells[column] != "1") {
-            fail(why, QStringLiteral("\"%1\" is neither 0 nor 1").arg(kColumns[column]));
-            return false;
-        }
-        into = cells[column] == "1";
-        return true;
-    };
-    if (!value(2, r.rpm) || !value(3, r.advance) || !value(4, r.map) || !value(5, r.battery) ||
-        !value(6, r.gpi3Volts) || !flag(7, r.gpi1) || !flag(8, r.gpi2) || !flag(9, r.gpi3))
-        return std::nullopt;
-    const auto status = statusFrom(QString::fromLatin1(cells[10]));
+    }
+    const auto status = statusFrom(QString::fromLatin1(cells[column]));
     if (!status) {
         fail(why, QStringLiteral("\"status\" is not ok, esc, link-lost, aborted, ignored, held or "
                                  "surplus"));

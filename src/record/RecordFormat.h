@@ -1,5 +1,7 @@
 #pragma once
 
+#include "acquire/Channels.h"
+#include "acquire/RunDetails.h"
 #include "acquire/Sample.h"
 #include "base/Clock.h"
 
@@ -18,24 +20,17 @@
 // read too). A value a tick did not read is an empty cell.
 namespace ignivex::record {
 
-// The columns, in their order.
-inline const QStringList kColumns = {
-    QStringLiteral("time"),      QStringLiteral("elapsed_s"), QStringLiteral("rpm"),
-    QStringLiteral("advance"),   QStringLiteral("map"),       QStringLiteral("battery_v"),
-    QStringLiteral("gpi3_v"),    QStringLiteral("gpi1"),      QStringLiteral("gpi2"),
-    QStringLiteral("gpi3"),      QStringLiteral("status")};
+// The columns, in their order: the time, the seconds since the start, a column per recorded
+// value, the tick's status.
+extern const QStringList kColumns;
 
 // What the "#" lines say about a recording.
-struct Details {
-    QString tool;        // "Ignivex Log 1.1"
-    QString port;        // "Com3 (/dev/ttyUSB0)"
-    QString firmwareId;  // as the module gave it; empty when the identification failed
-    std::int16_t status = 0;
-    bool statusRead = false;
-    std::int16_t rangeCode = 0;
-    QString rate;        // "2 per second", "as fast as the link allows"
-    QDateTime started;   // local time with its UTC offset
-};
+using Details = RunDetails;
+
+// The "map range" line's value for a range code: "0 (no MAP sensor)", "2 (0 to 60)".
+QString mapRangeText(std::int16_t rangeCode);
+// The range code a recording's details name; nothing when they name none.
+std::optional<std::int16_t> rangeCodeOf(const QList<std::pair<QString, QString>>& details);
 
 // "ok", "esc", "link-lost", "aborted", "ignored", "held", "surplus".
 QString statusText(Sample::End end);
@@ -52,11 +47,9 @@ QByteArray preamble(const Details& details);
 QByteArray row(const Sample& sample, Instant start);
 
 // A data row read back. Empty cells stay empty.
-struct Row {
+struct Row : ChannelValues {
     QDateTime time;
     double elapsed = 0;
-    std::optional<double> rpm, advance, map, battery, gpi3Volts;
-    std::optional<bool> gpi1, gpi2, gpi3;
     Sample::End status = Sample::End::Complete;
 };
 

@@ -17,10 +17,6 @@ float cell(const std::optional<double>& v) {
     return std::isfinite(f) ? f : kNotRead;
 }
 
-float cell(const std::optional<bool>& v) {
-    return v ? (*v ? 1.0f : 0.0f) : kNotRead;
-}
-
 template <typename T>
 void dropFrontOf(std::vector<T>& v, std::size_t count) {
     v.erase(v.begin(), v.begin() + std::ptrdiff_t(std::min(count, v.size())));
@@ -46,14 +42,8 @@ void Table::append(const Row& row) {
         utcOffsetSeconds = row.time.offsetFromUtc();
     elapsed.push_back(row.elapsed);
     wallMs.push_back(row.time.toMSecsSinceEpoch());
-    values[std::size_t(Series::Rpm)].push_back(cell(row.rpm));
-    values[std::size_t(Series::Advance)].push_back(cell(row.advance));
-    values[std::size_t(Series::Map)].push_back(cell(row.map));
-    values[std::size_t(Series::Battery)].push_back(cell(row.battery));
-    values[std::size_t(Series::Gpi3Volts)].push_back(cell(row.gpi3Volts));
-    values[std::size_t(Series::Gpi1)].push_back(cell(row.gpi1));
-    values[std::size_t(Series::Gpi2)].push_back(cell(row.gpi2));
-    values[std::size_t(Series::Gpi3)].push_back(cell(row.gpi3));
+    for (const ValueSpec& spec : kValues)
+        values[std::size_t(spec.value)].push_back(cell(valueOf(row, spec)));
     status.push_back(std::uint8_t(row.status));
 }
 

@@ -10,8 +10,8 @@
 namespace ignivex::record {
 
 // The value columns of a recording, in the order of the file.
-enum class Series { Rpm, Advance, Map, Battery, Gpi3Volts, Gpi1, Gpi2, Gpi3 };
-inline constexpr int kSeriesCount = 8;
+using Series = Value;
+inline constexpr int kSeriesCount = kValueCount;
 
 // Rows of a recording held in columns, the shape a chart reads them in: one column of times and
 // one of floats per series, a value not read being NaN (the inputs are 0, 1 or NaN). About 50

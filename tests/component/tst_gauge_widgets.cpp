@@ -102,7 +102,7 @@ private:
         QAccessible::Event type;
         QVariant value;
     };
-    QList<Sent> m_events;
+    QList<Sent> events_;
 };
 
 void TestGaugeWidgets::initTestCase() {
@@ -110,7 +110,7 @@ void TestGaugeWidgets::initTestCase() {
         QVariant value;
         if (e.type() == QAccessible::ValueChanged)
             value = static_cast<const QAccessibleValueChangeEvent &>(e).value();
-        m_events.append({e.object(), e.type(), value});
+        events_.append({e.object(), e.type(), value});
     });
 }
 
@@ -119,7 +119,7 @@ void TestGaugeWidgets::cleanupTestCase() {
 }
 
 void TestGaugeWidgets::init() {
-    m_events.clear();
+    events_.clear();
 }
 
 // Whatever the gauge showed before, the view's layout leaves the documented state.
@@ -543,17 +543,17 @@ void TestGaugeWidgets::accessibleEvents() {
         w.reset(l);
         act = [l, write] { l->setFillColor(QColor(write)); };
     }
-    m_events.clear();
+    events_.clear();
     act();
     if (event == 0) {
-        QCOMPARE(m_events.size(), 0);
+        QCOMPARE(events_.size(), 0);
         return;
     }
-    QCOMPARE(m_events.size(), 1);
-    QCOMPARE(m_events[0].object, w.get());
-    QCOMPARE(int(m_events[0].type), event);
+    QCOMPARE(events_.size(), 1);
+    QCOMPARE(events_[0].object, w.get());
+    QCOMPARE(int(events_[0].type), event);
     if (event == QAccessible::ValueChanged) {
-        const QVariant got = m_events[0].value;
+        const QVariant got = events_[0].value;
         if (value.typeId() == QMetaType::Double && std::isnan(value.toDouble()))
             QVERIFY(std::isnan(got.toDouble()));
         else

@@ -24,7 +24,7 @@ struct Rig {
     ScriptedBoxes boxes;
     Module1 state;
     ModuleLink link{port, clock, boxes, state};
-    QSignalSpy closeView{&link, &ModuleLink::closeViewRequested};
+    QSignalSpy closeView{&link, &ModuleLink::linkAborted};
     Rig() {
         link.portNumber = 3;
         port.setInputLen(1);

@@ -338,7 +338,7 @@ void TestRealTimeView::linkLostAfterAbort() {
     QVERIFY(h.lampsAre(kBlack, kBlack, kBlack));
     h.port.clearReply(0x24);  // module switched off
     int closes = 0;
-    connect(&h.w().link(), &ModuleLink::closeViewRequested, [&] { ++closes; });
+    connect(&h.w().link(), &ModuleLink::linkAborted, [&] { ++closes; });
     h.mark();
     h.tick();
     QCOMPARE(h.sinceMark(), bytes({0x24}));

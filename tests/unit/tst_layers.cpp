@@ -1,0 +1,106 @@
+// The layer order of docs/architecture.md, checked against every #include under src/: an
+// include may point down to a lower floor or into its own folder, never up or sideways, and a
+// folder the document marks free of widgets includes no Qt Widgets header.
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QRegularExpression>
+#include <QtTest>
+
+namespace {
+
+struct Floor {
+    int level = 0;
+    bool widgets = false;
+};
+
+QString sourceRoot() {
+    return QDir::cleanPath(QStringLiteral(IGNIVEX_FIXTURES "/../.."));
+}
+
+// The rows "| 4 | `src/record/` | no | ..." of the document's table of floors.
+QMap<QString, Floor> floorsOf(const QString& document) {
+    QFile file(document);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    static const QRegularExpression row(
+        QStringLiteral("^\\|\\s*(\\d+)\\s*\\|\\s*`src/(\\w+)/`\\s*\\|\\s*(yes|no)\\s*\\|"));
+    QMap<QString, Floor> floors;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const QRegularExpressionMatch m = row.match(QString::fromUtf8(line));
+        if (m.hasMatch())
+            floors.insert(m.captured(2), {m.captured(1).toInt(), m.captured(3) == u"yes"});
+    }
+    return floors;
+}
+
+QSet<QString> widgetHeaders() {
+    QSet<QString> names;
+    const QDir dir(QStringLiteral(IGNIVEX_QTWIDGETS_DIR));
+    for (const QString& name : dir.entryList(QDir::Files))
+        names.insert(name);
+    names.insert(QStringLiteral("QtWidgets"));
+    return names;
+}
+
+}  // namespace
+
+class TestLayers : public QObject {
+    Q_OBJECT
+private slots:
+    void includesFollowTheFloors() {
+        const QString root = sourceRoot();
+        const QMap<QString, Floor> floors = floorsOf(root + QStringLiteral("/docs/architecture.md"));
+        QVERIFY2(!floors.isEmpty(), "docs/architecture.md has no table of floors");
+        const QSet<QString> widgets = widgetHeaders();
+        QVERIFY2(widgets.contains(QStringLiteral("QWidget")), "the Qt Widgets headers were not found");
+
+        static const QRegularExpression local(QStringLiteral("^\\s*#\\s*include\\s+\"(\\w+)/"));
+        static const QRegularExpression system(
+            QStringLiteral("^\\s*#\\s*include\\s+<(?:QtWidgets/)?(\\w+)>"));
+        QStringList faults;
+        const QDir src(root + QStringLiteral("/src"));
+        for (const QString& folder : src.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            if (!floors.contains(folder)) {
+                faults << QStringLiteral("src/%1/ is on no floor of docs/architecture.md").arg(folder);
+                continue;
+            }
+            const Floor own = floors.value(folder);
+            QDirIterator files(src.filePath(folder), {QStringLiteral("*.h"), QStringLiteral("*.cpp")},
+                               QDir::Files, QDirIterator::Subdirectories);
+            while (files.hasNext()) {
+                const QString path = files.next();
+                QFile file(path);
+                QVERIFY(file.open(QIODevice::ReadOnly));
+                int number = 0;
+                for (const QByteArray& bytes : file.readAll().split('\n')) {
+                    ++number;
+                    const QString line = QString::fromUtf8(bytes);
+                    const QString where = QStringLiteral("%1:%2: %3")
+                                              .arg(QDir(root).relativeFilePath(path))
+                                              .arg(number)
+                                              .arg(line.trimmed());
+                    if (const auto m = local.match(line); m.hasMatch()) {
+                        const QString to = m.captured(1);
+                        if (to == folder)
+                            continue;
+                        if (!floors.contains(to))
+                            faults << where + QStringLiteral("  (src/%1/ is on no floor)").arg(to);
+                        else if (floors.value(to).level >= own.level)
+                            faults << where + QStringLiteral("  (floor %1 includes floor %2)")
+                                                  .arg(own.level)
+                                                  .arg(floors.value(to).level);
+                    } else if (const auto w = system.match(line);
+                               w.hasMatch() && !own.widgets && widgets.contains(w.captured(1))) {
+                        faults << where + QStringLiteral("  (a widget header where none belongs)");
+                    }
+                }
+            }
+        }
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLayers)
+#include "tst_layers.moc"
