@@ -69,16 +69,20 @@ QString refusalText(const QString& path, const RecordingWriter::OpenFailure& fai
     case Refusal::CannotCreate:
     case Refusal::CannotWrite: {
         QString why = systemText(e);
-        if (e == ENAMETOOLONG)
+        QString advice = QStringLiteral("Give a FILE in a folder you can write to.");
+        if (e == ENAMETOOLONG) {
             why = QStringLiteral("the file name is too long (%1)").arg(why);
-        else if (e == ENOSPC)
-            why = QStringLiteral("the disk is full (%1)").arg(why);
-        return QStringLiteral("%1 could not be %2: %3. Give a FILE on a disk and in a folder "
-                              "you can write to.")
+            advice = QStringLiteral("Give a shorter FILE name.");
+        } else if (e == ENOSPC || e == EFBIG || e == EDQUOT) {
+            if (e == ENOSPC)
+                why = QStringLiteral("the disk is full (%1)").arg(why);
+            advice = QStringLiteral("Make room, or give a FILE on another disk.");
+        }
+        return QStringLiteral("%1 could not be %2: %3. %4")
             .arg(shown(path),
                  failure.refusal == Refusal::CannotCreate ? QStringLiteral("created")
                                                           : QStringLiteral("written"),
-                 why);
+                 why, advice);
     }
     case Refusal::None:
         break;
