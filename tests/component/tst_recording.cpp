@@ -68,7 +68,9 @@ void TestRecording::recordsEveryTickUntilStopped() {
     h.w().recording().mnuRecord_Click();
     QVERIFY(h.state.viewActive);
     QVERIFY(h.prompts.suggested.contains(QRegularExpression("/ignivex-\\d{8}-\\d{6}\\.csv$")));
+    // In a folder that exists, given absolutely (here there is no documents folder).
     QVERIFY(QDir::isAbsolutePath(h.prompts.suggested));
+    QVERIFY(QFileInfo(QFileInfo(h.prompts.suggested).path()).isDir());
     QCOMPARE(h.w().tmrDataRead()->interval(), interval);
     QVERIFY(h.w().fraRealTimeData()->recordingIndicator->isVisible());
     for (int i = 0; i < 3; ++i)
