@@ -14,6 +14,7 @@
 #include "chart/ChartSettings.h"
 #include "chart/PanelReplay.h"
 #include "chart/PictureExport.h"
+#include "record/RecordFormat.h"
 #include "recovery/MessageBoxes.h"
 
 #include <QActionGroup>
@@ -36,6 +37,10 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <array>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace ignivex::chart {
 
@@ -306,11 +311,14 @@ void ReviewWindow::showDetails() {
     add(QStringLiteral("length"), timeLabel(&data, data.end() - data.start(), TimeStyle::Elapsed, 3));
     for (const auto& [key, value] : recording_->details)
         add(key, value);
-    std::size_t counts[4] = {};
+    // Every status counted on its own, in the order of the file format.
+    std::array<qint64, Sample::kEndCount> counts{};
     for (const Mark& m : data.marks)
-        ++counts[std::min<std::size_t>(m.status, 3)];
-    add(QStringLiteral("rows not ok"),
-        QStringLiteral("%1 esc, %2 link-lost, %3 aborted").arg(counts[1]).arg(counts[2]).arg(counts[3]));
+        ++counts[std::min<std::size_t>(m.status, counts.size() - 1)];
+    add(QStringLiteral("rows not ok"), QString::number(data.marks.size()));
+    for (int s = 1; s < Sample::kEndCount; ++s)
+        add(QStringLiteral("  ") + record::statusText(Sample::End(s)),
+            QString::number(counts[std::size_t(s)]));
     add(QStringLiteral("gaps in time"), QString::number(data.gaps.size()));
     if (!recording_->note.isEmpty())
         add(QStringLiteral("not read"), recording_->note);
@@ -581,6 +589,10 @@ void ReviewWindow::closeEvent(QCloseEvent* event) {
     chart_->setData(nullptr);
     details_->clear();
     note_->hide();
+#ifdef __GLIBC__
+    // The allocator keeps freed pages for later; a review of a big file is not that later.
+    ::malloc_trim(0);
+#endif
     QMainWindow::closeEvent(event);
 }
 

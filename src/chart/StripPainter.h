@@ -53,5 +53,7 @@ void paintChart(QPainter& painter, const QRectF& area, const ChartScene& scene);
 // "1:02:03.5", "2:03", "14:03:07": a time on the axis or in a readout; `fine` adds tenths or
 // milliseconds.
 QString timeLabel(const ChartData* data, double t, TimeStyle style, int decimals);
+// "14:03:07" for a local time given as seconds since the epoch.
+QString clockLabel(double wallSeconds, int decimals);
 
 }  // namespace ignivex::chart

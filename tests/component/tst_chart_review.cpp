@@ -18,8 +18,12 @@
 
 #include <QLabel>
 #include <QTableWidget>
+#include <QTreeWidget>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cerrno>
+#include <cstring>
+#include <sys/resource.h>
 
 using namespace ignivex;
 using namespace ignivex::test;
@@ -103,6 +107,9 @@ private slots:
     void liveSeriesIsBounded();
     void statisticsBetweenTheCursors_data();
     void statisticsBetweenTheCursors();
+    void extremeFilesOpenAndDraw_data();
+    void extremeFilesOpenAndDraw();
+    void detailsCountEachStatus();
 };
 
 void TestChartReview::replayDrivesThePanelAndPollingWaits() {
@@ -218,6 +225,16 @@ void TestChartReview::picturesOfTheView() {
     const QByteArray text = f.readAll();
     QVERIFY(text.contains("<svg") && text.contains("viewBox=\"0 0 800 500\""));
     QVERIFY(!chart::savePicture(scene, QSize(800, 500), 1, rig.dir.filePath("no/such/folder/x.png")).isEmpty());
+    // A disk that fills up (here: a file-size limit) is said in the system's words.
+    rlimit before{};
+    ::getrlimit(RLIMIT_FSIZE, &before);
+    rlimit small = before;
+    small.rlim_cur = 1000;
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const QString full = chart::savePicture(scene, QSize(800, 500), 1, rig.dir.filePath("full.png"));
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    QCOMPARE(full, QString::fromLocal8Bit(std::strerror(EFBIG)));
+    QVERIFY(!QFileInfo::exists(rig.dir.filePath("full.png")));
 }
 
 void TestChartReview::liveChartTakesEachSample() {
@@ -279,6 +296,56 @@ void TestChartReview::replayAndRecordingTakeTurns() {
     QVERIFY(!rig.w().recording().recording());
     QTRY_COMPARE(rig.boxes.count(), 2);
     QVERIFY(rig.boxes.shown[1].text.contains("Close the review window"));
+}
+
+// Numbers no module sends, and files no recorder writes: each opens, and its picture is drawn
+// (a drawing that does not end fails the test by its time limit).
+void TestChartReview::extremeFilesOpenAndDraw_data() {
+    QTest::addColumn<QByteArray>("body");  // after the preamble
+    QTest::addColumn<int>("rows");
+    auto row = [](const QByteArray& elapsed, const QByteArray& value) {
+        return QByteArray("2026-12-08T14:00:00.000+00:00,") + elapsed + ',' + value + ',' + value +
+               ',' + value + ',' + value + ',' + value + ",1,0,1,ok\n";
+    };
+    auto tenTo = [](int n) { return QByteArray("1") + QByteArray(n, '0'); };
+    QTest::newRow("1e17 volts") << row("0", tenTo(17)) + row("1", tenTo(17)) << 2;
+    QTest::newRow("1e17 and 0") << row("0", "0") + row("1", tenTo(17)) << 2;
+    QTest::newRow("1e308, no float holds it") << row("0", tenTo(308)) + row("1", "-" + tenTo(308)) << 2;
+    QTest::newRow("elapsed 0 and 1e13") << row("0", "1") + row(tenTo(13), "2") << 2;
+    QTest::newRow("elapsed 1e300") << row(tenTo(300), "1") + row(tenTo(300), "2") << 2;
+    QTest::newRow("equal times") << row("5", "1") + row("5", "2") + row("5", "3") << 3;
+    QTest::newRow("a line of a megabyte") << row("0", "1") + QByteArray(1 << 20, '7') + "\n" << 1;
+}
+
+void TestChartReview::extremeFilesOpenAndDraw() {
+    QFETCH(QByteArray, body);
+    QFETCH(int, rows);
+    Rig rig;
+    QVERIFY(rig.open(rig.file("x.csv", recording({}, 1) + body)));
+    QCOMPARE(rig.boxes.count(), 0);
+    QVERIFY(rig.review()->chart()->data());
+    QCOMPARE(int(rig.review()->chart()->data()->table.size()), rows);
+    QVERIFY(!rig.review()->grab().isNull());
+}
+
+void TestChartReview::detailsCountEachStatus() {
+    Rig rig;
+    QVERIFY(rig.open(rig.file("statuses.csv", recording({
+        {0.0, 1000, 10, 17, 13.8f, 1, 0x04, Sample::End::Escape},
+        {0.5, kNo, kNo, kNo, kNo, kNo, -1, Sample::End::Held},
+        {1.0, 1000, kNo, 17, 13.8f, 1, 0x04, Sample::End::Ignored},
+        {1.5, 1000, kNo, 17, 13.8f, 1, 0x04, Sample::End::Ignored},
+        {2.0, 1000, 10, 17, 13.8f, 1, 0x04, Sample::End::Complete},
+    }, 1))));
+    QStringList counts;
+    const auto* details = rig.review()->findChild<QTreeWidget*>("lstDetails");
+    for (int i = 0; i < details->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = details->topLevelItem(i);
+        if (item->text(0).startsWith("rows not ok") || item->text(0).startsWith("  "))
+            counts << item->text(0).trimmed() + " " + item->text(1);
+    }
+    QCOMPARE(counts, QStringList({"rows not ok 4", "esc 1", "link-lost 0", "aborted 0", "ignored 2",
+                                  "held 1", "surplus 0"}));
 }
 
 QTEST_MAIN(TestChartReview)
