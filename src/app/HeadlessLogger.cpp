@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <sys/socket.h>
@@ -30,8 +31,11 @@ using namespace command_line;
 // event loop.
 int signalPipe[2] = {-1, -1};
 
-void onSignal(int) {
-    const char byte = 1;
+// SIGUSR1 marks the recording; it goes on as a byte of its own.
+constexpr char kMarkByte = 'm';
+
+void onSignal(int signal) {
+    const char byte = signal == SIGUSR1 ? kMarkByte : 1;
     [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
 }
 
@@ -94,6 +98,7 @@ HeadlessLogger::~HeadlessLogger() {
         std::signal(SIGINT, SIG_DFL);
         std::signal(SIGTERM, SIG_DFL);
         std::signal(SIGHUP, SIG_DFL);
+        std::signal(SIGUSR1, SIG_DFL);
     }
 }
 
@@ -140,7 +145,10 @@ void HeadlessLogger::watchSignals() {
     connect(signals_.get(), &QSocketNotifier::activated, this, [this] {
         char byte = 0;
         [[maybe_unused]] const ssize_t n = ::read(signalPipe[0], &byte, 1);
-        requestStop(kDone);
+        if (byte == kMarkByte)
+            markRecording({});
+        else
+            requestStop(kDone);
     });
     struct sigaction action {};
     action.sa_handler = onSignal;
@@ -149,6 +157,46 @@ void HeadlessLogger::watchSignals() {
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
     ::sigaction(SIGHUP, &action, nullptr);
+    ::sigaction(SIGUSR1, &action, nullptr);
+}
+
+void HeadlessLogger::markRecording(const QString& note) {
+    const QString text = session_.mark(note);
+    if (!text.isEmpty())
+        say(QStringLiteral("Marked the next row: %1").arg(text));
+}
+
+void HeadlessLogger::watchInput() {
+    // A line "mark" or "mark NOTE" on standard input marks the recording. Standard input that
+    // is closed or empty (no terminal, /dev/null) ends the watch at its end.
+    input_ = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
+    connect(input_.get(), &QSocketNotifier::activated, this, [this] {
+        char chunk[4096];
+        const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
+        if (n <= 0) {
+            if (n == 0 || (errno != EAGAIN && errno != EINTR))
+                input_->setEnabled(false);
+            return;
+        }
+        inputLine_.append(chunk, int(n));
+        qsizetype end;
+        while ((end = inputLine_.indexOf('\n')) >= 0) {
+            const QString line = QString::fromLocal8Bit(inputLine_.left(end)).trimmed();
+            inputLine_.remove(0, end + 1);
+            if (line.isEmpty())
+                continue;
+            const QString word = line.section(QLatin1Char(' '), 0, 0);
+            if (word.compare(QLatin1String("mark"), Qt::CaseInsensitive) == 0)
+                markRecording(line.section(QLatin1Char(' '), 1).trimmed());
+            else
+                say(QStringLiteral("Standard input: \"%1\" is not understood; a line \"mark\" or "
+                                   "\"mark NOTE\" marks the recording.")
+                        .arg(readable(line, 60)));
+        }
+        // A line without its end is not held without bound.
+        if (inputLine_.size() > 4096)
+            inputLine_.clear();
+    });
 }
 
 int HeadlessLogger::run() {
@@ -214,6 +262,7 @@ int HeadlessLogger::run() {
                                    : QStringLiteral(" until Ctrl+C")));
 
     run_.startPolling();
+    watchInput();
     poll_.start(options_.rate.intervalMs());
     if (terminal_)
         progress_.start();

@@ -44,6 +44,8 @@ private:
     void say(const QString& line);
     void showProgress();
     void watchSignals();
+    void watchInput();
+    void markRecording(const QString& note);
     void watchDeadline();
 
     command_line::Options options_;
@@ -59,6 +61,8 @@ private:
     QTimer poll_;
     QTimer progress_;
     std::unique_ptr<QSocketNotifier> signals_;
+    std::unique_ptr<QSocketNotifier> input_;
+    QByteArray inputLine_;
     Link linkState_ = Link::Polling;
     Instant lastOpening_{};
     Instant deadline_{};

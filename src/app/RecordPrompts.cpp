@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLineEdit>
 
 namespace ignivex {
 
@@ -36,6 +37,14 @@ std::optional<Rate> DialogRecordPrompts::rate(QWidget* owner, Rate current) {
     if (!ok)
         return std::nullopt;
     return rates[int(items.indexOf(chosen))];
+}
+
+std::optional<QString> DialogRecordPrompts::note(QWidget* owner) {
+    bool ok = false;
+    const QString text = QInputDialog::getText(owner, QStringLiteral("Mark"),
+                                               QStringLiteral("A note for the mark (may be left empty):"),
+                                               QLineEdit::Normal, QString(), &ok);
+    return ok ? std::optional<QString>(text) : std::nullopt;
 }
 
 }  // namespace ignivex

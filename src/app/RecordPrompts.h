@@ -18,12 +18,15 @@ public:
     // that it may be replaced; nothing when the user cancelled.
     virtual std::optional<QString> file(QWidget* owner, const QString& suggested) = 0;
     virtual std::optional<Rate> rate(QWidget* owner, Rate current) = 0;
+    // The note of a mark (may be empty); nothing when the user cancelled.
+    virtual std::optional<QString> note(QWidget* owner) = 0;
 };
 
 class DialogRecordPrompts final : public RecordPrompts {
 public:
     std::optional<QString> file(QWidget* owner, const QString& suggested) override;
     std::optional<Rate> rate(QWidget* owner, Rate current) override;
+    std::optional<QString> note(QWidget* owner) override;
 };
 
 }  // namespace ignivex

@@ -120,6 +120,32 @@ void RecordingControl::mnuStopRecording_Click() {
     stop({});
 }
 
+void RecordingControl::mnuMark_Click() {
+    mark(QString());
+}
+
+void RecordingControl::mnuMarkWithNote_Click() {
+    if (!session_.active())
+        return mark(QString());
+    if (const std::optional<QString> note = p_.prompts.note(p_.owner))
+        mark(*note);
+}
+
+void RecordingControl::mark(const QString& note) {
+    if (!session_.active()) {
+        tell(QStringLiteral("Marks go into a recording, and none is running. Choose File, "
+                            "Record… first."));
+        return;
+    }
+    const QString text = session_.mark(note);
+    p_.panel.recordingIndicator->setWarning(QStringLiteral("marked: %1").arg(text));
+    QTimer::singleShot(3000, this, [this, text] {
+        // Unless something more important has been said since.
+        if (p_.panel.recordingIndicator->warning() == QStringLiteral("marked: %1").arg(text))
+            p_.panel.recordingIndicator->setWarning({});
+    });
+}
+
 void RecordingControl::finish() {
     session_.stop();
 }

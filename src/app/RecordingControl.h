@@ -44,6 +44,9 @@ public:
 
     void mnuRecord_Click();
     void mnuStopRecording_Click();
+    // A mark on the next row of the running recording, without a note or with one asked for.
+    void mnuMark_Click();
+    void mnuMarkWithNote_Click();
     // Stops a recording that runs, the file complete and synced. For the end of the program.
     void finish();
 
@@ -55,6 +58,7 @@ signals:
 
 private:
     void stop(const QString& failure);
+    void mark(const QString& note);
     void refresh();
     void tell(const QString& text);
 

@@ -160,11 +160,19 @@ void frmMain::buildRecordingMenu() {
     auto* stop = new QAction(QStringLiteral("S&top Recording"), file_);
     stop->setObjectName(QStringLiteral("mnuStopRecording"));
     stop->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
-    file_->insertActions(exit, {record, stop});
+    auto* mark = new QAction(QStringLiteral("&Mark"), file_);
+    mark->setObjectName(QStringLiteral("mnuMark"));
+    mark->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    auto* markNote = new QAction(QStringLiteral("Mark with &Note\u2026"), file_);
+    markNote->setObjectName(QStringLiteral("mnuMarkWithNote"));
+    markNote->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M));
+    file_->insertActions(exit, {record, stop, mark, markNote});
     file_->insertSeparator(exit);
     // Like every other item, both can be chosen at any time; each does what fits the moment.
     connect(record, &QAction::triggered, recording_, &RecordingControl::mnuRecord_Click);
     connect(stop, &QAction::triggered, recording_, &RecordingControl::mnuStopRecording_Click);
+    connect(mark, &QAction::triggered, recording_, &RecordingControl::mnuMark_Click);
+    connect(markNote, &QAction::triggered, recording_, &RecordingControl::mnuMarkWithNote_Click);
 }
 
 void frmMain::fillRecentRecordings() {

@@ -28,6 +28,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
@@ -93,8 +94,17 @@ ReviewWindow::ReviewWindow(PanelReplay& replay, MessageBoxes& boxes, Clock& cloc
     statisticsDock_->setObjectName(QStringLiteral("dockStatistics"));
     statisticsDock_->setWidget(statistics_);
     addDockWidget(Qt::RightDockWidgetArea, statisticsDock_);
-    // Beside the details as a tab of their own, wide enough for the table.
+    marks_ = new QListWidget(this);
+    marks_->setObjectName(QStringLiteral("lstMarks"));
+    connect(marks_, &QListWidget::itemActivated, this,
+            [this](QListWidgetItem* item) { goToMark(marks_->row(item)); });
+    marksDock_ = new QDockWidget(QStringLiteral("Marks"), this);
+    marksDock_->setObjectName(QStringLiteral("dockMarks"));
+    marksDock_->setWidget(marks_);
+    addDockWidget(Qt::RightDockWidgetArea, marksDock_);
+    // Beside the details as tabs of their own, wide enough for the table.
     tabifyDockWidget(detailsDock_, statisticsDock_);
+    tabifyDockWidget(statisticsDock_, marksDock_);
     detailsDock_->raise();
     resizeDocks({detailsDock_}, {statistics_->sizeHint().width()}, Qt::Horizontal);
     // A pass over every row: done once the cursors and the view have come to rest.
@@ -209,6 +219,9 @@ void ReviewWindow::buildMenus() {
     QAction* details = detailsDock_->toggleViewAction();
     details->setText(QStringLiteral("&Details"));
     view->addAction(details);
+    QAction* marks = marksDock_->toggleViewAction();
+    marks->setText(QStringLiteral("&Marks"));
+    view->addAction(marks);
     QAction* statistics = statisticsDock_->toggleViewAction();
     statistics->setText(QStringLiteral("&Statistics"));
     view->addAction(statistics);
@@ -280,6 +293,8 @@ void ReviewWindow::showRecording(std::shared_ptr<const LoadedRecording> recordin
     recording_ = std::move(recording);
     cursorB_.reset();
     chart_->setCursorBTime(std::nullopt);
+    marks_->clear();
+    marks_->addItems(markList());
     loadEnded();
     recent_recordings::add(recording_->path);
     const ChartData& data = *recording_->chart;
@@ -401,6 +416,23 @@ void ReviewWindow::setView(double t0, double t1) {
     const double start = std::clamp(t0, data.start(), data.start() + whole - span);
     chart_->setView(start, start + span);
     statisticsDue_.start();
+}
+
+QStringList ReviewWindow::markList() const {
+    QStringList out;
+    if (!recording_)
+        return out;
+    const ChartData& data = *recording_->chart;
+    for (const record::Table::Mark& m : data.table.userMarks)
+        out << QStringLiteral("%1  %2").arg(timeLabel(&data, data.table.elapsed[m.row], TimeStyle::Elapsed, 3), m.text);
+    return out;
+}
+
+void ReviewWindow::goToMark(int index) {
+    if (!recording_ || index < 0 || std::size_t(index) >= recording_->chart->table.userMarks.size())
+        return;
+    const ChartData& data = *recording_->chart;
+    setCursor(data.table.elapsed[data.table.userMarks[std::size_t(index)].row]);
 }
 
 void ReviewWindow::setCursorB(std::optional<double> t) {

@@ -13,6 +13,7 @@ class QComboBox;
 class QDockWidget;
 class QLabel;
 class QProgressBar;
+class QListWidget;
 class QTreeWidget;
 
 namespace ignivex {
@@ -54,6 +55,10 @@ public:
     void setCursorB(std::optional<double> t);
     std::optional<double> cursorB() const { return cursorB_; }
     StatisticsPanel* statistics() const { return statistics_; }
+    // The recording's marks as listed: "0:12.500  pull 1".
+    QStringList markList() const;
+    // Moves the cursor to the mark at `index` of the list.
+    void goToMark(int index);
     // Brings the statistics up to date now (they follow the cursors and the view a moment later).
     void refreshStatistics();
     // The span the statistics and File, Export Section cover: between the cursors, or the view.
@@ -104,6 +109,8 @@ private:
     QDockWidget* detailsDock_;
     QTreeWidget* details_;
     QDockWidget* statisticsDock_;
+    QDockWidget* marksDock_;
+    QListWidget* marks_;
     StatisticsPanel* statistics_;
     QTimer statisticsDue_;
     std::optional<double> cursorB_;

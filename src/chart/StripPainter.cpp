@@ -38,6 +38,7 @@ const QColor kCursor(214, 110, 0);
 const QColor kCursorB(0, 120, 170);
 const QColor kSpan(0, 120, 170, 28);
 const QColor kPointer(90, 90, 90);
+const QColor kUserMark(120, 40, 150);
 
 int weightOf(int series) {
     return styleOf(Series(series)).step ? kStepWeight : kAnalogueWeight;
@@ -345,6 +346,33 @@ struct Painter {
         p.setBrush(Qt::NoBrush);
     }
 
+    // The user's marks: a dashed line over every strip, its text at the top while there is room
+    // (no more than a few dozen in view are named).
+    void userMarks() {
+        const auto& t = data.table;
+        int named = 0;
+        double lastRight = -1e300;
+        for (const record::Table::Mark& m : t.userMarks) {
+            if (m.row >= t.size())
+                continue;
+            const double time = t.elapsed[m.row];
+            if (time < scene.t0 || time > scene.t1)
+                continue;
+            const double px = x(time);
+            p.setPen(QPen(kUserMark, 1.2, Qt::DashLine));
+            p.drawLine(QPointF(px, layout.plot.top()), QPointF(px, layout.plot.bottom()));
+            if (named >= 40 || px < lastRight)
+                continue;
+            const QString text = fm.elidedText(m.text, Qt::ElideRight, 160);
+            const QRectF box(px + 3, layout.plot.top() + 1, fm.horizontalAdvance(text) + 6, fm.height());
+            p.fillRect(box, kBackground);
+            p.setPen(kUserMark);
+            p.drawText(box, Qt::AlignCenter, text);
+            lastRight = box.right() + 4;
+            ++named;
+        }
+    }
+
     void axis(const std::vector<double>& ticks, double step, double shift) {
         const QRectF a = layout.axis;
         p.setPen(QPen(kFrame, 1));
@@ -491,6 +519,7 @@ void paintChart(QPainter& p, const QRectF& area, const ChartScene& scene) {
     for (int s = 0; s < kSeriesCount; ++s)
         painter.strip(s, readout, rows, ticks);
     painter.axis(ticks, step, shift);
+    painter.userMarks();
     const int fine = scene.timeStyle == TimeStyle::TimeOfDay ? 1 : 3;
     if (scene.cursor && scene.cursorB)
         painter.span(*scene.cursor, *scene.cursorB);

@@ -14,6 +14,7 @@ public:
     void setFigures(double elapsedS, qint64 samples, double ratePerS);
     // Shown next to the figures when the file fell behind and rows were lost.
     void setWarning(const QString& text);
+    const QString& warning() const { return warning_; }
 
     double elapsed() const { return elapsed_; }
     qint64 samples() const { return samples_; }

@@ -23,7 +23,7 @@ QStringList columns() {
     QStringList names = {QStringLiteral("time"), QStringLiteral("elapsed_s")};
     for (const ValueSpec& spec : kValues)
         names << QString::fromLatin1(spec.column);
-    names << QStringLiteral("status");
+    names << QStringLiteral("status") << QStringLiteral("mark");
     return names;
 }
 
@@ -64,6 +64,23 @@ QString fail(QString* why, const QString& text) {
 }  // namespace
 
 const QStringList kColumns = columns();
+
+QByteArray markCell(const QString& mark) {
+    if (mark.isEmpty())
+        return {};
+    // Quoted, and free of the characters that would split it for a reader that does not
+    // undo quoting (numpy, gnuplot): commas become semicolons, quotes single quotes.
+    QString text = mark.simplified();
+    text.replace(QLatin1Char(','), QLatin1Char(';')).replace(QLatin1Char('"'), QLatin1Char('\''));
+    return '"' + text.toUtf8() + '"';
+}
+
+QString markText(QByteArrayView cell) {
+    QByteArray text = cell.toByteArray();
+    if (text.size() >= 2 && text.startsWith('"') && text.endsWith('"'))
+        text = text.mid(1, text.size() - 2).replace("\"\"", "\"");
+    return QString::fromUtf8(text);
+}
 
 QString mapRangeText(std::int16_t rangeCode) {
     if (rangeCode == 0)
@@ -129,7 +146,7 @@ QByteArray preamble(const Details& d) {
     return out;
 }
 
-QByteArray row(const Sample& s, Instant start) {
+QByteArray row(const Sample& s, Instant start, const QString& mark) {
     const double elapsed =
         std::max(0.0, std::chrono::duration<double>(s.monotonic - start).count());
     QByteArray out;
@@ -140,6 +157,7 @@ QByteArray row(const Sample& s, Instant start) {
     for (const ValueSpec& spec : kValues)
         out += ',' + cellText(valueOf(values, spec), spec);
     out += ',' + statusText(s.end).toLatin1();
+    out += ',' + markCell(mark);
     out += '\n';
     return out;
 }
@@ -148,7 +166,8 @@ std::optional<Row> parseRow(QByteArrayView line, QString* why) {
     if (line.endsWith('\r'))
         line.chop(1);
     const QList<QByteArrayView> cells = cellsOf(line);
-    if (cells.size() != kColumns.size()) {
+    // Recordings of earlier versions have no mark column.
+    if (cells.size() != kColumns.size() && cells.size() != kColumns.size() - 1) {
         fail(why, QStringLiteral("%1 cells where %2 belong").arg(cells.size()).arg(kColumns.size()));
         return std::nullopt;
     }
@@ -189,13 +208,16 @@ std::optional<Row> parseRow(QByteArrayView line, QString* why) {
         return std::nullopt;
     }
     r.status = *status;
+    if (++column < cells.size())
+        r.mark = markText(cells[column]);
     return r;
 }
 
 bool isHeaderRow(QByteArrayView line) {
     if (line.endsWith('\r'))
         line.chop(1);
-    return line == kColumns.join(QLatin1Char(',')).toLatin1();
+    const QByteArray header = kColumns.join(QLatin1Char(',')).toLatin1();
+    return line == header || line == header.chopped(int(qstrlen(",mark")));
 }
 
 std::optional<std::pair<QString, QString>> detailLine(QByteArrayView line) {

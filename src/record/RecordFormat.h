@@ -43,14 +43,19 @@ QString timeText(const QDateTime& time);
 QByteArray preamble(const Details& details);
 
 // One data row for a tick, ending with LF. `start` is the monotonic time the recording began:
-// elapsed_s counts from there.
-QByteArray row(const Sample& sample, Instant start);
+// elapsed_s counts from there. `mark`: the user's mark on the row, written quoted (empty: none).
+QByteArray row(const Sample& sample, Instant start, const QString& mark = {});
+
+// A mark's cell as written: quoted, its commas as semicolons and its quotes as single quotes,
+// on one line; empty for no mark.
+QByteArray markCell(const QString& mark);
 
 // A data row read back. Empty cells stay empty.
 struct Row : ChannelValues {
     QDateTime time;
     double elapsed = 0;
     Sample::End status = Sample::End::Complete;
+    QString mark;  // the user's mark on the row; empty for none
 };
 
 // Parses one line (without its line end; a trailing CR is ignored). On failure returns nothing

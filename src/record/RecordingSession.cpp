@@ -31,6 +31,8 @@ bool RecordingSession::start(const QString& path, record::Details details, Rate 
         return false;
     rate_ = rate;
     samples_ = 0;
+    marks_ = 0;
+    pendingMark_.clear();
     recent_.clear();
     active_ = true;
     connect(&acquisition_, &Acquisition::sampleReady, this, &RecordingSession::onSample,
@@ -50,11 +52,23 @@ void RecordingSession::onSample(const Sample& sample) {
     // A tick that began before the start (Record… chosen while it ran) is not this recording's.
     if (!active_ || sample.monotonic < start_)
         return;
-    writer_.add(sample);
+    writer_.add(sample, pendingMark_);
+    pendingMark_.clear();
     ++samples_;
     recent_.push_back(sample.monotonic);
     while (!recent_.empty() && sample.monotonic - recent_.front() > kRateWindow)
         recent_.pop_front();
+}
+
+QString RecordingSession::mark(const QString& note) {
+    if (!active_)
+        return {};
+    ++marks_;
+    const QString text = note.simplified().isEmpty() ? QStringLiteral("mark %1").arg(marks_)
+                                                     : note.simplified().left(200);
+    // Two marks before the next row: both are kept, in the order made.
+    pendingMark_ = pendingMark_.isEmpty() ? text : pendingMark_ + QStringLiteral("; ") + text;
+    return text;
 }
 
 RecordingSession::Progress RecordingSession::progress() const {

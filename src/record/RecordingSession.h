@@ -34,6 +34,10 @@ public:
     void stop();
 
     bool active() const { return active_; }
+    // Marks the next row written with `note`; without one, as "mark N" (numbered from 1 in the
+    // recording). Returns what the row will say; empty when not recording.
+    QString mark(const QString& note = {});
+    int marks() const { return marks_; }
     Rate rate() const { return rate_; }
     QString path() const { return writer_.path(); }
     // Why the last start() refused.
@@ -57,6 +61,8 @@ private:
     qint64 samples_ = 0;
     std::deque<Instant> recent_;  // tick times of the last few seconds, for the rate achieved
     bool active_ = false;
+    QString pendingMark_;
+    int marks_ = 0;
 };
 
 }  // namespace ignivex

@@ -45,6 +45,8 @@ void Table::append(const Row& row) {
     wallMs.push_back(row.time.toMSecsSinceEpoch());
     for (const ValueSpec& spec : kValues)
         values[std::size_t(spec.value)].push_back(cell(valueOf(row, spec)));
+    if (!row.mark.isEmpty())
+        userMarks.push_back({status.size(), row.mark});
     status.push_back(std::uint8_t(row.status));
 }
 
@@ -55,6 +57,10 @@ Table Table::slice(std::size_t first) const {
     for (int i = 0; i < kSeriesCount; ++i)
         t.values[std::size_t(i)] = tailOf(values[std::size_t(i)], first);
     t.status = tailOf(status, first);
+    for (const Mark& m : userMarks) {
+        if (m.row >= first)
+            t.userMarks.push_back({m.row - first, m.text});
+    }
     t.utcOffsetSeconds = utcOffsetSeconds;
     return t;
 }
@@ -65,6 +71,12 @@ void Table::dropFront(std::size_t count) {
     for (auto& c : values)
         dropFrontOf(c, count);
     dropFrontOf(status, count);
+    std::vector<Mark> kept;
+    for (const Mark& m : userMarks) {
+        if (m.row >= count)
+            kept.push_back({m.row - count, m.text});
+    }
+    userMarks = std::move(kept);
 }
 
 double gapThresholdOf(const std::vector<double>& times) {

@@ -2,6 +2,7 @@
 
 #include "record/RecordFormat.h"
 
+#include <QString>
 #include <QtGlobal>
 #include <array>
 #include <cstdint>
@@ -33,6 +34,12 @@ public:
     std::vector<qint64> wallMs;   // the row's local time, as milliseconds since the epoch
     std::array<std::vector<float>, kSeriesCount> values;
     std::vector<std::uint8_t> status;  // Sample::End
+    // The user's marks, few among many rows: the row each is on and its text.
+    struct Mark {
+        std::size_t row;
+        QString text;
+    };
+    std::vector<Mark> userMarks;
     int utcOffsetSeconds = 0;          // of the first row: the times are shown in it
 };
 

@@ -164,10 +164,10 @@ bool RecordingWriter::open(const QString& path, const record::Details& details, 
     return true;
 }
 
-void RecordingWriter::add(const Sample& sample) {
+void RecordingWriter::add(const Sample& sample, const QString& mark) {
     if (fd_ < 0)
         return;
-    QByteArray line = record::row(sample, start_);
+    QByteArray line = record::row(sample, start_, mark);
     bool sayDropped = false;
     {
         std::lock_guard lock(mutex_);

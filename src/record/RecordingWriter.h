@@ -60,7 +60,7 @@ public:
     QString path() const { return path_; }
 
     // Queues the row of a tick. Never blocks on the disk.
-    void add(const Sample& sample);
+    void add(const Sample& sample, const QString& mark = {});
 
     // Writes what is queued, syncs the file to the disk and closes it. Waits for the writing.
     // Safe to call when not open.

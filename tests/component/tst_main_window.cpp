@@ -328,7 +328,8 @@ void TestMainWindow::menuCaptionsAndOrder() {
             // have the platform's usual keys.
             static const QMap<QString, QKeySequence> shortcuts = {
                 {"mnuOpenRecording", QKeySequence::Open}, {"mnuRecord", QKeySequence("Ctrl+R")},
-                {"mnuStopRecording", QKeySequence("Ctrl+T")},
+                {"mnuStopRecording", QKeySequence("Ctrl+T")}, {"mnuMark", QKeySequence("Ctrl+M")},
+                {"mnuMarkWithNote", QKeySequence("Ctrl+Shift+M")},
                 {"mnuHelpContents", QKeySequence::HelpContents}};
             QCOMPARE(item->shortcut(), shortcuts.value(item->objectName()));
             QVERIFY(item->isEnabled());
@@ -336,7 +337,8 @@ void TestMainWindow::menuCaptionsAndOrder() {
         }
     }
     QCOMPARE(seen, QStringList({"mnuFile=&File", "mnuOpenRecording=&Open Recording\u2026",
-                                "mnuRecentRecordings=Recent Recor&dings", "mnuRecord=&Record\u2026", "mnuStopRecording=S&top Recording", "=",
+                                "mnuRecentRecordings=Recent Recor&dings", "mnuRecord=&Record\u2026", "mnuStopRecording=S&top Recording",
+                                "mnuMark=&Mark", "mnuMarkWithNote=Mark with &Note\u2026", "=",
                                 "mnuExit=E&xit", "mnuView=&View",
                                 "mnuViewRealTime=View &Real Time Data", "mnuViewChart=&Chart",
                                 "mnuCommunications=&Communications", "mnuPortSetup=&Port Setup",

@@ -47,6 +47,7 @@ private slots:
     void rowSaysWhatHappened_data();
     void rowSaysWhatHappened();
     void noModuleLeavesNoFile();
+    void marksGoOnTheNextRow();
 };
 
 void TestRecording::recordsEveryTickUntilStopped_data() {
@@ -199,6 +200,31 @@ void TestRecording::noModuleLeavesNoFile() {
     h.tick();
     QVERIFY(!h.w().recording().recording());
     QVERIFY(!QFileInfo::exists(*h.prompts.path));
+}
+
+// File, Mark marks the next row ("mark 1"); Mark with Note takes the note; Cancel marks
+// nothing; with no recording it says what to do.
+void TestRecording::marksGoOnTheNextRow() {
+    Recording h;
+    h.w().recording().mnuMark_Click();
+    QCOMPARE(h.boxes.count(), 1);
+    QVERIFY(h.boxes.shown.last().text.contains("Choose File, Record"));
+    h.prompts.chosenRate = kViewRate;
+    h.w().recording().mnuRecord_Click();
+    h.tick();
+    h.w().recording().mnuMark_Click();
+    h.tick();
+    h.prompts.markNote = QStringLiteral("pull, 2nd gear");
+    h.w().recording().mnuMarkWithNote_Click();
+    h.tick();
+    h.prompts.markNote.reset();
+    h.w().recording().mnuMarkWithNote_Click();
+    h.tick();
+    h.w().recording().mnuStopRecording_Click();
+    QStringList marks;
+    for (const QByteArray& row : h.dataRows())
+        marks << record::parseRow(row)->mark;
+    QCOMPARE(marks, QStringList({"", "mark 1", "pull; 2nd gear", ""}));
 }
 
 QTEST_MAIN(TestRecording)

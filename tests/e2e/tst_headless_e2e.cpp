@@ -2,6 +2,7 @@
 // SIGINT, leaves whole rows after a kill -9, keeps the same file across an adapter pulled out
 // and put back, and refuses what it cannot do with its exit code.
 #include "record/RecordFormat.h"
+#include "record/RecordingReader.h"
 #include "support/IsolatedConfig.h"
 #include "support/SimProcess.h"
 
@@ -72,6 +73,7 @@ private slots:
     void refusals_data();
     void refusals();
     void closedStderrKeepsRecording();
+    void marksFromInputAndSignal();
     void garbageIsNotOk_data();
     void garbageIsNotOk();
 };
@@ -223,6 +225,32 @@ void TestHeadlessEndToEnd::closedStderrKeepsRecording() {
 }
 
 // Replies with bytes beyond their length, and a line that streams: no row of them says "ok".
+// A line "mark NOTE" on standard input and SIGUSR1 each mark the next row; the review reads
+// them back in order.
+void TestHeadlessEndToEnd::marksFromInputAndSignal() {
+    Logger l;
+    QVERIFY(l.sim.ok());
+    l.start({"--port", QString::number(kPort), "--rate", "20"});
+    QVERIFY(l.rows(5).size() >= 5);
+    l.app.write("mark pull 1, 3rd gear\n");
+    QVERIFY(l.stderrSays("Marked the next row: pull 1, 3rd gear"));
+    l.signal(SIGUSR1);
+    QVERIFY(l.stderrSays("Marked the next row: mark 2"));
+    l.app.write("boost\n");
+    QVERIFY(l.stderrSays("\"boost\" is not understood"));
+    const int before = int(l.rows(0).size());
+    QVERIFY(l.rows(before + 3).size() >= before + 3);
+    l.signal(SIGINT);
+    QVERIFY(l.app.waitForFinished(10000));
+    QCOMPARE(l.app.exitCode(), 0);
+    const auto read = record::readRecording(l.file);
+    QVERIFY(read.recording);
+    QStringList marks;
+    for (const auto& m : read.recording->table.userMarks)
+        marks << m.text;
+    QCOMPARE(marks, QStringList({"pull 1; 3rd gear", "mark 2"}));
+}
+
 void TestHeadlessEndToEnd::garbageIsNotOk_data() {
     QTest::addColumn<QStringList>("fault");
     QTest::newRow("random bytes instead of the battery reply") << QStringList{"--garbage", "0x23:4"};

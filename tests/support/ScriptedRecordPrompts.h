@@ -14,6 +14,8 @@ struct ScriptedRecordPrompts : RecordPrompts {
         return path;
     }
     std::optional<Rate> rate(QWidget*, Rate) override { return chosenRate; }
+    std::optional<QString> markNote;  // nothing: Cancel
+    std::optional<QString> note(QWidget*) override { return markNote; }
 };
 
 }  // namespace ignivex::test

@@ -60,6 +60,8 @@ private slots:
     void roundTrip_data();
     void roundTrip();
     void preamble();
+    void marks_data();
+    void marks();
     void parseRejects_data();
     void parseRejects();
 };
@@ -68,12 +70,12 @@ void TestRecordFormat::rows_data() {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QByteArray>("expected");
     const QByteArray t = "2026-12-08T14:03:07.250+01:00,";
-    QTest::newRow("complete") << "complete" << t + "1.500,915.5,22.500,17.0,13.835,2.510,1,0,1,ok\n";
-    QTest::newRow("no MAP sensor") << "no map" << t + "1.500,915.5,22.500,,13.835,2.510,1,0,1,ok\n";
-    QTest::newRow("Esc after the battery") << "esc" << t + "1.500,,,17.0,13.835,2.510,1,0,1,esc\n";
-    QTest::newRow("link lost at the inputs") << "link-lost" << t + "1.500,,,,,,,,,link-lost\n";
-    QTest::newRow("closed after the inputs") << "aborted" << t + "1.500,,,,,2.510,1,0,1,aborted\n";
-    QTest::newRow("a failed read in a full tick") << "ignored" << t + "1.500,915.5,22.500,17.0,,2.510,1,0,1,ok\n";
+    QTest::newRow("complete") << "complete" << t + "1.500,915.5,22.500,17.0,13.835,2.510,1,0,1,ok,\n";
+    QTest::newRow("no MAP sensor") << "no map" << t + "1.500,915.5,22.500,,13.835,2.510,1,0,1,ok,\n";
+    QTest::newRow("Esc after the battery") << "esc" << t + "1.500,,,17.0,13.835,2.510,1,0,1,esc,\n";
+    QTest::newRow("link lost at the inputs") << "link-lost" << t + "1.500,,,,,,,,,link-lost,\n";
+    QTest::newRow("closed after the inputs") << "aborted" << t + "1.500,,,,,2.510,1,0,1,aborted,\n";
+    QTest::newRow("a failed read in a full tick") << "ignored" << t + "1.500,915.5,22.500,17.0,,2.510,1,0,1,ok,\n";
 }
 
 void TestRecordFormat::rows() {
@@ -121,6 +123,34 @@ void TestRecordFormat::roundTrip() {
     QCOMPARE(parsed->elapsed, 2.25);
 }
 
+// A mark is the row's last cell, quoted, in a shape every documented reader splits right; a row
+// of an earlier version has no mark cell and reads as unmarked.
+void TestRecordFormat::marks_data() {
+    QTest::addColumn<QString>("mark");
+    QTest::addColumn<QByteArray>("cell");
+    QTest::addColumn<QString>("readBack");
+    QTest::newRow("none") << "" << QByteArray() << "";
+    QTest::newRow("a note") << "pull 3" << QByteArray("\"pull 3\"") << "pull 3";
+    QTest::newRow("commas and quotes") << "a, b \"c\"" << QByteArray("\"a; b 'c'\"") << "a; b 'c'";
+    QTest::newRow("line breaks") << "one\ntwo" << QByteArray("\"one two\"") << "one two";
+}
+
+void TestRecordFormat::marks() {
+    QFETCH(QString, mark);
+    QFETCH(QByteArray, cell);
+    QFETCH(QString, readBack);
+    const Sample s = tickOf("complete", 1.5, {0x14, 2.5f, 17.0f, 13.8f, 900.0f, 10.0f});
+    const QByteArray line = row(s, kStart, mark);
+    QVERIFY(line.endsWith(",ok," + cell + "\n"));
+    const auto parsed = parseRow(QByteArrayView(line).chopped(1));
+    QVERIFY(parsed);
+    QCOMPARE(parsed->mark, readBack);
+    // The same row as an earlier version wrote it.
+    const QByteArray old = row(s, kStart).chopped(2);
+    QVERIFY(old.endsWith(",ok"));
+    QVERIFY(parseRow(old) && parseRow(old)->mark.isEmpty());
+}
+
 void TestRecordFormat::preamble() {
     Details d;
     d.tool = "Ignivex Log 1.1";
@@ -139,7 +169,7 @@ void TestRecordFormat::preamble() {
                         "# map range: 2 (0 to 60)\n"
                         "# rate: 10 per second\n"
                         "# started: 2026-12-08T14:03:07.005-05:00\n"
-                        "time,elapsed_s,rpm,advance,map,battery_v,gpi3_v,gpi1,gpi2,gpi3,status\n"));
+                        "time,elapsed_s,rpm,advance,map,battery_v,gpi3_v,gpi1,gpi2,gpi3,status,mark\n"));
     // A firmware ID with a line break in it cannot start a line of its own.
     d.firmwareId = "A\rB\nC";
     QVERIFY(record::preamble(d).contains("# firmware: A B C\n"));
@@ -149,12 +179,12 @@ void TestRecordFormat::parseRejects_data() {
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<QString>("why");
     const QByteArray t = "2026-12-08T14:03:07.250+01:00,";
-    QTest::newRow("cut short (the last line after a kill)") << t + "1.500,915.5,22." << "4 cells where 11 belong";
+    QTest::newRow("cut short (the last line after a kill)") << t + "1.500,915.5,22." << "4 cells where 12 belong";
     QTest::newRow("a word for a number") << t + "1.500,fast,,,,,,,,ok" << "\"rpm\" is not a number";
     QTest::newRow("no time") << QByteArray("yesterday,1,,,,,,,,,ok") << "\"time\" is not a time";
     QTest::newRow("input not 0 or 1") << t + "1.500,,,,,,2,,,ok" << "\"gpi1\" is neither 0 nor 1";
     QTest::newRow("unknown status") << t + "1.500,,,,,,,,,fine" << "\"status\" is not ok, esc, link-lost, aborted, ignored, held or surplus";
-    QTest::newRow("header of another program") << QByteArray("a,b,c") << "3 cells where 11 belong";
+    QTest::newRow("header of another program") << QByteArray("a,b,c") << "3 cells where 12 belong";
 }
 
 void TestRecordFormat::parseRejects() {
