@@ -38,6 +38,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 #include <array>
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -124,6 +125,20 @@ ReviewWindow::ReviewWindow(PanelReplay& replay, MessageBoxes& boxes, Clock& cloc
             [this](int index) { setSpeed(speedBox_->itemData(index).toInt()); });
     connect(chart_, &StripChart::cursorRequested, this, &ReviewWindow::setCursor);
     connect(chart_, &StripChart::cursorBRequested, this, [this](double t) { setCursorB(t); });
+    connect(chart_, &StripChart::overlayShiftRequested, this,
+            [this](double seconds) { setOverlayShift(overlayShift_ + seconds); });
+    connect(&overlayLoader_, &RecordingLoader::loaded, this,
+            [this](std::shared_ptr<const LoadedRecording> overlay) {
+                overlay_ = std::move(overlay);
+                if (recording_)
+                    alignOverlay(overlay_->chart->start(), recording_->chart->start());
+                statusBar()->showMessage(QStringLiteral("Overlaid %1 (dashed). Ctrl+drag moves it.")
+                                             .arg(QFileInfo(overlay_->path).fileName()),
+                                         8000);
+            });
+    connect(&overlayLoader_, &RecordingLoader::failed, this, [this](const QString& message) {
+        boxes_.show(message, box::OkOnly + box::Exclamation, QStringLiteral("Open Overlay"));
+    });
     connect(chart_, &StripChart::panRequested, this,
             [this](double dt) { setView(chart_->viewStart() + dt, chart_->viewEnd() + dt); });
     connect(chart_, &StripChart::zoomRequested, this, &ReviewWindow::zoom);
@@ -182,6 +197,16 @@ void ReviewWindow::buildMenus() {
                 if (!path.isEmpty())
                     openFile(path);
             });
+    connect(action(file, QStringLiteral("Open O&verlay\u2026"), QStringLiteral("mnuOpenOverlay"), {}),
+            &QAction::triggered, this, [this] {
+                if (!recording_)
+                    return;
+                const QString path = askRecording(this);
+                if (!path.isEmpty())
+                    openOverlay(path);
+            });
+    connect(action(file, QStringLiteral("Close Overla&y"), QStringLiteral("mnuCloseOverlay"), {}),
+            &QAction::triggered, this, &ReviewWindow::closeOverlay);
     connect(action(file, QStringLiteral("Export &Section\u2026"), QStringLiteral("mnuExportSection"),
                    {}),
             &QAction::triggered, this, &ReviewWindow::exportSection);
@@ -219,6 +244,61 @@ void ReviewWindow::buildMenus() {
     QAction* details = detailsDock_->toggleViewAction();
     details->setText(QStringLiteral("&Details"));
     view->addAction(details);
+    view->addSeparator();
+    connect(action(view, QStringLiteral("Align Overlay at the S&tart"), QStringLiteral("mnuAlignStart"), {}),
+            &QAction::triggered, this, [this] {
+                if (recording_ && overlay_)
+                    alignOverlay(overlay_->chart->start(), recording_->chart->start());
+            });
+    connect(action(view, QStringLiteral("Align Overlay at a M&ark\u2026"), QStringLiteral("mnuAlignMark"), {}),
+            &QAction::triggered, this, [this] {
+                if (!recording_ || !overlay_)
+                    return;
+                const auto& own = recording_->chart->table;
+                const auto& other = overlay_->chart->table;
+                if (own.userMarks.empty() || other.userMarks.empty()) {
+                    boxes_.show(QStringLiteral("Both recordings need a mark to align at: this one has %1, "
+                                               "the overlay %2. Align at the start, or shift the overlay "
+                                               "by a number of seconds.")
+                                    .arg(own.userMarks.size())
+                                    .arg(other.userMarks.size()),
+                                box::OkOnly + box::Information, QStringLiteral("Align Overlay"));
+                    return;
+                }
+                auto names = [](const record::Table& t) {
+                    QStringList out;
+                    for (const auto& m : t.userMarks)
+                        out << QStringLiteral("%1 s  %2").arg(t.elapsed[m.row], 0, 'f', 3).arg(m.text);
+                    return out;
+                };
+                bool ok = false;
+                const QStringList ownNames = names(own), otherNames = names(other);
+                const int a = int(ownNames.indexOf(QInputDialog::getItem(
+                    this, QStringLiteral("Align Overlay"), QStringLiteral("The mark of this recording:"),
+                    ownNames, 0, false, &ok)));
+                if (!ok || a < 0)
+                    return;
+                const int b = int(otherNames.indexOf(QInputDialog::getItem(
+                    this, QStringLiteral("Align Overlay"), QStringLiteral("The mark of the overlay to put there:"),
+                    otherNames, 0, false, &ok)));
+                if (!ok || b < 0)
+                    return;
+                alignOverlay(other.elapsed[other.userMarks[std::size_t(b)].row],
+                             own.elapsed[own.userMarks[std::size_t(a)].row]);
+            });
+    connect(action(view, QStringLiteral("S&hift Overlay\u2026"), QStringLiteral("mnuShiftOverlay"), {}),
+            &QAction::triggered, this, [this] {
+                if (!overlay_)
+                    return;
+                bool ok = false;
+                const double shift = QInputDialog::getDouble(
+                    this, QStringLiteral("Shift Overlay"),
+                    QStringLiteral("Seconds the overlay starts after this recording's time 0 (negative: before):"),
+                    overlayShift_, -1e7, 1e7, 3, &ok);
+                if (ok)
+                    setOverlayShift(shift);
+            });
+    view->addSeparator();
     QAction* marks = marksDock_->toggleViewAction();
     marks->setText(QStringLiteral("&Marks"));
     view->addAction(marks);
@@ -295,6 +375,8 @@ void ReviewWindow::showRecording(std::shared_ptr<const LoadedRecording> recordin
     chart_->setCursorBTime(std::nullopt);
     marks_->clear();
     marks_->addItems(markList());
+    if (overlay_)
+        alignOverlay(overlay_->chart->start(), recording_->chart->start());
     loadEnded();
     recent_recordings::add(recording_->path);
     const ChartData& data = *recording_->chart;
@@ -416,6 +498,29 @@ void ReviewWindow::setView(double t0, double t1) {
     const double start = std::clamp(t0, data.start(), data.start() + whole - span);
     chart_->setView(start, start + span);
     statisticsDue_.start();
+}
+
+void ReviewWindow::openOverlay(const QString& path) {
+    if (!recording_ || overlayLoader_.running())
+        return;
+    overlayLoader_.start(path);
+}
+
+void ReviewWindow::alignOverlay(double overlayTime, double at) {
+    setOverlayShift(at - overlayTime);
+}
+
+void ReviewWindow::setOverlayShift(double shift) {
+    if (!overlay_ || !std::isfinite(shift))
+        return;
+    overlayShift_ = shift;
+    chart_->setOverlay(overlay_->chart, overlayShift_);
+}
+
+void ReviewWindow::closeOverlay() {
+    overlay_.reset();
+    overlayShift_ = 0;
+    chart_->setOverlay(nullptr, 0);
 }
 
 QStringList ReviewWindow::markList() const {
@@ -613,7 +718,10 @@ void ReviewWindow::closeEvent(QCloseEvent* event) {
     {
         const QSignalBlocker quiet(&loader_);
         loader_.cancel();
+        const QSignalBlocker quietToo(&overlayLoader_);
+        overlayLoader_.cancel();
     }
+    closeOverlay();
     loadBar_->hide();
     frames_.stop();
     replay_.end();

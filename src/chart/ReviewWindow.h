@@ -83,6 +83,16 @@ public:
 
     QString positionText(int decimals) const;
 
+    // A second recording over the first, for comparison, aligned at the starts.
+    void openOverlay(const QString& path);
+    bool overlayLoading() const { return overlayLoader_.running(); }
+    const LoadedRecording* overlay() const { return overlay_.get(); }
+    double overlayShift() const { return overlayShift_; }
+    // Moves the overlay so its time `t` stands at the recording's time `at`.
+    void alignOverlay(double overlayTime, double at);
+    void setOverlayShift(double shift);
+    void closeOverlay();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -99,6 +109,9 @@ private:
     MessageBoxes& boxes_;
     Clock& clock_;
     RecordingLoader loader_;
+    RecordingLoader overlayLoader_;
+    std::shared_ptr<const LoadedRecording> overlay_;
+    double overlayShift_ = 0;
     std::shared_ptr<const LoadedRecording> recording_;
     QString loadingPath_;
     StripChart* chart_;

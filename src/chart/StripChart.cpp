@@ -59,6 +59,12 @@ void StripChart::setCursorTime(std::optional<double> t) {
     changed();
 }
 
+void StripChart::setOverlay(std::shared_ptr<const ChartData> overlay, double shift) {
+    scene_.overlay = std::move(overlay);
+    scene_.overlayShift = shift;
+    changed();
+}
+
 void StripChart::setCursorBTime(std::optional<double> t) {
     if (t == scene_.cursorB)
         return;
@@ -178,7 +184,12 @@ void StripChart::mouseMoveEvent(QMouseEvent* event) {
     }
     if (dragging_) {
         const double secondsPerPixel = timeAtX(1) - timeAtX(0);
-        emit panRequested(-(pos.x() - lastDragX_) * secondsPerPixel);
+        const double seconds = (pos.x() - lastDragX_) * secondsPerPixel;
+        // With Ctrl held, the drag moves the overlaid recording along the other.
+        if ((event->modifiers() & Qt::ControlModifier) && scene_.overlay)
+            emit overlayShiftRequested(seconds);
+        else
+            emit panRequested(-seconds);
         lastDragX_ = pos.x();
     }
     setPointer(overPlot(pos) ? std::optional<double>(timeAtX(pos.x())) : std::nullopt);

@@ -26,6 +26,8 @@ public:
     void setCursorTime(std::optional<double> t);
     std::optional<double> cursorTime() const { return scene_.cursor; }
     void setCursorBTime(std::optional<double> t);
+    // A second recording over the first, its times moved by `shift` seconds; nullptr: none.
+    void setOverlay(std::shared_ptr<const ChartData> overlay, double shift);
     std::optional<double> cursorBTime() const { return scene_.cursorB; }
     std::optional<double> pointerTime() const { return scene_.pointer; }
     void setTimeStyle(TimeStyle style);
@@ -49,6 +51,8 @@ signals:
     void cursorRequested(double t);
     // A right click, or a click with Shift: the second cursor there.
     void cursorBRequested(double t);
+    // A drag with Ctrl held: the overlay moved later by `seconds`.
+    void overlayShiftRequested(double seconds);
     void panRequested(double seconds);
     void zoomRequested(double factor, double anchor);
 

@@ -139,10 +139,13 @@ struct Painter {
 
     double x(double t) const { return layout.xOf(t, scene.t0, scene.t1); }
 
-    std::pair<std::size_t, std::size_t> rowsInView() const {
-        const auto& e = data.table.elapsed;
-        const auto begin = std::lower_bound(e.begin(), e.end(), scene.t0);
-        const auto end = std::upper_bound(begin, e.end(), scene.t1);
+    std::pair<std::size_t, std::size_t> rowsInView() const { return rowsInView(data, 0); }
+
+    // The rows of `d` that fall in the view once moved by `shift`.
+    std::pair<std::size_t, std::size_t> rowsInView(const ChartData& d, double shift) const {
+        const auto& e = d.table.elapsed;
+        const auto begin = std::lower_bound(e.begin(), e.end(), scene.t0 - shift);
+        const auto end = std::upper_bound(begin, e.end(), scene.t1 - shift);
         return {std::size_t(begin - e.begin()), std::size_t(end - e.begin())};
     }
 
@@ -158,16 +161,23 @@ struct Painter {
         }
     }
 
-    void line(const QRectF& r, Series series, const Range& range, std::size_t i0, std::size_t i1) {
+    // The series of `d` (the recording, or the overlay moved by `shift`, drawn dashed and
+    // lighter: its own line style).
+    void line(const QRectF& r, Series series, const Range& range, std::size_t i0, std::size_t i1,
+              const ChartData& d, double shift = 0, bool overlay = false) {
         const SeriesStyle& style = styleOf(series);
-        const std::vector<float>& values = data.table.column(series);
-        const std::vector<double>& times = data.table.elapsed;
+        const std::vector<float>& values = d.table.column(series);
+        const std::vector<double>& times = d.table.elapsed;
+        auto x = [&](double t) { return this->x(t + shift); };
+        QColor colour = style.colour;
+        if (overlay)
+            colour = colour.lighter(160);
         auto y = [&](double v) {
             return r.bottom() - (v - range.low) / (range.high - range.low) * r.height();
         };
         p.save();
         p.setClipRect(r.adjusted(0, -1, 0, 1));
-        QPen pen(style.colour, kLineWidth);
+        QPen pen(colour, kLineWidth, overlay ? Qt::DashLine : Qt::SolidLine);
         pen.setJoinStyle(Qt::RoundJoin);
         p.setPen(pen);
         const int columns = std::max(1, int(std::ceil(layout.plot.width() * columnsPerPixel)));
@@ -185,7 +195,7 @@ struct Painter {
             const std::size_t to = std::min(i1 + 1, times.size());
             for (std::size_t i = from; i < to; ++i) {
                 const float v = values[i];
-                if (std::isnan(v) || (i > from && times[i] - times[i - 1] > data.gapThreshold)) {
+                if (std::isnan(v) || (i > from && times[i] - times[i - 1] > d.gapThreshold)) {
                     flush();
                     if (std::isnan(v))
                         continue;
@@ -200,7 +210,7 @@ struct Painter {
             // reaching back to where the column before ended, so the trace is unbroken. Bars are
             // far cheaper to fill than a stroked line through every extreme.
             const std::vector<ColumnExtent> cols =
-                reduce(times, values, data.index(series), scene.t0, scene.t1, columns);
+                reduce(times, values, d.index(series), scene.t0 - shift, scene.t1 - shift, columns);
             const double width = layout.plot.width() / columns;
             p.setRenderHint(QPainter::Antialiasing, false);
             float before = kNoValue;
@@ -220,7 +230,7 @@ struct Painter {
                     top = middle - kLineWidth / 2;
                     bottom = middle + kLineWidth / 2;
                 }
-                p.fillRect(QRectF(layout.plot.left() + c * width, top, width, bottom - top), style.colour);
+                p.fillRect(QRectF(layout.plot.left() + c * width, top, width, bottom - top), colour);
                 before = col.last;
             }
         }
@@ -246,6 +256,16 @@ struct Painter {
             else
                 for (std::size_t i = rows.first; i < rows.second; ++i)
                     visible.include(values[i]);
+            if (scene.overlay) {
+                // Both recordings on one scale, so their curves compare.
+                const auto [o0, o1] = rowsInView(*scene.overlay, scene.overlayShift);
+                const std::vector<float>& ov = scene.overlay->table.column(series);
+                if (const MinMaxIndex* oi = scene.overlay->index(series))
+                    visible.include(oi->range(ov, o0, o1));
+                else
+                    for (std::size_t i = o0; i < o1; ++i)
+                        visible.include(ov[i]);
+            }
             range = valueRange(visible, style.minSpan, r.height());
         }
         auto y = [&](double v) {
@@ -270,7 +290,11 @@ struct Painter {
             p.drawText(label, Qt::AlignRight | Qt::AlignVCenter,
                        QString::number(std::abs(v) < range.step * 1e-6 ? 0.0 : v, 'f', decimals));
         }
-        line(r, series, range, rows.first, rows.second);
+        if (scene.overlay) {
+            const auto [o0, o1] = rowsInView(*scene.overlay, scene.overlayShift);
+            line(r, series, range, o0, o1, *scene.overlay, scene.overlayShift, true);
+        }
+        line(r, series, range, rows.first, rows.second, data);
         p.setPen(QPen(kFrame, 1));
         p.setBrush(Qt::NoBrush);
         p.drawRect(r);

@@ -21,6 +21,9 @@ struct ChartScene {
     double t0 = 0, t1 = 60;           // the view, in seconds of the data's own time
     std::optional<double> cursor;     // the review's cursor (A)
     std::optional<double> cursorB;    // its second cursor: statistics are taken between the two
+    // A second recording drawn over the first for comparison, its times moved by overlayShift.
+    std::shared_ptr<const ChartData> overlay;
+    double overlayShift = 0;
     std::optional<double> pointer;    // where the mouse pointer is
     TimeStyle timeStyle = TimeStyle::Elapsed;
     QFont font;

@@ -105,6 +105,7 @@ private slots:
     void liveChartTakesEachSample();
     void replayAndRecordingTakeTurns();
     void liveSeriesIsBounded();
+    void overlayAlignsAndMoves();
     void statisticsBetweenTheCursors_data();
     void statisticsBetweenTheCursors();
     void extremeFilesOpenAndDraw_data();
@@ -350,6 +351,24 @@ void TestChartReview::detailsCountEachStatus() {
 
 QTEST_MAIN(TestChartReview)
 #include "tst_chart_review.moc"
+
+// A second recording over the first: aligned at the starts when it comes, moved by a number,
+// drawn with the first on one scale.
+void TestChartReview::overlayAlignsAndMoves() {
+    Rig rig;
+    QVERIFY(rig.open(QStringLiteral(IGNIVEX_FIXTURES "/analysis/pull.csv")));
+    rig.review()->openOverlay(QStringLiteral(IGNIVEX_FIXTURES "/recordings/marked.csv"));
+    QTRY_VERIFY(rig.review()->overlay() != nullptr);
+    QCOMPARE(rig.review()->overlayShift(), -0.012);  // its first row at 0.012 s, the pull's at 0
+    QCOMPARE(rig.review()->chart()->scene().overlay, rig.review()->overlay()->chart);
+    rig.review()->alignOverlay(0.212, 3.0);  // its last row under the pull's row at 3 s
+    QCOMPARE(rig.review()->chart()->scene().overlayShift, 2.788);
+    QCOMPARE(chart::savePicture(rig.review()->chart()->scene(), QSize(600, 400), 1,
+                                rig.dir.filePath("overlay.png")),
+             QString());
+    rig.review()->closeOverlay();
+    QVERIFY(!rig.review()->chart()->scene().overlay);
+}
 
 // A long drive keeps the newest rows, never more than about an eighth over its bound.
 void TestChartReview::liveSeriesIsBounded() {

@@ -131,6 +131,15 @@ void TestChartEndToEnd::liveChartRecordingAndReplay() {
     screenshot({&review}, QStringLiteral("review-two-cursors-statistics.png"));
     review.setCursorB(std::nullopt);
 
+    // The same drive laid over itself, moved 3 s later and dashed: the overlay at work.
+    review.openOverlay(*prompts.path);
+    QTRY_VERIFY_WITH_TIMEOUT(review.overlay() != nullptr, 10000);
+    review.setOverlayShift(review.overlayShift() + 3.0);
+    review.setView(at - 9, at + 9);
+    review.setCursor(at);
+    screenshot({&review}, QStringLiteral("review-overlay.png"));
+    review.closeOverlay();
+
     // Replaying: the panel shows the recorded values at the cursor, and polling waits.
     review.setSpeed(4);
     review.play();
