@@ -157,7 +157,7 @@ Exit codes:
      or cannot be created
   4  the port cannot be opened
   5  interrupted: the recording stopped early because the file could no longer be written,
-     or was deleted, replaced or cut short
+     or was deleted, replaced or cut short, or the module came back with another MAP range
 )");
 }
 

@@ -1,5 +1,7 @@
 #include "record/RecordingSession.h"
 
+#include <QDir>
+
 namespace ignivex {
 
 namespace {
@@ -30,6 +32,7 @@ bool RecordingSession::start(const QString& path, record::Details details, Rate 
     if (!writer_.open(path, details, start_, replace, error))
         return false;
     rate_ = rate;
+    rangeCode_ = details.rangeCode;
     samples_ = 0;
     marks_ = 0;
     pendingMark_.clear();
@@ -52,6 +55,20 @@ void RecordingSession::onSample(const Sample& sample) {
     // A tick that began before the start (Record… chosen while it ran) is not this recording's.
     if (!active_ || sample.monotonic < start_)
         return;
+    // The link was brought up again and the module now reports another MAP range: its MAP
+    // values are scaled for a range the file's top does not name, so the file ends here.
+    if (acquisition_.rangeCode() != rangeCode_) {
+        const QString path = writer_.path();
+        const auto code = acquisition_.rangeCode();
+        stop();
+        emit failed(QStringLiteral("The recording to %1 stopped: the module now reports MAP range "
+                                   "%2, where the recording began with range %3, and one file "
+                                   "holds values of one range. Start a new recording.")
+                        .arg(QDir::toNativeSeparators(path))
+                        .arg(code)
+                        .arg(rangeCode_));
+        return;
+    }
     writer_.add(sample, pendingMark_);
     pendingMark_.clear();
     ++samples_;

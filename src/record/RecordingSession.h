@@ -57,6 +57,7 @@ private:
     Clock& clock_;
     RecordingWriter writer_;
     Rate rate_;
+    std::int16_t rangeCode_ = 0;  // the MAP range the file's top names
     Instant start_{};
     qint64 samples_ = 0;
     std::deque<Instant> recent_;  // tick times of the last few seconds, for the rate achieved

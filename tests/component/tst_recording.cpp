@@ -48,6 +48,7 @@ private slots:
     void rowSaysWhatHappened();
     void noModuleLeavesNoFile();
     void marksGoOnTheNextRow();
+    void anotherMapRangeEndsTheFile();
 };
 
 void TestRecording::recordsEveryTickUntilStopped_data() {
@@ -225,6 +226,20 @@ void TestRecording::marksGoOnTheNextRow() {
     for (const QByteArray& row : h.dataRows())
         marks << record::parseRow(row)->mark;
     QCOMPARE(marks, QStringList({"", "mark 1", "pull; 2nd gear", ""}));
+// The view opened again while recording, and the module now reports another MAP range: the
+// file's top names the range its MAP values are scaled for, so the file ends before them.
+void TestRecording::anotherMapRangeEndsTheFile() {
+    Recording h;
+    h.prompts.chosenRate = Rate{10};
+    h.w().recording().mnuRecord_Click();
+    h.tick();
+    h.port.setReply(0x2F, bytes({0x02}));
+    h.w().mnuViewRealTime_Click();
+    h.tick();
+    QVERIFY(!h.w().recording().recording());
+    QTRY_COMPARE(h.boxes.count(), 1);
+    QVERIFY2(h.boxes.shown[0].text.contains("MAP range 2"), qPrintable(h.boxes.shown[0].text));
+    QCOMPARE(h.dataRows().size(), 1);
 }
 
 QTEST_MAIN(TestRecording)

@@ -405,8 +405,10 @@ int worker(int argc, char* argv[], double minutes, unsigned seed, int streamSeco
     QTimer::singleShot(int(minutes * 60000), [&] {
         faultTimer.stop();
         userTimer.stop();
-        // Whatever box is open gets its answer; the run ends at the top level.
-        QTimer::singleShot(0, &app, &QCoreApplication::quit);
+        // Whatever box is open gets its answer; the run ends at the top level. exit(), not
+        // quit(): quit() first asks the windows to close, and a box without an Escape button
+        // (Abort, Retry, Ignore) refuses, which left the worker running past its time.
+        QTimer::singleShot(0, &app, [] { QCoreApplication::exit(0); });
     });
     app.exec();
     stop = true;
