@@ -3,6 +3,7 @@
 #include "chart/ChartSettings.h"
 #include "chart/PanelReplay.h"
 #include "chart/PictureExport.h"
+#include "chart/ReviewTools.h"
 #include "recovery/MessageBoxes.h"
 
 #include <QActionGroup>
@@ -173,6 +174,8 @@ void ReviewWindow::buildMenus() {
     QAction* details = detailsDock_->toggleViewAction();
     details->setText(QStringLiteral("&Details"));
     view->addAction(details);
+    view->addSeparator();
+    new ReviewTools(*this, boxes_, view);
 
     QMenu* playMenu = menuBar()->addMenu(QStringLiteral("&Play"));
     playAction_ = action(playMenu, QStringLiteral("&Play"), QStringLiteral("mnuPlay"),

@@ -1,0 +1,119 @@
+#include "chart/ReviewTools.h"
+
+#include "chart/MapTableWindow.h"
+#include "chart/ReviewWindow.h"
+#include "chart/XyPlotWindow.h"
+#include "recovery/MessageBoxes.h"
+
+#include <QEvent>
+#include <QMenu>
+#include <QPointer>
+
+namespace ignivex::chart {
+
+ReviewTools::ReviewTools(ReviewWindow& review, MessageBoxes& boxes, QMenu* viewMenu)
+    : QObject(&review), review_(review), boxes_(boxes) {
+    setObjectName(QStringLiteral("reviewTools"));
+    mapTableAction_ = viewMenu->addAction(QStringLiteral("&Map Table\u2026"));
+    mapTableAction_->setObjectName(QStringLiteral("mnuMapTable"));
+    mapTableAction_->setStatusTip(QStringLiteral("A channel averaged over cells of rpm and MAP"));
+    connect(mapTableAction_, &QAction::triggered, this, &ReviewTools::openMapTable);
+    xyPlotAction_ = viewMenu->addAction(QStringLiteral("&XY Plot\u2026"));
+    xyPlotAction_->setObjectName(QStringLiteral("mnuXyPlot"));
+    xyPlotAction_->setStatusTip(QStringLiteral("One channel against another, coloured by a third"));
+    connect(xyPlotAction_, &QAction::triggered, this, &ReviewTools::openXyPlot);
+    // Greyed while nothing is loaded; a shortcut or a script reaching them then hears why.
+    connect(viewMenu, &QMenu::aboutToShow, this, [this] {
+        const bool loaded = review_.recording() != nullptr;
+        mapTableAction_->setEnabled(loaded);
+        xyPlotAction_->setEnabled(loaded);
+    });
+    // The chart repaints whenever its recording or its view changes; the review's closing lets
+    // go of the recording.
+    review_.chart()->installEventFilter(this);
+    review_.installEventFilter(this);
+}
+
+bool ReviewTools::ready(const QString& what) {
+    if (review_.recording())
+        return true;
+    boxes_.show(kNoRecording.arg(what), box::OkOnly + box::Information, QStringLiteral("Review"));
+    return false;
+}
+
+void ReviewTools::openMapTable() {
+    if (!ready(QStringLiteral("map table")))
+        return;
+    if (!mapTable_) {
+        mapTable_ = new MapTableWindow(boxes_, &review_);
+        mapTable_->installEventFilter(this);
+    }
+    open(mapTable_);
+}
+
+void ReviewTools::openXyPlot() {
+    if (!ready(QStringLiteral("XY plot")))
+        return;
+    if (!xyPlot_) {
+        xyPlot_ = new XyPlotWindow(boxes_, &review_);
+        xyPlot_->installEventFilter(this);
+        connect(xyPlot_, &XyPlotWindow::cursorRequested, &review_, &ReviewWindow::setCursor);
+    }
+    open(xyPlot_);
+}
+
+void ReviewTools::open(QWidget* window) {
+    window->show();
+    window->raise();
+    window->activateWindow();
+    shown_ = nullptr;
+    follow();
+}
+
+void ReviewTools::follow() {
+    const LoadedRecording* recording = review_.recording();
+    if (recording != shown_) {
+        shown_ = recording;
+        // A closed window holds no recording: it would keep a long one in memory for nothing.
+        if (mapTable_)
+            recording && mapTable_->isVisible() ? mapTable_->setRecording(*recording) : mapTable_->clearRecording();
+        if (xyPlot_)
+            recording && xyPlot_->isVisible() ? xyPlot_->setRecording(*recording) : xyPlot_->clearRecording();
+    }
+    const double t0 = review_.chart()->viewStart(), t1 = review_.chart()->viewEnd();
+    if (t0 != viewFrom_ || t1 != viewTo_) {
+        viewFrom_ = t0;
+        viewTo_ = t1;
+        if (mapTable_)
+            mapTable_->setView(t0, t1);
+        if (xyPlot_)
+            xyPlot_->setView(t0, t1);
+    }
+}
+
+bool ReviewTools::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == review_.chart() && event->type() == QEvent::Paint) {
+        follow();
+    } else if (watched == &review_ && event->type() == QEvent::Close) {
+        // After the review's own close handling, which lets go of its recording.
+        QMetaObject::invokeMethod(this, [this] {
+            if (review_.isVisible())
+                return;
+            if (mapTable_)
+                mapTable_->close();
+            if (xyPlot_)
+                xyPlot_->close();
+        }, Qt::QueuedConnection);
+    } else if (event->type() == QEvent::Close) {
+        // A closed window holds no recording: it would keep a long one in memory for nothing.
+        QMetaObject::invokeMethod(this, [this, window = QPointer<QObject>(watched)] {
+            if (auto* table = qobject_cast<MapTableWindow*>(window.data()); table && !table->isVisible())
+                table->clearRecording();
+            if (auto* plot = qobject_cast<XyPlotWindow*>(window.data()); plot && !plot->isVisible())
+                plot->clearRecording();
+        }, Qt::QueuedConnection);
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+}  // namespace ignivex::chart

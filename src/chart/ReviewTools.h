@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QObject>
+
+class QAction;
+class QMenu;
+class QWidget;
+
+namespace ignivex {
+class MessageBoxes;
+}
+
+namespace ignivex::chart {
+
+class MapTableWindow;
+class ReviewWindow;
+class XyPlotWindow;
+
+// The review's View, Map Table... and XY Plot...: opens the windows for the loaded recording,
+// keeps them on the recording and the view the review shows, moves the review's cursor where
+// the plot is clicked, and closes them with the review. It watches the review rather than being
+// told, so the review needs no more than this object and its two menu items.
+class ReviewTools : public QObject {
+    Q_OBJECT
+public:
+    ReviewTools(ReviewWindow& review, MessageBoxes& boxes, QMenu* viewMenu);
+
+    void openMapTable();
+    void openXyPlot();
+    MapTableWindow* mapTableWindow() const { return mapTable_; }
+    XyPlotWindow* xyPlotWindow() const { return xyPlot_; }
+    // Gives the open windows the review's recording and view when they have changed.
+    void follow();
+
+    static inline const QString kNoRecording =
+        QStringLiteral("Open a recording first (File, Open Recording\u2026): the %1 is made from it.");
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool ready(const QString& what);
+    void open(QWidget* window);
+
+    ReviewWindow& review_;
+    MessageBoxes& boxes_;
+    QAction* mapTableAction_;
+    QAction* xyPlotAction_;
+    MapTableWindow* mapTable_ = nullptr;  // children of the review, made on first use
+    XyPlotWindow* xyPlot_ = nullptr;
+    const void* shown_ = nullptr;  // the recording the windows were given
+    double viewFrom_ = 0, viewTo_ = 0;
+};
+
+}  // namespace ignivex::chart
