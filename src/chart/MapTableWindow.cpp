@@ -93,8 +93,12 @@ MapTableWindow::MapTableWindow(MessageBoxes& boxes, QWidget* parent)
     auto* mapRow = new QHBoxLayout;
     mapRow->addWidget(mapText_, 1);
     mapRow->addWidget(defaults);
-    edges->addRow(QStringLiteral("&RPM edges"), rpmText_);
-    edges->addRow(QStringLiteral("M&AP edges"), mapRow);
+    auto* rpmLabel = new QLabel(QStringLiteral("&RPM edges"), this);
+    rpmLabel->setBuddy(rpmText_);
+    auto* mapLabel = new QLabel(QStringLiteral("M&AP edges"), this);
+    mapLabel->setBuddy(mapText_);
+    edges->addRow(rpmLabel, rpmText_);
+    edges->addRow(mapLabel, mapRow);
 
     problem_ = new QLabel(this);
     problem_->setObjectName(QStringLiteral("lblProblem"));
@@ -269,8 +273,20 @@ void MapTableWindow::fill(const analysis::MapTable& table) {
                                   tools::durationText(c.seconds)));
         cells_->setItem(c.rpmBin, c.mapBin, item);
     }
+    // Columns of one width, as wide as the widest cell, filling the window when they fit.
+    cells_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     cells_->resizeColumnsToContents();
+    int widest = 0;
+    for (int m = 0; m < cells_->columnCount(); ++m)
+        widest = std::max(widest, cells_->columnWidth(m));
+    cells_->horizontalHeader()->setMinimumSectionSize(widest);
+    cells_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     cells_->resizeRowsToContents();
+    int tallest = 0;
+    for (int r = 0; r < cells_->rowCount(); ++r)
+        tallest = std::max(tallest, cells_->rowHeight(r));
+    for (int r = 0; r < cells_->rowCount(); ++r)
+        cells_->setRowHeight(r, tallest);
 
     caption_->setText(QStringLiteral("<b>%1</b>: the mean in each cell, under it the samples "
                                      "\u00b7 the time spent there. Rows: rpm. Columns: %2.")

@@ -31,8 +31,12 @@ QString channelTitle(const ValueSpec& spec, const Details& details) {
     if (spec.value == Value::Map) {
         // The module names no unit for MAP: its range is what tells the reader the scale.
         const auto code = record::rangeCodeOf(details);
-        return code ? QStringLiteral("%1 (range %2)").arg(name, record::mapRangeText(*code))
-                    : QStringLiteral("%1 (module's units)").arg(name);
+        if (!code)
+            return QStringLiteral("%1 (module's units)").arg(name);
+        // "2 (0 to 60)" -> "0 to 60"
+        const QString range = record::mapRangeText(*code);
+        const qsizetype open = range.indexOf(QLatin1Char('('));
+        return QStringLiteral("%1 (range %2: %3)").arg(name).arg(*code).arg(range.mid(open + 1, range.size() - open - 2));
     }
     if (isInput(spec))
         return QStringLiteral("%1 (0 or 1)").arg(name);
@@ -115,9 +119,12 @@ AxisRange niceRange(double low, double high, double minSpan, int ticks) {
         low = middle - minSpan / 2;
         high = middle + minSpan / 2;
     }
+    // A little room at the ends, but an axis of values that are never negative stays so.
     const double pad = (high - low) * 0.03;
-    const double step = niceStep((high - low + 2 * pad) / std::max(ticks, 1));
-    return {std::floor((low - pad) / step) * step, std::ceil((high + pad) / step) * step};
+    const double from = low >= 0 ? std::max(low - pad, 0.0) : low - pad;
+    const double to = high <= 0 ? std::min(high + pad, 0.0) : high + pad;
+    const double step = niceStep((to - from) / std::max(ticks, 1));
+    return {std::floor(from / step) * step, std::ceil(to / step) * step};
 }
 
 QList<double> ticksOf(const AxisRange& range, int most, double* step) {

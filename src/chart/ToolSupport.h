@@ -22,7 +22,7 @@ namespace ignivex::chart::tools {
 using Details = QList<std::pair<QString, QString>>;
 
 // "Advance (°)", "RPM (rpm)", "GPI1 (0 or 1)"; MAP in the module's own units, with its range
-// when the recording names it: "MAP (range 2: 0 to 60)".
+// when the recording names it: "MAP (range 2: 0 to 60)", "MAP (range 0: no MAP sensor)".
 QString channelTitle(const ValueSpec& spec, const Details& details);
 // The unit after a value, with its space: " °", " rpm", "" for MAP and the inputs.
 QString unitSuffix(const ValueSpec& spec);

@@ -27,13 +27,6 @@ SpanExtent extentOf(const record::Table& table, Value value, const analysis::Spa
     return e;
 }
 
-int cellAlong(double v, const tools::AxisRange& range, int cells, bool fromTop) {
-    if (!(v >= range.low && v <= range.high) || cells <= 0 || !(range.high > range.low))
-        return -1;
-    const double share = (fromTop ? range.high - v : v - range.low) / (range.high - range.low);
-    return std::min(int(share * cells), cells - 1);
-}
-
 XyGrid binXy(const record::Table& table, const XyRequest& request, const std::atomic<bool>* cancel) {
     XyGrid g;
     g.width = std::max(request.width, 0);
@@ -51,13 +44,24 @@ XyGrid binXy(const record::Table& table, const XyRequest& request, const std::at
     const std::vector<float>& ys = table.column(request.y);
     const std::vector<float>* colours = request.colour ? &table.column(*request.colour) : nullptr;
     SpanExtent colourExtent;
+    // The cell of a value by one multiplication; the range's top end goes to the last cell.
+    const auto along = [](const tools::AxisRange& r, int cells, bool fromTop) {
+        const double scale = r.high > r.low ? cells / (r.high - r.low) : 0;
+        return [r, cells, scale, fromTop](float v) {
+            if (!(v >= r.low && v <= r.high) || cells <= 0 || scale == 0)
+                return -1;
+            return std::min(int((fromTop ? r.high - v : v - r.low) * scale), cells - 1);
+        };
+    };
+    const auto columnOf = along(g.xRange, g.width, false);
+    const auto lineOf = along(g.yRange, g.height, true);
     for (std::size_t row = 0; row < table.size(); ++row) {
         if ((row & 0xffff) == 0 && cancel && cancel->load(std::memory_order_relaxed))
             return g;
         if (!analysis::counts(table, row, request.span))
             continue;
-        const int column = cellAlong(xs[row], g.xRange, g.width, false);
-        const int line = cellAlong(ys[row], g.yRange, g.height, true);
+        const int column = columnOf(xs[row]);
+        const int line = lineOf(ys[row]);
         if (column < 0 || line < 0)
             continue;
         const std::size_t cell = g.at(column, line);

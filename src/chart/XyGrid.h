@@ -35,20 +35,18 @@ struct XyGrid {
     std::optional<double> colourMean(std::size_t cell) const;
 };
 
-// The least and greatest value of a channel over the rows that count in the span (both
-// nothing when it has none).
+// The least and greatest value of a channel over the rows that count in the span; empty when
+// no such row has the value.
 struct SpanExtent {
     double min = 0, max = 0;
     bool empty = true;
 };
 SpanExtent extentOf(const record::Table& table, Value value, const analysis::Span& span);
 
-// The cell of a value along an axis of `cells` cells: the range's top end is in the last cell;
-// -1 outside the range. Cells count from the left, and from the top on the vertical axis.
-int cellAlong(double v, const tools::AxisRange& range, int cells, bool fromTop);
-
-// Counts the rows that count in the span, with both values, into the grid. `cancel` is looked
-// at now and then; a cancelled grid is incomplete.
+// Counts the rows that count in the span, with both values, into the grid: a value belongs to
+// the cell [edge, next edge), the range's top end to the last cell, a value outside the range to
+// none. Cells count from the left, and from the top on the vertical axis. `cancel` is looked at
+// now and then; a cancelled grid is incomplete.
 XyGrid binXy(const record::Table& table, const XyRequest& request,
              const std::atomic<bool>* cancel = nullptr);
 

@@ -33,7 +33,7 @@ const QColor kQuiet(110, 110, 110);
 const QColor kNoColourValue(160, 160, 160);
 constexpr double kDotRadius = 2.4;
 constexpr double kPointingRadius = 5;  // logical pixels around the mouse that name a point
-constexpr int kRoughTicks = 6;
+constexpr int kRoughTicks = 10;  // the ranges end on a step this fine; the labels may be fewer
 constexpr int kQueueMs = 60;  // resizes and choices in a burst make one picture
 
 // Where the title, the plot and the colour legend lie in an area.
@@ -99,7 +99,7 @@ XyPicture makePicture(const XyChoice& c, int width, int height, const std::atomi
     const XyGrid& g = out.grid;
     if (g.colourRange)
         out.colourScale = tools::niceRange(g.colourRange->low, g.colourRange->high,
-                                           valueSpec(*c.colour).minSpan / 10, 5);
+                                           valueSpec(*c.colour).minSpan / 10, kRoughTicks);
     std::vector<std::size_t> occupied;
     for (std::size_t cell = 0; cell < g.counts.size(); ++cell) {
         if (g.counts[cell] == 0)

@@ -25,9 +25,13 @@ namespace {
 
 const QString kPull = QStringLiteral(IGNIVEX_FIXTURES "/analysis/pull.csv");
 
+LoadedRecording loaded(const QString& path) {
+    record::ReadResult read = record::readRecording(path);
+    return {path, read.recording->details, {}, makeChartData(std::move(read.recording->table), false)};
+}
+
 LoadedRecording pull() {
-    record::ReadResult read = record::readRecording(kPull);
-    return {kPull, read.recording->details, {}, makeChartData(std::move(read.recording->table), false)};
+    return loaded(kPull);
 }
 
 void setEdges(QLineEdit* edit, const QString& text) {
@@ -46,6 +50,7 @@ private slots:
     void xyBinning_data();
     void xyBinning();
     void reviewHook();
+    void picturesOfARecording();
 };
 
 void TestReviewTools::mapTable_data() {
@@ -263,6 +268,37 @@ void TestReviewTools::reviewHook() {
     tools->openXyPlot();
     QCOMPARE(h.boxes.count(), 1);
     QVERIFY(!xy.isVisible());
+}
+
+// The exported picture is the plot as shown. With IGNIVEX_SCREENSHOT_DIR set, both windows are
+// saved there, for the recording IGNIVEX_SCREENSHOT_RECORDING (scripts/screenshots records one).
+void TestReviewTools::picturesOfARecording() {
+    const LoadedRecording rec = loaded(qEnvironmentVariable("IGNIVEX_SCREENSHOT_RECORDING", kPull));
+    ScriptedBoxes boxes;
+    XyPlotWindow xy(boxes);
+    xy.resize(960, 680);
+    xy.show();
+    xy.setRecording(rec);
+    QTRY_VERIFY(!xy.plot()->busy());
+    QTemporaryDir dir;
+    QCOMPARE(xy.savePicture(dir.filePath("xy.png")), QString());
+    const QImage saved(dir.filePath("xy.png"));
+    QCOMPARE(saved.size(), xy.plot()->size() * xy.plot()->devicePixelRatioF());
+    const QPointF first = xy.plot()->pointOf(rec.chart->table.column(Value::Rpm)[0],
+                                             rec.chart->table.column(Value::Advance)[0]);
+    QVERIFY(saved.pixelColor(first.toPoint()) != QColor(Qt::white));
+    QVERIFY(!xy.savePicture(dir.filePath("no such folder/xy.png")).isEmpty());
+
+    MapTableWindow table(boxes);
+    table.resize(1180, 640);
+    table.show();
+    table.setRecording(rec);
+    QTRY_VERIFY(!table.busy());
+    const QString shots = qEnvironmentVariable("IGNIVEX_SCREENSHOT_DIR");
+    if (!shots.isEmpty()) {
+        QVERIFY(xy.grab().save(shots + "/xy-advance-rpm-map.png"));
+        QVERIFY(table.grab().save(shots + "/map-table.png"));
+    }
 }
 
 QTEST_MAIN(TestReviewTools)
