@@ -57,6 +57,8 @@ QString csvMeanText(const ValueSpec& spec, double mean) {
 }
 
 QString durationText(double seconds) {
+    if (seconds < 0.995)
+        return QStringLiteral("%1 s").arg(seconds, 0, 'f', 2);
     if (seconds < 59.95)
         return QStringLiteral("%1 s").arg(seconds, 0, 'f', 1);
     const auto whole = qint64(std::llround(seconds));

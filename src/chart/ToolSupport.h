@@ -30,7 +30,7 @@ QString unitSuffix(const ValueSpec& spec);
 QString meanText(const ValueSpec& spec, double mean);
 // A mean as the exported CSV writes it: two decimals more than the file (an input: 3).
 QString csvMeanText(const ValueSpec& spec, double mean);
-// Time spent: "0.5 s", "59.9 s", "2:05", "1:02:03".
+// Time spent: "0.04 s", "59.9 s", "2:05", "1:02:03".
 QString durationText(double seconds);
 
 // From low (0) to high (1): blue, green, yellow, orange, red. Light enough for black text in

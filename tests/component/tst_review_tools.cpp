@@ -82,14 +82,14 @@ void TestReviewTools::mapTable_data() {
     QTest::newRow("the view") << "advance" << int(SpanChoice::View) << 0.0 << 1.2 << rpm << map
                               << QStringList{"0,1000,0,30,1,10.00000,0.500", "1000,2000,0,30,1,12.00000,0.500",
                                              "2000,3000,30,60,1,20.00000,0.500"}
-                              << QPoint(1, 2) << QString("20.00\n1 \u00b7 0.5 s");
+                              << QPoint(1, 2) << QString("20.00\n1 \u00b7 0.50 s");
     QTest::newRow("battery over the default edges")
         << "battery_v" << int(SpanChoice::Whole) << 0.0 << 0.0 << "" << ""
         << QStringList{"500,1000,20,30,1,13.00000,0.500", "1000,1500,20,30,1,13.20000,0.500",
                        "2000,2500,40,50,1,13.40000,0.500", "2500,3000,30,40,1,14.00000,0.000",
                        "3000,3500,40,50,1,13.60000,0.500", "4000,4500,50,60,1,13.80000,0.500",
                        "4500,5000,50,60,1,13.00000,0.500"}
-        << QPoint(3, 5) << QString("14.000\n1 \u00b7 0.0 s");
+        << QPoint(3, 5) << QString("14.000\n1 \u00b7 0.00 s");
     QTest::newRow("an input: the share of samples at 1")
         << "gpi1" << int(SpanChoice::Whole) << 0.0 << 0.0 << "0,2000,5000" << "0,60"
         << QStringList{"0,2000,0,60,2,0.500,1.000", "2000,5000,0,60,5,0.600,2.000"}
@@ -290,7 +290,7 @@ void TestReviewTools::picturesOfARecording() {
     QVERIFY(!xy.savePicture(dir.filePath("no such folder/xy.png")).isEmpty());
 
     MapTableWindow table(boxes);
-    table.resize(1180, 640);
+    table.resize(1180, 700);
     table.show();
     table.setRecording(rec);
     QTRY_VERIFY(!table.busy());
