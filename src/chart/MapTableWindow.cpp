@@ -23,6 +23,7 @@
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
+#include <tuple>
 
 namespace ignivex::chart {
 
@@ -30,6 +31,8 @@ namespace {
 
 const QString kDash = QStringLiteral("\u2013");
 const QString kBadEdge = QStringLiteral("border: 1px solid #c0392b;");
+// A table of 200 by 200 cells is already more than a screen; more would only slow the window.
+constexpr qsizetype kMostEdges = 201;
 
 QString edgesText(const QList<double>& edges) {
     QStringList parts;
@@ -191,7 +194,13 @@ void MapTableWindow::edgesEdited() {
         QString why;
         const auto parsed = analysis::edgesFrom(edit->text(), &why);
         edit->setStyleSheet(parsed ? QString() : kBadEdge);
-        if (!parsed) {
+        if (parsed && parsed->size() > kMostEdges) {
+            why = QStringLiteral("at most %1 edges (%2 cells across) fit in the window")
+                      .arg(kMostEdges)
+                      .arg(kMostEdges - 1);
+            edit->setStyleSheet(kBadEdge);
+        }
+        if (!why.isEmpty()) {
             problems << QStringLiteral("%1: %2.").arg(name, why);
             continue;
         }
