@@ -35,6 +35,8 @@ SpanChoice::SpanChoice(QWidget* parent) : QWidget(parent) {
     toLabel_ = new QLabel(QStringLiteral("&To"), this);
     to_ = spin("spnTo");
     toLabel_->setBuddy(to_);
+    for (QLabel* label : {fromLabel_, toLabel_})
+        label->setMinimumWidth(label->sizeHint().width() + 4);
     from_->setToolTip(QStringLiteral("Seconds since the start of the recording"));
     to_->setToolTip(from_->toolTip());
     row->addWidget(kind_);

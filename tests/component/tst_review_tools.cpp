@@ -283,10 +283,11 @@ void TestReviewTools::picturesOfARecording() {
     QTemporaryDir dir;
     QCOMPARE(xy.savePicture(dir.filePath("xy.png")), QString());
     const QImage saved(dir.filePath("xy.png"));
-    QCOMPARE(saved.size(), xy.plot()->size() * xy.plot()->devicePixelRatioF());
+    const qreal ratio = xy.plot()->devicePixelRatioF();
+    QCOMPARE(saved.size(), xy.plot()->size() * ratio);
     const QPointF first = xy.plot()->pointOf(rec.chart->table.column(Value::Rpm)[0],
                                              rec.chart->table.column(Value::Advance)[0]);
-    QVERIFY(saved.pixelColor(first.toPoint()) != QColor(Qt::white));
+    QVERIFY(saved.pixelColor((first * ratio).toPoint()) != QColor(Qt::white));
     QVERIFY(!xy.savePicture(dir.filePath("no such folder/xy.png")).isEmpty());
 
     MapTableWindow table(boxes);
