@@ -69,7 +69,7 @@ QString tickText(double v, double step) {
 
 QColor cellColour(const XyPicture& pic, std::size_t cell) {
     const XyGrid& g = pic.grid;
-    if (pic.colourScale || !g.colourCounts.empty()) {
+    if (!g.colourCounts.empty()) {
         const auto mean = g.colourMean(cell);
         if (!mean || !pic.colourScale)
             return kNoColourValue;
@@ -105,7 +105,7 @@ XyPicture makePicture(const XyChoice& c, int width, int height, const std::atomi
         if (g.counts[cell] == 0)
             continue;
         ++out.occupied;
-        if (occupied.size() <= std::size_t(XyPlot::kMostDots))
+        if (occupied.size() < std::size_t(XyPlot::kMostDots))
             occupied.push_back(cell);
     }
     if (out.occupied <= XyPlot::kMostDots) {
