@@ -28,8 +28,8 @@ ReviewTools::ReviewTools(ReviewWindow& review, MessageBoxes& boxes, QMenu* viewM
         mapTableAction_->setEnabled(loaded);
         xyPlotAction_->setEnabled(loaded);
     });
-    // The chart repaints whenever its recording or its view changes; the review's closing lets
-    // go of the recording.
+    // The chart repaints whenever its recording, its view or its cursor changes; the review's
+    // closing lets go of the recording.
     review_.chart()->installEventFilter(this);
     review_.installEventFilter(this);
 }
@@ -74,11 +74,17 @@ void ReviewTools::follow() {
     const LoadedRecording* recording = review_.recording();
     if (recording != shown_) {
         shown_ = recording;
+        cursor_.reset();
         // A closed window holds no recording: it would keep a long one in memory for nothing.
         if (mapTable_)
             recording && mapTable_->isVisible() ? mapTable_->setRecording(*recording) : mapTable_->clearRecording();
         if (xyPlot_)
             recording && xyPlot_->isVisible() ? xyPlot_->setRecording(*recording) : xyPlot_->clearRecording();
+    }
+    if (xyPlot_ && review_.chart()->cursorTime() != cursor_) {
+        cursor_ = review_.chart()->cursorTime();
+        if (cursor_)
+            xyPlot_->setCursorTime(*cursor_);
     }
     const double t0 = review_.chart()->viewStart(), t1 = review_.chart()->viewEnd();
     if (t0 != viewFrom_ || t1 != viewTo_) {
@@ -93,7 +99,14 @@ void ReviewTools::follow() {
 
 bool ReviewTools::eventFilter(QObject* watched, QEvent* event) {
     if (watched == review_.chart() && event->type() == QEvent::Paint) {
-        follow();
+        // Outside the paint event: following changes widgets of other windows.
+        if (!followQueued_) {
+            followQueued_ = true;
+            QMetaObject::invokeMethod(this, [this] {
+                followQueued_ = false;
+                follow();
+            }, Qt::QueuedConnection);
+        }
     } else if (watched == &review_ && event->type() == QEvent::Close) {
         // After the review's own close handling, which lets go of its recording.
         QMetaObject::invokeMethod(this, [this] {

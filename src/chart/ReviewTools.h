@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <optional>
 
 class QAction;
 class QMenu;
@@ -29,7 +30,7 @@ public:
     void openXyPlot();
     MapTableWindow* mapTableWindow() const { return mapTable_; }
     XyPlotWindow* xyPlotWindow() const { return xyPlot_; }
-    // Gives the open windows the review's recording and view when they have changed.
+    // Gives the open windows the review's recording, view and cursor when they have changed.
     void follow();
 
     static inline const QString kNoRecording =
@@ -50,6 +51,8 @@ private:
     XyPlotWindow* xyPlot_ = nullptr;
     const void* shown_ = nullptr;  // the recording the windows were given
     double viewFrom_ = 0, viewTo_ = 0;
+    std::optional<double> cursor_;
+    bool followQueued_ = false;
 };
 
 }  // namespace ignivex::chart

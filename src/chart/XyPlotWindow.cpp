@@ -31,6 +31,7 @@ const QColor kGridLine(232, 232, 232);
 const QColor kText(40, 40, 40);
 const QColor kQuiet(110, 110, 110);
 const QColor kNoColourValue(160, 160, 160);
+const QColor kCursor(214, 110, 0);  // the review's cursor, as the strips draw it
 constexpr double kDotRadius = 2.4;
 constexpr double kPointingRadius = 5;  // logical pixels around the mouse that name a point
 constexpr int kRoughTicks = 10;  // the ranges end on a step this fine; the labels may be fewer
@@ -165,6 +166,13 @@ void XyPlot::setChoice(const XyChoice& choice) {
 
 void XyPlot::setSubtitle(const QString& text) {
     subtitle_ = text;
+    update();
+}
+
+void XyPlot::setMarkedRow(std::optional<std::size_t> row) {
+    if (row == marked_)
+        return;
+    marked_ = row;
     update();
 }
 
@@ -375,6 +383,19 @@ void XyPlot::paint(QPainter& p, const QRectF& area) const {
                    QStringLiteral("No row of this span has both %1 and %2.")
                        .arg(channelName(choice_.x), channelName(choice_.y)));
     }
+    if (marked_ && *marked_ < choice_.data->table.size()) {
+        const record::Table& t = choice_.data->table;
+        const double x = t.column(choice_.x)[*marked_], y = t.column(choice_.y)[*marked_];
+        if (std::isfinite(x) && std::isfinite(y) && analysis::counts(t, *marked_, choice_.span)) {
+            const QPointF at(l.plot.left() + share(x, g.xRange) * l.plot.width(),
+                             l.plot.bottom() - share(y, g.yRange) * l.plot.height());
+            p.setPen(QPen(kCursor, 2));
+            p.setBrush(Qt::NoBrush);
+            p.drawEllipse(at, kDotRadius + 4, kDotRadius + 4);
+            p.drawLine(at + QPointF(-kDotRadius - 9, 0), at + QPointF(-kDotRadius - 4, 0));
+            p.drawLine(at + QPointF(kDotRadius + 4, 0), at + QPointF(kDotRadius + 9, 0));
+        }
+    }
     if (hovered_) {
         const double cw = l.plot.width() / g.width, ch = l.plot.height() / g.height;
         const QPointF centre(l.plot.left() + (double(*hovered_ % std::size_t(g.width)) + 0.5) * cw,
@@ -523,6 +544,12 @@ void XyPlotWindow::setChannels(Value x, Value y, std::optional<Value> colour) {
     y_->setCurrentIndex(y_->findData(int(y)));
     colour_->setCurrentIndex(colour_->findData(colour ? int(*colour) : -1));
     replot();
+}
+
+void XyPlotWindow::setCursorTime(double t) {
+    plot_->setMarkedRow(recording_.chart && !recording_.chart->table.empty()
+                            ? std::optional<std::size_t>(recording_.chart->rowAt(t))
+                            : std::nullopt);
 }
 
 void XyPlotWindow::replot() {

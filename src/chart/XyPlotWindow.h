@@ -55,6 +55,9 @@ public:
     void setChoice(const XyChoice& choice);
     const XyChoice& choice() const { return choice_; }
     void setSubtitle(const QString& text);
+    // The row of the review's cursor, ringed in the cursor's colour when it is plotted.
+    void setMarkedRow(std::optional<std::size_t> row);
+    std::optional<std::size_t> markedRow() const { return marked_; }
     // A picture is asked for and not yet shown.
     bool busy() const { return drawing_; }
     const XyPicture& picture() const { return picture_; }
@@ -98,6 +101,7 @@ private:
     bool pending_ = false;
     bool drawing_ = false;
     std::optional<std::size_t> hovered_;  // a cell of the picture
+    std::optional<std::size_t> marked_;   // a row of the recording
 };
 
 // View, XY Plot... of the review: the plot with its choices, the points under the mouse in
@@ -113,6 +117,8 @@ public:
     void clearRecording();
     void setView(double t0, double t1);
     void setChannels(Value x, Value y, std::optional<Value> colour);
+    // Where the review's cursor is: its row is marked on the plot.
+    void setCursorTime(double t);
 
     XyPlot* plot() const { return plot_; }
     SpanChoice* spanChoice() const { return span_; }

@@ -261,6 +261,7 @@ void TestReviewTools::reviewHook() {
     QTRY_VERIFY(xy.statusBar()->currentMessage().startsWith("0:03.000 (row 7): RPM 4500 rpm, Advance 28.0 \u00b0"));
     QTest::mouseClick(xy.plot(), Qt::LeftButton, {}, at);
     QCOMPARE(review.cursor(), 3.0);
+    QTRY_COMPARE(xy.plot()->markedRow(), std::optional<std::size_t>(6));
 
     // Closed with the review, and nothing is asked of a review without a recording.
     review.close();
