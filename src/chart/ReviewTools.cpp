@@ -66,14 +66,15 @@ void ReviewTools::open(QWidget* window) {
     window->show();
     window->raise();
     window->activateWindow();
-    shown_ = nullptr;
+    shown_.reset();
     follow();
 }
 
 void ReviewTools::follow() {
     const LoadedRecording* recording = review_.recording();
-    if (recording != shown_) {
-        shown_ = recording;
+    const std::shared_ptr<const ChartData> data = recording ? recording->chart : nullptr;
+    if (data != shown_.lock()) {
+        shown_ = data;
         cursor_.reset();
         // A closed window holds no recording: it would keep a long one in memory for nothing.
         if (mapTable_)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <memory>
 #include <optional>
 
 class QAction;
@@ -13,6 +14,7 @@ class MessageBoxes;
 
 namespace ignivex::chart {
 
+struct ChartData;
 class MapTableWindow;
 class ReviewWindow;
 class XyPlotWindow;
@@ -49,7 +51,9 @@ private:
     QAction* xyPlotAction_;
     MapTableWindow* mapTable_ = nullptr;  // children of the review, made on first use
     XyPlotWindow* xyPlot_ = nullptr;
-    const void* shown_ = nullptr;  // the recording the windows were given
+    // The rows the windows were given: a recording freed and another read into the same memory
+    // is still told apart. Reset to give them the recording again.
+    std::weak_ptr<const ChartData> shown_;
     double viewFrom_ = 0, viewTo_ = 0;
     std::optional<double> cursor_;
     bool followQueued_ = false;
