@@ -6,11 +6,13 @@
 #include "record/RecordFormat.h"
 #include "recovery/MessageBoxes.h"
 
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -138,6 +140,11 @@ MapTableWindow::MapTableWindow(MessageBoxes& boxes, QWidget* parent)
     QAction* close = file->addAction(QStringLiteral("&Close"));
     close->setShortcut(QKeySequence::Close);
     connect(close, &QAction::triggered, this, &QWidget::close);
+    QMenu* editMenu = menuBar()->addMenu(QStringLiteral("&Edit"));
+    QAction* copy = editMenu->addAction(QStringLiteral("&Copy"));
+    copy->setObjectName(QStringLiteral("mnuCopyCells"));
+    copy->setShortcut(QKeySequence::Copy);
+    connect(copy, &QAction::triggered, this, [this] { QGuiApplication::clipboard()->setText(selectedMeans()); });
 
     connect(of_, &QComboBox::activated, this, &MapTableWindow::recount);
     connect(span_, &SpanChoice::changed, this, &MapTableWindow::recount);
@@ -335,6 +342,30 @@ void MapTableWindow::fill(const analysis::MapTable& table) {
     status_->setText(QStringLiteral("%1 samples in %2 cells (%3)")
                          .arg(QLocale().toString(samples), QLocale().toString(qint64(table.cells.size())),
                               span_->text(recording_.chart.get())));
+}
+
+QString MapTableWindow::selectedMeans() const {
+    // The means of the selected cells as tab-separated lines, headed by their bins, the way a
+    // spreadsheet takes a pasted table; a cell without samples stays empty.
+    const QList<QTableWidgetSelectionRange> ranges = cells_->selectedRanges();
+    if (ranges.isEmpty())
+        return {};
+    const QTableWidgetSelectionRange& r = ranges.first();
+    const ValueSpec& spec = valueSpec(table_.of);
+    QString text;
+    for (int m = r.leftColumn(); m <= r.rightColumn(); ++m)
+        text += QLatin1Char('\t') + binText(table_.mapEdges, m);
+    for (int row = r.topRow(); row <= r.bottomRow(); ++row) {
+        text += QLatin1Char('\n') + binText(table_.rpmEdges, row);
+        for (int m = r.leftColumn(); m <= r.rightColumn(); ++m) {
+            text += QLatin1Char('\t');
+            for (const analysis::MapCell& c : table_.cells) {
+                if (c.rpmBin == row && c.mapBin == m)
+                    text += tools::meanText(spec, c.mean);
+            }
+        }
+    }
+    return text + QLatin1Char('\n');
 }
 
 QByteArray MapTableWindow::csv() const {

@@ -43,6 +43,8 @@ public:
     // What a problem with the edges or the span says; empty when there is none.
     QString problem() const;
 
+    // Edit, Copy: the selected cells' means with their bins, tab-separated.
+    QString selectedMeans() const;
     // The table as CSV: a header, then one line per cell with samples.
     QByteArray csv() const;
     // Writes the CSV; an empty text, or why it failed.

@@ -140,6 +140,8 @@ void TestReviewTools::mapTable() {
     QCOMPARE(filled, lines.size());
     const QTableWidgetItem* item = w.cells()->item(cell.y(), cell.x());
     QCOMPARE(item ? item->text() : QString(), text);
+    w.cells()->setCurrentCell(cell.y(), cell.x());
+    QCOMPARE(w.selectedMeans().split('\n').value(1).split('\t').value(1), text.section('\n', 0, 0));
     QVERIFY(!w.saveCsv(dir.filePath("no such folder/table.csv")).isEmpty());
 }
 
