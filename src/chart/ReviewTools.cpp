@@ -30,7 +30,8 @@ ReviewTools::ReviewTools(ReviewWindow& review, MessageBoxes& boxes, QMenu* viewM
     });
     // The chart repaints whenever its recording, its view or its cursor changes; the review's
     // closing lets go of the recording.
-    review_.chart()->installEventFilter(this);
+    chart_ = review_.chart();
+    chart_->installEventFilter(this);
     review_.installEventFilter(this);
 }
 
@@ -99,7 +100,8 @@ void ReviewTools::follow() {
 }
 
 bool ReviewTools::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == review_.chart() && event->type() == QEvent::Paint) {
+    // Pointers compared only: the review may be part way through its destruction here.
+    if (event->type() == QEvent::Paint && watched == chart_) {
         // Outside the paint event: following changes widgets of other windows.
         if (!followQueued_) {
             followQueued_ = true;
@@ -108,7 +110,7 @@ bool ReviewTools::eventFilter(QObject* watched, QEvent* event) {
                 follow();
             }, Qt::QueuedConnection);
         }
-    } else if (watched == &review_ && event->type() == QEvent::Close) {
+    } else if (event->type() == QEvent::Close && watched == &review_) {
         // After the review's own close handling, which lets go of its recording.
         QMetaObject::invokeMethod(this, [this] {
             if (review_.isVisible())
