@@ -1,6 +1,7 @@
 #include "acquire/Acquisition.h"
 
 #include "acquire/Channels.h"
+#include "recovery/ErrorPrompt.h"
 #include "recovery/Recovery.h"
 
 #include <QCoreApplication>
@@ -84,15 +85,37 @@ void Acquisition::tmrDataRead_Timer() {
     if (!state_.viewActive)
         return;
 
+    // `sample` is what the display is shown, every value as it is read. The row the tick hands
+    // on is closed at the first prompt: a prompt can hold the tick for as long as the user
+    // takes, and values read after it do not belong to the tick's time.
     Sample sample;
     sample.monotonic = clock_.now();
     sample.wallClock = QDateTime::currentDateTime();
+    std::optional<Sample> closedRow;
+    bool surplus = false;
+    auto end = [&](Sample::End tickEnd) {
+        Sample row = closedRow ? *closedRow : sample;
+        // A closed view says more than how the row ended; otherwise the row's own trouble
+        // says more than Esc.
+        if (tickEnd == Sample::End::Complete || tickEnd == Sample::End::Escape) {
+            if (closedRow)
+                tickEnd = closedRow->end;
+            else if (surplus)
+                tickEnd = Sample::End::Surplus;
+        }
+        finish(row, tickEnd);
+    };
     for (const ChannelSpec& channel : kChannels) {
         // Read afresh: an opening may run while the tick lets window events run.
         const std::int16_t rangeCode = rangeCode_;
         if (channel.needsMapSensor && rangeCode == 0)
             continue;
+        const Sample before = closedRow ? Sample{} : sample;
+        const std::uint64_t prompts = linkPromptsShown();
+        const std::uint64_t ignored = linkPromptsIgnored();
         const std::optional<ChannelReply> reply = link_.read(*channel.command, rangeCode);
+        const bool prompted = linkPromptsShown() != prompts;
+        const bool failed = !reply || linkPromptsIgnored() != ignored;
         if (reply) {
             sample.*channel.value = reply->value;
             if (channel.bits)
@@ -103,8 +126,14 @@ void Acquisition::tmrDataRead_Timer() {
             Recovery r(boxes_);
             if (r.step([&] { link_.closePortIfOpen(); }))
                 emit linkAborted();
-            finish(sample, Sample::End::LinkLost);
+            end(Sample::End::LinkLost);
             return;
+        }
+        if (prompted && !closedRow) {
+            closedRow = before;
+            closedRow->end = failed ? Sample::End::Ignored : Sample::End::Held;
+        } else if (!closedRow && reply && bytesLeftOver()) {
+            surplus = true;
         }
         emit channelRead(channel.channel, reply ? reply->value : 0.0f, sample);
         letTheInterfaceRun();
@@ -113,11 +142,21 @@ void Acquisition::tmrDataRead_Timer() {
         if (&channel == &kChannels.back())
             break;
         if (const auto stop = stopReason()) {
-            finish(sample, *stop);
+            end(*stop);
             return;
         }
     }
-    finish(sample, state_.viewActive ? Sample::End::Complete : Sample::End::Aborted);
+    end(state_.viewActive ? Sample::End::Complete : Sample::End::Aborted);
+}
+
+bool Acquisition::bytesLeftOver() {
+    // The reply has been taken and the read's 2 ms pause is over: a byte still waiting came with
+    // it (a module sending garbage, or a line that streams). The next read discards it.
+    try {
+        return link_.port().portOpen() && link_.port().inBufferCount() > 0;
+    } catch (const CommError&) {
+        return false;
+    }
 }
 
 void Acquisition::startPolling() {

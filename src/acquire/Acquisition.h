@@ -83,6 +83,7 @@ private:
     void message(const QString& text);
     std::optional<Sample::End> stopReason() const;
     void finish(Sample& sample, Sample::End end);
+    bool bytesLeftOver();
 
     ModuleLink& link_;
     Clock& clock_;

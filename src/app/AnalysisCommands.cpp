@@ -6,12 +6,14 @@
 #include "app/CommandLine.h"
 #include "base/Readable.h"
 #include "record/RecordingReader.h"
+#include "workbook/Workbook.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QMap>
 #include <cmath>
 #include <cstdio>
+#include <unistd.h>
 
 namespace ignivex::analysis_commands {
 
@@ -19,12 +21,8 @@ namespace {
 
 using namespace command_line;
 
-// A long drive at the fastest rate is some 7 million rows a day; the command line keeps all of
-// them (about 50 bytes a row).
-constexpr std::size_t kRowLimit = 8'000'000;
-
 const QStringList kCommands = {QStringLiteral("--stats"), QStringLiteral("--table"),
-                               QStringLiteral("--section")};
+                               QStringLiteral("--section"), QStringLiteral("--xlsx")};
 
 struct Arguments {
     QString command;
@@ -40,6 +38,7 @@ QStringList optionsOf(const QString& command) {
     if (command == u"--table")
         return {QStringLiteral("--from"), QStringLiteral("--to"), QStringLiteral("--of"),
                 QStringLiteral("--rpm-edges"), QStringLiteral("--map-edges")};
+    // --section and --xlsx
     return {QStringLiteral("--from"), QStringLiteral("--to"), QStringLiteral("--out")};
 }
 
@@ -88,9 +87,7 @@ QString number(double v, int decimals) {
 }
 
 std::optional<record::Recording> load(const QString& path, QString* error) {
-    record::ReadOptions options;
-    options.rowLimit = kRowLimit;
-    record::ReadResult read = record::readRecording(path, options);
+    record::ReadResult read = record::readRecording(path);
     if (!read.recording) {
         *error = read.error;
         return std::nullopt;
@@ -117,6 +114,54 @@ void printStatistics(const record::Table& table, const analysis::Span& span) {
     print(stdout, out);
 }
 
+bool refuseExisting(const QString& target, const QString& program) {
+    if (!QFileInfo(target).exists() && !QFileInfo(target).isSymLink())
+        return false;
+    print(stderr, QStringLiteral("%1: %2 already exists. Give another file with --out.\n")
+                      .arg(program, readablePath(QDir::toNativeSeparators(target))));
+    return true;
+}
+
+int exportWorkbook(const Arguments& a, const analysis::Span& span, const QString& program) {
+    const QString target = a.options.value(QStringLiteral("--out"));
+    if (target.isEmpty())
+        return usage(program, QStringLiteral("--xlsx needs --out and the workbook's file name"));
+    if (refuseExisting(target, program))
+        return kFileNotWritten;
+    QString error;
+    const std::optional<record::Recording> recording = load(a.file, &error);
+    if (!recording) {
+        print(stderr, QStringLiteral("%1: %2\n").arg(program, error));
+        return kFailed;
+    }
+    workbook::Options options;
+    const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    int shown = -1;
+    if (terminal) {
+        options.progress = [&shown](double done) {
+            const int percent = int(done * 100);
+            if (percent != shown)
+                print(stderr, QStringLiteral("\r\033[KExporting\u2026 %1 %").arg(percent));
+            shown = percent;
+        };
+    }
+    const auto written = workbook::write({recording->table, recording->details, recording->path}, span,
+                                         target, options, &error);
+    if (terminal)
+        print(stderr, QStringLiteral("\r\033[K"));
+    if (!written) {
+        print(stderr, QStringLiteral("%1: %2 Give another file with --out, or free some space.\n")
+                          .arg(program, error));
+        return kFileNotWritten;
+    }
+    print(stderr, QStringLiteral("%1: wrote %2 rows on %3 sheet(s) to %4.\n")
+                      .arg(program)
+                      .arg(written->rows)
+                      .arg(written->sheets)
+                      .arg(readablePath(QDir::toNativeSeparators(target))));
+    return kDone;
+}
+
 }  // namespace
 
 bool isAnalysis(const QStringList& arguments) {
@@ -128,7 +173,8 @@ QString usageLines(const QString& program) {
                "usage: %1 --stats FILE [--from S] [--to S]\n"
                "       %1 --table FILE [--of CHANNEL] [--rpm-edges E0,E1,...] "
                "[--map-edges E0,E1,...] [--from S] [--to S]\n"
-               "       %1 --section FILE --from S --to S --out NEW\n")
+               "       %1 --section FILE --from S --to S --out NEW\n"
+               "       %1 --xlsx FILE --out NEW.xlsx [--from S] [--to S]\n")
         .arg(program);
 }
 
@@ -151,17 +197,16 @@ int run(const QStringList& arguments, const QString& program) {
     if (span.from > span.to)
         return usage(program, QStringLiteral("--from must not be later than --to"));
 
+    if (a.command == u"--xlsx")
+        return exportWorkbook(a, span, program);
     if (a.command == u"--section") {
         if (!a.options.contains(QStringLiteral("--from")) ||
             !a.options.contains(QStringLiteral("--to")) ||
             !a.options.contains(QStringLiteral("--out")))
             return usage(program, QStringLiteral("--section needs --from, --to and --out"));
         const QString target = a.options.value(QStringLiteral("--out"));
-        if (QFileInfo(target).exists() || QFileInfo(target).isSymLink()) {
-            print(stderr, QStringLiteral("%1: %2 already exists. Give another file with --out.\n")
-                              .arg(program, readablePath(QDir::toNativeSeparators(target))));
+        if (refuseExisting(target, program))
             return kFileNotWritten;
-        }
         QString error;
         const auto rows = analysis::writeSection(a.file, target, span, &error);
         if (!rows) {

@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include "app/ArgumentChecks.h"
 #include "base/AppIdentity.h"
 
 #include <QLocale>
@@ -22,7 +23,7 @@ bool isCommandLine(const QStringList& arguments) {
         if (isOwn(a))
             return true;
     }
-    return false;
+    return strayOption(arguments).has_value();
 }
 
 Request parse(const QStringList& arguments) {
@@ -53,7 +54,9 @@ Request parse(const QStringList& arguments) {
             continue;
         }
         if (!isOwn(name))
-            return Usage{QStringLiteral("unknown argument \"%1\"").arg(arguments[i].left(60))};
+            return Usage{name.startsWith(QLatin1Char('-'))
+                             ? QStringLiteral("unknown option \"%1\"").arg(arguments[i].left(60))
+                             : QStringLiteral("unknown argument \"%1\"").arg(arguments[i].left(60))};
         const std::optional<QString> v = value();
         if (!v || v->isEmpty())
             return Usage{QStringLiteral("%1 needs a value").arg(name)};
@@ -86,12 +89,14 @@ Request parse(const QStringList& arguments) {
                 return Usage{QStringLiteral("--rate takes samples a second from 1 to 50, or max, "
                                             "not \"%1\"").arg(v->left(60))};
         } else if (name == QLatin1String("--duration")) {
-            bool number = false;
-            const double s = QLocale::c().toDouble(*v, &number);
-            if (!number || !std::isfinite(s) || s <= 0)
-                return Usage{QStringLiteral("--duration takes a number of seconds above 0, not "
-                                            "\"%1\"").arg(v->left(60))};
-            o.durationS = s;
+            const auto duration = parseDuration(*v);
+            if (!duration)
+                return Usage{QStringLiteral("--duration takes seconds from %1 to %2 (366 days), "
+                                            "not \"%3\"")
+                                 .arg(kShortestDuration.count())
+                                 .arg(kLongestDuration.count())
+                                 .arg(v->left(60))};
+            o.duration = *duration;
         }
     }
     if (!haveFile)
@@ -115,15 +120,20 @@ Without arguments the program opens its window as usual.
                       such as /dev/ttyUSB0; default: the port chosen last in the window
   --rate HZ|max       samples a second, 1 to 50, or max: as fast as the link allows
                       (about 80 a second); default 2
-  --duration SECONDS  stop after this long; default: run until SIGINT (Ctrl+C) or SIGTERM
-  --force             replace an existing FILE
+  --duration SECONDS  stop after this long, 1 to 31622400 (366 days); default: run until
+                      SIGINT (Ctrl+C), SIGTERM or SIGHUP (the terminal closing)
+  --force             replace an existing FILE (a regular file only: a symbolic link, a
+                      pipe or a device is refused, with or without --force)
   --help, --version
 
 The link is opened as the window opens it (synchronise, identify, read the status). A lost
 link is brought back into step and recording goes on; an adapter that is pulled out is
 waited for, checked once a second, and recording goes on into the same file when it is back.
 The rows of the gap say so in their status column. Messages go to standard error, one line
-each with the time; on a terminal, one line of progress is kept up to date.
+each with the time; on a terminal, one line of progress is kept up to date. A closed standard
+error (a reader that quit) never ends a recording. FILE is locked while it is recorded: a
+second logger on it is refused. A FILE that is deleted, replaced or cut short by another
+program stops the recording (exit 5). A FILE that ends up without a single row is removed.
 
 Questions asked of a recording are answered as CSV on standard output. S is seconds since
 the start of the recording (its elapsed_s column), both ends included; rows whose status is
@@ -140,12 +150,14 @@ not ok are left out of every figure.
         writes that span as a recording of its own; an existing NEW is refused
 
 Exit codes:
-  0  recorded until the duration ended or SIGINT/SIGTERM came; the file is complete
+  0  recorded until the duration ended or SIGINT, SIGTERM or SIGHUP came; the file is complete
   1  another failure
   2  bad arguments
-  3  the file exists (use --force) or cannot be created
+  3  the file exists (use --force), is not a regular file, is locked by another logger,
+     or cannot be created
   4  the port cannot be opened
-  5  interrupted: the recording stopped early because the file could no longer be written
+  5  interrupted: the recording stopped early because the file could no longer be written,
+     or was deleted, replaced or cut short
 )");
 }
 

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <optional>
 #include <variant>
 
@@ -11,12 +12,13 @@ namespace ignivex::command_line {
 
 // Exit codes of the command line, as its help and manual page give them.
 enum Exit : int {
-    kDone = 0,            // recorded until the duration ended or SIGINT/SIGTERM came
+    kDone = 0,            // recorded until the duration ended or SIGINT/SIGTERM/SIGHUP came
     kFailed = 1,          // anything else that stopped the program
     kBadArguments = 2,    // the command line could not be used; a usage line says why
     kFileNotWritten = 3,  // the file exists (without --force) or cannot be created
     kPortNotOpened = 4,   // the port could not be opened at the start
-    kInterrupted = 5,     // the recording stopped before its end: the file could no longer be written
+    kInterrupted = 5,     // the recording stopped before its end: the file could no longer be
+                          // written, or it was deleted, replaced or cut short under the logger
 };
 
 struct Options {
@@ -25,7 +27,7 @@ struct Options {
     int portNumber = 0;
     QString device;
     Rate rate = kViewRate;
-    std::optional<double> durationS;
+    std::optional<std::chrono::milliseconds> duration;
     bool force = false;
 };
 
@@ -37,8 +39,9 @@ struct Usage {
 };
 using Request = std::variant<Options, Help, Version, Usage>;
 
-// True when the arguments are the command line's rather than the window's (which leaves Qt's
-// own, such as -platform, to the window).
+// True when the arguments are the command line's rather than the window's: one of its options,
+// or anything that looks like an option and is not the toolkit's own (-platform and the like,
+// which the window takes), so a mistyped option gets a usage line, never the window.
 bool isCommandLine(const QStringList& arguments);
 
 // Reads the arguments (without the program name).

@@ -1,5 +1,9 @@
 #include "app/HeadlessLogger.h"
 
+#include "app/FileArgument.h"
+#include "app/HeadlessWords.h"
+#include "base/Readable.h"
+
 #include "link/ModuleLine.h"
 #include "link/PortMapper.h"
 #include "link/PortSettings.h"
@@ -22,7 +26,8 @@ namespace {
 
 using namespace command_line;
 
-// SIGINT and SIGTERM arrive here and go on as a byte into the event loop.
+// SIGINT, SIGTERM and SIGHUP (the terminal closing) arrive here and go on as a byte into the
+// event loop.
 int signalPipe[2] = {-1, -1};
 
 void onSignal(int) {
@@ -48,7 +53,8 @@ QString size(qint64 bytes) {
 HeadlessLogger::HeadlessLogger(Options options, QObject* parent)
     : QObject(parent),
       options_(std::move(options)),
-      boxes_([this](const QString& line) { say(line); }, [this] { return deviceMissing(); }),
+      boxes_([this](const QString& line) { say(forCommandLine(line, options_.device)); },
+             [this] { return deviceMissing(); }),
       port_(clock_),
       link_(port_, clock_, boxes_, state_),
       events_(port_, boxes_, state_),
@@ -65,6 +71,18 @@ HeadlessLogger::HeadlessLogger(Options options, QObject* parent)
     connect(&session_, &RecordingSession::rowsDropped, this, [this] {
         say(QStringLiteral("The disk is too slow: rows are being lost (counted at the end)."));
     });
+    // Replies that come with bytes beyond their length are garbage on the line, or a device
+    // that streams: said when a stretch of them begins (at most once a minute), since their
+    // rows may hold any values.
+    connect(&acquisition_, &Acquisition::sampleReady, this, [this](const Sample& sample) {
+        if (sample.end != Sample::End::Surplus)
+            return;
+        if (surplusSaid_ && clock_.now() - *surplusSaid_ < std::chrono::minutes(1))
+            return;
+        surplusSaid_ = clock_.now();
+        say(QStringLiteral("The module's replies come with bytes beyond their length (garbage "
+                           "on the line, or a device that streams); their rows say \"surplus\"."));
+    });
     connect(&poll_, &QTimer::timeout, this, &HeadlessLogger::step);
     progress_.setInterval(1000);
     connect(&progress_, &QTimer::timeout, this, &HeadlessLogger::showProgress);
@@ -75,6 +93,7 @@ HeadlessLogger::~HeadlessLogger() {
     if (signalPipe[0] >= 0) {
         std::signal(SIGINT, SIG_DFL);
         std::signal(SIGTERM, SIG_DFL);
+        std::signal(SIGHUP, SIG_DFL);
     }
 }
 
@@ -129,14 +148,14 @@ void HeadlessLogger::watchSignals() {
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGHUP, &action, nullptr);
 }
 
 int HeadlessLogger::run() {
     // The file first: an existing one is refused before anything goes over the link.
-    const QFileInfo file(options_.file);
-    if (file.exists() && !options_.force) {
-        say(QStringLiteral("%1 already exists. Give another file, or --force to replace it.")
-                .arg(QDir::toNativeSeparators(options_.file)));
+    // Looked at without opening it: a pipe would block the open.
+    if (const auto problem = fileArgumentProblem(options_.file, options_.force)) {
+        say(*problem);
         return kFileNotWritten;
     }
 
@@ -150,7 +169,10 @@ int HeadlessLogger::run() {
         try {
             portNumber = port_settings::toPortNumber(port_settings::readStored());
         } catch (const CommError& error) {
-            say(error.description() + QStringLiteral(" Give the port with --port."));
+            QString text = forCommandLine(error.description(), {});
+            if (!text.contains(QLatin1String("--port")))
+                text += QStringLiteral(" Give the port with --port.");
+            say(text);
             return kPortNotOpened;
         }
         if (portNumber < 1 || portNumber > 255) {
@@ -165,7 +187,7 @@ int HeadlessLogger::run() {
         port_.setCommPort(portNumber);
         port_.setPortOpen(true);
     } catch (const CommError& error) {
-        say(error.description());
+        say(forCommandLine(error.description(), options_.device));
         return kPortNotOpened;
     }
 
@@ -173,30 +195,48 @@ int HeadlessLogger::run() {
     run_.open();
     lastOpening_ = clock_.now();
 
+    if (stopping_) {  // a signal during the opening: nothing was recorded, no file is made
+        link_.closePortIfOpen();
+        say(QStringLiteral("Stopped before the first sample; %1 was not created.")
+                .arg(readablePath(QDir::toNativeSeparators(options_.file))));
+        return exitCode_;
+    }
     const record::Details details = run_.details(options_.rate);
     QString error;
     if (!session_.start(options_.file, details, options_.rate, options_.force, &error)) {
-        say(error);
+        say(command_line::refusalText(options_.file, session_.openFailure(), error));
         link_.closePortIfOpen();
         return kFileNotWritten;
     }
     say(QStringLiteral("Recording %1 from %2 to %3%4.")
             .arg(options_.rate.text(), details.port, QDir::toNativeSeparators(options_.file),
-                 options_.durationS ? QStringLiteral(" for %1 s").arg(*options_.durationS)
-                                    : QStringLiteral(" until Ctrl+C")));
+                 options_.duration ? QStringLiteral(" for %1 s").arg(double(options_.duration->count()) / 1000.0)
+                                   : QStringLiteral(" until Ctrl+C")));
 
     run_.startPolling();
     poll_.start(options_.rate.intervalMs());
     if (terminal_)
         progress_.start();
-    if (options_.durationS)
-        QTimer::singleShot(qint64(*options_.durationS * 1000.0), Qt::PreciseTimer, this,
-                           [this] { requestStop(kDone); });
-    if (stopping_)  // a signal during the opening
-        finish(exitCode_);
-    else
-        QCoreApplication::exec();
+    if (options_.duration) {
+        deadline_ = clock_.now() + *options_.duration;
+        watchDeadline();
+    }
+    QCoreApplication::exec();
     return exitCode_;
+}
+
+void HeadlessLogger::watchDeadline() {
+    // The deadline is a point on the monotonic clock, and the timer is only a way to wake up
+    // near it: a timer's own count of milliseconds is 32 bits wide, so long runs wake up once
+    // a minute and look again.
+    using namespace std::chrono;
+    const auto left = ceil<milliseconds>(deadline_ - clock_.now());
+    if (left <= milliseconds(0)) {
+        requestStop(kDone);
+        return;
+    }
+    QTimer::singleShot(std::min<milliseconds>(left, minutes(1)), Qt::PreciseTimer, this,
+                       [this] { watchDeadline(); });
 }
 
 void HeadlessLogger::step() {
@@ -262,9 +302,18 @@ void HeadlessLogger::finish(int code) {
         link_.closePortIfOpen();
     } catch (const CommError&) {
     }
-    QString summary = QStringLiteral("Recorded %1 samples (%2) to %3.")
-                          .arg(p.samples)
-                          .arg(size(p.bytes), QDir::toNativeSeparators(options_.file));
+    // The rows that reached the file, as the messages count them.
+    QString summary = p.taken
+                          ? QStringLiteral("Recorded %1 samples, but %2 no longer holds them all "
+                                           "(see above).")
+                                .arg(p.rows)
+                                .arg(QDir::toNativeSeparators(options_.file))
+                      : p.rows > 0
+                          ? QStringLiteral("Recorded %1 samples (%2) to %3.")
+                                .arg(p.rows)
+                                .arg(size(p.bytes), QDir::toNativeSeparators(options_.file))
+                          : QStringLiteral("Recorded no sample, so %1 was removed.")
+                                .arg(QDir::toNativeSeparators(options_.file));
     if (p.dropped > 0)
         summary += QStringLiteral(" %1 rows could not be written in time and are missing.").arg(p.dropped);
     say(summary);
@@ -290,6 +339,9 @@ int runCommandLine(int argc, char* argv[]) {
                      .arg(program, usage->error, usageLine(program)));
         return kBadArguments;
     }
+    // A reader of the messages that went away (2>&1 | head -1) must not end the recording:
+    // a failed write to stderr is only a lost message.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     applyApplicationTitle();
     HeadlessLogger logger(std::get<Options>(request));

@@ -15,11 +15,12 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <memory>
+#include <optional>
 
 namespace ignivex {
 
 // The recorder with no window: opens the link as the view does and records until the duration
-// ends or SIGINT/SIGTERM comes, bringing a lost link back into step and waiting for a device
+// ends or SIGINT/SIGTERM/SIGHUP comes, bringing a lost link back into step and waiting for a device
 // that went away. Runs under QCoreApplication; nothing here loads a widget.
 class HeadlessLogger : public QObject {
     Q_OBJECT
@@ -43,6 +44,7 @@ private:
     void say(const QString& line);
     void showProgress();
     void watchSignals();
+    void watchDeadline();
 
     command_line::Options options_;
     SteadyClock clock_;
@@ -59,6 +61,8 @@ private:
     std::unique_ptr<QSocketNotifier> signals_;
     Link linkState_ = Link::Polling;
     Instant lastOpening_{};
+    Instant deadline_{};
+    std::optional<Instant> surplusSaid_;
     bool inStep_ = false;
     bool stopping_ = false;
     bool finished_ = false;

@@ -6,6 +6,7 @@
 #include "app/QtMessageBoxes.h"
 #include "link/QtSerialControl.h"
 #include "app/frmMain.h"
+#include "chart/ChartWindows.h"
 #include "branding/BrandingFile.h"
 #include "branding/HelpWindow.h"
 #include "branding/ProgramFiles.h"
@@ -13,6 +14,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QTimer>
 #include <cstdio>
 #include <unistd.h>
 
@@ -62,6 +64,13 @@ int Main(int argc, char* argv[]) {
     boxes.setOwner(&window);
     window.Show();
     qCInfo(lcFiles) << "main window shown";
+    // A recording named on the command line (as the file manager passes it) opens in the
+    // review once the window stands.
+    const QStringList files = QCoreApplication::arguments().mid(1);
+    if (files.size() == 1)
+        QTimer::singleShot(0, &window, [&window, file = files.first()] {
+            window.charts().openRecording(file);
+        });
     return app.exec();
 }
 

@@ -1,6 +1,7 @@
 #include "app/RecordingControl.h"
 
 #include "app/RecordPrompts.h"
+#include "chart/RecentRecordings.h"
 #include "display/PanelFeed.h"
 #include "display/RealTimePanel.h"
 #include "display/RealTimeView.h"
@@ -24,11 +25,15 @@ const QString kRate = QStringLiteral("Recording/Rate");
 }  // namespace
 
 QString lastFolder() {
+    // Always an absolute folder that exists: the save dialog takes a relative or missing one
+    // as a name inside the folder it happens to start in.
     const QString folder = store().value(kFolder).toString();
-    if (!folder.isEmpty() && QFileInfo(folder).isDir())
-        return folder;
+    if (!folder.isEmpty() && QDir::isAbsolutePath(folder) && QFileInfo(folder).isDir())
+        return QDir::cleanPath(folder);
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    return documents.isEmpty() ? QDir::homePath() : documents;
+    if (!documents.isEmpty() && QDir::isAbsolutePath(documents) && QFileInfo(documents).isDir())
+        return QDir::cleanPath(documents);
+    return QDir::homePath();
 }
 
 Rate lastRate() {
@@ -90,6 +95,10 @@ void RecordingControl::mnuRecord_Click() {
 
     if (!p_.run.polling())
         p_.view.mnuViewRealTime_Click();
+    // The view did not open (no module; its messages have said why): there is nothing to
+    // record, and no file is made.
+    if (!p_.run.polling())
+        return;
 
     QString error;
     // The save dialog asked before an existing file may be replaced.
@@ -121,6 +130,8 @@ void RecordingControl::stop(const QString& failure) {
     const RecordingSession::Progress last = session_.progress();
     const QString path = session_.path();
     session_.stop();
+    if (last.samples > 0 && QFileInfo::exists(path))
+        chart::recent_recordings::add(path);
     refresh_.stop();
     p_.pollTimer.setInterval(kViewRate.intervalMs());
     p_.feed.setThrottled(false);

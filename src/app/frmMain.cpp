@@ -12,6 +12,7 @@
 #include "base/AppIdentity.h"
 #include "recovery/CommError.h"
 #include "branding/HelpWindow.h"
+#include "chart/RecentRecordings.h"
 #include "link/ModuleLine.h"
 #include "link/PortMapper.h"
 #include "link/PortSettings.h"
@@ -25,6 +26,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLayout>
 #include <QMenuBar>
@@ -123,8 +125,14 @@ void frmMain::buildMenus() {
         return action;
     };
     QMenu* file = addMenu("mnuFile", "&File");
-    connect(addItem(file, "mnuOpenRecording", "&Open Recording\u2026"), &QAction::triggered, this,
-            &frmMain::mnuOpenRecording_Click);
+    QAction* open = addItem(file, "mnuOpenRecording", "&Open Recording\u2026");
+    open->setShortcut(QKeySequence::Open);
+    connect(open, &QAction::triggered, this, &frmMain::mnuOpenRecording_Click);
+    recent_ = file->addMenu(QStringLiteral("Recent Recor&dings"));
+    recent_->setObjectName(QStringLiteral("mnuRecentRecordings"));
+    recent_->menuAction()->setObjectName(QStringLiteral("mnuRecentRecordings"));
+    connect(recent_, &QMenu::aboutToShow, this, &frmMain::fillRecentRecordings);
+    fillRecentRecordings();
     connect(addItem(file, "mnuExit", "E&xit"), &QAction::triggered, this, &frmMain::mnuExit_Click);
     file_ = file;
     QMenu* view = addMenu("mnuView", "&View");
@@ -136,8 +144,9 @@ void frmMain::buildMenus() {
     connect(addItem(comms, "mnuPortSetup", "&Port Setup"), &QAction::triggered, this,
             &frmMain::mnuPortSetup_Click);
     QMenu* help = addMenu("mnuHelp", "&Help");
-    connect(addItem(help, "mnuHelpContents", "&Contents"), &QAction::triggered, this,
-            &frmMain::mnuHelpContents_Click);
+    QAction* contents = addItem(help, "mnuHelpContents", "&Contents");
+    contents->setShortcut(QKeySequence::HelpContents);
+    connect(contents, &QAction::triggered, this, &frmMain::mnuHelpContents_Click);
     connect(addItem(help, "mnuAbout", "&About"), &QAction::triggered, this,
             &frmMain::mnuAbout_Click);
 }
@@ -147,13 +156,31 @@ void frmMain::buildRecordingMenu() {
     QAction* exit = file_->actions().constLast();
     auto* record = new QAction(QStringLiteral("&Record\u2026"), file_);
     record->setObjectName(QStringLiteral("mnuRecord"));
+    record->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
     auto* stop = new QAction(QStringLiteral("S&top Recording"), file_);
     stop->setObjectName(QStringLiteral("mnuStopRecording"));
+    stop->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
     file_->insertActions(exit, {record, stop});
     file_->insertSeparator(exit);
     // Like every other item, both can be chosen at any time; each does what fits the moment.
     connect(record, &QAction::triggered, recording_, &RecordingControl::mnuRecord_Click);
     connect(stop, &QAction::triggered, recording_, &RecordingControl::mnuStopRecording_Click);
+}
+
+void frmMain::fillRecentRecordings() {
+    recent_->clear();
+    const QStringList paths = chart::recent_recordings::list();
+    int n = 0;
+    for (const QString& path : paths) {
+        ++n;
+        QAction* entry = recent_->addAction(
+            QStringLiteral("&%1 %2").arg(n).arg(readable(QFileInfo(path).fileName(), 60)));
+        entry->setToolTip(readablePath(QDir::toNativeSeparators(path)));
+        connect(entry, &QAction::triggered, this, [this, path] { charts_->openRecording(path); });
+    }
+    if (paths.isEmpty())
+        recent_->addAction(QStringLiteral("(none yet)"))->setEnabled(false);
+    recent_->setToolTipsVisible(true);
 }
 
 void frmMain::Show() {

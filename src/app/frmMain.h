@@ -85,6 +85,7 @@ protected:
 private:
     void buildMenus();
     void buildRecordingMenu();
+    void fillRecentRecordings();
     void fillPortList();
     void selectStoredPort();
     void configureSerialControl();
@@ -101,6 +102,7 @@ private:
     std::unique_ptr<DialogRecordPrompts> dialogs_;
     RecordingControl* recording_ = nullptr;
     chart::ChartWindows* charts_ = nullptr;
+    QMenu* recent_ = nullptr;
     QTimer tmrDataRead_;
     QMenu* file_ = nullptr;
     bool loaded_ = false;

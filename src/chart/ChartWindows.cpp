@@ -3,6 +3,8 @@
 #include "chart/LiveChartWindow.h"
 #include "chart/PanelReplay.h"
 #include "chart/ReviewWindow.h"
+#include "acquire/Acquisition.h"
+#include "display/RealTimeView.h"
 
 #include <QWidget>
 
@@ -11,7 +13,15 @@ namespace ignivex::chart {
 ChartWindows::ChartWindows(Parts parts)
     : QObject(parts.mainWindow),
       parts_(parts),
-      replay_(new PanelReplay(parts.panel, parts.view, parts.acquisition, this)) {}
+      replay_(new PanelReplay(parts.panel, parts.view, parts.acquisition, this)) {
+    connect(&parts.acquisition, &Acquisition::sampleReady, this, [this](const Sample& sample) {
+        series_.append(sample);
+        if (chart_)
+            chart_->noteSample();
+    });
+    // The live chart holds the drive since the view opened.
+    connect(&parts.view, &RealTimeView::opened, this, [this] { series_.clear(); });
+}
 
 ChartWindows::~ChartWindows() {
     delete chart_;
@@ -20,7 +30,7 @@ ChartWindows::~ChartWindows() {
 
 void ChartWindows::mnuViewChart_Click() {
     if (!chart_)
-        chart_ = new LiveChartWindow(parts_.acquisition, parts_.boxes, parts_.mainWindow);
+        chart_ = new LiveChartWindow(series_, parts_.acquisition, parts_.boxes, parts_.mainWindow);
     chart_->show();
     chart_->raise();
     chart_->activateWindow();

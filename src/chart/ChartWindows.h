@@ -1,5 +1,7 @@
 #pragma once
 
+#include "chart/LiveSeries.h"
+
 #include <QObject>
 
 class QWidget;
@@ -39,12 +41,15 @@ public:
     void openRecording(const QString& path);
 
     LiveChartWindow* chartWindow() const { return chart_; }
+    // The live chart's samples since the real-time view opened, kept whether it is shown or not.
+    const LiveSeries& liveSeries() const { return series_; }
     ReviewWindow* reviewWindow() const { return review_; }
     PanelReplay& replay() { return *replay_; }
 
 private:
     Parts parts_;
     PanelReplay* replay_;
+    LiveSeries series_;
     // Windows of their own, children of the main window, made on first use.
     LiveChartWindow* chart_ = nullptr;
     ReviewWindow* review_ = nullptr;

@@ -17,9 +17,10 @@ class MessageBoxes;
 namespace ignivex::chart {
 
 // View, Chart: the live values as strips over the last minute (10 s to 10 min), following the
-// samples of the acquisition core. A sample only joins the series; at most about 30 times a
-// second the view is handed to the chart, which paints it in a worker thread, so a fast polling
-// rate is never held up by drawing.
+// samples since the real-time view opened. Paused (Space, or a drag), it stays where it is and
+// can be scrolled back over everything kept while samples keep arriving; Follow catches up. A
+// sample only joins the series; at most about 30 times a second the view is handed to the
+// chart, which paints it in a worker thread, so a fast polling rate is never held up by drawing.
 class LiveChartWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -29,9 +30,22 @@ public:
     static constexpr int kFrameMs = 33;
     static constexpr int kReadoutMs = 250;
 
-    LiveChartWindow(Acquisition& acquisition, MessageBoxes& boxes, QWidget* parent = nullptr);
+    LiveChartWindow(LiveSeries& series, Acquisition& acquisition, MessageBoxes& boxes,
+                    QWidget* parent = nullptr);
 
+    // A sample joins the series (as the acquisition's do through the chart windows).
     void addSample(const ignivex::Sample& sample);
+    // A sample has joined the series: a following view shows it at the next frame.
+    void noteSample();
+    // Paused, the view stays put (and can be moved back and forth); following, it shows the
+    // newest samples.
+    void setFollowing(bool following);
+    bool following() const { return following_; }
+    // Moves a paused view by `seconds` (earlier when negative), within what is kept.
+    void pan(double seconds);
+    double viewEnd() const;
+    // What the window says about its state: "following", "paused" or "replaying".
+    QString stateText() const;
     void setSpan(double seconds);  // clamped to 10 s .. 10 min
     double span() const { return span_; }
     StripChart* chart() const { return chart_; }
@@ -48,7 +62,12 @@ private:
     void updateSpanLabel();
 
     MessageBoxes& boxes_;
-    LiveSeries series_;
+    Acquisition& acquisition_;
+    LiveSeries& series_;
+    QAction* followAction_ = nullptr;
+    QLabel* stateLabel_ = nullptr;
+    bool following_ = true;
+    double pausedEnd_ = 0;  // the end of a paused view
     StripChart* chart_;
     QLabel* spanLabel_;
     QTimer frames_;

@@ -17,20 +17,14 @@ void LiveSeries::append(const Sample& s) {
     if (!table_.empty() && row.elapsed < table_.elapsed.back())
         row.elapsed = table_.elapsed.back();
     table_.append(row);
-    // Old rows go in batches, so dropping them costs little per sample.
-    const auto& e = table_.elapsed;
-    while (stale_ < e.size() && e.back() - e[stale_] > kKeptSeconds)
-        ++stale_;
-    if (stale_ > 1024 && stale_ > e.size() / 8) {
-        table_.dropFront(stale_);
-        stale_ = 0;
-    }
+    // The oldest rows go in batches, so dropping them costs little per sample.
+    if (table_.size() > keptRows_ + keptRows_ / 8)
+        table_.dropFront(table_.size() - keptRows_);
 }
 
 void LiveSeries::clear() {
     table_ = record::Table();
     start_.reset();
-    stale_ = 0;
 }
 
 std::shared_ptr<const ChartData> LiveSeries::snapshot(double from) const {

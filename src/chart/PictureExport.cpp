@@ -13,11 +13,64 @@
 #include <QSaveFile>
 #include <QSvgGenerator>
 
+#ifndef _WIN32
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace ignivex::chart {
 
 namespace {
 const QString kPngFilter = QStringLiteral("PNG image (*.png)");
 const QString kSvgFilter = QStringLiteral("SVG drawing (*.svg)");
+
+#ifndef _WIN32
+QString systemText(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Written beside the target and renamed over it, so a failed export leaves an older picture of
+// that name whole. Every failure is told in the system's own words (the disk is full, the name
+// is too long): Qt's file classes lose the reason of a failed flush and say "Unknown error".
+QString writeWhole(const QString& path, const QByteArray& bytes) {
+    const QByteArray native = QFile::encodeName(path);
+    QByteArray temp = native + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        return systemText(errno);
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+    int error = 0;
+    for (qsizetype done = 0; done < bytes.size() && error == 0;) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, std::size_t(bytes.size() - done));
+        if (n < 0 && errno != EINTR)
+            error = errno;
+        else if (n > 0)
+            done += n;
+    }
+    if (error == 0 && ::fsync(fd) != 0)
+        error = errno;
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (error == 0 && ::rename(temp.constData(), native.constData()) != 0)
+        error = errno;
+    if (error != 0) {
+        ::unlink(temp.constData());
+        return systemText(error);
+    }
+    return {};
+}
+#else
+QString writeWhole(const QString& path, const QByteArray& bytes) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        return file.errorString();
+    return {};
+}
+#endif
 }  // namespace
 
 QString savePicture(const ChartScene& scene, const QSize& size, qreal ratio, const QString& path) {
@@ -42,10 +95,7 @@ QString savePicture(const ChartScene& scene, const QSize& size, qreal ratio, con
         if (!image.save(&bytes, "PNG"))
             return QStringLiteral("the picture could not be made");
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes.data()) != bytes.size() || !file.commit())
-        return file.errorString();
-    return {};
+    return writeWhole(path, bytes.data());
 }
 
 void exportPicture(QWidget* parent, MessageBoxes& boxes, const ChartScene& scene,

@@ -1,9 +1,21 @@
 #include "chart/ReviewWindow.h"
 
+#include "chart/RecentRecordings.h"
+#include "chart/StatisticsPanel.h"
+#include "analysis/Section.h"
+#include "workbook/Workbook.h"
+
+#include <QEventLoop>
+#include <QFutureWatcher>
+#include <QInputDialog>
+#include <QProgressDialog>
+#include <QtConcurrent>
+
 #include "chart/ChartSettings.h"
 #include "chart/PanelReplay.h"
 #include "chart/PictureExport.h"
 #include "chart/ReviewTools.h"
+#include "record/RecordFormat.h"
 #include "recovery/MessageBoxes.h"
 
 #include <QActionGroup>
@@ -26,6 +38,10 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <array>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace ignivex::chart {
 
@@ -73,6 +89,19 @@ ReviewWindow::ReviewWindow(PanelReplay& replay, MessageBoxes& boxes, Clock& cloc
     detailsDock_->setObjectName(QStringLiteral("dockDetails"));
     detailsDock_->setWidget(details_);
     addDockWidget(Qt::RightDockWidgetArea, detailsDock_);
+    statistics_ = new StatisticsPanel(this);
+    statisticsDock_ = new QDockWidget(QStringLiteral("Statistics"), this);
+    statisticsDock_->setObjectName(QStringLiteral("dockStatistics"));
+    statisticsDock_->setWidget(statistics_);
+    addDockWidget(Qt::RightDockWidgetArea, statisticsDock_);
+    // Beside the details as a tab of their own, wide enough for the table.
+    tabifyDockWidget(detailsDock_, statisticsDock_);
+    detailsDock_->raise();
+    resizeDocks({detailsDock_}, {statistics_->sizeHint().width()}, Qt::Horizontal);
+    // A pass over every row: done once the cursors and the view have come to rest.
+    statisticsDue_.setSingleShot(true);
+    statisticsDue_.setInterval(150);
+    connect(&statisticsDue_, &QTimer::timeout, this, &ReviewWindow::refreshStatistics);
 
     position_ = new QLabel(this);
     position_->setObjectName(QStringLiteral("lblPosition"));
@@ -85,6 +114,7 @@ ReviewWindow::ReviewWindow(PanelReplay& replay, MessageBoxes& boxes, Clock& cloc
     connect(speedBox_, &QComboBox::activated, this,
             [this](int index) { setSpeed(speedBox_->itemData(index).toInt()); });
     connect(chart_, &StripChart::cursorRequested, this, &ReviewWindow::setCursor);
+    connect(chart_, &StripChart::cursorBRequested, this, [this](double t) { setCursorB(t); });
     connect(chart_, &StripChart::panRequested, this,
             [this](double dt) { setView(chart_->viewStart() + dt, chart_->viewEnd() + dt); });
     connect(chart_, &StripChart::zoomRequested, this, &ReviewWindow::zoom);
@@ -143,6 +173,12 @@ void ReviewWindow::buildMenus() {
                 if (!path.isEmpty())
                     openFile(path);
             });
+    connect(action(file, QStringLiteral("Export &Section\u2026"), QStringLiteral("mnuExportSection"),
+                   {}),
+            &QAction::triggered, this, &ReviewWindow::exportSection);
+    connect(action(file, QStringLiteral("Export for Spread&sheet\u2026"),
+                   QStringLiteral("mnuExportWorkbook"), {}),
+            &QAction::triggered, this, &ReviewWindow::exportWorkbook);
     connect(action(file, QStringLiteral("&Export Picture\u2026"), QStringLiteral("mnuExportPicture"),
                    {QKeySequence(Qt::CTRL | Qt::Key_E)}),
             &QAction::triggered, this, [this] {
@@ -174,6 +210,18 @@ void ReviewWindow::buildMenus() {
     QAction* details = detailsDock_->toggleViewAction();
     details->setText(QStringLiteral("&Details"));
     view->addAction(details);
+    QAction* statistics = statisticsDock_->toggleViewAction();
+    statistics->setText(QStringLiteral("&Statistics"));
+    view->addAction(statistics);
+    connect(action(view, QStringLiteral("Cursor &B at Cursor A"), QStringLiteral("mnuCursorB"),
+                   {QKeySequence(Qt::Key_B)}),
+            &QAction::triggered, this, [this] { setCursorB(cursor_); });
+    connect(action(view, QStringLiteral("&Clear Cursor B"), QStringLiteral("mnuClearCursorB"),
+                   {QKeySequence(Qt::SHIFT | Qt::Key_B)}),
+            &QAction::triggered, this, [this] { setCursorB(std::nullopt); });
+    connect(action(view, QStringLiteral("Co&py Statistics"), QStringLiteral("mnuCopyStatistics"),
+                   {QKeySequence::Copy}),
+            &QAction::triggered, statistics_, &StatisticsPanel::copy);
     view->addSeparator();
     new ReviewTools(*this, boxes_, view);
 
@@ -233,7 +281,10 @@ void ReviewWindow::loadEnded() {
 
 void ReviewWindow::showRecording(std::shared_ptr<const LoadedRecording> recording) {
     recording_ = std::move(recording);
+    cursorB_.reset();
+    chart_->setCursorBTime(std::nullopt);
     loadEnded();
+    recent_recordings::add(recording_->path);
     const ChartData& data = *recording_->chart;
     chart_->setData(recording_->chart);
     note_->setText(QStringLiteral("Not all of the file was read.\n") + recording_->note);
@@ -263,11 +314,14 @@ void ReviewWindow::showDetails() {
     add(QStringLiteral("length"), timeLabel(&data, data.end() - data.start(), TimeStyle::Elapsed, 3));
     for (const auto& [key, value] : recording_->details)
         add(key, value);
-    std::size_t counts[4] = {};
+    // Every status counted on its own, in the order of the file format.
+    std::array<qint64, Sample::kEndCount> counts{};
     for (const Mark& m : data.marks)
-        ++counts[std::min<std::size_t>(m.status, 3)];
-    add(QStringLiteral("rows not ok"),
-        QStringLiteral("%1 esc, %2 link-lost, %3 aborted").arg(counts[1]).arg(counts[2]).arg(counts[3]));
+        ++counts[std::min<std::size_t>(m.status, counts.size() - 1)];
+    add(QStringLiteral("rows not ok"), QString::number(data.marks.size()));
+    for (int s = 1; s < Sample::kEndCount; ++s)
+        add(QStringLiteral("  ") + record::statusText(Sample::End(s)),
+            QString::number(counts[std::size_t(s)]));
     add(QStringLiteral("gaps in time"), QString::number(data.gaps.size()));
     if (!recording_->note.isEmpty())
         add(QStringLiteral("not read"), recording_->note);
@@ -284,6 +338,7 @@ void ReviewWindow::setCursor(double t) {
     if (cursor_ > chart_->viewEnd() || cursor_ < chart_->viewStart())
         setView(cursor_ - span * 0.05, cursor_ + span * 0.95);
     const std::size_t row = data.rowAt(cursor_);
+    statisticsDue_.start();
     if (replay_.active() && row != shownRow_) {
         replay_.showRow(data, row);
         shownRow_ = row;
@@ -348,6 +403,133 @@ void ReviewWindow::setView(double t0, double t1) {
     const double span = std::clamp(t1 - t0, std::min(kMinSpan, whole), whole);
     const double start = std::clamp(t0, data.start(), data.start() + whole - span);
     chart_->setView(start, start + span);
+    statisticsDue_.start();
+}
+
+void ReviewWindow::setCursorB(std::optional<double> t) {
+    if (!recording_)
+        return;
+    const ChartData& data = *recording_->chart;
+    cursorB_ = t ? std::optional<double>(std::clamp(*t, data.start(), data.end())) : std::nullopt;
+    chart_->setCursorBTime(cursorB_);
+    if (cursorB_)
+        statisticsDock_->raise();
+    statisticsDue_.start();
+}
+
+std::pair<double, double> ReviewWindow::statisticsSpan() const {
+    if (cursorB_)
+        return {std::min(cursor_, *cursorB_), std::max(cursor_, *cursorB_)};
+    return {chart_->viewStart(), chart_->viewEnd()};
+}
+
+void ReviewWindow::exportSection() {
+    if (!recording_)
+        return;
+    const auto [from, to] = statisticsSpan();
+    const QFileInfo source(recording_->path);
+    const QString suggested = source.dir().filePath(
+        QStringLiteral("%1-%2-%3.csv")
+            .arg(source.completeBaseName(), QString::number(from, 'f', 0), QString::number(to, 'f', 0)));
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Export Section"), suggested,
+                                                      QStringLiteral("Recordings (*.csv)"));
+    if (path.isEmpty())
+        return;
+    // The dialog asked before an existing file is replaced; the section is written whole first.
+    QString error;
+    const auto rows = analysis::writeSection(recording_->path, path, {from, to}, &error);
+    if (!rows) {
+        boxes_.show(error + QStringLiteral(" Choose another file or folder, or another span."),
+                    box::OkOnly + box::Exclamation, QStringLiteral("Export Section"));
+        return;
+    }
+    statusBar()->showMessage(QStringLiteral("%1 rows written to %2.")
+                                 .arg(*rows)
+                                 .arg(QDir::toNativeSeparators(path)),
+                             8000);
+}
+
+void ReviewWindow::exportWorkbook() {
+    if (!recording_)
+        return;
+    const QString title = QStringLiteral("Export for Spreadsheet");
+    auto between = [](double a, double b) {
+        return QStringLiteral("%1 s to %2 s").arg(a, 0, 'f', 3).arg(b, 0, 'f', 3);
+    };
+    QStringList choices = {QStringLiteral("The whole recording"),
+                           QStringLiteral("The view, %1").arg(between(chart_->viewStart(), chart_->viewEnd()))};
+    if (cursorB_)
+        choices << QStringLiteral("Between the cursors, %1").arg(between(statisticsSpan().first, statisticsSpan().second));
+    bool ok = false;
+    const QString choice = QInputDialog::getItem(this, title, QStringLiteral("Rows to export:"), choices,
+                                                 cursorB_ ? 2 : 0, false, &ok);
+    if (!ok)
+        return;
+    analysis::Span span;
+    if (choice == choices.value(1))
+        span = {chart_->viewStart(), chart_->viewEnd()};
+    else if (choice == choices.value(2))
+        span = {statisticsSpan().first, statisticsSpan().second};
+    const QFileInfo source(recording_->path);
+    const QString path = QFileDialog::getSaveFileName(
+        this, title, source.dir().filePath(source.completeBaseName() + QStringLiteral(".xlsx")),
+        QStringLiteral("Workbooks (*.xlsx)"));
+    if (path.isEmpty())
+        return;
+
+    // Written in a worker: an hour at the fastest rate takes seconds, and the window stays free.
+    QProgressDialog progress(QStringLiteral("Exporting %1\u2026").arg(QFileInfo(path).fileName()),
+                             QStringLiteral("Cancel"), 0, 1000, this);
+    progress.setWindowTitle(title);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(300);
+    auto cancel = std::make_shared<std::atomic<bool>>(false);
+    auto done = std::make_shared<std::atomic<int>>(0);
+    const std::shared_ptr<const LoadedRecording> recording = recording_;
+    QString error;
+    QFuture<std::optional<workbook::Written>> future = QtConcurrent::run([=, &error] {
+        workbook::Options options;
+        options.replace = true;  // the save dialog asked before an existing file is replaced
+        options.cancel = cancel.get();
+        options.progress = [done](double share) { done->store(int(share * 1000)); };
+        return workbook::write({recording->chart->table, recording->details, recording->path}, span,
+                               path, options, &error);
+    });
+    QFutureWatcher<std::optional<workbook::Written>> watcher;
+    QEventLoop waiting;
+    connect(&watcher, &QFutureWatcherBase::finished, &waiting, &QEventLoop::quit);
+    QTimer tick;
+    connect(&tick, &QTimer::timeout, this, [&] {
+        progress.setValue(done->load());
+        if (progress.wasCanceled())
+            cancel->store(true);
+    });
+    tick.start(50);
+    watcher.setFuture(future);
+    waiting.exec();
+    tick.stop();
+    progress.reset();
+    const std::optional<workbook::Written> written = future.result();
+    if (!written) {
+        if (!error.isEmpty())
+            boxes_.show(error + QStringLiteral(" Choose another file or folder, or free some space."),
+                        box::OkOnly + box::Exclamation, title);
+        return;
+    }
+    statusBar()->showMessage(QStringLiteral("%1 rows written to %2.")
+                                 .arg(written->rows)
+                                 .arg(QDir::toNativeSeparators(path)),
+                             8000);
+}
+
+void ReviewWindow::refreshStatistics() {
+    statisticsDue_.stop();
+    if (!recording_) {
+        statistics_->clear();
+        return;
+    }
+    const auto [from, to] = statisticsSpan();
+    statistics_->showFigures(*recording_->chart, cursor_, cursorB_, from, to);
 }
 
 void ReviewWindow::zoom(double factor, double anchor) {
@@ -410,6 +592,10 @@ void ReviewWindow::closeEvent(QCloseEvent* event) {
     chart_->setData(nullptr);
     details_->clear();
     note_->hide();
+#ifdef __GLIBC__
+    // The allocator keeps freed pages for later; a review of a big file is not that later.
+    ::malloc_trim(0);
+#endif
     QMainWindow::closeEvent(event);
 }
 

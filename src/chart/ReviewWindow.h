@@ -22,6 +22,7 @@ class MessageBoxes;
 namespace ignivex::chart {
 
 class PanelReplay;
+class StatisticsPanel;
 
 // File, Open Recording...: a recording in strips over its whole length, with zoom and pan, a
 // cursor that reads out every value, its details, and play at x1, x4 or x16, which lets the
@@ -48,6 +49,20 @@ public:
     // Moves the cursor (kept within the recording); the panel follows while replaying.
     void setCursor(double t);
     void stepRows(int rows);
+    // The second cursor (B): the statistics are taken between the two; without it, over the
+    // view.
+    void setCursorB(std::optional<double> t);
+    std::optional<double> cursorB() const { return cursorB_; }
+    StatisticsPanel* statistics() const { return statistics_; }
+    // Brings the statistics up to date now (they follow the cursors and the view a moment later).
+    void refreshStatistics();
+    // The span the statistics and File, Export Section cover: between the cursors, or the view.
+    std::pair<double, double> statisticsSpan() const;
+    // Writes that span as a recording of its own, asking for the file.
+    void exportSection();
+    // Writes the recording, the view or the span between the cursors as a workbook for a
+    // spreadsheet, asking which and where; a progress dialog can cancel it.
+    void exportWorkbook();
 
     void play();
     void pause();
@@ -88,6 +103,10 @@ private:
     QProgressBar* progress_;
     QDockWidget* detailsDock_;
     QTreeWidget* details_;
+    QDockWidget* statisticsDock_;
+    StatisticsPanel* statistics_;
+    QTimer statisticsDue_;
+    std::optional<double> cursorB_;
     QAction* playAction_;
     QActionGroup* speedActions_;
     QComboBox* speedBox_;

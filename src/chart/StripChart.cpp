@@ -59,6 +59,13 @@ void StripChart::setCursorTime(std::optional<double> t) {
     changed();
 }
 
+void StripChart::setCursorBTime(std::optional<double> t) {
+    if (t == scene_.cursorB)
+        return;
+    scene_.cursorB = t;
+    changed();
+}
+
 void StripChart::setTimeStyle(TimeStyle style) {
     scene_.timeStyle = style;
     changed();
@@ -151,6 +158,10 @@ void StripChart::setPointer(std::optional<double> t) {
 }
 
 void StripChart::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton && overPlot(event->position())) {
+        emit cursorBRequested(timeAtX(event->position().x()));
+        return;
+    }
     if (event->button() != Qt::LeftButton)
         return QWidget::mousePressEvent(event);
     pressed_ = true;
@@ -181,7 +192,11 @@ void StripChart::mouseReleaseEvent(QMouseEvent* event) {
         dragging_ = false;
         unsetCursor();
     } else if (overPlot(event->position())) {
-        emit cursorRequested(timeAtX(event->position().x()));
+        const double t = timeAtX(event->position().x());
+        if (event->modifiers() & Qt::ShiftModifier)
+            emit cursorBRequested(t);
+        else
+            emit cursorRequested(t);
     }
 }
 

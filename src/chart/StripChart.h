@@ -25,6 +25,8 @@ public:
     double viewEnd() const { return scene_.t1; }
     void setCursorTime(std::optional<double> t);
     std::optional<double> cursorTime() const { return scene_.cursor; }
+    void setCursorBTime(std::optional<double> t);
+    std::optional<double> cursorBTime() const { return scene_.cursorB; }
     std::optional<double> pointerTime() const { return scene_.pointer; }
     void setTimeStyle(TimeStyle style);
     void setEmptyText(const QString& text);
@@ -45,6 +47,8 @@ public:
 
 signals:
     void cursorRequested(double t);
+    // A right click, or a click with Shift: the second cursor there.
+    void cursorBRequested(double t);
     void panRequested(double seconds);
     void zoomRequested(double factor, double anchor);
 

@@ -22,6 +22,12 @@ constexpr double kStepLow = -0.25, kStepHigh = 1.25;
 constexpr double kMinTickSpacingPx = 84;
 constexpr double kTimeSteps[] = {0.01, 0.02, 0.05, 0.1, 0.2, 0.5, 1, 2, 5, 10, 15, 30,
                                  60, 120, 300, 600, 900, 1800, 3600, 7200, 10800, 21600, 43200};
+constexpr double kClockSteps[] = {1, 2, 5, 10, 15, 30, 60, 120, 300, 600};
+// Whatever the numbers, a picture draws a bounded number of lines and labels.
+constexpr long long kMaxValueLabels = 12;
+constexpr int kMaxTimeTicks = 400;
+// About 31 700 years in seconds; a time beyond it is not split into hours and minutes.
+constexpr double kLargestLabelled = 1e12;
 
 const QColor kBackground(255, 255, 255);
 const QColor kStripFill(250, 250, 250);
@@ -29,6 +35,8 @@ const QColor kFrame(190, 190, 190);
 const QColor kGrid(228, 228, 228);
 const QColor kText(40, 40, 40);
 const QColor kCursor(214, 110, 0);
+const QColor kCursorB(0, 120, 170);
+const QColor kSpan(0, 120, 170, 28);
 const QColor kPointer(90, 90, 90);
 
 int weightOf(int series) {
@@ -48,6 +56,12 @@ QColor markColour(std::uint8_t status) {
         return QColor(210, 30, 30);
     case Sample::End::Escape:
         return QColor(235, 150, 0);
+    case Sample::End::Ignored:
+        return QColor(150, 60, 200);
+    case Sample::End::Held:
+        return QColor(30, 110, 220);
+    case Sample::End::Surplus:
+        return QColor(160, 100, 40);
     default:
         return QColor(120, 120, 120);
     }
@@ -76,8 +90,11 @@ struct Range {
 Range valueRange(const Extent& e, double minSpan, double height) {
     double low = e.empty() ? 0 : e.min;
     double high = e.empty() ? minSpan : e.max;
+    // Far from zero a float's own spacing can be wider than the narrowest span: widen to it,
+    // so the strip always has a height in values.
+    minSpan = std::max(minSpan, std::max(std::abs(low), std::abs(high)) * 1e-6);
     if (high - low < minSpan) {
-        const double middle = (low + high) / 2;
+        const double middle = low / 2 + high / 2;
         low = middle - minSpan / 2;
         high = middle + minSpan / 2;
     }
@@ -89,12 +106,18 @@ Range valueRange(const Extent& e, double minSpan, double height) {
     return {std::floor(low / step) * step, std::ceil(high / step) * step, step};
 }
 
-double timeStep(double secondsPerPixel) {
-    for (double s : kTimeSteps) {
-        if (s / secondsPerPixel >= kMinTickSpacingPx)
-            return s;
+double timeStep(double secondsPerPixel, TimeStyle style) {
+    // By the clock the steps are those a clock face is read in; they end at ten minutes, the
+    // longest live view. From the start of a recording, longer views go on in 1-2-5 steps.
+    const auto* steps = style == TimeStyle::TimeOfDay ? std::begin(kClockSteps) : std::begin(kTimeSteps);
+    const auto* end = style == TimeStyle::TimeOfDay ? std::end(kClockSteps) : std::end(kTimeSteps);
+    for (const auto* s = steps; s != end; ++s) {
+        if (*s / secondsPerPixel >= kMinTickSpacingPx)
+            return *s;
     }
-    return kTimeSteps[std::size(kTimeSteps) - 1];
+    if (style == TimeStyle::TimeOfDay)
+        return *(end - 1);
+    return std::max(*(end - 1), niceStep(secondsPerPixel * kMinTickSpacingPx));
 }
 
 // Seconds since the epoch, local, at elapsed time t: the row before t plus the time since it.
@@ -233,7 +256,10 @@ struct Painter {
         const int decimals = decimalsFor(range.step);
         const double first = style.step ? 0 : range.low;
         const double last = style.step ? 1 : range.high;
-        for (double v = first; v <= last + range.step * 0.001; v += range.step) {
+        // Counted, not summed: at 1e17 a step added to a value no longer changes it.
+        const auto labels = std::clamp<long long>(std::llround((last - first) / range.step), 0, kMaxValueLabels);
+        for (long long i = 0; i <= labels; ++i) {
+            const double v = first + double(i) * range.step;
             p.setPen(QPen(kGrid, 1));
             p.drawLine(QPointF(r.left(), y(v)), QPointF(r.right(), y(v)));
             p.setPen(kText);
@@ -274,17 +300,31 @@ struct Painter {
         p.setFont(scene.font);
     }
 
-    std::vector<double> timeTicks(double& step) const {
+    // The ticks in view; `shift` turns a tick's time into the time its label shows.
+    std::vector<double> timeTicks(double& step, double& shift) const {
         const double secondsPerPixel = (scene.t1 - scene.t0) / std::max(1.0, layout.plot.width());
-        step = timeStep(secondsPerPixel);
+        step = timeStep(secondsPerPixel, scene.timeStyle);
         std::vector<double> ticks;
         // By the clock, ticks fall on whole clock times; from the start, on whole elapsed times.
-        double shift = 0;
+        shift = 0;
         if (scene.timeStyle == TimeStyle::TimeOfDay)
             shift = wallSecondsAt(data, scene.t0) - scene.t0;
-        for (double k = std::ceil((scene.t0 + shift) / step); k * step - shift <= scene.t1; ++k)
-            ticks.push_back(k * step - shift);
+        const double first = std::ceil((scene.t0 + shift) / step);
+        for (int i = 0; i < kMaxTimeTicks; ++i) {
+            const double t = (first + i) * step - shift;
+            if (!(t <= scene.t1))
+                break;
+            ticks.push_back(t);
+        }
         return ticks;
+    }
+
+    // The stretch between the two cursors, lightly shaded over every strip.
+    void span(double a, double b) {
+        const double left = std::clamp(x(std::min(a, b)), layout.plot.left(), layout.plot.right());
+        const double right = std::clamp(x(std::max(a, b)), layout.plot.left(), layout.plot.right());
+        if (right > left)
+            p.fillRect(QRectF(left, layout.plot.top(), right - left, layout.plot.height()), kSpan);
     }
 
     void timeMark(double t, const QColor& colour, Qt::PenStyle style, int decimals) {
@@ -305,7 +345,7 @@ struct Painter {
         p.setBrush(Qt::NoBrush);
     }
 
-    void axis(const std::vector<double>& ticks, double step) {
+    void axis(const std::vector<double>& ticks, double step, double shift) {
         const QRectF a = layout.axis;
         p.setPen(QPen(kFrame, 1));
         p.drawLine(a.topLeft(), a.topRight());
@@ -314,7 +354,12 @@ struct Painter {
         for (double t : ticks) {
             const double px = x(t);
             p.drawLine(QPointF(px, a.top()), QPointF(px, a.top() + 4));
-            const QString text = timeLabel(&data, t, scene.timeStyle, decimals);
+            // A tick is labelled with the time it was placed on, not with the time of day the
+            // rows near it carry: wall clock and monotonic clock drift apart, and a label read
+            // from the rows would wander off its grid line.
+            const QString text = scene.timeStyle == TimeStyle::TimeOfDay
+                                     ? clockLabel(t + shift, decimals)
+                                     : timeLabel(&data, t, scene.timeStyle, decimals);
             p.drawText(QRectF(px - 100, a.top() + 4, 200, fm.height() + 2), Qt::AlignCenter, text);
         }
         // The marks: one per pixel column at most, found by skipping ahead.
@@ -384,16 +429,23 @@ std::optional<float> valueAt(const ChartData& data, Series series, double t) {
     return v;
 }
 
+QString clockLabel(double wallSeconds, int decimals) {
+    if (!std::isfinite(wallSeconds) || std::abs(wallSeconds) > kLargestLabelled)
+        return QStringLiteral("?");
+    const qint64 ms = qint64(std::llround(wallSeconds * 1000.0));
+    const QTime time = QTime::fromMSecsSinceStartOfDay(int(((ms % 86400000) + 86400000) % 86400000));
+    QString text = time.toString(QStringLiteral("HH:mm:ss"));
+    if (decimals > 0)
+        text += QLatin1Char('.') + time.toString(QStringLiteral("zzz")).left(decimals);
+    return text;
+}
+
 QString timeLabel(const ChartData* data, double t, TimeStyle style, int decimals) {
-    if (style == TimeStyle::TimeOfDay && data && !data->table.empty()) {
-        const double wall = wallSecondsAt(*data, t);
-        const qint64 ms = qint64(std::llround(wall * 1000.0));
-        const QTime time = QTime::fromMSecsSinceStartOfDay(int(((ms % 86400000) + 86400000) % 86400000));
-        QString text = time.toString(QStringLiteral("HH:mm:ss"));
-        if (decimals > 0)
-            text += QLatin1Char('.') + time.toString(QStringLiteral("zzz")).left(decimals);
-        return text;
-    }
+    if (style == TimeStyle::TimeOfDay && data && !data->table.empty())
+        return clockLabel(wallSecondsAt(*data, t), decimals);
+    // Beyond what a whole count of seconds holds, the time is given as a plain number.
+    if (!std::isfinite(t) || std::abs(t) > kLargestLabelled)
+        return QString::number(t, 'g', 6) + QStringLiteral(" s");
     const bool negative = t < 0;
     const double scale = std::pow(10.0, decimals);
     const double rounded = std::round(std::abs(t) * scale) / scale;
@@ -433,13 +485,17 @@ void paintChart(QPainter& p, const QRectF& area, const ChartScene& scene) {
     const qreal ratio = p.device() ? p.device()->devicePixelRatioF() : 1.0;
     Painter painter{p, scene, *scene.data, area, layout, QFontMetricsF(scene.font), std::max<qreal>(1.0, ratio)};
     const auto rows = painter.rowsInView();
-    double step = 1;
-    const std::vector<double> ticks = painter.timeTicks(step);
+    double step = 1, shift = 0;
+    const std::vector<double> ticks = painter.timeTicks(step, shift);
     const double readout = scene.pointer ? *scene.pointer : scene.cursor ? *scene.cursor : scene.data->end();
     for (int s = 0; s < kSeriesCount; ++s)
         painter.strip(s, readout, rows, ticks);
-    painter.axis(ticks, step);
+    painter.axis(ticks, step, shift);
     const int fine = scene.timeStyle == TimeStyle::TimeOfDay ? 1 : 3;
+    if (scene.cursor && scene.cursorB)
+        painter.span(*scene.cursor, *scene.cursorB);
+    if (scene.cursorB)
+        painter.timeMark(*scene.cursorB, kCursorB, Qt::SolidLine, fine);
     if (scene.cursor)
         painter.timeMark(*scene.cursor, kCursor, Qt::SolidLine, fine);
     if (scene.pointer)

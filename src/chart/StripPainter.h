@@ -19,7 +19,8 @@ enum class TimeStyle { Elapsed, TimeOfDay };
 struct ChartScene {
     std::shared_ptr<const ChartData> data;
     double t0 = 0, t1 = 60;           // the view, in seconds of the data's own time
-    std::optional<double> cursor;     // the review's cursor
+    std::optional<double> cursor;     // the review's cursor (A)
+    std::optional<double> cursorB;    // its second cursor: statistics are taken between the two
     std::optional<double> pointer;    // where the mouse pointer is
     TimeStyle timeStyle = TimeStyle::Elapsed;
     QFont font;
@@ -52,5 +53,7 @@ void paintChart(QPainter& painter, const QRectF& area, const ChartScene& scene);
 // "1:02:03.5", "2:03", "14:03:07": a time on the axis or in a readout; `fine` adds tenths or
 // milliseconds.
 QString timeLabel(const ChartData* data, double t, TimeStyle style, int decimals);
+// "14:03:07" for a local time given as seconds since the epoch.
+QString clockLabel(double wallSeconds, int decimals);
 
 }  // namespace ignivex::chart

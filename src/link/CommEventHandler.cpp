@@ -1,5 +1,7 @@
 #include "link/CommEventHandler.h"
 
+#include "recovery/ErrorPrompt.h"
+
 #include "recovery/CommError.h"
 
 #include <limits>
@@ -59,6 +61,7 @@ void CommEventHandler::MSComm1_OnComm() {
             if (reporting_)
                 return;
             const Reporting reporting(reporting_);
+            countLinkPrompt();
             const int answer = boxes_.show(error.description(), box::RetryCancel + box::Critical,
                                            QStringLiteral("Communications Error"));
             if (answer == box::Retry) {

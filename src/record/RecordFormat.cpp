@@ -4,6 +4,7 @@
 
 #include <QRegularExpression>
 #include <charconv>
+#include <iterator>
 #include <cstdio>
 #include <cmath>
 
@@ -11,7 +12,9 @@ namespace ignivex::record {
 
 namespace {
 
-const char* const kStatusNames[] = {"ok", "esc", "link-lost", "aborted"};
+// In the order of Sample::End. Files of older versions hold only the first four.
+const char* const kStatusNames[] = {"ok", "esc", "link-lost", "aborted", "ignored", "held", "surplus"};
+static_assert(std::size(kStatusNames) == Sample::kEndCount);
 
 // Where the values' columns begin: after the time and the elapsed seconds.
 constexpr int kFirstValueColumn = 2;
@@ -85,7 +88,7 @@ QString statusText(Sample::End end) {
 }
 
 std::optional<Sample::End> statusFrom(QStringView text) {
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < Sample::kEndCount; ++i) {
         if (text == QLatin1String(kStatusNames[i]))
             return Sample::End(i);
     }
@@ -181,7 +184,8 @@ std::optional<Row> parseRow(QByteArrayView line, QString* why) {
     }
     const auto status = statusFrom(QString::fromLatin1(cells[column]));
     if (!status) {
-        fail(why, QStringLiteral("\"status\" is not ok, esc, link-lost or aborted"));
+        fail(why, QStringLiteral("\"status\" is not ok, esc, link-lost, aborted, ignored, held or "
+                                 "surplus"));
         return std::nullopt;
     }
     r.status = *status;

@@ -32,7 +32,7 @@ QString mapRangeText(std::int16_t rangeCode);
 // The range code a recording's details name; nothing when they name none.
 std::optional<std::int16_t> rangeCodeOf(const QList<std::pair<QString, QString>>& details);
 
-// "ok", "esc", "link-lost", "aborted".
+// "ok", "esc", "link-lost", "aborted", "ignored", "held", "surplus".
 QString statusText(Sample::End end);
 std::optional<Sample::End> statusFrom(QStringView text);
 

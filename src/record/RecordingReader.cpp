@@ -112,6 +112,11 @@ QString Recording::note() const {
         lines << QStringLiteral("\u2026 and %1 more lines skipped (%2 in all).")
                      .arg(skippedCount - skipped.size())
                      .arg(skippedCount);
+    if (detailLinesDropped > 0)
+        lines << QStringLiteral("Only the first %1 \"#\" lines are shown among the details: "
+                                "%L2 more were passed over.")
+                     .arg(kDetailLinesKept)
+                     .arg(detailLinesDropped);
     if (lastLineIncomplete)
         lines << QStringLiteral("The last line (%1) is incomplete, as a recording cut off by a "
                                 "crash or a power cut leaves it: it was not read.")
@@ -174,6 +179,11 @@ ReadResult readRecording(const QString& path, const ReadOptions& options) {
             if (blank(line))
                 return true;
             if (line.startsWith('#')) {
+                if (rec.details.size() >= kDetailLinesKept) {
+                    ++rec.detailLinesDropped;
+                    return true;
+                }
+                line = line.first(std::min<qsizetype>(line.size(), kDetailLineLength));
                 if (const auto detail = detailLine(line))
                     rec.details.append(*detail);
                 else

@@ -14,9 +14,9 @@
 namespace ignivex::record {
 
 struct ReadOptions {
-    // Rows kept at most: about 3 h 25 min at the fastest rate, some 50 MB. The rest of a bigger
-    // file is not read, and the note says so.
-    std::size_t rowLimit = 1'000'000;
+    // Rows kept at most: 27 hours at the fastest rate (a day's drive), some 400 MB. The rest of
+    // a bigger file is not read, and the note says so.
+    std::size_t rowLimit = 8'000'000;
     // Called now and then with the bytes read so far and the file's size.
     std::function<void(qint64 done, qint64 total)> progress;
     // Set from another thread to stop reading; the result is then marked cancelled.
@@ -43,6 +43,8 @@ struct Recording {
     // Rows after the limit were not read: from this line on, this many bytes.
     qint64 limitLine = 0;
     qint64 bytesNotRead = 0;
+    // "#" lines past kDetailLinesKept, which were passed over.
+    qint64 detailLinesDropped = 0;
 
     // What the review shows beside the chart when something was skipped; empty otherwise.
     QString note() const;
@@ -58,6 +60,10 @@ struct ReadResult {
 inline constexpr int kSkippedListed = 5;
 // A longer line is not a row of a recording (a row is under 120 bytes).
 inline constexpr qint64 kLongestLine = 64 * 1024;
+// The "#" lines a review keeps, and how much of each: a recording writes seven short ones, and
+// a file of a million would otherwise hold the memory (and the details list) for nothing.
+inline constexpr int kDetailLinesKept = 1000;
+inline constexpr int kDetailLineLength = 1024;
 
 ReadResult readRecording(const QString& path, const ReadOptions& options = {});
 

@@ -76,6 +76,8 @@ RecordingSession::Progress RecordingSession::progress() const {
     const RecordingWriter::Figures f = writer_.figures();
     p.bytes = f.bytes;
     p.dropped = f.dropped;
+    p.rows = f.rows;
+    p.taken = f.taken;
     return p;
 }
 

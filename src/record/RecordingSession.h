@@ -20,6 +20,8 @@ public:
         double ratePerS = 0;     // samples a second over the last few seconds
         qint64 bytes = 0;        // in the file
         qint64 dropped = 0;      // rows the file could not take in time
+        qint64 rows = 0;         // rows that reached the file
+        bool taken = false;      // the file was deleted, replaced or cut short under the writer
     };
 
     RecordingSession(Acquisition& acquisition, Clock& clock, QObject* parent = nullptr);
@@ -34,6 +36,8 @@ public:
     bool active() const { return active_; }
     Rate rate() const { return rate_; }
     QString path() const { return writer_.path(); }
+    // Why the last start() refused.
+    const RecordingWriter::OpenFailure& openFailure() const { return writer_.openFailure(); }
     Progress progress() const;
 
 signals:

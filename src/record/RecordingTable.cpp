@@ -10,8 +10,12 @@ namespace {
 
 constexpr float kNotRead = std::numeric_limits<float>::quiet_NaN();
 
+// A value a float cannot hold (1e300 in a file) is drawn as a gap, like one not read.
 float cell(const std::optional<double>& v) {
-    return v ? float(*v) : kNotRead;
+    if (!v)
+        return kNotRead;
+    const float f = float(*v);
+    return std::isfinite(f) ? f : kNotRead;
 }
 
 template <typename T>

@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -52,39 +53,104 @@ RecordingWriter::~RecordingWriter() {
 bool RecordingWriter::open(const QString& path, const record::Details& details, Instant start,
                            bool replace, QString* error) {
     close();
-    auto refuse = [&](const QString& why) {
+    openFailure_ = {};
+    auto refuse = [&](Refusal refusal, int e, const QString& why) {
+        openFailure_ = {refusal, e};
         if (error)
             *error = why;
         return false;
     };
+    auto systemText = [](int e) { return QString::fromLocal8Bit(std::strerror(e)); };
     const QByteArray native = QFile::encodeName(path);
-    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (replace ? O_TRUNC : O_EXCL);
-    const int fd = ::open(native.constData(), flags, 0644);
+
+    // Looked at before anything is opened: a link is never followed (it could lead anywhere),
+    // and a pipe or a device is never opened (a pipe without a reader blocks in open()).
+    struct stat before {};
+    if (::lstat(native.constData(), &before) == 0) {
+        if (S_ISLNK(before.st_mode))
+            return refuse(Refusal::SymbolicLink, ELOOP,
+                          QStringLiteral("%1 is a symbolic link. A recording is never written "
+                                         "through a link: choose the file itself or another "
+                                         "name.").arg(shown(path)));
+        if (!S_ISREG(before.st_mode))
+            return refuse(Refusal::NotAFile, 0,
+                          QStringLiteral("%1 is not an ordinary file, so it cannot hold a "
+                                         "recording. Choose another name.").arg(shown(path)));
+    }
+    // No O_TRUNC here: a file is emptied only once its lock is held, so a second recorder on
+    // the same file cannot empty the first one's rows. New files get the user's umask.
+    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | (replace ? 0 : O_EXCL);
+    const int fd = ::open(native.constData(), flags, 0666);
     if (fd < 0) {
         const int e = errno;
         if (e == EEXIST)
-            return refuse(QStringLiteral("%1 already exists. Choose another name, or confirm that "
-                                         "it may be replaced.").arg(shown(path)));
-        return refuse(QStringLiteral("%1 could not be created: %2. Choose a folder you can write "
-                                     "to.").arg(shown(path), QString::fromLocal8Bit(std::strerror(e))));
+            return refuse(Refusal::Exists, e,
+                          QStringLiteral("%1 already exists. Choose another name, or confirm "
+                                         "that it may be replaced.").arg(shown(path)));
+        if (e == ELOOP)
+            return refuse(Refusal::SymbolicLink, e,
+                          QStringLiteral("%1 is a symbolic link. A recording is never written "
+                                         "through a link: choose the file itself or another "
+                                         "name.").arg(shown(path)));
+        if (e == ENAMETOOLONG)
+            return refuse(Refusal::CannotCreate, e,
+                          QStringLiteral("%1 could not be created: the file name is too long (%2). "
+                                         "Choose a shorter name.").arg(shown(path), systemText(e)));
+        if (e == ENOSPC)
+            return refuse(Refusal::CannotCreate, e,
+                          QStringLiteral("%1 could not be created: the disk is full (%2). Make "
+                                         "room or choose another disk.").arg(shown(path), systemText(e)));
+        return refuse(Refusal::CannotCreate, e,
+                      QStringLiteral("%1 could not be created: %2. Choose a folder you can write "
+                                     "to.").arg(shown(path), systemText(e)));
     }
+    const bool created = !replace || before.st_ino == 0;
+    auto giveUp = [&](Refusal refusal, int e, const QString& why) {
+        // A file this open made is taken away again: it holds no row.
+        if (created)
+            ::unlink(native.constData());
+        ::close(fd);
+        return refuse(refusal, e, why);
+    };
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        return refuse(QStringLiteral("%1 is not an ordinary file, so it cannot hold a recording. "
+        return refuse(Refusal::NotAFile, 0,
+                      QStringLiteral("%1 is not an ordinary file, so it cannot hold a recording. "
                                      "Choose another name.").arg(shown(path)));
     }
-    const QByteArray head = record::preamble(details);
-    if (const int e = writeAll(fd, head); e != 0 || ::fdatasync(fd) != 0) {
-        const int why = e != 0 ? e : errno;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int e = errno;
         ::close(fd);
-        return refuse(QStringLiteral("%1 could not be written: %2. Choose another place for the "
-                                     "recording.").arg(shown(path), QString::fromLocal8Bit(std::strerror(why))));
+        return refuse(Refusal::Locked, e,
+                      QStringLiteral("%1 is being recorded to by another program. Choose another "
+                                     "name.").arg(shown(path)));
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    const QByteArray head = record::preamble(details);
+    int e = 0;
+    if (::ftruncate(fd, 0) != 0)
+        e = errno;
+    if (e == 0)
+        e = writeAll(fd, head);
+    if (e == 0 && ::fdatasync(fd) != 0)
+        e = errno;
+    if (e != 0) {
+        const QString reason = e == ENOSPC ? QStringLiteral("the disk is full (%1)").arg(systemText(e))
+                                           : systemText(e);
+        // Whatever was there is gone by now, and a file with no row is worth nothing.
+        if (!created)
+            ::unlink(native.constData());
+        return giveUp(Refusal::CannotWrite, e,
+                      QStringLiteral("%1 could not be written: %2. Choose another place for the "
+                                     "recording.").arg(shown(path), reason));
     }
 
     path_ = path;
     start_ = start;
     fd_ = fd;
+    device_ = st.st_dev;
+    inode_ = st.st_ino;
     {
         std::lock_guard lock(mutex_);
         queue_.clear();
@@ -131,6 +197,10 @@ void RecordingWriter::run() {
             batch.swap(queue_);
             last = closing_;
         }
+        if (const auto what = tampered()) {
+            stopWith(*what, false);
+            return;
+        }
         if (!batch.empty()) {
             QByteArray bytes;
             for (const QByteArray& line : batch)
@@ -156,16 +226,14 @@ void RecordingWriter::run() {
             figures_.bytes += bytes.size();
         }
         // Writing to a file that was removed or made read-only succeeds without a word, so look.
+        if (const auto what = tampered()) {
+            stopWith(*what, false);
+            return;
+        }
         struct stat st {};
-        if (::fstat(fd_, &st) == 0) {
-            if (st.st_nlink == 0) {
-                stopWith(QStringLiteral("the file was deleted"));
-                return;
-            }
-            if ((st.st_mode & S_IWUSR) == 0) {
-                stopWith(QStringLiteral("the file was made read-only"));
-                return;
-            }
+        if (::fstat(fd_, &st) == 0 && (st.st_mode & S_IWUSR) == 0) {
+            stopWith(QStringLiteral("the file was made read-only"));
+            return;
         }
         if (last)
             return;
@@ -190,19 +258,63 @@ QString RecordingWriter::problem(int error) const {
     }
 }
 
-void RecordingWriter::stopWith(const QString& reason) {
+std::optional<QString> RecordingWriter::tampered() const {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0)
+        return std::nullopt;
+    if (st.st_nlink == 0)
+        return QStringLiteral("the file was deleted, and the rows recorded into it went with it");
+    struct stat named {};
+    if (::stat(QFile::encodeName(path_).constData(), &named) == 0 &&
+        (named.st_dev != device_ || named.st_ino != inode_))
+        return QStringLiteral("another file took its name; the rows recorded so far are in no "
+                              "file any more");
+    qint64 expected = 0;
+    {
+        std::lock_guard lock(mutex_);
+        expected = figures_.bytes;
+    }
+    // Written on at the old end, the rows would follow a stretch of NUL bytes.
+    if (st.st_size < expected)
+        return QStringLiteral("another program cut the file short (%1 bytes of %2 are left); what "
+                              "it left is kept").arg(qint64(st.st_size)).arg(expected);
+    return std::nullopt;
+}
+
+void RecordingWriter::stopWith(const QString& reason, bool rowsKept) {
     qint64 rows = 0;
     {
         std::lock_guard lock(mutex_);
         failed_ = true;
         queue_.clear();
         rows = figures_.rows;
+        figures_.taken = !rowsKept;
+    }
+    if (!rowsKept) {
+        emit failed(QStringLiteral("The recording to %1 stopped: %2.").arg(shown(path_), reason));
+        return;
     }
     emit failed(QStringLiteral("The recording to %1 stopped: %2. The %3 rows recorded before "
                                "that are kept in the file. Make room or choose another place, "
                                "then start a new recording.")
                     .arg(shown(path_), reason)
                     .arg(rows));
+}
+
+void RecordingWriter::removeIfEmpty() {
+    // A file without a single row is only in the way of the next unattended run. It is taken
+    // away only while its name still leads to this very file.
+    qint64 rows = 0;
+    {
+        std::lock_guard lock(mutex_);
+        rows = figures_.rows;
+    }
+    if (rows > 0)
+        return;
+    const QByteArray native = QFile::encodeName(path_);
+    struct stat named {};
+    if (::lstat(native.constData(), &named) == 0 && named.st_dev == device_ && named.st_ino == inode_)
+        ::unlink(native.constData());
 }
 
 void RecordingWriter::close() {
@@ -216,6 +328,7 @@ void RecordingWriter::close() {
     if (thread_.joinable())
         thread_.join();
     ::fsync(fd_);
+    removeIfEmpty();
     ::close(fd_);
     fd_ = -1;
 }

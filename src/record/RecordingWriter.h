@@ -9,6 +9,8 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <optional>
+#include <sys/types.h>
 #include <thread>
 
 namespace ignivex {
@@ -32,6 +34,14 @@ public:
         qint64 rows = 0;     // rows that reached the file
         qint64 bytes = 0;    // bytes in the file
         qint64 dropped = 0;  // rows lost because the queue was full
+        bool taken = false;  // another program deleted, replaced or cut short the file
+    };
+
+    // Why open() refused, for a caller that words the message itself.
+    enum class Refusal { None, Exists, SymbolicLink, NotAFile, Locked, CannotCreate, CannotWrite };
+    struct OpenFailure {
+        Refusal refusal = Refusal::None;
+        int error = 0;  // errno, where the system gave one
     };
 
     explicit RecordingWriter(QObject* parent = nullptr);
@@ -43,6 +53,8 @@ public:
     // elapsed_s counts from.
     bool open(const QString& path, const record::Details& details, Instant start, bool replace,
               QString* error);
+
+    const OpenFailure& openFailure() const { return openFailure_; }
 
     bool isOpen() const { return fd_ >= 0; }
     QString path() const { return path_; }
@@ -65,11 +77,17 @@ signals:
 private:
     void run();
     QString problem(int error) const;
-    void stopWith(const QString& message);
+    // What happened to the file under the writer (deleted, replaced, cut short), if anything.
+    std::optional<QString> tampered() const;
+    void stopWith(const QString& reason, bool rowsKept = true);
+    void removeIfEmpty();
 
     QString path_;
     Instant start_{};
     int fd_ = -1;
+    dev_t device_ = 0;  // the file's identity, to notice another file taking its name
+    ino_t inode_ = 0;
+    OpenFailure openFailure_;
 
     mutable std::mutex mutex_;
     std::condition_variable wake_;

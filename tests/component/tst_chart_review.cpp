@@ -4,18 +4,26 @@
 #include "acquire/Acquisition.h"
 #include "chart/ChartWindows.h"
 #include "chart/LiveChartWindow.h"
+#include "chart/LiveSeries.h"
 #include "chart/PanelReplay.h"
 #include "chart/PictureExport.h"
 #include "chart/ReplayIndicator.h"
 #include "chart/ReviewWindow.h"
+#include "chart/StatisticsPanel.h"
 #include "app/RecordingControl.h"
 #include "display/RealTimePanel.h"
+#include "display/RealTimeView.h"
 #include "record/RecordFormat.h"
 #include "support/MainHarness.h"
 
 #include <QLabel>
+#include <QTableWidget>
+#include <QTreeWidget>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cerrno>
+#include <cstring>
+#include <sys/resource.h>
 
 using namespace ignivex;
 using namespace ignivex::test;
@@ -96,6 +104,12 @@ private slots:
     void picturesOfTheView();
     void liveChartTakesEachSample();
     void replayAndRecordingTakeTurns();
+    void liveSeriesIsBounded();
+    void statisticsBetweenTheCursors_data();
+    void statisticsBetweenTheCursors();
+    void extremeFilesOpenAndDraw_data();
+    void extremeFilesOpenAndDraw();
+    void detailsCountEachStatus();
 };
 
 void TestChartReview::replayDrivesThePanelAndPollingWaits() {
@@ -211,6 +225,16 @@ void TestChartReview::picturesOfTheView() {
     const QByteArray text = f.readAll();
     QVERIFY(text.contains("<svg") && text.contains("viewBox=\"0 0 800 500\""));
     QVERIFY(!chart::savePicture(scene, QSize(800, 500), 1, rig.dir.filePath("no/such/folder/x.png")).isEmpty());
+    // A disk that fills up (here: a file-size limit) is said in the system's words.
+    rlimit before{};
+    ::getrlimit(RLIMIT_FSIZE, &before);
+    rlimit small = before;
+    small.rlim_cur = 1000;
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const QString full = chart::savePicture(scene, QSize(800, 500), 1, rig.dir.filePath("full.png"));
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    QCOMPARE(full, QString::fromLocal8Bit(std::strerror(EFBIG)));
+    QVERIFY(!QFileInfo::exists(rig.dir.filePath("full.png")));
 }
 
 void TestChartReview::liveChartTakesEachSample() {
@@ -229,9 +253,28 @@ void TestChartReview::liveChartTakesEachSample() {
     live.showFrame();
     QTRY_VERIFY(live.chart()->picturesPainted() > 0);
     QCOMPARE(live.chart()->data()->table.size(), std::size_t(3));
+    // Paused, the view stays where it was while samples keep arriving, and moves back no
+    // further than the first sample kept.
+    live.setFollowing(false);
+    const double end = live.viewEnd();
+    for (int i = 0; i < 2; ++i) {
+        rig.clock.advance(std::chrono::milliseconds(500));
+        rig.w().acquisition().tmrDataRead_Timer();
+    }
+    QCOMPARE(live.series().table().size(), std::size_t(5));
+    QCOMPARE(live.viewEnd(), end);
+    QCOMPARE(live.stateText(), QStringLiteral("paused"));
+    live.pan(-3600);
+    QCOMPARE(live.viewEnd(), live.series().latest());  // the whole run is shorter than the view
+    live.setFollowing(true);
+    QCOMPARE(live.viewEnd(), live.series().latest());
+    // Closed, it keeps what comes; the view opened again starts afresh.
     live.close();
     rig.w().acquisition().tmrDataRead_Timer();
-    QCOMPARE(live.series().table().size(), std::size_t(0));  // closed, it keeps nothing
+    QCOMPARE(live.series().table().size(), std::size_t(6));
+    rig.w().view().cmdCloseRealTimeData_Click();
+    rig.w().mnuViewRealTime_Click();
+    QCOMPARE(live.series().table().size(), std::size_t(0));
 }
 
 // Playing a recording pauses the polling a running recording needs, so each refuses while the
@@ -255,5 +298,104 @@ void TestChartReview::replayAndRecordingTakeTurns() {
     QVERIFY(rig.boxes.shown[1].text.contains("Close the review window"));
 }
 
+// Numbers no module sends, and files no recorder writes: each opens, and its picture is drawn
+// (a drawing that does not end fails the test by its time limit).
+void TestChartReview::extremeFilesOpenAndDraw_data() {
+    QTest::addColumn<QByteArray>("body");  // after the preamble
+    QTest::addColumn<int>("rows");
+    auto row = [](const QByteArray& elapsed, const QByteArray& value) {
+        return QByteArray("2026-12-08T14:00:00.000+00:00,") + elapsed + ',' + value + ',' + value +
+               ',' + value + ',' + value + ',' + value + ",1,0,1,ok\n";
+    };
+    auto tenTo = [](int n) { return QByteArray("1") + QByteArray(n, '0'); };
+    QTest::newRow("1e17 volts") << row("0", tenTo(17)) + row("1", tenTo(17)) << 2;
+    QTest::newRow("1e17 and 0") << row("0", "0") + row("1", tenTo(17)) << 2;
+    QTest::newRow("1e308, no float holds it") << row("0", tenTo(308)) + row("1", "-" + tenTo(308)) << 2;
+    QTest::newRow("elapsed 0 and 1e13") << row("0", "1") + row(tenTo(13), "2") << 2;
+    QTest::newRow("elapsed 1e300") << row(tenTo(300), "1") + row(tenTo(300), "2") << 2;
+    QTest::newRow("equal times") << row("5", "1") + row("5", "2") + row("5", "3") << 3;
+    QTest::newRow("a line of a megabyte") << row("0", "1") + QByteArray(1 << 20, '7') + "\n" << 1;
+}
+
+void TestChartReview::extremeFilesOpenAndDraw() {
+    QFETCH(QByteArray, body);
+    QFETCH(int, rows);
+    Rig rig;
+    QVERIFY(rig.open(rig.file("x.csv", recording({}, 1) + body)));
+    QCOMPARE(rig.boxes.count(), 0);
+    QVERIFY(rig.review()->chart()->data());
+    QCOMPARE(int(rig.review()->chart()->data()->table.size()), rows);
+    QVERIFY(!rig.review()->grab().isNull());
+}
+
+void TestChartReview::detailsCountEachStatus() {
+    Rig rig;
+    QVERIFY(rig.open(rig.file("statuses.csv", recording({
+        {0.0, 1000, 10, 17, 13.8f, 1, 0x04, Sample::End::Escape},
+        {0.5, kNo, kNo, kNo, kNo, kNo, -1, Sample::End::Held},
+        {1.0, 1000, kNo, 17, 13.8f, 1, 0x04, Sample::End::Ignored},
+        {1.5, 1000, kNo, 17, 13.8f, 1, 0x04, Sample::End::Ignored},
+        {2.0, 1000, 10, 17, 13.8f, 1, 0x04, Sample::End::Complete},
+    }, 1))));
+    QStringList counts;
+    const auto* details = rig.review()->findChild<QTreeWidget*>("lstDetails");
+    for (int i = 0; i < details->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = details->topLevelItem(i);
+        if (item->text(0).startsWith("rows not ok") || item->text(0).startsWith("  "))
+            counts << item->text(0).trimmed() + " " + item->text(1);
+    }
+    QCOMPARE(counts, QStringList({"rows not ok 4", "esc 1", "link-lost 0", "aborted 0", "ignored 2",
+                                  "held 1", "surplus 0"}));
+}
+
 QTEST_MAIN(TestChartReview)
 #include "tst_chart_review.moc"
+
+// A long drive keeps the newest rows, never more than about an eighth over its bound.
+void TestChartReview::liveSeriesIsBounded() {
+    chart::LiveSeries series(100);
+    Sample s;
+    for (int i = 0; i < 250; ++i) {
+        s.monotonic = Instant(std::chrono::milliseconds(100 * i));
+        s.rpm = float(i);
+        series.append(s);
+        QVERIFY(series.table().size() <= 112);
+    }
+    QVERIFY(series.table().size() >= 100);
+    QCOMPARE(series.table().column(record::Series::Rpm).back(), 249.0f);
+    QCOMPARE(series.latest(), 24.9);
+    QCOMPARE(series.earliest(), 0.1 * double(250 - series.table().size()));
+}
+
+// The fixture's figures, worked out by hand (tests/unit/tst_analysis.cpp): A at 1.0 s, B at
+// 3.0 s; the Esc row at 2.5 s is left out.
+void TestChartReview::statisticsBetweenTheCursors_data() {
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QStringList>("cells");  // A, B, B - A, min, max, mean
+    QTest::newRow("rpm") << 0 << QStringList{"2000.0", "4500.0", "2500.0", "2000.0", "4500.0", "3375.00"};
+    QTest::newRow("battery") << 3 << QStringList{"13.400", "13.000", "-0.400", "13.000", "13.800", "13.4500"};
+    QTest::newRow("empty cell at B") << 4 << QStringList{"2.000", "", "", "2.000", "3.000", "2.3333"};
+    QTest::newRow("input") << 5 << QStringList{"1", "1", "0", "0", "1", "0.750"};
+}
+
+void TestChartReview::statisticsBetweenTheCursors() {
+    QFETCH(int, row);
+    QFETCH(QStringList, cells);
+    Rig rig;
+    QVERIFY(rig.open(QStringLiteral(IGNIVEX_FIXTURES "/analysis/pull.csv")));
+    rig.review()->setCursor(1.0);
+    rig.review()->setCursorB(3.0);
+    rig.review()->refreshStatistics();
+    auto* table = rig.review()->statistics()->findChild<QTableWidget*>("tblStatistics");
+    QStringList seen;
+    for (int c = 1; c <= 6; ++c)
+        seen << table->item(row, c)->text();
+    QCOMPARE(seen, cells);
+    QVERIFY(rig.review()->statistics()->text().contains("between the cursors"));
+    // Without B: the whole view, eight rows less the Esc row.
+    rig.review()->setCursorB(std::nullopt);
+    rig.review()->zoomAll();
+    rig.review()->refreshStatistics();
+    QVERIFY(rig.review()->statistics()->text().contains("over the view"));
+    QCOMPARE(table->item(0, 4)->text(), QStringLiteral("900.0"));
+}

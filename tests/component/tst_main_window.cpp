@@ -1,6 +1,7 @@
 #include "support/MainHarness.h"
 #include "display/PortSetupPanel.h"
 #include "display/RealTimePanel.h"
+#include "chart/RecentRecordings.h"
 
 #include <QAction>
 #include <QDir>
@@ -16,6 +17,7 @@ class TestMainWindow : public QObject {
 private slots:
     void init() { config_ = std::make_unique<IsolatedConfig>(); }
     void cleanup() { config_.reset(); }
+    void recentRecordings();
 
     void firstRunStoresComOneAndOpensNothing();
     void storedSetting_data();
@@ -322,18 +324,43 @@ void TestMainWindow::menuCaptionsAndOrder() {
                 continue;
             QVERIFY2(!keys.contains(accessKey(item->text())), qPrintable(item->text()));
             keys << accessKey(item->text());
-            QVERIFY2(item->shortcut().isEmpty(), qPrintable(item->text()));
+            // The items of the window's own design have none; the recordings' items and Help
+            // have the platform's usual keys.
+            static const QMap<QString, QKeySequence> shortcuts = {
+                {"mnuOpenRecording", QKeySequence::Open}, {"mnuRecord", QKeySequence("Ctrl+R")},
+                {"mnuStopRecording", QKeySequence("Ctrl+T")},
+                {"mnuHelpContents", QKeySequence::HelpContents}};
+            QCOMPARE(item->shortcut(), shortcuts.value(item->objectName()));
             QVERIFY(item->isEnabled());
             QVERIFY(!item->isCheckable());
         }
     }
     QCOMPARE(seen, QStringList({"mnuFile=&File", "mnuOpenRecording=&Open Recording\u2026",
-                                "mnuRecord=&Record\u2026", "mnuStopRecording=S&top Recording", "=",
+                                "mnuRecentRecordings=Recent Recor&dings", "mnuRecord=&Record\u2026", "mnuStopRecording=S&top Recording", "=",
                                 "mnuExit=E&xit", "mnuView=&View",
                                 "mnuViewRealTime=View &Real Time Data", "mnuViewChart=&Chart",
                                 "mnuCommunications=&Communications", "mnuPortSetup=&Port Setup",
                                 "mnuHelp=&Help", "mnuHelpContents=&Contents", "mnuAbout=&About"}));
     QCOMPARE(h.w().windowTitle(), QStringLiteral("Ignivex Data Logging Program Version 1.1"));
+}
+
+// File's list of recent recordings: newest first, each once, at most eight, named by file.
+void TestMainWindow::recentRecordings() {
+    MainHarness h;
+    h.show();
+    for (int i = 0; i < 10; ++i)
+        chart::recent_recordings::add(QStringLiteral("/tmp/r%1.csv").arg(i));
+    chart::recent_recordings::add(QStringLiteral("/tmp/r5.csv"));
+    const QStringList list = chart::recent_recordings::list();
+    QCOMPARE(list.size(), 8);
+    QCOMPARE(list.mid(0, 3), QStringList({"/tmp/r5.csv", "/tmp/r9.csv", "/tmp/r8.csv"}));
+    QCOMPARE(list.count("/tmp/r5.csv"), 1);
+    auto* menu = h.w().findChild<QMenu*>("mnuRecentRecordings");
+    QVERIFY(menu);
+    emit menu->aboutToShow();
+    QCOMPARE(menu->actions().size(), 8);
+    QCOMPARE(menu->actions().first()->text(), QStringLiteral("&1 r5.csv"));
+    QCOMPARE(menu->actions().first()->toolTip(), QStringLiteral("/tmp/r5.csv"));
 }
 
 void TestMainWindow::closing_data() {

@@ -44,6 +44,9 @@ private slots:
     void recordsEveryTickUntilStopped_data();
     void recordsEveryTickUntilStopped();
     void fullDiskStopsTheRecordingNotTheView();
+    void rowSaysWhatHappened_data();
+    void rowSaysWhatHappened();
+    void noModuleLeavesNoFile();
 };
 
 void TestRecording::recordsEveryTickUntilStopped_data() {
@@ -65,6 +68,9 @@ void TestRecording::recordsEveryTickUntilStopped() {
     h.w().recording().mnuRecord_Click();
     QVERIFY(h.state.viewActive);
     QVERIFY(h.prompts.suggested.contains(QRegularExpression("/ignivex-\\d{8}-\\d{6}\\.csv$")));
+    // In a folder that exists, given absolutely (here there is no documents folder).
+    QVERIFY(QDir::isAbsolutePath(h.prompts.suggested));
+    QVERIFY(QFileInfo(QFileInfo(h.prompts.suggested).path()).isDir());
     QCOMPARE(h.w().tmrDataRead()->interval(), interval);
     QVERIFY(h.w().fraRealTimeData()->recordingIndicator->isVisible());
     for (int i = 0; i < 3; ++i)
@@ -126,6 +132,73 @@ void TestRecording::fullDiskStopsTheRecordingNotTheView() {
     h.port.written.clear();
     h.tick();
     QCOMPARE(h.port.written, bytes({0x24, 0x22, 0x23, 0x20, 0x26}));
+}
+
+// A row is "ok" only when every read of its tick succeeded in the tick's own time; a prompt
+// closes the row, so what is read after it is not written as the row's.
+void TestRecording::rowSaysWhatHappened_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("cells");  // which of battery, rpm, advance the row holds
+    QTest::newRow("a clean tick") << "none" << 0 << "ok" << "bra";
+    QTest::newRow("engine speed times out, Ignore") << "rpm silent" << int(box::Ignore) << "ignored" << "b";
+    QTest::newRow("engine-speed count 0, Ignore") << "rpm zero" << int(box::Ignore) << "ignored" << "b";
+    QTest::newRow("the port fails to open, Retry") << "open fails once" << int(box::Retry) << "held" << "";
+    QTest::newRow("the battery reply with two bytes more") << "battery surplus" << 0 << "surplus" << "bra";
+}
+
+void TestRecording::rowSaysWhatHappened() {
+    QFETCH(QString, fault);
+    QFETCH(int, answer);
+    QFETCH(QString, status);
+    QFETCH(QString, cells);
+    Recording h;
+    h.prompts.chosenRate = Rate{10};
+    h.w().recording().mnuRecord_Click();
+    if (fault == "rpm silent")
+        h.port.clearReply(0x20);
+    else if (fault == "rpm zero")
+        h.port.setReply(0x20, bytes({0x00, 0x00}));
+    else if (fault == "battery surplus")
+        h.port.setReply(0x23, bytes({0xC4, 0xEE, 0xEE}));
+    else if (fault == "open fails once") {
+        h.port.setPortOpen(false);
+        h.port.openError = CommError::raised("no port");
+        h.boxes.onShow = [&h](const ScriptedBoxes::Shown&) { h.port.openError.reset(); };
+    }
+    if (answer)
+        h.boxes.answer({answer});
+    h.tick();
+    h.w().recording().mnuStopRecording_Click();
+    const QList<QByteArray> rows = h.dataRows();
+    QCOMPARE(rows.size(), 1);
+    const auto r = record::parseRow(rows[0]);
+    QVERIFY2(r, rows[0].constData());
+    QCOMPARE(record::statusText(r->status), status);
+    QString held;
+    if (r->battery)
+        held += 'b';
+    if (r->rpm)
+        held += 'r';
+    if (r->advance)
+        held += 'a';
+    QCOMPARE(held, cells);
+    QCOMPARE(h.boxes.count(), answer ? 1 : 0);
+}
+
+// Record… with no module behind the port: the link is lost at the first tick, the view closes
+// and with it the recording, and no file without a row is left in the way.
+void TestRecording::noModuleLeavesNoFile() {
+    Recording h;
+    for (quint8 command : {0x33, 0x10, 0x2F, 0x24, 0x22, 0x23, 0x20, 0x26})
+        h.port.clearReply(command);
+    h.prompts.chosenRate = Rate{10};
+    h.w().recording().mnuRecord_Click();
+    QVERIFY(h.w().recording().recording());
+    h.tick();
+    QVERIFY(!h.w().recording().recording());
+    QVERIFY(!QFileInfo::exists(*h.prompts.path));
 }
 
 QTEST_MAIN(TestRecording)

@@ -5,6 +5,7 @@
 #include "chart/ChartWindows.h"
 #include "chart/LiveChartWindow.h"
 #include "chart/ReviewWindow.h"
+#include "chart/StatisticsPanel.h"
 #include "display/RealTimePanel.h"
 #include "app/RecordingControl.h"
 #include "record/RecordFormat.h"
@@ -92,6 +93,14 @@ void TestChartEndToEnd::liveChartRecordingAndReplay() {
     live.showFrame();
     QTRY_VERIFY(!live.chart()->rendering() && live.chart()->picturesPainted() > 0);
     screenshot({&app.window, &live}, QStringLiteral("chart-live-beside-panel.png"));
+    // Paused and scrolled back: the view holds still and says so.
+    live.setFollowing(false);
+    live.pan(-8);
+    QCOMPARE(live.stateText(), QStringLiteral("paused"));
+    live.showFrame();
+    QTRY_VERIFY(!live.chart()->rendering());
+    screenshot({&live}, QStringLiteral("chart-live-paused.png"));
+    live.setFollowing(true);
 
     // The recording in the review, the cursor on the highest revs of the pull.
     app.window.charts().openRecording(*prompts.path);
@@ -108,6 +117,19 @@ void TestChartEndToEnd::liveChartRecordingAndReplay() {
     review.setView(at - 9, at + 7);
     review.setCursor(at);
     screenshot({&review}, QStringLiteral("chart-review-pull.png"));
+
+    // How long the pull took from 2000 to 6000 rpm: cursor A where it passed 2000, B at 6000.
+    std::size_t from = peak, to = peak;
+    while (from > 0 && !(rpm[from - 1] < 2000))
+        --from;
+    while (to > from && !(rpm[to - 1] < 6000))
+        --to;
+    review.setCursor(data.table.elapsed[from]);
+    review.setCursorB(data.table.elapsed[to]);
+    review.refreshStatistics();
+    QVERIFY(review.statistics()->text().contains("between the cursors"));
+    screenshot({&review}, QStringLiteral("review-two-cursors-statistics.png"));
+    review.setCursorB(std::nullopt);
 
     // Replaying: the panel shows the recorded values at the cursor, and polling waits.
     review.setSpeed(4);

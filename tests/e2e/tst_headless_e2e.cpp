@@ -8,6 +8,8 @@
 #include <QProcess>
 #include <QtTest>
 #include <csignal>
+#include <sys/file.h>
+#include <sys/stat.h>
 
 using namespace ignivex;
 using namespace ignivex::test;
@@ -69,6 +71,9 @@ private slots:
     void adapterPulledOutAndBackKeepsTheFile();
     void refusals_data();
     void refusals();
+    void closedStderrKeepsRecording();
+    void garbageIsNotOk_data();
+    void garbageIsNotOk();
 };
 
 void TestHeadlessEndToEnd::recordsAsFastAsTheLinkAllowsUntilSigint() {
@@ -148,39 +153,92 @@ void TestHeadlessEndToEnd::adapterPulledOutAndBackKeepsTheFile() {
 
 void TestHeadlessEndToEnd::refusals_data() {
     QTest::addColumn<QStringList>("options");
-    QTest::addColumn<bool>("fileExists");
+    QTest::addColumn<QString>("file");  // none, plain, symlink, fifo, locked
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("says");
     const QString port = QString::number(kPort);
-    QTest::newRow("an existing file") << QStringList{"--port", port} << true << 3 << "already exists";
+    const QStringList force{"--port", port, "--force"};
+    QTest::newRow("an existing file") << QStringList{"--port", port} << "plain" << 3 << "already exists";
     QTest::newRow("no such folder") << QStringList{"--port", port, "--record", "/nonexistent/x.csv"}
-                                    << false << 3 << "could not be created";
-    QTest::newRow("a port with nothing behind it") << QStringList{"--port", "250"} << false << 4
+                                    << "none" << 3 << "could not be created";
+    QTest::newRow("a symbolic link, --force") << force << "symlink" << 3 << "is a symbolic link";
+    QTest::newRow("a pipe, --force") << force << "fifo" << 3 << "is a pipe";
+    QTest::newRow("a file another logger holds, --force") << force << "locked" << 3
+                                                          << "being recorded to by another";
+    QTest::newRow("a port with nothing behind it") << QStringList{"--port", "250"} << "none" << 4
                                                    << "does not exist";
-    QTest::newRow("a rate out of range") << QStringList{"--rate", "500"} << false << 2 << "usage:";
-    QTest::newRow("a word for a port") << QStringList{"--port", "usb"} << false << 2 << "usage:";
-    QTest::newRow("a duration of nothing") << QStringList{"--duration", "0"} << false << 2 << "usage:";
+    QTest::newRow("a device path with nothing behind it")
+        << QStringList{"--port", "/dev/nonexistent-tty"} << "none" << 4 << "/dev/nonexistent-tty does not exist";
+    QTest::newRow("a rate out of range") << QStringList{"--rate", "500"} << "none" << 2 << "usage:";
+    QTest::newRow("a word for a port") << QStringList{"--port", "usb"} << "none" << 2 << "usage:";
+    QTest::newRow("a duration of nothing") << QStringList{"--duration", "0"} << "none" << 2 << "usage:";
+    QTest::newRow("a mistyped option") << QStringList{"--recrod", "x.csv"} << "none" << 2 << "usage:";
 }
 
 void TestHeadlessEndToEnd::refusals() {
     QFETCH(QStringList, options);
-    QFETCH(bool, fileExists);
+    QFETCH(QString, file);
     QFETCH(int, exitCode);
     QFETCH(QString, says);
     Logger l;
-    if (fileExists) {
-        QFile f(l.file);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("kept\n");
+    const QString target = l.config.path() + "/target.csv";
+    QFile kept(file == "symlink" ? target : l.file);
+    if (file == "plain" || file == "symlink" || file == "locked") {
+        QVERIFY(kept.open(QIODevice::ReadWrite));
+        kept.write("kept\n");
+        kept.flush();
     }
+    if (file == "symlink")
+        QVERIFY(QFile::link(target, l.file));
+    if (file == "fifo")
+        QCOMPARE(::mkfifo(QFile::encodeName(l.file).constData(), 0600), 0);
+    if (file == "locked")
+        QCOMPARE(::flock(kept.handle(), LOCK_EX | LOCK_NB), 0);
     l.start(options);
     QVERIFY(l.app.waitForFinished(20000));
     QCOMPARE(l.app.exitCode(), exitCode);
-    QVERIFY2(l.app.readAllStandardError().contains(says.toUtf8()), qPrintable(says));
-    if (fileExists) {
-        QFile f(l.file);
+    const QByteArray err = l.app.readAllStandardError();
+    QVERIFY2(err.contains(says.toUtf8()), err.constData());
+    if (kept.isOpen()) {
+        QFile f(kept.fileName());
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), QByteArray("kept\n"));
+    }
+    QCOMPARE(QFileInfo::exists(l.file), file != "none");
+}
+
+// Standard error piped into a reader that quit: the messages are lost, the recording is not.
+void TestHeadlessEndToEnd::closedStderrKeepsRecording() {
+    Logger l;
+    const QString rc = l.config.path() + "/rc";
+    QProcess sh;
+    sh.start("/bin/sh", {"-c", "(\"$0\" \"$@\"; echo $? > \"" + rc + "\") 2>&1 | head -c 1 > /dev/null",
+                         QStringLiteral(IGNIVEX_APP), "--record", l.file, "--port",
+                         QString::number(kPort), "--rate", "20", "--duration", "2"});
+    QVERIFY(sh.waitForFinished(20000));
+    QFile f(rc);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll().trimmed(), QByteArray("0"));
+    QVERIFY(l.rows(0).size() >= 20);
+}
+
+// Replies with bytes beyond their length, and a line that streams: no row of them says "ok".
+void TestHeadlessEndToEnd::garbageIsNotOk_data() {
+    QTest::addColumn<QStringList>("fault");
+    QTest::newRow("random bytes instead of the battery reply") << QStringList{"--garbage", "0x23:4"};
+    QTest::newRow("a line that streams") << QStringList{"--stream"};
+}
+
+void TestHeadlessEndToEnd::garbageIsNotOk() {
+    QFETCH(QStringList, fault);
+    Logger l(fault);
+    l.start({"--port", QString::number(kPort), "--rate", "20"});
+    QVERIFY(l.rows(10).size() >= 10);
+    l.signal(SIGTERM);
+    QVERIFY(l.app.waitForFinished(10000));
+    for (const QByteArray& row : l.rows(0)) {
+        const auto r = record::parseRow(row);
+        QVERIFY2(r && r->status != Sample::End::Complete, row.constData());
     }
 }
 

@@ -1,7 +1,10 @@
 // soak: the real main window and the real serial layer against the module simulator, with
 // random faults on the line and random answers to every prompt, for N minutes. It reports
 // crashes, sanitizer reports, hangs of the window over 3 s, the prompts shown, and the CPU and
-// resident memory at the start and the end.
+// resident memory at the start and the end. Meanwhile it records from the window as fast as the
+// link allows, a new file each time the view has closed, and at the end reads every file back:
+// every row must parse, and no row may say "ok" with an empty cell or a value the module's
+// scaling cannot produce.
 //
 // The run is split in two processes: this supervisor, which starts the worker (the same program
 // with --worker), restarts it if it dies before the time is up, and reads its error output for
@@ -11,7 +14,11 @@
 #include "app/frmMain.h"
 #include "display/PortSetupPanel.h"
 #include "display/RealTimePanel.h"
+#include "app/RecordingControl.h"
 #include "link/ModuleLine.h"
+#include "link/Scaling.h"
+#include "record/RecordFormat.h"
+#include "support/ScriptedRecordPrompts.h"
 #include "link/QtSerialControl.h"
 #include "base/AppIdentity.h"
 #include "base/Clock.h"
@@ -27,6 +34,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QSet>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -43,6 +51,8 @@ using namespace ignivex;
 namespace {
 
 constexpr qint64 kHangMs = 3000;
+// The worker's exit status when a recording read back holds a row it should not.
+constexpr int kRecordingFaults = 3;
 
 double cpuSeconds() {
     rusage usage{};
@@ -167,6 +177,82 @@ int endlessBytes(QApplication& app, frmMain& window, test::SimProcess& sim, Answ
     return 0;
 }
 
+// The cells the module's scaling can produce, as the file writes them, per column.
+struct Producible {
+    QSet<QByteArray> rpm, advance, map, battery, gpi3;
+    explicit Producible(int rangeCode) {
+        for (int b = 0; b < 256; ++b) {
+            const auto byte = std::uint8_t(b);
+            advance << QByteArray::number(double(scaling::advance(byte)), 'f', 3);
+            map << QByteArray::number(double(scaling::map(byte, std::int16_t(rangeCode))), 'f', 1);
+            battery << QByteArray::number(double(scaling::battery(byte)), 'f', 3);
+            gpi3 << QByteArray::number(double(scaling::gpi3(byte)), 'f', 3);
+        }
+        for (int count = 1; count < 65536; ++count)
+            rpm << QByteArray::number(double(scaling::rpm(std::uint8_t(count & 0xFF),
+                                                          std::uint8_t(count >> 8))), 'f', 1);
+    }
+};
+
+// Reads the recordings back; says what it found and returns the number of faults.
+int checkRecordings(const QStringList& files) {
+    int faults = 0;
+    qint64 rows = 0;
+    QMap<QString, qint64> statuses;
+    for (const QString& path : files) {
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly))
+            continue;  // a recording without a row leaves no file
+        int rangeCode = 1;
+        bool inRows = false;
+        std::optional<Producible> producible;
+        for (const QByteArray& line : f.readAll().split('\n')) {
+            if (!inRows) {
+                if (line.startsWith("# map range: "))
+                    rangeCode = line.mid(13, 1).toInt();
+                inRows = record::isHeaderRow(line);
+                continue;
+            }
+            if (line.isEmpty())
+                continue;
+            ++rows;
+            QString why;
+            const auto row = record::parseRow(line, &why);
+            if (!row) {
+                if (++faults <= 10)
+                    say("recording fault: %s: a row does not parse (%s): %s\n", qPrintable(path),
+                        qPrintable(why), line.constData());
+                continue;
+            }
+            ++statuses[record::statusText(row->status)];
+            if (row->status != Sample::End::Complete)
+                continue;
+            if (!producible)
+                producible.emplace(rangeCode);
+            const QList<QByteArray> cells = line.split(',');
+            const QList<std::pair<int, const QSet<QByteArray>*>> checked = {
+                {2, &producible->rpm}, {3, &producible->advance}, {4, &producible->map},
+                {5, &producible->battery}, {6, &producible->gpi3}};
+            for (const auto& [column, values] : checked) {
+                const bool empty = cells[column].isEmpty();
+                if (column == 4 && rangeCode == 0 && empty)
+                    continue;
+                if (empty || !values->contains(cells[column])) {
+                    if (++faults <= 10)
+                        say("recording fault: %s: an ok row with %s \"%s\": %s\n", qPrintable(path),
+                            qPrintable(record::kColumns[column]), cells[column].constData(),
+                            line.constData());
+                    break;
+                }
+            }
+        }
+    }
+    say("recordings: %lld files, %lld rows, %d faults\n", qlonglong(files.size()), qlonglong(rows), faults);
+    for (auto it = statuses.begin(); it != statuses.end(); ++it)
+        say("  status %s: %lld\n", qPrintable(it.key()), qlonglong(it.value()));
+    return faults;
+}
+
 int worker(int argc, char* argv[], double minutes, unsigned seed, int streamSeconds) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -196,8 +282,10 @@ int worker(int argc, char* argv[], double minutes, unsigned seed, int streamSeco
     AnsweringBoxes boxes(random);
     static Module1 state;
     int ended = 0;
+    test::ScriptedRecordPrompts recordPrompts;
+    recordPrompts.chosenRate = Rate{0};
     frmMain window({port, clock, boxes, state, [&ended] { ++ended; },
-                    QStringLiteral(IGNIVEX_BIN_DIR)});
+                    QStringLiteral(IGNIVEX_BIN_DIR), &recordPrompts});
     window.Show();
     if (streamSeconds > 0)
         return endlessBytes(app, window, sim, boxes, streamSeconds, ended);
@@ -264,11 +352,18 @@ int worker(int argc, char* argv[], double minutes, unsigned seed, int streamSeco
     // What a user does: open and close the view, Esc, About, a port pick. Input waits while a
     // blocking wait runs, exactly as the platform's input does.
     QMap<QString, int> actions;
+    QStringList recordings;
     QTimer userTimer;
     QObject::connect(&userTimer, &QTimer::timeout, [&] {
         userTimer.start(chance(300, 3000));
         if (port.waiting() || QApplication::activeModalWidget())
             return;
+        // Recording at the link's pace whenever the view is open, a new file each time.
+        if (state.viewActive && !window.recording().recording()) {
+            recordPrompts.path = config.filePath(QStringLiteral("soak-%1.csv").arg(recordings.size()));
+            recordings << *recordPrompts.path;
+            window.recording().mnuRecord_Click();
+        }
         switch (chance(0, 9)) {
         case 0: case 1: case 2:
             ++actions[QStringLiteral("open view")];
@@ -316,6 +411,8 @@ int worker(int argc, char* argv[], double minutes, unsigned seed, int streamSeco
     app.exec();
     stop = true;
     watchdog.join();
+    window.recording().finish();
+    const int recordingFaults = checkRecordings(recordings);
 
     const double cpuEnd = cpuSeconds();
     say("hangs over 3 s: %d (longest silence %.1f s)\n", int(hangs), longest / 1000.0);
@@ -336,7 +433,7 @@ int worker(int argc, char* argv[], double minutes, unsigned seed, int streamSeco
     say("resident memory: %.1f MB at start, %.1f MB at end\n", rssStart, residentMb());
     say("worker: done\n");
     sim.stop();
-    return 0;
+    return recordingFaults > 0 ? kRecordingFaults : 0;
 }
 
 int supervise(int argc, char* argv[], double minutes, unsigned seed) {
@@ -347,6 +444,7 @@ int supervise(int argc, char* argv[], double minutes, unsigned seed) {
     run.start();
     int crashes = 0;
     int starts = 0;
+    bool recordingFaults = false;
     while (run.elapsed() < qint64(minutes * 60000) - 5000) {
         const double left = minutes - run.elapsed() / 60000.0;
         QProcess worker;
@@ -361,6 +459,10 @@ int supervise(int argc, char* argv[], double minutes, unsigned seed) {
             return 2;
         }
         worker.waitForFinished(-1);
+        if (worker.exitStatus() == QProcess::NormalExit && worker.exitCode() == kRecordingFaults) {
+            recordingFaults = true;
+            break;
+        }
         if (worker.exitStatus() == QProcess::CrashExit || worker.exitCode() != 0) {
             ++crashes;
             say("crash: the worker ended with %s %d after %.1f minutes\n",
@@ -381,10 +483,11 @@ int supervise(int argc, char* argv[], double minutes, unsigned seed) {
             }
         }
     }
-    say("soak: %.1f minutes, seed %u, %s build; crashes %d, sanitizer reports %d (worker's "
-        "error output in %s)\n",
-        run.elapsed() / 60000.0, seed, IGNIVEX_BUILD_TYPE, crashes, reports, qPrintable(errors));
-    return crashes == 0 && reports == 0 ? 0 : 1;
+    say("soak: %.1f minutes, seed %u, %s build; crashes %d, sanitizer reports %d, recordings %s "
+        "(worker's error output in %s)\n",
+        run.elapsed() / 60000.0, seed, IGNIVEX_BUILD_TYPE, crashes, reports,
+        recordingFaults ? "with faults" : "sound", qPrintable(errors));
+    return crashes == 0 && reports == 0 && !recordingFaults ? 0 : 1;
 }
 
 }  // namespace

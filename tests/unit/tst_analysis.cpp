@@ -152,6 +152,9 @@ void TestAnalysis::commandLine_data() {
     QTest::newRow("section onto an existing file")
         << QStringList{"--section", kPull, "--from", "1", "--to", "2", "--out", kPull} << 3
         << "already exists";
+    QTest::newRow("workbook onto an existing file")
+        << QStringList{"--xlsx", kPull, "--out", kPull} << 3 << "already exists";
+    QTest::newRow("workbook without --out") << QStringList{"--xlsx", kPull} << 2 << "--xlsx needs --out";
     QTest::newRow("unknown channel") << QStringList{"--table", kPull, "--of", "boost"} << 2
                                      << "--of takes a column";
     QTest::newRow("from after to") << QStringList{"--stats", kPull, "--from", "3", "--to", "1"} << 2

@@ -153,7 +153,7 @@ void TestRecordFormat::parseRejects_data() {
     QTest::newRow("a word for a number") << t + "1.500,fast,,,,,,,,ok" << "\"rpm\" is not a number";
     QTest::newRow("no time") << QByteArray("yesterday,1,,,,,,,,,ok") << "\"time\" is not a time";
     QTest::newRow("input not 0 or 1") << t + "1.500,,,,,,2,,,ok" << "\"gpi1\" is neither 0 nor 1";
-    QTest::newRow("unknown status") << t + "1.500,,,,,,,,,fine" << "\"status\" is not ok, esc, link-lost or aborted";
+    QTest::newRow("unknown status") << t + "1.500,,,,,,,,,fine" << "\"status\" is not ok, esc, link-lost, aborted, ignored, held or surplus";
     QTest::newRow("header of another program") << QByteArray("a,b,c") << "3 cells where 11 belong";
 }
 

@@ -97,6 +97,11 @@ void TestRecordingReader::files_data() {
     // A gigabyte: the rows kept, then a hole of zero bytes that is never read.
     QTest::newRow("1 GB recording") << head + rows(5) << (1LL << 30) << 3 << 3
                                     << "up to line 12: the remaining 1024.0 MB of the file were not read.";
+    QTest::newRow("a million \"#\" lines") << QByteArray("# x\n").repeated(1000000) + head + rows(2)
+                                         << 0LL << 100 << 2 << "Only the first 1000 \"#\" lines are shown";
+    QTest::newRow("the statuses of a held tick") << head + t + "0.000,,,,,,,,,ignored\n" + t + "0.500,,,,,,,,,held\n" +
+                                                     t + "1.000,1.0,,,,,,,,surplus\n"
+                                                 << 0LL << 100 << 3 << "";
     QTest::newRow("1 GB without a line end") << QByteArray() << (1LL << 30) << 100 << 0
                                              << "line 1 is longer than 65536 bytes, where the header row belongs";
 }

@@ -1,0 +1,115 @@
+// The command line's own checks: the bounds of --duration, which arguments go to the window,
+// and the link's messages reworded for a logger without one.
+#include "app/ArgumentChecks.h"
+#include "app/CommandLine.h"
+#include "app/HeadlessWords.h"
+#include "link/SerialErrors.h"
+#include "recovery/CommError.h"
+
+#include <QtTest>
+
+using namespace ignivex;
+using namespace ignivex::command_line;
+
+class TestCommandLine : public QObject {
+    Q_OBJECT
+private slots:
+    void duration_data();
+    void duration();
+    void windowOrCommandLine_data();
+    void windowOrCommandLine();
+    void linkMessagesWithoutAWindow_data();
+    void linkMessagesWithoutAWindow();
+};
+
+void TestCommandLine::duration_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qint64>("ms");  // -1: a usage error
+    QTest::newRow("the shortest") << "1" << qint64(1000);
+    QTest::newRow("just under a second") << "0.999" << qint64(-1);
+    QTest::newRow("a fraction") << "2.5" << qint64(2500);
+    QTest::newRow("366 days") << "31622400" << qint64(31622400000);
+    QTest::newRow("a second more") << "31622401" << qint64(-1);
+    QTest::newRow("past 2^32 ms") << "4294970" << qint64(4294970000);
+    QTest::newRow("past 2^31 ms") << "2147484" << qint64(2147484000);
+    QTest::newRow("1e300") << "1e300" << qint64(-1);
+    QTest::newRow("inf") << "inf" << qint64(-1);
+    QTest::newRow("nan") << "nan" << qint64(-1);
+    QTest::newRow("negative") << "-5" << qint64(-1);
+    QTest::newRow("a word") << "ten" << qint64(-1);
+}
+
+void TestCommandLine::duration() {
+    QFETCH(QString, text);
+    QFETCH(qint64, ms);
+    const auto parsed = parseDuration(text);
+    QCOMPARE(parsed ? qint64(parsed->count()) : qint64(-1), ms);
+    const Request r = parse({"--record", "f.csv", "--duration", text});
+    QCOMPARE(std::holds_alternative<Usage>(r), ms < 0);
+}
+
+void TestCommandLine::windowOrCommandLine_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("outcome");  // window, usage, options
+    QTest::newRow("none") << QStringList{} << "window";
+    QTest::newRow("the toolkit's -platform") << QStringList{"-platform", "offscreen"} << "window";
+    QTest::newRow("the toolkit's --style=") << QStringList{"--style=fusion"} << "window";
+    QTest::newRow("a mistyped option") << QStringList{"--recrod", "run.csv"} << "usage";
+    QTest::newRow("a dash alone") << QStringList{"-"} << "usage";
+    QTest::newRow("an unknown short option") << QStringList{"-x"} << "usage";
+    QTest::newRow("the toolkit's option among ours")
+        << QStringList{"-style", "fusion", "--record", "f.csv"} << "usage";
+    QTest::newRow("ours") << QStringList{"--record", "f.csv", "--force"} << "options";
+}
+
+void TestCommandLine::windowOrCommandLine() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, outcome);
+    const bool commandLine = isCommandLine(arguments);
+    QCOMPARE(commandLine, outcome != "window");
+    if (commandLine)
+        QCOMPARE(std::holds_alternative<Usage>(parse(arguments)), outcome == "usage");
+}
+
+void TestCommandLine::linkMessagesWithoutAWindow_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("device");
+    const QString dev = "/dev/ttyUSB9";
+    const QString folder = "/home/u/.config/Ignivex_Log/ports";
+    const QList<std::pair<const char*, CommError>> errors = {
+        {"no such device", serial::noSuchDevice(1, dev, folder)},
+        {"not a serial device", serial::notASerialDevice(1, dev, "a plain file", folder)},
+        {"no permission", serial::noPermission(1, dev)},
+        {"in use", serial::inUse(1, dev)},
+        {"open failed", serial::openFailed(1, dev, "I/O error")},
+        {"not open", serial::notOpen(1, dev)},
+        {"lost", serial::deviceLost(1, dev)},
+        {"gone", serial::deviceGone(1, dev)},
+        {"write failed", serial::writeFailed(1, dev, "I/O error")},
+        {"invalid port", serial::invalidPortNumber(300)},
+        {"time-out", CommError::raised(QString::fromLatin1(kTimeoutText))},
+    };
+    for (const auto& [name, error] : errors) {
+        QTest::newRow(qPrintable(QString(name) + ", a device path")) << error.description() << dev;
+        QTest::newRow(qPrintable(QString(name) + ", a port number")) << error.description() << QString();
+    }
+}
+
+void TestCommandLine::linkMessagesWithoutAWindow() {
+    QFETCH(QString, text);
+    QFETCH(QString, device);
+    const QString out = forCommandLine(text, device);
+    for (const char* word : {"click", "Click", "Port Setup", "real-time view"})
+        QVERIFY2(!out.contains(word), qPrintable(out));
+    if (!device.isEmpty()) {
+        QVERIFY2(!out.contains("Com1"), qPrintable(out));
+        if (text.contains(device))
+            QVERIFY2(out.contains(device), qPrintable(out));
+    }
+    if (text.contains("Port Setup"))
+        QVERIFY2(out.contains("--port"), qPrintable(out));
+    QVERIFY(!out.isEmpty() && out.endsWith('.'));
+}
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "tst_command_line.moc"
