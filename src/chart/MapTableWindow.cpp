@@ -185,6 +185,10 @@ void MapTableWindow::setView(double t0, double t1) {
     span_->setView(t0, t1);
 }
 
+void MapTableWindow::setCursors(std::optional<std::pair<double, double>> ab) {
+    span_->setCursors(ab);
+}
+
 void MapTableWindow::setChannel(Value of) {
     of_->setCurrentIndex(of_->findData(int(of)));
     recount();
@@ -324,9 +328,8 @@ void MapTableWindow::fill(const analysis::MapTable& table) {
         status_->setText(QStringLiteral("Open a recording in the review to see its table."));
         return;
     }
-    const analysis::Span s = span_->span();
-    if (s.from > s.to) {
-        status_->setText(QStringLiteral("From is later than To: no row lies between them."));
+    if (const QString why = span_->problem(); !why.isEmpty()) {
+        status_->setText(why);
         return;
     }
     if (table.cells.empty()) {

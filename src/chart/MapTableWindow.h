@@ -33,6 +33,8 @@ public:
     void setRecording(const LoadedRecording& recording);
     void clearRecording();
     void setView(double t0, double t1);
+    // The review's cursors A and B; nothing while B is not placed.
+    void setCursors(std::optional<std::pair<double, double>> ab);
     void setChannel(Value of);
 
     // A count is under way, or its result not yet shown.

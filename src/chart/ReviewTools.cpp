@@ -88,6 +88,12 @@ void ReviewTools::follow() {
         if (cursor_)
             xyPlot_->setCursorTime(*cursor_);
     }
+    const auto b = review_.cursorB();
+    const auto ab = recording && b ? std::optional<std::pair<double, double>>({review_.cursor(), *b}) : std::nullopt;
+    if (mapTable_)
+        mapTable_->setCursors(ab);
+    if (xyPlot_)
+        xyPlot_->setCursors(ab);
     const double t0 = review_.chart()->viewStart(), t1 = review_.chart()->viewEnd();
     if (t0 != viewFrom_ || t1 != viewTo_) {
         viewFrom_ = t0;

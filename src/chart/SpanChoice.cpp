@@ -18,6 +18,7 @@ SpanChoice::SpanChoice(QWidget* parent) : QWidget(parent) {
     kind_->addItem(QStringLiteral("Whole recording"), Whole);
     kind_->addItem(QStringLiteral("View"), View);
     kind_->addItem(QStringLiteral("From\u2026 to\u2026"), Between);
+    kind_->addItem(QStringLiteral("Cursors A to B"), Cursors);
     kind_->setToolTip(QStringLiteral("The rows the figures cover: all of them, those in the "
                                      "review's view (followed as it moves), or a span of your own"));
     auto spin = [this](const char* name) {
@@ -65,6 +66,16 @@ void SpanChoice::setView(double t0, double t1) {
         emit changed();
 }
 
+void SpanChoice::setCursors(std::optional<std::pair<double, double>> ab) {
+    if (ab && ab->first > ab->second)
+        ab = std::pair{ab->second, ab->first};
+    if (ab == cursors_)
+        return;
+    cursors_ = ab;
+    if (kind() == Cursors)
+        emit changed();
+}
+
 void SpanChoice::setKind(Kind kind) {
     kind_->setCurrentIndex(kind_->findData(kind));
 }
@@ -89,9 +100,21 @@ analysis::Span SpanChoice::span() const {
         return {viewFrom_, viewTo_};
     case Between:
         return {from_->value(), to_->value()};
+    case Cursors:
+        // Without cursor B nothing lies between them.
+        return cursors_ ? analysis::Span{cursors_->first, cursors_->second} : analysis::Span{1, 0};
     default:
         return {};
     }
+}
+
+QString SpanChoice::problem() const {
+    if (kind() == Cursors && !cursors_)
+        return QStringLiteral("Cursor B is not placed: in the review, choose View, Cursor B at "
+                              "Cursor A (B), then move cursor A to the other end.");
+    if (span().from > span().to)
+        return QStringLiteral("From is later than To: no row lies between them.");
+    return {};
 }
 
 QString SpanChoice::text(const ChartData* data) const {
@@ -103,6 +126,8 @@ QString SpanChoice::text(const ChartData* data) const {
         return QStringLiteral("view ") + between;
     case Between:
         return between;
+    case Cursors:
+        return QStringLiteral("cursors ") + between;
     default:
         return QStringLiteral("whole recording");
     }

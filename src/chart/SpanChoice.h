@@ -3,6 +3,8 @@
 #include "analysis/Span.h"
 
 #include <QWidget>
+#include <optional>
+#include <utility>
 
 class QComboBox;
 class QDoubleSpinBox;
@@ -13,11 +15,11 @@ namespace ignivex::chart {
 struct ChartData;
 
 // Which rows a figure covers: the whole recording, the review's view (followed as it moves),
-// or from one time to another.
+// from one time to another, or between the review's cursors A and B (followed too).
 class SpanChoice : public QWidget {
     Q_OBJECT
 public:
-    enum Kind { Whole, View, Between };
+    enum Kind { Whole, View, Between, Cursors };
 
     explicit SpanChoice(QWidget* parent = nullptr);
 
@@ -25,6 +27,9 @@ public:
     void setLimits(double start, double end);
     // The review's view; a change is a change of the span only while the view is chosen.
     void setView(double t0, double t1);
+    // The review's cursors; nothing while B is not placed. A change is a change of the span
+    // only while the cursors are chosen.
+    void setCursors(std::optional<std::pair<double, double>> ab);
     void setKind(Kind kind);
     // From and To, in seconds since the start of the recording (the kind becomes Between).
     void setBetween(double from, double to);
@@ -33,6 +38,8 @@ public:
     analysis::Span span() const;
     // "whole recording", "view 0:12.0 to 0:42.0", "0:12.0 to 0:42.0".
     QString text(const ChartData* data) const;
+    // Why the span holds no row (From after To, cursor B not placed); empty otherwise.
+    QString problem() const;
 
 signals:
     void changed();
@@ -46,6 +53,7 @@ private:
     QLabel* toLabel_;
     QDoubleSpinBox* to_;
     double viewFrom_ = 0, viewTo_ = 0;
+    std::optional<std::pair<double, double>> cursors_;  // earlier first
 };
 
 }  // namespace ignivex::chart

@@ -539,6 +539,10 @@ void XyPlotWindow::setView(double t0, double t1) {
     span_->setView(t0, t1);
 }
 
+void XyPlotWindow::setCursors(std::optional<std::pair<double, double>> ab) {
+    span_->setCursors(ab);
+}
+
 void XyPlotWindow::setChannels(Value x, Value y, std::optional<Value> colour) {
     x_->setCurrentIndex(x_->findData(int(x)));
     y_->setCurrentIndex(y_->findData(int(y)));
@@ -566,8 +570,8 @@ void XyPlotWindow::replot() {
                                         : QString());
     plot_->setChoice(c);
     status_->setText(recording_.chart ? QStringLiteral("Counting the points\u2026") : QString());
-    if (span_->kind() == SpanChoice::Between && c.span.from > c.span.to)
-        status_->setText(QStringLiteral("From is later than To: no row lies between them."));
+    if (const QString why = span_->problem(); !why.isEmpty())
+        status_->setText(why);
 }
 
 void XyPlotWindow::summarise() {
@@ -576,9 +580,8 @@ void XyPlotWindow::summarise() {
         status_->clear();
         return;
     }
-    const analysis::Span s = span_->span();
-    if (s.from > s.to) {
-        status_->setText(QStringLiteral("From is later than To: no row lies between them."));
+    if (const QString why = span_->problem(); !why.isEmpty()) {
+        status_->setText(why);
         return;
     }
     status_->setText(QStringLiteral("%1 points in %2 pixels")

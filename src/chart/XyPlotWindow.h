@@ -116,6 +116,8 @@ public:
     void setRecording(const LoadedRecording& recording);
     void clearRecording();
     void setView(double t0, double t1);
+    // The review's cursors A and B; nothing while B is not placed.
+    void setCursors(std::optional<std::pair<double, double>> ab);
     void setChannels(Value x, Value y, std::optional<Value> colour);
     // Where the review's cursor is: its row is marked on the plot.
     void setCursorTime(double t);

@@ -251,6 +251,12 @@ void TestReviewTools::reviewHook() {
     table.spanChoice()->setKind(SpanChoice::View);
     review.setView(1.0, 2.0);
     QTRY_VERIFY(!table.busy() && table.csv().endsWith("3000,5000,30,60,2,27.50000,1.000\n"));
+    // And the span between cursors B and A, in either order.
+    table.spanChoice()->setKind(SpanChoice::Cursors);
+    review.setCursorB(2.0);
+    review.setCursor(0.5);
+    QTRY_VERIFY(!table.busy() && table.csv().startsWith("rpm_from,rpm_to,map_from,map_to,samples,mean,seconds\n"
+                                                        "1000,2000,0,30,1,12.00000,0.500\n"));
 
     // A click on a point moves the review's cursor to its row; pointing names it.
     tools->openXyPlot();
