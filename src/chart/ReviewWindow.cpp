@@ -14,6 +14,7 @@
 #include "chart/ChartSettings.h"
 #include "chart/PanelReplay.h"
 #include "chart/PictureExport.h"
+#include "chart/ReviewTools.h"
 #include "record/RecordFormat.h"
 #include "recovery/MessageBoxes.h"
 
@@ -314,6 +315,8 @@ void ReviewWindow::buildMenus() {
     connect(action(view, QStringLiteral("Co&py Statistics"), QStringLiteral("mnuCopyStatistics"),
                    {QKeySequence::Copy}),
             &QAction::triggered, statistics_, &StatisticsPanel::copy);
+    view->addSeparator();
+    new ReviewTools(*this, boxes_, view);
 
     QMenu* playMenu = menuBar()->addMenu(QStringLiteral("&Play"));
     playAction_ = action(playMenu, QStringLiteral("&Play"), QStringLiteral("mnuPlay"),

@@ -1,0 +1,315 @@
+// The map table and the XY plot of a recording, for the fixture tests/fixtures/analysis/pull.csv
+// (eight rows half a second apart; the row at 2.5 s is an Esc row, left out of every figure,
+// and gpi3_v is empty at 3.0 s). The expected cells, lines and pixels were worked out by hand
+// from the fixture's rows; the review's hook is driven through the real main window.
+#include "chart/ChartWindows.h"
+#include "chart/MapTableWindow.h"
+#include "chart/ReviewTools.h"
+#include "chart/ReviewWindow.h"
+#include "chart/SpanChoice.h"
+#include "chart/XyPlotWindow.h"
+#include "record/RecordingReader.h"
+#include "support/MainHarness.h"
+
+#include <QLineEdit>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace ignivex;
+using namespace ignivex::chart;
+using namespace ignivex::test;
+
+namespace {
+
+const QString kPull = QStringLiteral(IGNIVEX_FIXTURES "/analysis/pull.csv");
+
+LoadedRecording loaded(const QString& path) {
+    record::ReadResult read = record::readRecording(path);
+    return {path, read.recording->details, {}, makeChartData(std::move(read.recording->table), false)};
+}
+
+LoadedRecording pull() {
+    return loaded(kPull);
+}
+
+void setEdges(QLineEdit* edit, const QString& text) {
+    edit->setText(text);
+    emit edit->editingFinished();
+}
+
+}  // namespace
+
+class TestReviewTools : public QObject {
+    Q_OBJECT
+private slots:
+    void mapTable_data();
+    void mapTable();
+    void edgesRefusedKeepTheTable();
+    void xyBinning_data();
+    void xyBinning();
+    void reviewHook();
+    void picturesOfARecording();
+};
+
+void TestReviewTools::mapTable_data() {
+    QTest::addColumn<QString>("of");
+    QTest::addColumn<int>("span");  // SpanChoice::Kind
+    QTest::addColumn<double>("from");
+    QTest::addColumn<double>("to");
+    QTest::addColumn<QString>("rpmEdges");
+    QTest::addColumn<QString>("mapEdges");
+    QTest::addColumn<QStringList>("lines");  // the exported CSV after its header
+    QTest::addColumn<QPoint>("cell");        // a cell of the table (column: MAP, row: rpm)
+    QTest::addColumn<QString>("text");       // and its text: empty for a cell without samples
+    const QString rpm = "0,1000,2000,3000,5000", map = "0,30,60";
+    // Each row stands for the half second to the next, the last row for nothing.
+    QTest::newRow("advance, whole recording")
+        << "advance" << int(SpanChoice::Whole) << 0.0 << 0.0 << rpm << map
+        << QStringList{"0,1000,0,30,1,10.00000,0.500", "1000,2000,0,30,1,12.00000,0.500",
+                       "2000,3000,30,60,2,21.00000,0.500", "3000,5000,30,60,3,27.66667,1.500"}
+        << QPoint(1, 3) << QString("27.67\n3 \u00b7 1.5 s");
+    QTest::newRow("a cell without samples is blank")
+        << "advance" << int(SpanChoice::Whole) << 0.0 << 0.0 << rpm << map
+        << QStringList{"0,1000,0,30,1,10.00000,0.500", "1000,2000,0,30,1,12.00000,0.500",
+                       "2000,3000,30,60,2,21.00000,0.500", "3000,5000,30,60,3,27.66667,1.500"}
+        << QPoint(1, 0) << QString();
+    QTest::newRow("from 1.0 to 2.0, both ends in")
+        << "advance" << int(SpanChoice::Between) << 1.0 << 2.0 << rpm << map
+        << QStringList{"2000,3000,30,60,1,20.00000,0.500", "3000,5000,30,60,2,27.50000,1.000"}
+        << QPoint(1, 3) << QString("27.50\n2 \u00b7 1.0 s");
+    QTest::newRow("the view") << "advance" << int(SpanChoice::View) << 0.0 << 1.2 << rpm << map
+                              << QStringList{"0,1000,0,30,1,10.00000,0.500", "1000,2000,0,30,1,12.00000,0.500",
+                                             "2000,3000,30,60,1,20.00000,0.500"}
+                              << QPoint(1, 2) << QString("20.00\n1 \u00b7 0.50 s");
+    QTest::newRow("battery over the default edges")
+        << "battery_v" << int(SpanChoice::Whole) << 0.0 << 0.0 << "" << ""
+        << QStringList{"500,1000,20,30,1,13.00000,0.500", "1000,1500,20,30,1,13.20000,0.500",
+                       "2000,2500,40,50,1,13.40000,0.500", "2500,3000,30,40,1,14.00000,0.000",
+                       "3000,3500,40,50,1,13.60000,0.500", "4000,4500,50,60,1,13.80000,0.500",
+                       "4500,5000,50,60,1,13.00000,0.500"}
+        << QPoint(3, 5) << QString("14.000\n1 \u00b7 0.00 s");
+    QTest::newRow("an input: the share of samples at 1")
+        << "gpi1" << int(SpanChoice::Whole) << 0.0 << 0.0 << "0,2000,5000" << "0,60"
+        << QStringList{"0,2000,0,60,2,0.500,1.000", "2000,5000,0,60,5,0.600,2.000"}
+        << QPoint(0, 1) << QString("0.60\n5 \u00b7 2.0 s");
+    QTest::newRow("from later than to") << "advance" << int(SpanChoice::Between) << 2.0 << 1.0 << rpm
+                                        << map << QStringList{} << QPoint(1, 3) << QString();
+}
+
+void TestReviewTools::mapTable() {
+    QFETCH(QString, of);
+    QFETCH(int, span);
+    QFETCH(double, from);
+    QFETCH(double, to);
+    QFETCH(QString, rpmEdges);
+    QFETCH(QString, mapEdges);
+    QFETCH(QStringList, lines);
+    QFETCH(QPoint, cell);
+    QFETCH(QString, text);
+    ScriptedBoxes boxes;
+    MapTableWindow w(boxes);
+    w.show();
+    w.setRecording(pull());
+    w.setChannel(*analysis::valueNamed(of));
+    if (!rpmEdges.isEmpty())
+        setEdges(w.findChild<QLineEdit*>("txtRpmEdges"), rpmEdges);
+    if (!mapEdges.isEmpty())
+        setEdges(w.findChild<QLineEdit*>("txtMapEdges"), mapEdges);
+    if (span == SpanChoice::View) {
+        w.setView(from, to);
+        w.spanChoice()->setKind(SpanChoice::View);
+    } else if (span == SpanChoice::Between) {
+        w.spanChoice()->setBetween(from, to);
+    }
+    QTRY_VERIFY(!w.busy());
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("table.csv");
+    QCOMPARE(w.saveCsv(path), QString());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(file.readAll()).split('\n'),
+             QStringList{"rpm_from,rpm_to,map_from,map_to,samples,mean,seconds"} + lines + QStringList{""});
+    int filled = 0;
+    for (int r = 0; r < w.cells()->rowCount(); ++r) {
+        for (int c = 0; c < w.cells()->columnCount(); ++c)
+            filled += w.cells()->item(r, c) != nullptr;
+    }
+    QCOMPARE(filled, lines.size());
+    const QTableWidgetItem* item = w.cells()->item(cell.y(), cell.x());
+    QCOMPARE(item ? item->text() : QString(), text);
+    w.cells()->setCurrentCell(cell.y(), cell.x());
+    QCOMPARE(w.selectedMeans().split('\n').value(1).split('\t').value(1), text.section('\n', 0, 0));
+    QVERIFY(!w.saveCsv(dir.filePath("no such folder/table.csv")).isEmpty());
+}
+
+void TestReviewTools::edgesRefusedKeepTheTable() {
+    ScriptedBoxes boxes;
+    MapTableWindow w(boxes);
+    w.setRecording(pull());
+    QTRY_VERIFY(!w.busy());
+    const QByteArray before = w.csv();
+    setEdges(w.findChild<QLineEdit*>("txtMapEdges"), "0,50,50");
+    QVERIFY2(w.problem().startsWith("MAP edges: each edge must be greater than the one before it."),
+             qPrintable(w.problem()));
+    QTRY_VERIFY(!w.busy());
+    QCOMPARE(w.csv(), before);
+    setEdges(w.findChild<QLineEdit*>("txtMapEdges"), "0,50,100");
+    QCOMPARE(w.problem(), QString());
+    QTRY_VERIFY(!w.busy());
+    QVERIFY(w.csv().contains(",0,50,"));
+}
+
+void TestReviewTools::xyBinning_data() {
+    QTest::addColumn<QString>("x");
+    QTest::addColumn<QString>("y");
+    QTest::addColumn<QString>("colour");  // empty: none
+    QTest::addColumn<double>("from");
+    QTest::addColumn<double>("to");
+    QTest::addColumn<QRect>("cells");     // the grid's size
+    QTest::addColumn<QRectF>("ranges");   // x from left to right, y from top to bottom
+    QTest::addColumn<QPoint>("cell");     // column from the left, row from the top
+    QTest::addColumn<int>("count");
+    QTest::addColumn<double>("colourMean");  // NaN: none
+    QTest::addColumn<double>("time");        // of the cell's last row
+    QTest::addColumn<int>("points");
+    const double none = std::nan("");
+    const double all = 1e9;
+    // 1000 rpm by 10 degrees a cell: (4000, 30) and (4500, 28) share one.
+    const QRect grid(0, 0, 5, 4);
+    const QRectF ranges(0, 0, 5000, 40);
+    QTest::newRow("two points in one pixel") << "rpm" << "advance" << "map" << -all << all << grid
+                                             << ranges << QPoint(4, 1) << 2 << 52.5 << 3.0 << 7;
+    QTest::newRow("a point alone") << "rpm" << "advance" << "map" << -all << all << grid << ranges
+                                   << QPoint(0, 3) << 1 << 20.0 << 0.0 << 7;
+    QTest::newRow("a row without the colour") << "rpm" << "advance" << "gpi3_v" << -all << all << grid
+                                              << ranges << QPoint(4, 1) << 2 << 3.0 << 3.0 << 7;
+    QTest::newRow("shaded by count") << "rpm" << "advance" << "" << -all << all << grid << ranges
+                                     << QPoint(4, 1) << 2 << none << 3.0 << 7;
+    QTest::newRow("a span") << "rpm" << "advance" << "map" << 0.5 << 2.0 << grid << ranges
+                            << QPoint(4, 1) << 1 << 50.0 << 2.0 << 4;
+    QTest::newRow("the range's top end is in the last pixel")
+        << "map" << "rpm" << "" << -all << all << QRect(0, 0, 55, 1) << QRectF(0, 0, 55, 5000)
+        << QPoint(54, 0) << 1 << none << 3.0 << 7;
+    QTest::newRow("outside the ranges: not counted")
+        << "rpm" << "advance" << "map" << -all << all << QRect(0, 0, 2, 1) << QRectF(1000, 0, 2000, 40)
+        << QPoint(1, 0) << 3 << 40.0 << 3.5 << 4;
+}
+
+void TestReviewTools::xyBinning() {
+    QFETCH(QString, x);
+    QFETCH(QString, y);
+    QFETCH(QString, colour);
+    QFETCH(double, from);
+    QFETCH(double, to);
+    QFETCH(QRect, cells);
+    QFETCH(QRectF, ranges);
+    QFETCH(QPoint, cell);
+    QFETCH(int, count);
+    QFETCH(double, colourMean);
+    QFETCH(double, time);
+    QFETCH(int, points);
+    XyRequest r;
+    r.x = *analysis::valueNamed(x);
+    r.y = *analysis::valueNamed(y);
+    if (!colour.isEmpty())
+        r.colour = analysis::valueNamed(colour);
+    r.span = {from, to};
+    r.width = cells.width();
+    r.height = cells.height();
+    r.xRange = {ranges.left(), ranges.right()};
+    r.yRange = {ranges.top(), ranges.bottom()};
+    const LoadedRecording rec = pull();
+    const XyGrid g = binXy(rec.chart->table, r);
+    const std::size_t at = g.at(cell.x(), cell.y());
+    QCOMPARE(int(g.counts[at]), count);
+    QCOMPARE(rec.chart->table.elapsed[std::size_t(g.rows[at])], time);
+    const auto mean = g.colourMean(at);
+    QCOMPARE(mean.has_value(), !std::isnan(colourMean));
+    if (mean)
+        QVERIFY2(std::abs(*mean - colourMean) < 1e-4, qPrintable(QString::number(*mean)));
+    QCOMPARE(int(g.points), points);
+}
+
+void TestReviewTools::reviewHook() {
+    IsolatedConfig config;
+    MainHarness h;
+    h.show();
+    h.w().charts().openRecording(kPull);
+    ReviewWindow& review = *h.w().charts().reviewWindow();
+    QTRY_VERIFY(review.recording() != nullptr);
+    auto* tools = review.findChild<ReviewTools*>();
+    QVERIFY(tools);
+
+    // The map table follows the review's view.
+    tools->openMapTable();
+    MapTableWindow& table = *tools->mapTableWindow();
+    setEdges(table.findChild<QLineEdit*>("txtRpmEdges"), "0,1000,2000,3000,5000");
+    setEdges(table.findChild<QLineEdit*>("txtMapEdges"), "0,30,60");
+    table.spanChoice()->setKind(SpanChoice::View);
+    review.setView(1.0, 2.0);
+    QTRY_VERIFY(!table.busy() && table.csv().endsWith("3000,5000,30,60,2,27.50000,1.000\n"));
+    // And the span between cursors B and A, in either order.
+    table.spanChoice()->setKind(SpanChoice::Cursors);
+    review.setCursorB(2.0);
+    review.setCursor(0.5);
+    QTRY_VERIFY(!table.busy() && table.csv().startsWith("rpm_from,rpm_to,map_from,map_to,samples,mean,seconds\n"
+                                                        "1000,2000,0,30,1,12.00000,0.500\n"));
+
+    // A click on a point moves the review's cursor to its row; pointing names it.
+    tools->openXyPlot();
+    XyPlotWindow& xy = *tools->xyPlotWindow();
+    xy.setChannels(Value::Rpm, Value::Advance, std::nullopt);
+    QTRY_VERIFY(!xy.plot()->busy());
+    const QPoint at = xy.plot()->pointOf(4500, 28).toPoint();
+    QMouseEvent move(QEvent::MouseMove, at, xy.plot()->mapToGlobal(at), Qt::NoButton, Qt::NoButton, {});
+    QCoreApplication::sendEvent(xy.plot(), &move);
+    QTRY_VERIFY(xy.statusBar()->currentMessage().startsWith("0:03.000 (row 7): RPM 4500 rpm, Advance 28.0 \u00b0"));
+    QTest::mouseClick(xy.plot(), Qt::LeftButton, {}, at);
+    QCOMPARE(review.cursor(), 3.0);
+    QTRY_COMPARE(xy.plot()->markedRow(), std::optional<std::size_t>(6));
+
+    // Closed with the review, and nothing is asked of a review without a recording.
+    review.close();
+    QTRY_VERIFY(!xy.isVisible() && !table.isVisible());
+    tools->openXyPlot();
+    QCOMPARE(h.boxes.count(), 1);
+    QVERIFY(!xy.isVisible());
+}
+
+// The exported picture is the plot as shown. With IGNIVEX_SCREENSHOT_DIR set, both windows are
+// saved there, for the recording IGNIVEX_SCREENSHOT_RECORDING (scripts/screenshots records one).
+void TestReviewTools::picturesOfARecording() {
+    const LoadedRecording rec = loaded(qEnvironmentVariable("IGNIVEX_SCREENSHOT_RECORDING", kPull));
+    ScriptedBoxes boxes;
+    XyPlotWindow xy(boxes);
+    xy.resize(960, 680);
+    xy.show();
+    xy.setRecording(rec);
+    QTRY_VERIFY(!xy.plot()->busy());
+    QTemporaryDir dir;
+    QCOMPARE(xy.savePicture(dir.filePath("xy.png")), QString());
+    const QImage saved(dir.filePath("xy.png"));
+    const qreal ratio = xy.plot()->devicePixelRatioF();
+    QCOMPARE(saved.size(), xy.plot()->size() * ratio);
+    const QPointF first = xy.plot()->pointOf(rec.chart->table.column(Value::Rpm)[0],
+                                             rec.chart->table.column(Value::Advance)[0]);
+    QVERIFY(saved.pixelColor((first * ratio).toPoint()) != QColor(Qt::white));
+    QVERIFY(!xy.savePicture(dir.filePath("no such folder/xy.png")).isEmpty());
+
+    MapTableWindow table(boxes);
+    table.resize(1180, 700);
+    table.show();
+    table.setRecording(rec);
+    QTRY_VERIFY(!table.busy());
+    const QString shots = qEnvironmentVariable("IGNIVEX_SCREENSHOT_DIR");
+    if (!shots.isEmpty()) {
+        QVERIFY(xy.grab().save(shots + "/xy-advance-rpm-map.png"));
+        QVERIFY(table.grab().save(shots + "/map-table.png"));
+    }
+}
+
+QTEST_MAIN(TestReviewTools)
+#include "tst_review_tools.moc"
