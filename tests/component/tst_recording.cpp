@@ -226,6 +226,8 @@ void TestRecording::marksGoOnTheNextRow() {
     for (const QByteArray& row : h.dataRows())
         marks << record::parseRow(row)->mark;
     QCOMPARE(marks, QStringList({"", "mark 1", "pull; 2nd gear", ""}));
+}
+
 // The view opened again while recording, and the module now reports another MAP range: the
 // file's top names the range its MAP values are scaled for, so the file ends before them.
 void TestRecording::anotherMapRangeEndsTheFile() {
