@@ -3,36 +3,36 @@
 namespace ignivex {
 
 const ChannelSpec& channelSpec(Channel channel) {
-    for (const ChannelSpec& spec : kChannels) {
-        if (spec.channel == channel)
-            return spec;
+    for (const ChannelSpec& entry : kChannels) {
+        if (entry.channel == channel)
+            return entry;
     }
     return kChannels.front();
 }
 
-std::optional<double> valueOf(const ChannelValues& values, const ValueSpec& spec) {
-    if (spec.bit) {
-        const std::optional<bool>& b = values.*spec.bit;
+std::optional<double> valueOf(const ChannelValues& values, const ValueSpec& entry) {
+    if (entry.bit) {
+        const std::optional<bool>& b = values.*entry.bit;
         return b ? std::optional<double>(*b ? 1.0 : 0.0) : std::nullopt;
     }
-    return values.*spec.number;
+    return values.*entry.number;
 }
 
-void setValue(ChannelValues& values, const ValueSpec& spec, std::optional<double> value) {
-    if (spec.bit)
-        values.*spec.bit = value ? std::optional<bool>(*value > 0.5) : std::nullopt;
+void setValue(ChannelValues& values, const ValueSpec& entry, std::optional<double> value) {
+    if (entry.bit)
+        values.*entry.bit = value ? std::optional<bool>(*value > 0.5) : std::nullopt;
     else
-        values.*spec.number = value;
+        values.*entry.number = value;
 }
 
 ChannelValues valuesOf(const Sample& sample) {
     ChannelValues out;
-    for (const ValueSpec& spec : kValues) {
-        if (isInput(spec)) {
+    for (const ValueSpec& entry : kValues) {
+        if (isInput(entry)) {
             if (sample.gpiBits)
-                setValue(out, spec, inputOn(*sample.gpiBits, spec) ? 1.0 : 0.0);
-        } else if (const std::optional<float>& v = sample.*channelSpec(spec.read).value) {
-            setValue(out, spec, double(*v));
+                setValue(out, entry, inputOn(*sample.gpiBits, entry) ? 1.0 : 0.0);
+        } else if (const std::optional<float>& v = sample.*channelSpec(entry.read).value) {
+            setValue(out, entry, double(*v));
         }
     }
     return out;
@@ -41,14 +41,14 @@ ChannelValues valuesOf(const Sample& sample) {
 void putValues(Sample& sample, const ChannelValues& values) {
     std::int16_t bits = 0;
     bool allInputs = true;
-    for (const ValueSpec& spec : kValues) {
-        const std::optional<double> v = valueOf(values, spec);
-        if (isInput(spec)) {
+    for (const ValueSpec& entry : kValues) {
+        const std::optional<double> v = valueOf(values, entry);
+        if (isInput(entry)) {
             allInputs = allInputs && v.has_value();
             if (v && *v > 0.5)
-                bits = std::int16_t(bits | spec.gpiMask);
+                bits = std::int16_t(bits | entry.gpiMask);
         } else {
-            std::optional<float>& field = sample.*channelSpec(spec.read).value;
+            std::optional<float>& field = sample.*channelSpec(entry.read).value;
             field = v ? std::optional<float>(float(*v)) : std::nullopt;
         }
     }

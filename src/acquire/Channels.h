@@ -81,13 +81,13 @@ inline const ValueSpec& valueSpec(Value value) {
 }
 
 // An input: drawn as 0 or 1, as steps on a short strip.
-inline bool isInput(const ValueSpec& spec) {
-    return spec.gpiMask != 0;
+inline bool isInput(const ValueSpec& entry) {
+    return entry.gpiMask != 0;
 }
 
 // A value by its description: an input as 0 or 1.
-std::optional<double> valueOf(const ChannelValues& values, const ValueSpec& spec);
-void setValue(ChannelValues& values, const ValueSpec& spec, std::optional<double> value);
+std::optional<double> valueOf(const ChannelValues& values, const ValueSpec& entry);
+void setValue(ChannelValues& values, const ValueSpec& entry, std::optional<double> value);
 
 // A tick's Sample as the values a file row and a chart point hold.
 ChannelValues valuesOf(const Sample& sample);
@@ -96,8 +96,8 @@ ChannelValues valuesOf(const Sample& sample);
 void putValues(Sample& sample, const ChannelValues& values);
 
 // Whether a GPI lamp is lit for the input bits.
-inline bool inputOn(std::int16_t bits, const ValueSpec& spec) {
-    return (bits & spec.gpiMask) == spec.gpiMask;
+inline bool inputOn(std::int16_t bits, const ValueSpec& entry) {
+    return (bits & entry.gpiMask) == entry.gpiMask;
 }
 
 }  // namespace ignivex

@@ -56,9 +56,9 @@ std::optional<QList<double>> edgesFrom(const QString& text, QString* why) {
 }
 
 std::optional<Value> valueNamed(const QString& column) {
-    for (const ValueSpec& spec : kValues) {
-        if (column == QLatin1String(spec.column))
-            return spec.value;
+    for (const ValueSpec& entry : kValues) {
+        if (column == QLatin1String(entry.column))
+            return entry.value;
     }
     return std::nullopt;
 }

@@ -10,8 +10,8 @@ Statistics statistics(const record::Table& table, const Span& span) {
     for (std::size_t row = 0; row < table.size(); ++row) {
         if (!counts(table, row, span))
             continue;
-        for (const ValueSpec& spec : kValues) {
-            const std::size_t i = std::size_t(spec.value);
+        for (const ValueSpec& entry : kValues) {
+            const std::size_t i = std::size_t(entry.value);
             const double v = table.values[i][row];
             if (!std::isfinite(v))
                 continue;

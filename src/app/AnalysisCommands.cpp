@@ -98,13 +98,13 @@ std::optional<record::Recording> load(const QString& path, QString* error) {
 void printStatistics(const record::Table& table, const analysis::Span& span) {
     const analysis::Statistics stats = analysis::statistics(table, span);
     QString out = QStringLiteral("channel,samples,min,max,mean\n");
-    for (const ValueSpec& spec : kValues) {
-        const analysis::ChannelStatistics& s = stats[std::size_t(spec.value)];
-        out += QStringLiteral("%1,%2").arg(QLatin1String(spec.column)).arg(s.samples);
+    for (const ValueSpec& entry : kValues) {
+        const analysis::ChannelStatistics& s = stats[std::size_t(entry.value)];
+        out += QStringLiteral("%1,%2").arg(QLatin1String(entry.column)).arg(s.samples);
         if (s.samples > 0) {
-            const int meanDecimals = isInput(spec) ? 3 : spec.decimals + 2;
+            const int meanDecimals = isInput(entry) ? 3 : entry.decimals + 2;
             out += QStringLiteral(",%1,%2,%3")
-                       .arg(number(s.min, spec.decimals), number(s.max, spec.decimals),
+                       .arg(number(s.min, entry.decimals), number(s.max, entry.decimals),
                             number(s.mean, meanDecimals));
         } else {
             out += QStringLiteral(",,,");
@@ -253,8 +253,8 @@ int run(const QStringList& arguments, const QString& program) {
         *into = *edges;
     }
     const analysis::MapTable table = analysis::mapTable(recording->table, *of, rpmEdges, mapEdges, span);
-    const ValueSpec& spec = valueSpec(*of);
-    const int decimals = isInput(spec) ? 3 : spec.decimals + 2;
+    const ValueSpec& entry = valueSpec(*of);
+    const int decimals = isInput(entry) ? 3 : entry.decimals + 2;
     QString out = QStringLiteral("rpm_from,rpm_to,map_from,map_to,samples,mean\n");
     for (const analysis::MapCell& c : table.cells) {
         out += QStringLiteral("%1,%2,%3,%4,%5,%6\n")

@@ -11,9 +11,9 @@ namespace {
 
 std::array<SeriesStyle, kSeriesCount> styles() {
     std::array<SeriesStyle, kSeriesCount> out{};
-    for (const ValueSpec& spec : kValues) {
-        out[std::size_t(spec.value)] = {spec.name, spec.unit, QColor::fromRgb(QRgb(spec.rgb)),
-                                        isInput(spec), spec.minSpan, spec.shownDecimals};
+    for (const ValueSpec& entry : kValues) {
+        out[std::size_t(entry.value)] = {entry.name, entry.unit, QColor::fromRgb(QRgb(entry.rgb)),
+                                        isInput(entry), entry.minSpan, entry.shownDecimals};
     }
     return out;
 }

@@ -62,8 +62,8 @@ MapTableWindow::MapTableWindow(MessageBoxes& boxes, QWidget* parent)
     auto* choices = new QHBoxLayout;
     of_ = new QComboBox(this);
     of_->setObjectName(QStringLiteral("cboOf"));
-    for (const ValueSpec& spec : kValues)
-        of_->addItem(QString::fromUtf8(spec.name), int(spec.value));
+    for (const ValueSpec& entry : kValues)
+        of_->addItem(QString::fromUtf8(entry.name), int(entry.value));
     auto* ofLabel = new QLabel(QStringLiteral("&Mean of"), this);
     ofLabel->setBuddy(of_);
     span_ = new SpanChoice(this);
@@ -255,7 +255,7 @@ void MapTableWindow::recount() {
 }
 
 void MapTableWindow::fill(const analysis::MapTable& table) {
-    const ValueSpec& spec = valueSpec(table.of);
+    const ValueSpec& entry = valueSpec(table.of);
     const auto code = record::rangeCodeOf(recording_.details);
     cells_->clear();
     cells_->setRowCount(int(table.rpmEdges.size()) - 1);
@@ -277,11 +277,11 @@ void MapTableWindow::fill(const analysis::MapTable& table) {
         low = least->mean;
         high = most->mean;
     }
-    const QString unit = tools::unitSuffix(spec);
-    const QString name = QString::fromUtf8(spec.name);
+    const QString unit = tools::unitSuffix(entry);
+    const QString name = QString::fromUtf8(entry.name);
     for (const analysis::MapCell& c : table.cells) {
         auto* item = new QTableWidgetItem(QStringLiteral("%1\n%2 \u00b7 %3")
-                                              .arg(tools::meanText(spec, c.mean), QLocale().toString(c.samples),
+                                              .arg(tools::meanText(entry, c.mean), QLocale().toString(c.samples),
                                                    tools::durationText(c.seconds)));
         item->setTextAlignment(Qt::AlignCenter);
         const QColor background = tools::heatColour(high > low ? (c.mean - low) / (high - low) : 0.5);
@@ -289,7 +289,7 @@ void MapTableWindow::fill(const analysis::MapTable& table) {
         item->setForeground(tools::textOn(background));
         item->setToolTip(QStringLiteral("%1 rpm, MAP %2\n%3: mean %4%5\n%6 samples over %7")
                              .arg(binText(table.rpmEdges, c.rpmBin), binText(table.mapEdges, c.mapBin), name,
-                                  tools::meanText(spec, c.mean), unit, QLocale().toString(c.samples),
+                                  tools::meanText(entry, c.mean), unit, QLocale().toString(c.samples),
                                   tools::durationText(c.seconds)));
         cells_->setItem(c.rpmBin, c.mapBin, item);
     }
@@ -310,7 +310,7 @@ void MapTableWindow::fill(const analysis::MapTable& table) {
 
     caption_->setText(QStringLiteral("<b>%1</b>: the mean in each cell, under it the samples "
                                      "\u00b7 the time spent there. Rows: rpm. Columns: %2.")
-                          .arg(tools::channelTitle(spec, recording_.details).toHtmlEscaped(),
+                          .arg(tools::channelTitle(entry, recording_.details).toHtmlEscaped(),
                                tools::channelTitle(valueSpec(Value::Map), recording_.details).toHtmlEscaped()));
     if (table.cells.empty()) {
         legend_->clear();
@@ -321,7 +321,7 @@ void MapTableWindow::fill(const analysis::MapTable& table) {
                 .arg(c.name(), tools::textOn(c).name(), text.toHtmlEscaped());
         };
         legend_->setText(QStringLiteral("Colours: %1 the lowest mean, %2 the highest.")
-                             .arg(swatch(0, tools::meanText(spec, low) + unit), swatch(1, tools::meanText(spec, high) + unit)));
+                             .arg(swatch(0, tools::meanText(entry, low) + unit), swatch(1, tools::meanText(entry, high) + unit)));
     }
 
     if (!recording_.chart) {
@@ -354,7 +354,7 @@ QString MapTableWindow::selectedMeans() const {
     if (ranges.isEmpty())
         return {};
     const QTableWidgetSelectionRange& r = ranges.first();
-    const ValueSpec& spec = valueSpec(table_.of);
+    const ValueSpec& entry = valueSpec(table_.of);
     QString text;
     for (int m = r.leftColumn(); m <= r.rightColumn(); ++m)
         text += QLatin1Char('\t') + binText(table_.mapEdges, m);
@@ -364,7 +364,7 @@ QString MapTableWindow::selectedMeans() const {
             text += QLatin1Char('\t');
             for (const analysis::MapCell& c : table_.cells) {
                 if (c.rpmBin == row && c.mapBin == m)
-                    text += tools::meanText(spec, c.mean);
+                    text += tools::meanText(entry, c.mean);
             }
         }
     }
@@ -372,7 +372,7 @@ QString MapTableWindow::selectedMeans() const {
 }
 
 QByteArray MapTableWindow::csv() const {
-    const ValueSpec& spec = valueSpec(table_.of);
+    const ValueSpec& entry = valueSpec(table_.of);
     QString out = QStringLiteral("rpm_from,rpm_to,map_from,map_to,samples,mean,seconds\n");
     for (const analysis::MapCell& c : table_.cells) {
         out += QStringLiteral("%1,%2,%3,%4,%5,%6,%7\n")
@@ -381,7 +381,7 @@ QByteArray MapTableWindow::csv() const {
                    .arg(table_.mapEdges[c.mapBin])
                    .arg(table_.mapEdges[c.mapBin + 1])
                    .arg(c.samples)
-                   .arg(tools::csvMeanText(spec, c.mean))
+                   .arg(tools::csvMeanText(entry, c.mean))
                    .arg(c.seconds, 0, 'f', 3);
     }
     return out.toUtf8();

@@ -30,10 +30,10 @@ ReplayFrame replayFrameAt(const ChartData& data, std::size_t row) {
         }
     }
     ChannelValues found;
-    for (const ValueSpec& spec : kValues) {
-        const float v = value[std::size_t(spec.value)];
+    for (const ValueSpec& entry : kValues) {
+        const float v = value[std::size_t(entry.value)];
         if (!std::isnan(v))
-            setValue(found, spec, double(v));
+            setValue(found, entry, double(v));
     }
     putValues(frame.sample, found);
     frame.sample.end = Sample::End(t.status[row]);

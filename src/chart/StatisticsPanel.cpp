@@ -20,9 +20,9 @@ const QStringList kHeader = {QStringLiteral("Channel"), QStringLiteral("A"), QSt
                              QStringLiteral("B \u2212 A"), QStringLiteral("Min"),
                              QStringLiteral("Max"), QStringLiteral("Mean")};
 
-QString withUnit(const ValueSpec& spec) {
-    const QString name = QString::fromUtf8(spec.name);
-    return *spec.unit ? QStringLiteral("%1 (%2)").arg(name, QString::fromUtf8(spec.unit)) : name;
+QString withUnit(const ValueSpec& entry) {
+    const QString name = QString::fromUtf8(entry.name);
+    return *entry.unit ? QStringLiteral("%1 (%2)").arg(name, QString::fromUtf8(entry.unit)) : name;
 }
 
 QString number(std::optional<double> v, int decimals) {
@@ -64,9 +64,9 @@ StatisticsPanel::StatisticsPanel(QWidget* parent) : QWidget(parent) {
 
 void StatisticsPanel::clear() {
     span_->setText(QStringLiteral("No recording."));
-    for (const ValueSpec& spec : kValues) {
-        const int row = int(spec.value);
-        table_->setItem(row, 0, new QTableWidgetItem(withUnit(spec)));
+    for (const ValueSpec& entry : kValues) {
+        const int row = int(entry.value);
+        table_->setItem(row, 0, new QTableWidgetItem(withUnit(entry)));
         for (int c = 1; c < kHeader.size(); ++c)
             table_->setItem(row, c, new QTableWidgetItem);
     }
@@ -80,24 +80,24 @@ void StatisticsPanel::showFigures(const ChartData& data, double a, std::optional
                        .arg(QString::number(to - from, 'f', 3), when,
                             timeLabel(&data, from, TimeStyle::Elapsed, 3),
                             timeLabel(&data, to, TimeStyle::Elapsed, 3)));
-    for (const ValueSpec& spec : kValues) {
-        const int row = int(spec.value);
-        const int d = isInput(spec) ? 0 : spec.decimals;
+    for (const ValueSpec& entry : kValues) {
+        const int row = int(entry.value);
+        const int d = isInput(entry) ? 0 : entry.decimals;
         auto at = [&](std::optional<double> t) -> std::optional<double> {
             if (!t)
                 return std::nullopt;
-            const auto v = valueAt(data, spec.value, *t);
+            const auto v = valueAt(data, entry.value, *t);
             return v ? std::optional<double>(*v) : std::nullopt;
         };
         const auto va = at(a), vb = at(b);
-        const analysis::ChannelStatistics& s = stats[std::size_t(spec.value)];
+        const analysis::ChannelStatistics& s = stats[std::size_t(entry.value)];
         const bool any = s.samples > 0;
         const QStringList cells = {
             number(va, d), number(vb, d),
             number(va && vb ? std::optional<double>(*vb - *va) : std::nullopt, d),
             number(any ? std::optional<double>(s.min) : std::nullopt, d),
             number(any ? std::optional<double>(s.max) : std::nullopt, d),
-            number(any ? std::optional<double>(s.mean) : std::nullopt, isInput(spec) ? 3 : d + 1)};
+            number(any ? std::optional<double>(s.mean) : std::nullopt, isInput(entry) ? 3 : d + 1)};
         for (int c = 0; c < cells.size(); ++c)
             table_->item(row, c + 1)->setText(cells[c]);
     }

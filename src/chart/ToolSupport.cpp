@@ -26,9 +26,9 @@ QColor between(const QList<QColor>& stops, double t) {
 
 }  // namespace
 
-QString channelTitle(const ValueSpec& spec, const Details& details) {
-    const QString name = QString::fromUtf8(spec.name);
-    if (spec.value == Value::Map) {
+QString channelTitle(const ValueSpec& entry, const Details& details) {
+    const QString name = QString::fromUtf8(entry.name);
+    if (entry.value == Value::Map) {
         // The module names no unit for MAP: its range is what tells the reader the scale.
         const auto code = record::rangeCodeOf(details);
         if (!code)
@@ -38,22 +38,22 @@ QString channelTitle(const ValueSpec& spec, const Details& details) {
         const qsizetype open = range.indexOf(QLatin1Char('('));
         return QStringLiteral("%1 (range %2: %3)").arg(name).arg(*code).arg(range.mid(open + 1, range.size() - open - 2));
     }
-    if (isInput(spec))
+    if (isInput(entry))
         return QStringLiteral("%1 (0 or 1)").arg(name);
-    return QStringLiteral("%1 (%2)").arg(name, QString::fromUtf8(spec.unit));
+    return QStringLiteral("%1 (%2)").arg(name, QString::fromUtf8(entry.unit));
 }
 
-QString unitSuffix(const ValueSpec& spec) {
-    const QString unit = QString::fromUtf8(spec.unit);
+QString unitSuffix(const ValueSpec& entry) {
+    const QString unit = QString::fromUtf8(entry.unit);
     return unit.isEmpty() ? QString() : QLatin1Char(' ') + unit;
 }
 
-QString meanText(const ValueSpec& spec, double mean) {
-    return QString::number(mean, 'f', isInput(spec) ? 2 : spec.shownDecimals + 1);
+QString meanText(const ValueSpec& entry, double mean) {
+    return QString::number(mean, 'f', isInput(entry) ? 2 : entry.shownDecimals + 1);
 }
 
-QString csvMeanText(const ValueSpec& spec, double mean) {
-    return QString::number(mean, 'f', isInput(spec) ? 3 : spec.decimals + 2);
+QString csvMeanText(const ValueSpec& entry, double mean) {
+    return QString::number(mean, 'f', isInput(entry) ? 3 : entry.decimals + 2);
 }
 
 QString durationText(double seconds) {

@@ -258,12 +258,12 @@ QString XyPlot::describeRow(std::size_t row) const {
     if (choice_.colour)
         shown << *choice_.colour;
     for (Value v : shown) {
-        const ValueSpec& spec = valueSpec(v);
+        const ValueSpec& entry = valueSpec(v);
         const float value = t.column(v)[row];
-        values << QStringLiteral("%1 %2%3").arg(QString::fromUtf8(spec.name),
-                                                std::isfinite(value) ? QString::number(value, 'f', spec.shownDecimals)
+        values << QStringLiteral("%1 %2%3").arg(QString::fromUtf8(entry.name),
+                                                std::isfinite(value) ? QString::number(value, 'f', entry.shownDecimals)
                                                                      : QStringLiteral("not read"),
-                                                std::isfinite(value) ? tools::unitSuffix(spec) : QString());
+                                                std::isfinite(value) ? tools::unitSuffix(entry) : QString());
     }
     QString text = QStringLiteral("%1 (row %2): %3")
                        .arg(timeLabel(&data, t.elapsed[row], TimeStyle::Elapsed, 3))
@@ -478,8 +478,8 @@ XyPlotWindow::XyPlotWindow(MessageBoxes& boxes, QWidget* parent)
         box->setObjectName(QLatin1String(name));
         if (none)
             box->addItem(QStringLiteral("None (shade by count)"), -1);
-        for (const ValueSpec& spec : kValues)
-            box->addItem(QString::fromUtf8(spec.name), int(spec.value));
+        for (const ValueSpec& entry : kValues)
+            box->addItem(QString::fromUtf8(entry.name), int(entry.value));
         auto* text = new QLabel(label, this);
         text->setBuddy(box);
         choices->addWidget(text);

@@ -21,18 +21,18 @@ constexpr int kFirstValueColumn = 2;
 
 QStringList columns() {
     QStringList names = {QStringLiteral("time"), QStringLiteral("elapsed_s")};
-    for (const ValueSpec& spec : kValues)
-        names << QString::fromLatin1(spec.column);
+    for (const ValueSpec& entry : kValues)
+        names << QString::fromLatin1(entry.column);
     names << QStringLiteral("status") << QStringLiteral("mark");
     return names;
 }
 
-QByteArray cellText(const std::optional<double>& value, const ValueSpec& spec) {
+QByteArray cellText(const std::optional<double>& value, const ValueSpec& entry) {
     if (!value || !std::isfinite(*value))
         return {};
-    if (isInput(spec))
+    if (isInput(entry))
         return *value > 0.5 ? QByteArrayLiteral("1") : QByteArrayLiteral("0");
-    return QByteArray::number(*value, 'f', spec.decimals);
+    return QByteArray::number(*value, 'f', entry.decimals);
 }
 
 // Cells between commas; a quoted cell is not part of the format, so no quoting is undone.
@@ -154,8 +154,8 @@ QByteArray row(const Sample& s, Instant start, const QString& mark) {
     out += timeText(s.wallClock).toLatin1();
     out += ',' + QByteArray::number(elapsed, 'f', 3);
     const ChannelValues values = valuesOf(s);
-    for (const ValueSpec& spec : kValues)
-        out += ',' + cellText(valueOf(values, spec), spec);
+    for (const ValueSpec& entry : kValues)
+        out += ',' + cellText(valueOf(values, entry), entry);
     out += ',' + statusText(s.end).toLatin1();
     out += ',' + markCell(mark);
     out += '\n';
@@ -182,23 +182,23 @@ std::optional<Row> parseRow(QByteArrayView line, QString* why) {
         return std::nullopt;
     }
     int column = kFirstValueColumn;
-    for (const ValueSpec& spec : kValues) {
+    for (const ValueSpec& entry : kValues) {
         const QByteArrayView cell = cells[column++];
         if (cell.isEmpty())
             continue;
-        if (isInput(spec)) {
+        if (isInput(entry)) {
             if (cell != "0" && cell != "1") {
-                fail(why, QStringLiteral("\"%1\" is neither 0 nor 1").arg(QLatin1String(spec.column)));
+                fail(why, QStringLiteral("\"%1\" is neither 0 nor 1").arg(QLatin1String(entry.column)));
                 return std::nullopt;
             }
-            setValue(r, spec, cell == "1" ? 1.0 : 0.0);
+            setValue(r, entry, cell == "1" ? 1.0 : 0.0);
         } else {
             double v = 0;
             if (!toNumber(cell, v)) {
-                fail(why, QStringLiteral("\"%1\" is not a number").arg(QLatin1String(spec.column)));
+                fail(why, QStringLiteral("\"%1\" is not a number").arg(QLatin1String(entry.column)));
                 return std::nullopt;
             }
-            setValue(r, spec, v);
+            setValue(r, entry, v);
         }
     }
     const auto status = statusFrom(QString::fromLatin1(cells[column]));

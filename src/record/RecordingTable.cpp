@@ -43,8 +43,8 @@ void Table::append(const Row& row) {
         utcOffsetSeconds = row.time.offsetFromUtc();
     elapsed.push_back(row.elapsed);
     wallMs.push_back(row.time.toMSecsSinceEpoch());
-    for (const ValueSpec& spec : kValues)
-        values[std::size_t(spec.value)].push_back(cell(valueOf(row, spec)));
+    for (const ValueSpec& entry : kValues)
+        values[std::size_t(entry.value)].push_back(cell(valueOf(row, entry)));
     if (!row.mark.isEmpty())
         userMarks.push_back({status.size(), row.mark});
     status.push_back(std::uint8_t(row.status));

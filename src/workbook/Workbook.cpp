@@ -160,8 +160,8 @@ std::optional<Written> write(const Source& recording, const analysis::Span& span
     lxw_format* time = book.format("yyyy-mm-dd hh:mm:ss.000");
     lxw_format* seconds = book.format("0.000");
     std::array<lxw_format*, kValueCount> valueFormat{};
-    for (const ValueSpec& spec : kValues)
-        valueFormat[std::size_t(spec.value)] = book.format(decimalsFormat(spec.decimals));
+    for (const ValueSpec& entry : kValues)
+        valueFormat[std::size_t(entry.value)] = book.format(decimalsFormat(entry.decimals));
 
     QStringList columns = record::kColumns;
     std::size_t total = 0;
@@ -199,11 +199,11 @@ std::optional<Written> write(const Source& recording, const analysis::Span& span
         worksheet_write_datetime(sheet, r, 0, &stamp, time);
         worksheet_write_number(sheet, r, 1, t.elapsed[i], seconds);
         lxw_col_t col = 2;
-        for (const ValueSpec& spec : kValues) {
-            const float v = t.values[std::size_t(spec.value)][i];
+        for (const ValueSpec& entry : kValues) {
+            const float v = t.values[std::size_t(entry.value)][i];
             if (std::isfinite(v))
-                worksheet_write_number(sheet, r, col, asWritten(v, spec.decimals),
-                                       valueFormat[std::size_t(spec.value)]);
+                worksheet_write_number(sheet, r, col, asWritten(v, entry.decimals),
+                                       valueFormat[std::size_t(entry.value)]);
             ++col;
         }
         text(sheet, r, col, record::statusText(Sample::End(t.status[i])));
@@ -248,11 +248,11 @@ std::optional<Written> write(const Source& recording, const analysis::Span& span
            bold);
     const analysis::Statistics figures = analysis::statistics(t, span);
     lxw_row_t sr = 0;
-    for (const ValueSpec& spec : kValues) {
-        const analysis::ChannelStatistics& s = figures[std::size_t(spec.value)];
+    for (const ValueSpec& entry : kValues) {
+        const analysis::ChannelStatistics& s = figures[std::size_t(entry.value)];
         ++sr;
-        text(stats, sr, 0, QString::fromLatin1(spec.column));
-        text(stats, sr, 1, QString::fromUtf8(spec.unit));
+        text(stats, sr, 0, QString::fromLatin1(entry.column));
+        text(stats, sr, 1, QString::fromUtf8(entry.unit));
         worksheet_write_number(stats, sr, 2, double(s.samples), nullptr);
         if (s.samples > 0) {
             worksheet_write_number(stats, sr, 3, s.min, nullptr);
