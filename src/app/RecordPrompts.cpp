@@ -47,4 +47,10 @@ std::optional<QString> DialogRecordPrompts::note(QWidget* owner) {
     return ok ? std::optional<QString>(text) : std::nullopt;
 }
 
+std::optional<QString> DialogRecordPrompts::workbookFile(QWidget* owner, const QString& suggested) {
+    const QString path = QFileDialog::getSaveFileName(owner, QStringLiteral("Export for Spreadsheet"),
+                                                      suggested, QStringLiteral("Workbooks (*.xlsx)"));
+    return path.isEmpty() ? std::nullopt : std::optional<QString>(path);
+}
+
 }  // namespace ignivex

@@ -20,6 +20,8 @@ public:
     virtual std::optional<Rate> rate(QWidget* owner, Rate current) = 0;
     // The note of a mark (may be empty); nothing when the user cancelled.
     virtual std::optional<QString> note(QWidget* owner) = 0;
+    // Where the workbook of a finished recording goes (a save dialog at `suggested`).
+    virtual std::optional<QString> workbookFile(QWidget* owner, const QString& suggested) = 0;
 };
 
 class DialogRecordPrompts final : public RecordPrompts {
@@ -27,6 +29,7 @@ public:
     std::optional<QString> file(QWidget* owner, const QString& suggested) override;
     std::optional<Rate> rate(QWidget* owner, Rate current) override;
     std::optional<QString> note(QWidget* owner) override;
+    std::optional<QString> workbookFile(QWidget* owner, const QString& suggested) override;
 };
 
 }  // namespace ignivex

@@ -2,6 +2,8 @@
 
 #include "app/RecordPrompts.h"
 #include "chart/RecentRecordings.h"
+#include "chart/WorkbookExport.h"
+#include "record/RecordingReader.h"
 #include "display/PanelFeed.h"
 #include "display/RealTimePanel.h"
 #include "display/RealTimeView.h"
@@ -117,7 +119,38 @@ void RecordingControl::mnuRecord_Click() {
 }
 
 void RecordingControl::mnuStopRecording_Click() {
+    const bool wasRecording = session_.active();
+    const QString path = session_.path();
     stop({});
+    const qint64 rows = session_.progress().samples;
+    // The message that reports the saved file offers the workbook a spreadsheet in any
+    // language reads as written.
+    if (!wasRecording || rows == 0 || !QFileInfo::exists(path))
+        return;
+    const QString text = QStringLiteral("Recorded %1 samples to %2.\n\nExport it for a spreadsheet "
+                                        "as well? A workbook (.xlsx) reads the same in every "
+                                        "language; the CSV file stays as it is.")
+                             .arg(rows)
+                             .arg(QDir::toNativeSeparators(path));
+    if (p_.boxes.show(text, box::YesNo + box::Question, kTitle) != box::Yes)
+        return;
+    const QFileInfo csv(path);
+    const auto target = p_.prompts.workbookFile(
+        p_.owner, csv.dir().filePath(csv.completeBaseName() + QStringLiteral(".xlsx")));
+    if (!target)
+        return;
+    chart::exportWithProgress(p_.owner, p_.boxes, *target,
+                              [csv = path, xlsx = *target](const workbook::Options& options, QString* error)
+                                  -> std::optional<workbook::Written> {
+                                  const record::ReadResult read = record::readRecording(csv);
+                                  if (!read.recording) {
+                                      *error = read.error;
+                                      return std::nullopt;
+                                  }
+                                  return workbook::write({read.recording->table, read.recording->details,
+                                                          read.recording->path},
+                                                         {}, xlsx, options, error);
+                              });
 }
 
 void RecordingControl::mnuMark_Click() {

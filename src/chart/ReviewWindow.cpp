@@ -3,7 +3,7 @@
 #include "chart/RecentRecordings.h"
 #include "chart/StatisticsPanel.h"
 #include "analysis/Section.h"
-#include "workbook/Workbook.h"
+#include "chart/WorkbookExport.h"
 
 #include <QEventLoop>
 #include <QFutureWatcher>
@@ -614,45 +614,14 @@ void ReviewWindow::exportWorkbook() {
     if (path.isEmpty())
         return;
 
-    // Written in a worker: an hour at the fastest rate takes seconds, and the window stays free.
-    QProgressDialog progress(QStringLiteral("Exporting %1\u2026").arg(QFileInfo(path).fileName()),
-                             QStringLiteral("Cancel"), 0, 1000, this);
-    progress.setWindowTitle(title);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(300);
-    auto cancel = std::make_shared<std::atomic<bool>>(false);
-    auto done = std::make_shared<std::atomic<int>>(0);
     const std::shared_ptr<const LoadedRecording> recording = recording_;
-    QString error;
-    QFuture<std::optional<workbook::Written>> future = QtConcurrent::run([=, &error] {
-        workbook::Options options;
-        options.replace = true;  // the save dialog asked before an existing file is replaced
-        options.cancel = cancel.get();
-        options.progress = [done](double share) { done->store(int(share * 1000)); };
-        return workbook::write({recording->chart->table, recording->details, recording->path}, span,
-                               path, options, &error);
-    });
-    QFutureWatcher<std::optional<workbook::Written>> watcher;
-    QEventLoop waiting;
-    connect(&watcher, &QFutureWatcherBase::finished, &waiting, &QEventLoop::quit);
-    QTimer tick;
-    connect(&tick, &QTimer::timeout, this, [&] {
-        progress.setValue(done->load());
-        if (progress.wasCanceled())
-            cancel->store(true);
-    });
-    tick.start(50);
-    watcher.setFuture(future);
-    waiting.exec();
-    tick.stop();
-    progress.reset();
-    const std::optional<workbook::Written> written = future.result();
-    if (!written) {
-        if (!error.isEmpty())
-            boxes_.show(error + QStringLiteral(" Choose another file or folder, or free some space."),
-                        box::OkOnly + box::Exclamation, title);
+    const std::optional<workbook::Written> written = exportWithProgress(
+        this, boxes_, path, [recording, span, path](const workbook::Options& options, QString* error) {
+            return workbook::write({recording->chart->table, recording->details, recording->path}, span,
+                                   path, options, error);
+        });
+    if (!written)
         return;
-    }
     statusBar()->showMessage(QStringLiteral("%1 rows written to %2.")
                                  .arg(written->rows)
                                  .arg(QDir::toNativeSeparators(path)),

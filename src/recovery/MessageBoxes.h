@@ -9,8 +9,10 @@ namespace ignivex {
 namespace box {
 inline constexpr int OkOnly = 0;
 inline constexpr int AbortRetryIgnore = 2;
+inline constexpr int YesNo = 4;
 inline constexpr int RetryCancel = 5;
 inline constexpr int Critical = 16;
+inline constexpr int Question = 32;
 inline constexpr int Exclamation = 48;
 inline constexpr int Information = 64;
 
@@ -20,6 +22,8 @@ inline constexpr int Cancel = 2;
 inline constexpr int Abort = 3;
 inline constexpr int Retry = 4;
 inline constexpr int Ignore = 5;
+inline constexpr int Yes = 6;
+inline constexpr int No = 7;
 }  // namespace box
 
 // The one way the tool asks the user something: text, style, title -> the pressed button.

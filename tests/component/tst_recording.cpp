@@ -48,6 +48,7 @@ private slots:
     void rowSaysWhatHappened();
     void noModuleLeavesNoFile();
     void marksGoOnTheNextRow();
+    void stopOffersTheWorkbook();
     void anotherMapRangeEndsTheFile();
 };
 
@@ -99,7 +100,14 @@ void TestRecording::recordsEveryTickUntilStopped() {
         QVERIFY(r->elapsed > last);
         last = r->elapsed;
     }
-    QCOMPARE(h.boxes.count(), 0);
+    // File, Stop Recording reports the file and offers the workbook (declined here); the other
+    // ways of stopping say nothing.
+    QCOMPARE(h.boxes.count(), stop == "menu" ? 1 : 0);
+    if (stop == "menu") {
+        QVERIFY(h.boxes.shown[0].text.startsWith(QStringLiteral("Recorded 3 samples to ")));
+        QCOMPARE(h.boxes.shown[0].style, box::YesNo + box::Question);
+        QVERIFY(!QFileInfo::exists(h.dir.filePath("run.xlsx")));
+    }
     // The choice is kept for next time, in a group of its own; the port stays as it was.
     QCOMPARE(recording_settings::lastRate(), rate);
     QCOMPARE(h.config.stored(), QStringLiteral("1"));
@@ -186,7 +194,8 @@ void TestRecording::rowSaysWhatHappened() {
     if (r->advance)
         held += 'a';
     QCOMPARE(held, cells);
-    QCOMPARE(h.boxes.count(), answer ? 1 : 0);
+    // The prompt answered, and the offer of a workbook after File, Stop Recording.
+    QCOMPARE(h.boxes.count(), (answer ? 1 : 0) + 1);
 }
 
 // Record… with no module behind the port: the link is lost at the first tick, the view closes
@@ -242,6 +251,20 @@ void TestRecording::anotherMapRangeEndsTheFile() {
     QTRY_COMPARE(h.boxes.count(), 1);
     QVERIFY2(h.boxes.shown[0].text.contains("MAP range 2"), qPrintable(h.boxes.shown[0].text));
     QCOMPARE(h.dataRows().size(), 1);
+}
+
+// Yes to the offer after File, Stop Recording writes the workbook where the dialog said.
+void TestRecording::stopOffersTheWorkbook() {
+    Recording h;
+    h.prompts.chosenRate = kViewRate;
+    h.prompts.workbookPath = h.dir.filePath("run.xlsx");
+    h.boxes.answer({box::Yes});
+    h.w().recording().mnuRecord_Click();
+    h.tick();
+    h.tick();
+    h.w().recording().mnuStopRecording_Click();
+    QCOMPARE(h.boxes.count(), 1);
+    QVERIFY(QFileInfo(*h.prompts.workbookPath).size() > 0);
 }
 
 QTEST_MAIN(TestRecording)

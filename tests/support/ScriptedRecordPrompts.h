@@ -16,6 +16,8 @@ struct ScriptedRecordPrompts : RecordPrompts {
     std::optional<Rate> rate(QWidget*, Rate) override { return chosenRate; }
     std::optional<QString> markNote;  // nothing: Cancel
     std::optional<QString> note(QWidget*) override { return markNote; }
+    std::optional<QString> workbookPath;  // nothing: Cancel
+    std::optional<QString> workbookFile(QWidget*, const QString&) override { return workbookPath; }
 };
 
 }  // namespace ignivex::test
