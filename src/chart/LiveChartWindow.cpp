@@ -60,7 +60,13 @@ void LiveChartWindow::buildMenus() {
     exportAction->setObjectName(QStringLiteral("mnuExportPicture"));
     exportAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     connect(exportAction, &QAction::triggered, this, [this] {
-        exportPicture(this, boxes_, chart_->scene(), chart_->size(), chart_->devicePixelRatioF(),
+        ChartScene scene = chart_->scene();
+        if (scene.data)
+            scene.title = QStringLiteral("Live chart   %1   %2 to %3")
+                              .arg(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")),
+                                   timeLabel(scene.data.get(), scene.t0, TimeStyle::TimeOfDay, 0),
+                                   timeLabel(scene.data.get(), scene.t1, TimeStyle::TimeOfDay, 0));
+        exportPicture(this, boxes_, scene, chart_->size(), chart_->devicePixelRatioF(),
                       QStringLiteral("ignivex-chart"));
     });
     file->addSeparator();

@@ -7,6 +7,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
@@ -109,7 +110,19 @@ void exportPicture(QWidget* parent, MessageBoxes& boxes, const ChartScene& scene
     if (QFileInfo(path).suffix().isEmpty())
         path += filter == kSvgFilter ? QStringLiteral(".svg") : QStringLiteral(".png");
     settings::setPictureFolder(QFileInfo(path).absolutePath());
-    const QString why = savePicture(scene, size, ratio, path);
+    // The size of the picture: as shown, or one that prints or projects well.
+    const QList<QSize> sizes = {size, {1200, 800}, {1920, 1080}, {2400, 1600}};
+    QStringList choices;
+    for (const QSize& s : sizes)
+        choices << QStringLiteral("%1 x %2%3").arg(s.width()).arg(s.height())
+                       .arg(&s == &sizes.front() ? QStringLiteral(" (as shown)") : QString());
+    bool ok = false;
+    const QString chosen = QInputDialog::getItem(parent, kExportTitle, QStringLiteral("Size of the picture:"),
+                                                 choices, 0, false, &ok);
+    if (!ok)
+        return;
+    const QSize picture = sizes.value(int(choices.indexOf(chosen)), size);
+    const QString why = savePicture(scene, picture, ratio, path);
     if (!why.isEmpty())
         boxes.show(QStringLiteral("The picture could not be written to \"%1\": %2. Choose another "
                                   "folder or name, or free some space.")

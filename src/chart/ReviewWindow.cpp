@@ -219,7 +219,16 @@ void ReviewWindow::buildMenus() {
             &QAction::triggered, this, [this] {
                 if (!recording_)
                     return;
-                exportPicture(this, boxes_, chart_->scene(), chart_->size(),
+                ChartScene scene = chart_->scene();
+                const ChartData& data = *recording_->chart;
+                const QDateTime started = QDateTime::fromMSecsSinceEpoch(
+                    data.table.wallMs.front(), Qt::OffsetFromUTC, data.table.utcOffsetSeconds);
+                scene.title = QStringLiteral("%1   %2   %3 to %4")
+                                  .arg(QFileInfo(recording_->path).fileName(),
+                                       started.toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+                                       timeLabel(&data, scene.t0, TimeStyle::Elapsed, 1),
+                                       timeLabel(&data, scene.t1, TimeStyle::Elapsed, 1));
+                exportPicture(this, boxes_, scene, chart_->size(),
                               chart_->devicePixelRatioF(),
                               QFileInfo(recording_->path).completeBaseName());
             });

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QPaintEngine>
 #include <QPainterPath>
 #include <QPolygonF>
 #include <algorithm>
@@ -213,11 +214,28 @@ struct Painter {
                 reduce(times, values, d.index(series), scene.t0 - shift, scene.t1 - shift, columns);
             const double width = layout.plot.width() / columns;
             p.setRenderHint(QPainter::Antialiasing, false);
+            // A drawing (SVG, PDF) gets the envelope as one polygon per unbroken stretch, not
+            // thousands of one-pixel bars; a raster picture fills bars, which is faster there.
+            const bool vector = p.paintEngine() && p.paintEngine()->type() != QPaintEngine::Raster;
+            QPolygonF upper, lower;
+            auto flushEnvelope = [&] {
+                if (upper.size() > 1) {
+                    std::reverse(lower.begin(), lower.end());
+                    p.setPen(Qt::NoPen);
+                    p.setBrush(colour);
+                    p.drawPolygon(upper + lower);
+                    p.setBrush(Qt::NoBrush);
+                }
+                upper.clear();
+                lower.clear();
+            };
             float before = kNoValue;
             for (int c = 0; c < columns; ++c) {
                 const ColumnExtent& col = cols[std::size_t(c)];
                 if (col.extent.empty()) {
                     before = kNoValue;
+                    if (vector)
+                        flushEnvelope();
                     continue;
                 }
                 double top = y(col.extent.max), bottom = y(col.extent.min);
@@ -230,9 +248,17 @@ struct Painter {
                     top = middle - kLineWidth / 2;
                     bottom = middle + kLineWidth / 2;
                 }
-                p.fillRect(QRectF(layout.plot.left() + c * width, top, width, bottom - top), colour);
+                const double left = layout.plot.left() + c * width;
+                if (vector) {
+                    upper << QPointF(left, top) << QPointF(left + width, top);
+                    lower << QPointF(left, bottom) << QPointF(left + width, bottom);
+                } else {
+                    p.fillRect(QRectF(left, top, width, bottom - top), colour);
+                }
                 before = col.last;
             }
+            if (vector)
+                flushEnvelope();
         }
         flush();
         p.restore();
@@ -512,12 +538,22 @@ QString timeLabel(const ChartData* data, double t, TimeStyle style, int decimals
     return negative ? QLatin1Char('-') + text : text;
 }
 
-void paintChart(QPainter& p, const QRectF& area, const ChartScene& scene) {
+void paintChart(QPainter& p, const QRectF& whole, const ChartScene& scene) {
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
     p.setFont(scene.font);
-    p.fillRect(area, kBackground);
+    p.fillRect(whole, kBackground);
+    QRectF area = whole;
+    if (!scene.title.isEmpty()) {
+        // A picture for a report says what it shows: the file, the day and the span.
+        const QFontMetricsF fm(scene.font);
+        const QRectF band(whole.left() + 6, whole.top() + 2, whole.width() - 12, fm.height() + 6);
+        p.setPen(kText);
+        p.drawText(band, Qt::AlignLeft | Qt::AlignVCenter,
+                   fm.elidedText(scene.title, Qt::ElideMiddle, band.width()));
+        area.setTop(band.bottom());
+    }
     const ChartLayout layout(area, scene.font);
     if (!scene.data || scene.data->table.empty() || !(scene.t1 > scene.t0)) {
         for (int s = 0; s < kSeriesCount; ++s) {

@@ -28,6 +28,7 @@ struct ChartScene {
     TimeStyle timeStyle = TimeStyle::Elapsed;
     QFont font;
     QString emptyText;                // said when there are no rows
+    QString title;                    // a line above the strips (exported pictures); may be empty
 };
 
 // Where the strips and the time axis lie within an area.

@@ -2,6 +2,7 @@
 // panel with the recorded values while polling sends nothing, bad files are said in a box, the
 // picture export writes PNG and SVG, and the live chart takes the samples of the ticks.
 #include "acquire/Acquisition.h"
+#include "acquire/Channels.h"
 #include "chart/ChartWindows.h"
 #include "chart/LiveChartWindow.h"
 #include "chart/LiveSeries.h"
@@ -105,6 +106,7 @@ private slots:
     void liveChartTakesEachSample();
     void replayAndRecordingTakeTurns();
     void liveSeriesIsBounded();
+    void densePicturesAreDrawings();
     void overlayAlignsAndMoves();
     void statisticsBetweenTheCursors_data();
     void statisticsBetweenTheCursors();
@@ -368,6 +370,33 @@ void TestChartReview::overlayAlignsAndMoves() {
              QString());
     rig.review()->closeOverlay();
     QVERIFY(!rig.review()->chart()->scene().overlay);
+}
+
+// An SVG of a long recording holds each strip's envelope as a few polygons, not a bar per pixel
+// column, and carries its title.
+void TestChartReview::densePicturesAreDrawings() {
+    record::Table table;
+    for (int i = 0; i < 100000; ++i) {
+        record::Row row;
+        row.time = QDateTime(QDate(2026, 12, 8), QTime(14, 0), QTimeZone(0)).addMSecs(i * 12);
+        row.elapsed = i * 0.012;
+        for (const ValueSpec& entry : kValues)
+            setValue(row, entry, isInput(entry) ? double(i / 500 % 2) : 10 + std::sin(i * 0.01) * 5 + (i % 7));
+        table.append(row);
+    }
+    chart::ChartScene scene;
+    scene.data = chart::makeChartData(std::move(table), true);
+    scene.t0 = 0;
+    scene.t1 = 1200;
+    scene.title = QStringLiteral("run.csv   2026-12-08 14:00   0:00.0 to 20:00.0");
+    QTemporaryDir dir;
+    const QString svg = dir.filePath("dense.svg");
+    QCOMPARE(chart::savePicture(scene, QSize(800, 500), 1, svg), QString());
+    QFile f(svg);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray text = f.readAll();
+    QVERIFY2(text.count("<rect") < 200, QByteArray::number(text.count("<rect")).constData());
+    QVERIFY(text.contains("run.csv"));
 }
 
 // A long drive keeps the newest rows, never more than about an eighth over its bound.
