@@ -1,5 +1,7 @@
 #include "chart/StripPainter.h"
 
+#include "chart/ToolSupport.h"
+
 #include "acquire/Sample.h"
 
 #include <QDateTime>
@@ -69,20 +71,8 @@ QColor markColour(std::uint8_t status) {
     }
 }
 
-double niceStep(double rough) {
-    if (!(rough > 0))
-        return 1;
-    const double power = std::pow(10.0, std::floor(std::log10(rough)));
-    for (double m : {1.0, 2.0, 5.0, 10.0}) {
-        if (m * power >= rough * 0.999)
-            return m * power;
-    }
-    return 10 * power;
-}
-
-int decimalsFor(double step) {
-    return step >= 1 ? 0 : int(std::ceil(-std::log10(step) - 1e-9));
-}
+using tools::decimalsFor;
+using tools::niceStep;
 
 struct Range {
     double low, high, step;
