@@ -171,6 +171,21 @@ int runPainter(const QString& path) {
                 "open: file chosen -> first picture", shownMs, loadedMs);
     std::printf("  %-44s %zu rows, %zu marks, %zu gaps\n", "recording", data.table.size(),
                 data.marks.size(), data.gaps.size());
+    // The same file read by pandas, where it is installed, as a yardstick for the reading.
+    QProcess pandas;
+    pandas.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import sys, time, pandas\n"
+                                 "t = time.monotonic(); pandas.read_csv(sys.argv[1], comment='#')\n"
+                                 "print((time.monotonic() - t) * 1000)"),
+                  path});
+    if (pandas.waitForFinished(-1) && pandas.exitCode() == 0) {
+        const double pandasMs = pandas.readAllStandardOutput().trimmed().toDouble();
+        std::printf("  %-44s %7.0f ms  (the reading here: %.2f times that)\n",
+                    "pandas.read_csv(comment=\"#\"), same file", pandasMs, loadedMs / pandasMs);
+    } else {
+        std::printf("  %-44s not installed\n", "pandas");
+    }
 
     const double wholeSpan = data.end() - data.start();
     timeFrames(strips, 50, [&](int i) { strips.setView(data.start() + i * 0.001, data.end()); })
