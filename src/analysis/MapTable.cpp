@@ -96,4 +96,23 @@ MapTable mapTable(const record::Table& table, Value of, const QList<double>& rpm
     return out;
 }
 
+MapTable difference(const MapTable& a, const MapTable& b) {
+    MapTable out;
+    out.rpmEdges = a.rpmEdges;
+    out.mapEdges = a.mapEdges;
+    out.of = a.of;
+    std::map<std::pair<int, int>, const MapCell*> other;
+    for (const MapCell& c : b.cells)
+        other[{c.rpmBin, c.mapBin}] = &c;
+    for (const MapCell& c : a.cells) {
+        const auto it = other.find({c.rpmBin, c.mapBin});
+        if (it == other.end())
+            continue;
+        MapCell d = c;
+        d.mean = c.mean - it->second->mean;
+        out.cells.push_back(d);
+    }
+    return out;
+}
+
 }  // namespace ignivex::analysis

@@ -43,4 +43,8 @@ std::optional<Value> valueNamed(const QString& column);
 MapTable mapTable(const record::Table& table, Value of, const QList<double>& rpmEdges,
                   const QList<double>& mapEdges, const Span& span);
 
+// Two runs compared cell by cell (tables of the same channel over the same edges): the cells
+// both have samples in, each with the difference of the means (a - b), and a's samples and time.
+MapTable difference(const MapTable& a, const MapTable& b);
+
 }  // namespace ignivex::analysis

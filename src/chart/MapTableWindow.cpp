@@ -7,6 +7,7 @@
 #include "recovery/MessageBoxes.h"
 
 #include <QClipboard>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
@@ -71,6 +72,15 @@ MapTableWindow::MapTableWindow(MessageBoxes& boxes, QWidget* parent)
     choices->addWidget(of_);
     choices->addSpacing(12);
     choices->addWidget(span_);
+    difference_ = new QCheckBox(QStringLiteral("Less the &overlay"), this);
+    difference_->setObjectName(QStringLiteral("chkDifference"));
+    difference_->setToolTip(QStringLiteral("This recording's means less those of the recording "
+                                           "overlaid in the review (File, Open Overlay), cell by cell, "
+                                           "over the same span of each"));
+    difference_->setEnabled(false);
+    connect(difference_, &QCheckBox::toggled, this, [this] { recount(); });
+    choices->addSpacing(12);
+    choices->addWidget(difference_);
     choices->addStretch(1);
 
     auto* edges = new QFormLayout;
@@ -248,10 +258,37 @@ void MapTableWindow::recount() {
     }
     status_->setText(QStringLiteral("Counting\u2026"));
     counting_ = true;
+    const std::shared_ptr<const ChartData> overlay = difference() ? overlay_ : nullptr;
     watcher_.setFuture(QtConcurrent::run(
-        [data = recording_.chart, of, rpm = rpmEdges_, map = mapEdges_, span = span_->span()] {
-            return analysis::mapTable(data->table, of, rpm, map, span);
+        [data = recording_.chart, overlay, shift = overlayShift_, of, rpm = rpmEdges_, map = mapEdges_,
+         span = span_->span()] {
+            const analysis::MapTable own = analysis::mapTable(data->table, of, rpm, map, span);
+            if (!overlay)
+                return own;
+            // The overlay's rows that stand in the same stretch of the review.
+            const analysis::Span moved{span.from - shift, span.to - shift};
+            return analysis::difference(own, analysis::mapTable(overlay->table, of, rpm, map, moved));
         }));
+}
+
+void MapTableWindow::setComparison(std::shared_ptr<const ChartData> overlay, double shift) {
+    if (overlay == overlay_ && shift == overlayShift_)
+        return;
+    overlay_ = std::move(overlay);
+    overlayShift_ = shift;
+    difference_->setEnabled(overlay_ != nullptr);
+    if (!overlay_)
+        difference_->setChecked(false);
+    if (difference())
+        recount();
+}
+
+void MapTableWindow::setDifference(bool on) {
+    difference_->setChecked(on && overlay_);
+}
+
+bool MapTableWindow::difference() const {
+    return difference_->isChecked() && overlay_;
 }
 
 void MapTableWindow::fill(const analysis::MapTable& table) {
@@ -308,10 +345,13 @@ void MapTableWindow::fill(const analysis::MapTable& table) {
     for (int r = 0; r < cells_->rowCount(); ++r)
         cells_->setRowHeight(r, tallest);
 
-    caption_->setText(QStringLiteral("<b>%1</b>: the mean in each cell, under it the samples "
+    caption_->setText(QStringLiteral("<b>%1</b>%3: the mean in each cell, under it the samples "
                                      "\u00b7 the time spent there. Rows: rpm. Columns: %2.")
                           .arg(tools::channelTitle(entry, recording_.details).toHtmlEscaped(),
-                               tools::channelTitle(valueSpec(Value::Map), recording_.details).toHtmlEscaped()));
+                               tools::channelTitle(valueSpec(Value::Map), recording_.details).toHtmlEscaped(),
+                               difference() ? QStringLiteral(", this recording less the overlay (cells both "
+                                                             "have samples in)")
+                                            : QString()));
     if (table.cells.empty()) {
         legend_->clear();
     } else {

@@ -6,6 +6,7 @@
 #include <QFutureWatcher>
 #include <QMainWindow>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -36,6 +37,11 @@ public:
     // The review's cursors A and B; nothing while B is not placed.
     void setCursors(std::optional<std::pair<double, double>> ab);
     void setChannel(Value of);
+    // The recording overlaid in the review (nothing: none), its times moved by `shift`: the
+    // table can then show this recording's means less the overlay's, cell by cell.
+    void setComparison(std::shared_ptr<const ChartData> overlay, double shift);
+    void setDifference(bool on);
+    bool difference() const;
 
     // A count is under way, or its result not yet shown.
     bool busy() const { return counting_; }
@@ -70,6 +76,9 @@ private:
     bool pending_ = false;
     bool counting_ = false;
     QComboBox* of_;
+    QCheckBox* difference_;
+    std::shared_ptr<const ChartData> overlay_;
+    double overlayShift_ = 0;
     QLineEdit* rpmText_;
     QLineEdit* mapText_;
     SpanChoice* span_;

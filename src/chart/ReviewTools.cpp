@@ -90,8 +90,11 @@ void ReviewTools::follow() {
     }
     const auto b = review_.cursorB();
     const auto ab = recording && b ? std::optional<std::pair<double, double>>({review_.cursor(), *b}) : std::nullopt;
-    if (mapTable_)
+    if (mapTable_) {
         mapTable_->setCursors(ab);
+        const LoadedRecording* overlay = review_.overlay();
+        mapTable_->setComparison(overlay ? overlay->chart : nullptr, review_.overlayShift());
+    }
     if (xyPlot_)
         xyPlot_->setCursors(ab);
     const double t0 = review_.chart()->viewStart(), t1 = review_.chart()->viewEnd();

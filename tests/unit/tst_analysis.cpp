@@ -33,6 +33,7 @@ private slots:
     void statistics_data();
     void statistics();
     void mapTable();
+    void mapTableDifference();
     void edges_data();
     void edges();
     void section();
@@ -96,6 +97,21 @@ void TestAnalysis::mapTable() {
         QCOMPARE(c.samples, e.samples);
         QVERIFY2(near(c.mean, e.mean) && near(c.seconds, e.seconds), qPrintable(QString::number(i)));
     }
+}
+
+// Two runs cell by cell: the whole pull less its first 1.5 s. Only cells both have samples in;
+// advance in [2000,3000)x[30,60) is 21 against 20, in [3000,5000)x[30,60) 83/3 against 25.
+void TestAnalysis::mapTableDifference() {
+    const QList<double> rpm = {0, 1000, 2000, 3000, 5000}, map = {0, 30, 60};
+    const auto whole = analysis::mapTable(pull(), Value::Advance, rpm, map, {});
+    const auto start = analysis::mapTable(pull(), Value::Advance, rpm, map, {0, 1.5});
+    const auto d = analysis::difference(whole, start);
+    const QList<double> expected = {0, 0, 1, 83.0 / 3 - 25};
+    QCOMPARE(qsizetype(d.cells.size()), expected.size());
+    for (qsizetype i = 0; i < expected.size(); ++i)
+        QVERIFY2(near(d.cells[std::size_t(i)].mean, expected[i]), qPrintable(QString::number(i)));
+    QCOMPARE(d.cells[3].samples, qint64(3));  // the first table's
+    QVERIFY(analysis::difference(whole, analysis::mapTable(pull(), Value::Advance, rpm, map, {10, 20})).cells.empty());
 }
 
 void TestAnalysis::edges_data() {
