@@ -3,13 +3,20 @@
 #include "app/Main.h"
 
 #include <QStringList>
+#ifdef Q_OS_WIN
+#include "app/WinConsole.h"
+#endif
 
 int main(int argc, char* argv[]) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     // The command line records with no window; anything else opens the window.
-    if (ignivex::command_line::isCommandLine(arguments))
+    if (ignivex::command_line::isCommandLine(arguments)) {
+#ifdef Q_OS_WIN
+        ignivex::win_console::useParentConsole();
+#endif
         return ignivex::runCommandLine(argc, argv);
+    }
     return ignivex::Main(argc, argv);
 }

@@ -13,8 +13,12 @@
 
 #include <csignal>
 #include <cstdio>
-#include <sys/socket.h>
 #include <unistd.h>
+#ifdef Q_OS_WIN
+#include "app/WinConsole.h"
+#else
+#include <sys/socket.h>
+#endif
 
 namespace ignivex {
 
@@ -25,10 +29,12 @@ using namespace command_line;
 // SIGINT and SIGTERM arrive here and go on as a byte into the event loop.
 int signalPipe[2] = {-1, -1};
 
+#ifndef Q_OS_WIN
 void onSignal(int) {
     const char byte = 1;
     [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
 }
+#endif
 
 void printErr(const QString& text) {
     std::fputs(text.toLocal8Bit().constData(), stderr);
@@ -123,6 +129,9 @@ void HeadlessLogger::showProgress() {
 }
 
 void HeadlessLogger::watchSignals() {
+#ifdef Q_OS_WIN
+    win_console::watchStopRequests(this, [this] { requestStop(kDone); });
+#else
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
         return;
     signals_ = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
@@ -137,6 +146,7 @@ void HeadlessLogger::watchSignals() {
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
+#endif
 }
 
 int HeadlessLogger::run() {

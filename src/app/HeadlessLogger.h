@@ -5,7 +5,7 @@
 #include "acquire/Acquisition.h"
 #include "link/CommEventHandler.h"
 #include "link/ModuleLink.h"
-#include "link/QtSerialControl.h"
+#include "link/NativeSerialControl.h"
 #include "record/RecordingSession.h"
 #include "base/Clock.h"
 #include "base/Module1.h"
@@ -48,7 +48,7 @@ private:
     int portNumber_ = 1;
     SteadyClock clock_;
     UnattendedAnswerer boxes_;
-    QtSerialControl port_;
+    NativeSerialControl port_;
     Module1 state_;
     ModuleLink link_;
     CommEventHandler events_;

@@ -4,10 +4,18 @@
 #include <QEventLoop>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <algorithm>
 
 #if defined(__linux__)
 #include <sys/timerfd.h>
 #include <unistd.h>
+#endif
+#ifdef _WIN32
+#include <QWinEventNotifier>
+#include <windows.h>
+#ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002  // newer than the mingw headers
+#endif
 #endif
 
 namespace ignivex {
@@ -19,6 +27,9 @@ SteadyClock::~SteadyClock() {
 #if defined(__linux__)
     if (timer_ >= 0)
         ::close(timer_);
+#elif defined(_WIN32)
+    if (timer_)
+        CloseHandle(timer_);
 #endif
 }
 
@@ -50,6 +61,35 @@ bool SteadyClock::sleepOnKernelTimer([[maybe_unused]] Instant until) {
     if (::timerfd_settime(timer_, TFD_TIMER_ABSTIME, &wake, nullptr) != 0)
         return false;
     fired_ = false;
+    pausing_ = true;
+    while (!fired_)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    pausing_ = false;
+    return true;
+#elif defined(_WIN32)
+    if (pausing_)
+        return false;
+    if (!timer_) {
+        // The high-resolution timer (Windows 10 1803 and later) wakes to a fraction of a
+        // millisecond; older systems and Wine refuse the flag and get the plain timer, as fine
+        // as the system's timer period.
+        timer_ = CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
+                                        TIMER_ALL_ACCESS);
+        if (!timer_)
+            timer_ = CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS);
+        if (!timer_)
+            return false;
+        woken_ = std::make_unique<QWinEventNotifier>(timer_);
+        QObject::connect(woken_.get(), &QWinEventNotifier::activated, [this] { fired_ = true; });
+    }
+    // Relative, in 100 ns units, counted from now on the same monotonic clock.
+    const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(until - now());
+    LARGE_INTEGER due;
+    due.QuadPart = -std::max<long long>(1, (left.count() + 99) / 100);
+    if (!SetWaitableTimer(timer_, &due, 0, nullptr, nullptr, FALSE))
+        return false;
+    fired_ = false;
+    woken_->setEnabled(true);
     pausing_ = true;
     while (!fired_)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);

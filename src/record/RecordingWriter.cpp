@@ -1,5 +1,7 @@
 #include "record/RecordingWriter.h"
 
+#include "base/FileCalls.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -42,7 +44,7 @@ QString shown(const QString& path) {
 
 RecordingWriter::RecordingWriter(QObject* parent) : QObject(parent) {
     // A file over the process's size limit must fail its write, not end the process.
-    std::signal(SIGXFSZ, SIG_IGN);
+    file_calls::keepRunningOverSizeLimit();
 }
 
 RecordingWriter::~RecordingWriter() {
@@ -58,7 +60,7 @@ bool RecordingWriter::open(const QString& path, const record::Details& details, 
         return false;
     };
     const QByteArray native = QFile::encodeName(path);
-    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (replace ? O_TRUNC : O_EXCL);
+    int flags = O_WRONLY | O_CREAT | file_calls::openFlags() | (replace ? O_TRUNC : O_EXCL);
     const int fd = ::open(native.constData(), flags, 0644);
     if (fd < 0) {
         const int e = errno;
@@ -75,7 +77,7 @@ bool RecordingWriter::open(const QString& path, const record::Details& details, 
                                      "Choose another name.").arg(shown(path)));
     }
     const QByteArray head = record::preamble(details);
-    if (const int e = writeAll(fd, head); e != 0 || ::fdatasync(fd) != 0) {
+    if (const int e = writeAll(fd, head); e != 0 || file_calls::syncData(fd) != 0) {
         const int why = e != 0 ? e : errno;
         ::close(fd);
         return refuse(QStringLiteral("%1 could not be written: %2. Choose another place for the "
@@ -147,7 +149,7 @@ void RecordingWriter::run() {
                 stopWith(problem(e));
                 return;
             }
-            if (::fdatasync(fd_) != 0 && errno != EINVAL) {
+            if (file_calls::syncData(fd_) != 0 && errno != EINVAL) {
                 stopWith(problem(errno));
                 return;
             }
