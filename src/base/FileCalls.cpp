@@ -47,6 +47,14 @@ int syncData(int fd) {
 #endif
 }
 
+int syncAll(int fd) {
+#ifdef _WIN32
+    return syncData(fd);  // FlushFileBuffers writes the metadata as well
+#else
+    return ::fsync(fd);
+#endif
+}
+
 void keepRunningOverSizeLimit() {
 #ifdef SIGXFSZ
     std::signal(SIGXFSZ, SIG_IGN);

@@ -10,6 +10,8 @@ int openFlags();
 // Forces the data written so far onto the disk: fdatasync on Linux, FlushFileBuffers on
 // Windows. 0, or -1 with errno set.
 int syncData(int fd);
+// The same with the file's metadata too: fsync on Linux, FlushFileBuffers on Windows.
+int syncAll(int fd);
 
 // A file over the process's size limit must fail its write, not end the process (SIGXFSZ;
 // Windows has no such signal).

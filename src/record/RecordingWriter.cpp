@@ -217,7 +217,7 @@ void RecordingWriter::close() {
     wake_.notify_one();
     if (thread_.joinable())
         thread_.join();
-    ::fsync(fd_);
+    file_calls::syncAll(fd_);
     ::close(fd_);
     fd_ = -1;
 }
