@@ -15,6 +15,7 @@
 
 #include <QLabel>
 #include <QTemporaryDir>
+#include <QDir>
 #include <QtTest>
 
 using namespace ignivex;
@@ -185,7 +186,7 @@ void TestChartReview::filesThatCannotBeShown() {
     if (!box.isEmpty()) {
         QCOMPARE(rig.boxes.count(), 1);
         QCOMPARE(rig.boxes.shown[0].title, QStringLiteral("Open Recording"));
-        QVERIFY2(rig.boxes.shown[0].text.startsWith("\"" + path + "\"" + box),
+        QVERIFY2(rig.boxes.shown[0].text.startsWith("\"" + QDir::toNativeSeparators(path) + "\"" + box),
                  qPrintable(rig.boxes.shown[0].text));
         QVERIFY(!rig.review()->isVisible());
         return;

@@ -3,6 +3,7 @@
 #include "record/RecordingReader.h"
 
 #include <QTemporaryDir>
+#include <QDir>
 #include <QtTest>
 #include <unistd.h>
 
@@ -123,7 +124,7 @@ void TestRecordingReader::files() {
     if (rowsRead == 0) {
         QVERIFY(!result.recording);
         QVERIFY2(result.error.contains(said), qPrintable(result.error));
-        QVERIFY2(result.error.contains(QStringLiteral("\"%1\"").arg(path)), qPrintable(result.error));
+        QVERIFY2(result.error.contains(QStringLiteral("\"%1\"").arg(QDir::toNativeSeparators(path))), qPrintable(result.error));
         return;
     }
     QVERIFY2(result.recording, qPrintable(result.error));
@@ -161,7 +162,7 @@ void TestRecordingReader::folderAndCancel() {
     const ReadResult folder = readRecording(dir.path());
     QVERIFY(!folder.recording);
     QCOMPARE(folder.error, QStringLiteral("\"%1\" is a folder, not a recording. Choose a recording "
-                                          "file (.csv) in it.").arg(dir.path()));
+                                          "file (.csv) in it.").arg(QDir::toNativeSeparators(dir.path())));
     QFile file(dir.filePath("run.csv"));
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(details() + rows(10));
