@@ -73,5 +73,6 @@ int main(int argc, char** argv) {
                 rank(us, 0.99), us.back());
     std::printf("CPU: %.1f ms in %.1f ms (%.1f %% of one core)\n", cpuMs, wallMs,
                 100.0 * cpuMs / wallMs);
+    std::fflush(stdout);
     return 0;
 }

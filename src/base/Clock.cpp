@@ -11,7 +11,6 @@
 #include <unistd.h>
 #endif
 #ifdef _WIN32
-#include <QWinEventNotifier>
 #include <windows.h>
 #ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
 #define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002  // newer than the mingw headers
@@ -23,8 +22,8 @@ namespace ignivex {
 SteadyClock::SteadyClock() = default;
 
 SteadyClock::~SteadyClock() {
-    woken_.reset();
 #if defined(__linux__)
+    woken_.reset();
     if (timer_ >= 0)
         ::close(timer_);
 #elif defined(_WIN32)
@@ -79,8 +78,6 @@ bool SteadyClock::sleepOnKernelTimer([[maybe_unused]] Instant until) {
             timer_ = CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS);
         if (!timer_)
             return false;
-        woken_ = std::make_unique<QWinEventNotifier>(timer_);
-        QObject::connect(woken_.get(), &QWinEventNotifier::activated, [this] { fired_ = true; });
     }
     // Relative, in 100 ns units, counted from now on the same monotonic clock.
     const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(until - now());
@@ -88,11 +85,13 @@ bool SteadyClock::sleepOnKernelTimer([[maybe_unused]] Instant until) {
     due.QuadPart = -std::max<long long>(1, (left.count() + 99) / 100);
     if (!SetWaitableTimer(timer_, &due, 0, nullptr, nullptr, FALSE))
         return false;
-    fired_ = false;
-    woken_->setEnabled(true);
+    // Sleeps until the timer fires or a window message (Qt posts its own events as one)
+    // arrives; window events then run, and the sleep goes on.
     pausing_ = true;
-    while (!fired_)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    HANDLE timer = timer_;
+    while (MsgWaitForMultipleObjectsEx(1, &timer, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE) !=
+           WAIT_OBJECT_0)
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
     pausing_ = false;
     return true;
 #else

@@ -4,7 +4,6 @@
 #include <memory>
 
 class QSocketNotifier;
-class QWinEventNotifier;
 
 namespace ignivex {
 
@@ -41,7 +40,6 @@ private:
 
 #ifdef _WIN32
     void* timer_ = nullptr;  // the waitable timer's HANDLE, made at the first pause
-    std::unique_ptr<QWinEventNotifier> woken_;
 #else
     int timer_ = -1;  // made at the first pause, kept for the next
     std::unique_ptr<QSocketNotifier> woken_;
