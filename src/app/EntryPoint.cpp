@@ -6,6 +6,9 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QStringList>
+#ifdef Q_OS_WIN
+#include "app/WinConsole.h"
+#endif
 
 int main(int argc, char* argv[]) {
     QStringList arguments;
@@ -17,7 +20,11 @@ int main(int argc, char* argv[]) {
         return ignivex::analysis_commands::run(arguments, QFileInfo(QString::fromLocal8Bit(argv[0])).fileName());
     }
     // The command line records with no window; anything else opens the window.
-    if (ignivex::command_line::isCommandLine(arguments))
+    if (ignivex::command_line::isCommandLine(arguments)) {
+#ifdef Q_OS_WIN
+        ignivex::win_console::useParentConsole();
+#endif
         return ignivex::runCommandLine(argc, argv);
+    }
     return ignivex::Main(argc, argv);
 }

@@ -18,8 +18,12 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <sys/socket.h>
 #include <unistd.h>
+#ifdef Q_OS_WIN
+#include "app/WinConsole.h"
+#else
+#include <sys/socket.h>
+#endif
 
 namespace ignivex {
 
@@ -31,6 +35,7 @@ using namespace command_line;
 // event loop.
 int signalPipe[2] = {-1, -1};
 
+#ifndef Q_OS_WIN
 // SIGUSR1 marks the recording; it goes on as a byte of its own.
 constexpr char kMarkByte = 'm';
 
@@ -38,6 +43,7 @@ void onSignal(int signal) {
     const char byte = signal == SIGUSR1 ? kMarkByte : 1;
     [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
 }
+#endif
 
 void printErr(const QString& text) {
     std::fputs(text.toLocal8Bit().constData(), stderr);
@@ -94,12 +100,14 @@ HeadlessLogger::HeadlessLogger(Options options, QObject* parent)
 
 HeadlessLogger::~HeadlessLogger() {
     session_.stop();
+#ifndef Q_OS_WIN
     if (signalPipe[0] >= 0) {
         std::signal(SIGINT, SIG_DFL);
         std::signal(SIGTERM, SIG_DFL);
         std::signal(SIGHUP, SIG_DFL);
         std::signal(SIGUSR1, SIG_DFL);
     }
+#endif
 }
 
 bool HeadlessLogger::deviceMissing() const {
@@ -139,6 +147,9 @@ void HeadlessLogger::showProgress() {
 }
 
 void HeadlessLogger::watchSignals() {
+#ifdef Q_OS_WIN
+    win_console::watchStopRequests(this, [this] { requestStop(kDone); });
+#else
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
         return;
     signals_ = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
@@ -158,6 +169,7 @@ void HeadlessLogger::watchSignals() {
     ::sigaction(SIGTERM, &action, nullptr);
     ::sigaction(SIGHUP, &action, nullptr);
     ::sigaction(SIGUSR1, &action, nullptr);
+#endif
 }
 
 void HeadlessLogger::markRecording(const QString& note) {
@@ -167,6 +179,7 @@ void HeadlessLogger::markRecording(const QString& note) {
 }
 
 void HeadlessLogger::watchInput() {
+#ifndef Q_OS_WIN
     // A line "mark" or "mark NOTE" on standard input marks the recording. Standard input that
     // is closed or empty (no terminal, /dev/null) ends the watch at its end.
     input_ = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
@@ -197,6 +210,7 @@ void HeadlessLogger::watchInput() {
         if (inputLine_.size() > 4096)
             inputLine_.clear();
     });
+#endif
 }
 
 int HeadlessLogger::run() {
@@ -390,7 +404,9 @@ int runCommandLine(int argc, char* argv[]) {
     }
     // A reader of the messages that went away (2>&1 | head -1) must not end the recording:
     // a failed write to stderr is only a lost message.
+#ifdef SIGPIPE
     std::signal(SIGPIPE, SIG_IGN);
+#endif
     QCoreApplication app(argc, argv);
     applyApplicationTitle();
     HeadlessLogger logger(std::get<Options>(request));

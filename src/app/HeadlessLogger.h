@@ -6,7 +6,7 @@
 #include "acquire/Run.h"
 #include "link/CommEventHandler.h"
 #include "link/ModuleLink.h"
-#include "link/QtSerialControl.h"
+#include "link/NativeSerialControl.h"
 #include "record/RecordingSession.h"
 #include "base/Clock.h"
 #include "base/Module1.h"
@@ -51,7 +51,7 @@ private:
     command_line::Options options_;
     SteadyClock clock_;
     UnattendedAnswerer boxes_;
-    QtSerialControl port_;
+    NativeSerialControl port_;
     Module1 state_;
     ModuleLink link_;
     CommEventHandler events_;

@@ -4,7 +4,7 @@
 #include "base/Clock.h"
 #include "base/Module1.h"
 #include "app/QtMessageBoxes.h"
-#include "link/QtSerialControl.h"
+#include "link/NativeSerialControl.h"
 #include "app/frmMain.h"
 #include "chart/ChartWindows.h"
 #include "branding/BrandingFile.h"
@@ -54,7 +54,7 @@ int Main(int argc, char* argv[]) {
     static Module1 state;
     SteadyClock clock;
     QtMessageBoxes boxes;
-    QtSerialControl port(clock);
+    NativeSerialControl port(clock);
 
     const QString programFolder = QCoreApplication::applicationDirPath();
     logProgramFiles(programFolder);

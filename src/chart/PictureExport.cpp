@@ -11,8 +11,12 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
+#include <QPageSize>
+#include <QPdfWriter>
 #include <QSaveFile>
+#ifdef IGNIVEX_HAVE_SVG
 #include <QSvgGenerator>
+#endif
 
 #ifndef _WIN32
 #include <cerrno>
@@ -72,13 +76,38 @@ QString writeWhole(const QString& path, const QByteArray& bytes) {
     return {};
 }
 #endif
+const QString kPdfFilter = QStringLiteral("PDF document (*.pdf)");
+
+bool hasSuffix(const QString& path, const char* suffix) {
+    return QFileInfo(path).suffix().compare(QLatin1String(suffix), Qt::CaseInsensitive) == 0;
+}
+
+// The formats offered, PNG first: SVG where the build has Qt Svg, PDF (Qt's own writer) always.
+QStringList filters() {
+    QStringList list{kPngFilter};
+#ifdef IGNIVEX_HAVE_SVG
+    list << kSvgFilter;
+#endif
+    list << kPdfFilter;
+    return list;
+}
 }  // namespace
 
 QString savePicture(const ChartScene& scene, const QSize& size, qreal ratio, const QString& path) {
     QBuffer bytes;
     bytes.open(QIODevice::WriteOnly);
     const QRectF area(QPointF(0, 0), QSizeF(size));
-    if (QFileInfo(path).suffix().compare(QLatin1String("svg"), Qt::CaseInsensitive) == 0) {
+    if (hasSuffix(path, "pdf")) {
+        // One page the size of the chart, at 96 dots per inch: the lines stay vectors.
+        QPdfWriter pdf(&bytes);
+        pdf.setResolution(96);
+        pdf.setPageSize(QPageSize(QSizeF(size) * 72.0 / 96.0, QPageSize::Point));
+        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+        pdf.setTitle(QFileInfo(path).completeBaseName());
+        QPainter p(&pdf);
+        paintChart(p, area, scene);
+#ifdef IGNIVEX_HAVE_SVG
+    } else if (hasSuffix(path, "svg")) {
         QSvgGenerator svg;
         svg.setOutputDevice(&bytes);
         svg.setSize(size);
@@ -86,6 +115,10 @@ QString savePicture(const ChartScene& scene, const QSize& size, qreal ratio, con
         svg.setTitle(QFileInfo(path).completeBaseName());
         QPainter p(&svg);
         paintChart(p, area, scene);
+#else
+    } else if (hasSuffix(path, "svg")) {
+        return QStringLiteral("this build of the program writes no SVG drawings; choose PNG or PDF");
+#endif
     } else {
         QImage image(size * ratio, QImage::Format_ARGB32_Premultiplied);
         image.setDevicePixelRatio(ratio);
@@ -104,11 +137,13 @@ void exportPicture(QWidget* parent, MessageBoxes& boxes, const ChartScene& scene
     QString filter = kPngFilter;
     const QString start = QDir(settings::pictureFolder()).filePath(suggestedName + QStringLiteral(".png"));
     QString path = QFileDialog::getSaveFileName(parent, kExportTitle, start,
-                                                kPngFilter + QStringLiteral(";;") + kSvgFilter, &filter);
+                                                filters().join(QStringLiteral(";;")), &filter);
     if (path.isEmpty())
         return;
     if (QFileInfo(path).suffix().isEmpty())
-        path += filter == kSvgFilter ? QStringLiteral(".svg") : QStringLiteral(".png");
+        path += filter == kSvgFilter   ? QStringLiteral(".svg")
+                : filter == kPdfFilter ? QStringLiteral(".pdf")
+                                       : QStringLiteral(".png");
     settings::setPictureFolder(QFileInfo(path).absolutePath());
     // The size of the picture: as shown, or one that prints or projects well.
     const QList<QSize> sizes = {size, {1200, 800}, {1920, 1080}, {2400, 1600}};

@@ -5,6 +5,11 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QStandardPaths>
+#include <optional>
+
+#ifdef Q_OS_WIN
+#include "link/WinPorts.h"
+#endif
 
 namespace ignivex::port_mapper {
 
@@ -18,6 +23,24 @@ QHash<int, QString>& givenDevices() {
     static QHash<int, QString> devices;
     return devices;
 }
+
+#ifdef Q_OS_WIN
+// "COM7" (any case, with or without \\.\ before it) as the system's serial map has it, or
+// nothing when the name is no COM port there.
+std::optional<win_ports::ComPort> comPortNamed(QString name) {
+    if (name.startsWith(QLatin1String("\\\\.\\")))
+        name = name.mid(4);
+    for (const win_ports::ComPort& port : win_ports::present())
+        if (port.name.compare(name, Qt::CaseInsensitive) == 0)
+            return port;
+    return std::nullopt;
+}
+
+// Windows opens COM ports above 9 only by their device path, and the lower ones that way too.
+QString comDevicePath(const QString& name) {
+    return name.startsWith(QLatin1String("\\\\.\\")) ? name : QStringLiteral("\\\\.\\") + name;
+}
+#endif
 }  // namespace
 
 void setDevice(int number, const QString& path) {
@@ -29,6 +52,13 @@ void setDevice(int number, const QString& path) {
 
 PortDevice deviceFor(int number) {
     PortDevice device;
+#ifdef Q_OS_WIN
+    // COMn, or the port the command line gave; the system's serial map says whether it is there.
+    const auto given = givenDevices().constFind(number);
+    device.shown = given != givenDevices().cend() ? *given : QStringLiteral("COM%1").arg(number);
+    device.path = comDevicePath(device.shown);
+    device.exists = comPortNamed(device.shown).has_value();
+#else
     if (const auto given = givenDevices().constFind(number); given != givenDevices().cend()) {
         const QFileInfo info(*given);
         device.path = info.exists() ? info.canonicalFilePath() : *given;
@@ -36,11 +66,6 @@ PortDevice deviceFor(int number) {
         device.exists = info.exists();
         return device;
     }
-#ifdef Q_OS_WIN
-    device.path = QStringLiteral("COM%1").arg(number);
-    device.shown = device.path;
-    device.exists = true;  // Windows offers no cheap test; opening tells.
-#else
     const QFileInfo link(portsFolder() + QStringLiteral("/Com%1").arg(number));
     if (link.isSymLink() || link.exists()) {
         device.linked = true;
@@ -61,6 +86,10 @@ PortDevice deviceFor(int number) {
 QString describe(int number) {
     const PortDevice device = deviceFor(number);
     QString text = QStringLiteral("Com%1: %2").arg(number).arg(device.shown);
+#ifdef Q_OS_WIN
+    if (const auto port = comPortNamed(device.shown))
+        return text + QStringLiteral(" (%1, present)").arg(port->device);
+#endif
     if (device.linked)
         text += device.exists ? QStringLiteral(" (linked, present)")
                               : QStringLiteral(" (linked, target missing)");

@@ -1,5 +1,7 @@
 #include "record/RecordingWriter.h"
 
+#include "base/FileCalls.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -7,13 +9,42 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifndef _WIN32
+#include <sys/file.h>
+#endif
 
 namespace ignivex {
 
 namespace {
+
+// What the file checks rest on differs between the systems: Windows has no links to refuse
+// here, no advisory locks (a file open for writing is already the writer's own) and no
+// separate data sync; its files carry no inode number.
+#ifdef _WIN32
+int statNoFollow(const char* path, struct stat* st) {
+    return ::stat(path, st);
+}
+bool isLink(const struct stat&) {
+    return false;
+}
+int lockAlone(int) {
+    return 0;
+}
+constexpr int kGuardFlags = 0;
+#else
+int statNoFollow(const char* path, struct stat* st) {
+    return ::lstat(path, st);
+}
+bool isLink(const struct stat& st) {
+    return S_ISLNK(st.st_mode);
+}
+int lockAlone(int fd) {
+    return ::flock(fd, LOCK_EX | LOCK_NB);
+}
+constexpr int kGuardFlags = O_NOFOLLOW | O_NONBLOCK;
+#endif
 
 // Writes all of `bytes`, going on after a signal or a short write. 0, or the errno; `done`
 // tells how much reached the file.
@@ -43,7 +74,7 @@ QString shown(const QString& path) {
 
 RecordingWriter::RecordingWriter(QObject* parent) : QObject(parent) {
     // A file over the process's size limit must fail its write, not end the process.
-    std::signal(SIGXFSZ, SIG_IGN);
+    file_calls::keepRunningOverSizeLimit();
 }
 
 RecordingWriter::~RecordingWriter() {
@@ -66,8 +97,9 @@ bool RecordingWriter::open(const QString& path, const record::Details& details, 
     // Looked at before anything is opened: a link is never followed (it could lead anywhere),
     // and a pipe or a device is never opened (a pipe without a reader blocks in open()).
     struct stat before {};
-    if (::lstat(native.constData(), &before) == 0) {
-        if (S_ISLNK(before.st_mode))
+    const bool existed = statNoFollow(native.constData(), &before) == 0;
+    if (existed) {
+        if (isLink(before))
             return refuse(Refusal::SymbolicLink, ELOOP,
                           QStringLiteral("%1 is a symbolic link. A recording is never written "
                                          "through a link: choose the file itself or another "
@@ -79,7 +111,7 @@ bool RecordingWriter::open(const QString& path, const record::Details& details, 
     }
     // No O_TRUNC here: a file is emptied only once its lock is held, so a second recorder on
     // the same file cannot empty the first one's rows. New files get the user's umask.
-    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | (replace ? 0 : O_EXCL);
+    const int flags = O_WRONLY | O_CREAT | file_calls::openFlags() | kGuardFlags | (replace ? 0 : O_EXCL);
     const int fd = ::open(native.constData(), flags, 0666);
     if (fd < 0) {
         const int e = errno;
@@ -104,7 +136,7 @@ bool RecordingWriter::open(const QString& path, const record::Details& details, 
                       QStringLiteral("%1 could not be created: %2. Choose a folder you can write "
                                      "to.").arg(shown(path), systemText(e)));
     }
-    const bool created = !replace || before.st_ino == 0;
+    const bool created = !replace || !existed;
     auto giveUp = [&](Refusal refusal, int e, const QString& why) {
         // A file this open made is taken away again: it holds no row.
         if (created)
@@ -119,7 +151,7 @@ bool RecordingWriter::open(const QString& path, const record::Details& details, 
                       QStringLiteral("%1 is not an ordinary file, so it cannot hold a recording. "
                                      "Choose another name.").arg(shown(path)));
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (lockAlone(fd) != 0) {
         const int e = errno;
         ::close(fd);
         return refuse(Refusal::Locked, e,
@@ -133,7 +165,7 @@ bool RecordingWriter::open(const QString& path, const record::Details& details, 
         e = errno;
     if (e == 0)
         e = writeAll(fd, head);
-    if (e == 0 && ::fdatasync(fd) != 0)
+    if (e == 0 && file_calls::syncData(fd) != 0)
         e = errno;
     if (e != 0) {
         const QString reason = e == ENOSPC ? QStringLiteral("the disk is full (%1)").arg(systemText(e))
@@ -217,7 +249,7 @@ void RecordingWriter::run() {
                 stopWith(problem(e));
                 return;
             }
-            if (::fdatasync(fd_) != 0 && errno != EINVAL) {
+            if (file_calls::syncData(fd_) != 0 && errno != EINVAL) {
                 stopWith(problem(errno));
                 return;
             }
@@ -313,7 +345,7 @@ void RecordingWriter::removeIfEmpty() {
         return;
     const QByteArray native = QFile::encodeName(path_);
     struct stat named {};
-    if (::lstat(native.constData(), &named) == 0 && named.st_dev == device_ && named.st_ino == inode_)
+    if (statNoFollow(native.constData(), &named) == 0 && named.st_dev == device_ && named.st_ino == inode_)
         ::unlink(native.constData());
 }
 
@@ -327,7 +359,7 @@ void RecordingWriter::close() {
     wake_.notify_one();
     if (thread_.joinable())
         thread_.join();
-    ::fsync(fd_);
+    file_calls::syncAll(fd_);
     removeIfEmpty();
     ::close(fd_);
     fd_ = -1;

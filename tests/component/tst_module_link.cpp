@@ -10,6 +10,7 @@
 #include <QTimer>
 #include "support/Bytes.h"
 
+#include <QDir>
 #include <QtTest>
 
 using namespace ignivex;
@@ -281,7 +282,7 @@ void TestModuleLink::openFailure() {
     rig.link.ReadBAT();
     QCOMPARE(rig.boxes.count(), prompts);
     QCOMPARE(rig.boxes.shown[0].text, missing.description());
-    QVERIFY(rig.boxes.shown[0].text.contains("Com3 (/dev/ttyS2) does not exist"));
+    QVERIFY(rig.boxes.shown[0].text.contains(QDir::toNativeSeparators("Com3 (/dev/ttyS2) does not exist")));
     QCOMPARE(rig.link.linkReady, linkReady);
     QCOMPARE(rig.port.opens, opens);
     if (prompts > 1) {

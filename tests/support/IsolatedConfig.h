@@ -21,6 +21,39 @@ public:
     QString settingsFile() const { return dir_.path() + QStringLiteral("/Ignivex_Log/Ignivex_Log.conf"); }
     QString portsFolder() const { return dir_.path() + QStringLiteral("/Ignivex_Log/ports"); }
 
+#ifdef Q_OS_WIN
+    // On Windows the store is the registry, shared by the whole user: the test sets the user's
+    // setting aside and puts it back afterwards.
+    static QString storeKey() {
+        return QStringLiteral("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\Ignivex_Log");
+    }
+    ~IsolatedConfig() {
+        QSettings s(storeKey(), QSettings::NativeFormat);
+        s.remove(QStringLiteral("Properties"));
+        if (!saved_.isNull())
+            s.setValue(QStringLiteral("Properties/CommPort"), saved_);
+    }
+    QString stored() const {
+        return QSettings(storeKey(), QSettings::NativeFormat).value(QStringLiteral("Properties/CommPort")).toString();
+    }
+    bool hasStored() const {
+        return QSettings(storeKey(), QSettings::NativeFormat).contains(QStringLiteral("Properties/CommPort"));
+    }
+    void store(const QString& value) const {
+        QSettings s(storeKey(), QSettings::NativeFormat);
+        s.setValue(QStringLiteral("Properties/CommPort"), value);
+        s.sync();
+    }
+    void clear() const { QSettings(storeKey(), QSettings::NativeFormat).remove(QStringLiteral("Properties")); }
+
+private:
+    QString saved_ = [] {
+        QSettings s(storeKey(), QSettings::NativeFormat);
+        const QString value = s.value(QStringLiteral("Properties/CommPort")).toString();
+        s.remove(QStringLiteral("Properties"));
+        return value;
+    }();
+#else
     // The stored text under Properties/CommPort, read straight from the file.
     QString stored() const {
         QSettings s(settingsFile(), QSettings::IniFormat);
@@ -37,6 +70,7 @@ public:
         s.sync();
     }
     void clear() const { QFile::remove(settingsFile()); }
+#endif
 
 private:
     QTemporaryDir dir_;

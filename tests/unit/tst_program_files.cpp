@@ -48,6 +48,10 @@ void TestProgramFiles::places() {
     QFETCH(QStringList, files);
     QFETCH(QString, configDirs);
     QFETCH(QStringList, expected);
+#ifdef Q_OS_WIN
+    if (!configDirs.isEmpty())
+        QSKIP("Windows has no system configuration folders: the branding file is the program's.");
+#endif
     for (const char* system : {"/etc/ignivex-log/Ignivex_Log.cfg", "/etc/xdg/ignivex-log/Ignivex_Log.cfg"})
         if (QFileInfo::exists(QString::fromLatin1(system)))
             QSKIP("a system branding file exists on this machine and would take part");

@@ -3,6 +3,7 @@
 #include "record/RecordingReader.h"
 
 #include <QTemporaryDir>
+#include <QDir>
 #include <QtTest>
 #include <unistd.h>
 
@@ -128,7 +129,7 @@ void TestRecordingReader::files() {
     if (rowsRead == 0) {
         QVERIFY(!result.recording);
         QVERIFY2(result.error.contains(said), qPrintable(result.error));
-        QVERIFY2(result.error.contains(QStringLiteral("\"%1\"").arg(path)), qPrintable(result.error));
+        QVERIFY2(result.error.contains(QStringLiteral("\"%1\"").arg(QDir::toNativeSeparators(path))), qPrintable(result.error));
         return;
     }
     QVERIFY2(result.recording, qPrintable(result.error));
@@ -166,7 +167,7 @@ void TestRecordingReader::folderAndCancel() {
     const ReadResult folder = readRecording(dir.path());
     QVERIFY(!folder.recording);
     QCOMPARE(folder.error, QStringLiteral("\"%1\" is a folder, not a recording. Choose a recording "
-                                          "file (.csv) in it.").arg(dir.path()));
+                                          "file (.csv) in it.").arg(QDir::toNativeSeparators(dir.path())));
     QFile file(dir.filePath("run.csv"));
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(details() + rows(10));

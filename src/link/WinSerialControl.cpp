@@ -1,0 +1,456 @@
+#include "link/WinSerialControl.h"
+
+#include "link/LineEvents.h"
+#include "link/PortMapper.h"
+#include "link/WinPorts.h"
+#include "link/WinSerialErrors.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QStringList>
+#include <algorithm>
+
+#include <windows.h>
+
+namespace ignivex {
+
+namespace {
+
+HANDLE h(void* handle) {
+    return static_cast<HANDLE>(handle);
+}
+
+bool parseLine(const QString& text, unsigned long& baud, unsigned char& parity,
+               unsigned char& dataBits, unsigned char& stopBits) {
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() != 4)
+        return false;
+    bool ok = false;
+    const int speed = parts[0].trimmed().toInt(&ok);
+    if (!ok || speed <= 0)
+        return false;
+    baud = static_cast<unsigned long>(speed);
+    static const QString kParities = QStringLiteral("NOEMS");  // the DCB's order
+    const QString p = parts[1].trimmed().toUpper();
+    if (p.size() != 1 || !kParities.contains(p))
+        return false;
+    parity = static_cast<unsigned char>(kParities.indexOf(p));
+    const int bits = parts[2].trimmed().toInt(&ok);
+    if (!ok || bits < 5 || bits > 8)
+        return false;
+    dataBits = static_cast<unsigned char>(bits);
+    const QString s = parts[3].trimmed();
+    if (s == QLatin1String("1"))
+        stopBits = ONESTOPBIT;
+    else if (s == QLatin1String("1.5"))
+        stopBits = ONE5STOPBITS;
+    else if (s == QLatin1String("2"))
+        stopBits = TWOSTOPBITS;
+    else
+        return false;
+    return true;
+}
+
+// Errors that mean the device itself is gone or broken, not that a read ran out of time.
+bool deviceFailed(DWORD error) {
+    return error != ERROR_SUCCESS && error != ERROR_TIMEOUT && error != ERROR_IO_PENDING &&
+           error != ERROR_IO_INCOMPLETE;
+}
+
+}  // namespace
+
+class WinSerialControl::Waiting {
+public:
+    explicit Waiting(WinSerialControl& port) : port_(port) { ++port_.waiting_; }
+    ~Waiting() {
+        if (--port_.waiting_ == 0 && !port_.events_.empty() && !port_.deliveryQueued_) {
+            port_.deliveryQueued_ = true;
+            QMetaObject::invokeMethod(&port_, &WinSerialControl::deliver, Qt::QueuedConnection);
+        }
+    }
+    Waiting(const Waiting&) = delete;
+    Waiting& operator=(const Waiting&) = delete;
+
+private:
+    WinSerialControl& port_;
+};
+
+WinSerialControl::WinSerialControl(Clock& clock, QObject* parent)
+    : SerialControl(parent), clock_(clock), handle_(INVALID_HANDLE_VALUE) {
+    readEvent_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    writeEvent_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    linePoll_.setInterval(kFaultPollMs);
+    connect(&linePoll_, &QTimer::timeout, this, [this] {
+        if (portOpen() && waiting_ == 0 && !takeIn())
+            closeNow();
+    });
+}
+
+WinSerialControl::~WinSerialControl() {
+    closeNow();
+    if (readEvent_)
+        CloseHandle(h(readEvent_));
+    if (writeEvent_)
+        CloseHandle(h(writeEvent_));
+}
+
+void WinSerialControl::setSettings(const QString& settings) {
+    Line line;
+    if (!parseLine(settings, line.baud, line.parity, line.dataBits, line.stopBits))
+        throw serial::badSettings(settings);
+    line_ = line;
+    if (portOpen() && !applyLine())
+        post(comm::ErDCB);
+}
+
+void WinSerialControl::setModemLine(bool on, unsigned long setCode, unsigned long clearCode) {
+    // A device without modem lines (a pseudo-terminal under Wine) refuses: not an error.
+    if (handle_ != INVALID_HANDLE_VALUE)
+        EscapeCommFunction(h(handle_), on ? setCode : clearCode);
+}
+
+void WinSerialControl::setDTREnable(bool enable) {
+    dtr_ = enable;
+    setModemLine(enable, SETDTR, CLRDTR);
+}
+
+void WinSerialControl::setRTSEnable(bool enable) {
+    rts_ = enable;
+    setModemLine(enable, SETRTS, CLRRTS);
+}
+
+void WinSerialControl::setInBufferSize(int size) {
+    inBufferSize_ = size > 0 ? size : 1;
+}
+
+void WinSerialControl::setCommPort(int number) {
+    if (portOpen())
+        throw serial::portIsOpen(commPort_);
+    if (number < 1 || number > 255)
+        throw serial::invalidPortNumber(number);
+    commPort_ = number;
+}
+
+bool WinSerialControl::portOpen() const {
+    return handle_ != INVALID_HANDLE_VALUE && !lost_;
+}
+
+void WinSerialControl::setPortOpen(bool open) {
+    if (!open) {
+        closeNow();
+        lost_ = false;
+        return;
+    }
+    if (portOpen())
+        return;
+    closeNow();
+    lost_ = false;
+    in_.clear();
+    events_.clear();
+
+    const PortDevice target = port_mapper::deviceFor(commPort_);
+    device_ = target.shown;
+    const std::wstring path = target.path.toStdWString();
+    HANDLE port = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    if (port == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND: {
+            QStringList present;
+            for (const win_ports::ComPort& p : win_ports::present())
+                present << p.name;
+            throw serial::noSuchComPort(commPort_, target.shown, present);
+        }
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+            // Windows gives a COM port to one program at a time.
+            throw serial::inUse(commPort_, target.shown);
+        default:
+            throw serial::openFailed(commPort_, target.shown, serial::systemMessage(error));
+        }
+    }
+    handle_ = port;
+    readTimeoutMs_ = -1;
+    // The driver's own queues; the receive buffer of the control is ours (in_).
+    SetupComm(port, 4096, 4096);
+    if (!applyLine())
+        post(comm::ErDCB);
+    setReadTimeout(kPaintSliceMs);  // sets the write time-out too
+    setModemLine(dtr_, SETDTR, CLRDTR);
+    setModemLine(rts_, SETRTS, CLRRTS);
+    PurgeComm(port, PURGE_RXCLEAR | PURGE_TXCLEAR);
+    DWORD errors = 0;
+    ClearCommError(port, &errors, nullptr);  // faults of an earlier user are not ours
+    DWORD status = 0;
+    modem_ = GetCommModemStatus(port, &status) ? std::optional<unsigned long>(status)
+                                               : std::nullopt;
+    linePoll_.start();
+}
+
+bool WinSerialControl::applyLine() {
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    if (!GetCommState(h(handle_), &dcb))
+        return false;
+    dcb.BaudRate = line_.baud;
+    dcb.ByteSize = line_.dataBits;
+    dcb.Parity = line_.parity;
+    dcb.StopBits = line_.stopBits;
+    dcb.fBinary = TRUE;
+    dcb.fParity = line_.parity != NOPARITY;
+    // No flow control: the module has no handshake lines, and DTR and RTS are set by hand.
+    dcb.fOutxCtsFlow = FALSE;
+    dcb.fOutxDsrFlow = FALSE;
+    dcb.fDtrControl = dtr_ ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
+    dcb.fRtsControl = rts_ ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fOutX = FALSE;
+    dcb.fInX = FALSE;
+    dcb.fErrorChar = FALSE;
+    dcb.fNull = FALSE;  // NullDiscard is applied to our own buffer
+    dcb.fAbortOnError = FALSE;  // a fault must not stop the line until it is read
+    return SetCommState(h(handle_), &dcb) != 0;
+}
+
+bool WinSerialControl::setReadTimeout(int timeoutMs) {
+    if (timeoutMs == readTimeoutMs_)
+        return true;
+    // A read ends when all asked bytes are in or the total time has passed. MAXDWORD
+    // intervals are avoided: under Wine they never complete on an overlapped handle.
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadIntervalTimeout = 0;
+    timeouts.ReadTotalTimeoutMultiplier = 0;
+    timeouts.ReadTotalTimeoutConstant = DWORD(std::max(1, timeoutMs));
+    timeouts.WriteTotalTimeoutMultiplier = 0;
+    timeouts.WriteTotalTimeoutConstant = kWriteTimeoutMs;
+    if (!SetCommTimeouts(h(handle_), &timeouts))
+        return false;
+    readTimeoutMs_ = timeoutMs;
+    return true;
+}
+
+bool WinSerialControl::readOverlapped(int count, int timeoutMs, QByteArray& into) {
+    if (count <= 0)
+        return true;
+    if (!setReadTimeout(timeoutMs))
+        return !deviceFailed(GetLastError());
+    QByteArray buffer(count, Qt::Uninitialized);
+    OVERLAPPED ov{};
+    ov.hEvent = h(readEvent_);
+    ResetEvent(ov.hEvent);
+    DWORD got = 0;
+    if (!ReadFile(h(handle_), buffer.data(), DWORD(count), &got, &ov)) {
+        DWORD error = GetLastError();
+        if (error != ERROR_IO_PENDING)
+            return !deviceFailed(error);
+        // The driver ends the read by its time-out; the wait only guards against one that
+        // does not (a broken driver), and then the read is cancelled.
+        if (WaitForSingleObject(ov.hEvent, DWORD(timeoutMs) + 1000) != WAIT_OBJECT_0)
+            CancelIo(h(handle_));
+        if (!GetOverlappedResult(h(handle_), &ov, &got, TRUE)) {
+            error = GetLastError();
+            // A read that ran out of time ends with ERROR_TIMEOUT under Wine: no data.
+            if (error != ERROR_TIMEOUT && error != ERROR_OPERATION_ABORTED)
+                return false;
+        }
+    }
+    buffer.truncate(qsizetype(got));
+    into += buffer;
+    return true;
+}
+
+bool WinSerialControl::takeIn(int more, int timeoutMs) {
+    if (!portOpen())
+        return true;
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!ClearCommError(h(handle_), &errors, &status)) {
+        markLost();
+        return false;
+    }
+    QByteArray data;
+    bool ok = readOverlapped(int(status.cbInQue), 0, data);
+    if (ok && more > 0)
+        ok = readOverlapped(more, timeoutMs, data);
+    DWORD modemNow = 0;
+    const std::optional<unsigned long> modem =
+        GetCommModemStatus(h(handle_), &modemNow) ? std::optional<unsigned long>(modemNow)
+                                                  : std::nullopt;
+    const auto before = modem_ ? std::optional<std::uint32_t>(*modem_) : std::nullopt;
+    const auto now = modem ? std::optional<std::uint32_t>(*modem) : std::nullopt;
+    modem_ = modem;
+    append(std::move(data));
+    for (const int code : line_events::fromDriver(errors, before, now))
+        post(code);
+    if (!ok) {
+        markLost();
+        return false;
+    }
+    return true;
+}
+
+void WinSerialControl::append(QByteArray data) {
+    if (data.isEmpty())
+        return;
+    if (nullDiscard_)
+        data.replace('\0', QByteArray());
+    const qsizetype room = inBufferSize_ - in_.size();
+    if (data.size() > room) {
+        in_.append(data.left(std::max<qsizetype>(0, room)));
+        post(comm::ErRxOver);
+    } else {
+        in_.append(data);
+    }
+    if (rThreshold_ > 0 && (events_.empty() || events_.back() != comm::EvReceive))
+        post(comm::EvReceive);
+}
+
+void WinSerialControl::requireOpen() const {
+    if (lost_)
+        throw serial::deviceLost(commPort_, device_);
+    if (handle_ == INVALID_HANDLE_VALUE)
+        throw serial::notOpen(commPort_,
+                              device_.isEmpty() ? port_mapper::deviceFor(commPort_).shown : device_);
+}
+
+int WinSerialControl::inBufferCount() {
+    requireOpen();
+    if (!takeIn()) {
+        closeNow();
+        requireOpen();
+    }
+    return int(in_.size());
+}
+
+void WinSerialControl::setInBufferCount(int count) {
+    requireOpen();
+    if (count != 0)
+        return;
+    PurgeComm(h(handle_), PURGE_RXCLEAR);
+    in_.clear();
+}
+
+void WinSerialControl::output(const QByteArray& bytes) {
+    requireOpen();
+    OVERLAPPED ov{};
+    ov.hEvent = h(writeEvent_);
+    ResetEvent(ov.hEvent);
+    DWORD sent = 0;
+    DWORD error = ERROR_SUCCESS;
+    if (!WriteFile(h(handle_), bytes.constData(), DWORD(bytes.size()), &sent, &ov)) {
+        error = GetLastError();
+        if (error == ERROR_IO_PENDING) {
+            error = ERROR_SUCCESS;
+            // The write time-out ends it in the driver; the window paints meanwhile.
+            Waiting waiting(*this);
+            const Instant deadline = clock_.now() + milliseconds(kWriteTimeoutMs + 1000);
+            while (WaitForSingleObject(ov.hEvent, DWORD(kPaintSliceMs)) == WAIT_TIMEOUT) {
+                if (sliceUntil(deadline) <= 0) {
+                    CancelIo(h(handle_));
+                    break;
+                }
+                letTheWindowPaint();
+            }
+            if (!GetOverlappedResult(h(handle_), &ov, &sent, TRUE))
+                error = GetLastError();
+        }
+    }
+    if (error == ERROR_SUCCESS && sent == DWORD(bytes.size()))
+        return;
+    if (error == ERROR_SUCCESS || error == ERROR_TIMEOUT || error == ERROR_OPERATION_ABORTED)
+        throw serial::writeFailed(commPort_, device_,
+                                  QStringLiteral("the device took no data for a second"));
+    markLost();
+    closeNow();
+    throw serial::writeFailed(commPort_, device_, serial::systemMessage(error));
+}
+
+QByteArray WinSerialControl::input() {
+    requireOpen();
+    if (in_.isEmpty())
+        inBufferCount();
+    const int take = inputLen_ > 0 ? inputLen_ : int(in_.size());
+    const QByteArray out = in_.left(take);
+    in_.remove(0, out.size());
+    return out;
+}
+
+int WinSerialControl::sliceUntil(Instant deadline) const {
+    const auto left = deadline - clock_.now();
+    if (left <= std::chrono::nanoseconds::zero())
+        return 0;
+    const auto ms = std::max<long long>(1, std::chrono::ceil<milliseconds>(left).count());
+    return int(std::min<long long>(ms, kPaintSliceMs));
+}
+
+void WinSerialControl::letTheWindowPaint() {
+    // As on the other platforms: repaints go on, input and menu commands wait, line-fault
+    // events stay queued until the wait is over.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void WinSerialControl::waitForInput(int count, Instant deadline) {
+    if (!portOpen())
+        return;
+    Waiting waiting(*this);
+    if (!takeIn()) {
+        closeNow();
+        return;
+    }
+    Instant painted = clock_.now();
+    while (portOpen() && in_.size() < count) {
+        const int ms = sliceUntil(deadline);
+        if (ms <= 0)
+            break;
+        // Blocks in the driver until the missing bytes are in or the slice is over: no CPU.
+        if (!takeIn(count - int(in_.size()), ms)) {
+            closeNow();
+            return;
+        }
+        if (in_.size() < count && clock_.now() - painted >= milliseconds(kPaintSliceMs)) {
+            letTheWindowPaint();
+            painted = clock_.now();
+        }
+    }
+}
+
+void WinSerialControl::post(int code) {
+    if (std::find(events_.begin(), events_.end(), code) != events_.end())
+        return;
+    events_.push_back(code);
+    if (deliveryQueued_)
+        return;
+    deliveryQueued_ = true;
+    QMetaObject::invokeMethod(this, &WinSerialControl::deliver, Qt::QueuedConnection);
+}
+
+void WinSerialControl::deliver() {
+    deliveryQueued_ = false;
+    if (waiting_ > 0)
+        return;
+    while (!events_.empty()) {
+        event_ = events_.front();
+        events_.pop_front();
+        emit onComm();
+    }
+}
+
+void WinSerialControl::markLost() {
+    lost_ = true;
+    linePoll_.stop();
+}
+
+void WinSerialControl::closeNow() {
+    linePoll_.stop();
+    if (handle_ != INVALID_HANDLE_VALUE) {
+        CancelIo(h(handle_));
+        CloseHandle(h(handle_));
+        handle_ = INVALID_HANDLE_VALUE;
+    }
+    in_.clear();
+    modem_.reset();
+}
+
+}  // namespace ignivex
