@@ -13,6 +13,31 @@ namespace ignivex::command_line {
 
 namespace {
 
+// Windows has no links, sockets or disk quotas to tell apart here.
+#ifdef _WIN32
+int statNoFollow(const char* path, struct stat* st) {
+    return ::stat(path, st);
+}
+constexpr bool isLink(mode_t) {
+    return false;
+}
+constexpr bool isSocket(mode_t) {
+    return false;
+}
+constexpr int kQuotaError = ENOSPC;
+#else
+int statNoFollow(const char* path, struct stat* st) {
+    return ::lstat(path, st);
+}
+bool isLink(mode_t mode) {
+    return S_ISLNK(mode);
+}
+bool isSocket(mode_t mode) {
+    return S_ISSOCK(mode);
+}
+constexpr int kQuotaError = EDQUOT;
+#endif
+
 QString shown(const QString& path) {
     return readablePath(QDir::toNativeSeparators(path));
 }
@@ -26,7 +51,7 @@ QString kindOf(mode_t mode) {
         return QStringLiteral("a folder");
     if (S_ISFIFO(mode))
         return QStringLiteral("a pipe");
-    if (S_ISSOCK(mode))
+    if (isSocket(mode))
         return QStringLiteral("a socket");
     if (S_ISCHR(mode) || S_ISBLK(mode))
         return QStringLiteral("a device");
@@ -37,9 +62,9 @@ QString kindOf(mode_t mode) {
 
 std::optional<QString> fileArgumentProblem(const QString& path, bool force) {
     struct stat st {};
-    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+    if (statNoFollow(QFile::encodeName(path).constData(), &st) != 0)
         return std::nullopt;  // a new file; whether it can be made is found out by making it
-    if (S_ISLNK(st.st_mode))
+    if (isLink(st.st_mode))
         return QStringLiteral("%1 is a symbolic link, and a recording is never written through "
                               "one (with or without --force). Give the file itself, or another "
                               "FILE.").arg(shown(path));
@@ -73,7 +98,7 @@ QString refusalText(const QString& path, const RecordingWriter::OpenFailure& fai
         if (e == ENAMETOOLONG) {
             why = QStringLiteral("the file name is too long (%1)").arg(why);
             advice = QStringLiteral("Give a shorter FILE name.");
-        } else if (e == ENOSPC || e == EFBIG || e == EDQUOT) {
+        } else if (e == ENOSPC || e == EFBIG || e == kQuotaError) {
             if (e == ENOSPC)
                 why = QStringLiteral("the disk is full (%1)").arg(why);
             advice = QStringLiteral("Make room, or give a FILE on another disk.");

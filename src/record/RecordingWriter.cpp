@@ -33,6 +33,7 @@ int lockAlone(int) {
     return 0;
 }
 constexpr int kGuardFlags = 0;
+void blockingAgain(int) {}
 #else
 int statNoFollow(const char* path, struct stat* st) {
     return ::lstat(path, st);
@@ -44,6 +45,10 @@ int lockAlone(int fd) {
     return ::flock(fd, LOCK_EX | LOCK_NB);
 }
 constexpr int kGuardFlags = O_NOFOLLOW | O_NONBLOCK;
+// Opened without blocking (a FIFO must not hold the open); written with it.
+void blockingAgain(int fd) {
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+}
 #endif
 
 // Writes all of `bytes`, going on after a signal or a short write. 0, or the errno; `done`
@@ -158,7 +163,7 @@ bool RecordingWriter::open(const QString& path, const record::Details& details, 
                       QStringLiteral("%1 is being recorded to by another program. Choose another "
                                      "name.").arg(shown(path)));
     }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    blockingAgain(fd);
     const QByteArray head = record::preamble(details);
     int e = 0;
     if (::ftruncate(fd, 0) != 0)
@@ -294,6 +299,9 @@ std::optional<QString> RecordingWriter::tampered() const {
     struct stat st {};
     if (::fstat(fd_, &st) != 0)
         return std::nullopt;
+#ifndef _WIN32
+    // Windows lets no program delete or replace a file that is open for writing, and its files
+    // have no inode numbers to compare.
     if (st.st_nlink == 0)
         return QStringLiteral("the file was deleted, and the rows recorded into it went with it");
     struct stat named {};
@@ -301,6 +309,7 @@ std::optional<QString> RecordingWriter::tampered() const {
         (named.st_dev != device_ || named.st_ino != inode_))
         return QStringLiteral("another file took its name; the rows recorded so far are in no "
                               "file any more");
+#endif
     qint64 expected = 0;
     {
         std::lock_guard lock(mutex_);
@@ -345,7 +354,11 @@ void RecordingWriter::removeIfEmpty() {
         return;
     const QByteArray native = QFile::encodeName(path_);
     struct stat named {};
+#ifdef _WIN32
+    if (statNoFollow(native.constData(), &named) == 0)
+#else
     if (statNoFollow(native.constData(), &named) == 0 && named.st_dev == device_ && named.st_ino == inode_)
+#endif
         ::unlink(native.constData());
 }
 
@@ -360,9 +373,10 @@ void RecordingWriter::close() {
     if (thread_.joinable())
         thread_.join();
     file_calls::syncAll(fd_);
-    removeIfEmpty();
+    // Closed first: Windows removes no file that is still open.
     ::close(fd_);
     fd_ = -1;
+    removeIfEmpty();
 }
 
 RecordingWriter::Figures RecordingWriter::figures() const {

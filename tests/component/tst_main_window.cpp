@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenuBar>
 #include <QtTest>
 
@@ -360,15 +361,16 @@ void TestMainWindow::recentRecordings() {
         chart::recent_recordings::add(QStringLiteral("/tmp/r%1.csv").arg(i));
     chart::recent_recordings::add(QStringLiteral("/tmp/r5.csv"));
     const QStringList list = chart::recent_recordings::list();
+    auto at = [](const char* path) { return QFileInfo(QString::fromLatin1(path)).absoluteFilePath(); };
     QCOMPARE(list.size(), 8);
-    QCOMPARE(list.mid(0, 3), QStringList({"/tmp/r5.csv", "/tmp/r9.csv", "/tmp/r8.csv"}));
-    QCOMPARE(list.count("/tmp/r5.csv"), 1);
+    QCOMPARE(list.mid(0, 3), QStringList({at("/tmp/r5.csv"), at("/tmp/r9.csv"), at("/tmp/r8.csv")}));
+    QCOMPARE(list.count(at("/tmp/r5.csv")), 1);
     auto* menu = h.w().findChild<QMenu*>("mnuRecentRecordings");
     QVERIFY(menu);
     emit menu->aboutToShow();
     QCOMPARE(menu->actions().size(), 8);
     QCOMPARE(menu->actions().first()->text(), QStringLiteral("&1 r5.csv"));
-    QCOMPARE(menu->actions().first()->toolTip(), QStringLiteral("/tmp/r5.csv"));
+    QCOMPARE(menu->actions().first()->toolTip(), QDir::toNativeSeparators(at("/tmp/r5.csv")));
 }
 
 void TestMainWindow::closing_data() {

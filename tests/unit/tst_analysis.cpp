@@ -146,7 +146,7 @@ void TestAnalysis::section() {
     QCOMPARE(t.column(Value::Rpm), (std::vector<float>{2000, 3000, 4000, 5000}));
     QCOMPARE(t.status.back(), std::uint8_t(Sample::End::Escape));
     const auto& details = read.recording->details;
-    QVERIFY(details.contains({QStringLiteral("section of"), kPull}));
+    QVERIFY(details.contains({QStringLiteral("section of"), QDir::toNativeSeparators(kPull)}));
     QVERIFY(details.contains({QStringLiteral("span"), QStringLiteral("1.000 s to 2.500 s")}));
     QVERIFY(details.contains({QStringLiteral("firmware"), QStringLiteral("IGX-2 V1.10")}));
     // A span with no row writes nothing.

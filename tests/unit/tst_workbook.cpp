@@ -116,7 +116,8 @@ void TestWorkbook::details() {
     QVERIFY(workbookXml.contains("name=\"Statistics\"") && workbookXml.contains("name=\"Map Table\""));
     const QString details = x.part("xl/worksheets/sheet2.xml");
     for (const QString& text : {QStringLiteral("span exported"), QStringLiteral("the whole recording"),
-                                QStringLiteral("firmware"), QStringLiteral("IGX-2 V1.10"), kPull})
+                                QStringLiteral("firmware"), QStringLiteral("IGX-2 V1.10"),
+                                QDir::toNativeSeparators(kPull)})
         QVERIFY2(details.contains(text), qPrintable(text));
 }
 
