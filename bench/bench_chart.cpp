@@ -38,7 +38,7 @@ namespace {
 
 constexpr double kRowsPerSecond = 82.4;  // ticks back to back at 56000 bit/s
 constexpr int kWidth = 1200, kHeight = 760;
-constexpr double kPanSpan = 360;   // a six-minute view
+constexpr double kPanSpan = 360;  // a six-minute view
 constexpr double kPanStepPx = 20;
 
 double threadCpuMs() {
@@ -78,7 +78,8 @@ void writeHour(const QString& path, double seconds) {
         Sample s;
         s.monotonic = start + std::chrono::microseconds(qint64(t * 1e6));
         s.wallClock = d.started.addMSecs(qint64(t * 1000));
-        s.gpiBits = std::int16_t(((i / 250) % 2 ? 0x04 : 0) | ((i / 330) % 2 ? 0x08 : 0) | (pull > 0.5 ? 0x10 : 0));
+        s.gpiBits = std::int16_t(((i / 250) % 2 ? 0x04 : 0) | ((i / 330) % 2 ? 0x08 : 0) |
+                                 (pull > 0.5 ? 0x10 : 0));
         s.gpi3Analog = float(2.5 + 2 * std::sin(t / 7));
         s.map = float(8 + 20 * pull + std::sin(t * 3) * 0.3);
         s.battery = float(13.8 - 0.4 * pull);
@@ -152,7 +153,10 @@ int runPainter(const QString& path) {
     chart::RecordingLoader loader;
     std::shared_ptr<const chart::LoadedRecording> rec;
     QEventLoop loop;
-    QObject::connect(&loader, &chart::RecordingLoader::loaded, [&](auto r) { rec = r; loop.quit(); });
+    QObject::connect(&loader, &chart::RecordingLoader::loaded, [&](auto r) {
+        rec = r;
+        loop.quit();
+    });
     QObject::connect(&loader, &chart::RecordingLoader::failed, [&](const QString& e) {
         std::fprintf(stderr, "bench_chart: %s\n", qPrintable(e));
         std::exit(1);
@@ -188,8 +192,9 @@ int runPainter(const QString& path) {
     }
 
     const double wholeSpan = data.end() - data.start();
-    timeFrames(strips, 50, [&](int i) { strips.setView(data.start() + i * 0.001, data.end()); })
-        .print("frame, whole recording in view");
+    timeFrames(strips, 50, [&](int i) {
+        strips.setView(data.start() + i * 0.001, data.end());
+    }).print("frame, whole recording in view");
     const double perPx = kPanSpan / (kWidth * 0.85);
     timeFrames(strips, 200, [&](int i) {
         const double t0 = 600 + i * kPanStepPx * perPx;
@@ -266,7 +271,8 @@ int runQtCharts(const QString& path, bool reduced) {
                 }
             } else {
                 const int columns = kWidth - 60;
-                const auto cols = chart::reduce(t.elapsed, values, data->index(record::Series(s)), t0, t1, columns);
+                const auto cols = chart::reduce(t.elapsed, values, data->index(record::Series(s)),
+                                                t0, t1, columns);
                 points.reserve(columns * 2);
                 for (int c = 0; c < columns; ++c) {
                     const auto& col = cols[std::size_t(c)];
@@ -285,8 +291,9 @@ int runQtCharts(const QString& path, bool reduced) {
     showExposed(strips.container);
     strips.container.repaint();
     const double shownMs = microsSince(start) / 1000;
-    std::printf("  %-44s %7.0f ms  (read %.0f ms on this thread%s)\n", "open: file chosen -> first picture",
-                shownMs, readMs, reduced ? ", indexes included" : "");
+    std::printf("  %-44s %7.0f ms  (read %.0f ms on this thread%s)\n",
+                "open: file chosen -> first picture", shownMs, readMs,
+                reduced ? ", indexes included" : "");
 
     const double perPx = kPanSpan / (kWidth * 0.85);
     auto pan = [&](double span, double step, int frames, const char* what) {
@@ -315,7 +322,8 @@ int runQtCharts(const QString& path, bool reduced) {
 // the chart closed, open on its default minute, and open on ten minutes already full.
 int runLive(int seconds) {
     using test::AppRig;
-    AppRig app(QStringLiteral(IGNIVEX_SIM), 1, {QStringLiteral("--engine"), QStringLiteral("--paced")},
+    AppRig app(QStringLiteral(IGNIVEX_SIM), 1,
+               {QStringLiteral("--engine"), QStringLiteral("--paced")},
                QCoreApplication::applicationDirPath());
     if (!app.sim.ok()) {
         std::fprintf(stderr, "bench_chart: the simulator did not start\n");
@@ -328,8 +336,10 @@ int runLive(int seconds) {
         std::fprintf(stderr, "bench_chart: the view did not open cleanly\n");
         return 1;
     }
-    std::printf("\nLive chart, ticks back to back (tmrDataRead_Timer in a loop), paced simulator, "
-                "%d s a run\n", seconds);
+    std::printf(
+        "\nLive chart, ticks back to back (tmrDataRead_Timer in a loop), paced simulator, "
+        "%d s a run\n",
+        seconds);
     std::printf("  %-30s %9s %9s %11s %11s %9s\n", "", "ticks/s", "CPU %", "GUI thr. %",
                 "pictures/s", "RSS kB");
     auto run = [&](const char* label, double span, bool open, bool prefill) {
@@ -344,7 +354,8 @@ int runLive(int seconds) {
                 Sample s;
                 const Instant now = app.clock.now();
                 for (int i = 0; i < int(600 * kRowsPerSecond); ++i) {
-                    s.monotonic = now - std::chrono::milliseconds(600000) + std::chrono::microseconds(qint64(i * 1e6 / kRowsPerSecond));
+                    s.monotonic = now - std::chrono::milliseconds(600000) +
+                                  std::chrono::microseconds(qint64(i * 1e6 / kRowsPerSecond));
                     s.wallClock = QDateTime::currentDateTime();
                     s.rpm = float(900 + i % 500);
                     s.advance = 10;
@@ -380,8 +391,9 @@ int runLive(int seconds) {
     run("chart closed", 60, false, false);
     run("chart open, last minute", 60, true, false);
     run("chart open, 10 min full", 600, true, true);
-    std::printf("  CPU %%: the whole process (all threads) over wall time; GUI thr. %%: the thread "
-                "that polls; the rest is the chart's painting thread\n");
+    std::printf(
+        "  CPU %%: the whole process (all threads) over wall time; GUI thr. %%: the thread "
+        "that polls; the rest is the chart's painting thread\n");
     std::printf("  message boxes: %d; view still open: %s\n", app.boxes.count(),
                 app.state.viewActive ? "yes" : "no");
     return 0;
@@ -404,14 +416,16 @@ int runWorkbook(const QString& file) {
     QFile::remove(out);
     QProcess child;
     const auto start = Steady::now();
-    child.start(QStringLiteral(IGNIVEX_APP), {QStringLiteral("--xlsx"), file, QStringLiteral("--out"), out});
+    child.start(QStringLiteral(IGNIVEX_APP),
+                {QStringLiteral("--xlsx"), file, QStringLiteral("--out"), out});
     child.waitForFinished(-1);
     const double ms = microsSince(start) / 1000;
     rusage usage{};
     ::getrusage(RUSAGE_CHILDREN, &usage);
     std::printf("\nExport for a spreadsheet (Ignivex_Log --xlsx, constant-memory workbook)\n");
     std::printf("  exit status %d, %.1f MB written in %.0f ms, peak resident set %ld kB\n",
-                child.exitCode(), double(QFileInfo(out).size()) / (1024 * 1024), ms, usage.ru_maxrss);
+                child.exitCode(), double(QFileInfo(out).size()) / (1024 * 1024), ms,
+                usage.ru_maxrss);
     QFile::remove(out);
     return child.exitCode();
 }
@@ -419,10 +433,11 @@ int runWorkbook(const QString& file) {
 int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (qstrcmp(argv[i], "--help") == 0 || qstrcmp(argv[i], "-h") == 0) {
-            std::printf("Usage: bench_chart [--minutes N] [--live-seconds N] [--variants LIST]\n"
-                        "  --minutes N       length of the generated recording (default 60)\n"
-                        "  --live-seconds N  length of each live chart run (default 20)\n"
-                        "  --variants LIST   some of painter,qtcharts,qtcharts-reduced,live,workbook\n");
+            std::printf(
+                "Usage: bench_chart [--minutes N] [--live-seconds N] [--variants LIST]\n"
+                "  --minutes N       length of the generated recording (default 60)\n"
+                "  --live-seconds N  length of each live chart run (default 20)\n"
+                "  --variants LIST   some of painter,qtcharts,qtcharts-reduced,live,workbook\n");
             return 0;
         }
     }
@@ -454,8 +469,9 @@ int main(int argc, char** argv) {
     const QString file = dir.filePath(QStringLiteral("hour.csv"));
     const auto start = Steady::now();
     writeHour(file, minutes * 60.0);
-    std::printf("  recording : %d min at %.1f rows a second, %.1f MB, written in %.0f ms\n", minutes,
-                kRowsPerSecond, double(QFileInfo(file).size()) / (1024 * 1024), microsSince(start) / 1000);
+    std::printf("  recording : %d min at %.1f rows a second, %.1f MB, written in %.0f ms\n",
+                minutes, kRowsPerSecond, double(QFileInfo(file).size()) / (1024 * 1024),
+                microsSince(start) / 1000);
     std::fflush(stdout);
     QStringList variants = {QStringLiteral("painter")};
 #ifdef IGNIVEX_HAVE_QTCHARTS

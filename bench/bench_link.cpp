@@ -48,7 +48,8 @@ QList<Command> commands() {
     const int idBytes = int(qstrlen(kFirmwareId)) + 1;  // the text and its CR
     return {
         {"ReSync", ModuleLink::kSync, 1, [](ModuleLink& l) { l.ReSync(); }},
-        {"ReadFirmwareID", ModuleLink::kIdentify, idBytes, [](ModuleLink& l) { l.ReadFirmwareID(); }},
+        {"ReadFirmwareID", ModuleLink::kIdentify, idBytes,
+         [](ModuleLink& l) { l.ReadFirmwareID(); }},
         {"ReadStatus", ModuleLink::kStatus, 1, [](ModuleLink& l) { l.ReadStatus(); }},
         {"ReadRPM", ModuleLink::kRpm, 2, [](ModuleLink& l) { l.ReadRPM(); }},
         {"ReadAdvance", ModuleLink::kAdvance, 1, [](ModuleLink& l) { l.ReadAdvance(); }},
@@ -61,8 +62,8 @@ QList<Command> commands() {
 struct Row {
     Summary whole;
     Summary exchange;
-    int failedWhole = 0;     // linkReady false or a message box: the run did not succeed
-    int shortExchange = 0;   // fewer reply bytes than expected within the second
+    int failedWhole = 0;    // linkReady false or a message box: the run did not succeed
+    int shortExchange = 0;  // fewer reply bytes than expected within the second
 };
 
 // The whole command as the tool runs it. The port is opened beforehand, outside the timing:
@@ -99,11 +100,12 @@ double timeExchange(Rig& rig, const Command& c, bool& ok) {
 void printCommandTable(const char* title, const QList<Command>& cmds, const QList<Row>& rows,
                        bool withWire, int runs) {
     std::printf("\n%s\n", title);
-    std::printf("  %d runs each after %d warm-up rounds, the commands taken in turn; "
-                "microseconds; median / p90 / worst by nearest rank\n", runs, kWarmup);
-    std::printf("  %-15s %5s %9s | %27s | %27s | %s\n", "command", "bytes",
-                withWire ? "wire" : "", "whole command (incl. 2 ms pause)",
-                "exchange alone (no pause)", "not ok");
+    std::printf(
+        "  %d runs each after %d warm-up rounds, the commands taken in turn; "
+        "microseconds; median / p90 / worst by nearest rank\n",
+        runs, kWarmup);
+    std::printf("  %-15s %5s %9s | %27s | %27s | %s\n", "command", "bytes", withWire ? "wire" : "",
+                "whole command (incl. 2 ms pause)", "exchange alone (no pause)", "not ok");
     std::printf("  %-15s %5s %9s | %8s %8s %9s | %8s %8s %9s |\n", "", "", withWire ? "us" : "",
                 "median", "p90", "worst", "median", "p90", "worst");
     for (int i = 0; i < cmds.size(); ++i) {
@@ -119,13 +121,17 @@ void printCommandTable(const char* title, const QList<Command>& cmds, const QLis
     }
     std::printf("  bytes = 1 command byte + reply bytes (the ID: \"%s\" + CR)%s\n", kFirmwareId,
                 withWire ? "; wire = bytes x 178.6 us (56000 bit/s, 10 bits a byte)" : "");
-    std::printf("  exchange alone = discard input, write the command byte, wait for the reply, "
-                "read it; timed right after the\n  whole command, so after its 2 ms pause, as every "
-                "exchange in the tool follows a pause\n");
-    std::printf("  ReadFirmwareID's whole run includes closing the port, which it does when done; "
-                "the exchange alone waits for all %d reply bytes at once\n", 1 + int(qstrlen(kFirmwareId)));
-    std::printf("  not ok = whole runs without linkReady or with a message box, plus exchanges "
-                "short of the reply\n");
+    std::printf(
+        "  exchange alone = discard input, write the command byte, wait for the reply, "
+        "read it; timed right after the\n  whole command, so after its 2 ms pause, as every "
+        "exchange in the tool follows a pause\n");
+    std::printf(
+        "  ReadFirmwareID's whole run includes closing the port, which it does when done; "
+        "the exchange alone waits for all %d reply bytes at once\n",
+        1 + int(qstrlen(kFirmwareId)));
+    std::printf(
+        "  not ok = whole runs without linkReady or with a message box, plus exchanges "
+        "short of the reply\n");
     std::fflush(stdout);
 }
 
@@ -142,8 +148,9 @@ void printOpenClose(Rig& rig, int runs) {
     }
     const Summary o = summarise(open);
     const Summary c = summarise(close);
-    std::printf("\nOpening and closing the port (ReadFirmwareID closes it, so the next command "
-                "opens it again)\n");
+    std::printf(
+        "\nOpening and closing the port (ReadFirmwareID closes it, so the next command "
+        "opens it again)\n");
     std::printf("  %d runs; microseconds\n", runs);
     std::printf("  %-22s %8s %8s %9s\n", "", "median", "p90", "worst");
     std::printf("  %-22s %8.1f %8.1f %9.1f\n", "open (PortOpen = True)", o.median, o.p90, o.worst);
@@ -184,8 +191,10 @@ QList<Row> measureCommands(Rig& rig, const QList<Command>& cmds, int runs) {
 // The same exchange repeated with nothing in between: the process and the simulator stay
 // awake, so this is the floor of the exchange. In the tool every exchange follows a pause.
 void printBackToBack(Rig& rig, const QList<Command>& cmds, int runs, const char* mode) {
-    std::printf("\nExchange alone, back to back (%s): one command repeated %d times after %d "
-                "warm-up runs, no pause between; microseconds\n", mode, runs, kWarmup);
+    std::printf(
+        "\nExchange alone, back to back (%s): one command repeated %d times after %d "
+        "warm-up runs, no pause between; microseconds\n",
+        mode, runs, kWarmup);
     std::printf("  %-15s %8s %8s %8s %9s | %s\n", "command", "best", "median", "p90", "worst",
                 "short replies");
     for (const Command& c : cmds) {
@@ -227,8 +236,9 @@ bool printDeadLinkTimeout(Rig& rig, int repeats) {
         std::fprintf(stderr, "bench_link: the simulator refused \"fault silent all\"\n");
         return false;
     }
-    std::printf("\nDead link: ReadBAT against a silent module (simulator: fault silent all), the "
-                "time-out prompt answered Ignore\n");
+    std::printf(
+        "\nDead link: ReadBAT against a silent module (simulator: fault silent all), the "
+        "time-out prompt answered Ignore\n");
     std::printf("  %-4s %10s %10s %8s  %s\n", "run", "wall ms", "CPU ms", "CPU %", "prompts shown");
     for (int i = 1; i <= repeats; ++i) {
         rig.ensureOpen();
@@ -241,7 +251,8 @@ bool printDeadLinkTimeout(Rig& rig, int repeats) {
         const double cpuMs = test::processCpuMs() - cpu0;
         QString shown;
         for (int b = before; b < rig.boxes.count(); ++b)
-            shown += (shown.isEmpty() ? QString() : QStringLiteral(" | ")) + rig.boxes.shown[b].text;
+            shown +=
+                (shown.isEmpty() ? QString() : QStringLiteral(" | ")) + rig.boxes.shown[b].text;
         std::printf("  %-4d %10.1f %10.1f %8.2f  %d: %s\n", i, wallMs, cpuMs,
                     100.0 * cpuMs / wallMs, rig.boxes.count() - before, qPrintable(shown));
     }
@@ -255,10 +266,11 @@ bool printDeadLinkTimeout(Rig& rig, int repeats) {
 int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (qstrcmp(argv[i], "--help") == 0 || qstrcmp(argv[i], "-h") == 0) {
-            std::printf("Usage: bench_link [--runs N] [--delays N] [--timeouts N]\n"
-                        "  --runs N      timed runs per command and mode (default 200)\n"
-                        "  --delays N    DelayTimer(2) calls (default 1000)\n"
-                        "  --timeouts N  one-second dead-link time-outs (default 3)\n");
+            std::printf(
+                "Usage: bench_link [--runs N] [--delays N] [--timeouts N]\n"
+                "  --runs N      timed runs per command and mode (default 200)\n"
+                "  --delays N    DelayTimer(2) calls (default 1000)\n"
+                "  --timeouts N  one-second dead-link time-outs (default 3)\n");
             return 0;
         }
     }
@@ -267,7 +279,8 @@ int main(int argc, char** argv) {
     const int timeouts = intOption(argc, argv, "--timeouts", 3);
 
     QCoreApplication app(argc, argv);
-    printMachineContext("bench_link: module commands over QtSerialControl + SteadyClock against module-sim");
+    printMachineContext(
+        "bench_link: module commands over QtSerialControl + SteadyClock against module-sim");
 
     Rig rig;
     if (!rig.sim.ok()) {
@@ -290,8 +303,10 @@ int main(int argc, char** argv) {
     try {
         const QList<Command> cmds = commands();
         const QList<Row> unpaced = measureCommands(rig, cmds, runs);
-        printCommandTable("Round trips, unpaced simulator (bytes as fast as the pseudo-terminal "
-                          "carries them)", cmds, unpaced, false, runs);
+        printCommandTable(
+            "Round trips, unpaced simulator (bytes as fast as the pseudo-terminal "
+            "carries them)",
+            cmds, unpaced, false, runs);
         printBackToBack(rig, cmds, runs, "unpaced");
 
         if (!rig.control(QStringLiteral("set paced on"))) {
@@ -299,8 +314,8 @@ int main(int argc, char** argv) {
             return 1;
         }
         const QList<Row> paced = measureCommands(rig, cmds, runs);
-        printCommandTable("Round trips, paced simulator (56000 bit/s, 10 bits a byte)", cmds,
-                          paced, true, runs);
+        printCommandTable("Round trips, paced simulator (56000 bit/s, 10 bits a byte)", cmds, paced,
+                          true, runs);
         printBackToBack(rig, cmds, runs, "paced");
         if (!rig.control(QStringLiteral("set paced off"))) {
             std::fprintf(stderr, "bench_link: the simulator refused \"set paced off\"\n");

@@ -59,10 +59,13 @@ int main(int argc, char** argv) {
     for (int i = 0; i < calls; ++i) {
         const auto start = std::chrono::steady_clock::now();
         clock.pauseUntil(start + std::chrono::milliseconds(2));
-        us.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
+        us.push_back(
+            std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
+                .count());
     }
     const double wallMs =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wallStart).count();
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wallStart)
+            .count();
     const double cpuMs = processCpuMs() - cpuBefore;
     std::sort(us.begin(), us.end());
     std::printf("bench_pause: %s, %s\n", qPrintable(QSysInfo::prettyProductName()),

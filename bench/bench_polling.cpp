@@ -75,8 +75,10 @@ bool printTicks(App& app, const char* title, int ticks, bool withWire) {
     const double wire = wireMicros(kTickWireBytes);
 
     std::printf("\n%s\n", title);
-    std::printf("  %d ticks after %d warm-up ticks, the window's timer stopped; milliseconds; "
-                "nearest rank\n", ticks, kWarmup);
+    std::printf(
+        "  %d ticks after %d warm-up ticks, the window's timer stopped; milliseconds; "
+        "nearest rank\n",
+        ticks, kWarmup);
     std::printf("  %8s %8s %8s %9s", "best", "median", "p90", "worst");
     if (withWire)
         std::printf(" | %10s %10s %10s", "wire", "+ pauses", "= floor");
@@ -93,12 +95,15 @@ bool printTicks(App& app, const char* title, int ticks, bool withWire) {
         std::printf("  for reference: the five DelayTimer(2) pauses alone are %.3f ms\n",
                     kPausesPerTickUs / 1000);
     if (withWire)
-        std::printf("  wire = %d bytes (5 command bytes + 2+1+1+2+1 reply bytes) x 178.6 us; "
-                    "pauses = 5 x DelayTimer(2)\n", kTickWireBytes);
-    std::printf("  command bytes the simulator received: %d (%d expected: %d reads a tick); "
-                "message boxes: %d; view still open: %s\n",
-                commands, ticks * kReadsPerTick, kReadsPerTick, app.boxes.count() - boxesBefore,
-                app.state.viewActive ? "yes" : "no");
+        std::printf(
+            "  wire = %d bytes (5 command bytes + 2+1+1+2+1 reply bytes) x 178.6 us; "
+            "pauses = 5 x DelayTimer(2)\n",
+            kTickWireBytes);
+    std::printf(
+        "  command bytes the simulator received: %d (%d expected: %d reads a tick); "
+        "message boxes: %d; view still open: %s\n",
+        commands, ticks * kReadsPerTick, kReadsPerTick, app.boxes.count() - boxesBefore,
+        app.state.viewActive ? "yes" : "no");
     std::fflush(stdout);
     if (!app.state.viewActive)
         std::fprintf(stderr, "bench_polling: the view closed during the ticks: %s\n",
@@ -112,8 +117,10 @@ bool printCpuShare(App& app, int seconds) {
     const int boxesBefore = app.boxes.count();
     const std::optional<long> rssBefore = statusKb("VmRSS:");
     const std::optional<double> simCpu0 = childCpuMs(app.sim.pid());
-    std::printf("\nLive view on the window's own %d ms timer for %d s (engine moving, paced "
-                "simulator)...\n", app.window.tmrDataRead()->interval(), seconds);
+    std::printf(
+        "\nLive view on the window's own %d ms timer for %d s (engine moving, paced "
+        "simulator)...\n",
+        app.window.tmrDataRead()->interval(), seconds);
     std::fflush(stdout);
 
     const CpuTimes cpu0 = cpuTimes();
@@ -134,23 +141,24 @@ bool printCpuShare(App& app, int seconds) {
     std::printf("  %-34s %10.2f %%  of one CPU\n", "CPU share", 100.0 * cpuMs / wallMs);
     if (commands >= 0) {
         const double ticks = double(commands) / kReadsPerTick;
-        std::printf("  %-34s %10.1f  (%d command bytes / %d)\n", "full ticks done", ticks,
-                    commands, kReadsPerTick);
+        std::printf("  %-34s %10.1f  (%d command bytes / %d)\n", "full ticks done", ticks, commands,
+                    kReadsPerTick);
         if (ticks > 0)
-            std::printf("  %-34s %10.2f ms  (user %.2f, system %.2f)\n", "CPU per tick", cpuMs / ticks,
-                        (cpu1.userMs - cpu0.userMs) / ticks, (cpu1.systemMs - cpu0.systemMs) / ticks);
+            std::printf("  %-34s %10.2f ms  (user %.2f, system %.2f)\n", "CPU per tick",
+                        cpuMs / ticks, (cpu1.userMs - cpu0.userMs) / ticks,
+                        (cpu1.systemMs - cpu0.systemMs) / ticks);
     }
     std::printf("  %-34s %10d\n", "message boxes during the run", app.boxes.count() - boxesBefore);
     std::printf("  %-34s %10s\n", "view still open", app.state.viewActive ? "yes" : "no");
     if (rssBefore && rssAfter)
-        std::printf("  %-34s %10ld kB -> %ld kB\n", "resident set (VmRSS) start -> end",
-                    *rssBefore, *rssAfter);
+        std::printf("  %-34s %10ld kB -> %ld kB\n", "resident set (VmRSS) start -> end", *rssBefore,
+                    *rssAfter);
     if (hwm)
         std::printf("  %-34s %10ld kB\n", "peak resident set (VmHWM)", *hwm);
     std::printf("  %-34s %10ld kB\n", "peak resident set (ru_maxrss)", maxRssKb());
     if (simCpu0 && simCpu1)
-        std::printf("  %-34s %10.1f ms  (its own process, for context)\n",
-                    "simulator CPU time", *simCpu1 - *simCpu0);
+        std::printf("  %-34s %10.1f ms  (its own process, for context)\n", "simulator CPU time",
+                    *simCpu1 - *simCpu0);
     std::printf("  (the simulator's figure comes from /proc in clock ticks of %.0f ms)\n",
                 1000.0 / double(sysconf(_SC_CLK_TCK)));
     std::fflush(stdout);
@@ -162,9 +170,10 @@ bool printCpuShare(App& app, int seconds) {
 int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (qstrcmp(argv[i], "--help") == 0 || qstrcmp(argv[i], "-h") == 0) {
-            std::printf("Usage: bench_polling [--ticks N] [--seconds N]\n"
-                        "  --ticks N    timed polling ticks per mode (default 100)\n"
-                        "  --seconds N  length of the live-view CPU run (default 60)\n");
+            std::printf(
+                "Usage: bench_polling [--ticks N] [--seconds N]\n"
+                "  --ticks N    timed polling ticks per mode (default 100)\n"
+                "  --seconds N  length of the live-view CPU run (default 60)\n");
             return 0;
         }
     }
@@ -192,20 +201,24 @@ int main(int argc, char** argv) {
     app.window.tmrDataRead()->stop();
     app.window.mnuViewRealTime_Click();
     if (!app.state.viewActive || app.boxes.count() != 0 || app.state.firmwareId.isEmpty()) {
-        std::fprintf(stderr, "bench_polling: the real-time view did not open cleanly on Com%d "
-                     "(messages: %s)\n", kPort, qPrintable(app.boxes.texts().join(QLatin1String(" | "))));
+        std::fprintf(stderr,
+                     "bench_polling: the real-time view did not open cleanly on Com%d "
+                     "(messages: %s)\n",
+                     kPort, qPrintable(app.boxes.texts().join(QLatin1String(" | "))));
         return 1;
     }
 
-    if (!printTicks(app, "One polling tick (tmrDataRead_Timer, 5 reads), unpaced simulator",
-                    ticks, false))
+    if (!printTicks(app, "One polling tick (tmrDataRead_Timer, 5 reads), unpaced simulator", ticks,
+                    false))
         return 1;
     if (!app.control(QStringLiteral("set paced on"))) {
         std::fprintf(stderr, "bench_polling: the simulator refused \"set paced on\"\n");
         return 1;
     }
-    if (!printTicks(app, "One polling tick (tmrDataRead_Timer, 5 reads), paced simulator "
-                         "(56000 bit/s)", ticks, true))
+    if (!printTicks(app,
+                    "One polling tick (tmrDataRead_Timer, 5 reads), paced simulator "
+                    "(56000 bit/s)",
+                    ticks, true))
         return 1;
 
     if (!printCpuShare(app, seconds))

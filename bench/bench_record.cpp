@@ -89,8 +89,8 @@ bool headless(const QString& dir, int seconds) {
     rusage after{};
     ::getrusage(RUSAGE_CHILDREN, &after);
     auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
-    const double cpu = ms(after.ru_utime) - ms(before.ru_utime) + ms(after.ru_stime) -
-                       ms(before.ru_stime);
+    const double cpu =
+        ms(after.ru_utime) - ms(before.ru_utime) + ms(after.ru_stime) - ms(before.ru_stime);
     // The run includes start-up and the opening: count over the whole of it.
     printFigures("No window (Ignivex_Log --record ... --rate max --duration N)", wall,
                  dataRows(file), QFileInfo(file).size(), cpu, after.ru_maxrss);
@@ -150,7 +150,9 @@ bool hostile(const QString& dir, int seconds) {
     auto write = [&](const QString& name, const QByteArray& body) {
         QFile f(dir + "/" + name);
         f.open(QIODevice::WriteOnly);
-        f.write("# recording: hostile\ntime,elapsed_s,rpm,advance,map,battery_v,gpi3_v,gpi1,gpi2,gpi3,status\n");
+        f.write(
+            "# recording: "
+            "hostile\ntime,elapsed_s,rpm,advance,map,battery_v,gpi3_v,gpi1,gpi2,gpi3,status\n");
         f.write(body);
         return f.fileName();
     };
@@ -162,17 +164,20 @@ bool hostile(const QString& dir, int seconds) {
     QList<std::pair<const char*, QString>> files;
     files.append({"values of 1e17", write("volts.csv", row("0", tenTo(17)) + row("1", tenTo(17)))});
     files.append({"elapsed 0 and 1e13", write("times.csv", row("0", "1") + row(tenTo(13), "2"))});
-    files.append({"values of 1e308", write("huge.csv", row("0", tenTo(308)) + row("1", "-" + tenTo(308)))});
+    files.append(
+        {"values of 1e308", write("huge.csv", row("0", tenTo(308)) + row("1", "-" + tenTo(308)))});
     files.append({"equal times", write("equal.csv", row("5", "1").repeated(1000))});
     {
         QFile f(dir + "/hashes.csv");
         f.open(QIODevice::WriteOnly);
         for (int i = 0; i < 1000000; ++i)
             f.write("# a line of a file that is all comment\n");
-        f.write("time,elapsed_s,rpm,advance,map,battery_v,gpi3_v,gpi1,gpi2,gpi3,status\n" + row("0", "1"));
+        f.write("time,elapsed_s,rpm,advance,map,battery_v,gpi3_v,gpi1,gpi2,gpi3,status\n" +
+                row("0", "1"));
         files.append({"a million # lines", f.fileName()});
     }
-    files.append({"a line of 100 MB", write("long.csv", row("0", "1") + QByteArray(100 << 20, '7') + "\n")});
+    files.append(
+        {"a line of 100 MB", write("long.csv", row("0", "1") + QByteArray(100 << 20, '7') + "\n")});
 
     test::ScriptedRecordPrompts prompts;
     prompts.path = dir + "/hostile-window.csv";
@@ -186,8 +191,10 @@ bool hostile(const QString& dir, int seconds) {
     if (!rig.window.recording().recording())
         return false;
     RecordingSession& session = rig.window.recording().session();
-    std::printf("\nIn the window, recording as fast as the link allows while the review opens "
-                "hostile files (%d s each)\n", seconds);
+    std::printf(
+        "\nIn the window, recording as fast as the link allows while the review opens "
+        "hostile files (%d s each)\n",
+        seconds);
     std::printf("  %-22s %12s %12s %14s %10s %10s %10s\n", "file", "rows/s before", "rows/s open",
                 "longest pause", "RSS before", "RSS open", "RSS after");
     for (const auto& [name, path] : files) {
@@ -226,7 +233,8 @@ bool hostile(const QString& dir, int seconds) {
 int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (qstrcmp(argv[i], "--help") == 0) {
-            std::printf("Usage: bench_record [--seconds N] [--hostile]   (default 30 for each run)\n");
+            std::printf(
+                "Usage: bench_record [--seconds N] [--hostile]   (default 30 for each run)\n");
             return 0;
         }
     }

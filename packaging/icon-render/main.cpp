@@ -30,7 +30,10 @@ int writeIco(const QString& file, const QList<int>& sizes) {
     }
     QByteArray out;
     auto put16 = [&out](quint16 v) { out.append(char(v & 0xFF)).append(char(v >> 8)); };
-    auto put32 = [&](quint32 v) { put16(quint16(v & 0xFFFF)); put16(quint16(v >> 16)); };
+    auto put32 = [&](quint32 v) {
+        put16(quint16(v & 0xFFFF));
+        put16(quint16(v >> 16));
+    };
     put16(0);
     put16(1);  // an icon, not a cursor
     put16(quint16(sizes.size()));
@@ -58,7 +61,8 @@ int main(int argc, char** argv) {
         for (int i = 3; i < argc; ++i) {
             const int size = QString::fromLatin1(argv[i]).toInt();
             if (size < 8 || size > 256) {
-                std::fprintf(stderr, "icon-render: icon size '%s' is not a number from 8 to 256\n", argv[i]);
+                std::fprintf(stderr, "icon-render: icon size '%s' is not a number from 8 to 256\n",
+                             argv[i]);
                 return 2;
             }
             sizes << size;
@@ -70,7 +74,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc < 4) {
-        std::fprintf(stderr, "usage: icon-render OUTPUT_FOLDER NAME SIZE... | --ico FILE SIZE...\n");
+        std::fprintf(stderr,
+                     "usage: icon-render OUTPUT_FOLDER NAME SIZE... | --ico FILE SIZE...\n");
         return 2;
     }
     const QString root = QString::fromLocal8Bit(argv[1]);
@@ -79,7 +84,8 @@ int main(int argc, char** argv) {
         bool ok = false;
         const int size = QString::fromLatin1(argv[i]).toInt(&ok);
         if (!ok || size < 8 || size > 1024) {
-            std::fprintf(stderr, "icon-render: size '%s' is not a number from 8 to 1024\n", argv[i]);
+            std::fprintf(stderr, "icon-render: size '%s' is not a number from 8 to 1024\n",
+                         argv[i]);
             return 2;
         }
         const QString folder = QStringLiteral("%1/%2x%2/apps").arg(root).arg(size);

@@ -15,10 +15,10 @@ namespace ignivex {
 // One read of the polling tick, in the order the tick makes them.
 struct ChannelSpec {
     Channel channel;
-    const ChannelCommand* command;       // byte, reply length, conversion
-    bool needsMapSensor;                 // not asked of a module without one (range code 0)
+    const ChannelCommand* command;        // byte, reply length, conversion
+    bool needsMapSensor;                  // not asked of a module without one (range code 0)
     std::optional<float> Sample::*value;  // where the reply's value goes in the tick's Sample
-    bool bits;                           // the reply's bits go to Sample::gpiBits as well
+    bool bits;                            // the reply's bits go to Sample::gpiBits as well
 };
 
 inline const std::array<ChannelSpec, 5> kChannels{{
@@ -58,8 +58,8 @@ struct ValueSpec {
 };
 
 inline constexpr std::array<ValueSpec, kValueCount> kValues{{
-    {Value::Rpm, Channel::Rpm, 0, "rpm", 1, "RPM", "rpm", 0x1f4e9c, 1000, 0,
-     &ChannelValues::rpm, nullptr},
+    {Value::Rpm, Channel::Rpm, 0, "rpm", 1, "RPM", "rpm", 0x1f4e9c, 1000, 0, &ChannelValues::rpm,
+     nullptr},
     {Value::Advance, Channel::Advance, 0, "advance", 3, "Advance", "\u00b0", 0xc03c14, 10, 1,
      &ChannelValues::advance, nullptr},
     {Value::Map, Channel::Map, 0, "map", 1, "MAP", "", 0x2e7d32, 10, 1, &ChannelValues::map,

@@ -22,7 +22,9 @@ int Run::portNumber() const {
 QString Run::portLabel() const {
     if (!device_.isEmpty())
         return device_;
-    return QStringLiteral("Com%1 (%2)").arg(portNumber()).arg(port_mapper::deviceFor(portNumber()).shown);
+    return QStringLiteral("Com%1 (%2)")
+        .arg(portNumber())
+        .arg(port_mapper::deviceFor(portNumber()).shown);
 }
 
 Acquisition::Opening Run::open() {

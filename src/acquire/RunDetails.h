@@ -14,8 +14,8 @@ struct RunDetails {
     std::int16_t status = 0;
     bool statusRead = false;
     std::int16_t rangeCode = 0;
-    QString rate;        // "2 per second", "as fast as the link allows"
-    QDateTime started;   // local time with its UTC offset
+    QString rate;       // "2 per second", "as fast as the link allows"
+    QDateTime started;  // local time with its UTC offset
 };
 
 }  // namespace ignivex

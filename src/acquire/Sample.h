@@ -31,8 +31,8 @@ struct Sample {
     };
     static constexpr int kEndCount = 7;
 
-    Instant monotonic{};  // start of the tick, on the monotonic clock
-    QDateTime wallClock;  // start of the tick, local time with its UTC offset
+    Instant monotonic{};                  // start of the tick, on the monotonic clock
+    QDateTime wallClock;                  // start of the tick, local time with its UTC offset
     std::optional<std::int16_t> gpiBits;  // bits 2, 3 and 4 are GPI1 to GPI3
     std::optional<float> gpi3Analog;      // volts, 0 to 5
     std::optional<float> map;

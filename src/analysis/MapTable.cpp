@@ -92,7 +92,8 @@ MapTable mapTable(const record::Table& table, Value of, const QList<double>& rpm
             s.seconds += std::min(table.elapsed[row + 1] - table.elapsed[row], longest);
     }
     for (const auto& [bin, s] : sums)
-        out.cells.push_back({bin.first, bin.second, s.samples, s.total / double(s.samples), s.seconds});
+        out.cells.push_back(
+            {bin.first, bin.second, s.samples, s.total / double(s.samples), s.seconds});
     return out;
 }
 

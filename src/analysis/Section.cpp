@@ -78,7 +78,8 @@ std::optional<qint64> writeSection(const QString& source, const QString& target,
         return std::nullopt;
     }
     if (!out.commit()) {
-        *error = QStringLiteral("%1 could not be written: %2.").arg(named(target), out.errorString());
+        *error =
+            QStringLiteral("%1 could not be written: %2.").arg(named(target), out.errorString());
         return std::nullopt;
     }
     return rows;

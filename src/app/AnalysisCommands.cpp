@@ -145,8 +145,8 @@ int exportWorkbook(const Arguments& a, const analysis::Span& span, const QString
             shown = percent;
         };
     }
-    const auto written = workbook::write({recording->table, recording->details, recording->path}, span,
-                                         target, options, &error);
+    const auto written = workbook::write({recording->table, recording->details, recording->path},
+                                         span, target, options, &error);
     if (terminal)
         print(stderr, QStringLiteral("\r\033[K"));
     if (!written) {
@@ -252,7 +252,8 @@ int run(const QStringList& arguments, const QString& program) {
             return usage(program, QStringLiteral("%1: %2").arg(name, why));
         *into = *edges;
     }
-    const analysis::MapTable table = analysis::mapTable(recording->table, *of, rpmEdges, mapEdges, span);
+    const analysis::MapTable table =
+        analysis::mapTable(recording->table, *of, rpmEdges, mapEdges, span);
     const ValueSpec& entry = valueSpec(*of);
     const int decimals = isInput(entry) ? 3 : entry.decimals + 2;
     QString out = QStringLiteral("rpm_from,rpm_to,map_from,map_to,samples,mean\n");

@@ -12,13 +12,27 @@ struct WindowOption {
     bool value;
 };
 constexpr WindowOption kWindowOptions[] = {
-    {"platform", true},  {"platformpluginpath", true}, {"platformtheme", true},
-    {"plugin", true},    {"qmljsdebugger", true},      {"style", true},
-    {"stylesheet", true}, {"session", true},           {"display", true},
-    {"geometry", true},  {"qwindowgeometry", true},    {"qwindowtitle", true},
-    {"qwindowicon", true}, {"title", true},            {"name", true},
-    {"reverse", false},  {"widgetcount", false},       {"nograb", false},
-    {"dograb", false},   {"sync", false},              {"testability", false},
+    {"platform", true},
+    {"platformpluginpath", true},
+    {"platformtheme", true},
+    {"plugin", true},
+    {"qmljsdebugger", true},
+    {"style", true},
+    {"stylesheet", true},
+    {"session", true},
+    {"display", true},
+    {"geometry", true},
+    {"qwindowgeometry", true},
+    {"qwindowtitle", true},
+    {"qwindowicon", true},
+    {"title", true},
+    {"name", true},
+    {"reverse", false},
+    {"widgetcount", false},
+    {"nograb", false},
+    {"dograb", false},
+    {"sync", false},
+    {"testability", false},
 };
 }  // namespace
 

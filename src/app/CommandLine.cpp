@@ -9,8 +9,8 @@
 namespace ignivex::command_line {
 
 namespace {
-const QStringList kOwnOptions = {"--record", "--port", "--rate", "--duration", "--force",
-                                 "--help",   "-h",     "--version"};
+const QStringList kOwnOptions = {"--record", "--port", "--rate", "--duration",
+                                 "--force",  "--help", "-h",     "--version"};
 
 bool isOwn(const QString& argument) {
     const QString name = argument.section(QLatin1Char('='), 0, 0);
@@ -54,9 +54,10 @@ Request parse(const QStringList& arguments) {
             continue;
         }
         if (!isOwn(name))
-            return Usage{name.startsWith(QLatin1Char('-'))
-                             ? QStringLiteral("unknown option \"%1\"").arg(arguments[i].left(60))
-                             : QStringLiteral("unknown argument \"%1\"").arg(arguments[i].left(60))};
+            return Usage{
+                name.startsWith(QLatin1Char('-'))
+                    ? QStringLiteral("unknown option \"%1\"").arg(arguments[i].left(60))
+                    : QStringLiteral("unknown argument \"%1\"").arg(arguments[i].left(60))};
         const std::optional<QString> v = value();
         if (!v || v->isEmpty())
             return Usage{QStringLiteral("%1 needs a value").arg(name)};
@@ -68,7 +69,8 @@ Request parse(const QStringList& arguments) {
             const int n = v->toInt(&number);
             if (number) {
                 if (n < 1 || n > 255)
-                    return Usage{QStringLiteral("--port takes 1 to 255 or a device path, not %1").arg(n)};
+                    return Usage{
+                        QStringLiteral("--port takes 1 to 255 or a device path, not %1").arg(n)};
                 o.portNumber = n;
                 o.device.clear();
             } else if (v->contains(QLatin1Char('/'))) {
@@ -76,7 +78,8 @@ Request parse(const QStringList& arguments) {
                 o.portNumber = 0;
             } else {
                 return Usage{QStringLiteral("--port takes 1 to 255 or a device path such as "
-                                            "/dev/ttyUSB0, not \"%1\"").arg(v->left(60))};
+                                            "/dev/ttyUSB0, not \"%1\"")
+                                 .arg(v->left(60))};
             }
         } else if (name == QLatin1String("--rate")) {
             bool number = false;
@@ -87,7 +90,8 @@ Request parse(const QStringList& arguments) {
                 o.rate = Rate{hz};
             else
                 return Usage{QStringLiteral("--rate takes samples a second from 1 to 50, or max, "
-                                            "not \"%1\"").arg(v->left(60))};
+                                            "not \"%1\"")
+                                 .arg(v->left(60))};
         } else if (name == QLatin1String("--duration")) {
             const auto duration = parseDuration(*v);
             if (!duration)
@@ -105,8 +109,10 @@ Request parse(const QStringList& arguments) {
 }
 
 QString usageLine(const QString& program) {
-    return QStringLiteral("usage: %1 --record FILE [--port N|DEVICE] [--rate HZ|max] "
-                          "[--duration SECONDS] [--force]").arg(program);
+    return QStringLiteral(
+               "usage: %1 --record FILE [--port N|DEVICE] [--rate HZ|max] "
+               "[--duration SECONDS] [--force]")
+        .arg(program);
 }
 
 QString helpText(const QString& program) {

@@ -17,7 +17,8 @@ int main(int argc, char* argv[]) {
     // Questions asked of a recording are answered on standard output, with no window.
     if (ignivex::analysis_commands::isAnalysis(arguments)) {
         QCoreApplication app(argc, argv);
-        return ignivex::analysis_commands::run(arguments, QFileInfo(QString::fromLocal8Bit(argv[0])).fileName());
+        return ignivex::analysis_commands::run(
+            arguments, QFileInfo(QString::fromLocal8Bit(argv[0])).fileName());
     }
     // The command line records with no window; anything else opens the window.
     if (ignivex::command_line::isCommandLine(arguments)) {

@@ -65,12 +65,16 @@ std::optional<QString> fileArgumentProblem(const QString& path, bool force) {
     if (statNoFollow(QFile::encodeName(path).constData(), &st) != 0)
         return std::nullopt;  // a new file; whether it can be made is found out by making it
     if (isLink(st.st_mode))
-        return QStringLiteral("%1 is a symbolic link, and a recording is never written through "
-                              "one (with or without --force). Give the file itself, or another "
-                              "FILE.").arg(shown(path));
+        return QStringLiteral(
+                   "%1 is a symbolic link, and a recording is never written through "
+                   "one (with or without --force). Give the file itself, or another "
+                   "FILE.")
+            .arg(shown(path));
     if (!S_ISREG(st.st_mode))
-        return QStringLiteral("%1 is %2, not a regular file, so it cannot hold a recording. "
-                              "Give another FILE.").arg(shown(path), kindOf(st.st_mode));
+        return QStringLiteral(
+                   "%1 is %2, not a regular file, so it cannot hold a recording. "
+                   "Give another FILE.")
+            .arg(shown(path), kindOf(st.st_mode));
     if (!force)
         return QStringLiteral("%1 already exists. Give another FILE, or --force to replace it.")
             .arg(shown(path));
@@ -89,8 +93,10 @@ QString refusalText(const QString& path, const RecordingWriter::OpenFailure& fai
     case Refusal::NotAFile:
         return fileArgumentProblem(path, true).value_or(windowText);
     case Refusal::Locked:
-        return QStringLiteral("%1 is being recorded to by another program, which holds its "
-                              "lock. Give another FILE.").arg(shown(path));
+        return QStringLiteral(
+                   "%1 is being recorded to by another program, which holds its "
+                   "lock. Give another FILE.")
+            .arg(shown(path));
     case Refusal::CannotCreate:
     case Refusal::CannotWrite: {
         QString why = systemText(e);

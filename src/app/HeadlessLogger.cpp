@@ -90,7 +90,8 @@ HeadlessLogger::HeadlessLogger(Options options, QObject* parent)
         if (surplusSaid_ && clock_.now() - *surplusSaid_ < std::chrono::minutes(1))
             return;
         surplusSaid_ = clock_.now();
-        say(QStringLiteral("The module's replies come with bytes beyond their length (garbage "
+        say(
+            QStringLiteral("The module's replies come with bytes beyond their length (garbage "
                            "on the line, or a device that streams); their rows say \"surplus\"."));
     });
     connect(&poll_, &QTimer::timeout, this, &HeadlessLogger::step);
@@ -119,7 +120,8 @@ void HeadlessLogger::say(const QString& line) {
     if (progressShown_)
         text += QStringLiteral("\r\033[K");
     progressShown_ = false;
-    text += QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz ")) + line.simplified() + QLatin1Char('\n');
+    text += QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz ")) + line.simplified() +
+            QLatin1Char('\n');
     printErr(text);
 }
 
@@ -136,7 +138,8 @@ void HeadlessLogger::showProgress() {
         link = QStringLiteral("link lost, bringing it back into step");
         break;
     case Link::Waiting:
-        link = QStringLiteral("waiting for %1").arg(port_mapper::deviceFor(run_.portNumber()).shown);
+        link =
+            QStringLiteral("waiting for %1").arg(port_mapper::deviceFor(run_.portNumber()).shown);
         break;
     }
     printErr(QStringLiteral("\r\033[K%1 samples  %2/s  %3  %4")
@@ -239,7 +242,8 @@ int HeadlessLogger::run() {
         }
         if (portNumber < 1 || portNumber > 255) {
             say(QStringLiteral("The stored port number %1 names no port. Give the port with "
-                               "--port.").arg(portNumber));
+                               "--port.")
+                    .arg(portNumber));
             return kPortNotOpened;
         }
     }
@@ -272,8 +276,9 @@ int HeadlessLogger::run() {
     }
     say(QStringLiteral("Recording %1 from %2 to %3%4.")
             .arg(options_.rate.text(), details.port, QDir::toNativeSeparators(options_.file),
-                 options_.duration ? QStringLiteral(" for %1 s").arg(double(options_.duration->count()) / 1000.0)
-                                   : QStringLiteral(" until Ctrl+C")));
+                 options_.duration
+                     ? QStringLiteral(" for %1 s").arg(double(options_.duration->count()) / 1000.0)
+                     : QStringLiteral(" until Ctrl+C")));
 
     run_.startPolling();
     watchInput();
@@ -327,7 +332,8 @@ void HeadlessLogger::reconnect() {
     poll_.setInterval(1000);
     if (deviceMissing()) {
         if (linkState_ != Link::Waiting)
-            say(QStringLiteral("%1 is gone; waiting for it to come back (looked for once a second).")
+            say(QStringLiteral(
+                    "%1 is gone; waiting for it to come back (looked for once a second).")
                     .arg(run_.portLabel()));
         linkState_ = Link::Waiting;
         return;
@@ -366,11 +372,11 @@ void HeadlessLogger::finish(int code) {
     } catch (const CommError&) {
     }
     // The rows that reached the file, as the messages count them.
-    QString summary = p.taken
-                          ? QStringLiteral("Recorded %1 samples, but %2 no longer holds them all "
-                                           "(see above).")
-                                .arg(p.rows)
-                                .arg(QDir::toNativeSeparators(options_.file))
+    QString summary = p.taken ? QStringLiteral(
+                                    "Recorded %1 samples, but %2 no longer holds them all "
+                                    "(see above).")
+                                    .arg(p.rows)
+                                    .arg(QDir::toNativeSeparators(options_.file))
                       : p.rows > 0
                           ? QStringLiteral("Recorded %1 samples (%2) to %3.")
                                 .arg(p.rows)
@@ -378,7 +384,8 @@ void HeadlessLogger::finish(int code) {
                           : QStringLiteral("Recorded no sample, so %1 was removed.")
                                 .arg(QDir::toNativeSeparators(options_.file));
     if (p.dropped > 0)
-        summary += QStringLiteral(" %1 rows could not be written in time and are missing.").arg(p.dropped);
+        summary +=
+            QStringLiteral(" %1 rows could not be written in time and are missing.").arg(p.dropped);
     say(summary);
     QCoreApplication::exit(code);
 }

@@ -27,14 +27,15 @@ QString forCommandLine(const QString& text, const QString& device) {
         static const QRegularExpression linkAs(
             QStringLiteral(", or link it as Com\\d+, for example: ln -s \\S+ \\S+"));
         t.replace(linkAs, QStringLiteral(", or give its device with --port."));
-        static const QRegularExpression linkTo(
-            QStringLiteral("Link Com\\d+ to the serial adapter instead, for example: ln -sf \\S+ \\S+"));
+        static const QRegularExpression linkTo(QStringLiteral(
+            "Link Com\\d+ to the serial adapter instead, for example: ln -sf \\S+ \\S+"));
         t.replace(linkTo, QStringLiteral("Give the serial adapter's device with --port instead."));
     }
     static const QRegularExpression clickClause(QStringLiteral(
         ",? (and |then )?click (Retry|Abort|Ignore|OK)(, or (Abort|Retry) to stop)?"));
     t.replace(clickClause, QString());
-    static const QRegularExpression viewAgain(QStringLiteral(",? then open the real-time view again"));
+    static const QRegularExpression viewAgain(
+        QStringLiteral(",? then open the real-time view again"));
     t.replace(viewAgain, QString());
 
     bool aboutPort = false;

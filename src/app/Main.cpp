@@ -68,9 +68,8 @@ int Main(int argc, char* argv[]) {
     // review once the window stands.
     const QStringList files = QCoreApplication::arguments().mid(1);
     if (files.size() == 1)
-        QTimer::singleShot(0, &window, [&window, file = files.first()] {
-            window.charts().openRecording(file);
-        });
+        QTimer::singleShot(
+            0, &window, [&window, file = files.first()] { window.charts().openRecording(file); });
     return app.exec();
 }
 

@@ -36,7 +36,8 @@ std::vector<std::pair<QString, int>> buttonsFor(int style) {
                 {QStringLiteral("&Retry"), box::Retry},
                 {QStringLiteral("&Ignore"), box::Ignore}};
     case 3:
-        return {{QStringLiteral("&Yes"), 6}, {QStringLiteral("&No"), 7},
+        return {{QStringLiteral("&Yes"), 6},
+                {QStringLiteral("&No"), 7},
                 {QStringLiteral("Cancel"), box::Cancel}};
     case 4:
         return {{QStringLiteral("&Yes"), 6}, {QStringLiteral("&No"), 7}};
@@ -69,10 +70,12 @@ int QtMessageBoxes::show(const QString& text, int style, const QString& title) {
         pushButtons.push_back(box.addButton(caption, QMessageBox::ActionRole));
     }
     // Default button: the first unless the style asks for the second or third (256, 512).
-    const std::size_t defaultIndex = std::min<std::size_t>((style >> 8) & 3, pushButtons.size() - 1);
+    const std::size_t defaultIndex =
+        std::min<std::size_t>((style >> 8) & 3, pushButtons.size() - 1);
     box.setDefaultButton(pushButtons[defaultIndex]);
     for (std::size_t i = 0; i < buttons.size(); ++i) {
-        if (buttons[i].second == box::Cancel || (buttons.size() == 1 && buttons[i].second == box::Ok))
+        if (buttons[i].second == box::Cancel ||
+            (buttons.size() == 1 && buttons[i].second == box::Ok))
             box.setEscapeButton(pushButtons[i]);
     }
 

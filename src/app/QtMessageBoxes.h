@@ -5,7 +5,6 @@
 #include <QPointer>
 #include <QWidget>
 
-
 namespace ignivex {
 
 // Modal message boxes on QMessageBox. The buttons stand in the order of their set (Abort,

@@ -31,9 +31,9 @@ std::optional<Rate> DialogRecordPrompts::rate(QWidget* owner, Rate current) {
             selected = i;
     }
     bool ok = false;
-    const QString chosen = QInputDialog::getItem(owner, QStringLiteral("Record"),
-                                                 QStringLiteral("Samples to record:"), items,
-                                                 selected, false, &ok);
+    const QString chosen =
+        QInputDialog::getItem(owner, QStringLiteral("Record"), QStringLiteral("Samples to record:"),
+                              items, selected, false, &ok);
     if (!ok)
         return std::nullopt;
     return rates[int(items.indexOf(chosen))];
@@ -41,15 +41,16 @@ std::optional<Rate> DialogRecordPrompts::rate(QWidget* owner, Rate current) {
 
 std::optional<QString> DialogRecordPrompts::note(QWidget* owner) {
     bool ok = false;
-    const QString text = QInputDialog::getText(owner, QStringLiteral("Mark"),
-                                               QStringLiteral("A note for the mark (may be left empty):"),
-                                               QLineEdit::Normal, QString(), &ok);
+    const QString text = QInputDialog::getText(
+        owner, QStringLiteral("Mark"), QStringLiteral("A note for the mark (may be left empty):"),
+        QLineEdit::Normal, QString(), &ok);
     return ok ? std::optional<QString>(text) : std::nullopt;
 }
 
 std::optional<QString> DialogRecordPrompts::workbookFile(QWidget* owner, const QString& suggested) {
-    const QString path = QFileDialog::getSaveFileName(owner, QStringLiteral("Export for Spreadsheet"),
-                                                      suggested, QStringLiteral("Workbooks (*.xlsx)"));
+    const QString path =
+        QFileDialog::getSaveFileName(owner, QStringLiteral("Export for Spreadsheet"), suggested,
+                                     QStringLiteral("Workbooks (*.xlsx)"));
     return path.isEmpty() ? std::nullopt : std::optional<QString>(path);
 }
 

@@ -80,9 +80,10 @@ void RecordingControl::mnuRecord_Click() {
         return;
     }
     if (p_.replaying && p_.replaying()) {
-        tell(QStringLiteral("The panel is replaying a recording, and the module is not polled "
-                            "meanwhile. Close the review window, then choose File, Record… "
-                            "again."));
+        tell(
+            QStringLiteral("The panel is replaying a recording, and the module is not polled "
+                           "meanwhile. Close the review window, then choose File, Record… "
+                           "again."));
         return;
     }
     const QString suggested =
@@ -127,9 +128,10 @@ void RecordingControl::mnuStopRecording_Click() {
     // language reads as written.
     if (!wasRecording || rows == 0 || !QFileInfo::exists(path))
         return;
-    const QString text = QStringLiteral("Recorded %1 samples to %2.\n\nExport it for a spreadsheet "
-                                        "as well? A workbook (.xlsx) reads the same in every "
-                                        "language; the CSV file stays as it is.")
+    const QString text = QStringLiteral(
+                             "Recorded %1 samples to %2.\n\nExport it for a spreadsheet "
+                             "as well? A workbook (.xlsx) reads the same in every "
+                             "language; the CSV file stays as it is.")
                              .arg(rows)
                              .arg(QDir::toNativeSeparators(path));
     if (p_.boxes.show(text, box::YesNo + box::Question, kTitle) != box::Yes)
@@ -139,18 +141,19 @@ void RecordingControl::mnuStopRecording_Click() {
         p_.owner, csv.dir().filePath(csv.completeBaseName() + QStringLiteral(".xlsx")));
     if (!target)
         return;
-    chart::exportWithProgress(p_.owner, p_.boxes, *target,
-                              [csv = path, xlsx = *target](const workbook::Options& options, QString* error)
-                                  -> std::optional<workbook::Written> {
-                                  const record::ReadResult read = record::readRecording(csv);
-                                  if (!read.recording) {
-                                      *error = read.error;
-                                      return std::nullopt;
-                                  }
-                                  return workbook::write({read.recording->table, read.recording->details,
-                                                          read.recording->path},
-                                                         {}, xlsx, options, error);
-                              });
+    chart::exportWithProgress(
+        p_.owner, p_.boxes, *target,
+        [csv = path, xlsx = *target](const workbook::Options& options,
+                                     QString* error) -> std::optional<workbook::Written> {
+            const record::ReadResult read = record::readRecording(csv);
+            if (!read.recording) {
+                *error = read.error;
+                return std::nullopt;
+            }
+            return workbook::write(
+                {read.recording->table, read.recording->details, read.recording->path}, {}, xlsx,
+                options, error);
+        });
 }
 
 void RecordingControl::mnuMark_Click() {
@@ -166,8 +169,9 @@ void RecordingControl::mnuMarkWithNote_Click() {
 
 void RecordingControl::mark(const QString& note) {
     if (!session_.active()) {
-        tell(QStringLiteral("Marks go into a recording, and none is running. Choose File, "
-                            "Record… first."));
+        tell(
+            QStringLiteral("Marks go into a recording, and none is running. Choose File, "
+                           "Record… first."));
         return;
     }
     const QString text = session_.mark(note);

@@ -16,7 +16,8 @@ std::function<void()> onStop;
 BOOL WINAPI onControl(DWORD type) {
     if (!target)
         return FALSE;
-    QMetaObject::invokeMethod(target.data(), [] { onStop(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        target.data(), [] { onStop(); }, Qt::QueuedConnection);
     if (type == CTRL_CLOSE_EVENT || type == CTRL_LOGOFF_EVENT || type == CTRL_SHUTDOWN_EVENT) {
         // Returning ends the process at once: hold this thread while the recording is closed.
         // The program's own end (or Windows, after its few seconds) stops it.

@@ -79,8 +79,8 @@ frmMain::frmMain(Services services, QWidget* parent)
     acquisition_ = new Acquisition(link_, services_.clock, services_.boxes, services_.state, this);
     run_ = new Run(*acquisition_, services_.state, this);
     view_ = new RealTimeView(*fraRealTimeData_, *run_, this);
-    charts_ = new chart::ChartWindows({this, *fraRealTimeData_, *view_, *acquisition_,
-                                       services_.boxes, services_.clock});
+    charts_ = new chart::ChartWindows(
+        {this, *fraRealTimeData_, *view_, *acquisition_, services_.boxes, services_.clock});
     // The panel shows each value as the tick reads it.
     feed_ = new PanelFeed(*acquisition_, *fraRealTimeData_, this);
 
@@ -99,9 +99,10 @@ frmMain::frmMain(Services services, QWidget* parent)
     charts_->replay().setRefusal([this] {
         if (!recording_->recording())
             return QString();
-        return QStringLiteral("A recording to %1 is running, and playing another through the "
-                              "panel would pause the polling it needs. Choose File, Stop "
-                              "Recording first.")
+        return QStringLiteral(
+                   "A recording to %1 is running, and playing another through the "
+                   "panel would pause the polling it needs. Choose File, Stop "
+                   "Recording first.")
             .arg(readablePath(recording_->session().path()));
     });
     buildRecordingMenu();

@@ -120,13 +120,13 @@ CommError tooLarge(const QString& path, qint64 size) {
             ? QStringLiteral("is %1 bytes long").arg(QLocale::c().toString(size))
             : QStringLiteral("grew past %1 bytes while it was read")
                   .arg(QLocale::c().toString(kMaxBrandingFileBytes));
-    return CommError(kErrPathFileAccess, kSource,
-                     QStringLiteral("The branding file %1 %2, but a branding file holds a few "
-                                    "lines and may be at most %3 bytes (1 MB), so it was not "
-                                    "read. The built-in branding is used. Shorten the file, or "
-                                    "remove it to keep the built-in branding.")
-                         .arg(readablePath(path), howLarge,
-                              QLocale::c().toString(kMaxBrandingFileBytes)));
+    return CommError(
+        kErrPathFileAccess, kSource,
+        QStringLiteral("The branding file %1 %2, but a branding file holds a few "
+                       "lines and may be at most %3 bytes (1 MB), so it was not "
+                       "read. The built-in branding is used. Shorten the file, or "
+                       "remove it to keep the built-in branding.")
+            .arg(readablePath(path), howLarge, QLocale::c().toString(kMaxBrandingFileBytes)));
 }
 
 }  // namespace
@@ -157,8 +157,8 @@ bool isBangLine(const QString& line) {
     return line.startsWith(QLatin1Char('!'));
 }
 
-bool readBranding(QIODevice& in, const QString& path, Recovery& recovery,
-                  QStringList& splashLines, QStringList& aboutLines) {
+bool readBranding(QIODevice& in, const QString& path, Recovery& recovery, QStringList& splashLines,
+                  QStringList& aboutLines) {
     LineReader reader(in, path);
     // A failed read leaves `line` as it was: Ignore goes on with the line read last.
     QString line;

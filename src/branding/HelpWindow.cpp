@@ -156,7 +156,8 @@ void HelpWindow::fillContents() {
 void HelpWindow::showMissing() {
     contents_->clear();
     browser_->clearHistory();
-    const QString folder = QDir::toNativeSeparators(QFileInfo(helpFolder(folder_)).absoluteFilePath());
+    const QString folder =
+        QDir::toNativeSeparators(QFileInfo(helpFolder(folder_)).absoluteFilePath());
     browser_->setHtml(
         QStringLiteral(
             "<h2>The help pages are missing</h2>"
@@ -186,8 +187,9 @@ void HelpWindow::markCurrentPage(const QUrl& url) {
 
 HelpWindow* showHelpContents(QWidget* owner, const QString& programFolder) {
     static QPointer<HelpWindow> unowned;
-    HelpWindow* window = owner ? owner->findChild<HelpWindow*>(QString(), Qt::FindDirectChildrenOnly)
-                               : unowned.data();
+    HelpWindow* window = owner
+                             ? owner->findChild<HelpWindow*>(QString(), Qt::FindDirectChildrenOnly)
+                             : unowned.data();
     if (!window) {
         window = new HelpWindow(owner);
         if (!owner) {

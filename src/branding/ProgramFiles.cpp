@@ -15,8 +15,7 @@ QString programFilesFolder(const QString& programFolder) {
         QFileInfo::exists(beside + defaultSplashLines().at(4)))
         return programFolder;
     // IGNIVEX_FILES_FROM_BIN: the install's data folder seen from its executables' folder.
-    const QString installed =
-        QDir::cleanPath(beside + QStringLiteral(IGNIVEX_FILES_FROM_BIN));
+    const QString installed = QDir::cleanPath(beside + QStringLiteral(IGNIVEX_FILES_FROM_BIN));
     return QFileInfo(installed).isDir() ? installed : programFolder;
 }
 

@@ -33,7 +33,6 @@ constexpr std::int32_t kErrSubscript = 9;
 constexpr std::int32_t kErrInvalidPicture = 481;
 constexpr int kMaxLogoMegabytes = 16;
 
-
 QFont arial(double points, bool bold, bool italic = false) {
     QFont font(QStringLiteral("Arial"));
     font.setPointSizeF(points);
@@ -59,9 +58,8 @@ QLabel* label(QWidget* parent, const char* name, const QString& text, const QRec
 // What the company caption's box holds at 8 point, with room to spare.
 constexpr int kMaxCaptionLength = 300;
 
-const char* const kPositionMeaning[] = {"the company name", "the font name",
-                                        "the font size", "the style words",
-                                        "the logo file name"};
+const char* const kPositionMeaning[] = {"the company name", "the font name", "the font size",
+                                        "the style words", "the logo file name"};
 
 }  // namespace
 
@@ -207,19 +205,21 @@ void frmSplash::loadLogo() {
     const QString cfg = brandingFilePath(programFolder_);
     const QString advice =
         QFileInfo::exists(cfg)
-            ? QStringLiteral("Put the picture there, or correct the logo file name in line 5 "
-                             "of the splash section of the branding file %1 (write NULL there "
-                             "to show no logo).")
+            ? QStringLiteral(
+                  "Put the picture there, or correct the logo file name in line 5 "
+                  "of the splash section of the branding file %1 (write NULL there "
+                  "to show no logo).")
                   .arg(readablePath(cfg))
-            : QStringLiteral("It belongs to the program's files: reinstall the program to "
-                             "restore it.");
+            : QStringLiteral(
+                  "It belongs to the program's files: reinstall the program to "
+                  "restore it.");
     const QString ignore = QStringLiteral("Click Ignore to go on without the logo.");
 
     const QFileInfo info(path);
     if (!info.exists())
-        throw CommError(kErrFileNotFound, kSource,
-                        QStringLiteral("The logo picture %1 was not found. %2 %3")
-                            .arg(shown, advice, ignore));
+        throw CommError(
+            kErrFileNotFound, kSource,
+            QStringLiteral("The logo picture %1 was not found. %2 %3").arg(shown, advice, ignore));
     // A folder, a pipe or a device is never opened as a picture: a pipe would block the load.
     if (!info.isFile())
         throw CommError(kErrInvalidPicture, kSource,
@@ -271,8 +271,7 @@ void frmSplash::Form_Load() {
             },
             [&] {
                 QFont f = font();
-                f.setItalic(
-                    splashLine(4).contains(QLatin1String("italic"), Qt::CaseInsensitive));
+                f.setItalic(splashLine(4).contains(QLatin1String("italic"), Qt::CaseInsensitive));
                 lblCompanyName->setFont(f);
             },
             [&] { loadLogo(); },

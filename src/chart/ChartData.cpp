@@ -12,8 +12,9 @@ namespace {
 std::array<SeriesStyle, kSeriesCount> styles() {
     std::array<SeriesStyle, kSeriesCount> out{};
     for (const ValueSpec& entry : kValues) {
-        out[std::size_t(entry.value)] = {entry.name, entry.unit, QColor::fromRgb(QRgb(entry.rgb)),
-                                        isInput(entry), entry.minSpan, entry.shownDecimals};
+        out[std::size_t(entry.value)] = {
+            entry.name,     entry.unit,    QColor::fromRgb(QRgb(entry.rgb)),
+            isInput(entry), entry.minSpan, entry.shownDecimals};
     }
     return out;
 }

@@ -10,8 +10,8 @@
 
 namespace ignivex::chart {
 
-using record::Series;
 using record::kSeriesCount;
+using record::Series;
 
 // How a series is named, drawn and read out.
 struct SeriesStyle {
@@ -34,7 +34,6 @@ struct Mark {
 struct Gap {
     double from, to;
 };
-
 
 // The rows a chart draws, fixed once made, so a chart may paint them on another thread while
 // new ones arrive.

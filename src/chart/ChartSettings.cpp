@@ -12,7 +12,8 @@ namespace {
 QString folder(const char* key, const char* otherwise = nullptr) {
     const QSettings s(QSettings::NativeFormat, QSettings::UserScope, kAppName, kAppName);
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    const QString fallback = otherwise ? s.value(QLatin1String(otherwise), documents).toString() : documents;
+    const QString fallback =
+        otherwise ? s.value(QLatin1String(otherwise), documents).toString() : documents;
     return s.value(QLatin1String(key), fallback).toString();
 }
 

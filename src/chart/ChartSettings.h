@@ -9,7 +9,7 @@ namespace ignivex::chart::settings {
 // documents folder.
 QString recordingFolder();
 void setRecordingFolder(const QString& folder);
-QString pictureFolder();    // where the last picture was exported; at first the documents folder
+QString pictureFolder();  // where the last picture was exported; at first the documents folder
 void setPictureFolder(const QString& folder);
 
 }  // namespace ignivex::chart::settings

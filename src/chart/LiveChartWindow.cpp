@@ -32,8 +32,9 @@ LiveChartWindow::LiveChartWindow(LiveSeries& series, Acquisition& acquisition, M
     chart_ = new StripChart(this);
     chart_->setTimeStyle(TimeStyle::TimeOfDay);
     chart_->setPaintOffThread(true);
-    chart_->setEmptyText(QStringLiteral("No samples yet: the chart follows the real-time view "
-                                        "(View, View Real Time Data)."));
+    chart_->setEmptyText(
+        QStringLiteral("No samples yet: the chart follows the real-time view "
+                       "(View, View Real Time Data)."));
     setCentralWidget(chart_);
     spanLabel_ = new QLabel(this);
     spanLabel_->setObjectName(QStringLiteral("lblSpan"));
@@ -117,20 +118,23 @@ QString LiveChartWindow::stateText() const {
 void LiveChartWindow::updateSpanLabel() {
     const QString state = stateText();
     stateLabel_->setText(state);
-    stateLabel_->setStyleSheet(state == u"following"
-                                   ? QStringLiteral("font-weight: bold; padding: 0 8px; color: #2e7d32;")
-                                   : QStringLiteral("font-weight: bold; padding: 0 8px; color: #b35c00;"));
+    stateLabel_->setStyleSheet(
+        state == u"following"
+            ? QStringLiteral("font-weight: bold; padding: 0 8px; color: #2e7d32;")
+            : QStringLiteral("font-weight: bold; padding: 0 8px; color: #b35c00;"));
     if (state == u"replaying")
-        spanLabel_->setText(QStringLiteral("A recording plays on the panel: the module is not polled, "
-                                           "so no samples come meanwhile."));
+        spanLabel_->setText(
+            QStringLiteral("A recording plays on the panel: the module is not polled, "
+                           "so no samples come meanwhile."));
     else if (following_)
-        spanLabel_->setText(QStringLiteral("The last %1  (10 s to 10 min: the mouse wheel, + and -)")
-                                .arg(spanText(span_)));
+        spanLabel_->setText(
+            QStringLiteral("The last %1  (10 s to 10 min: the mouse wheel, + and -)")
+                .arg(spanText(span_)));
     else
         spanLabel_->setText(QStringLiteral("%1 up to %2; samples keep arriving. Drag or Left and "
                                            "Right to move, Space to follow again.")
-                                .arg(spanText(span_),
-                                     timeLabel(chart_->data().get(), pausedEnd_, TimeStyle::TimeOfDay, 0)));
+                                .arg(spanText(span_), timeLabel(chart_->data().get(), pausedEnd_,
+                                                                TimeStyle::TimeOfDay, 0)));
     followAction_->setText(following_ ? QStringLiteral("&Pause") : QStringLiteral("&Follow"));
 }
 
@@ -152,7 +156,8 @@ double LiveChartWindow::viewEnd() const {
 void LiveChartWindow::pan(double seconds) {
     if (following_)
         return;
-    const double earliest = series_.earliest() + std::min(span_, series_.latest() - series_.earliest());
+    const double earliest =
+        series_.earliest() + std::min(span_, series_.latest() - series_.earliest());
     pausedEnd_ = std::clamp(pausedEnd_ + seconds, earliest, std::max(earliest, series_.latest()));
     dirty_ = true;
     spanChanged_ = true;

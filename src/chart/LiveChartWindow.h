@@ -12,7 +12,7 @@ class QLabel;
 namespace ignivex {
 class Acquisition;
 class MessageBoxes;
-}
+}  // namespace ignivex
 
 namespace ignivex::chart {
 
@@ -72,9 +72,9 @@ private:
     QLabel* spanLabel_;
     QTimer frames_;
     double span_ = kDefaultSpan;
-    bool dirty_ = false;        // rows came since the last picture
+    bool dirty_ = false;  // rows came since the last picture
     bool spanChanged_ = false;
-    double shownEnd_ = 0;       // the newest row in the last picture
+    double shownEnd_ = 0;  // the newest row in the last picture
     QElapsedTimer sincePicture_;
 };
 

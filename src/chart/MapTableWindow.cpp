@@ -74,9 +74,10 @@ MapTableWindow::MapTableWindow(MessageBoxes& boxes, QWidget* parent)
     choices->addWidget(span_);
     difference_ = new QCheckBox(QStringLiteral("Less the &overlay"), this);
     difference_->setObjectName(QStringLiteral("chkDifference"));
-    difference_->setToolTip(QStringLiteral("This recording's means less those of the recording "
-                                           "overlaid in the review (File, Open Overlay), cell by cell, "
-                                           "over the same span of each"));
+    difference_->setToolTip(
+        QStringLiteral("This recording's means less those of the recording "
+                       "overlaid in the review (File, Open Overlay), cell by cell, "
+                       "over the same span of each"));
     difference_->setEnabled(false);
     connect(difference_, &QCheckBox::toggled, this, [this] { recount(); });
     choices->addSpacing(12);
@@ -91,9 +92,10 @@ MapTableWindow::MapTableWindow(MessageBoxes& boxes, QWidget* parent)
         connect(e, &QLineEdit::editingFinished, this, &MapTableWindow::edgesEdited);
         return e;
     };
-    rpmText_ = edit("txtRpmEdges", QStringLiteral("The rows' edges in rpm, in increasing order, "
-                                                  "separated by commas. A value belongs to the row "
-                                                  "from its edge up to, but not including, the next."));
+    rpmText_ =
+        edit("txtRpmEdges", QStringLiteral("The rows' edges in rpm, in increasing order, "
+                                           "separated by commas. A value belongs to the row "
+                                           "from its edge up to, but not including, the next."));
     mapText_ = edit("txtMapEdges", QStringLiteral("The columns' edges in MAP units, in increasing "
                                                   "order, separated by commas."));
     rpmText_->setText(edgesText(rpmEdges_));
@@ -154,7 +156,8 @@ MapTableWindow::MapTableWindow(MessageBoxes& boxes, QWidget* parent)
     QAction* copy = editMenu->addAction(QStringLiteral("&Copy"));
     copy->setObjectName(QStringLiteral("mnuCopyCells"));
     copy->setShortcut(QKeySequence::Copy);
-    connect(copy, &QAction::triggered, this, [this] { QGuiApplication::clipboard()->setText(selectedMeans()); });
+    connect(copy, &QAction::triggered, this,
+            [this] { QGuiApplication::clipboard()->setText(selectedMeans()); });
 
     connect(of_, &QComboBox::activated, this, &MapTableWindow::recount);
     connect(span_, &SpanChoice::changed, this, &MapTableWindow::recount);
@@ -182,7 +185,8 @@ void MapTableWindow::setRecording(const LoadedRecording& recording) {
     recording_ = recording;
     if (!same && recording_.chart)
         span_->setLimits(recording_.chart->start(), recording_.chart->end());
-    setWindowTitle(QStringLiteral("%1 - Map Table - Ignivex Log").arg(QFileInfo(recording_.path).fileName()));
+    setWindowTitle(
+        QStringLiteral("%1 - Map Table - Ignivex Log").arg(QFileInfo(recording_.path).fileName()));
     recount();
 }
 
@@ -210,8 +214,9 @@ QString MapTableWindow::problem() const {
 
 void MapTableWindow::edgesEdited() {
     QStringList problems;
-    for (auto [edit, edges, name] : {std::tuple{rpmText_, &rpmEdges_, QStringLiteral("RPM edges")},
-                                     std::tuple{mapText_, &mapEdges_, QStringLiteral("MAP edges")}}) {
+    for (auto [edit, edges, name] :
+         {std::tuple{rpmText_, &rpmEdges_, QStringLiteral("RPM edges")},
+          std::tuple{mapText_, &mapEdges_, QStringLiteral("MAP edges")}}) {
         QString why;
         const auto parsed = analysis::edgesFrom(edit->text(), &why);
         edit->setStyleSheet(parsed ? QString() : kBadEdge);
@@ -230,8 +235,9 @@ void MapTableWindow::edgesEdited() {
         *edges = *parsed;
     }
     if (!problems.isEmpty()) {
-        problems << QStringLiteral("Give numbers in increasing order, separated by commas, such as "
-                                   "0,500,1000. The table keeps the edges it had.");
+        problems << QStringLiteral(
+            "Give numbers in increasing order, separated by commas, such as "
+            "0,500,1000. The table keeps the edges it had.");
         problem_->setText(problems.join(QLatin1Char(' ')));
         problem_->show();
         return;
@@ -259,16 +265,16 @@ void MapTableWindow::recount() {
     status_->setText(QStringLiteral("Counting\u2026"));
     counting_ = true;
     const std::shared_ptr<const ChartData> overlay = difference() ? overlay_ : nullptr;
-    watcher_.setFuture(QtConcurrent::run(
-        [data = recording_.chart, overlay, shift = overlayShift_, of, rpm = rpmEdges_, map = mapEdges_,
-         span = span_->span()] {
-            const analysis::MapTable own = analysis::mapTable(data->table, of, rpm, map, span);
-            if (!overlay)
-                return own;
-            // The overlay's rows that stand in the same stretch of the review.
-            const analysis::Span moved{span.from - shift, span.to - shift};
-            return analysis::difference(own, analysis::mapTable(overlay->table, of, rpm, map, moved));
-        }));
+    watcher_.setFuture(QtConcurrent::run([data = recording_.chart, overlay, shift = overlayShift_,
+                                          of, rpm = rpmEdges_, map = mapEdges_,
+                                          span = span_->span()] {
+        const analysis::MapTable own = analysis::mapTable(data->table, of, rpm, map, span);
+        if (!overlay)
+            return own;
+        // The overlay's rows that stand in the same stretch of the review.
+        const analysis::Span moved{span.from - shift, span.to - shift};
+        return analysis::difference(own, analysis::mapTable(overlay->table, of, rpm, map, moved));
+    }));
 }
 
 void MapTableWindow::setComparison(std::shared_ptr<const ChartData> overlay, double shift) {
@@ -304,7 +310,8 @@ void MapTableWindow::fill(const analysis::MapTable& table) {
         columns << binText(table.mapEdges, m);
     cells_->setVerticalHeaderLabels(rows);
     cells_->setHorizontalHeaderLabels(columns);
-    cells_->horizontalHeader()->setToolTip(tools::channelTitle(valueSpec(Value::Map), recording_.details));
+    cells_->horizontalHeader()->setToolTip(
+        tools::channelTitle(valueSpec(Value::Map), recording_.details));
 
     double low = 0, high = 0;
     if (!table.cells.empty()) {
@@ -318,16 +325,19 @@ void MapTableWindow::fill(const analysis::MapTable& table) {
     const QString name = QString::fromUtf8(entry.name);
     for (const analysis::MapCell& c : table.cells) {
         auto* item = new QTableWidgetItem(QStringLiteral("%1\n%2 \u00b7 %3")
-                                              .arg(tools::meanText(entry, c.mean), QLocale().toString(c.samples),
+                                              .arg(tools::meanText(entry, c.mean),
+                                                   QLocale().toString(c.samples),
                                                    tools::durationText(c.seconds)));
         item->setTextAlignment(Qt::AlignCenter);
-        const QColor background = tools::heatColour(high > low ? (c.mean - low) / (high - low) : 0.5);
+        const QColor background =
+            tools::heatColour(high > low ? (c.mean - low) / (high - low) : 0.5);
         item->setBackground(background);
         item->setForeground(tools::textOn(background));
         item->setToolTip(QStringLiteral("%1 rpm, MAP %2\n%3: mean %4%5\n%6 samples over %7")
-                             .arg(binText(table.rpmEdges, c.rpmBin), binText(table.mapEdges, c.mapBin), name,
-                                  tools::meanText(entry, c.mean), unit, QLocale().toString(c.samples),
-                                  tools::durationText(c.seconds)));
+                             .arg(binText(table.rpmEdges, c.rpmBin),
+                                  binText(table.mapEdges, c.mapBin), name,
+                                  tools::meanText(entry, c.mean), unit,
+                                  QLocale().toString(c.samples), tools::durationText(c.seconds)));
         cells_->setItem(c.rpmBin, c.mapBin, item);
     }
     // Columns of one width, as wide as the widest cell, filling the window when they fit.
@@ -345,13 +355,14 @@ void MapTableWindow::fill(const analysis::MapTable& table) {
     for (int r = 0; r < cells_->rowCount(); ++r)
         cells_->setRowHeight(r, tallest);
 
-    caption_->setText(QStringLiteral("<b>%1</b>%3: the mean in each cell, under it the samples "
-                                     "\u00b7 the time spent there. Rows: rpm. Columns: %2.")
-                          .arg(tools::channelTitle(entry, recording_.details).toHtmlEscaped(),
-                               tools::channelTitle(valueSpec(Value::Map), recording_.details).toHtmlEscaped(),
-                               difference() ? QStringLiteral(", this recording less the overlay (cells both "
-                                                             "have samples in)")
-                                            : QString()));
+    caption_->setText(
+        QStringLiteral("<b>%1</b>%3: the mean in each cell, under it the samples "
+                       "\u00b7 the time spent there. Rows: rpm. Columns: %2.")
+            .arg(tools::channelTitle(entry, recording_.details).toHtmlEscaped(),
+                 tools::channelTitle(valueSpec(Value::Map), recording_.details).toHtmlEscaped(),
+                 difference() ? QStringLiteral(", this recording less the overlay (cells both "
+                                               "have samples in)")
+                              : QString()));
     if (table.cells.empty()) {
         legend_->clear();
     } else {
@@ -361,7 +372,8 @@ void MapTableWindow::fill(const analysis::MapTable& table) {
                 .arg(c.name(), tools::textOn(c).name(), text.toHtmlEscaped());
         };
         legend_->setText(QStringLiteral("Colours: %1 the lowest mean, %2 the highest.")
-                             .arg(swatch(0, tools::meanText(entry, low) + unit), swatch(1, tools::meanText(entry, high) + unit)));
+                             .arg(swatch(0, tools::meanText(entry, low) + unit),
+                                  swatch(1, tools::meanText(entry, high) + unit)));
     }
 
     if (!recording_.chart) {
@@ -373,17 +385,19 @@ void MapTableWindow::fill(const analysis::MapTable& table) {
         return;
     }
     if (table.cells.empty()) {
-        status_->setText(code == 0 ? QStringLiteral("The module had no MAP sensor (map range 0): no row "
-                                                    "has a MAP value, so no cell has samples.")
-                                   : QStringLiteral("No row of this span falls in a cell: widen the span "
-                                                    "or the edges."));
+        status_->setText(code == 0
+                             ? QStringLiteral("The module had no MAP sensor (map range 0): no row "
+                                              "has a MAP value, so no cell has samples.")
+                             : QStringLiteral("No row of this span falls in a cell: widen the span "
+                                              "or the edges."));
         return;
     }
     qint64 samples = 0;
     for (const analysis::MapCell& c : table.cells)
         samples += c.samples;
     status_->setText(QStringLiteral("%1 samples in %2 cells (%3)")
-                         .arg(QLocale().toString(samples), QLocale().toString(qint64(table.cells.size())),
+                         .arg(QLocale().toString(samples),
+                              QLocale().toString(qint64(table.cells.size())),
                               span_->text(recording_.chart.get())));
 }
 
@@ -441,8 +455,9 @@ void MapTableWindow::exportCsv() {
         return;
     }
     const QFileInfo source(recording_.path);
-    const QString name = QStringLiteral("%1-table-%2.csv")
-                             .arg(source.completeBaseName(), QLatin1String(valueSpec(table_.of).column));
+    const QString name =
+        QStringLiteral("%1-table-%2.csv")
+            .arg(source.completeBaseName(), QLatin1String(valueSpec(table_.of).column));
     QString path = QFileDialog::getSaveFileName(this, kExportTitle, source.dir().filePath(name),
                                                 QStringLiteral("CSV table (*.csv)"));
     if (path.isEmpty())

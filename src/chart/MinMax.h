@@ -55,7 +55,7 @@ private:
 
 // One pixel column of a reduced series.
 struct ColumnExtent {
-    Extent extent;      // of the values whose time falls in the column
+    Extent extent;           // of the values whose time falls in the column
     float first = kNoValue;  // the column's first and last cell, to join it to its neighbours
     float last = kNoValue;
     std::size_t begin = 0, end = 0;  // its rows

@@ -15,7 +15,9 @@ namespace ignivex::chart {
 
 PanelReplay::PanelReplay(RealTimePanel& panel, RealTimeView& view, Acquisition& acquisition,
                          QObject* parent)
-    : QObject(parent), panel_(panel), acquisition_(acquisition),
+    : QObject(parent),
+      panel_(panel),
+      acquisition_(acquisition),
       indicator_(new ReplayIndicator(&panel)) {
     // Close on the panel closes what it shows, a replay too.
     connect(panel_.cmdCloseRealTimeData, &QPushButton::clicked, this, &PanelReplay::end);

@@ -59,5 +59,4 @@ private:
     std::function<QString()> refusal_;
 };
 
-
 }  // namespace ignivex::chart

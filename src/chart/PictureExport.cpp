@@ -117,7 +117,8 @@ QString savePicture(const ChartScene& scene, const QSize& size, qreal ratio, con
         paintChart(p, area, scene);
 #else
     } else if (hasSuffix(path, "svg")) {
-        return QStringLiteral("this build of the program writes no SVG drawings; choose PNG or PDF");
+        return QStringLiteral(
+            "this build of the program writes no SVG drawings; choose PNG or PDF");
 #endif
     } else {
         QImage image(size * ratio, QImage::Format_ARGB32_Premultiplied);
@@ -132,10 +133,11 @@ QString savePicture(const ChartScene& scene, const QSize& size, qreal ratio, con
     return writeWhole(path, bytes.data());
 }
 
-void exportPicture(QWidget* parent, MessageBoxes& boxes, const ChartScene& scene,
-                   const QSize& size, qreal ratio, const QString& suggestedName) {
+void exportPicture(QWidget* parent, MessageBoxes& boxes, const ChartScene& scene, const QSize& size,
+                   qreal ratio, const QString& suggestedName) {
     QString filter = kPngFilter;
-    const QString start = QDir(settings::pictureFolder()).filePath(suggestedName + QStringLiteral(".png"));
+    const QString start =
+        QDir(settings::pictureFolder()).filePath(suggestedName + QStringLiteral(".png"));
     QString path = QFileDialog::getSaveFileName(parent, kExportTitle, start,
                                                 filters().join(QStringLiteral(";;")), &filter);
     if (path.isEmpty())
@@ -149,11 +151,13 @@ void exportPicture(QWidget* parent, MessageBoxes& boxes, const ChartScene& scene
     const QList<QSize> sizes = {size, {1200, 800}, {1920, 1080}, {2400, 1600}};
     QStringList choices;
     for (const QSize& s : sizes)
-        choices << QStringLiteral("%1 x %2%3").arg(s.width()).arg(s.height())
+        choices << QStringLiteral("%1 x %2%3")
+                       .arg(s.width())
+                       .arg(s.height())
                        .arg(&s == &sizes.front() ? QStringLiteral(" (as shown)") : QString());
     bool ok = false;
-    const QString chosen = QInputDialog::getItem(parent, kExportTitle, QStringLiteral("Size of the picture:"),
-                                                 choices, 0, false, &ok);
+    const QString chosen = QInputDialog::getItem(
+        parent, kExportTitle, QStringLiteral("Size of the picture:"), choices, 0, false, &ok);
     if (!ok)
         return;
     const QSize picture = sizes.value(int(choices.indexOf(chosen)), size);

@@ -20,8 +20,8 @@ QString savePicture(const ChartScene& scene, const QSize& size, qreal ratio, con
 
 // File, Export Picture...: asks where (PNG, SVG where there, or PDF, in the folder used last), writes the picture,
 // and says so in a box when it cannot be written.
-void exportPicture(QWidget* parent, MessageBoxes& boxes, const ChartScene& scene,
-                   const QSize& size, qreal ratio, const QString& suggestedName);
+void exportPicture(QWidget* parent, MessageBoxes& boxes, const ChartScene& scene, const QSize& size,
+                   qreal ratio, const QString& suggestedName);
 
 inline const QString kExportTitle = QStringLiteral("Export Picture");
 

@@ -79,9 +79,11 @@ void ReviewTools::follow() {
         cursor_.reset();
         // A closed window holds no recording: it would keep a long one in memory for nothing.
         if (mapTable_)
-            recording && mapTable_->isVisible() ? mapTable_->setRecording(*recording) : mapTable_->clearRecording();
+            recording && mapTable_->isVisible() ? mapTable_->setRecording(*recording)
+                                                : mapTable_->clearRecording();
         if (xyPlot_)
-            recording && xyPlot_->isVisible() ? xyPlot_->setRecording(*recording) : xyPlot_->clearRecording();
+            recording && xyPlot_->isVisible() ? xyPlot_->setRecording(*recording)
+                                              : xyPlot_->clearRecording();
     }
     if (xyPlot_ && review_.chart()->cursorTime() != cursor_) {
         cursor_ = review_.chart()->cursorTime();
@@ -89,7 +91,9 @@ void ReviewTools::follow() {
             xyPlot_->setCursorTime(*cursor_);
     }
     const auto b = review_.cursorB();
-    const auto ab = recording && b ? std::optional<std::pair<double, double>>({review_.cursor(), *b}) : std::nullopt;
+    const auto ab = recording && b
+                        ? std::optional<std::pair<double, double>>({review_.cursor(), *b})
+                        : std::nullopt;
     if (mapTable_) {
         mapTable_->setCursors(ab);
         const LoadedRecording* overlay = review_.overlay();
@@ -114,29 +118,40 @@ bool ReviewTools::eventFilter(QObject* watched, QEvent* event) {
         // Outside the paint event: following changes widgets of other windows.
         if (!followQueued_) {
             followQueued_ = true;
-            QMetaObject::invokeMethod(this, [this] {
-                followQueued_ = false;
-                follow();
-            }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    followQueued_ = false;
+                    follow();
+                },
+                Qt::QueuedConnection);
         }
     } else if (event->type() == QEvent::Close && watched == &review_) {
         // After the review's own close handling, which lets go of its recording.
-        QMetaObject::invokeMethod(this, [this] {
-            if (review_.isVisible())
-                return;
-            if (mapTable_)
-                mapTable_->close();
-            if (xyPlot_)
-                xyPlot_->close();
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (review_.isVisible())
+                    return;
+                if (mapTable_)
+                    mapTable_->close();
+                if (xyPlot_)
+                    xyPlot_->close();
+            },
+            Qt::QueuedConnection);
     } else if (event->type() == QEvent::Close) {
         // A closed window holds no recording: it would keep a long one in memory for nothing.
-        QMetaObject::invokeMethod(this, [this, window = QPointer<QObject>(watched)] {
-            if (auto* table = qobject_cast<MapTableWindow*>(window.data()); table && !table->isVisible())
-                table->clearRecording();
-            if (auto* plot = qobject_cast<XyPlotWindow*>(window.data()); plot && !plot->isVisible())
-                plot->clearRecording();
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this, window = QPointer<QObject>(watched)] {
+                if (auto* table = qobject_cast<MapTableWindow*>(window.data());
+                    table && !table->isVisible())
+                    table->clearRecording();
+                if (auto* plot = qobject_cast<XyPlotWindow*>(window.data());
+                    plot && !plot->isVisible())
+                    plot->clearRecording();
+            },
+            Qt::QueuedConnection);
     }
     return QObject::eventFilter(watched, event);
 }

@@ -35,8 +35,8 @@ public:
     // Gives the open windows the review's recording, view and cursor when they have changed.
     void follow();
 
-    static inline const QString kNoRecording =
-        QStringLiteral("Open a recording first (File, Open Recording\u2026): the %1 is made from it.");
+    static inline const QString kNoRecording = QStringLiteral(
+        "Open a recording first (File, Open Recording\u2026): the %1 is made from it.");
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

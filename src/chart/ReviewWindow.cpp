@@ -191,31 +191,32 @@ void ReviewWindow::buildMenus() {
         return a;
     };
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    connect(action(file, QStringLiteral("&Open Recording\u2026"), QStringLiteral("mnuOpenRecording"),
-                   {QKeySequence::Open}),
+    connect(action(file, QStringLiteral("&Open Recording\u2026"),
+                   QStringLiteral("mnuOpenRecording"), {QKeySequence::Open}),
             &QAction::triggered, this, [this] {
                 const QString path = askRecording(this);
                 if (!path.isEmpty())
                     openFile(path);
             });
-    connect(action(file, QStringLiteral("Open O&verlay\u2026"), QStringLiteral("mnuOpenOverlay"), {}),
-            &QAction::triggered, this, [this] {
-                if (!recording_)
-                    return;
-                const QString path = askRecording(this);
-                if (!path.isEmpty())
-                    openOverlay(path);
-            });
+    connect(
+        action(file, QStringLiteral("Open O&verlay\u2026"), QStringLiteral("mnuOpenOverlay"), {}),
+        &QAction::triggered, this, [this] {
+            if (!recording_)
+                return;
+            const QString path = askRecording(this);
+            if (!path.isEmpty())
+                openOverlay(path);
+        });
     connect(action(file, QStringLiteral("Close Overla&y"), QStringLiteral("mnuCloseOverlay"), {}),
             &QAction::triggered, this, &ReviewWindow::closeOverlay);
-    connect(action(file, QStringLiteral("Export &Section\u2026"), QStringLiteral("mnuExportSection"),
-                   {}),
+    connect(action(file, QStringLiteral("Export &Section\u2026"),
+                   QStringLiteral("mnuExportSection"), {}),
             &QAction::triggered, this, &ReviewWindow::exportSection);
     connect(action(file, QStringLiteral("Export for Spread&sheet\u2026"),
                    QStringLiteral("mnuExportWorkbook"), {}),
             &QAction::triggered, this, &ReviewWindow::exportWorkbook);
-    connect(action(file, QStringLiteral("&Export Picture\u2026"), QStringLiteral("mnuExportPicture"),
-                   {QKeySequence(Qt::CTRL | Qt::Key_E)}),
+    connect(action(file, QStringLiteral("&Export Picture\u2026"),
+                   QStringLiteral("mnuExportPicture"), {QKeySequence(Qt::CTRL | Qt::Key_E)}),
             &QAction::triggered, this, [this] {
                 if (!recording_)
                     return;
@@ -228,13 +229,13 @@ void ReviewWindow::buildMenus() {
                                        started.toString(QStringLiteral("yyyy-MM-dd HH:mm")),
                                        timeLabel(&data, scene.t0, TimeStyle::Elapsed, 1),
                                        timeLabel(&data, scene.t1, TimeStyle::Elapsed, 1));
-                exportPicture(this, boxes_, scene, chart_->size(),
-                              chart_->devicePixelRatioF(),
+                exportPicture(this, boxes_, scene, chart_->size(), chart_->devicePixelRatioF(),
                               QFileInfo(recording_->path).completeBaseName());
             });
     file->addSeparator();
-    connect(action(file, QStringLiteral("&Close"), QStringLiteral("mnuClose"), {QKeySequence::Close}),
-            &QAction::triggered, this, &QWidget::close);
+    connect(
+        action(file, QStringLiteral("&Close"), QStringLiteral("mnuClose"), {QKeySequence::Close}),
+        &QAction::triggered, this, &QWidget::close);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     QAction* zoomIn = action(view, QStringLiteral("Zoom &In"), QStringLiteral("mnuZoomIn"),
@@ -255,59 +256,66 @@ void ReviewWindow::buildMenus() {
     details->setText(QStringLiteral("&Details"));
     view->addAction(details);
     view->addSeparator();
-    connect(action(view, QStringLiteral("Align Overlay at the S&tart"), QStringLiteral("mnuAlignStart"), {}),
+    connect(action(view, QStringLiteral("Align Overlay at the S&tart"),
+                   QStringLiteral("mnuAlignStart"), {}),
             &QAction::triggered, this, [this] {
                 if (recording_ && overlay_)
                     alignOverlay(overlay_->chart->start(), recording_->chart->start());
             });
-    connect(action(view, QStringLiteral("Align Overlay at a M&ark\u2026"), QStringLiteral("mnuAlignMark"), {}),
-            &QAction::triggered, this, [this] {
-                if (!recording_ || !overlay_)
-                    return;
-                const auto& own = recording_->chart->table;
-                const auto& other = overlay_->chart->table;
-                if (own.userMarks.empty() || other.userMarks.empty()) {
-                    boxes_.show(QStringLiteral("Both recordings need a mark to align at: this one has %1, "
-                                               "the overlay %2. Align at the start, or shift the overlay "
-                                               "by a number of seconds.")
-                                    .arg(own.userMarks.size())
-                                    .arg(other.userMarks.size()),
-                                box::OkOnly + box::Information, QStringLiteral("Align Overlay"));
-                    return;
-                }
-                auto names = [](const record::Table& t) {
-                    QStringList out;
-                    for (const auto& m : t.userMarks)
-                        out << QStringLiteral("%1 s  %2").arg(t.elapsed[m.row], 0, 'f', 3).arg(m.text);
-                    return out;
-                };
-                bool ok = false;
-                const QStringList ownNames = names(own), otherNames = names(other);
-                const int a = int(ownNames.indexOf(QInputDialog::getItem(
-                    this, QStringLiteral("Align Overlay"), QStringLiteral("The mark of this recording:"),
-                    ownNames, 0, false, &ok)));
-                if (!ok || a < 0)
-                    return;
-                const int b = int(otherNames.indexOf(QInputDialog::getItem(
-                    this, QStringLiteral("Align Overlay"), QStringLiteral("The mark of the overlay to put there:"),
-                    otherNames, 0, false, &ok)));
-                if (!ok || b < 0)
-                    return;
-                alignOverlay(other.elapsed[other.userMarks[std::size_t(b)].row],
-                             own.elapsed[own.userMarks[std::size_t(a)].row]);
-            });
-    connect(action(view, QStringLiteral("S&hift Overlay\u2026"), QStringLiteral("mnuShiftOverlay"), {}),
-            &QAction::triggered, this, [this] {
-                if (!overlay_)
-                    return;
-                bool ok = false;
-                const double shift = QInputDialog::getDouble(
-                    this, QStringLiteral("Shift Overlay"),
-                    QStringLiteral("Seconds the overlay starts after this recording's time 0 (negative: before):"),
-                    overlayShift_, -1e7, 1e7, 3, &ok);
-                if (ok)
-                    setOverlayShift(shift);
-            });
+    connect(
+        action(view, QStringLiteral("Align Overlay at a M&ark\u2026"),
+               QStringLiteral("mnuAlignMark"), {}),
+        &QAction::triggered, this, [this] {
+            if (!recording_ || !overlay_)
+                return;
+            const auto& own = recording_->chart->table;
+            const auto& other = overlay_->chart->table;
+            if (own.userMarks.empty() || other.userMarks.empty()) {
+                boxes_.show(
+                    QStringLiteral("Both recordings need a mark to align at: this one has %1, "
+                                   "the overlay %2. Align at the start, or shift the overlay "
+                                   "by a number of seconds.")
+                        .arg(own.userMarks.size())
+                        .arg(other.userMarks.size()),
+                    box::OkOnly + box::Information, QStringLiteral("Align Overlay"));
+                return;
+            }
+            auto names = [](const record::Table& t) {
+                QStringList out;
+                for (const auto& m : t.userMarks)
+                    out << QStringLiteral("%1 s  %2").arg(t.elapsed[m.row], 0, 'f', 3).arg(m.text);
+                return out;
+            };
+            bool ok = false;
+            const QStringList ownNames = names(own), otherNames = names(other);
+            const int a = int(ownNames.indexOf(QInputDialog::getItem(
+                this, QStringLiteral("Align Overlay"),
+                QStringLiteral("The mark of this recording:"), ownNames, 0, false, &ok)));
+            if (!ok || a < 0)
+                return;
+            const int b = int(otherNames.indexOf(
+                QInputDialog::getItem(this, QStringLiteral("Align Overlay"),
+                                      QStringLiteral("The mark of the overlay to put there:"),
+                                      otherNames, 0, false, &ok)));
+            if (!ok || b < 0)
+                return;
+            alignOverlay(other.elapsed[other.userMarks[std::size_t(b)].row],
+                         own.elapsed[own.userMarks[std::size_t(a)].row]);
+        });
+    connect(
+        action(view, QStringLiteral("S&hift Overlay\u2026"), QStringLiteral("mnuShiftOverlay"), {}),
+        &QAction::triggered, this, [this] {
+            if (!overlay_)
+                return;
+            bool ok = false;
+            const double shift = QInputDialog::getDouble(
+                this, QStringLiteral("Shift Overlay"),
+                QStringLiteral(
+                    "Seconds the overlay starts after this recording's time 0 (negative: before):"),
+                overlayShift_, -1e7, 1e7, 3, &ok);
+            if (ok)
+                setOverlayShift(shift);
+        });
     view->addSeparator();
     QAction* marks = marksDock_->toggleViewAction();
     marks->setText(QStringLiteral("&Marks"));
@@ -356,9 +364,9 @@ void ReviewWindow::buildMenus() {
 }
 
 QString ReviewWindow::askRecording(QWidget* parent) {
-    const QString path = QFileDialog::getOpenFileName(
-        parent, kOpenTitle, settings::recordingFolder(),
-        QStringLiteral("Recordings (*.csv);;All files (*)"));
+    const QString path =
+        QFileDialog::getOpenFileName(parent, kOpenTitle, settings::recordingFolder(),
+                                     QStringLiteral("Recordings (*.csv);;All files (*)"));
     if (!path.isEmpty())
         settings::setRecordingFolder(QFileInfo(path).absolutePath());
     return path;
@@ -378,7 +386,8 @@ void ReviewWindow::openFile(const QString& path) {
 void ReviewWindow::loadEnded() {
     loadBar_->hide();
     if (recording_)
-        setWindowTitle(QStringLiteral("%1 - Review - Ignivex Log").arg(fileNameOf(recording_->path)));
+        setWindowTitle(
+            QStringLiteral("%1 - Review - Ignivex Log").arg(fileNameOf(recording_->path)));
 }
 
 void ReviewWindow::showRecording(std::shared_ptr<const LoadedRecording> recording) {
@@ -417,7 +426,8 @@ void ReviewWindow::showDetails() {
     };
     add(QStringLiteral("file"), QDir::toNativeSeparators(recording_->path));
     add(QStringLiteral("rows"), QString::number(data.table.size()));
-    add(QStringLiteral("length"), timeLabel(&data, data.end() - data.start(), TimeStyle::Elapsed, 3));
+    add(QStringLiteral("length"),
+        timeLabel(&data, data.end() - data.start(), TimeStyle::Elapsed, 3));
     for (const auto& [key, value] : recording_->details)
         add(key, value);
     // Every status counted on its own, in the order of the file format.
@@ -457,7 +467,8 @@ void ReviewWindow::stepRows(int rows) {
         return;
     const ChartData& data = *recording_->chart;
     const auto row = std::int64_t(data.rowAt(cursor_)) + rows;
-    setCursor(data.table.elapsed[std::size_t(std::clamp<std::int64_t>(row, 0, std::int64_t(data.table.size()) - 1))]);
+    setCursor(data.table.elapsed[std::size_t(
+        std::clamp<std::int64_t>(row, 0, std::int64_t(data.table.size()) - 1))]);
 }
 
 void ReviewWindow::play() {
@@ -541,7 +552,8 @@ QStringList ReviewWindow::markList() const {
         return out;
     const ChartData& data = *recording_->chart;
     for (const record::Table::Mark& m : data.table.userMarks)
-        out << QStringLiteral("%1  %2").arg(timeLabel(&data, data.table.elapsed[m.row], TimeStyle::Elapsed, 3), m.text);
+        out << QStringLiteral("%1  %2").arg(
+            timeLabel(&data, data.table.elapsed[m.row], TimeStyle::Elapsed, 3), m.text);
     return out;
 }
 
@@ -574,11 +586,12 @@ void ReviewWindow::exportSection() {
         return;
     const auto [from, to] = statisticsSpan();
     const QFileInfo source(recording_->path);
-    const QString suggested = source.dir().filePath(
-        QStringLiteral("%1-%2-%3.csv")
-            .arg(source.completeBaseName(), QString::number(from, 'f', 0), QString::number(to, 'f', 0)));
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Export Section"), suggested,
-                                                      QStringLiteral("Recordings (*.csv)"));
+    const QString suggested =
+        source.dir().filePath(QStringLiteral("%1-%2-%3.csv")
+                                  .arg(source.completeBaseName(), QString::number(from, 'f', 0),
+                                       QString::number(to, 'f', 0)));
+    const QString path = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Export Section"), suggested, QStringLiteral("Recordings (*.csv)"));
     if (path.isEmpty())
         return;
     // The dialog asked before an existing file is replaced; the section is written whole first.
@@ -589,10 +602,9 @@ void ReviewWindow::exportSection() {
                     box::OkOnly + box::Exclamation, QStringLiteral("Export Section"));
         return;
     }
-    statusBar()->showMessage(QStringLiteral("%1 rows written to %2.")
-                                 .arg(*rows)
-                                 .arg(QDir::toNativeSeparators(path)),
-                             8000);
+    statusBar()->showMessage(
+        QStringLiteral("%1 rows written to %2.").arg(*rows).arg(QDir::toNativeSeparators(path)),
+        8000);
 }
 
 void ReviewWindow::exportWorkbook() {
@@ -602,13 +614,15 @@ void ReviewWindow::exportWorkbook() {
     auto between = [](double a, double b) {
         return QStringLiteral("%1 s to %2 s").arg(a, 0, 'f', 3).arg(b, 0, 'f', 3);
     };
-    QStringList choices = {QStringLiteral("The whole recording"),
-                           QStringLiteral("The view, %1").arg(between(chart_->viewStart(), chart_->viewEnd()))};
+    QStringList choices = {
+        QStringLiteral("The whole recording"),
+        QStringLiteral("The view, %1").arg(between(chart_->viewStart(), chart_->viewEnd()))};
     if (cursorB_)
-        choices << QStringLiteral("Between the cursors, %1").arg(between(statisticsSpan().first, statisticsSpan().second));
+        choices << QStringLiteral("Between the cursors, %1")
+                       .arg(between(statisticsSpan().first, statisticsSpan().second));
     bool ok = false;
-    const QString choice = QInputDialog::getItem(this, title, QStringLiteral("Rows to export:"), choices,
-                                                 cursorB_ ? 2 : 0, false, &ok);
+    const QString choice = QInputDialog::getItem(this, title, QStringLiteral("Rows to export:"),
+                                                 choices, cursorB_ ? 2 : 0, false, &ok);
     if (!ok)
         return;
     analysis::Span span;
@@ -625,9 +639,10 @@ void ReviewWindow::exportWorkbook() {
 
     const std::shared_ptr<const LoadedRecording> recording = recording_;
     const std::optional<workbook::Written> written = exportWithProgress(
-        this, boxes_, path, [recording, span, path](const workbook::Options& options, QString* error) {
-            return workbook::write({recording->chart->table, recording->details, recording->path}, span,
-                                   path, options, error);
+        this, boxes_, path,
+        [recording, span, path](const workbook::Options& options, QString* error) {
+            return workbook::write({recording->chart->table, recording->details, recording->path},
+                                   span, path, options, error);
         });
     if (!written)
         return;

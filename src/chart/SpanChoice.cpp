@@ -19,8 +19,9 @@ SpanChoice::SpanChoice(QWidget* parent) : QWidget(parent) {
     kind_->addItem(QStringLiteral("View"), View);
     kind_->addItem(QStringLiteral("From\u2026 to\u2026"), Between);
     kind_->addItem(QStringLiteral("Cursors A to B"), Cursors);
-    kind_->setToolTip(QStringLiteral("The rows the figures cover: all of them, those in the "
-                                     "review's view (followed as it moves), or a span of your own"));
+    kind_->setToolTip(
+        QStringLiteral("The rows the figures cover: all of them, those in the "
+                       "review's view (followed as it moves), or a span of your own"));
     auto spin = [this](const char* name) {
         auto* box = new QDoubleSpinBox(this);
         box->setObjectName(QLatin1String(name));
@@ -110,8 +111,9 @@ analysis::Span SpanChoice::span() const {
 
 QString SpanChoice::problem() const {
     if (kind() == Cursors && !cursors_)
-        return QStringLiteral("Cursor B is not placed: in the review, choose View, Cursor B at "
-                              "Cursor A (B), then move cursor A to the other end.");
+        return QStringLiteral(
+            "Cursor B is not placed: in the review, choose View, Cursor B at "
+            "Cursor A (B), then move cursor A to the other end.");
     if (span().from > span().to)
         return QStringLiteral("From is later than To: no row lies between them.");
     return {};
@@ -119,8 +121,9 @@ QString SpanChoice::problem() const {
 
 QString SpanChoice::text(const ChartData* data) const {
     const analysis::Span s = span();
-    const QString between = QStringLiteral("%1 to %2").arg(timeLabel(data, s.from, TimeStyle::Elapsed, 1),
-                                                          timeLabel(data, s.to, TimeStyle::Elapsed, 1));
+    const QString between = QStringLiteral("%1 to %2")
+                                .arg(timeLabel(data, s.from, TimeStyle::Elapsed, 1),
+                                     timeLabel(data, s.to, TimeStyle::Elapsed, 1));
     switch (kind()) {
     case View:
         return QStringLiteral("view ") + between;

@@ -16,9 +16,10 @@ namespace ignivex::chart {
 
 namespace {
 
-const QStringList kHeader = {QStringLiteral("Channel"), QStringLiteral("A"), QStringLiteral("B"),
-                             QStringLiteral("B \u2212 A"), QStringLiteral("Min"),
-                             QStringLiteral("Max"), QStringLiteral("Mean")};
+const QStringList kHeader = {QStringLiteral("Channel"), QStringLiteral("A"),
+                             QStringLiteral("B"),       QStringLiteral("B \u2212 A"),
+                             QStringLiteral("Min"),     QStringLiteral("Max"),
+                             QStringLiteral("Mean")};
 
 QString withUnit(const ValueSpec& entry) {
     const QString name = QString::fromUtf8(entry.name);
@@ -72,10 +73,11 @@ void StatisticsPanel::clear() {
     }
 }
 
-void StatisticsPanel::showFigures(const ChartData& data, double a, std::optional<double> b, double from,
-                           double to) {
+void StatisticsPanel::showFigures(const ChartData& data, double a, std::optional<double> b,
+                                  double from, double to) {
     const analysis::Statistics stats = analysis::statistics(data.table, {from, to});
-    const QString when = b ? QStringLiteral("between the cursors") : QStringLiteral("over the view");
+    const QString when =
+        b ? QStringLiteral("between the cursors") : QStringLiteral("over the view");
     span_->setText(QStringLiteral("\u0394t %1 s %2, %3 to %4.\nRows not ok are left out.")
                        .arg(QString::number(to - from, 'f', 3), when,
                             timeLabel(&data, from, TimeStyle::Elapsed, 3),
@@ -93,7 +95,8 @@ void StatisticsPanel::showFigures(const ChartData& data, double a, std::optional
         const analysis::ChannelStatistics& s = stats[std::size_t(entry.value)];
         const bool any = s.samples > 0;
         const QStringList cells = {
-            number(va, d), number(vb, d),
+            number(va, d),
+            number(vb, d),
             number(va && vb ? std::optional<double>(*vb - *va) : std::nullopt, d),
             number(any ? std::optional<double>(s.min) : std::nullopt, d),
             number(any ? std::optional<double>(s.max) : std::nullopt, d),
@@ -104,7 +107,8 @@ void StatisticsPanel::showFigures(const ChartData& data, double a, std::optional
 }
 
 QString StatisticsPanel::text() const {
-    QString out = span_->text() + QLatin1Char('\n') + kHeader.join(QLatin1Char('\t')) + QLatin1Char('\n');
+    QString out =
+        span_->text() + QLatin1Char('\n') + kHeader.join(QLatin1Char('\t')) + QLatin1Char('\n');
     for (int r = 0; r < table_->rowCount(); ++r) {
         QStringList cells;
         for (int c = 0; c < table_->columnCount(); ++c)

@@ -21,7 +21,8 @@ public:
 
     // Shows the figures for `data` between `from` and `to` (the span between the cursors, or
     // the view); `a` and `b` are the cursors (b may be absent).
-    void showFigures(const ChartData& data, double a, std::optional<double> b, double from, double to);
+    void showFigures(const ChartData& data, double a, std::optional<double> b, double from,
+                     double to);
     void clear();
 
     // The table as tab-separated lines with a header, as copied.

@@ -23,8 +23,9 @@ constexpr int kAnalogueWeight = 3;
 constexpr int kStepWeight = 1;
 constexpr double kStepLow = -0.25, kStepHigh = 1.25;
 constexpr double kMinTickSpacingPx = 84;
-constexpr double kTimeSteps[] = {0.01, 0.02, 0.05, 0.1, 0.2, 0.5, 1, 2, 5, 10, 15, 30,
-                                 60, 120, 300, 600, 900, 1800, 3600, 7200, 10800, 21600, 43200};
+constexpr double kTimeSteps[] = {0.01, 0.02, 0.05, 0.1,  0.2,   0.5,   1,    2,
+                                 5,    10,   15,   30,   60,    120,   300,  600,
+                                 900,  1800, 3600, 7200, 10800, 21600, 43200};
 constexpr double kClockSteps[] = {1, 2, 5, 10, 15, 30, 60, 120, 300, 600};
 // Whatever the numbers, a picture draws a bounded number of lines and labels.
 constexpr long long kMaxValueLabels = 12;
@@ -101,7 +102,8 @@ Range valueRange(const Extent& e, double minSpan, double height) {
 double timeStep(double secondsPerPixel, TimeStyle style) {
     // By the clock the steps are those a clock face is read in; they end at ten minutes, the
     // longest live view. From the start of a recording, longer views go on in 1-2-5 steps.
-    const auto* steps = style == TimeStyle::TimeOfDay ? std::begin(kClockSteps) : std::begin(kTimeSteps);
+    const auto* steps =
+        style == TimeStyle::TimeOfDay ? std::begin(kClockSteps) : std::begin(kTimeSteps);
     const auto* end = style == TimeStyle::TimeOfDay ? std::end(kClockSteps) : std::end(kTimeSteps);
     for (const auto* s = steps; s != end; ++s) {
         if (*s / secondsPerPixel >= kMinTickSpacingPx)
@@ -294,14 +296,16 @@ struct Painter {
         const double first = style.step ? 0 : range.low;
         const double last = style.step ? 1 : range.high;
         // Counted, not summed: at 1e17 a step added to a value no longer changes it.
-        const auto labels = std::clamp<long long>(std::llround((last - first) / range.step), 0, kMaxValueLabels);
+        const auto labels =
+            std::clamp<long long>(std::llround((last - first) / range.step), 0, kMaxValueLabels);
         for (long long i = 0; i <= labels; ++i) {
             const double v = first + double(i) * range.step;
             p.setPen(QPen(kGrid, 1));
             p.drawLine(QPointF(r.left(), y(v)), QPointF(r.right(), y(v)));
             p.setPen(kText);
             // Kept within the strip, so neighbouring strips' labels never meet.
-            const double top = std::clamp(y(v) - fm.height() / 2, r.top() - 2, r.bottom() - fm.height() + 2);
+            const double top =
+                std::clamp(y(v) - fm.height() / 2, r.top() - 2, r.bottom() - fm.height() + 2);
             const QRectF label(layout.plot.left() - 200 - 5, top, 200, fm.height());
             p.drawText(label, Qt::AlignRight | Qt::AlignVCenter,
                        QString::number(std::abs(v) < range.step * 1e-6 ? 0.0 : v, 'f', decimals));
@@ -335,8 +339,9 @@ struct Painter {
             const QFontMetricsF bfm(bold);
             p.drawText(QRectF(gutter.left(), gutter.top(), gutter.width(), bfm.height()),
                        Qt::AlignLeft | Qt::AlignVCenter, QString::fromUtf8(style.name));
-            p.drawText(QRectF(gutter.left(), gutter.top() + bfm.height(), gutter.width(), bfm.height()),
-                       Qt::AlignLeft | Qt::AlignVCenter, value);
+            p.drawText(
+                QRectF(gutter.left(), gutter.top() + bfm.height(), gutter.width(), bfm.height()),
+                Qt::AlignLeft | Qt::AlignVCenter, value);
         }
         p.setFont(scene.font);
     }
@@ -404,7 +409,8 @@ struct Painter {
             if (named >= 40 || px < lastRight)
                 continue;
             const QString text = fm.elidedText(m.text, Qt::ElideRight, 160);
-            const QRectF box(px + 3, layout.plot.top() + 1, fm.horizontalAdvance(text) + 6, fm.height());
+            const QRectF box(px + 3, layout.plot.top() + 1, fm.horizontalAdvance(text) + 6,
+                             fm.height());
             p.fillRect(box, kBackground);
             p.setPen(kUserMark);
             p.drawText(box, Qt::AlignCenter, text);
@@ -431,7 +437,8 @@ struct Painter {
             p.drawText(QRectF(px - 100, a.top() + 4, 200, fm.height() + 2), Qt::AlignCenter, text);
         }
         // The marks: one per pixel column at most, found by skipping ahead.
-        const QRectF row(a.left(), a.top() + fm.height() + 8, a.width(), a.bottom() - a.top() - fm.height() - 10);
+        const QRectF row(a.left(), a.top() + fm.height() + 8, a.width(),
+                         a.bottom() - a.top() - fm.height() - 10);
         const auto& marks = data.marks;
         auto it = std::lower_bound(marks.begin(), marks.end(), scene.t0,
                                    [](const Mark& m, double t) { return m.time < t; });
@@ -463,7 +470,8 @@ ChartLayout::ChartLayout(const QRectF& area, const QFont& font) {
     bold.setBold(true);
     const QFontMetricsF bfm(bold);
     nameWidth = std::max(bfm.horizontalAdvance(QStringLiteral("GPI3 analogue")),
-                         bfm.horizontalAdvance(QStringLiteral("GPI3  1"))) + 6;
+                         bfm.horizontalAdvance(QStringLiteral("GPI3  1"))) +
+                6;
     const double left = nameWidth + fm.horizontalAdvance(QStringLiteral("-8888.8")) + 12;
     const double axisHeight = fm.height() * 2 + 14;
     plot = QRectF(area.left() + left, area.top() + 4, std::max(10.0, area.width() - left - 14),
@@ -501,7 +509,8 @@ QString clockLabel(double wallSeconds, int decimals) {
     if (!std::isfinite(wallSeconds) || std::abs(wallSeconds) > kLargestLabelled)
         return QStringLiteral("?");
     const qint64 ms = qint64(std::llround(wallSeconds * 1000.0));
-    const QTime time = QTime::fromMSecsSinceStartOfDay(int(((ms % 86400000) + 86400000) % 86400000));
+    const QTime time =
+        QTime::fromMSecsSinceStartOfDay(int(((ms % 86400000) + 86400000) % 86400000));
     QString text = time.toString(QStringLiteral("HH:mm:ss"));
     if (decimals > 0)
         text += QLatin1Char('.') + time.toString(QStringLiteral("zzz")).left(decimals);
@@ -519,11 +528,15 @@ QString timeLabel(const ChartData* data, double t, TimeStyle style, int decimals
     const double rounded = std::round(std::abs(t) * scale) / scale;
     const auto whole = qint64(std::floor(rounded));
     const qint64 h = whole / 3600, m = whole / 60 % 60, s = whole % 60;
-    QString text = h > 0 ? QStringLiteral("%1:%2:%3").arg(h).arg(m, 2, 10, QLatin1Char('0')).arg(s, 2, 10, QLatin1Char('0'))
+    QString text = h > 0 ? QStringLiteral("%1:%2:%3")
+                               .arg(h)
+                               .arg(m, 2, 10, QLatin1Char('0'))
+                               .arg(s, 2, 10, QLatin1Char('0'))
                          : QStringLiteral("%1:%2").arg(m).arg(s, 2, 10, QLatin1Char('0'));
     if (decimals > 0) {
         const qint64 fraction = qint64(std::llround((rounded - double(whole)) * scale));
-        text += QLatin1Char('.') + QStringLiteral("%1").arg(fraction, decimals, 10, QLatin1Char('0'));
+        text +=
+            QLatin1Char('.') + QStringLiteral("%1").arg(fraction, decimals, 10, QLatin1Char('0'));
     }
     return negative ? QLatin1Char('-') + text : text;
 }
@@ -561,11 +574,19 @@ void paintChart(QPainter& p, const QRectF& whole, const ChartScene& scene) {
         return;
     }
     const qreal ratio = p.device() ? p.device()->devicePixelRatioF() : 1.0;
-    Painter painter{p, scene, *scene.data, area, layout, QFontMetricsF(scene.font), std::max<qreal>(1.0, ratio)};
+    Painter painter{p,
+                    scene,
+                    *scene.data,
+                    area,
+                    layout,
+                    QFontMetricsF(scene.font),
+                    std::max<qreal>(1.0, ratio)};
     const auto rows = painter.rowsInView();
     double step = 1, shift = 0;
     const std::vector<double> ticks = painter.timeTicks(step, shift);
-    const double readout = scene.pointer ? *scene.pointer : scene.cursor ? *scene.cursor : scene.data->end();
+    const double readout = scene.pointer  ? *scene.pointer
+                           : scene.cursor ? *scene.cursor
+                                          : scene.data->end();
     for (int s = 0; s < kSeriesCount; ++s)
         painter.strip(s, readout, rows, ticks);
     painter.axis(ticks, step, shift);

@@ -18,24 +18,24 @@ enum class TimeStyle { Elapsed, TimeOfDay };
 // Everything a picture of the strips depends on, by value: it can be painted on another thread.
 struct ChartScene {
     std::shared_ptr<const ChartData> data;
-    double t0 = 0, t1 = 60;           // the view, in seconds of the data's own time
-    std::optional<double> cursor;     // the review's cursor (A)
-    std::optional<double> cursorB;    // its second cursor: statistics are taken between the two
+    double t0 = 0, t1 = 60;         // the view, in seconds of the data's own time
+    std::optional<double> cursor;   // the review's cursor (A)
+    std::optional<double> cursorB;  // its second cursor: statistics are taken between the two
     // A second recording drawn over the first for comparison, its times moved by overlayShift.
     std::shared_ptr<const ChartData> overlay;
     double overlayShift = 0;
-    std::optional<double> pointer;    // where the mouse pointer is
+    std::optional<double> pointer;  // where the mouse pointer is
     TimeStyle timeStyle = TimeStyle::Elapsed;
     QFont font;
-    QString emptyText;                // said when there are no rows
-    QString title;                    // a line above the strips (exported pictures); may be empty
+    QString emptyText;  // said when there are no rows
+    QString title;      // a line above the strips (exported pictures); may be empty
 };
 
 // Where the strips and the time axis lie within an area.
 struct ChartLayout {
     explicit ChartLayout(const QRectF& area, const QFont& font);
-    QRectF plot;  // from the top of the first strip to the bottom of the last
-    QRectF axis;  // tick labels, then the row of marks
+    QRectF plot;           // from the top of the first strip to the bottom of the last
+    QRectF axis;           // tick labels, then the row of marks
     double nameWidth = 0;  // the series' names and values, left of the tick labels
     QRectF strip(int index) const;
     double xOf(double t, double t0, double t1) const;

@@ -36,7 +36,10 @@ QString channelTitle(const ValueSpec& entry, const Details& details) {
         // "2 (0 to 60)" -> "0 to 60"
         const QString range = record::mapRangeText(*code);
         const qsizetype open = range.indexOf(QLatin1Char('('));
-        return QStringLiteral("%1 (range %2: %3)").arg(name).arg(*code).arg(range.mid(open + 1, range.size() - open - 2));
+        return QStringLiteral("%1 (range %2: %3)")
+            .arg(name)
+            .arg(*code)
+            .arg(range.mid(open + 1, range.size() - open - 2));
     }
     if (isInput(entry))
         return QStringLiteral("%1 (0 or 1)").arg(name);
@@ -76,8 +79,8 @@ QColor heatColour(double t) {
 }
 
 QColor textOn(const QColor& background) {
-    const double luminance = 0.299 * background.redF() + 0.587 * background.greenF() +
-                             0.114 * background.blueF();
+    const double luminance =
+        0.299 * background.redF() + 0.587 * background.greenF() + 0.114 * background.blueF();
     return luminance < 0.5 ? Qt::white : Qt::black;
 }
 

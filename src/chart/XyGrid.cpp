@@ -27,7 +27,8 @@ SpanExtent extentOf(const record::Table& table, Value value, const analysis::Spa
     return e;
 }
 
-XyGrid binXy(const record::Table& table, const XyRequest& request, const std::atomic<bool>* cancel) {
+XyGrid binXy(const record::Table& table, const XyRequest& request,
+             const std::atomic<bool>* cancel) {
     XyGrid g;
     g.width = std::max(request.width, 0);
     g.height = std::max(request.height, 0);

@@ -16,7 +16,7 @@ struct XyRequest {
     Value y = Value::Advance;
     std::optional<Value> colour;  // nothing: shade by how many points a cell holds
     analysis::Span span;
-    int width = 0, height = 0;    // cells
+    int width = 0, height = 0;  // cells
     tools::AxisRange xRange, yRange;
 };
 
@@ -24,14 +24,16 @@ struct XyGrid {
     int width = 0, height = 0;
     tools::AxisRange xRange, yRange;
     std::optional<tools::AxisRange> colourRange;  // the colour channel's over the cells
-    std::vector<std::uint32_t> counts;  // row by row from the top left
-    std::vector<double> colourSums;     // of the colour channel's values in a cell
-    std::vector<std::uint32_t> colourCounts;  // rows with a colour value (it may be empty)
-    std::vector<std::int32_t> rows;     // the last row counted into a cell, -1 for none
+    std::vector<std::uint32_t> counts;            // row by row from the top left
+    std::vector<double> colourSums;               // of the colour channel's values in a cell
+    std::vector<std::uint32_t> colourCounts;      // rows with a colour value (it may be empty)
+    std::vector<std::int32_t> rows;               // the last row counted into a cell, -1 for none
     qint64 points = 0;
-    std::uint32_t most = 0;             // the fullest cell's count
+    std::uint32_t most = 0;  // the fullest cell's count
 
-    std::size_t at(int column, int row) const { return std::size_t(row) * std::size_t(width) + std::size_t(column); }
+    std::size_t at(int column, int row) const {
+        return std::size_t(row) * std::size_t(width) + std::size_t(column);
+    }
     std::optional<double> colourMean(std::size_t cell) const;
 };
 

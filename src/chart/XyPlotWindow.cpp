@@ -35,7 +35,7 @@ const QColor kCursor(214, 110, 0);  // the review's cursor, as the strips draw i
 constexpr double kDotRadius = 2.4;
 constexpr double kPointingRadius = 5;  // logical pixels around the mouse that name a point
 constexpr int kRoughTicks = 10;  // the ranges end on a step this fine; the labels may be fewer
-constexpr int kQueueMs = 60;  // resizes and choices in a burst make one picture
+constexpr int kQueueMs = 60;     // resizes and choices in a burst make one picture
 
 // Where the title, the plot and the colour legend lie in an area.
 struct XyLayout {
@@ -52,9 +52,9 @@ XyLayout layoutOf(const QRectF& area, const QFont& font, bool legend) {
     const double top = std::round(2 * l.line + 18);
     const double bottom = std::round(2 * l.line + 14);
     const double right = std::round(legend ? 28 + labels + l.line + 12 : 20);
-    l.plot = QRectF(area.left() + left, area.top() + top,
-                    std::max(area.width() - left - right, 10.0),
-                    std::max(area.height() - top - bottom, 10.0));
+    l.plot =
+        QRectF(area.left() + left, area.top() + top, std::max(area.width() - left - right, 10.0),
+               std::max(area.height() - top - bottom, 10.0));
     if (legend)
         l.legend = QRectF(l.plot.right() + 16, l.plot.top(), 14, l.plot.height());
     return l;
@@ -235,8 +235,10 @@ std::optional<std::size_t> XyPlot::cellNear(const QPointF& pos) const {
     const int reach = int(std::ceil(kPointingRadius * std::max(perX, perY)));
     double best = std::numeric_limits<double>::max();
     std::optional<std::size_t> found;
-    for (int row = std::max(0, int(cy) - reach); row <= std::min(g.height - 1, int(cy) + reach); ++row) {
-        for (int column = std::max(0, int(cx) - reach); column <= std::min(g.width - 1, int(cx) + reach); ++column) {
+    for (int row = std::max(0, int(cy) - reach); row <= std::min(g.height - 1, int(cy) + reach);
+         ++row) {
+        for (int column = std::max(0, int(cx) - reach);
+             column <= std::min(g.width - 1, int(cx) + reach); ++column) {
             const std::size_t cell = g.at(column, row);
             if (g.counts[cell] == 0)
                 continue;
@@ -260,10 +262,11 @@ QString XyPlot::describeRow(std::size_t row) const {
     for (Value v : shown) {
         const ValueSpec& entry = valueSpec(v);
         const float value = t.column(v)[row];
-        values << QStringLiteral("%1 %2%3").arg(QString::fromUtf8(entry.name),
-                                                std::isfinite(value) ? QString::number(value, 'f', entry.shownDecimals)
-                                                                     : QStringLiteral("not read"),
-                                                std::isfinite(value) ? tools::unitSuffix(entry) : QString());
+        values << QStringLiteral("%1 %2%3").arg(
+            QString::fromUtf8(entry.name),
+            std::isfinite(value) ? QString::number(value, 'f', entry.shownDecimals)
+                                 : QStringLiteral("not read"),
+            std::isfinite(value) ? tools::unitSuffix(entry) : QString());
     }
     QString text = QStringLiteral("%1 (row %2): %3")
                        .arg(timeLabel(&data, t.elapsed[row], TimeStyle::Elapsed, 3))
@@ -288,10 +291,12 @@ void XyPlot::paint(QPainter& p, const QRectF& area) const {
 
     // The title says what is plotted, the line under it from where.
     const tools::Details& details = choice_.details;
-    QString title = QStringLiteral("%1 against %2").arg(tools::channelTitle(valueSpec(choice_.y), details),
-                                                        tools::channelTitle(valueSpec(choice_.x), details));
+    QString title = QStringLiteral("%1 against %2")
+                        .arg(tools::channelTitle(valueSpec(choice_.y), details),
+                             tools::channelTitle(valueSpec(choice_.x), details));
     if (choice_.colour)
-        title += QStringLiteral(", coloured by ") + tools::channelTitle(valueSpec(*choice_.colour), details);
+        title += QStringLiteral(", coloured by ") +
+                 tools::channelTitle(valueSpec(*choice_.colour), details);
     QFont bold = font();
     bold.setBold(true);
     p.setFont(bold);
@@ -317,7 +322,8 @@ void XyPlot::paint(QPainter& p, const QRectF& area) const {
     }
 
     // Ticks: as many as fit, never crowded.
-    const int mostX = std::clamp(int(l.plot.width() / (fm.horizontalAdvance(QStringLiteral("00000.0")) + 24)), 2, 10);
+    const int mostX = std::clamp(
+        int(l.plot.width() / (fm.horizontalAdvance(QStringLiteral("00000.0")) + 24)), 2, 10);
     const int mostY = std::clamp(int(l.plot.height() / (l.line * 2.4)), 2, 10);
     double xStep = 1, yStep = 1;
     const QList<double> xTicks = tools::ticksOf(g.xRange, mostX, &xStep);
@@ -334,8 +340,8 @@ void XyPlot::paint(QPainter& p, const QRectF& area) const {
     p.setPen(kText);
     for (double v : xTicks) {
         const double x = l.plot.left() + share(v, g.xRange) * l.plot.width();
-        p.drawText(QRectF(x - 60, l.plot.bottom() + 4, 120, l.line), Qt::AlignHCenter | Qt::AlignTop,
-                   tickText(v, xStep));
+        p.drawText(QRectF(x - 60, l.plot.bottom() + 4, 120, l.line),
+                   Qt::AlignHCenter | Qt::AlignTop, tickText(v, xStep));
     }
     for (double v : yTicks) {
         const double y = l.plot.bottom() - share(v, g.yRange) * l.plot.height();
@@ -364,7 +370,8 @@ void XyPlot::paint(QPainter& p, const QRectF& area) const {
             QColor c = cellColour(pic, cell);
             if (!colour) {
                 c = QColor(0x1f, 0x4e, 0x9c);
-                const double weight = g.most > 1 ? std::log(double(g.counts[cell])) / std::log(double(g.most)) : 0;
+                const double weight =
+                    g.most > 1 ? std::log(double(g.counts[cell])) / std::log(double(g.most)) : 0;
                 c.setAlphaF(float(0.45 + 0.55 * weight));
             }
             p.setBrush(c);
@@ -416,11 +423,12 @@ void XyPlot::paint(QPainter& p, const QRectF& area) const {
         p.drawRect(l.legend);
         double step = 1;
         p.setPen(kText);
-        for (double v : tools::ticksOf(scale, std::clamp(int(l.legend.height() / (l.line * 2.4)), 2, 8), &step)) {
+        for (double v : tools::ticksOf(
+                 scale, std::clamp(int(l.legend.height() / (l.line * 2.4)), 2, 8), &step)) {
             const double y = l.legend.bottom() - share(v, scale) * l.legend.height();
             p.drawLine(QPointF(l.legend.right(), y), QPointF(l.legend.right() + 3, y));
-            p.drawText(QRectF(l.legend.right() + 6, y - l.line / 2, 80, l.line), Qt::AlignLeft | Qt::AlignVCenter,
-                       tickText(v, step));
+            p.drawText(QRectF(l.legend.right() + 6, y - l.line / 2, 80, l.line),
+                       Qt::AlignLeft | Qt::AlignVCenter, tickText(v, step));
         }
         p.save();
         p.translate(area.right() - 4, l.plot.center().y());
@@ -526,7 +534,8 @@ void XyPlotWindow::setRecording(const LoadedRecording& recording) {
     recording_ = recording;
     if (!same && recording_.chart)
         span_->setLimits(recording_.chart->start(), recording_.chart->end());
-    setWindowTitle(QStringLiteral("%1 - XY Plot - Ignivex Log").arg(QFileInfo(recording_.path).fileName()));
+    setWindowTitle(
+        QStringLiteral("%1 - XY Plot - Ignivex Log").arg(QFileInfo(recording_.path).fileName()));
     replot();
 }
 
@@ -565,8 +574,9 @@ void XyPlotWindow::replot() {
     const int colour = colour_->currentData().toInt();
     c.colour = colour < 0 ? std::nullopt : std::optional<Value>(Value(colour));
     c.span = span_->span();
-    plot_->setSubtitle(recording_.chart ? QStringLiteral("%1 \u00b7 %2").arg(QFileInfo(recording_.path).fileName(),
-                                                                          span_->text(recording_.chart.get()))
+    plot_->setSubtitle(recording_.chart ? QStringLiteral("%1 \u00b7 %2")
+                                              .arg(QFileInfo(recording_.path).fileName(),
+                                                   span_->text(recording_.chart.get()))
                                         : QString());
     plot_->setChoice(c);
     status_->setText(recording_.chart ? QStringLiteral("Counting the points\u2026") : QString());
@@ -584,8 +594,9 @@ void XyPlotWindow::summarise() {
         status_->setText(why);
         return;
     }
-    status_->setText(QStringLiteral("%1 points in %2 pixels")
-                         .arg(QLocale().toString(pic.grid.points), QLocale().toString(pic.occupied)));
+    status_->setText(
+        QStringLiteral("%1 points in %2 pixels")
+            .arg(QLocale().toString(pic.grid.points), QLocale().toString(pic.occupied)));
 }
 
 QString XyPlotWindow::savePicture(const QString& path) const {
@@ -607,10 +618,12 @@ void XyPlotWindow::exportPicture() {
     if (!recording_.chart)
         return;
     const XyChoice& c = plot_->choice();
-    const QString name = QStringLiteral("%1-%2-%3.png")
-                             .arg(QFileInfo(recording_.path).completeBaseName(),
-                                  QLatin1String(valueSpec(c.y).column), QLatin1String(valueSpec(c.x).column));
-    QString path = QFileDialog::getSaveFileName(this, kExportTitle, QDir(settings::pictureFolder()).filePath(name),
+    const QString name =
+        QStringLiteral("%1-%2-%3.png")
+            .arg(QFileInfo(recording_.path).completeBaseName(),
+                 QLatin1String(valueSpec(c.y).column), QLatin1String(valueSpec(c.x).column));
+    QString path = QFileDialog::getSaveFileName(this, kExportTitle,
+                                                QDir(settings::pictureFolder()).filePath(name),
                                                 QStringLiteral("PNG image (*.png)"));
     if (path.isEmpty())
         return;
@@ -620,8 +633,9 @@ void XyPlotWindow::exportPicture() {
     const QString why = savePicture(path);
     if (!why.isEmpty())
         return tools::sayNotWritten(boxes_, QStringLiteral("picture"), path, why, kExportTitle);
-    statusBar()->showMessage(
-        QStringLiteral("Saved the picture as %1.").arg(readablePath(QDir::toNativeSeparators(path))), 10000);
+    statusBar()->showMessage(QStringLiteral("Saved the picture as %1.")
+                                 .arg(readablePath(QDir::toNativeSeparators(path))),
+                             10000);
 }
 
 }  // namespace ignivex::chart

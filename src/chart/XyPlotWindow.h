@@ -33,10 +33,10 @@ struct XyChoice {
 // A finished picture of the points: the grid, its pixels, and the axes it was counted on.
 struct XyPicture {
     XyGrid grid;
-    QImage image;                       // one pixel a cell; empty when drawn as dots
-    std::vector<std::size_t> dots;      // the cells drawn as dots when they are few
+    QImage image;                   // one pixel a cell; empty when drawn as dots
+    std::vector<std::size_t> dots;  // the cells drawn as dots when they are few
     std::optional<tools::AxisRange> colourScale;
-    qint64 occupied = 0;                // cells with a point
+    qint64 occupied = 0;  // cells with a point
 };
 
 // The points of one channel against another, painted from a grid counted in a worker thread:

@@ -23,19 +23,19 @@ const QColor kRed(230, 0, 0);
 const QColor kNeedle(255, 110, 30);
 
 // Face outline on a 1000 x 1000 grid: a square with its corners cut at 10 %.
-constexpr double kOutline[][2] = {{0, 100},    {100, 0},    {900, 0},   {1000, 100},
+constexpr double kOutline[][2] = {{0, 100},    {100, 0},    {900, 0},    {1000, 100},
                                   {1000, 900}, {900, 1000}, {100, 1000}, {0, 900}};
 
 // Where things sit on the dial, as fractions of its radius.
-constexpr double kArcRadius = 0.875;    // the amber and red arcs
+constexpr double kArcRadius = 0.875;  // the amber and red arcs
 constexpr double kArcWidth = 0.09;
 constexpr double kMajorTickInner = 0.78;
 constexpr double kMinorTickInner = 0.84;
 constexpr double kTickOuter = 0.93;
 constexpr double kLabelRadius = 0.62;
-constexpr double kRpmTextAt = -0.36;    // above the hub
-constexpr double kUnitTextAt = 0.27;    // below the hub
-constexpr double kReadoutAt = 0.66;     // the read-out window, in the gap of the sweep
+constexpr double kRpmTextAt = -0.36;  // above the hub
+constexpr double kUnitTextAt = 0.27;  // below the hub
+constexpr double kReadoutAt = 0.66;   // the read-out window, in the gap of the sweep
 constexpr double kReadoutMaxWidth = 1.3;
 constexpr double kNeedleTail = 0.15;
 constexpr double kNeedleTip = 0.86;
@@ -54,7 +54,7 @@ struct DialGauge::Layout {
     double readoutMinWidth = 0.0;  // room for "0000"
 };
 
-DialGauge::DialGauge(QWidget *parent) : KeptFaceGauge(parent) {
+DialGauge::DialGauge(QWidget* parent) : KeptFaceGauge(parent) {
     gauge::installAccessibility();
     setFont(gauge::panelFont(12.0));
 }
@@ -74,7 +74,7 @@ void DialGauge::setValue(double thousandsRpm) {
     emit valueChanged(value_);
 }
 
-void DialGauge::setCaption(const QString &caption) {
+void DialGauge::setCaption(const QString& caption) {
     if (caption == caption_)
         return;
     caption_ = caption;
@@ -137,7 +137,7 @@ QPolygonF DialGauge::outline() const {
     QPolygonF poly;
     const double sx = width() / 1000.0;
     const double sy = height() / 1000.0;
-    for (const auto &pt : kOutline)
+    for (const auto& pt : kOutline)
         poly << QPointF(pt[0] * sx, pt[1] * sy);
     return poly;
 }
@@ -158,7 +158,7 @@ QString DialGauge::valueText() const {
     return QString::number(value_ * 1000.0, 'f', 0) + QStringLiteral(" rpm");
 }
 
-void DialGauge::setSurroundColor(const QColor &color) {
+void DialGauge::setSurroundColor(const QColor& color) {
     if (color == surround_)
         return;
     surround_ = color;
@@ -174,7 +174,7 @@ QSize DialGauge::minimumSizeHint() const {
     return {120, 120};
 }
 
-const DialGauge::Layout &DialGauge::layout() const {
+const DialGauge::Layout& DialGauge::layout() const {
     if (!layout_) {
         auto l = std::make_unique<Layout>();
         l->centre = centre();
@@ -191,13 +191,13 @@ const DialGauge::Layout &DialGauge::layout() const {
 }
 
 QPointF DialGauge::pointAt(double angleDeg, double fraction) const {
-    const Layout &l = layout();
+    const Layout& l = layout();
     const double a = qDegreesToRadians(angleDeg);
     const double rr = l.radius * fraction;
     return QPointF(l.centre.x() + rr * std::cos(a), l.centre.y() - rr * std::sin(a));
 }
 
-void DialGauge::paintEvent(QPaintEvent *) {
+void DialGauge::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
@@ -208,14 +208,14 @@ void DialGauge::paintEvent(QPaintEvent *) {
     paintNeedle(p);
 }
 
-void DialGauge::paintKept(QPainter &p) const {
+void DialGauge::paintKept(QPainter& p) const {
     paintFace(p);
     paintScale(p);
 }
 
 // The outline in the button colour, like the linear gauges beside it, and the round face.
-void DialGauge::paintFace(QPainter &p) const {
-    const QPalette &pal = palette();
+void DialGauge::paintFace(QPainter& p) const {
+    const QPalette& pal = palette();
     if (surround_.isValid())
         p.fillRect(rect(), surround_);
     p.setPen(QPen(pal.color(QPalette::Dark), 1.0));
@@ -226,7 +226,7 @@ void DialGauge::paintFace(QPainter &p) const {
     inset.scale((width() - 1.0) / std::max(1, width()), (height() - 1.0) / std::max(1, height()));
     p.drawPolygon(inset.map(outline()));
 
-    const Layout &l = layout();
+    const Layout& l = layout();
     if (l.radius < 10.0)
         return;
     p.setPen(QPen(pal.color(QPalette::Mid), 2.0));
@@ -235,13 +235,13 @@ void DialGauge::paintFace(QPainter &p) const {
 }
 
 // The amber and red arcs, the ticks, the labels and the fixed texts.
-void DialGauge::paintScale(QPainter &p) const {
-    const Layout &l = layout();
+void DialGauge::paintScale(QPainter& p) const {
+    const Layout& l = layout();
     if (l.radius < 10.0)
         return;
     const QPointF c = l.centre;
     const double r = l.radius;
-    auto arc = [&](double from, double to, const QColor &color) {
+    auto arc = [&](double from, double to, const QColor& color) {
         const double a0 = angleFor(from);
         const double a1 = angleFor(to);
         if (!(a0 > a1))
@@ -277,7 +277,7 @@ void DialGauge::paintScale(QPainter &p) const {
         const QRectF box(pos.x() - w, pos.y() - l.labelHeight / 2, 2 * w, l.labelHeight);
         p.drawText(box, Qt::AlignCenter, text);
     }
-    auto line = [&](double at, const QString &text) {
+    auto line = [&](double at, const QString& text) {
         p.drawText(QRectF(c.x() - r, c.y() + r * at - l.labelHeight / 2, 2 * r, l.labelHeight),
                    Qt::AlignCenter, text);
     };
@@ -286,8 +286,8 @@ void DialGauge::paintScale(QPainter &p) const {
 }
 
 // The read-out window in the gap at the bottom of the sweep.
-void DialGauge::paintReadout(QPainter &p) const {
-    const Layout &l = layout();
+void DialGauge::paintReadout(QPainter& p) const {
+    const Layout& l = layout();
     const double textW = std::max(l.readoutMinWidth, l.readoutMetrics.horizontalAdvance(caption_));
     const double boxW = std::min(textW + 10.0, l.radius * kReadoutMaxWidth);
     const double h = l.readoutMetrics.height();
@@ -305,8 +305,8 @@ void DialGauge::paintReadout(QPainter &p) const {
 }
 
 // The needle with a short tail, then the hub over its root.
-void DialGauge::paintNeedle(QPainter &p) const {
-    const Layout &l = layout();
+void DialGauge::paintNeedle(QPainter& p) const {
+    const Layout& l = layout();
     if (!std::isnan(value_)) {
         const double a = angleFor(value_);
         p.setPen(QPen(kNeedle, needleWidth_, Qt::SolidLine, Qt::RoundCap));

@@ -48,7 +48,7 @@ public:
     static constexpr int kMinScaleMaximum = 1;
     static constexpr int kMaxNeedleWidth = 20;
 
-    explicit DialGauge(QWidget *parent = nullptr);
+    explicit DialGauge(QWidget* parent = nullptr);
     ~DialGauge() override;
 
     // The reading in thousands of rpm.
@@ -57,7 +57,7 @@ public:
 
     // The read-out text, e.g. "916".
     QString caption() const { return caption_; }
-    void setCaption(const QString &caption);
+    void setCaption(const QString& caption);
 
     // Start of the amber arc; it ends where the red arc begins. No amber arc when it is not
     // below redlineStart, and none past the maximum.
@@ -95,28 +95,28 @@ public:
 
     // The colour around the drawing (the panel it stands on). Once set, the widget paints its
     // whole rectangle itself, so a new reading does not repaint the panel behind it.
-    void setSurroundColor(const QColor &color);
+    void setSurroundColor(const QColor& color);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
 signals:
     void valueChanged(double thousandsRpm);
-    void captionChanged(const QString &caption);
+    void captionChanged(const QString& caption);
 
 protected:
-    void paintEvent(QPaintEvent *event) override;
+    void paintEvent(QPaintEvent* event) override;
     void forgetLayout() override;
-    void paintKept(QPainter &p) const override;
+    void paintKept(QPainter& p) const override;
 
 private:
     struct Layout;
-    const Layout &layout() const;
+    const Layout& layout() const;
     QPointF pointAt(double angleDeg, double fractionOfRadius) const;
-    void paintFace(QPainter &p) const;
-    void paintScale(QPainter &p) const;
-    void paintReadout(QPainter &p) const;
-    void paintNeedle(QPainter &p) const;
+    void paintFace(QPainter& p) const;
+    void paintScale(QPainter& p) const;
+    void paintReadout(QPainter& p) const;
+    void paintNeedle(QPainter& p) const;
 
     double value_ = 0.0;
     QString caption_;

@@ -20,8 +20,8 @@ QString tickLabel(double value) {
 
 QList<double> tickValues(double start, double end, double step) {
     QList<double> values;
-    if (!std::isfinite(start) || !std::isfinite(end) || !std::isfinite(step) || step <= 0.0
-        || end < start)
+    if (!std::isfinite(start) || !std::isfinite(end) || !std::isfinite(step) || step <= 0.0 ||
+        end < start)
         return values;
     // The tolerance lets 0 .. 5 by 0.5 (or by 0.1) reach 5 despite binary fractions.
     const double count = std::floor((end - start) / step + 1e-9);
@@ -44,19 +44,19 @@ QFont panelFont(double pointSize) {
     return font;
 }
 
-QString colorName(const QColor &color) {
+QString colorName(const QColor& color) {
     struct Named {
         QRgb rgb;
-        const char *name;
+        const char* name;
     };
     static constexpr Named kNames[] = {
-        {0x000000, "black"}, {0xff0000, "red"},   {0x00ff00, "green"}, {0x008000, "green"},
+        {0x000000, "black"}, {0xff0000, "red"},    {0x00ff00, "green"}, {0x008000, "green"},
         {0xffbf00, "amber"}, {0xffff00, "yellow"}, {0x0000ff, "blue"},  {0xffffff, "white"},
     };
     if (!color.isValid())
         return QStringLiteral("none");
     const QRgb rgb = color.rgb() & 0xffffff;
-    for (const Named &n : kNames) {
+    for (const Named& n : kNames) {
         if (n.rgb == rgb)
             return QString::fromLatin1(n.name);
     }
@@ -67,10 +67,11 @@ bool sameValue(double a, double b) {
     return a == b || (std::isnan(a) && std::isnan(b));
 }
 
-void FaceCache::draw(QPainter &painter, const QSize &size,
-                     const std::function<void(QPainter &)> &paintFace) {
+void FaceCache::draw(QPainter& painter, const QSize& size,
+                     const std::function<void(QPainter&)>& paintFace) {
     const double dpr = painter.device()->devicePixelRatioF();
-    if (!valid_ || pixmap_.devicePixelRatioF() != dpr || pixmap_.deviceIndependentSize() != QSizeF(size)) {
+    if (!valid_ || pixmap_.devicePixelRatioF() != dpr ||
+        pixmap_.deviceIndependentSize() != QSizeF(size)) {
         pixmap_ = QPixmap(size * dpr);
         pixmap_.setDevicePixelRatio(dpr);
         pixmap_.fill(Qt::transparent);
@@ -89,28 +90,28 @@ namespace {
 // numeric value interface, which screen readers use for level indicators.
 class GaugeAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
 public:
-    GaugeAccessible(QWidget *w, QAccessible::Role role) : QAccessibleWidget(w, role) {}
+    GaugeAccessible(QWidget* w, QAccessible::Role role) : QAccessibleWidget(w, role) {}
 
     QString text(QAccessible::Text t) const override {
-        QWidget *w = widget();
+        QWidget* w = widget();
         switch (t) {
         case QAccessible::Name: {
             if (!w->accessibleName().isEmpty())
                 return w->accessibleName();
-            if (auto *g = qobject_cast<LinearGauge *>(w); g && !g->caption().isEmpty())
+            if (auto* g = qobject_cast<LinearGauge*>(w); g && !g->caption().isEmpty())
                 return g->caption();
             if (!w->objectName().isEmpty())
                 return w->objectName();
-            if (qobject_cast<DialGauge *>(w))
+            if (qobject_cast<DialGauge*>(w))
                 return QStringLiteral("RPM");
             return {};
         }
         case QAccessible::Value:
-            if (auto *g = qobject_cast<LinearGauge *>(w))
+            if (auto* g = qobject_cast<LinearGauge*>(w))
                 return g->valueText();
-            if (auto *d = qobject_cast<DialGauge *>(w))
+            if (auto* d = qobject_cast<DialGauge*>(w))
                 return d->valueText();
-            if (auto *l = qobject_cast<LampShape *>(w))
+            if (auto* l = qobject_cast<LampShape*>(w))
                 return l->valueText();
             return {};
         default:
@@ -118,44 +119,44 @@ public:
         }
     }
 
-    void *interface_cast(QAccessible::InterfaceType type) override {
-        if (type == QAccessible::ValueInterface && !qobject_cast<LampShape *>(widget()))
-            return static_cast<QAccessibleValueInterface *>(this);
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::ValueInterface && !qobject_cast<LampShape*>(widget()))
+            return static_cast<QAccessibleValueInterface*>(this);
         return QAccessibleWidget::interface_cast(type);
     }
 
     QVariant currentValue() const override {
-        if (auto *g = qobject_cast<LinearGauge *>(widget()))
+        if (auto* g = qobject_cast<LinearGauge*>(widget()))
             return g->pointerValue();
-        if (auto *d = qobject_cast<DialGauge *>(widget()))
+        if (auto* d = qobject_cast<DialGauge*>(widget()))
             return d->value();
         return {};
     }
     // The gauges only display; a screen reader cannot move them.
-    void setCurrentValue(const QVariant &) override {}
+    void setCurrentValue(const QVariant&) override {}
     QVariant maximumValue() const override {
-        if (auto *g = qobject_cast<LinearGauge *>(widget()))
+        if (auto* g = qobject_cast<LinearGauge*>(widget()))
             return g->scaleMaximum();
-        if (auto *d = qobject_cast<DialGauge *>(widget()))
+        if (auto* d = qobject_cast<DialGauge*>(widget()))
             return double(d->scaleMaximum());
         return {};
     }
     QVariant minimumValue() const override {
-        if (auto *g = qobject_cast<LinearGauge *>(widget()))
+        if (auto* g = qobject_cast<LinearGauge*>(widget()))
             return g->scaleMinimum();
-        if (qobject_cast<DialGauge *>(widget()))
+        if (qobject_cast<DialGauge*>(widget()))
             return 0.0;
         return {};
     }
     QVariant minimumStepSize() const override { return 0.0; }
 };
 
-QAccessibleInterface *factory(const QString &, QObject *object) {
-    if (auto *g = qobject_cast<LinearGauge *>(object))
+QAccessibleInterface* factory(const QString&, QObject* object) {
+    if (auto* g = qobject_cast<LinearGauge*>(object))
         return new GaugeAccessible(g, QAccessible::ProgressBar);
-    if (auto *d = qobject_cast<DialGauge *>(object))
+    if (auto* d = qobject_cast<DialGauge*>(object))
         return new GaugeAccessible(d, QAccessible::Dial);
-    if (auto *l = qobject_cast<LampShape *>(object))
+    if (auto* l = qobject_cast<LampShape*>(object))
         return new GaugeAccessible(l, QAccessible::Indicator);
     return nullptr;
 }
@@ -171,12 +172,12 @@ void installAccessibility() {
 }
 
 namespace {
-EventObserver &observer() {
+EventObserver& observer() {
     static EventObserver o;
     return o;
 }
 
-void send(QAccessibleEvent &event) {
+void send(QAccessibleEvent& event) {
     if (observer())
         observer()(event);
     QAccessible::updateAccessibility(&event);
@@ -187,12 +188,12 @@ void setEventObserver(EventObserver o) {
     observer() = std::move(o);
 }
 
-void notifyValueChanged(QWidget *widget, const QVariant &value) {
+void notifyValueChanged(QWidget* widget, const QVariant& value) {
     QAccessibleValueChangeEvent event(widget, value);
     send(event);
 }
 
-void notifyNameChanged(QWidget *widget) {
+void notifyNameChanged(QWidget* widget) {
     QAccessibleEvent event(widget, QAccessible::NameChanged);
     send(event);
 }

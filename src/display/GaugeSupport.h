@@ -37,20 +37,20 @@ QFont panelFont(double pointSize);
 
 // A word a screen reader can say for the plain colours the panel uses ("black", "red",
 // "green", "amber", ...), otherwise the colour as "#rrggbb".
-QString colorName(const QColor &color);
+QString colorName(const QColor& color);
 
 // Registers the accessibility factory for the gauge widgets. Safe to call many times; each
 // widget calls it from its constructor.
 void installAccessibility();
 
 // Tells assistive technology that a widget's value changed, or that its name did.
-void notifyValueChanged(QWidget *widget, const QVariant &value);
-void notifyNameChanged(QWidget *widget);
+void notifyValueChanged(QWidget* widget, const QVariant& value);
+void notifyNameChanged(QWidget* widget);
 
 // Sees every accessibility event the widgets send, also while no assistive technology listens
 // (Qt drops the events then, and the offscreen platform never has a listener). For tests;
 // an empty function removes it.
-using EventObserver = std::function<void(const QAccessibleEvent &)>;
+using EventObserver = std::function<void(const QAccessibleEvent&)>;
 void setEventObserver(EventObserver observer);
 
 // Equality that treats two NaNs as equal, so re-writing "no reading" is not a change.
@@ -64,7 +64,8 @@ public:
     void invalidate() { valid_ = false; }
     // Draws the cached face at (0, 0), painting it first with `paintFace` when it is stale or
     // the painter's pixel ratio differs from the one it was made for.
-    void draw(QPainter &painter, const QSize &size, const std::function<void(QPainter &)> &paintFace);
+    void draw(QPainter& painter, const QSize& size,
+              const std::function<void(QPainter&)>& paintFace);
 
 private:
     QPixmap pixmap_;

@@ -16,16 +16,16 @@ void KeptFaceGauge::appearanceChange() {
     emit appearanceChanged();
 }
 
-void KeptFaceGauge::drawKeptFace(QPainter &painter) {
-    face_.draw(painter, size(), [this](QPainter &face) { paintKept(face); });
+void KeptFaceGauge::drawKeptFace(QPainter& painter) {
+    face_.draw(painter, size(), [this](QPainter& face) { paintKept(face); });
 }
 
-void KeptFaceGauge::resizeEvent(QResizeEvent *event) {
+void KeptFaceGauge::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     forget();
 }
 
-void KeptFaceGauge::changeEvent(QEvent *event) {
+void KeptFaceGauge::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::FontChange || event->type() == QEvent::PaletteChange ||
         event->type() == QEvent::StyleChange)

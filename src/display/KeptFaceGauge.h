@@ -22,14 +22,14 @@ protected:
     // For a changed setting: drop what is kept, repaint, and say so.
     void appearanceChange();
     // Draws the kept face at the widget's origin, painting it first with paintKept when stale.
-    void drawKeptFace(QPainter &painter);
+    void drawKeptFace(QPainter& painter);
 
     // The gauge's own parts of this: forget its computed layout; paint what does not move.
     virtual void forgetLayout() = 0;
-    virtual void paintKept(QPainter &painter) const = 0;
+    virtual void paintKept(QPainter& painter) const = 0;
 
-    void resizeEvent(QResizeEvent *event) override;
-    void changeEvent(QEvent *event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void forget();

@@ -13,11 +13,11 @@ namespace {
 const QColor kRim(110, 110, 110);
 }
 
-LampShape::LampShape(QWidget *parent) : QWidget(parent) {
+LampShape::LampShape(QWidget* parent) : QWidget(parent) {
     gauge::installAccessibility();
 }
 
-void LampShape::setFillColor(const QColor &color) {
+void LampShape::setFillColor(const QColor& color) {
     if (color == fill_)
         return;
     fill_ = color;
@@ -30,7 +30,7 @@ QString LampShape::valueText() const {
     return gauge::colorName(fill_);
 }
 
-void LampShape::setSurroundColor(const QColor &color) {
+void LampShape::setSurroundColor(const QColor& color) {
     if (color == surround_)
         return;
     surround_ = color;
@@ -42,7 +42,7 @@ QSize LampShape::sizeHint() const {
     return {17, 17};  // 255 x 255 twips on the panel
 }
 
-void LampShape::paintEvent(QPaintEvent *) {
+void LampShape::paintEvent(QPaintEvent*) {
     QPainter p(this);
     if (surround_.isValid())
         p.fillRect(rect(), surround_);

@@ -18,24 +18,24 @@ class LampShape : public QWidget {
     Q_PROPERTY(QColor fillColor READ fillColor WRITE setFillColor NOTIFY fillColorChanged)
 
 public:
-    explicit LampShape(QWidget *parent = nullptr);
+    explicit LampShape(QWidget* parent = nullptr);
 
     QColor fillColor() const { return fill_; }
-    void setFillColor(const QColor &color);
+    void setFillColor(const QColor& color);
 
     QString valueText() const;
 
     // The colour around the drawing (the panel it stands on). Once set, the widget paints its
     // whole rectangle itself, so a new reading does not repaint the panel behind it.
-    void setSurroundColor(const QColor &color);
+    void setSurroundColor(const QColor& color);
 
     QSize sizeHint() const override;
 
 signals:
-    void fillColorChanged(const QColor &color);
+    void fillColorChanged(const QColor& color);
 
 protected:
-    void paintEvent(QPaintEvent *event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     QColor fill_{0, 255, 0};

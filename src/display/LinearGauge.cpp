@@ -20,9 +20,9 @@ constexpr double kMinFontPoints = 5.0;
 const QColor kPointerFill(255, 215, 0);
 
 // The band palette of the colour-index setting. Index 0 is the default band colour.
-const QList<QColor> &bandColors() {
+const QList<QColor>& bandColors() {
     static const QList<QColor> colors = {
-        QColor(0, 0, 0), QColor(255, 0, 0), QColor(255, 191, 0),
+        QColor(0, 0, 0),   QColor(255, 0, 0), QColor(255, 191, 0),
         QColor(0, 255, 0), QColor(0, 0, 255), QColor(255, 255, 255),
     };
     return colors;
@@ -39,10 +39,10 @@ double snapEdge(double y, double dpr) {
 
 // Shrinks a font until `text` fits `width`, never below kMinFontPoints; the 57-pixel panel
 // gauges must not clip "GPI3A" whatever font the platform substitutes.
-QFont fitted(QFont font, const QStringList &texts, double width) {
+QFont fitted(QFont font, const QStringList& texts, double width) {
     double widest = 0.0;
     const QFontMetricsF fm(font);
-    for (const QString &t : texts)
+    for (const QString& t : texts)
         widest = std::max(widest, fm.horizontalAdvance(t));
     if (widest > width && widest > 0.0 && width > 0.0 && font.pointSizeF() > 0.0) {
         const double points = std::max(kMinFontPoints, font.pointSizeF() * width / widest);
@@ -62,9 +62,9 @@ struct Share {
 constexpr Share kPointerWidth{0.22, 6.0, 14.0};
 constexpr Share kBarWidth{0.18, 4.0, 12.0};
 constexpr Share kTickLength{0.10, 3.0, 8.0};
-constexpr double kLabelGap = 2.0;       // between the labels and their ticks
-constexpr double kCaptionGap = 3.0;     // between the caption and the top of the scale
-constexpr double kBottomGap = 2.0;      // below the bottom of the scale
+constexpr double kLabelGap = 2.0;    // between the labels and their ticks
+constexpr double kCaptionGap = 3.0;  // between the caption and the top of the scale
+constexpr double kBottomGap = 2.0;   // below the bottom of the scale
 
 }  // namespace
 
@@ -81,7 +81,7 @@ struct LinearGauge::Layout {
     QStringList labels;
 };
 
-LinearGauge::LinearGauge(QWidget *parent) : KeptFaceGauge(parent) {
+LinearGauge::LinearGauge(QWidget* parent) : KeptFaceGauge(parent) {
     gauge::installAccessibility();
     setFont(gauge::panelFont(8.25));
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -93,7 +93,7 @@ void LinearGauge::forgetLayout() {
     layout_.reset();
 }
 
-void LinearGauge::setCaption(const QString &caption) {
+void LinearGauge::setCaption(const QString& caption) {
     if (caption == caption_)
         return;
     caption_ = caption;
@@ -165,7 +165,7 @@ void LinearGauge::setMinorTicks(int count) {
     appearanceChange();
 }
 
-void LinearGauge::setBands(const QList<GaugeBand> &bands) {
+void LinearGauge::setBands(const QList<GaugeBand>& bands) {
     const QList<GaugeBand> kept = bands.mid(0, kMaxBands);
     if (kept == bands_)
         return;
@@ -177,7 +177,7 @@ void LinearGauge::selectBand(int index) {
     selectedBand_ = std::clamp(index, 0, kMaxBands - 1);
 }
 
-GaugeBand *LinearGauge::writableSelectedBand() {
+GaugeBand* LinearGauge::writableSelectedBand() {
     while (bands_.size() <= selectedBand_)
         bands_.append(GaugeBand{});
     return &bands_[selectedBand_];
@@ -198,7 +198,7 @@ void LinearGauge::setBandColorIndex(int index) {
     if (index < 0 || index >= bandColors().size())
         return;
     const bool existed = selectedBand_ < bands_.size();
-    GaugeBand *band = writableSelectedBand();
+    GaugeBand* band = writableSelectedBand();
     if (existed && band->color == bandColors()[index])
         return;
     band->color = bandColors()[index];
@@ -207,7 +207,7 @@ void LinearGauge::setBandColorIndex(int index) {
 
 void LinearGauge::setBandLower(double value) {
     const bool existed = selectedBand_ < bands_.size();
-    GaugeBand *band = writableSelectedBand();
+    GaugeBand* band = writableSelectedBand();
     if (existed && gauge::sameValue(band->from, value))
         return;
     band->from = value;
@@ -216,7 +216,7 @@ void LinearGauge::setBandLower(double value) {
 
 void LinearGauge::setBandUpper(double value) {
     const bool existed = selectedBand_ < bands_.size();
-    GaugeBand *band = writableSelectedBand();
+    GaugeBand* band = writableSelectedBand();
     if (existed && gauge::sameValue(band->to, value))
         return;
     band->to = value;
@@ -261,7 +261,7 @@ QStringList LinearGauge::tickLabels() const {
     return labels;
 }
 
-const LinearGauge::Layout &LinearGauge::layout() const {
+const LinearGauge::Layout& LinearGauge::layout() const {
     if (!layout_)
         layout_ = std::make_unique<Layout>(computeLayout());
     return *layout_;
@@ -291,7 +291,7 @@ LinearGauge::Layout LinearGauge::computeLayout() const {
     const QFontMetricsF fm(l.labelFont);
     l.labelHeight = fm.height();
     double labelW = 0.0;
-    for (const QString &t : l.labels)
+    for (const QString& t : l.labels)
         labelW = std::max(labelW, fm.horizontalAdvance(t));
 
     // The block of labels, ticks, bar and pointer sits centred, so short labels ("30") do not
@@ -342,7 +342,7 @@ QSize LinearGauge::minimumSizeHint() const {
     return {40, 120};
 }
 
-void LinearGauge::paintEvent(QPaintEvent *) {
+void LinearGauge::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
@@ -350,14 +350,14 @@ void LinearGauge::paintEvent(QPaintEvent *) {
     paintPointer(p);
 }
 
-void LinearGauge::paintKept(QPainter &p) const {
+void LinearGauge::paintKept(QPainter& p) const {
     paintFace(p);
     paintScale(p);
 }
 
 // Face and a one-pixel raised bevel, then the caption.
-void LinearGauge::paintFace(QPainter &p) const {
-    const QPalette &pal = palette();
+void LinearGauge::paintFace(QPainter& p) const {
+    const QPalette& pal = palette();
     const QRectF all = rect();
     p.fillRect(all, pal.color(QPalette::Button));
     p.setPen(QPen(pal.color(QPalette::Light), 1.0));
@@ -367,7 +367,7 @@ void LinearGauge::paintFace(QPainter &p) const {
     p.drawLine(QPointF(all.width() - 0.5, 0.5), QPointF(all.width() - 0.5, all.height() - 0.5));
     p.drawLine(QPointF(0.5, all.height() - 0.5), QPointF(all.width() - 0.5, all.height() - 0.5));
 
-    const Layout &l = layout();
+    const Layout& l = layout();
     if (!caption_.isEmpty()) {
         p.setFont(l.captionFont);
         p.setPen(pal.color(QPalette::ButtonText));
@@ -376,11 +376,11 @@ void LinearGauge::paintFace(QPainter &p) const {
 }
 
 // The bar with its bands, the ticks and their labels.
-void LinearGauge::paintScale(QPainter &p) const {
-    const Layout &l = layout();
+void LinearGauge::paintScale(QPainter& p) const {
+    const Layout& l = layout();
     if (!scaleIsValid() || l.bar.height() <= 0.0)
         return;
-    const QPalette &pal = palette();
+    const QPalette& pal = palette();
     const double dpr = p.device()->devicePixelRatioF();  // the target, also off screen
     auto yOf = [&](double v) { return valueToY(v); };
     const double barLeft = snapEdge(l.bar.left(), dpr);
@@ -390,7 +390,7 @@ void LinearGauge::paintScale(QPainter &p) const {
     const QRectF track(QPointF(barLeft, snapEdge(l.bar.top(), dpr)),
                        QPointF(barRight, snapEdge(l.bar.bottom(), dpr)));
     p.fillRect(track, pal.color(QPalette::Midlight));
-    for (const GaugeBand &b : bands_) {
+    for (const GaugeBand& b : bands_) {
         const double lo = std::max(std::min(b.from, b.to), scaleMin_);
         const double hi = std::min(std::max(b.from, b.to), scaleMax_);
         if (!(hi > lo))
@@ -432,8 +432,8 @@ void LinearGauge::paintScale(QPainter &p) const {
 }
 
 // A mark across the bar and a triangle beside it pointing at the reading.
-void LinearGauge::paintPointer(QPainter &p) const {
-    const Layout &l = layout();
+void LinearGauge::paintPointer(QPainter& p) const {
+    const Layout& l = layout();
     if (std::isnan(value_) || !scaleIsValid() || l.bar.height() <= 0.0)
         return;
     const double dpr = p.device()->devicePixelRatioF();

@@ -17,7 +17,7 @@ struct GaugeBand {
     double from = 0.0;
     double to = 0.0;
     QColor color = Qt::black;
-    friend bool operator==(const GaugeBand &, const GaugeBand &) = default;
+    friend bool operator==(const GaugeBand&, const GaugeBand&) = default;
 };
 
 // Tall, narrow gauge: caption at the top, below it a vertical scale (bottom = minimum) with
@@ -60,7 +60,8 @@ struct GaugeBand {
 class LinearGauge : public KeptFaceGauge {
     Q_OBJECT
     Q_PROPERTY(QString caption READ caption WRITE setCaption)
-    Q_PROPERTY(double pointerValue READ pointerValue WRITE setPointerValue NOTIFY pointerValueChanged)
+    Q_PROPERTY(
+        double pointerValue READ pointerValue WRITE setPointerValue NOTIFY pointerValueChanged)
     Q_PROPERTY(double scaleMinimum READ scaleMinimum WRITE setScaleMinimum)
     Q_PROPERTY(double scaleMaximum READ scaleMaximum WRITE setScaleMaximum)
     Q_PROPERTY(double labelStart READ labelStart WRITE setLabelStart)
@@ -76,11 +77,11 @@ public:
     // Most unlabelled ticks between two labelled ones.
     static constexpr int kMaxMinorTicks = 9;
 
-    explicit LinearGauge(QWidget *parent = nullptr);
+    explicit LinearGauge(QWidget* parent = nullptr);
     ~LinearGauge() override;
 
     QString caption() const { return caption_; }
-    void setCaption(const QString &caption);
+    void setCaption(const QString& caption);
 
     double pointerValue() const { return value_; }
     void setPointerValue(double value);
@@ -106,7 +107,7 @@ public:
     void setMinorTicks(int count);
 
     QList<GaugeBand> bands() const { return bands_; }
-    void setBands(const QList<GaugeBand> &bands);  // keeps at most kMaxBands
+    void setBands(const QList<GaugeBand>& bands);  // keeps at most kMaxBands
 
     // The band that setBandColorIndex, setBandLower and setBandUpper write. Selecting past the
     // end of the list adds nothing by itself; the first write to such a band appends empty
@@ -149,18 +150,18 @@ signals:
     void pointerValueChanged(double value);
 
 protected:
-    void paintEvent(QPaintEvent *event) override;
+    void paintEvent(QPaintEvent* event) override;
     void forgetLayout() override;
-    void paintKept(QPainter &p) const override;
+    void paintKept(QPainter& p) const override;
 
 private:
     struct Layout;
-    const Layout &layout() const;
+    const Layout& layout() const;
     Layout computeLayout() const;
-    void paintFace(QPainter &p) const;
-    void paintScale(QPainter &p) const;
-    void paintPointer(QPainter &p) const;
-    GaugeBand *writableSelectedBand();
+    void paintFace(QPainter& p) const;
+    void paintScale(QPainter& p) const;
+    void paintPointer(QPainter& p) const;
+    GaugeBand* writableSelectedBand();
 
     QString caption_;
     double value_ = 0.0;

@@ -13,8 +13,8 @@ PanelFeed::PanelFeed(Acquisition& acquisition, RealTimePanel& panel, QObject* pa
 void PanelFeed::onChannelRead(Channel channel, float value, const Sample& sample) {
     // A tick is shown whole or not at all: decided at its first read.
     if (channel == Channel::Inputs) {
-        showingTick_ = !throttled_ ||
-                       sample.monotonic - lastShown_ >= std::chrono::milliseconds(kMinFrameMs);
+        showingTick_ =
+            !throttled_ || sample.monotonic - lastShown_ >= std::chrono::milliseconds(kMinFrameMs);
         if (showingTick_)
             lastShown_ = sample.monotonic;
     }

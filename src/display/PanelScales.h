@@ -34,16 +34,21 @@ inline constexpr int kGaugeWidthTwips = 855;
 inline constexpr int kGaugeHeightTwips = 3735;
 
 // MAP starts on the layout of range code 1, which the opening applies again.
-inline constexpr LinearScale kMapScale{
-    "gauMAP", "MAP", 360, -1, 31, 30, 5, {{{-1, 31, false}}}, 1};
+inline constexpr LinearScale kMapScale{"gauMAP", "MAP", 360, -1, 31, 30, 5, {{{-1, 31, false}}}, 1};
 inline constexpr LinearScale kAdvanceScale{
     "gauAdv", "ADV", 5400, -2, 47, 45, 5, {{{-2, 47, false}}}, 1};
 inline constexpr LinearScale kGpi3Scale{
     "gauGPI3A", "GPI3A", 6840, -0.2, 5.2, 5, 0.5, {{{-0.2, 5.2, false}}}, 1};
 // Below 11 V and above 16 V the battery reads in red.
-inline constexpr LinearScale kBatteryScale{
-    "gauBatVolts", "BAT V", 7800, -1, 19, 18, 2,
-    {{{-1, 11, true}, {11, 16, false}, {16, 19, true}}}, 3};
+inline constexpr LinearScale kBatteryScale{"gauBatVolts",
+                                           "BAT V",
+                                           7800,
+                                           -1,
+                                           19,
+                                           18,
+                                           2,
+                                           {{{-1, 11, true}, {11, 16, false}, {16, 19, true}}},
+                                           3};
 
 // How the opening lays the MAP gauge out for the module's sensor. Range 3 reads up to 90 yet
 // keeps the 0..60 scale of range 2.

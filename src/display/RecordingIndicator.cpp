@@ -66,7 +66,8 @@ void RecordingIndicator::paintEvent(QPaintEvent*) {
     p.drawEllipse(QRectF(2, (line - dot) / 2 + 1, dot, dot));
     p.setPen(kRecRed);
     const double recX = 2 + dot + 4;
-    p.drawText(QRectF(recX, 1, width(), line), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("REC"));
+    p.drawText(QRectF(recX, 1, width(), line), Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("REC"));
     p.setPen(kInk);
     const double timeX = recX + fm.horizontalAdvance(QStringLiteral("REC ")) + 4;
     p.drawText(QRectF(timeX, 1, width() - timeX, line), Qt::AlignLeft | Qt::AlignVCenter,

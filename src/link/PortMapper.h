@@ -8,8 +8,8 @@ namespace ignivex {
 // <config>/Ignivex_Log/ports/Com<n> when the user has made one (the way to point the tool at a
 // USB adapter), otherwise /dev/ttyS<n-1>.
 struct PortDevice {
-    QString path;       // what to open
-    QString shown;      // what to name in messages and tooltips
+    QString path;         // what to open
+    QString shown;        // what to name in messages and tooltips
     bool linked = false;  // came from the ports folder
     bool exists = false;  // the device is there now
 };

@@ -24,9 +24,9 @@ QSettings openStore() {
 #ifdef Q_OS_WIN
     // Where Windows programs keep settings stored by application, section and key, so that a
     // port chosen there before is found: ...\<application>\<section>, the key a string value.
-    return QSettings(QStringLiteral("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\") +
-                         kAppName,
-                     QSettings::NativeFormat);
+    return QSettings(
+        QStringLiteral("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\") + kAppName,
+        QSettings::NativeFormat);
 #else
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, kAppName, kAppName);
 #endif

@@ -238,8 +238,8 @@ void QtSerialControl::requireOpen() const {
         throw serial::deviceLost(commPort_, device_);
     }
     if (!port_.isOpen())
-        throw serial::notOpen(commPort_,
-                              device_.isEmpty() ? port_mapper::deviceFor(commPort_).shown : device_);
+        throw serial::notOpen(
+            commPort_, device_.isEmpty() ? port_mapper::deviceFor(commPort_).shown : device_);
 }
 
 int QtSerialControl::inBufferCount() {
@@ -444,7 +444,8 @@ void QtSerialControl::markLost() {
     // Not closed right here: this runs inside QSerialPort's own read path. The waits close it
     // as soon as Qt returns; from the event loop, the queued call does.
     QMetaObject::invokeMethod(
-        this, [this] {
+        this,
+        [this] {
             if (lost_)
                 closeNow();
         },

@@ -22,10 +22,10 @@ namespace ignivex {
 class QtSerialControl final : public SerialControl {
     Q_OBJECT
 public:
-    explicit QtSerialControl(Clock& clock,
-                             std::unique_ptr<LineFaultSource> faults =
-                                 std::make_unique<DriverFaultCounters>(),
-                             QObject* parent = nullptr);
+    explicit QtSerialControl(
+        Clock& clock,
+        std::unique_ptr<LineFaultSource> faults = std::make_unique<DriverFaultCounters>(),
+        QObject* parent = nullptr);
     ~QtSerialControl() override;
 
     void setSettings(const QString& settings) override;
@@ -71,9 +71,9 @@ private:
     int sliceUntil(Instant deadline) const;  // milliseconds of the next slice, 0 when past
     void letTheWindowPaint();
     void applyLine();
-    void drain();                 // moves what QSerialPort holds into our receive buffer
+    void drain();  // moves what QSerialPort holds into our receive buffer
     void pollFaults();
-    void post(int code);          // queues an OnComm event for the next event processing
+    void post(int code);  // queues an OnComm event for the next event processing
     void deliver();
     void onError(QSerialPort::SerialPortError error);
     void markLost();

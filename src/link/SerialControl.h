@@ -10,10 +10,10 @@ namespace ignivex {
 
 // Event codes of the serial control's OnComm event.
 namespace comm {
-inline constexpr int EvReceive = 2;   // characters arrived (the tool ignores it)
-inline constexpr int ErFrame = 1004;  // framing error
-inline constexpr int ErOverrun = 1006;  // hardware overrun
-inline constexpr int ErRxOver = 1008;   // receive buffer overflow
+inline constexpr int EvReceive = 2;      // characters arrived (the tool ignores it)
+inline constexpr int ErFrame = 1004;     // framing error
+inline constexpr int ErOverrun = 1006;   // hardware overrun
+inline constexpr int ErRxOver = 1008;    // receive buffer overflow
 inline constexpr int ErRxParity = 1009;  // parity error
 inline constexpr int ErDCB = 1011;       // device control block (line setting) error
 }  // namespace comm

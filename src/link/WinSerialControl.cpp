@@ -151,8 +151,8 @@ void WinSerialControl::setPortOpen(bool open) {
     const PortDevice target = port_mapper::deviceFor(commPort_);
     device_ = target.shown;
     const std::wstring path = target.path.toStdWString();
-    HANDLE port = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    HANDLE port = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OVERLAPPED, nullptr);
     if (port == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         switch (error) {
@@ -184,8 +184,8 @@ void WinSerialControl::setPortOpen(bool open) {
     DWORD errors = 0;
     ClearCommError(port, &errors, nullptr);  // faults of an earlier user are not ours
     DWORD status = 0;
-    modem_ = GetCommModemStatus(port, &status) ? std::optional<unsigned long>(status)
-                                               : std::nullopt;
+    modem_ =
+        GetCommModemStatus(port, &status) ? std::optional<unsigned long>(status) : std::nullopt;
     linePoll_.start();
 }
 
@@ -209,7 +209,7 @@ bool WinSerialControl::applyLine() {
     dcb.fOutX = FALSE;
     dcb.fInX = FALSE;
     dcb.fErrorChar = FALSE;
-    dcb.fNull = FALSE;  // NullDiscard is applied to our own buffer
+    dcb.fNull = FALSE;          // NullDiscard is applied to our own buffer
     dcb.fAbortOnError = FALSE;  // a fault must not stop the line until it is read
     return SetCommState(h(handle_), &dcb) != 0;
 }
@@ -275,9 +275,9 @@ bool WinSerialControl::takeIn(int more, int timeoutMs) {
     if (ok && more > 0)
         ok = readOverlapped(more, timeoutMs, data);
     DWORD modemNow = 0;
-    const std::optional<unsigned long> modem =
-        GetCommModemStatus(h(handle_), &modemNow) ? std::optional<unsigned long>(modemNow)
-                                                  : std::nullopt;
+    const std::optional<unsigned long> modem = GetCommModemStatus(h(handle_), &modemNow)
+                                                   ? std::optional<unsigned long>(modemNow)
+                                                   : std::nullopt;
     const auto before = modem_ ? std::optional<std::uint32_t>(*modem_) : std::nullopt;
     const auto now = modem ? std::optional<std::uint32_t>(*modem) : std::nullopt;
     modem_ = modem;
@@ -311,8 +311,8 @@ void WinSerialControl::requireOpen() const {
     if (lost_)
         throw serial::deviceLost(commPort_, device_);
     if (handle_ == INVALID_HANDLE_VALUE)
-        throw serial::notOpen(commPort_,
-                              device_.isEmpty() ? port_mapper::deviceFor(commPort_).shown : device_);
+        throw serial::notOpen(
+            commPort_, device_.isEmpty() ? port_mapper::deviceFor(commPort_).shown : device_);
 }
 
 int WinSerialControl::inBufferCount() {

@@ -57,7 +57,7 @@ public:
 private:
     struct Line {
         unsigned long baud = 9600;
-        unsigned char parity = 0;    // NOPARITY, ODDPARITY, ... as the DCB counts them
+        unsigned char parity = 0;  // NOPARITY, ODDPARITY, ... as the DCB counts them
         unsigned char dataBits = 8;
         unsigned char stopBits = 0;  // ONESTOPBIT, ONE5STOPBITS, TWOSTOPBITS
     };

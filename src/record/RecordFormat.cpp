@@ -13,7 +13,8 @@ namespace ignivex::record {
 namespace {
 
 // In the order of Sample::End. Files of older versions hold only the first four.
-const char* const kStatusNames[] = {"ok", "esc", "link-lost", "aborted", "ignored", "held", "surplus"};
+const char* const kStatusNames[] = {"ok",      "esc",  "link-lost", "aborted",
+                                    "ignored", "held", "surplus"};
 static_assert(std::size(kStatusNames) == Sample::kEndCount);
 
 // Where the values' columns begin: after the time and the elapsed seconds.
@@ -136,9 +137,11 @@ QByteArray preamble(const Details& d) {
     line("recording", d.tool);
     line("port", d.port);
     line("firmware", d.firmwareId.isEmpty() ? QStringLiteral("(not identified)") : d.firmwareId);
-    line("status", d.statusRead
-                       ? QStringLiteral("0x") + QString::number(d.status, 16).toUpper().rightJustified(2, QLatin1Char('0'))
-                       : QStringLiteral("(not read)"));
+    line("status",
+         d.statusRead
+             ? QStringLiteral("0x") +
+                   QString::number(d.status, 16).toUpper().rightJustified(2, QLatin1Char('0'))
+             : QStringLiteral("(not read)"));
     line("map range", mapRangeText(d.rangeCode));
     line("rate", d.rate);
     line("started", timeText(d.started));
@@ -168,7 +171,8 @@ std::optional<Row> parseRow(QByteArrayView line, QString* why) {
     const QList<QByteArrayView> cells = cellsOf(line);
     // Recordings of earlier versions have no mark column.
     if (cells.size() != kColumns.size() && cells.size() != kColumns.size() - 1) {
-        fail(why, QStringLiteral("%1 cells where %2 belong").arg(cells.size()).arg(kColumns.size()));
+        fail(why,
+             QStringLiteral("%1 cells where %2 belong").arg(cells.size()).arg(kColumns.size()));
         return std::nullopt;
     }
     Row r;
@@ -188,14 +192,16 @@ std::optional<Row> parseRow(QByteArrayView line, QString* why) {
             continue;
         if (isInput(entry)) {
             if (cell != "0" && cell != "1") {
-                fail(why, QStringLiteral("\"%1\" is neither 0 nor 1").arg(QLatin1String(entry.column)));
+                fail(why,
+                     QStringLiteral("\"%1\" is neither 0 nor 1").arg(QLatin1String(entry.column)));
                 return std::nullopt;
             }
             setValue(r, entry, cell == "1" ? 1.0 : 0.0);
         } else {
             double v = 0;
             if (!toNumber(cell, v)) {
-                fail(why, QStringLiteral("\"%1\" is not a number").arg(QLatin1String(entry.column)));
+                fail(why,
+                     QStringLiteral("\"%1\" is not a number").arg(QLatin1String(entry.column)));
                 return std::nullopt;
             }
             setValue(r, entry, v);

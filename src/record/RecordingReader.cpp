@@ -86,7 +86,8 @@ struct Lines {
             base += from;
             buffer.remove(0, from);
             if (buffer.size() > kLongestLine) {
-                const bool goOn = onLine(QByteArrayView(buffer).first(kLongestLine), Kind::TooLong, base);
+                const bool goOn =
+                    onLine(QByteArrayView(buffer).first(kLongestLine), Kind::TooLong, base);
                 base += buffer.size();
                 buffer.clear();
                 skipping = true;
@@ -113,17 +114,20 @@ QString Recording::note() const {
                      .arg(skippedCount - skipped.size())
                      .arg(skippedCount);
     if (detailLinesDropped > 0)
-        lines << QStringLiteral("Only the first %1 \"#\" lines are shown among the details: "
-                                "%L2 more were passed over.")
+        lines << QStringLiteral(
+                     "Only the first %1 \"#\" lines are shown among the details: "
+                     "%L2 more were passed over.")
                      .arg(kDetailLinesKept)
                      .arg(detailLinesDropped);
     if (lastLineIncomplete)
-        lines << QStringLiteral("The last line (%1) is incomplete, as a recording cut off by a "
-                                "crash or a power cut leaves it: it was not read.")
+        lines << QStringLiteral(
+                     "The last line (%1) is incomplete, as a recording cut off by a "
+                     "crash or a power cut leaves it: it was not read.")
                      .arg(lastLine);
     if (limitLine > 0)
-        lines << QStringLiteral("Only the first %L1 rows were read, up to line %2: the remaining "
-                                "%3 of the file were not read.")
+        lines << QStringLiteral(
+                     "Only the first %L1 rows were read, up to line %2: the remaining "
+                     "%3 of the file were not read.")
                      .arg(qulonglong(table.size()))
                      .arg(limitLine)
                      .arg(megabytes(bytesNotRead));
@@ -139,7 +143,8 @@ ReadResult readRecording(const QString& path, const ReadOptions& options) {
     const QFileInfo info(path);
     if (info.isDir())
         return fail(QStringLiteral("%1 is a folder, not a recording. Choose a recording file "
-                                   "(.csv) in it.").arg(named(path)));
+                                   "(.csv) in it.")
+                        .arg(named(path)));
     if (!info.exists())
         return fail(QStringLiteral("%1 does not exist. Choose another file.").arg(named(path)));
     // A pipe or a device could be read for ever.
@@ -150,12 +155,14 @@ ReadResult readRecording(const QString& path, const ReadOptions& options) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("Cannot read %1: %2. Check that the file is there and that "
-                                   "you may read it.").arg(named(path), readable(file.errorString())));
+                                   "you may read it.")
+                        .arg(named(path), readable(file.errorString())));
 
     Recording rec;
     rec.path = path;
     Lines lines{file, options, file.size(), false, {}};
-    rec.table.reserve(std::size_t(std::min<qint64>(lines.total / 70 + 16, qint64(options.rowLimit))));
+    rec.table.reserve(
+        std::size_t(std::min<qint64>(lines.total / 70 + 16, qint64(options.rowLimit))));
     qint64 number = 0;
     bool inRows = false;
     QString why;
@@ -171,9 +178,13 @@ ReadResult readRecording(const QString& path, const ReadOptions& options) {
             line = line.sliced(3);
         if (!inRows) {
             if (kind == Lines::Kind::TooLong) {
-                why = QStringLiteral("%1 is not a recording: line %2 is longer than %3 bytes, "
-                                     "where the header row belongs. %4")
-                          .arg(named(path)).arg(number).arg(kLongestLine).arg(kChooseRecording);
+                why = QStringLiteral(
+                          "%1 is not a recording: line %2 is longer than %3 bytes, "
+                          "where the header row belongs. %4")
+                          .arg(named(path))
+                          .arg(number)
+                          .arg(kLongestLine)
+                          .arg(kChooseRecording);
                 return false;
             }
             if (blank(line))
@@ -195,9 +206,12 @@ ReadResult readRecording(const QString& path, const ReadOptions& options) {
                 rec.headerLine = number;
                 return true;
             }
-            why = QStringLiteral("%1 is not a recording: line %2 should be the header row\n%3\n"
-                                 "but reads\n%4\n%5")
-                      .arg(named(path)).arg(number).arg(headerText(), excerpt(line), kChooseRecording);
+            why = QStringLiteral(
+                      "%1 is not a recording: line %2 should be the header row\n%3\n"
+                      "but reads\n%4\n%5")
+                      .arg(named(path))
+                      .arg(number)
+                      .arg(headerText(), excerpt(line), kChooseRecording);
             return false;
         }
         if (kind == Lines::Kind::TooLong) {
@@ -242,7 +256,9 @@ ReadResult readRecording(const QString& path, const ReadOptions& options) {
     if (!lines.readError.isEmpty())
         return fail(QStringLiteral("Reading %1 failed after line %2: %3. Check the drive the file "
                                    "is on, then open it again.")
-                        .arg(named(path)).arg(number).arg(readable(lines.readError)));
+                        .arg(named(path))
+                        .arg(number)
+                        .arg(readable(lines.readError)));
     if (!inRows) {
         if (number == 0)
             return fail(QStringLiteral("%1 is empty: a recording begins with its details and "
@@ -250,21 +266,27 @@ ReadResult readRecording(const QString& path, const ReadOptions& options) {
                             .arg(named(path), headerText(), kChooseRecording));
         return fail(QStringLiteral("%1 is not a recording: it ends at line %2 without the header "
                                    "row\n%3\n%4")
-                        .arg(named(path)).arg(number).arg(headerText(), kChooseRecording));
+                        .arg(named(path))
+                        .arg(number)
+                        .arg(headerText(), kChooseRecording));
     }
     if (rec.table.empty()) {
         if (!rec.skipped.isEmpty())
             return fail(QStringLiteral("%1 holds no row that can be read: line %2: %3 (%4 lines "
                                        "skipped in all).")
-                            .arg(named(path)).arg(rec.skipped.first().line)
-                            .arg(rec.skipped.first().why).arg(rec.skippedCount));
+                            .arg(named(path))
+                            .arg(rec.skipped.first().line)
+                            .arg(rec.skipped.first().why)
+                            .arg(rec.skippedCount));
         if (rec.lastLineIncomplete)
             return fail(QStringLiteral("%1 holds no complete row: its only row (line %2) was cut "
                                        "off, as a crash or a power cut leaves it.")
-                            .arg(named(path)).arg(rec.lastLine));
+                            .arg(named(path))
+                            .arg(rec.lastLine));
         return fail(QStringLiteral("%1 holds no rows: nothing follows its header row (line %2). "
                                    "The recording was stopped before its first sample.")
-                        .arg(named(path)).arg(rec.headerLine));
+                        .arg(named(path))
+                        .arg(rec.headerLine));
     }
     result.recording = std::move(rec);
     return result;

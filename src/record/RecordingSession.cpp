@@ -24,8 +24,8 @@ RecordingSession::~RecordingSession() {
     stop();
 }
 
-bool RecordingSession::start(const QString& path, record::Details details, Rate rate,
-                             bool replace, QString* error) {
+bool RecordingSession::start(const QString& path, record::Details details, Rate rate, bool replace,
+                             QString* error) {
     stop();
     start_ = clock_.now();
     details.rate = rate.text();

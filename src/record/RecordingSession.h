@@ -15,13 +15,13 @@ class RecordingSession : public QObject {
     Q_OBJECT
 public:
     struct Progress {
-        double elapsedS = 0;     // since the start, on the monotonic clock
-        qint64 samples = 0;      // rows handed to the file
-        double ratePerS = 0;     // samples a second over the last few seconds
-        qint64 bytes = 0;        // in the file
-        qint64 dropped = 0;      // rows the file could not take in time
-        qint64 rows = 0;         // rows that reached the file
-        bool taken = false;      // the file was deleted, replaced or cut short under the writer
+        double elapsedS = 0;  // since the start, on the monotonic clock
+        qint64 samples = 0;   // rows handed to the file
+        double ratePerS = 0;  // samples a second over the last few seconds
+        qint64 bytes = 0;     // in the file
+        qint64 dropped = 0;   // rows the file could not take in time
+        qint64 rows = 0;      // rows that reached the file
+        bool taken = false;   // the file was deleted, replaced or cut short under the writer
     };
 
     RecordingSession(Acquisition& acquisition, Clock& clock, QObject* parent = nullptr);

@@ -40,7 +40,7 @@ public:
         QString text;
     };
     std::vector<Mark> userMarks;
-    int utcOffsetSeconds = 0;          // of the first row: the times are shown in it
+    int utcOffsetSeconds = 0;  // of the first row: the times are shown in it
 };
 
 // Two rows further apart than this many times the usual interval, and more than the minimum,

@@ -108,38 +108,46 @@ bool RecordingWriter::open(const QString& path, const record::Details& details, 
             return refuse(Refusal::SymbolicLink, ELOOP,
                           QStringLiteral("%1 is a symbolic link. A recording is never written "
                                          "through a link: choose the file itself or another "
-                                         "name.").arg(shown(path)));
+                                         "name.")
+                              .arg(shown(path)));
         if (!S_ISREG(before.st_mode))
             return refuse(Refusal::NotAFile, 0,
                           QStringLiteral("%1 is not an ordinary file, so it cannot hold a "
-                                         "recording. Choose another name.").arg(shown(path)));
+                                         "recording. Choose another name.")
+                              .arg(shown(path)));
     }
     // No O_TRUNC here: a file is emptied only once its lock is held, so a second recorder on
     // the same file cannot empty the first one's rows. New files get the user's umask.
-    const int flags = O_WRONLY | O_CREAT | file_calls::openFlags() | kGuardFlags | (replace ? 0 : O_EXCL);
+    const int flags =
+        O_WRONLY | O_CREAT | file_calls::openFlags() | kGuardFlags | (replace ? 0 : O_EXCL);
     const int fd = ::open(native.constData(), flags, 0666);
     if (fd < 0) {
         const int e = errno;
         if (e == EEXIST)
             return refuse(Refusal::Exists, e,
                           QStringLiteral("%1 already exists. Choose another name, or confirm "
-                                         "that it may be replaced.").arg(shown(path)));
+                                         "that it may be replaced.")
+                              .arg(shown(path)));
         if (e == ELOOP)
             return refuse(Refusal::SymbolicLink, e,
                           QStringLiteral("%1 is a symbolic link. A recording is never written "
                                          "through a link: choose the file itself or another "
-                                         "name.").arg(shown(path)));
+                                         "name.")
+                              .arg(shown(path)));
         if (e == ENAMETOOLONG)
             return refuse(Refusal::CannotCreate, e,
                           QStringLiteral("%1 could not be created: the file name is too long (%2). "
-                                         "Choose a shorter name.").arg(shown(path), systemText(e)));
+                                         "Choose a shorter name.")
+                              .arg(shown(path), systemText(e)));
         if (e == ENOSPC)
             return refuse(Refusal::CannotCreate, e,
                           QStringLiteral("%1 could not be created: the disk is full (%2). Make "
-                                         "room or choose another disk.").arg(shown(path), systemText(e)));
+                                         "room or choose another disk.")
+                              .arg(shown(path), systemText(e)));
         return refuse(Refusal::CannotCreate, e,
                       QStringLiteral("%1 could not be created: %2. Choose a folder you can write "
-                                     "to.").arg(shown(path), systemText(e)));
+                                     "to.")
+                          .arg(shown(path), systemText(e)));
     }
     const bool created = !replace || !existed;
     auto giveUp = [&](Refusal refusal, int e, const QString& why) {
@@ -154,14 +162,16 @@ bool RecordingWriter::open(const QString& path, const record::Details& details, 
         ::close(fd);
         return refuse(Refusal::NotAFile, 0,
                       QStringLiteral("%1 is not an ordinary file, so it cannot hold a recording. "
-                                     "Choose another name.").arg(shown(path)));
+                                     "Choose another name.")
+                          .arg(shown(path)));
     }
     if (lockAlone(fd) != 0) {
         const int e = errno;
         ::close(fd);
         return refuse(Refusal::Locked, e,
                       QStringLiteral("%1 is being recorded to by another program. Choose another "
-                                     "name.").arg(shown(path)));
+                                     "name.")
+                          .arg(shown(path)));
     }
     blockingAgain(fd);
     const QByteArray head = record::preamble(details);
@@ -173,14 +183,16 @@ bool RecordingWriter::open(const QString& path, const record::Details& details, 
     if (e == 0 && file_calls::syncData(fd) != 0)
         e = errno;
     if (e != 0) {
-        const QString reason = e == ENOSPC ? QStringLiteral("the disk is full (%1)").arg(systemText(e))
-                                           : systemText(e);
+        const QString reason = e == ENOSPC
+                                   ? QStringLiteral("the disk is full (%1)").arg(systemText(e))
+                                   : systemText(e);
         // Whatever was there is gone by now, and a file with no row is worth nothing.
         if (!created)
             ::unlink(native.constData());
         return giveUp(Refusal::CannotWrite, e,
                       QStringLiteral("%1 could not be written: %2. Choose another place for the "
-                                     "recording.").arg(shown(path), reason));
+                                     "recording.")
+                          .arg(shown(path), reason));
     }
 
     path_ = path;
@@ -307,8 +319,9 @@ std::optional<QString> RecordingWriter::tampered() const {
     struct stat named {};
     if (::stat(QFile::encodeName(path_).constData(), &named) == 0 &&
         (named.st_dev != device_ || named.st_ino != inode_))
-        return QStringLiteral("another file took its name; the rows recorded so far are in no "
-                              "file any more");
+        return QStringLiteral(
+            "another file took its name; the rows recorded so far are in no "
+            "file any more");
 #endif
     qint64 expected = 0;
     {
@@ -317,8 +330,11 @@ std::optional<QString> RecordingWriter::tampered() const {
     }
     // Written on at the old end, the rows would follow a stretch of NUL bytes.
     if (st.st_size < expected)
-        return QStringLiteral("another program cut the file short (%1 bytes of %2 are left); what "
-                              "it left is kept").arg(qint64(st.st_size)).arg(expected);
+        return QStringLiteral(
+                   "another program cut the file short (%1 bytes of %2 are left); what "
+                   "it left is kept")
+            .arg(qint64(st.st_size))
+            .arg(expected);
     return std::nullopt;
 }
 
@@ -357,7 +373,8 @@ void RecordingWriter::removeIfEmpty() {
 #ifdef _WIN32
     if (statNoFollow(native.constData(), &named) == 0)
 #else
-    if (statNoFollow(native.constData(), &named) == 0 && named.st_dev == device_ && named.st_ino == inode_)
+    if (statNoFollow(native.constData(), &named) == 0 && named.st_dev == device_ &&
+        named.st_ino == inode_)
 #endif
         ::unlink(native.constData());
 }

@@ -144,7 +144,8 @@ std::optional<Written> write(const Source& recording, const analysis::Span& span
         QTemporaryFile reserve(QFileInfo(target).absoluteDir().filePath(
             QStringLiteral(".%1.XXXXXX").arg(QFileInfo(target).fileName())));
         if (!reserve.open()) {
-            *error = QStringLiteral("%1 cannot be written: %2.").arg(named(target), reserve.errorString());
+            *error = QStringLiteral("%1 cannot be written: %2.")
+                         .arg(named(target), reserve.errorString());
             return std::nullopt;
         }
         partial = reserve.fileName();
@@ -175,8 +176,9 @@ std::optional<Written> write(const Source& recording, const analysis::Span& span
     auto openSheet = [&] {
         if (sheet)
             worksheet_autofilter(sheet, 0, 0, lxw_row_t(rowInSheet), lxw_col_t(columns.size() - 1));
-        sheetNames << (sheetNames.isEmpty() ? QStringLiteral("Recording")
-                                            : QStringLiteral("Recording (%1)").arg(sheetNames.size() + 1));
+        sheetNames << (sheetNames.isEmpty()
+                           ? QStringLiteral("Recording")
+                           : QStringLiteral("Recording (%1)").arg(sheetNames.size() + 1));
         sheet = book.sheet(sheetNames.back());
         header(sheet, columns, bold);
         worksheet_set_column(sheet, 0, 0, 24, nullptr);
@@ -194,8 +196,8 @@ std::optional<Written> write(const Source& recording, const analysis::Span& span
             QDateTime::fromMSecsSinceEpoch(t.wallMs[i], Qt::OffsetFromUTC, t.utcOffsetSeconds);
         const QDate d = when.date();
         const QTime c = when.time();
-        lxw_datetime stamp{d.year(), d.month(), d.day(), c.hour(), c.minute(),
-                           c.second() + c.msec() / 1000.0};
+        lxw_datetime stamp{d.year(), d.month(),  d.day(),
+                           c.hour(), c.minute(), c.second() + c.msec() / 1000.0};
         worksheet_write_datetime(sheet, r, 0, &stamp, time);
         worksheet_write_number(sheet, r, 1, t.elapsed[i], seconds);
         lxw_col_t col = 2;
@@ -230,21 +232,26 @@ std::optional<Written> write(const Source& recording, const analysis::Span& span
     };
     detail(QStringLiteral("source"), QDir::toNativeSeparators(recording.path));
     const bool whole = std::isinf(span.from) && std::isinf(span.to);
-    detail(QStringLiteral("span exported"),
-           whole ? QStringLiteral("the whole recording")
-                 : QStringLiteral("%1 to %2").arg(secondsText(std::max(span.from, t.elapsed.empty() ? 0 : t.elapsed.front())),
-                                                  secondsText(std::min(span.to, t.elapsed.empty() ? 0 : t.elapsed.back()))));
+    detail(
+        QStringLiteral("span exported"),
+        whole
+            ? QStringLiteral("the whole recording")
+            : QStringLiteral("%1 to %2")
+                  .arg(secondsText(std::max(span.from, t.elapsed.empty() ? 0 : t.elapsed.front())),
+                       secondsText(std::min(span.to, t.elapsed.empty() ? 0 : t.elapsed.back()))));
     detail(QStringLiteral("rows"), QString::number(written.rows));
-    detail(QStringLiteral("sheets"), sheetNames.join(QStringLiteral(", ")) +
-                                         (sheetNames.size() > 1
-                                              ? QStringLiteral(" (a sheet holds %1 rows)").arg(options.rowsPerSheet)
-                                              : QString()));
+    detail(QStringLiteral("sheets"),
+           sheetNames.join(QStringLiteral(", ")) +
+               (sheetNames.size() > 1
+                    ? QStringLiteral(" (a sheet holds %1 rows)").arg(options.rowsPerSheet)
+                    : QString()));
     for (const auto& [key, value] : recording.details)
         detail(key.isEmpty() ? QStringLiteral("#") : key, value);
 
     lxw_worksheet* stats = book.sheet(QStringLiteral("Statistics"));
-    header(stats, {QStringLiteral("channel"), QStringLiteral("unit"), QStringLiteral("samples"),
-                   QStringLiteral("min"), QStringLiteral("max"), QStringLiteral("mean")},
+    header(stats,
+           {QStringLiteral("channel"), QStringLiteral("unit"), QStringLiteral("samples"),
+            QStringLiteral("min"), QStringLiteral("max"), QStringLiteral("mean")},
            bold);
     const analysis::Statistics figures = analysis::statistics(t, span);
     lxw_row_t sr = 0;
@@ -262,18 +269,23 @@ std::optional<Written> write(const Source& recording, const analysis::Span& span
     }
 
     lxw_worksheet* map = book.sheet(QStringLiteral("Map Table"));
-    header(map, {QStringLiteral("rpm_from"), QStringLiteral("rpm_to"), QStringLiteral("map_from"),
-                 QStringLiteral("map_to"), QStringLiteral("samples"), QStringLiteral("mean advance"),
-                 QStringLiteral("seconds")},
+    header(map,
+           {QStringLiteral("rpm_from"), QStringLiteral("rpm_to"), QStringLiteral("map_from"),
+            QStringLiteral("map_to"), QStringLiteral("samples"), QStringLiteral("mean advance"),
+            QStringLiteral("seconds")},
            bold);
-    const analysis::MapTable table = analysis::mapTable(t, Value::Advance, analysis::defaultRpmEdges(),
-                                                        analysis::defaultMapEdges(), span);
+    const analysis::MapTable table = analysis::mapTable(
+        t, Value::Advance, analysis::defaultRpmEdges(), analysis::defaultMapEdges(), span);
     lxw_row_t mr = 0;
     for (const analysis::MapCell& cell : table.cells) {
         ++mr;
-        const double cells[] = {table.rpmEdges[cell.rpmBin], table.rpmEdges[cell.rpmBin + 1],
-                                table.mapEdges[cell.mapBin], table.mapEdges[cell.mapBin + 1],
-                                double(cell.samples), cell.mean, cell.seconds};
+        const double cells[] = {table.rpmEdges[cell.rpmBin],
+                                table.rpmEdges[cell.rpmBin + 1],
+                                table.mapEdges[cell.mapBin],
+                                table.mapEdges[cell.mapBin + 1],
+                                double(cell.samples),
+                                cell.mean,
+                                cell.seconds};
         for (lxw_col_t c = 0; c < 7; ++c)
             worksheet_write_number(map, mr, c, cells[c], nullptr);
     }
@@ -285,8 +297,9 @@ std::optional<Written> write(const Source& recording, const analysis::Span& span
         QFile::remove(target);
     if (!failed.isEmpty() || !QFile::rename(partial, target)) {
         QFile::remove(partial);
-        *error = QStringLiteral("%1 could not be written: %2.")
-                     .arg(named(target), failed.isEmpty() ? QStringLiteral("it exists now") : failed);
+        *error =
+            QStringLiteral("%1 could not be written: %2.")
+                .arg(named(target), failed.isEmpty() ? QStringLiteral("it exists now") : failed);
         return std::nullopt;
     }
     if (options.progress)

@@ -83,8 +83,8 @@ void TestAboutHelp::aboutText_data() {
         << QStringList{"", "Ltd"}
         << " Ignivex Data Logging Program Revision 1.10\r\n" + notice + "\r\n\r\nLtd\r\n";
     QStringList many{QString(500, 'C')};
-    QString shown = QString(99, 'C') + QChar(0x2026) + " Ignivex Data Logging Program Revision 1.10\r\n" +
-                    notice + "\r\n\r\n";
+    QString shown = QString(99, 'C') + QChar(0x2026) +
+                    " Ignivex Data Logging Program Revision 1.10\r\n" + notice + "\r\n\r\n";
     for (int i = 2; i <= 1000; ++i)
         many << (i == 2 ? QString(300, 'L') : QString::number(i));
     shown += QString(99, 'L') + QChar(0x2026) + "\r\n";
@@ -145,7 +145,8 @@ void TestAboutHelp::helpOpensAtItsContents() {
     QVERIFY(help->isWindow());
     QCOMPARE(help->parentWidget(), &owner);
     QCOMPARE(help->windowModality(), Qt::NonModal);
-    QCOMPARE(QFileInfo(help->browser()->source().toLocalFile()).fileName(), QStringLiteral("index.html"));
+    QCOMPARE(QFileInfo(help->browser()->source().toLocalFile()).fileName(),
+             QStringLiteral("index.html"));
     QVERIFY(help->windowTitle().contains("Contents"));
 
     QStringList entries;
@@ -158,14 +159,17 @@ void TestAboutHelp::helpOpensAtItsContents() {
     QCOMPARE(help->contentsPane()->currentItem()->text(0), QStringLiteral("Contents"));
 
     // An entry of the pane opens its page and back returns.
-    QTreeWidgetItem* messages = help->contentsPane()->findItems("Messages", Qt::MatchExactly).value(0);
+    QTreeWidgetItem* messages =
+        help->contentsPane()->findItems("Messages", Qt::MatchExactly).value(0);
     QVERIFY(messages);
     emit help->contentsPane()->itemClicked(messages, 0);
-    QCOMPARE(QFileInfo(help->browser()->source().toLocalFile()).fileName(), QStringLiteral("messages.html"));
+    QCOMPARE(QFileInfo(help->browser()->source().toLocalFile()).fileName(),
+             QStringLiteral("messages.html"));
     QCOMPARE(help->contentsPane()->currentItem(), messages);
     QVERIFY(help->browser()->isBackwardAvailable());
     help->browser()->backward();
-    QCOMPARE(QFileInfo(help->browser()->source().toLocalFile()).fileName(), QStringLiteral("index.html"));
+    QCOMPARE(QFileInfo(help->browser()->source().toLocalFile()).fileName(),
+             QStringLiteral("index.html"));
 }
 
 // Each click shows the contents again in the one window the main window owns.
@@ -177,7 +181,8 @@ void TestAboutHelp::helpIsReusedAndRaised() {
     HelpWindow* second = showHelpContents(&owner, kBin);
     QCOMPARE(second, first);
     QVERIFY(second->isVisible());
-    QCOMPARE(QFileInfo(second->browser()->source().toLocalFile()).fileName(), QStringLiteral("index.html"));
+    QCOMPARE(QFileInfo(second->browser()->source().toLocalFile()).fileName(),
+             QStringLiteral("index.html"));
     QCOMPARE(owner.findChildren<HelpWindow*>().size(), 1);
 }
 
@@ -257,8 +262,12 @@ void TestAboutHelp::messagesPageListsEveryMessage_data() {
         "Cannot establish RS-232 link. Check cable and module power.",
         "Error - invalid firmware ID. Unable to identify Ignivex version.",
         "Error - cannot read status.",
-        "Framing Error", "Port Hardware Overrun", "Receive Buffer Overflow", "Parity Error",
-        "Device Control Block Error", "Communications Error",
+        "Framing Error",
+        "Port Hardware Overrun",
+        "Receive Buffer Overflow",
+        "Parity Error",
+        "Device Control Block Error",
+        "Communications Error",
         "Division by zero: the module reported an engine-speed count of 0. Click Ignore to go "
         "on, or Abort to close the real-time view.",
         "is not a serial port the tool can use. Choose a port from Com1 to Com255 under "

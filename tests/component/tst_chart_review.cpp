@@ -120,12 +120,16 @@ private slots:
 
 void TestChartReview::replayDrivesThePanelAndPollingWaits() {
     Rig rig;
-    const QString path = rig.file("pull.csv", recording({
-        {0.0, 1000, 10, 17, 13.8f, 1, 0x04, Sample::End::Complete},
-        {0.5, kNo, kNo, 40, 12, 2, 0x18, Sample::End::Escape},  // Esc after the battery read
-        {1.0, kNo, kNo, kNo, kNo, kNo, -1, Sample::End::LinkLost},
-        {1.5, 6500, 35, 55, 14.2f, 4, 0x1C, Sample::End::Complete},
-    }, 2));
+    const QString path =
+        rig.file("pull.csv", recording(
+                                 {
+                                     {0.0, 1000, 10, 17, 13.8f, 1, 0x04, Sample::End::Complete},
+                                     {0.5, kNo, kNo, 40, 12, 2, 0x18,
+                                      Sample::End::Escape},  // Esc after the battery read
+                                     {1.0, kNo, kNo, kNo, kNo, kNo, -1, Sample::End::LinkLost},
+                                     {1.5, 6500, 35, 55, 14.2f, 4, 0x1C, Sample::End::Complete},
+                                 },
+                                 2));
     QVERIFY(rig.open(path));
     chart::ReviewWindow& review = *rig.review();
     QVERIFY(review.recording());
@@ -188,10 +192,16 @@ void TestChartReview::filesThatCannotBeShown_data() {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("box");   // the box's text, after the file's name
     QTest::addColumn<QString>("note");  // shown over the chart when the file opens
-    const QByteArray good = recording({{0, 900, 10, 17, 13.8f, 2.5f, 0x04, Sample::End::Complete}}, 1);
-    QTest::newRow("another program's file") << QByteArray("Time;RPM\n0;900\n") << " is not a recording: line 1 should be the header row" << "";
-    QTest::newRow("no rows") << good.left(good.indexOf("\n2026")) + "\n" << " holds no rows: nothing follows its header row (line 8)" << "";
-    QTest::newRow("cut off by a crash") << good + "2026-12-08T14:00:00.500+00:00,0.5" << ""
+    const QByteArray good =
+        recording({{0, 900, 10, 17, 13.8f, 2.5f, 0x04, Sample::End::Complete}}, 1);
+    QTest::newRow("another program's file")
+        << QByteArray("Time;RPM\n0;900\n") << " is not a recording: line 1 should be the header row"
+        << "";
+    QTest::newRow("no rows") << good.left(good.indexOf("\n2026")) + "\n"
+                             << " holds no rows: nothing follows its header row (line 8)"
+                             << "";
+    QTest::newRow("cut off by a crash") << good + "2026-12-08T14:00:00.500+00:00,0.5"
+                                        << ""
                                         << "The last line (10) is incomplete";
 }
 
@@ -205,8 +215,9 @@ void TestChartReview::filesThatCannotBeShown() {
     if (!box.isEmpty()) {
         QCOMPARE(rig.boxes.count(), 1);
         QCOMPARE(rig.boxes.shown[0].title, QStringLiteral("Open Recording"));
-        QVERIFY2(rig.boxes.shown[0].text.startsWith("\"" + QDir::toNativeSeparators(path) + "\"" + box),
-                 qPrintable(rig.boxes.shown[0].text));
+        QVERIFY2(
+            rig.boxes.shown[0].text.startsWith("\"" + QDir::toNativeSeparators(path) + "\"" + box),
+            qPrintable(rig.boxes.shown[0].text));
         QVERIFY(!rig.review()->isVisible());
         return;
     }
@@ -219,8 +230,10 @@ void TestChartReview::filesThatCannotBeShown() {
 
 void TestChartReview::picturesOfTheView() {
     Rig rig;
-    QVERIFY(rig.open(rig.file("run.csv", recording({{0, 900, 10, 17, 13.8f, 2.5f, 0x04, Sample::End::Complete},
-                                                    {0.5, 950, 11, 18, 13.7f, 2.4f, 0x00, Sample::End::Escape}}, 1))));
+    QVERIFY(rig.open(
+        rig.file("run.csv", recording({{0, 900, 10, 17, 13.8f, 2.5f, 0x04, Sample::End::Complete},
+                                       {0.5, 950, 11, 18, 13.7f, 2.4f, 0x00, Sample::End::Escape}},
+                                      1))));
     const chart::ChartScene scene = rig.review()->chart()->scene();
     const QString png = rig.dir.filePath("view.png"), svg = rig.dir.filePath("view.svg");
     QCOMPARE(chart::savePicture(scene, QSize(800, 500), 2, png), QString());
@@ -242,12 +255,14 @@ void TestChartReview::picturesOfTheView() {
     QVERIFY(d.open(QIODevice::ReadOnly));
     const QByteArray doc = d.readAll();
     QVERIFY(doc.startsWith("%PDF-"));
-    const auto box = QRegularExpression(QStringLiteral("/MediaBox \\[([^\\]]*)\\]")).match(QString::fromLatin1(doc));
+    const auto box = QRegularExpression(QStringLiteral("/MediaBox \\[([^\\]]*)\\]"))
+                         .match(QString::fromLatin1(doc));
     QList<double> corners;
     for (const QString& n : box.captured(1).split(QLatin1Char(' '), Qt::SkipEmptyParts))
         corners << n.toDouble();
     QCOMPARE(corners, (QList<double>{0, 0, 600, 375}));
-    QVERIFY(!chart::savePicture(scene, QSize(800, 500), 1, rig.dir.filePath("no/such/folder/x.png")).isEmpty());
+    QVERIFY(!chart::savePicture(scene, QSize(800, 500), 1, rig.dir.filePath("no/such/folder/x.png"))
+                 .isEmpty());
 #ifndef Q_OS_WIN
     // A disk that fills up (here: a file-size limit, which Windows has not) is said in the
     // system's words.
@@ -256,7 +271,8 @@ void TestChartReview::picturesOfTheView() {
     rlimit small = before;
     small.rlim_cur = 1000;
     QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const QString full = chart::savePicture(scene, QSize(800, 500), 1, rig.dir.filePath("full.png"));
+    const QString full =
+        chart::savePicture(scene, QSize(800, 500), 1, rig.dir.filePath("full.png"));
     ::setrlimit(RLIMIT_FSIZE, &before);
     QCOMPARE(full, QString::fromLocal8Bit(std::strerror(EFBIG)));
     QVERIFY(!QFileInfo::exists(rig.dir.filePath("full.png")));
@@ -307,7 +323,8 @@ void TestChartReview::liveChartTakesEachSample() {
 // other runs, and says what to do.
 void TestChartReview::replayAndRecordingTakeTurns() {
     Rig rig;
-    QVERIFY(rig.open(rig.file("old.csv", recording({{0.0, 1000, 10, 17, 13.8f, 1, 0x04, Sample::End::Complete}}, 1))));
+    QVERIFY(rig.open(rig.file(
+        "old.csv", recording({{0.0, 1000, 10, 17, 13.8f, 1, 0x04, Sample::End::Complete}}, 1))));
     rig.prompts.path = rig.dir.filePath("new.csv");
     rig.prompts.chosenRate = Rate{10};
     rig.w().recording().mnuRecord_Click();
@@ -336,7 +353,8 @@ void TestChartReview::extremeFilesOpenAndDraw_data() {
     auto tenTo = [](int n) { return QByteArray("1") + QByteArray(n, '0'); };
     QTest::newRow("1e17 volts") << row("0", tenTo(17)) + row("1", tenTo(17)) << 2;
     QTest::newRow("1e17 and 0") << row("0", "0") + row("1", tenTo(17)) << 2;
-    QTest::newRow("1e308, no float holds it") << row("0", tenTo(308)) + row("1", "-" + tenTo(308)) << 2;
+    QTest::newRow("1e308, no float holds it")
+        << row("0", tenTo(308)) + row("1", "-" + tenTo(308)) << 2;
     QTest::newRow("elapsed 0 and 1e13") << row("0", "1") + row(tenTo(13), "2") << 2;
     QTest::newRow("elapsed 1e300") << row(tenTo(300), "1") + row(tenTo(300), "2") << 2;
     QTest::newRow("equal times") << row("5", "1") + row("5", "2") + row("5", "3") << 3;
@@ -356,13 +374,16 @@ void TestChartReview::extremeFilesOpenAndDraw() {
 
 void TestChartReview::detailsCountEachStatus() {
     Rig rig;
-    QVERIFY(rig.open(rig.file("statuses.csv", recording({
-        {0.0, 1000, 10, 17, 13.8f, 1, 0x04, Sample::End::Escape},
-        {0.5, kNo, kNo, kNo, kNo, kNo, -1, Sample::End::Held},
-        {1.0, 1000, kNo, 17, 13.8f, 1, 0x04, Sample::End::Ignored},
-        {1.5, 1000, kNo, 17, 13.8f, 1, 0x04, Sample::End::Ignored},
-        {2.0, 1000, 10, 17, 13.8f, 1, 0x04, Sample::End::Complete},
-    }, 1))));
+    QVERIFY(rig.open(
+        rig.file("statuses.csv", recording(
+                                     {
+                                         {0.0, 1000, 10, 17, 13.8f, 1, 0x04, Sample::End::Escape},
+                                         {0.5, kNo, kNo, kNo, kNo, kNo, -1, Sample::End::Held},
+                                         {1.0, 1000, kNo, 17, 13.8f, 1, 0x04, Sample::End::Ignored},
+                                         {1.5, 1000, kNo, 17, 13.8f, 1, 0x04, Sample::End::Ignored},
+                                         {2.0, 1000, 10, 17, 13.8f, 1, 0x04, Sample::End::Complete},
+                                     },
+                                     1))));
     QStringList counts;
     const auto* details = rig.review()->findChild<QTreeWidget*>("lstDetails");
     for (int i = 0; i < details->topLevelItemCount(); ++i) {
@@ -407,7 +428,8 @@ void TestChartReview::densePicturesAreDrawings() {
         row.time = QDateTime(QDate(2026, 12, 8), QTime(14, 0), QTimeZone(0)).addMSecs(i * 12);
         row.elapsed = i * 0.012;
         for (const ValueSpec& entry : kValues)
-            setValue(row, entry, isInput(entry) ? double(i / 500 % 2) : 10 + std::sin(i * 0.01) * 5 + (i % 7));
+            setValue(row, entry,
+                     isInput(entry) ? double(i / 500 % 2) : 10 + std::sin(i * 0.01) * 5 + (i % 7));
         table.append(row);
     }
     chart::ChartScene scene;
@@ -446,9 +468,12 @@ void TestChartReview::liveSeriesIsBounded() {
 void TestChartReview::statisticsBetweenTheCursors_data() {
     QTest::addColumn<int>("row");
     QTest::addColumn<QStringList>("cells");  // A, B, B - A, min, max, mean
-    QTest::newRow("rpm") << 0 << QStringList{"2000.0", "4500.0", "2500.0", "2000.0", "4500.0", "3375.00"};
-    QTest::newRow("battery") << 3 << QStringList{"13.400", "13.000", "-0.400", "13.000", "13.800", "13.4500"};
-    QTest::newRow("empty cell at B") << 4 << QStringList{"2.000", "", "", "2.000", "3.000", "2.3333"};
+    QTest::newRow("rpm") << 0 << QStringList{"2000.0", "4500.0", "2500.0",
+                                             "2000.0", "4500.0", "3375.00"};
+    QTest::newRow("battery") << 3 << QStringList{"13.400", "13.000", "-0.400",
+                                                 "13.000", "13.800", "13.4500"};
+    QTest::newRow("empty cell at B")
+        << 4 << QStringList{"2.000", "", "", "2.000", "3.000", "2.3333"};
     QTest::newRow("input") << 5 << QStringList{"1", "1", "0", "0", "1", "0.750"};
 }
 

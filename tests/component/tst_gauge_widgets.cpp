@@ -26,7 +26,7 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
 // Draws a widget the way the screen would at the given device pixel ratio.
-QImage renderAt(QWidget *w, qreal dpr) {
+QImage renderAt(QWidget* w, qreal dpr) {
     QPixmap pm(w->size() * dpr);
     pm.setDevicePixelRatio(dpr);
     pm.fill(Qt::black);
@@ -44,7 +44,7 @@ bool isNeedleColour(QRgb c) {  // orange: red high, green in the middle, little 
 
 // Mean row (in logical pixels) of the pointer-coloured pixels right of the scale bar; NaN when
 // there are none.
-double pointerRow(const QImage &img, const LinearGauge &g, qreal dpr) {
+double pointerRow(const QImage& img, const LinearGauge& g, qreal dpr) {
     const QRectF bar = g.scaleRect();
     double sum = 0.0;
     int n = 0;
@@ -98,7 +98,7 @@ private slots:
 
 private:
     struct Sent {
-        QObject *object;
+        QObject* object;
         QAccessible::Event type;
         QVariant value;
     };
@@ -106,10 +106,10 @@ private:
 };
 
 void TestGaugeWidgets::initTestCase() {
-    gauge::setEventObserver([this](const QAccessibleEvent &e) {
+    gauge::setEventObserver([this](const QAccessibleEvent& e) {
         QVariant value;
         if (e.type() == QAccessible::ValueChanged)
-            value = static_cast<const QAccessibleValueChangeEvent &>(e).value();
+            value = static_cast<const QAccessibleValueChangeEvent&>(e).value();
         events_.append({e.object(), e.type(), value});
     });
 }
@@ -148,7 +148,7 @@ void TestGaugeWidgets::mapLayout() {
     QFETCH(int, bandCount);
 
     QWidget parent;
-    auto *g = new LinearGauge(&parent);
+    auto* g = new LinearGauge(&parent);
     if (before == "panel") {
         applyScale(*g, kMapScale);
     } else if (before == "wide") {
@@ -256,7 +256,7 @@ void TestGaugeWidgets::pointerDrawnAtReading() {
 void TestGaugeWidgets::zeroPointerOnZeroTick_data() {
     QTest::addColumn<QString>("gauge");
     QTest::addColumn<qreal>("dpr");
-    for (const char *name : {"MAP", "ADV", "GPI3A", "BAT V"}) {
+    for (const char* name : {"MAP", "ADV", "GPI3A", "BAT V"}) {
         QTest::newRow(QByteArray(name) + " 1x") << QString::fromLatin1(name) << 1.0;
         QTest::newRow(QByteArray(name) + " 2x") << QString::fromLatin1(name) << 2.0;
     }
@@ -280,9 +280,8 @@ void TestGaugeWidgets::zeroPointerOnZeroTick() {
     QVERIFY(lowestTick >= 0);
     const double tickRow = (lowestTick + 0.5) / dpr;
     QVERIFY2(qAbs(pointerRow(img, g, dpr) - tickRow) <= 1.0,
-             qPrintable(QStringLiteral("pointer %1, tick %2")
-                            .arg(pointerRow(img, g, dpr))
-                            .arg(tickRow)));
+             qPrintable(
+                 QStringLiteral("pointer %1, tick %2").arg(pointerRow(img, g, dpr)).arg(tickRow)));
     QVERIFY(g.scaleRect().bottom() - tickRow > 3.0);
 }
 
@@ -400,7 +399,7 @@ void TestGaugeWidgets::lampFill() {
     pal.setColor(QPalette::Window, QColor(0, 0, 128));
     panel.setPalette(pal);
     panel.setAutoFillBackground(true);
-    auto *lamp = new LampShape(&panel);
+    auto* lamp = new LampShape(&panel);
     lamp->setGeometry(10, 10, 17, 17);
     if (fill.isValid())
         lamp->setFillColor(fill);
@@ -421,29 +420,70 @@ void TestGaugeWidgets::accessibleText_data() {
     QTest::addColumn<int>("role");
 
     const int bar = QAccessible::ProgressBar;
-    QTest::newRow("gauge reading") << "bat" << "13.8" << "BAT V" << "13.8" << bar;
-    QTest::newRow("gauge four digits") << "bat" << "12.34567" << "BAT V" << "12.35" << bar;
-    QTest::newRow("gauge above its scale") << "bat" << "25" << "BAT V" << "25, above scale"
-                                           << bar;
-    QTest::newRow("gauge below its scale") << "bat" << "-3" << "BAT V" << "-3, below scale"
-                                           << bar;
-    QTest::newRow("gauge NaN") << "bat" << "nan" << "BAT V" << "no reading" << bar;
-    QTest::newRow("gauge without caption: object name")
-        << "bare" << "2.5" << "gauGPI3A" << "2.5" << bar;
-    QTest::newRow("accessible name wins") << "named" << "1" << "Manifold pressure" << "1"
-                                          << bar;
-    QTest::newRow("gauge caption renamed") << "bat" << "caption:VOLTS" << "VOLTS" << "0" << bar;
+    QTest::newRow("gauge reading") << "bat"
+                                   << "13.8"
+                                   << "BAT V"
+                                   << "13.8" << bar;
+    QTest::newRow("gauge four digits") << "bat"
+                                       << "12.34567"
+                                       << "BAT V"
+                                       << "12.35" << bar;
+    QTest::newRow("gauge above its scale") << "bat"
+                                           << "25"
+                                           << "BAT V"
+                                           << "25, above scale" << bar;
+    QTest::newRow("gauge below its scale") << "bat"
+                                           << "-3"
+                                           << "BAT V"
+                                           << "-3, below scale" << bar;
+    QTest::newRow("gauge NaN") << "bat"
+                               << "nan"
+                               << "BAT V"
+                               << "no reading" << bar;
+    QTest::newRow("gauge without caption: object name") << "bare"
+                                                        << "2.5"
+                                                        << "gauGPI3A"
+                                                        << "2.5" << bar;
+    QTest::newRow("accessible name wins") << "named"
+                                          << "1"
+                                          << "Manifold pressure"
+                                          << "1" << bar;
+    QTest::newRow("gauge caption renamed") << "bat"
+                                           << "caption:VOLTS"
+                                           << "VOLTS"
+                                           << "0" << bar;
 
     const int dial = QAccessible::Dial;
-    QTest::newRow("dial read-out") << "tach" << "916" << "gauTach" << "916 rpm" << dial;
-    QTest::newRow("dial before any read-out") << "tach" << "" << "gauTach" << "916 rpm" << dial;
-    QTest::newRow("dial unnamed") << "tach-bare" << "" << "RPM" << "916 rpm" << dial;
+    QTest::newRow("dial read-out") << "tach"
+                                   << "916"
+                                   << "gauTach"
+                                   << "916 rpm" << dial;
+    QTest::newRow("dial before any read-out") << "tach"
+                                              << ""
+                                              << "gauTach"
+                                              << "916 rpm" << dial;
+    QTest::newRow("dial unnamed") << "tach-bare"
+                                  << ""
+                                  << "RPM"
+                                  << "916 rpm" << dial;
 
     const int lamp = QAccessible::Indicator;
-    QTest::newRow("lamp starts green") << "lamp" << "" << "shpLED_GPI1" << "green" << lamp;
-    QTest::newRow("lamp red") << "lamp" << "#ff0000" << "shpLED_GPI1" << "red" << lamp;
-    QTest::newRow("lamp black") << "lamp" << "#000000" << "shpLED_GPI1" << "black" << lamp;
-    QTest::newRow("lamp other") << "lamp" << "#123456" << "shpLED_GPI1" << "#123456" << lamp;
+    QTest::newRow("lamp starts green") << "lamp"
+                                       << ""
+                                       << "shpLED_GPI1"
+                                       << "green" << lamp;
+    QTest::newRow("lamp red") << "lamp"
+                              << "#ff0000"
+                              << "shpLED_GPI1"
+                              << "red" << lamp;
+    QTest::newRow("lamp black") << "lamp"
+                                << "#000000"
+                                << "shpLED_GPI1"
+                                << "black" << lamp;
+    QTest::newRow("lamp other") << "lamp"
+                                << "#123456"
+                                << "shpLED_GPI1"
+                                << "#123456" << lamp;
 }
 
 void TestGaugeWidgets::accessibleText() {
@@ -455,7 +495,7 @@ void TestGaugeWidgets::accessibleText() {
 
     std::unique_ptr<QWidget> w;
     if (widget == "bat" || widget == "bare" || widget == "named") {
-        auto *g = new LinearGauge;
+        auto* g = new LinearGauge;
         w.reset(g);
         if (widget == "bat")
             applyScale(*g, kBatteryScale);
@@ -467,7 +507,7 @@ void TestGaugeWidgets::accessibleText() {
         else
             g->setPointerValue(step == "nan" ? kNaN : step.toDouble());
     } else if (widget.startsWith("tach")) {
-        auto *d = new DialGauge;
+        auto* d = new DialGauge;
         w.reset(d);
         if (widget == "tach")
             d->setObjectName("gauTach");
@@ -475,13 +515,13 @@ void TestGaugeWidgets::accessibleText() {
         if (!step.isEmpty())
             d->setCaption(step);
     } else {
-        auto *l = new LampShape;
+        auto* l = new LampShape;
         w.reset(l);
         l->setObjectName("shpLED_GPI1");
         if (!step.isEmpty())
             l->setFillColor(QColor(step));
     }
-    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(w.get());
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w.get());
     QVERIFY(iface);
     QCOMPARE(int(iface->role()), role);
     QCOMPARE(iface->text(QAccessible::Name), name);
@@ -495,20 +535,28 @@ void TestGaugeWidgets::accessibleEvents_data() {
     QTest::addColumn<QVariant>("value");
 
     const int changed = QAccessible::ValueChanged;
-    QTest::newRow("gauge new reading") << "gauge" << "12.5" << changed << QVariant(12.5);
-    QTest::newRow("gauge same reading") << "gauge" << "13.8" << 0 << QVariant();
-    QTest::newRow("gauge NaN") << "gauge" << "nan" << changed << QVariant(kNaN);
-    QTest::newRow("gauge caption") << "gauge" << "caption:BAT" << int(QAccessible::NameChanged)
-                                   << QVariant();
-    QTest::newRow("gauge same caption") << "gauge" << "caption:BAT V" << 0 << QVariant();
-    QTest::newRow("dial reading") << "dial" << "3.2" << changed << QVariant(3.2);
-    QTest::newRow("dial read-out") << "dial" << "caption:3200" << changed
-                                   << QVariant(QStringLiteral("3200"));
-    QTest::newRow("dial same read-out") << "dial" << "caption:916" << 0 << QVariant();
-    QTest::newRow("dial needle width: no value change") << "dial" << "needle:5" << 0
-                                                        << QVariant();
-    QTest::newRow("lamp red") << "lamp" << "#ff0000" << changed << QVariant("red");
-    QTest::newRow("lamp same colour") << "lamp" << "#00ff00" << 0 << QVariant();
+    QTest::newRow("gauge new reading") << "gauge"
+                                       << "12.5" << changed << QVariant(12.5);
+    QTest::newRow("gauge same reading") << "gauge"
+                                        << "13.8" << 0 << QVariant();
+    QTest::newRow("gauge NaN") << "gauge"
+                               << "nan" << changed << QVariant(kNaN);
+    QTest::newRow("gauge caption") << "gauge"
+                                   << "caption:BAT" << int(QAccessible::NameChanged) << QVariant();
+    QTest::newRow("gauge same caption") << "gauge"
+                                        << "caption:BAT V" << 0 << QVariant();
+    QTest::newRow("dial reading") << "dial"
+                                  << "3.2" << changed << QVariant(3.2);
+    QTest::newRow("dial read-out") << "dial"
+                                   << "caption:3200" << changed << QVariant(QStringLiteral("3200"));
+    QTest::newRow("dial same read-out") << "dial"
+                                        << "caption:916" << 0 << QVariant();
+    QTest::newRow("dial needle width: no value change") << "dial"
+                                                        << "needle:5" << 0 << QVariant();
+    QTest::newRow("lamp red") << "lamp"
+                              << "#ff0000" << changed << QVariant("red");
+    QTest::newRow("lamp same colour") << "lamp"
+                                      << "#00ff00" << 0 << QVariant();
 }
 
 void TestGaugeWidgets::accessibleEvents() {
@@ -520,7 +568,7 @@ void TestGaugeWidgets::accessibleEvents() {
     std::unique_ptr<QWidget> w;
     std::function<void()> act;
     if (widget == "gauge") {
-        auto *g = new LinearGauge;
+        auto* g = new LinearGauge;
         w.reset(g);
         applyScale(*g, kBatteryScale);
         g->setPointerValue(13.8);
@@ -529,7 +577,7 @@ void TestGaugeWidgets::accessibleEvents() {
         else
             act = [g, write] { g->setPointerValue(write == "nan" ? kNaN : write.toDouble()); };
     } else if (widget == "dial") {
-        auto *d = new DialGauge;
+        auto* d = new DialGauge;
         w.reset(d);
         d->setCaption("916");
         if (write.startsWith("caption:"))
@@ -539,7 +587,7 @@ void TestGaugeWidgets::accessibleEvents() {
         else
             act = [d, write] { d->setValue(write.toDouble()); };
     } else {
-        auto *l = new LampShape;
+        auto* l = new LampShape;
         w.reset(l);
         act = [l, write] { l->setFillColor(QColor(write)); };
     }
@@ -565,8 +613,7 @@ void TestGaugeWidgets::accessibleValueInterface() {
     LinearGauge g;
     applyScale(g, kBatteryScale);
     g.setPointerValue(14.2);
-    QAccessibleValueInterface *v =
-        QAccessible::queryAccessibleInterface(&g)->valueInterface();
+    QAccessibleValueInterface* v = QAccessible::queryAccessibleInterface(&g)->valueInterface();
     QVERIFY(v);
     QCOMPARE(v->currentValue().toDouble(), 14.2);
     QCOMPARE(v->minimumValue().toDouble(), -1.0);
@@ -577,7 +624,7 @@ void TestGaugeWidgets::accessibleValueInterface() {
     DialGauge d;
     d.setScaleMaximum(std::int16_t(10));
     d.setValue(3.5);
-    QAccessibleValueInterface *dv = QAccessible::queryAccessibleInterface(&d)->valueInterface();
+    QAccessibleValueInterface* dv = QAccessible::queryAccessibleInterface(&d)->valueInterface();
     QVERIFY(dv);
     QCOMPARE(dv->currentValue().toDouble(), 3.5);
     QCOMPARE(dv->maximumValue().toDouble(), 10.0);
@@ -607,7 +654,7 @@ void TestGaugeWidgets::panelScreenshots() {
     edges.gauBatVolts->setPointerValue(16.01);
     edges.gauTach->setValue(8.9);
     edges.gauTach->setCaption("8900");
-    for (LampShape *l : {edges.shpLED_GPI1, edges.shpLED_GPI2, edges.shpLED_GPI3})
+    for (LampShape* l : {edges.shpLED_GPI1, edges.shpLED_GPI2, edges.shpLED_GPI3})
         l->setFillColor(QColor(255, 0, 0));
 
     for (qreal dpr : {1.0, 2.0}) {
@@ -622,7 +669,8 @@ void TestGaugeWidgets::panelScreenshots() {
         p.end();
         // Drawn at full scale: the right-most gauge's face is where the panel puts it.
         const QPoint face = normal.gauBatVolts->geometry().topLeft() + QPoint(4, 124);
-        QCOMPARE(QColor(top.pixel(face * dpr)), normal.gauBatVolts->palette().color(QPalette::Button));
+        QCOMPARE(QColor(top.pixel(face * dpr)),
+                 normal.gauBatVolts->palette().color(QPalette::Button));
         const QString dir = qEnvironmentVariable("IGNIVEX_SCREENSHOT_DIR");
         if (!dir.isEmpty()) {
             const QString file = QStringLiteral("%1/gauges-%2x.png").arg(dir).arg(int(dpr));

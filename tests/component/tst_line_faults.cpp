@@ -37,24 +37,32 @@ void TestLineFaults::fault_data() {
     QTest::addColumn<int>("code");
     QTest::addColumn<bool>("viewActive");
     QTest::addColumn<int>("answer");
-    QTest::addColumn<QString>("text");   // empty: no box
+    QTest::addColumn<QString>("text");  // empty: no box
     QTest::addColumn<bool>("portOpen");
     QTest::addColumn<bool>("inputKept");
     QTest::addColumn<int>("count");
 
     const int retry = box::Retry, cancel = box::Cancel;
-    QTest::newRow("framing, closed view, retry") << 1004 << false << retry << "Framing Error" << true << false << 1;
-    QTest::newRow("framing, closed view, cancel") << 1004 << false << cancel << "Framing Error" << false << false << 1;
+    QTest::newRow("framing, closed view, retry")
+        << 1004 << false << retry << "Framing Error" << true << false << 1;
+    QTest::newRow("framing, closed view, cancel")
+        << 1004 << false << cancel << "Framing Error" << false << false << 1;
     QTest::newRow("framing, open view") << 1004 << true << retry << "" << true << true << 0;
-    QTest::newRow("overrun, closed view, retry") << 1006 << false << retry << "Port Hardware Overrun" << true << false << 1;
+    QTest::newRow("overrun, closed view, retry")
+        << 1006 << false << retry << "Port Hardware Overrun" << true << false << 1;
     QTest::newRow("overrun, open view") << 1006 << true << retry << "" << false << false << 0;
-    QTest::newRow("rx overflow, closed view, retry") << 1008 << false << retry << "Receive Buffer Overflow" << true << false << 1;
+    QTest::newRow("rx overflow, closed view, retry")
+        << 1008 << false << retry << "Receive Buffer Overflow" << true << false << 1;
     QTest::newRow("rx overflow, open view") << 1008 << true << retry << "" << false << false << 0;
-    QTest::newRow("parity, closed view, cancel") << 1009 << false << cancel << "Parity Error" << false << false << 1;
+    QTest::newRow("parity, closed view, cancel")
+        << 1009 << false << cancel << "Parity Error" << false << false << 1;
     QTest::newRow("parity, open view") << 1009 << true << retry << "" << true << true << 0;
-    QTest::newRow("DCB, closed view, retry") << 1011 << false << retry << "Device Control Block Error" << true << false << 1;
-    QTest::newRow("DCB, open view, retry") << 1011 << true << retry << "Device Control Block Error" << true << false << 1;
-    QTest::newRow("DCB, open view, cancel") << 1011 << true << cancel << "Device Control Block Error" << false << false << 1;
+    QTest::newRow("DCB, closed view, retry")
+        << 1011 << false << retry << "Device Control Block Error" << true << false << 1;
+    QTest::newRow("DCB, open view, retry")
+        << 1011 << true << retry << "Device Control Block Error" << true << false << 1;
+    QTest::newRow("DCB, open view, cancel")
+        << 1011 << true << cancel << "Device Control Block Error" << false << false << 1;
     QTest::newRow("receive event") << 2 << false << retry << "" << true << true << 0;
     QTest::newRow("break (not acted on)") << 1001 << false << retry << "" << true << true << 0;
     QTest::newRow("unknown code") << 9999 << true << retry << "" << true << true << 0;

@@ -71,36 +71,50 @@ void TestMainWindow::storedSetting_data() {
     QTest::addColumn<QString>("storedAfter");
 
     const int none = 0;
-    QTest::newRow("12") << "12" << none << 12 << "Com12" << "" << "12";
-    QTest::newRow("255") << "255" << none << 255 << "Com255" << "" << "255";
-    QTest::newRow("blanks around") << " 7 " << none << 7 << "Com7" << "" << "7";
-    QTest::newRow("abc, ignored") << "abc" << int(box::Ignore) << 0 << ""
-                                  << "The stored port setting \"abc\" is not a whole number. "
-                                     "Click Ignore, then choose the port again under Communications, Port Setup."
-                                  << "abc";
-    QTest::newRow("fraction, ignored") << "3.5" << int(box::Ignore) << 0 << ""
-                                       << "The stored port setting \"3.5\" is not a whole number. "
-                                          "Click Ignore, then choose the port again under Communications, Port Setup."
-                                       << "3.5";
+    QTest::newRow("12") << "12" << none << 12 << "Com12"
+                        << ""
+                        << "12";
+    QTest::newRow("255") << "255" << none << 255 << "Com255"
+                         << ""
+                         << "255";
+    QTest::newRow("blanks around") << " 7 " << none << 7 << "Com7"
+                                   << ""
+                                   << "7";
+    QTest::newRow("abc, ignored")
+        << "abc" << int(box::Ignore) << 0 << ""
+        << "The stored port setting \"abc\" is not a whole number. "
+           "Click Ignore, then choose the port again under Communications, Port Setup."
+        << "abc";
+    QTest::newRow("fraction, ignored")
+        << "3.5" << int(box::Ignore) << 0 << ""
+        << "The stored port setting \"3.5\" is not a whole number. "
+           "Click Ignore, then choose the port again under Communications, Port Setup."
+        << "3.5";
     QTest::newRow("beyond 16 bits, ignored")
         << "40000" << int(box::Ignore) << 0 << ""
-        << "The stored port setting \"40000\" is out of range. Click Ignore, then choose the port again under "
+        << "The stored port setting \"40000\" is out of range. Click Ignore, then choose the port "
+           "again under "
            "Communications, Port Setup."
         << "40000";
     QTest::newRow("5000 digits: out of range, the value cut short")
         << QString(5000, '7') << int(box::Ignore) << 0 << ""
         << "The stored port setting \"" + QString(99, '7') + QChar(0x2026) +
-               "\" is out of range. Click Ignore, then choose the port again under Communications, Port Setup."
+               "\" is out of range. Click Ignore, then choose the port again under Communications, "
+               "Port Setup."
         << QString(5000, '7');
-    QTest::newRow("0 selects nothing") << "0" << none << 0 << "" << "" << "0";
+    QTest::newRow("0 selects nothing") << "0" << none << 0 << ""
+                                       << ""
+                                       << "0";
     QTest::newRow("256 names no entry, ignored")
         << "256" << int(box::Ignore) << 256 << ""
-        << "The stored port number 256 names no port in the list (Com1 to Com255). Click Ignore, then choose the "
+        << "The stored port number 256 names no port in the list (Com1 to Com255). Click Ignore, "
+           "then choose the "
            "port again under Communications, Port Setup."
         << "256";
     QTest::newRow("negative names no entry, ignored")
         << "-4" << int(box::Ignore) << -4 << ""
-        << "The stored port number -4 names no port in the list (Com1 to Com255). Click Ignore, then choose the "
+        << "The stored port number -4 names no port in the list (Com1 to Com255). Click Ignore, "
+           "then choose the "
            "port again under Communications, Port Setup."
         << "-4";
 }
@@ -121,7 +135,8 @@ void TestMainWindow::storedSetting() {
 
     QCOMPARE(h.w().link().portNumber, portNumber);
     QCOMPARE(h.w().fraPortSelect()->cboPort->currentText(), selected);
-    QCOMPARE(h.w().fraPortSelect()->cboPort->currentIndex(), selected.isEmpty() ? -1 : portNumber - 1);
+    QCOMPARE(h.w().fraPortSelect()->cboPort->currentIndex(),
+             selected.isEmpty() ? -1 : portNumber - 1);
     QCOMPARE(h.w().fraPortSelect()->cboPort->count(), 255);
     QCOMPARE(h.boxes.texts(), prompt.isEmpty() ? QStringList() : QStringList{prompt});
     if (!prompt.isEmpty()) {
@@ -142,16 +157,20 @@ void TestMainWindow::settingsFile_data() {
     QTest::addColumn<QString>("prompt");      // the start of the load's prompt, empty for none
     QTest::addColumn<QString>("pickPrompt");  // the start of the pick's prompt, empty for none
 
-    QTest::newRow("junk") << "junk"
-                          << "The settings file @ could not be read: it is not in the settings format"
-                          << "";
+    QTest::newRow("junk")
+        << "junk"
+        << "The settings file @ could not be read: it is not in the settings format"
+        << "";
     QTest::newRow("too large") << "large"
                                << "The settings file @ is 70023 bytes long, far more than the one "
                                   "setting it holds, so it was not read."
                                << "";
-    QTest::newRow("a folder of that name")
-        << "folder" << "The settings file @ is not a plain file" << "The settings file @ is not a plain file";
-    QTest::newRow("a link to a file elsewhere: written through") << "link" << "" << "";
+    QTest::newRow("a folder of that name") << "folder"
+                                           << "The settings file @ is not a plain file"
+                                           << "The settings file @ is not a plain file";
+    QTest::newRow("a link to a file elsewhere: written through") << "link"
+                                                                 << ""
+                                                                 << "";
 }
 
 void TestMainWindow::settingsFile() {
@@ -193,7 +212,8 @@ void TestMainWindow::settingsFile() {
     emit list->activated(2);
     QCOMPARE(h.boxes.count(), (prompt.isEmpty() ? 0 : 1) + (pickPrompt.isEmpty() ? 0 : 1));
     if (!pickPrompt.isEmpty())
-        QVERIFY2(h.boxes.shown.last().text.startsWith(pickPrompt), qPrintable(h.boxes.shown.last().text));
+        QVERIFY2(h.boxes.shown.last().text.startsWith(pickPrompt),
+                 qPrintable(h.boxes.shown.last().text));
     if (kind == "folder") {
         QVERIFY(QFileInfo(file).isDir());
         return;
@@ -233,9 +253,9 @@ void TestMainWindow::retryAtConversionReadsAgain() {
 void TestMainWindow::serialSettingsReachThePortInOrder() {
     MainHarness h;
     h.show();
-    QCOMPARE(h.port.log, QStringList({"Settings=56000,N,8,1", "NullDiscard=false", "RThreshold=1",
-                                      "InputLen=1", "DTREnable=true", "RTSEnable=false",
-                                      "InBufferSize=256"}));
+    QCOMPARE(h.port.log,
+             QStringList({"Settings=56000,N,8,1", "NullDiscard=false", "RThreshold=1", "InputLen=1",
+                          "DTREnable=true", "RTSEnable=false", "InBufferSize=256"}));
 }
 
 void TestMainWindow::selectionPersistsAndClosesAnOpenPort() {
@@ -334,8 +354,10 @@ void TestMainWindow::menuCaptionsAndOrder() {
             // The items of the window's own design have none; the recordings' items and Help
             // have the platform's usual keys.
             static const QMap<QString, QKeySequence> shortcuts = {
-                {"mnuOpenRecording", QKeySequence::Open}, {"mnuRecord", QKeySequence("Ctrl+R")},
-                {"mnuStopRecording", QKeySequence("Ctrl+T")}, {"mnuMark", QKeySequence("Ctrl+M")},
+                {"mnuOpenRecording", QKeySequence::Open},
+                {"mnuRecord", QKeySequence("Ctrl+R")},
+                {"mnuStopRecording", QKeySequence("Ctrl+T")},
+                {"mnuMark", QKeySequence("Ctrl+M")},
                 {"mnuMarkWithNote", QKeySequence("Ctrl+Shift+M")},
                 {"mnuHelpContents", QKeySequence::HelpContents}};
             QCOMPARE(item->shortcut(), shortcuts.value(item->objectName()));
@@ -344,12 +366,13 @@ void TestMainWindow::menuCaptionsAndOrder() {
         }
     }
     QCOMPARE(seen, QStringList({"mnuFile=&File", "mnuOpenRecording=&Open Recording\u2026",
-                                "mnuRecentRecordings=Recent Recor&dings", "mnuRecord=&Record\u2026", "mnuStopRecording=S&top Recording",
-                                "mnuMark=&Mark", "mnuMarkWithNote=Mark with &Note\u2026", "=",
-                                "mnuExit=E&xit", "mnuView=&View",
-                                "mnuViewRealTime=View &Real Time Data", "mnuViewChart=&Chart",
-                                "mnuCommunications=&Communications", "mnuPortSetup=&Port Setup",
-                                "mnuHelp=&Help", "mnuHelpContents=&Contents", "mnuAbout=&About"}));
+                                "mnuRecentRecordings=Recent Recor&dings", "mnuRecord=&Record\u2026",
+                                "mnuStopRecording=S&top Recording", "mnuMark=&Mark",
+                                "mnuMarkWithNote=Mark with &Note\u2026", "=", "mnuExit=E&xit",
+                                "mnuView=&View", "mnuViewRealTime=View &Real Time Data",
+                                "mnuViewChart=&Chart", "mnuCommunications=&Communications",
+                                "mnuPortSetup=&Port Setup", "mnuHelp=&Help",
+                                "mnuHelpContents=&Contents", "mnuAbout=&About"}));
     QCOMPARE(h.w().windowTitle(), QStringLiteral("Ignivex Data Logging Program Version 1.1"));
 }
 
@@ -361,9 +384,12 @@ void TestMainWindow::recentRecordings() {
         chart::recent_recordings::add(QStringLiteral("/tmp/r%1.csv").arg(i));
     chart::recent_recordings::add(QStringLiteral("/tmp/r5.csv"));
     const QStringList list = chart::recent_recordings::list();
-    auto at = [](const char* path) { return QFileInfo(QString::fromLatin1(path)).absoluteFilePath(); };
+    auto at = [](const char* path) {
+        return QFileInfo(QString::fromLatin1(path)).absoluteFilePath();
+    };
     QCOMPARE(list.size(), 8);
-    QCOMPARE(list.mid(0, 3), QStringList({at("/tmp/r5.csv"), at("/tmp/r9.csv"), at("/tmp/r8.csv")}));
+    QCOMPARE(list.mid(0, 3),
+             QStringList({at("/tmp/r5.csv"), at("/tmp/r9.csv"), at("/tmp/r8.csv")}));
     QCOMPARE(list.count(at("/tmp/r5.csv")), 1);
     auto* menu = h.w().findChild<QMenu*>("mnuRecentRecordings");
     QVERIFY(menu);

@@ -35,8 +35,9 @@ void whenShown(std::function<void(QMessageBox*)> act) {
 
 QStringList captionsLeftToRight(QMessageBox* box) {
     QList<QAbstractButton*> buttons = box->buttons();
-    std::sort(buttons.begin(), buttons.end(),
-              [](auto* a, auto* b) { return a->mapToGlobal(QPoint()).x() < b->mapToGlobal(QPoint()).x(); });
+    std::sort(buttons.begin(), buttons.end(), [](auto* a, auto* b) {
+        return a->mapToGlobal(QPoint()).x() < b->mapToGlobal(QPoint()).x();
+    });
     QStringList captions;
     for (auto* b : buttons)
         captions << b->text();
@@ -59,7 +60,8 @@ void TestMessageBoxes::buttonsAndDefault_data() {
     QTest::addColumn<int>("style");
     QTest::addColumn<QStringList>("captions");
     QTest::addColumn<int>("enterAnswers");
-    QTest::newRow("Abort/Retry/Ignore, stop") << 18 << QStringList{"&Abort", "&Retry", "&Ignore"} << 3;
+    QTest::newRow("Abort/Retry/Ignore, stop")
+        << 18 << QStringList{"&Abort", "&Retry", "&Ignore"} << 3;
     QTest::newRow("Retry/Cancel, stop") << 21 << QStringList{"&Retry", "Cancel"} << 4;
     QTest::newRow("OK, exclamation") << 48 << QStringList{"OK"} << 1;
     QTest::newRow("OK, information") << 64 << QStringList{"OK"} << 1;

@@ -34,14 +34,28 @@ struct Rig {
     }
     // Runs the command by its name and returns its result as a number (0 for those without).
     double run(const QString& command) {
-        if (command == "ReSync") { link.ReSync(); return 0; }
-        if (command == "ReadFirmwareID") { link.ReadFirmwareID(); return 0; }
-        if (command == "ReadStatus") return link.ReadStatus();
-        if (command == "ReadRPM") return link.ReadRPM();
-        if (command == "ReadAdvance") return link.ReadAdvance();
-        if (command == "ReadMAP") return link.ReadMAP(state.mapRangeCode);
-        if (command == "ReadBAT") return link.ReadBAT();
-        if (command == "ReadGPI") { link.ReadGPI(); return 0; }
+        if (command == "ReSync") {
+            link.ReSync();
+            return 0;
+        }
+        if (command == "ReadFirmwareID") {
+            link.ReadFirmwareID();
+            return 0;
+        }
+        if (command == "ReadStatus")
+            return link.ReadStatus();
+        if (command == "ReadRPM")
+            return link.ReadRPM();
+        if (command == "ReadAdvance")
+            return link.ReadAdvance();
+        if (command == "ReadMAP")
+            return link.ReadMAP(state.mapRangeCode);
+        if (command == "ReadBAT")
+            return link.ReadBAT();
+        if (command == "ReadGPI") {
+            link.ReadGPI();
+            return 0;
+        }
         qFatal("unknown command");
     }
 };
@@ -94,10 +108,13 @@ void TestModuleLink::goodReply_data() {
     QTest::addColumn<bool>("portOpenAfter");
 
     QTest::newRow("ReSync") << "ReSync" << 0x33 << bytes({0x06}) << 0.0 << true;
-    QTest::newRow("ReadFirmwareID") << "ReadFirmwareID" << 0x10 << QByteArray("IGX-2 V1.10\r") << 0.0 << false;
+    QTest::newRow("ReadFirmwareID")
+        << "ReadFirmwareID" << 0x10 << QByteArray("IGX-2 V1.10\r") << 0.0 << false;
     QTest::newRow("ReadStatus 0xFE") << "ReadStatus" << 0x2F << bytes({0xFE}) << 254.0 << true;
-    QTest::newRow("ReadRPM 4096") << "ReadRPM" << 0x20 << bytes({0x00, 0x10}) << 915.52734375 << true;
-    QTest::newRow("ReadAdvance 0x80") << "ReadAdvance" << 0x26 << bytes({0x80}) << double(22.49984f) << true;
+    QTest::newRow("ReadRPM 4096") << "ReadRPM" << 0x20 << bytes({0x00, 0x10}) << 915.52734375
+                                  << true;
+    QTest::newRow("ReadAdvance 0x80")
+        << "ReadAdvance" << 0x26 << bytes({0x80}) << double(22.49984f) << true;
     QTest::newRow("ReadMAP 0x80") << "ReadMAP" << 0x22 << bytes({0x80}) << 17.0 << true;
     QTest::newRow("ReadBAT 0xFF") << "ReadBAT" << 0x23 << bytes({0xFF}) << 18.0 << true;
     QTest::newRow("ReadGPI 0x1C 0xFF") << "ReadGPI" << 0x24 << bytes({0x1C, 0xFF}) << 0.0 << true;
@@ -122,7 +139,8 @@ void TestModuleLink::goodReply() {
     QVERIFY(rig.clock.now() - before >= milliseconds(2));  // the pause ran
     const int discard = int(rig.port.log.indexOf("InBufferCount=0"));
     QCOMPARE(rig.port.log.mid(0, 2), QStringList({"CommPort=3", "PortOpen=true"}));
-    QVERIFY(discard >= 0 && discard < rig.port.log.indexOf(QStringLiteral("Output=%1").arg(commandByte)));
+    QVERIFY(discard >= 0 &&
+            discard < rig.port.log.indexOf(QStringLiteral("Output=%1").arg(commandByte)));
     if (command == "ReadFirmwareID")
         QCOMPARE(rig.state.firmwareId, QStringLiteral("IGX-2 V1.10"));
     if (command == "ReadGPI") {
@@ -255,13 +273,12 @@ void TestModuleLink::openFailure_data() {
     QTest::addColumn<bool>("linkReady");
     QTest::addColumn<int>("opens");
     QTest::newRow("abort") << QList<int>{box::Abort} << 1 << false << 0;
-    QTest::newRow("retry after the cable is mended")
-        << QList<int>{box::Retry} << 1 << true << 1;
+    QTest::newRow("retry after the cable is mended") << QList<int>{box::Retry} << 1 << true << 1;
     // Ignore goes on on a closed port: discarding, sending and counting are refused in turn,
     // then the time-out.
     QTest::newRow("ignore everything")
-        << QList<int>{box::Ignore, box::Ignore, box::Ignore, box::Ignore, box::Ignore} << 5
-        << false << 0;
+        << QList<int>{box::Ignore, box::Ignore, box::Ignore, box::Ignore, box::Ignore} << 5 << false
+        << 0;
 }
 
 void TestModuleLink::openFailure() {
@@ -282,7 +299,8 @@ void TestModuleLink::openFailure() {
     rig.link.ReadBAT();
     QCOMPARE(rig.boxes.count(), prompts);
     QCOMPARE(rig.boxes.shown[0].text, missing.description());
-    QVERIFY(rig.boxes.shown[0].text.contains(QDir::toNativeSeparators("Com3 (/dev/ttyS2) does not exist")));
+    QVERIFY(rig.boxes.shown[0].text.contains(
+        QDir::toNativeSeparators("Com3 (/dev/ttyS2) does not exist")));
     QCOMPARE(rig.link.linkReady, linkReady);
     QCOMPARE(rig.port.opens, opens);
     if (prompts > 1) {
@@ -321,7 +339,8 @@ void TestModuleLink::firmwareId_data() {
     QTest::newRow("CR only") << QByteArray("\r") << "" << true << 0;
     QTest::newRow("text after CR is left") << QByteArray("A\rB") << "A" << true << 0;
     QTest::newRow("no CR") << QByteArray("IGX-2") << "" << false << 1;
-    QTest::newRow("bytes above 127") << QByteArray("\xC4\xFF\r") << QString::fromLatin1("\xC4\xFF") << true << 0;
+    QTest::newRow("bytes above 127")
+        << QByteArray("\xC4\xFF\r") << QString::fromLatin1("\xC4\xFF") << true << 0;
     QTest::newRow("over-long line is cut")
         << QByteArray(5000, 'x') + "\r" << QString(4096, 'x') << true << 0;
 }

@@ -17,8 +17,10 @@ using namespace ignivex::test;
 
 namespace {
 const QString kTimeout = QStringLiteral("RS-232 timeout. Check cable and click Abort.");
-const QString kNoLink = QStringLiteral("Cannot establish RS-232 link. Check cable and module power.");
-const QString kBadId = QStringLiteral("Error - invalid firmware ID. Unable to identify Ignivex version.\r\n");
+const QString kNoLink =
+    QStringLiteral("Cannot establish RS-232 link. Check cable and module power.");
+const QString kBadId =
+    QStringLiteral("Error - invalid firmware ID. Unable to identify Ignivex version.\r\n");
 const QString kNoStatus = QStringLiteral("Error - cannot read status.\r\n");
 
 // The main window with a healthy module behind the fake port, loaded, timer stopped so that
@@ -29,8 +31,10 @@ struct Live : MainHarness {
     Live() {
         QObject::connect(&w().acquisition(), &Acquisition::sampleReady, [this](const Sample& s) {
             const char* ends[] = {"complete", "esc", "link-lost", "aborted"};
-            samples << QStringLiteral("%1%2%3%4%5| %6").arg(s.gpiBits && s.gpi3Analog ? "gpi " : "",
-                s.map ? "map " : "", s.battery ? "bat " : "", s.rpm ? "rpm " : "", s.advance ? "adv " : "", ends[int(s.end)]);
+            samples << QStringLiteral("%1%2%3%4%5| %6")
+                           .arg(s.gpiBits && s.gpi3Analog ? "gpi " : "", s.map ? "map " : "",
+                                s.battery ? "bat " : "", s.rpm ? "rpm " : "",
+                                s.advance ? "adv " : "", ends[int(s.end)]);
         });
         showWithHealthyModule();
     }
@@ -150,7 +154,8 @@ void TestRealTimeView::invalidFirmwareId_data() {
     QTest::addColumn<QByteArray>("reply");
     QTest::addColumn<QStringList>("texts");
     QTest::newRow("carriage return only") << QByteArray("\r") << QStringList{kBadId};
-    QTest::newRow("no carriage return, aborted") << QByteArray("IGX") << QStringList{kTimeout, kBadId};
+    QTest::newRow("no carriage return, aborted")
+        << QByteArray("IGX") << QStringList{kTimeout, kBadId};
 }
 
 void TestRealTimeView::invalidFirmwareId() {

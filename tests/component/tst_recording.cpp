@@ -33,7 +33,8 @@ struct Recording : MainHarness {
         if (!f.open(QIODevice::ReadOnly))
             return {};
         QList<QByteArray> rows = f.readAll().split('\n');
-        while (!rows.isEmpty() && !record::isHeaderRow(rows.takeFirst())) {}
+        while (!rows.isEmpty() && !record::isHeaderRow(rows.takeFirst())) {
+        }
         rows.removeAll(QByteArray());
         return rows;
     }
@@ -157,11 +158,16 @@ void TestRecording::rowSaysWhatHappened_data() {
     QTest::addColumn<int>("answer");
     QTest::addColumn<QString>("status");
     QTest::addColumn<QString>("cells");  // which of battery, rpm, advance the row holds
-    QTest::newRow("a clean tick") << "none" << 0 << "ok" << "bra";
-    QTest::newRow("engine speed times out, Ignore") << "rpm silent" << int(box::Ignore) << "ignored" << "b";
-    QTest::newRow("engine-speed count 0, Ignore") << "rpm zero" << int(box::Ignore) << "ignored" << "b";
-    QTest::newRow("the port fails to open, Retry") << "open fails once" << int(box::Retry) << "held" << "";
-    QTest::newRow("the battery reply with two bytes more") << "battery surplus" << 0 << "surplus" << "bra";
+    QTest::newRow("a clean tick") << "none" << 0 << "ok"
+                                  << "bra";
+    QTest::newRow("engine speed times out, Ignore") << "rpm silent" << int(box::Ignore) << "ignored"
+                                                    << "b";
+    QTest::newRow("engine-speed count 0, Ignore") << "rpm zero" << int(box::Ignore) << "ignored"
+                                                  << "b";
+    QTest::newRow("the port fails to open, Retry") << "open fails once" << int(box::Retry) << "held"
+                                                   << "";
+    QTest::newRow("the battery reply with two bytes more") << "battery surplus" << 0 << "surplus"
+                                                           << "bra";
 }
 
 void TestRecording::rowSaysWhatHappened() {

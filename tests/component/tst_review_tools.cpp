@@ -27,7 +27,8 @@ const QString kPull = QStringLiteral(IGNIVEX_FIXTURES "/analysis/pull.csv");
 
 LoadedRecording loaded(const QString& path) {
     record::ReadResult read = record::readRecording(path);
-    return {path, read.recording->details, {}, makeChartData(std::move(read.recording->table), false)};
+    return {
+        path, read.recording->details, {}, makeChartData(std::move(read.recording->table), false)};
 }
 
 LoadedRecording pull() {
@@ -80,22 +81,23 @@ void TestReviewTools::mapTable_data() {
         << QStringList{"2000,3000,30,60,1,20.00000,0.500", "3000,5000,30,60,2,27.50000,1.000"}
         << QPoint(1, 3) << QString("27.50\n2 \u00b7 1.0 s");
     QTest::newRow("the view") << "advance" << int(SpanChoice::View) << 0.0 << 1.2 << rpm << map
-                              << QStringList{"0,1000,0,30,1,10.00000,0.500", "1000,2000,0,30,1,12.00000,0.500",
+                              << QStringList{"0,1000,0,30,1,10.00000,0.500",
+                                             "1000,2000,0,30,1,12.00000,0.500",
                                              "2000,3000,30,60,1,20.00000,0.500"}
                               << QPoint(1, 2) << QString("20.00\n1 \u00b7 0.50 s");
     QTest::newRow("battery over the default edges")
-        << "battery_v" << int(SpanChoice::Whole) << 0.0 << 0.0 << "" << ""
-        << QStringList{"500,1000,20,30,1,13.00000,0.500", "1000,1500,20,30,1,13.20000,0.500",
-                       "2000,2500,40,50,1,13.40000,0.500", "2500,3000,30,40,1,14.00000,0.000",
-                       "3000,3500,40,50,1,13.60000,0.500", "4000,4500,50,60,1,13.80000,0.500",
-                       "4500,5000,50,60,1,13.00000,0.500"}
+        << "battery_v" << int(SpanChoice::Whole) << 0.0 << 0.0 << ""
+        << "" << QStringList{"500,1000,20,30,1,13.00000,0.500",  "1000,1500,20,30,1,13.20000,0.500",
+                             "2000,2500,40,50,1,13.40000,0.500", "2500,3000,30,40,1,14.00000,0.000",
+                             "3000,3500,40,50,1,13.60000,0.500", "4000,4500,50,60,1,13.80000,0.500",
+                             "4500,5000,50,60,1,13.00000,0.500"}
         << QPoint(3, 5) << QString("14.000\n1 \u00b7 0.00 s");
     QTest::newRow("an input: the share of samples at 1")
-        << "gpi1" << int(SpanChoice::Whole) << 0.0 << 0.0 << "0,2000,5000" << "0,60"
-        << QStringList{"0,2000,0,60,2,0.500,1.000", "2000,5000,0,60,5,0.600,2.000"}
+        << "gpi1" << int(SpanChoice::Whole) << 0.0 << 0.0 << "0,2000,5000"
+        << "0,60" << QStringList{"0,2000,0,60,2,0.500,1.000", "2000,5000,0,60,5,0.600,2.000"}
         << QPoint(0, 1) << QString("0.60\n5 \u00b7 2.0 s");
-    QTest::newRow("from later than to") << "advance" << int(SpanChoice::Between) << 2.0 << 1.0 << rpm
-                                        << map << QStringList{} << QPoint(1, 3) << QString();
+    QTest::newRow("from later than to") << "advance" << int(SpanChoice::Between) << 2.0 << 1.0
+                                        << rpm << map << QStringList{} << QPoint(1, 3) << QString();
 }
 
 void TestReviewTools::mapTable() {
@@ -131,7 +133,8 @@ void TestReviewTools::mapTable() {
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(QString::fromUtf8(file.readAll()).split('\n'),
-             QStringList{"rpm_from,rpm_to,map_from,map_to,samples,mean,seconds"} + lines + QStringList{""});
+             QStringList{"rpm_from,rpm_to,map_from,map_to,samples,mean,seconds"} + lines +
+                 QStringList{""});
     int filled = 0;
     for (int r = 0; r < w.cells()->rowCount(); ++r) {
         for (int c = 0; c < w.cells()->columnCount(); ++c)
@@ -168,9 +171,9 @@ void TestReviewTools::xyBinning_data() {
     QTest::addColumn<QString>("colour");  // empty: none
     QTest::addColumn<double>("from");
     QTest::addColumn<double>("to");
-    QTest::addColumn<QRect>("cells");     // the grid's size
-    QTest::addColumn<QRectF>("ranges");   // x from left to right, y from top to bottom
-    QTest::addColumn<QPoint>("cell");     // column from the left, row from the top
+    QTest::addColumn<QRect>("cells");    // the grid's size
+    QTest::addColumn<QRectF>("ranges");  // x from left to right, y from top to bottom
+    QTest::addColumn<QPoint>("cell");    // column from the left, row from the top
     QTest::addColumn<int>("count");
     QTest::addColumn<double>("colourMean");  // NaN: none
     QTest::addColumn<double>("time");        // of the cell's last row
@@ -180,22 +183,36 @@ void TestReviewTools::xyBinning_data() {
     // 1000 rpm by 10 degrees a cell: (4000, 30) and (4500, 28) share one.
     const QRect grid(0, 0, 5, 4);
     const QRectF ranges(0, 0, 5000, 40);
-    QTest::newRow("two points in one pixel") << "rpm" << "advance" << "map" << -all << all << grid
-                                             << ranges << QPoint(4, 1) << 2 << 52.5 << 3.0 << 7;
-    QTest::newRow("a point alone") << "rpm" << "advance" << "map" << -all << all << grid << ranges
-                                   << QPoint(0, 3) << 1 << 20.0 << 0.0 << 7;
-    QTest::newRow("a row without the colour") << "rpm" << "advance" << "gpi3_v" << -all << all << grid
-                                              << ranges << QPoint(4, 1) << 2 << 3.0 << 3.0 << 7;
-    QTest::newRow("shaded by count") << "rpm" << "advance" << "" << -all << all << grid << ranges
-                                     << QPoint(4, 1) << 2 << none << 3.0 << 7;
-    QTest::newRow("a span") << "rpm" << "advance" << "map" << 0.5 << 2.0 << grid << ranges
-                            << QPoint(4, 1) << 1 << 50.0 << 2.0 << 4;
+    QTest::newRow("two points in one pixel")
+        << "rpm"
+        << "advance"
+        << "map" << -all << all << grid << ranges << QPoint(4, 1) << 2 << 52.5 << 3.0 << 7;
+    QTest::newRow("a point alone")
+        << "rpm"
+        << "advance"
+        << "map" << -all << all << grid << ranges << QPoint(0, 3) << 1 << 20.0 << 0.0 << 7;
+    QTest::newRow("a row without the colour")
+        << "rpm"
+        << "advance"
+        << "gpi3_v" << -all << all << grid << ranges << QPoint(4, 1) << 2 << 3.0 << 3.0 << 7;
+    QTest::newRow("shaded by count")
+        << "rpm"
+        << "advance"
+        << "" << -all << all << grid << ranges << QPoint(4, 1) << 2 << none << 3.0 << 7;
+    QTest::newRow("a span") << "rpm"
+                            << "advance"
+                            << "map" << 0.5 << 2.0 << grid << ranges << QPoint(4, 1) << 1 << 50.0
+                            << 2.0 << 4;
     QTest::newRow("the range's top end is in the last pixel")
-        << "map" << "rpm" << "" << -all << all << QRect(0, 0, 55, 1) << QRectF(0, 0, 55, 5000)
-        << QPoint(54, 0) << 1 << none << 3.0 << 7;
+        << "map"
+        << "rpm"
+        << "" << -all << all << QRect(0, 0, 55, 1) << QRectF(0, 0, 55, 5000) << QPoint(54, 0) << 1
+        << none << 3.0 << 7;
     QTest::newRow("outside the ranges: not counted")
-        << "rpm" << "advance" << "map" << -all << all << QRect(0, 0, 2, 1) << QRectF(1000, 0, 2000, 40)
-        << QPoint(1, 0) << 3 << 40.0 << 3.5 << 4;
+        << "rpm"
+        << "advance"
+        << "map" << -all << all << QRect(0, 0, 2, 1) << QRectF(1000, 0, 2000, 40) << QPoint(1, 0)
+        << 3 << 40.0 << 3.5 << 4;
 }
 
 void TestReviewTools::xyBinning() {
@@ -255,8 +272,9 @@ void TestReviewTools::reviewHook() {
     table.spanChoice()->setKind(SpanChoice::Cursors);
     review.setCursorB(2.0);
     review.setCursor(0.5);
-    QTRY_VERIFY(!table.busy() && table.csv().startsWith("rpm_from,rpm_to,map_from,map_to,samples,mean,seconds\n"
-                                                        "1000,2000,0,30,1,12.00000,0.500\n"));
+    QTRY_VERIFY(!table.busy() &&
+                table.csv().startsWith("rpm_from,rpm_to,map_from,map_to,samples,mean,seconds\n"
+                                       "1000,2000,0,30,1,12.00000,0.500\n"));
 
     // A click on a point moves the review's cursor to its row; pointing names it.
     tools->openXyPlot();
@@ -264,9 +282,11 @@ void TestReviewTools::reviewHook() {
     xy.setChannels(Value::Rpm, Value::Advance, std::nullopt);
     QTRY_VERIFY(!xy.plot()->busy());
     const QPoint at = xy.plot()->pointOf(4500, 28).toPoint();
-    QMouseEvent move(QEvent::MouseMove, at, xy.plot()->mapToGlobal(at), Qt::NoButton, Qt::NoButton, {});
+    QMouseEvent move(QEvent::MouseMove, at, xy.plot()->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                     {});
     QCoreApplication::sendEvent(xy.plot(), &move);
-    QTRY_VERIFY(xy.statusBar()->currentMessage().startsWith("0:03.000 (row 7): RPM 4500 rpm, Advance 28.0 \u00b0"));
+    QTRY_VERIFY(xy.statusBar()->currentMessage().startsWith(
+        "0:03.000 (row 7): RPM 4500 rpm, Advance 28.0 \u00b0"));
     QTest::mouseClick(xy.plot(), Qt::LeftButton, {}, at);
     QCOMPARE(review.cursor(), 3.0);
     QTRY_COMPARE(xy.plot()->markedRow(), std::optional<std::size_t>(6));

@@ -85,7 +85,7 @@ void TestSplash::init() {
 }
 
 void TestSplash::load_data() {
-    QTest::addColumn<QByteArray>("cfg");  // null: no branding file
+    QTest::addColumn<QByteArray>("cfg");     // null: no branding file
     QTest::addColumn<QStringList>("logos");  // pictures placed in the program folder
     QTest::addColumn<QList<int>>("answers");
     QTest::addColumn<QStringList>("prompts");  // words each prompt must hold, in order
@@ -111,10 +111,12 @@ void TestSplash::load_data() {
     QTest::newRow("no file and no logo: prompt, Abort keeps what was applied")
         << QByteArray() << none << QList<int>{box::Abort}
         << QStringList{"Velmora_Sensors_Logo.gif was not found. It belongs to the program's files"}
-        << "Velmora Sensors" << "Arial" << 28.0 << true << true << QSize() << false;
+        << "Velmora Sensors"
+        << "Arial" << 28.0 << true << true << QSize() << false;
     QTest::newRow("no file and no logo: Ignore goes on to the end")
         << QByteArray() << none << QList<int>{box::Ignore} << QStringList{"was not found"}
-        << "Velmora Sensors" << "Arial" << 28.0 << true << true << QSize() << true;
+        << "Velmora Sensors"
+        << "Arial" << 28.0 << true << true << QSize() << true;
     QTest::newRow("logo null") << cfg("bold", "null") << none << noAnswers << none << "Co"
                                << "Arial" << 20.0 << true << false << QSize() << true;
     QTest::newRow("logo Null") << cfg("bold", "Null") << none << noAnswers << none << "Co"
@@ -123,8 +125,8 @@ void TestSplash::load_data() {
                                << "Arial" << 20.0 << false << false << QSize() << true;
     QTest::newRow("logo \" NULL\" names a file")
         << cfg("", " NULL") << none << QList<int>{box::Ignore}
-        << QStringList{"/ NULL was not found. Put the picture there"} << "Co" << "Arial" << 20.0
-        << false << false << QSize() << true;
+        << QStringList{"/ NULL was not found. Put the picture there"} << "Co"
+        << "Arial" << 20.0 << false << false << QSize() << true;
     QTest::newRow("logo in a subfolder, at its natural size")
         << cfg("", "pics/logo.gif") << QStringList{"pics/logo.gif"} << noAnswers << none << "Co"
         << "Arial" << 20.0 << false << false << defaultLogo << true;
@@ -139,16 +141,16 @@ void TestSplash::load_data() {
         << "Velmora Sensors" << "Arial" << 28.0 << true << true << defaultLogo << true;
     QTest::newRow("logo file that is no picture")
         << cfg("", "logo.gif") << QStringList{"!garbage"} << QList<int>{box::Ignore}
-        << QStringList{"logo.gif could not be loaded"} << "Co" << "Arial" << 20.0 << false
-        << false << QSize() << true;
+        << QStringList{"logo.gif could not be loaded"} << "Co"
+        << "Arial" << 20.0 << false << false << QSize() << true;
 
     QTest::newRow("size 12pt") << cfg("", "NULL", "12pt") << none << noAnswers << none << "Co"
                                << "Arial" << 12.0 << false << false << QSize() << true;
     QTest::newRow("size 10.5") << cfg("", "NULL", "10.5") << none << noAnswers << none << "Co"
                                << "Arial" << 10.5 << false << false << QSize() << true;
     QTest::newRow("size with blanks before it")
-        << cfg("", "NULL", " \t14") << none << noAnswers << none << "Co" << "Arial" << 14.0
-        << false << false << QSize() << true;
+        << cfg("", "NULL", " \t14") << none << noAnswers << none << "Co"
+        << "Arial" << 14.0 << false << false << QSize() << true;
     // A refused size leaves the splash's own size, 29.25 points.
     for (const char* size : {"large", "0", "-3", "5000", "1e400", ""}) {
         QTest::addRow("size \"%s\" is refused, Ignore", size)
@@ -158,8 +160,8 @@ void TestSplash::load_data() {
     }
     QTest::newRow("refused size, Retry shows it again, then Abort")
         << cfg("bold", "NULL", "none") << none << QList<int>{box::Retry, box::Abort}
-        << QStringList{"font size", "font size"} << "Co" << "Arial" << 29.25 << true << true
-        << QSize() << false;
+        << QStringList{"font size", "font size"} << "Co"
+        << "Arial" << 29.25 << true << true << QSize() << false;
 
     const struct {
         const char* line;
@@ -171,13 +173,14 @@ void TestSplash::load_data() {
                   {"", false, false},          {"b o l d", false, false}};
     for (const auto& s : styles) {
         QTest::addRow("style \"%s\"", s.line)
-            << cfg(s.line, "NULL") << none << noAnswers << none << "Co" << "Arial" << 20.0
-            << s.bold << s.italic << QSize() << true;
+            << cfg(s.line, "NULL") << none << noAnswers << none << "Co"
+            << "Arial" << 20.0 << s.bold << s.italic << QSize() << true;
     }
 
     QTest::newRow("a font that is not installed is no error")
         << QByteArray("Co\r\nNo Such Font 123\r\n20\r\n\r\nNULL\r\n!\r\n") << none << noAnswers
-        << none << "Co" << "No Such Font 123" << 20.0 << false << false << QSize() << true;
+        << none << "Co"
+        << "No Such Font 123" << 20.0 << false << false << QSize() << true;
     QTest::newRow("an empty first line gives an empty caption")
         << QByteArray("\r\nArial\r\n20\r\n\r\nNULL\r\n!\r\n") << none << noAnswers << none << ""
         << "Arial" << 20.0 << false << false << QSize() << true;
@@ -185,8 +188,8 @@ void TestSplash::load_data() {
     QTest::newRow("three splash lines: lines 4 and 5 fail, Ignore each")
         << QByteArray("Co\r\nArial\r\n16\r\n!\r\n") << none
         << QList<int>{box::Ignore, box::Ignore, box::Ignore}
-        << QStringList{"no line 4", "no line 4", "no line 5"} << "Co" << "Arial" << 16.0 << true
-        << true << QSize() << true;
+        << QStringList{"no line 4", "no line 4", "no line 5"} << "Co"
+        << "Arial" << 16.0 << true << true << QSize() << true;
     QTest::newRow("one splash line: every later step fails")
         << QByteArray("Co\r\n!\r\n") << none << QList<int>{5, 5, 5, 5, 5}
         << QStringList{"no line 2", "no line 3", "no line 4", "no line 4", "no line 5"} << "Co"
@@ -197,8 +200,8 @@ void TestSplash::load_data() {
         << "Arial" << 29.25 << true << true << QSize() << false;
     QTest::newRow("Abort while reading: the caption keeps its placeholder")
         << QByteArray("Co\r\nArial\r\n") << none << QList<int>{box::Abort}
-        << QStringList{"ends inside its splash section"} << "" << "Arial" << 29.25 << true
-        << true << QSize() << false;
+        << QStringList{"ends inside its splash section"} << ""
+        << "Arial" << 29.25 << true << true << QSize() << false;
 }
 
 void TestSplash::load() {
@@ -233,7 +236,8 @@ void TestSplash::load() {
 
     QCOMPARE(boxes.count(), prompts.size());
     for (int i = 0; i < prompts.size(); ++i) {
-        QVERIFY2(boxes.shown[i].text.contains(QDir::toNativeSeparators(prompts[i])), qPrintable(boxes.shown[i].text));
+        QVERIFY2(boxes.shown[i].text.contains(QDir::toNativeSeparators(prompts[i])),
+                 qPrintable(boxes.shown[i].text));
         // A refused file is a warning with OK; everything else, the error prompt.
         QCOMPARE(boxes.shown[i].style, prompts[i].contains("1 MB") ? 48 : 18);
         QCOMPARE(boxes.shown[i].title, QStringLiteral("Error"));
@@ -290,10 +294,12 @@ void TestSplash::messagesShowTextsAsWritten() {
     QCOMPARE(boxes.count(), 4);
     const QString size = boxes.shown[0].text;
     QVERIFY2(size.contains("The font size \"%1 %2\" in line 3"), qPrintable(size));
-    QVERIFY2(size.contains(QDir::toNativeSeparators(cfg.fileName()) + " cannot be used"), qPrintable(size));
+    QVERIFY2(size.contains(QDir::toNativeSeparators(cfg.fileName()) + " cannot be used"),
+             qPrintable(size));
     QVERIFY2(size.contains("up to 2160, for example 28"), qPrintable(size));
     const QString line4 = boxes.shown[1].text;
-    QVERIFY2(line4.contains("The branding file " + QDir::toNativeSeparators(cfg.fileName()) + " has no line 4 in its splash "
+    QVERIFY2(line4.contains("The branding file " + QDir::toNativeSeparators(cfg.fileName()) +
+                            " has no line 4 in its splash "
                             "section, where the style words belong"),
              qPrintable(line4));
 }
@@ -320,7 +326,10 @@ void TestSplash::windowHasNoTitleBarAndIsCentred() {
     const QPoint middle = splash.frameGeometry().center();
     QVERIFY2((middle - centre).manhattanLength() <= 2,
              qPrintable(QStringLiteral("%1,%2 is not %3,%4")
-                            .arg(middle.x()).arg(middle.y()).arg(centre.x()).arg(centre.y())));
+                            .arg(middle.x())
+                            .arg(middle.y())
+                            .arg(centre.x())
+                            .arg(centre.y())));
     // Loaded before it appeared.
     QVERIFY(splash.loadCompleted());
     splash.done(0);
@@ -404,9 +413,12 @@ void TestSplash::looksRight_data() {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QSize>("logoSize");
-    QTest::newRow("default") << "" << "splash-default.png" << "Velmora Sensors" << QSize(96, 60);
+    QTest::newRow("default") << ""
+                             << "splash-default.png"
+                             << "Velmora Sensors" << QSize(96, 60);
     // A caption too long for its box at 28 pt: drawn smaller, clear of the product name.
-    QTest::newRow("custom") << "custom" << "splash-custom.png"
+    QTest::newRow("custom") << "custom"
+                            << "splash-custom.png"
                             << "Brightwater Motorsport Engineering Limited" << QSize(90, 56);
 }
 
@@ -426,7 +438,8 @@ void TestSplash::looksRight() {
             return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
         }());
         QDir().mkpath(folder.dir.filePath("logos"));
-        QVERIFY(QFile::copy(from + "/logos/brightwater.gif", folder.dir.filePath("logos/brightwater.gif")));
+        QVERIFY(QFile::copy(from + "/logos/brightwater.gif",
+                            folder.dir.filePath("logos/brightwater.gif")));
     }
     ScriptedBoxes boxes;
     Module1 module;
@@ -448,8 +461,10 @@ void TestSplash::looksRight() {
     QCOMPARE(shot.size() / shot.devicePixelRatio(), QSize(477, 249));
     // The logo is drawn in its box: the middle of the box is not the window's background.
     const QColor background = splash.palette().color(QPalette::Window);
-    const QPoint logoCentre = splash.findChild<QGroupBox*>("fraSplash")->mapTo(
-        &splash, QPoint(24, 40) + QPoint(logoSize.width() / 2, logoSize.height() / 2 - 6));
+    const QPoint logoCentre =
+        splash.findChild<QGroupBox*>("fraSplash")
+            ->mapTo(&splash,
+                    QPoint(24, 40) + QPoint(logoSize.width() / 2, logoSize.height() / 2 - 6));
     QVERIFY(shot.pixelColor(logoCentre * shot.devicePixelRatio()) != background);
 
     const QString dir = qEnvironmentVariable("IGNIVEX_SCREENSHOT_DIR");

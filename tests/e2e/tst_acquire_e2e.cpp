@@ -25,10 +25,11 @@ void TestAcquireEndToEnd::oneTickGivesACompleteSample_data() {
 void TestAcquireEndToEnd::oneTickGivesACompleteSample() {
     QFETCH(QStringList, pacing);
     QVERIFY(!qobject_cast<QGuiApplication*>(QCoreApplication::instance()));
-    LinkRig rig(QStringLiteral(IGNIVEX_SIM), 2,
-                QStringList{"--rpm-count", "4096", "--map", "0x80", "--bat", "0xFF", "--adv", "0x80",
-                            "--gpi", "0x1C", "--gpi3", "0x80", "--status", "0x02", "--id", "IGX-2"} +
-                    pacing);
+    LinkRig rig(
+        QStringLiteral(IGNIVEX_SIM), 2,
+        QStringList{"--rpm-count", "4096", "--map", "0x80", "--bat", "0xFF", "--adv", "0x80",
+                    "--gpi", "0x1C", "--gpi3", "0x80", "--status", "0x02", "--id", "IGX-2"} +
+            pacing);
     QVERIFY(rig.sim.ok());
     Acquisition acquisition(rig.link, rig.clock, rig.boxes, rig.state);
     const Acquisition::Opening opening = acquisition.openLink();

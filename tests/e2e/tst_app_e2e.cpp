@@ -24,7 +24,8 @@ const QColor kRed(255, 0, 0);
 struct App : AppRig {
     ScriptedRecordPrompts prompts;
     explicit App(const QStringList& values)
-        : AppRig(QStringLiteral(IGNIVEX_SIM), 1, values, QStringLiteral(IGNIVEX_BIN_DIR), &prompts) {
+        : AppRig(QStringLiteral(IGNIVEX_SIM), 1, values, QStringLiteral(IGNIVEX_BIN_DIR),
+                 &prompts) {
         window.Show();
     }
     RealTimePanel& panel() { return *window.fraRealTimeData(); }
@@ -79,8 +80,8 @@ void TestAppEndToEnd::liveViewShowsTheModulesValues_data() {
 void TestAppEndToEnd::liveViewShowsTheModulesValues() {
     QFETCH(int, bat);
     QFETCH(QString, band);
-    App app({"--rpm-count", "1250", "--map", "0x80", "--bat", QString::number(bat), "--adv",
-             "0x80", "--gpi", "0x14", "--gpi3", "0x66", "--status", "0x05"});
+    App app({"--rpm-count", "1250", "--map", "0x80", "--bat", QString::number(bat), "--adv", "0x80",
+             "--gpi", "0x14", "--gpi3", "0x66", "--status", "0x05"});
     QVERIFY(app.sim.ok());
     app.window.mnuViewRealTime_Click();
     QCOMPARE(app.boxes.count(), 0);
@@ -144,7 +145,8 @@ void TestAppEndToEnd::recordingAsFastAsTheLinkAllows() {
     QVERIFY(f.open(QIODevice::ReadOnly));
     QList<QByteArray> lines = f.readAll().split('\n');
     QVERIFY(lines.takeLast().isEmpty());  // ends with a whole row
-    while (!record::isHeaderRow(lines.takeFirst())) {}
+    while (!record::isHeaderRow(lines.takeFirst())) {
+    }
     QVERIFY(lines.size() >= 60);
     for (const QByteArray& line : lines)
         QVERIFY2(record::parseRow(line), line.constData());

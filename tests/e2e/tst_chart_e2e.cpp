@@ -34,7 +34,8 @@ void screenshot(const QList<QWidget*>& windows, const QString& name) {
     QSize size(0, 0);
     for (QWidget* w : windows) {
         shots << w->grab();
-        size = QSize(size.width() + shots.last().width() + 16, std::max(size.height(), shots.last().height()));
+        size = QSize(size.width() + shots.last().width() + 16,
+                     std::max(size.height(), shots.last().height()));
     }
     QPixmap all(size.width() - 16, size.height());
     all.fill(QColor(96, 104, 112));
@@ -111,9 +112,12 @@ void TestChartEndToEnd::liveChartRecordingAndReplay() {
     const chart::ChartData& data = *review.recording()->chart;
     QCOMPARE(data.table.size(), held.size());
     const std::vector<float>& rpm = data.table.column(record::Series::Rpm);
-    const std::size_t peak = std::size_t(std::max_element(rpm.begin(), rpm.end(), [](float a, float b) {
-                                             return std::isnan(a) || (!std::isnan(b) && a < b);
-                                         }) - rpm.begin());
+    const std::size_t peak =
+        std::size_t(std::max_element(rpm.begin(), rpm.end(),
+                                     [](float a, float b) {
+                                         return std::isnan(a) || (!std::isnan(b) && a < b);
+                                     }) -
+                    rpm.begin());
     const double at = data.table.elapsed[peak];
     review.resize(1200, 720);
     review.setView(at - 9, at + 7);

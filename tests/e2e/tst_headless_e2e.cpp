@@ -43,7 +43,8 @@ struct Logger {
             if (f.open(QIODevice::ReadOnly)) {
                 QList<QByteArray> lines = f.readAll().split('\n');
                 lines.removeLast();  // after the last line end: nothing, or a row being written
-                while (!lines.isEmpty() && !record::isHeaderRow(lines.takeFirst())) {}
+                while (!lines.isEmpty() && !record::isHeaderRow(lines.takeFirst())) {
+                }
                 found = lines;
             }
         } while (found.size() < count && !deadline.hasExpired() && (QTest::qWait(50), true));
@@ -160,21 +161,25 @@ void TestHeadlessEndToEnd::refusals_data() {
     QTest::addColumn<QString>("says");
     const QString port = QString::number(kPort);
     const QStringList force{"--port", port, "--force"};
-    QTest::newRow("an existing file") << QStringList{"--port", port} << "plain" << 3 << "already exists";
+    QTest::newRow("an existing file")
+        << QStringList{"--port", port} << "plain" << 3 << "already exists";
     QTest::newRow("no such folder") << QStringList{"--port", port, "--record", "/nonexistent/x.csv"}
                                     << "none" << 3 << "could not be created";
     QTest::newRow("a symbolic link, --force") << force << "symlink" << 3 << "is a symbolic link";
     QTest::newRow("a pipe, --force") << force << "fifo" << 3 << "is a pipe";
-    QTest::newRow("a file another logger holds, --force") << force << "locked" << 3
-                                                          << "being recorded to by another";
-    QTest::newRow("a port with nothing behind it") << QStringList{"--port", "250"} << "none" << 4
-                                                   << "does not exist";
+    QTest::newRow("a file another logger holds, --force")
+        << force << "locked" << 3 << "being recorded to by another";
+    QTest::newRow("a port with nothing behind it")
+        << QStringList{"--port", "250"} << "none" << 4 << "does not exist";
     QTest::newRow("a device path with nothing behind it")
-        << QStringList{"--port", "/dev/nonexistent-tty"} << "none" << 4 << "/dev/nonexistent-tty does not exist";
+        << QStringList{"--port", "/dev/nonexistent-tty"} << "none" << 4
+        << "/dev/nonexistent-tty does not exist";
     QTest::newRow("a rate out of range") << QStringList{"--rate", "500"} << "none" << 2 << "usage:";
     QTest::newRow("a word for a port") << QStringList{"--port", "usb"} << "none" << 2 << "usage:";
-    QTest::newRow("a duration of nothing") << QStringList{"--duration", "0"} << "none" << 2 << "usage:";
-    QTest::newRow("a mistyped option") << QStringList{"--recrod", "x.csv"} << "none" << 2 << "usage:";
+    QTest::newRow("a duration of nothing")
+        << QStringList{"--duration", "0"} << "none" << 2 << "usage:";
+    QTest::newRow("a mistyped option")
+        << QStringList{"--recrod", "x.csv"} << "none" << 2 << "usage:";
 }
 
 void TestHeadlessEndToEnd::refusals() {
@@ -214,9 +219,10 @@ void TestHeadlessEndToEnd::closedStderrKeepsRecording() {
     Logger l;
     const QString rc = l.config.path() + "/rc";
     QProcess sh;
-    sh.start("/bin/sh", {"-c", "(\"$0\" \"$@\"; echo $? > \"" + rc + "\") 2>&1 | head -c 1 > /dev/null",
-                         QStringLiteral(IGNIVEX_APP), "--record", l.file, "--port",
-                         QString::number(kPort), "--rate", "20", "--duration", "2"});
+    sh.start("/bin/sh",
+             {"-c", "(\"$0\" \"$@\"; echo $? > \"" + rc + "\") 2>&1 | head -c 1 > /dev/null",
+              QStringLiteral(IGNIVEX_APP), "--record", l.file, "--port", QString::number(kPort),
+              "--rate", "20", "--duration", "2"});
     QVERIFY(sh.waitForFinished(20000));
     QFile f(rc);
     QVERIFY(f.open(QIODevice::ReadOnly));
@@ -253,7 +259,8 @@ void TestHeadlessEndToEnd::marksFromInputAndSignal() {
 
 void TestHeadlessEndToEnd::garbageIsNotOk_data() {
     QTest::addColumn<QStringList>("fault");
-    QTest::newRow("random bytes instead of the battery reply") << QStringList{"--garbage", "0x23:4"};
+    QTest::newRow("random bytes instead of the battery reply")
+        << QStringList{"--garbage", "0x23:4"};
     QTest::newRow("a line that streams") << QStringList{"--stream"};
 }
 

@@ -18,8 +18,8 @@ struct Rig : LinkRig {
     explicit Rig(const QStringList& options = {})
         : LinkRig(QStringLiteral(IGNIVEX_SIM), kPort,
                   QStringList{"--rpm-count", "4096", "--map", "0x80", "--bat", "0xFF", "--adv",
-                              "0x80", "--gpi", "0x1C", "--gpi3", "0xFF", "--status", "0xFE",
-                              "--id", "IGX-2 V1.10"} +
+                              "0x80", "--gpi", "0x1C", "--gpi3", "0xFF", "--status", "0xFE", "--id",
+                              "IGX-2 V1.10"} +
                       options) {}
 };
 }  // namespace
@@ -54,7 +54,7 @@ void TestLinkEndToEnd::lateReplies() {
     Rig rig({"--late", "0x22:300", "--late", "0x23:1500"});
     QCOMPARE(rig.link.ReadMAP(1), 17.0f);  // late, but within the second
     QCOMPARE(rig.boxes.count(), 0);
-    QCOMPARE(rig.link.ReadBAT(), 0.0f);   // too late
+    QCOMPARE(rig.link.ReadBAT(), 0.0f);  // too late
     QCOMPARE(rig.boxes.texts(), QStringList{kTimeout});
     // The stray reply arrives after the time-out and is thrown away by the next command.
     QTest::qWait(800);

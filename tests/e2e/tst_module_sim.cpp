@@ -25,7 +25,7 @@ using ignivex::test::bytes;
 namespace {
 
 const QByteArray kEndMark = "--end-of-reply--\r";
-constexpr int kWaitMs = 5000; // a bound on waiting for the simulator, never a measurement
+constexpr int kWaitMs = 5000;  // a bound on waiting for the simulator, never a measurement
 
 enum class Read { Data, Ended, TimedOut };
 
@@ -33,7 +33,8 @@ class Sim {
 public:
     ~Sim() { stop(); }
 
-    bool start(const QStringList& args, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+    bool start(const QStringList& args,
+               const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
         proc.setProcessEnvironment(env);
         proc.start(QStringLiteral(IGNIVEX_SIM), args + QStringList{"--exit-on-eof"});
         if (!proc.waitForStarted(kWaitMs))
@@ -65,7 +66,9 @@ public:
         return tcsetattr(fd, TCSANOW, &t) == 0;
     }
 
-    bool send(const QByteArray& bytes) { return ::write(fd, bytes.constData(), bytes.size()) == bytes.size(); }
+    bool send(const QByteArray& bytes) {
+        return ::write(fd, bytes.constData(), bytes.size()) == bytes.size();
+    }
 
     // Reads until `count` bytes are in `into`, the line ends (EOF or EIO) or the bound passes.
     Read read(QByteArray& into, int count) {
@@ -110,7 +113,8 @@ public:
         const qint64 before = received();
         if (!send(bytes) || !waitReceived(before + bytes.size()))
             return "<not received>";
-        if (control("clear") != "ok" || control("set id " + kEndMark.chopped(1)) != "ok" || !send("\x10"))
+        if (control("clear") != "ok" || control("set id " + kEndMark.chopped(1)) != "ok" ||
+            !send("\x10"))
             return "<control failed>";
         QByteArray got;
         QDeadlineTimer deadline(kWaitMs);
@@ -140,7 +144,7 @@ public:
 
 const QByteArray kDefaultId = "IGX-2 V1.10\r";
 
-} // namespace
+}  // namespace
 
 class TestModuleSim : public QObject {
     Q_OBJECT
@@ -177,7 +181,8 @@ void TestModuleSim::replies_data() {
     QTest::newRow("sync acknowledges") << none << bytes({0x33}) << bytes({0x06}) << -1;
     QTest::newRow("identify: text and CR") << none << bytes({0x10}) << kDefaultId << -1;
     QTest::newRow("status") << none << bytes({0x2F}) << bytes({0x01}) << -1;
-    QTest::newRow("rpm at idle, low byte first") << none << bytes({0x20}) << bytes({0x47, 0x10}) << -1;
+    QTest::newRow("rpm at idle, low byte first")
+        << none << bytes({0x20}) << bytes({0x47, 0x10}) << -1;
     QTest::newRow("map") << none << bytes({0x22}) << bytes({0x50}) << -1;
     QTest::newRow("battery") << none << bytes({0x23}) << bytes({0xC4}) << -1;
     QTest::newRow("gpi: bits then analogue") << none << bytes({0x24}) << bytes({0x00, 0x80}) << -1;
@@ -189,52 +194,85 @@ void TestModuleSim::replies_data() {
     QTest::newRow("unknown 0xFF") << none << bytes({0xFF}) << QByteArray() << -1;
     QTest::newRow("the ack byte is no command") << none << bytes({0x06}) << QByteArray() << -1;
 
-    QTest::newRow("rpm-count hex") << QStringList{"--rpm-count", "0x1000"} << bytes({0x20}) << bytes({0x00, 0x10}) << -1;
-    QTest::newRow("rpm-count top") << QStringList{"--rpm-count", "65535"} << bytes({0x20}) << bytes({0xFF, 0xFF}) << -1;
-    QTest::newRow("rpm 0 is the stopped count") << QStringList{"--rpm", "0"} << bytes({0x20}) << bytes({0xFF, 0xFF}) << -1;
-    QTest::newRow("rpm top is count 1") << QStringList{"--rpm", "3750000"} << bytes({0x20}) << bytes({0x01, 0x00}) << -1;
-    QTest::newRow("rpm 3000 is count 1250") << QStringList{"--rpm", "3000"} << bytes({0x20}) << bytes({0xE2, 0x04}) << -1;
-    QTest::newRow("rpm 58, the lowest reportable") << QStringList{"--rpm", "58"} << bytes({0x20}) << bytes({0x8F, 0xFC}) << -1;
-    QTest::newRow("rpm 57 is too slow: stopped") << QStringList{"--rpm", "57"} << bytes({0x20}) << bytes({0xFF, 0xFF}) << -1;
-    QTest::newRow("decimal with leading zero is not octal") << QStringList{"--map", "010"} << bytes({0x22}) << bytes({10}) << -1;
-    QTest::newRow("option=value") << QStringList{"--map=0xff"} << bytes({0x22}) << bytes({0xFF}) << -1;
+    QTest::newRow("rpm-count hex")
+        << QStringList{"--rpm-count", "0x1000"} << bytes({0x20}) << bytes({0x00, 0x10}) << -1;
+    QTest::newRow("rpm-count top")
+        << QStringList{"--rpm-count", "65535"} << bytes({0x20}) << bytes({0xFF, 0xFF}) << -1;
+    QTest::newRow("rpm 0 is the stopped count")
+        << QStringList{"--rpm", "0"} << bytes({0x20}) << bytes({0xFF, 0xFF}) << -1;
+    QTest::newRow("rpm top is count 1")
+        << QStringList{"--rpm", "3750000"} << bytes({0x20}) << bytes({0x01, 0x00}) << -1;
+    QTest::newRow("rpm 3000 is count 1250")
+        << QStringList{"--rpm", "3000"} << bytes({0x20}) << bytes({0xE2, 0x04}) << -1;
+    QTest::newRow("rpm 58, the lowest reportable")
+        << QStringList{"--rpm", "58"} << bytes({0x20}) << bytes({0x8F, 0xFC}) << -1;
+    QTest::newRow("rpm 57 is too slow: stopped")
+        << QStringList{"--rpm", "57"} << bytes({0x20}) << bytes({0xFF, 0xFF}) << -1;
+    QTest::newRow("decimal with leading zero is not octal")
+        << QStringList{"--map", "010"} << bytes({0x22}) << bytes({10}) << -1;
+    QTest::newRow("option=value") << QStringList{"--map=0xff"} << bytes({0x22}) << bytes({0xFF})
+                                  << -1;
     QTest::newRow("battery 0") << QStringList{"--bat", "0"} << bytes({0x23}) << bytes({0x00}) << -1;
-    QTest::newRow("advance 0x80") << QStringList{"--adv", "0x80"} << bytes({0x26}) << bytes({0x80}) << -1;
-    QTest::newRow("all inputs") << QStringList{"--gpi", "0x1C", "--gpi3", "255"} << bytes({0x24}) << bytes({0x1C, 0xFF}) << -1;
-    QTest::newRow("status 0xFE") << QStringList{"--status", "0xFE"} << bytes({0x2F}) << bytes({0xFE}) << -1;
-    QTest::newRow("empty ID is CR alone") << QStringList{"--id", ""} << bytes({0x10}) << QByteArray("\r") << -1;
-    QTest::newRow("ID with spaces") << QStringList{"--id", "A B C"} << bytes({0x10}) << QByteArray("A B C\r") << -1;
-    QTest::newRow("wrong sync reply") << QStringList{"--sync-reply", "0x15"} << bytes({0x33}) << bytes({0x15}) << -1;
+    QTest::newRow("advance 0x80") << QStringList{"--adv", "0x80"} << bytes({0x26}) << bytes({0x80})
+                                  << -1;
+    QTest::newRow("all inputs") << QStringList{"--gpi", "0x1C", "--gpi3", "255"} << bytes({0x24})
+                                << bytes({0x1C, 0xFF}) << -1;
+    QTest::newRow("status 0xFE") << QStringList{"--status", "0xFE"} << bytes({0x2F})
+                                 << bytes({0xFE}) << -1;
+    QTest::newRow("empty ID is CR alone")
+        << QStringList{"--id", ""} << bytes({0x10}) << QByteArray("\r") << -1;
+    QTest::newRow("ID with spaces")
+        << QStringList{"--id", "A B C"} << bytes({0x10}) << QByteArray("A B C\r") << -1;
+    QTest::newRow("wrong sync reply")
+        << QStringList{"--sync-reply", "0x15"} << bytes({0x33}) << bytes({0x15}) << -1;
 
-    QTest::newRow("short two-byte reply") << QStringList{"--short", "0x24"} << bytes({0x24}) << bytes({0x00}) << -1;
-    QTest::newRow("short one-byte reply is none") << QStringList{"--short", "0x33"} << bytes({0x33}) << QByteArray() << -1;
-    QTest::newRow("short ID loses its CR") << QStringList{"--short", "0x10"} << bytes({0x10}) << QByteArray("IGX-2 V1.10") << -1;
-    QTest::newRow("short hits only its command") << QStringList{"--short", "0x24"} << bytes({0x20}) << bytes({0x47, 0x10}) << -1;
-    QTest::newRow("short all") << QStringList{"--short", "all"} << bytes({0x20, 0x2F}) << bytes({0x47}) << -1;
-    QTest::newRow("ID without CR") << QStringList{"--id-no-cr"} << bytes({0x10}) << QByteArray("IGX-2 V1.10") << -1;
-    QTest::newRow("ID without CR, and short") << QStringList{"--id-no-cr", "--short", "0x10"} << bytes({0x10})
-                                              << QByteArray("IGX-2 V1.1") << -1;
-    QTest::newRow("ID without CR leaves others") << QStringList{"--id-no-cr"} << bytes({0x2F}) << bytes({0x01}) << -1;
-    QTest::newRow("extra bytes") << QStringList{"--extra", "0x23:2"} << bytes({0x23}) << bytes({0xC4, 0xEE, 0xEE}) << -1;
-    QTest::newRow("extra 0 bytes") << QStringList{"--extra", "0x23:0"} << bytes({0x23}) << bytes({0xC4}) << -1;
-    QTest::newRow("silent command") << QStringList{"--silent", "0x20"} << bytes({0x20}) << QByteArray() << -1;
-    QTest::newRow("silent hits only its command") << QStringList{"--silent", "0x20"} << bytes({0x20, 0x33})
-                                                  << bytes({0x06}) << -1;
-    QTest::newRow("silent all") << QStringList{"--silent", "all"} << bytes({0x33, 0x10, 0x24}) << QByteArray() << -1;
+    QTest::newRow("short two-byte reply")
+        << QStringList{"--short", "0x24"} << bytes({0x24}) << bytes({0x00}) << -1;
+    QTest::newRow("short one-byte reply is none")
+        << QStringList{"--short", "0x33"} << bytes({0x33}) << QByteArray() << -1;
+    QTest::newRow("short ID loses its CR")
+        << QStringList{"--short", "0x10"} << bytes({0x10}) << QByteArray("IGX-2 V1.10") << -1;
+    QTest::newRow("short hits only its command")
+        << QStringList{"--short", "0x24"} << bytes({0x20}) << bytes({0x47, 0x10}) << -1;
+    QTest::newRow("short all") << QStringList{"--short", "all"} << bytes({0x20, 0x2F})
+                               << bytes({0x47}) << -1;
+    QTest::newRow("ID without CR")
+        << QStringList{"--id-no-cr"} << bytes({0x10}) << QByteArray("IGX-2 V1.10") << -1;
+    QTest::newRow("ID without CR, and short") << QStringList{"--id-no-cr", "--short", "0x10"}
+                                              << bytes({0x10}) << QByteArray("IGX-2 V1.1") << -1;
+    QTest::newRow("ID without CR leaves others")
+        << QStringList{"--id-no-cr"} << bytes({0x2F}) << bytes({0x01}) << -1;
+    QTest::newRow("extra bytes") << QStringList{"--extra", "0x23:2"} << bytes({0x23})
+                                 << bytes({0xC4, 0xEE, 0xEE}) << -1;
+    QTest::newRow("extra 0 bytes")
+        << QStringList{"--extra", "0x23:0"} << bytes({0x23}) << bytes({0xC4}) << -1;
+    QTest::newRow("silent command")
+        << QStringList{"--silent", "0x20"} << bytes({0x20}) << QByteArray() << -1;
+    QTest::newRow("silent hits only its command")
+        << QStringList{"--silent", "0x20"} << bytes({0x20, 0x33}) << bytes({0x06}) << -1;
+    QTest::newRow("silent all") << QStringList{"--silent", "all"} << bytes({0x33, 0x10, 0x24})
+                                << QByteArray() << -1;
     QTest::newRow("two commands silenced") << QStringList{"--silent", "0x20", "--silent", "0x22"}
                                            << bytes({0x20, 0x22, 0x2F}) << bytes({0x01}) << -1;
-    QTest::newRow("late reply arrives") << QStringList{"--late", "0x26:150"} << bytes({0x26}) << bytes({0x39}) << -1;
-    QTest::newRow("replies wait behind a late one") << QStringList{"--late", "0x20:150"} << bytes({0x20, 0x2F})
-                                                    << bytes({0x47, 0x10, 0x01}) << -1;
-    QTest::newRow("garbage instead") << QStringList{"--garbage", "0x20:5"} << bytes({0x20}) << QByteArray() << 5;
-    QTest::newRow("garbage of 0 bytes") << QStringList{"--garbage", "0x20:0"} << bytes({0x20}) << QByteArray() << -1;
-    QTest::newRow("garbage appended") << QStringList{"--garbage-append", "0x23:3"} << bytes({0x23}) << bytes({0xC4}) << 4;
-    QTest::newRow("faults stack") << QStringList{"--garbage", "0x24:4", "--short", "0x24", "--extra", "0x24:1"}
+    QTest::newRow("late reply arrives")
+        << QStringList{"--late", "0x26:150"} << bytes({0x26}) << bytes({0x39}) << -1;
+    QTest::newRow("replies wait behind a late one")
+        << QStringList{"--late", "0x20:150"} << bytes({0x20, 0x2F}) << bytes({0x47, 0x10, 0x01})
+        << -1;
+    QTest::newRow("garbage instead")
+        << QStringList{"--garbage", "0x20:5"} << bytes({0x20}) << QByteArray() << 5;
+    QTest::newRow("garbage of 0 bytes")
+        << QStringList{"--garbage", "0x20:0"} << bytes({0x20}) << QByteArray() << -1;
+    QTest::newRow("garbage appended")
+        << QStringList{"--garbage-append", "0x23:3"} << bytes({0x23}) << bytes({0xC4}) << 4;
+    QTest::newRow("faults stack") << QStringList{"--garbage", "0x24:4",  "--short",
+                                                 "0x24",      "--extra", "0x24:1"}
                                   << bytes({0x24}) << QByteArray() << 4;
 
-    QTest::newRow("paced") << QStringList{"--paced"} << bytes({0x10, 0x20}) << kDefaultId + bytes({0x47, 0x10}) << -1;
-    QTest::newRow("paced and late") << QStringList{"--paced", "--late", "all:50"} << bytes({0x33, 0x2F})
-                                    << bytes({0x06, 0x01}) << -1;
+    QTest::newRow("paced") << QStringList{"--paced"} << bytes({0x10, 0x20})
+                           << kDefaultId + bytes({0x47, 0x10}) << -1;
+    QTest::newRow("paced and late") << QStringList{"--paced", "--late", "all:50"}
+                                    << bytes({0x33, 0x2F}) << bytes({0x06, 0x01}) << -1;
 }
 
 void TestModuleSim::replies() {
@@ -261,33 +299,50 @@ void TestModuleSim::controlChangesReplies_data() {
     QTest::addColumn<QByteArray>("expected");
 
     QTest::newRow("set map") << QStringList{"set map 0x80"} << bytes({0x22}) << bytes({0x80});
-    QTest::newRow("set rpm-count") << QStringList{"set rpm-count 1"} << bytes({0x20}) << bytes({0x01, 0x00});
+    QTest::newRow("set rpm-count")
+        << QStringList{"set rpm-count 1"} << bytes({0x20}) << bytes({0x01, 0x00});
     QTest::newRow("set rpm 0") << QStringList{"set rpm 0"} << bytes({0x20}) << bytes({0xFF, 0xFF});
-    QTest::newRow("set bat, adv") << QStringList{"set bat 255", "set adv 1"} << bytes({0x23, 0x26}) << bytes({0xFF, 0x01});
-    QTest::newRow("set gpi, gpi3") << QStringList{"set gpi 0x1C", "set gpi3 0"} << bytes({0x24}) << bytes({0x1C, 0x00});
+    QTest::newRow("set bat, adv") << QStringList{"set bat 255", "set adv 1"} << bytes({0x23, 0x26})
+                                  << bytes({0xFF, 0x01});
+    QTest::newRow("set gpi, gpi3")
+        << QStringList{"set gpi 0x1C", "set gpi3 0"} << bytes({0x24}) << bytes({0x1C, 0x00});
     QTest::newRow("set status") << QStringList{"set status 4"} << bytes({0x2F}) << bytes({0x04});
-    QTest::newRow("set sync-reply") << QStringList{"set sync-reply 21"} << bytes({0x33}) << bytes({0x15});
-    QTest::newRow("set id keeps spaces") << QStringList{"set id X  Y "} << bytes({0x10}) << QByteArray("X  Y \r");
+    QTest::newRow("set sync-reply")
+        << QStringList{"set sync-reply 21"} << bytes({0x33}) << bytes({0x15});
+    QTest::newRow("set id keeps spaces")
+        << QStringList{"set id X  Y "} << bytes({0x10}) << QByteArray("X  Y \r");
     QTest::newRow("set id empty") << QStringList{"set id"} << bytes({0x10}) << QByteArray("\r");
-    QTest::newRow("a later set wins") << QStringList{"set map 1", "set map 2"} << bytes({0x22}) << bytes({0x02});
+    QTest::newRow("a later set wins")
+        << QStringList{"set map 1", "set map 2"} << bytes({0x22}) << bytes({0x02});
     QTest::newRow("engine off gives the fixed values back")
-        << QStringList{"set engine-at 8.5", "set engine off"} << bytes({0x20}) << bytes({0x47, 0x10});
-    QTest::newRow("fault short") << QStringList{"fault short 0x24"} << bytes({0x24}) << bytes({0x00});
-    QTest::newRow("fault silent") << QStringList{"fault silent 0x33"} << bytes({0x33}) << QByteArray();
-    QTest::newRow("fault extra all") << QStringList{"fault extra all:1"} << bytes({0x2F}) << bytes({0x01, 0xEE});
-    QTest::newRow("fault late") << QStringList{"fault late 0x20:100"} << bytes({0x20}) << bytes({0x47, 0x10});
-    QTest::newRow("fault id-no-cr") << QStringList{"fault id-no-cr"} << bytes({0x10}) << QByteArray("IGX-2 V1.10");
-    QTest::newRow("clear one kind") << QStringList{"fault short 0x24", "fault extra 0x24:1", "clear short"}
-                                    << bytes({0x24}) << bytes({0x00, 0x80, 0xEE});
-    QTest::newRow("clear one command") << QStringList{"fault short 0x24", "fault short 0x2F", "clear short 0x24"}
-                                       << bytes({0x24, 0x2F}) << bytes({0x00, 0x80});
-    QTest::newRow("clearing one command leaves 'all'") << QStringList{"fault short all", "clear short 0x2F"}
-                                                       << bytes({0x2F}) << QByteArray();
-    QTest::newRow("clear all entry") << QStringList{"fault short all", "clear short all"} << bytes({0x2F}) << bytes({0x01});
+        << QStringList{"set engine-at 8.5", "set engine off"} << bytes({0x20})
+        << bytes({0x47, 0x10});
+    QTest::newRow("fault short") << QStringList{"fault short 0x24"} << bytes({0x24})
+                                 << bytes({0x00});
+    QTest::newRow("fault silent") << QStringList{"fault silent 0x33"} << bytes({0x33})
+                                  << QByteArray();
+    QTest::newRow("fault extra all")
+        << QStringList{"fault extra all:1"} << bytes({0x2F}) << bytes({0x01, 0xEE});
+    QTest::newRow("fault late") << QStringList{"fault late 0x20:100"} << bytes({0x20})
+                                << bytes({0x47, 0x10});
+    QTest::newRow("fault id-no-cr")
+        << QStringList{"fault id-no-cr"} << bytes({0x10}) << QByteArray("IGX-2 V1.10");
+    QTest::newRow("clear one kind")
+        << QStringList{"fault short 0x24", "fault extra 0x24:1", "clear short"} << bytes({0x24})
+        << bytes({0x00, 0x80, 0xEE});
+    QTest::newRow("clear one command")
+        << QStringList{"fault short 0x24", "fault short 0x2F", "clear short 0x24"}
+        << bytes({0x24, 0x2F}) << bytes({0x00, 0x80});
+    QTest::newRow("clearing one command leaves 'all'")
+        << QStringList{"fault short all", "clear short 0x2F"} << bytes({0x2F}) << QByteArray();
+    QTest::newRow("clear all entry")
+        << QStringList{"fault short all", "clear short all"} << bytes({0x2F}) << bytes({0x01});
     QTest::newRow("clear everything") << QStringList{"fault silent all", "fault id-no-cr", "clear"}
                                       << bytes({0x10}) << kDefaultId;
-    QTest::newRow("clear id-no-cr") << QStringList{"fault id-no-cr", "clear id-no-cr"} << bytes({0x10}) << kDefaultId;
-    QTest::newRow("paced on") << QStringList{"set paced on"} << bytes({0x24}) << bytes({0x00, 0x80});
+    QTest::newRow("clear id-no-cr")
+        << QStringList{"fault id-no-cr", "clear id-no-cr"} << bytes({0x10}) << kDefaultId;
+    QTest::newRow("paced on") << QStringList{"set paced on"} << bytes({0x24})
+                              << bytes({0x00, 0x80});
 }
 
 void TestModuleSim::controlChangesReplies() {
@@ -305,15 +360,36 @@ void TestModuleSim::controlChangesReplies() {
 
 void TestModuleSim::controlErrorsChangeNothing_data() {
     QTest::addColumn<QString>("line");
-    const char* lines[] = {"set map 256",    "set map -1",           "set map",         "set map 0x",
-                           "set rpm-count 65536", "set bogus 1",     "set",             "set engine maybe",
-                           "set engine-at -1", "set engine-at 8s",   "set id a\rb",     "fault late 0x20",
-                           "fault late 0x20:x", "fault late 0x20:600001", "fault silent 0x100", "fault silent 0x20:5",
-                           "fault nope all", "fault hangup-after 0", "fault id-no-cr 0x10", "clear nope",
-                           "clear short 0x1FF", "clear id-no-cr 0x10", "stats now", "quit now",
-                           "frobnicate",     "",                     "SET map 1"};
+    const char* lines[] = {"set map 256",
+                           "set map -1",
+                           "set map",
+                           "set map 0x",
+                           "set rpm-count 65536",
+                           "set bogus 1",
+                           "set",
+                           "set engine maybe",
+                           "set engine-at -1",
+                           "set engine-at 8s",
+                           "set id a\rb",
+                           "fault late 0x20",
+                           "fault late 0x20:x",
+                           "fault late 0x20:600001",
+                           "fault silent 0x100",
+                           "fault silent 0x20:5",
+                           "fault nope all",
+                           "fault hangup-after 0",
+                           "fault id-no-cr 0x10",
+                           "clear nope",
+                           "clear short 0x1FF",
+                           "clear id-no-cr 0x10",
+                           "stats now",
+                           "quit now",
+                           "frobnicate",
+                           "",
+                           "SET map 1"};
     for (const char* line : lines)
-        QTest::newRow(QByteArray(line).replace('\r', "\\r").constData()) << QString::fromLatin1(line);
+        QTest::newRow(QByteArray(line).replace('\r', "\\r").constData())
+            << QString::fromLatin1(line);
 }
 
 void TestModuleSim::controlErrorsChangeNothing() {
@@ -354,7 +430,7 @@ void TestModuleSim::badOptions() {
     QVERIFY(p.waitForFinished(kWaitMs));
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
     QCOMPARE(p.exitCode(), 2);
-    QVERIFY(p.readAllStandardOutput().isEmpty()); // no device path: nobody waits for one
+    QVERIFY(p.readAllStandardOutput().isEmpty());  // no device path: nobody waits for one
     QVERIFY(!p.readAllStandardError().isEmpty());
 }
 
@@ -401,7 +477,7 @@ void TestModuleSim::engineCycle() {
     const double volts = static_cast<quint8>(r[2]) * 18.0 / 255;
     QVERIFY2(rpm >= minRpm && rpm <= maxRpm, qPrintable(QString::number(rpm)));
     QVERIFY2(volts >= minVolts && volts <= maxVolts, qPrintable(QString::number(volts)));
-    QCOMPARE(static_cast<quint8>(r[3]) & ~0x1C, 0); // only the three input bits
+    QCOMPARE(static_cast<quint8>(r[3]) & ~0x1C, 0);  // only the three input bits
 }
 
 void TestModuleSim::stats() {
@@ -409,11 +485,14 @@ void TestModuleSim::stats() {
     QVERIFY(sim.start({"--silent", "all"}));
     QVERIFY(sim.openPort());
     QCOMPARE(sim.control("stats"),
-             QStringLiteral("ok total=0 0x33=0 0x10=0 0x2F=0 0x20=0 0x22=0 0x23=0 0x24=0 0x26=0 other=0"));
-    QVERIFY(sim.send(bytes({0x33, 0x33, 0x10, 0x2F, 0x20, 0x22, 0x23, 0x24, 0x26, 0x26, 0x00, 0xFF, 0x41})));
+             QStringLiteral(
+                 "ok total=0 0x33=0 0x10=0 0x2F=0 0x20=0 0x22=0 0x23=0 0x24=0 0x26=0 other=0"));
+    QVERIFY(sim.send(
+        bytes({0x33, 0x33, 0x10, 0x2F, 0x20, 0x22, 0x23, 0x24, 0x26, 0x26, 0x00, 0xFF, 0x41})));
     QVERIFY(sim.waitReceived(13));
     QCOMPARE(sim.control("stats"),
-             QStringLiteral("ok total=13 0x33=2 0x10=1 0x2F=1 0x20=1 0x22=1 0x23=1 0x24=1 0x26=2 other=3"));
+             QStringLiteral(
+                 "ok total=13 0x33=2 0x10=1 0x2F=1 0x20=1 0x22=1 0x23=1 0x24=1 0x26=2 other=3"));
     QCOMPARE(sim.control("stats reset"), QStringLiteral("ok"));
     QCOMPARE(sim.received(), qint64(0));
 }
@@ -528,7 +607,8 @@ void TestModuleSim::link() {
     Sim sim;
     QVERIFY(sim.start({"--link", "12"}, env));
     QCOMPARE(QFileInfo(link).symLinkTarget(), sim.path);
-    QVERIFY(QDir(ports).entryList(QDir::System | QDir::Files | QDir::Hidden).size() == 1); // no temporaries left
+    QVERIFY(QDir(ports).entryList(QDir::System | QDir::Files | QDir::Hidden).size() ==
+            1);  // no temporaries left
     sim.fd = ::open(link.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
     QVERIFY(sim.fd >= 0);
     QByteArray r;
@@ -578,7 +658,7 @@ void TestModuleSim::logRecordsTraffic() {
     }
     QFile file(logPath);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QStringList traffic; // rx and tx lines without their time
+    QStringList traffic;  // rx and tx lines without their time
     double last = 0;
     const QRegularExpression line("^(\\d+\\.\\d{6}) (rx|tx|--) (.*)$");
     for (const QByteArray& raw : file.readAll().split('\n')) {
@@ -587,12 +667,13 @@ void TestModuleSim::logRecordsTraffic() {
         const auto m = line.match(QString::fromLatin1(raw));
         QVERIFY2(m.hasMatch(), raw.constData());
         const double t = m.captured(1).toDouble();
-        QVERIFY2(t >= last, raw.constData()); // one clock, never going back
+        QVERIFY2(t >= last, raw.constData());  // one clock, never going back
         last = t;
         if (m.captured(2) != "--")
             traffic << m.captured(2) + " " + m.captured(3);
     }
-    const QStringList expected{"rx 0x33", "tx 06", "rx 0x41 (unknown command, no reply)", "rx 0x24", "tx 00 80 EE"};
+    const QStringList expected{"rx 0x33", "tx 06", "rx 0x41 (unknown command, no reply)", "rx 0x24",
+                               "tx 00 80 EE"};
     QCOMPARE(traffic, expected);
 }
 

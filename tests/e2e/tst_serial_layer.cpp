@@ -205,16 +205,18 @@ void TestSerialLayer::openErrors_data() {
     QTest::addColumn<QString>("linkTo");
     QTest::addColumn<QString>("expected");
     QTest::newRow("no link, no device")
-        << 200 << "" << "Com200 (/dev/ttyS199) does not exist. Plug in the serial adapter, or link it as Com200";
-    QTest::newRow("link to a missing adapter")
-        << 7 << "/dev/ttyUSB-not-there" << "Com7 (/dev/ttyUSB-not-there) does not exist.";
+        << 200 << ""
+        << "Com200 (/dev/ttyS199) does not exist. Plug in the serial adapter, or link it as Com200";
+    QTest::newRow("link to a missing adapter") << 7 << "/dev/ttyUSB-not-there"
+                                               << "Com7 (/dev/ttyUSB-not-there) does not exist.";
     const QString what = QStringLiteral(" is not a serial device: it is ");
     QTest::newRow("link to a device that is no terminal")
-        << 8 << "/dev/null" << "Com8 (/dev/null)" + what + "a device that is not a terminal.";
-    QTest::newRow("link to a plain file")
-        << 9 << "plain" << "Com9 (@/plain)" + what + "a plain file.";
-    QTest::newRow("link to a named pipe")
-        << 10 << "fifo" << "Com10 (@/fifo)" + what + "a named pipe.";
+        << 8 << "/dev/null"
+        << "Com8 (/dev/null)" + what + "a device that is not a terminal.";
+    QTest::newRow("link to a plain file") << 9 << "plain"
+                                          << "Com9 (@/plain)" + what + "a plain file.";
+    QTest::newRow("link to a named pipe") << 10 << "fifo"
+                                          << "Com10 (@/fifo)" + what + "a named pipe.";
 }
 
 void TestSerialLayer::openErrors() {

@@ -24,8 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (const auto* options = std::get_if<Options>(&request)) {
         if (options->file.isEmpty() || (options->portNumber != 0 && !options->device.isEmpty()))
             std::abort();
-        if (options->duration && (*options->duration < kShortestDuration ||
-                                  *options->duration > kLongestDuration))
+        if (options->duration &&
+            (*options->duration < kShortestDuration || *options->duration > kLongestDuration))
             std::abort();
     }
     // A stray option is never left to the window.

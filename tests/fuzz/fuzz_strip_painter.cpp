@@ -66,7 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         row.gpi3Volts = in.next();
         row.gpi1 = in.next() > 0;
         const double status = std::abs(in.next());
-        row.status = Sample::End(std::isfinite(status) ? int(std::fmod(status, Sample::kEndCount)) : 0);
+        row.status =
+            Sample::End(std::isfinite(status) ? int(std::fmod(status, Sample::kEndCount)) : 0);
         table.append(row);
     }
     const bool indexed = table.size() > 64;

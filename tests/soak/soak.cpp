@@ -88,8 +88,8 @@ public:
         const bool lineFault = title == QLatin1String("Communications Error");
         if (lineFault)
             deepestLineFault = std::max(deepestLineFault, ++openLineFault);
-        const int delay = fixedDelayMs > 0 ? fixedDelayMs
-                                           : std::uniform_int_distribution<int>(30, 1500)(random_);
+        const int delay =
+            fixedDelayMs > 0 ? fixedDelayMs : std::uniform_int_distribution<int>(30, 1500)(random_);
         const int pick = fixedDelayMs > 0 ? 0 : std::uniform_int_distribution<int>(0, 2)(random_);
         QTimer::singleShot(delay, [pick] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
@@ -189,8 +189,8 @@ struct Producible {
             gpi3 << QByteArray::number(double(scaling::gpi3(byte)), 'f', 3);
         }
         for (int count = 1; count < 65536; ++count)
-            rpm << QByteArray::number(double(scaling::rpm(std::uint8_t(count & 0xFF),
-                                                          std::uint8_t(count >> 8))), 'f', 1);
+            rpm << QByteArray::number(
+                double(scaling::rpm(std::uint8_t(count & 0xFF), std::uint8_t(count >> 8))), 'f', 1);
     }
 };
 
@@ -231,8 +231,11 @@ int checkRecordings(const QStringList& files) {
                 producible.emplace(rangeCode);
             const QList<QByteArray> cells = line.split(',');
             const QList<std::pair<int, const QSet<QByteArray>*>> checked = {
-                {2, &producible->rpm}, {3, &producible->advance}, {4, &producible->map},
-                {5, &producible->battery}, {6, &producible->gpi3}};
+                {2, &producible->rpm},
+                {3, &producible->advance},
+                {4, &producible->map},
+                {5, &producible->battery},
+                {6, &producible->gpi3}};
             for (const auto& [column, values] : checked) {
                 const bool empty = cells[column].isEmpty();
                 if (column == 4 && rangeCode == 0 && empty)
@@ -247,7 +250,8 @@ int checkRecordings(const QStringList& files) {
             }
         }
     }
-    say("recordings: %lld files, %lld rows, %d faults\n", qlonglong(files.size()), qlonglong(rows), faults);
+    say("recordings: %lld files, %lld rows, %d faults\n", qlonglong(files.size()), qlonglong(rows),
+        faults);
     for (auto it = statuses.begin(); it != statuses.end(); ++it)
         say("  status %s: %lld\n", qPrintable(it.key()), qlonglong(it.value()));
     return faults;
@@ -267,11 +271,13 @@ int worker(int argc, char* argv[], double minutes, unsigned seed, int streamSeco
         cpuStart, rssStart);
 
     std::mt19937 random(seed);
-    auto chance = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
-    test::SimProcess sim(QStringLiteral(IGNIVEX_SIM),
-                         {QStringLiteral("--link"), QStringLiteral("1"), QStringLiteral("--engine"),
-                          QStringLiteral("--paced"), QStringLiteral("--seed"),
-                          QString::number(seed)});
+    auto chance = [&](int lo, int hi) {
+        return std::uniform_int_distribution<int>(lo, hi)(random);
+    };
+    test::SimProcess sim(
+        QStringLiteral(IGNIVEX_SIM),
+        {QStringLiteral("--link"), QStringLiteral("1"), QStringLiteral("--engine"),
+         QStringLiteral("--paced"), QStringLiteral("--seed"), QString::number(seed)});
     if (!sim.ok()) {
         say("worker: the simulator did not start\n");
         return 2;
@@ -360,22 +366,27 @@ int worker(int argc, char* argv[], double minutes, unsigned seed, int streamSeco
             return;
         // Recording at the link's pace whenever the view is open, a new file each time.
         if (state.viewActive && !window.recording().recording()) {
-            recordPrompts.path = config.filePath(QStringLiteral("soak-%1.csv").arg(recordings.size()));
+            recordPrompts.path =
+                config.filePath(QStringLiteral("soak-%1.csv").arg(recordings.size()));
             recordings << *recordPrompts.path;
             window.recording().mnuRecord_Click();
         }
         switch (chance(0, 9)) {
-        case 0: case 1: case 2:
+        case 0:
+        case 1:
+        case 2:
             ++actions[QStringLiteral("open view")];
             window.mnuViewRealTime_Click();
             break;
-        case 3: case 4:
+        case 3:
+        case 4:
             ++actions[QStringLiteral("close view")];
             window.fraRealTimeData()->cmdCloseRealTimeData->click();
             break;
         case 5: {
             ++actions[QStringLiteral("Esc")];
-            QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QStringLiteral("\x1b"));
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier,
+                            QStringLiteral("\x1b"));
             QCoreApplication::sendEvent(&window, &press);
             break;
         }
@@ -468,8 +479,8 @@ int supervise(int argc, char* argv[], double minutes, unsigned seed) {
         if (worker.exitStatus() == QProcess::CrashExit || worker.exitCode() != 0) {
             ++crashes;
             say("crash: the worker ended with %s %d after %.1f minutes\n",
-                worker.exitStatus() == QProcess::CrashExit ? "signal" : "status",
-                worker.exitCode(), run.elapsed() / 60000.0);
+                worker.exitStatus() == QProcess::CrashExit ? "signal" : "status", worker.exitCode(),
+                run.elapsed() / 60000.0);
         } else {
             break;
         }

@@ -57,8 +57,8 @@ public:
     void raiseEvent(int code);
 
     // --- what happened
-    QStringList log;          // "Settings=56000,N,8,1", "PortOpen=true", "Output=33", ...
-    QByteArray written;       // every byte written, in order
+    QStringList log;     // "Settings=56000,N,8,1", "PortOpen=true", "Output=33", ...
+    QByteArray written;  // every byte written, in order
     int opens = 0;
     int closes = 0;
     QByteArray pending() const { return in_; }

@@ -18,14 +18,17 @@ public:
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir_.path());
     }
     QString path() const { return dir_.path(); }
-    QString settingsFile() const { return dir_.path() + QStringLiteral("/Ignivex_Log/Ignivex_Log.conf"); }
+    QString settingsFile() const {
+        return dir_.path() + QStringLiteral("/Ignivex_Log/Ignivex_Log.conf");
+    }
     QString portsFolder() const { return dir_.path() + QStringLiteral("/Ignivex_Log/ports"); }
 
 #ifdef Q_OS_WIN
     // On Windows the store is the registry, shared by the whole user: the test sets the user's
     // setting aside and puts it back afterwards.
     static QString storeKey() {
-        return QStringLiteral("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\Ignivex_Log");
+        return QStringLiteral(
+            "HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\Ignivex_Log");
     }
     ~IsolatedConfig() {
         QSettings s(storeKey(), QSettings::NativeFormat);
@@ -34,17 +37,22 @@ public:
             s.setValue(QStringLiteral("Properties/CommPort"), saved_);
     }
     QString stored() const {
-        return QSettings(storeKey(), QSettings::NativeFormat).value(QStringLiteral("Properties/CommPort")).toString();
+        return QSettings(storeKey(), QSettings::NativeFormat)
+            .value(QStringLiteral("Properties/CommPort"))
+            .toString();
     }
     bool hasStored() const {
-        return QSettings(storeKey(), QSettings::NativeFormat).contains(QStringLiteral("Properties/CommPort"));
+        return QSettings(storeKey(), QSettings::NativeFormat)
+            .contains(QStringLiteral("Properties/CommPort"));
     }
     void store(const QString& value) const {
         QSettings s(storeKey(), QSettings::NativeFormat);
         s.setValue(QStringLiteral("Properties/CommPort"), value);
         s.sync();
     }
-    void clear() const { QSettings(storeKey(), QSettings::NativeFormat).remove(QStringLiteral("Properties")); }
+    void clear() const {
+        QSettings(storeKey(), QSettings::NativeFormat).remove(QStringLiteral("Properties"));
+    }
 
 private:
     QString saved_ = [] {
@@ -69,7 +77,9 @@ private:
         s.setValue(QStringLiteral("Properties/CommPort"), value);
         s.sync();
     }
-    void clear() const { QFile::remove(settingsFile()); }
+    void clear() const {
+        QFile::remove(settingsFile());
+    }
 #endif
 
 private:

@@ -27,11 +27,12 @@ struct MainHarness {
     std::unique_ptr<frmMain> window;
 
     explicit MainHarness(const QString& programFolder = QCoreApplication::applicationDirPath()) {
-        window = std::make_unique<frmMain>(
-            frmMain::Services{port, clock, boxes, state, [this] {
-                ++ended;
-                portOpenAtEnd = port.portOpen();
-            }, programFolder, &prompts});
+        window = std::make_unique<frmMain>(frmMain::Services{port, clock, boxes, state,
+                                                             [this] {
+                                                                 ++ended;
+                                                                 portOpenAtEnd = port.portOpen();
+                                                             },
+                                                             programFolder, &prompts});
     }
     frmMain& w() { return *window; }
     // Loads and shows the window as the start-up does.

@@ -15,10 +15,18 @@ std::optional<Pty::Line> Pty::line() const {
     Line line;
     line.baud = (t.c_cflag & CBAUD) == BOTHER ? int(t.c_ospeed) : -1;
     switch (t.c_cflag & CSIZE) {
-    case CS5: line.dataBits = 5; break;
-    case CS6: line.dataBits = 6; break;
-    case CS7: line.dataBits = 7; break;
-    default: line.dataBits = 8; break;
+    case CS5:
+        line.dataBits = 5;
+        break;
+    case CS6:
+        line.dataBits = 6;
+        break;
+    case CS7:
+        line.dataBits = 7;
+        break;
+    default:
+        line.dataBits = 8;
+        break;
     }
     line.parity = (t.c_cflag & PARENB) != 0;
     line.stopBits = (t.c_cflag & CSTOPB) ? 2 : 1;

@@ -50,14 +50,19 @@ void TestAnalysis::statistics_data() {
     QTest::addColumn<double>("max");
     QTest::addColumn<double>("mean");
     // 1.0 to 3.0 s: the rows at 1.0, 1.5, 2.0 and 3.0; the Esc row at 2.5 is left out.
-    QTest::newRow("rpm over the pull") << 1.0 << 3.0 << "rpm" << qint64(4) << 2000.0 << 4500.0 << 3375.0;
+    QTest::newRow("rpm over the pull")
+        << 1.0 << 3.0 << "rpm" << qint64(4) << 2000.0 << 4500.0 << 3375.0;
     QTest::newRow("advance") << 1.0 << 3.0 << "advance" << qint64(4) << 20.0 << 30.0 << 25.75;
     QTest::newRow("battery") << 1.0 << 3.0 << "battery_v" << qint64(4) << 13.0 << 13.8 << 13.45;
-    QTest::newRow("an empty cell is no sample") << 1.0 << 3.0 << "gpi3_v" << qint64(3) << 2.0 << 3.0 << 7.0 / 3;
-    QTest::newRow("input: share of time at 1") << 1.0 << 3.0 << "gpi1" << qint64(4) << 0.0 << 1.0 << 0.75;
+    QTest::newRow("an empty cell is no sample")
+        << 1.0 << 3.0 << "gpi3_v" << qint64(3) << 2.0 << 3.0 << 7.0 / 3;
+    QTest::newRow("input: share of time at 1")
+        << 1.0 << 3.0 << "gpi1" << qint64(4) << 0.0 << 1.0 << 0.75;
     QTest::newRow("input never on") << 1.0 << 3.0 << "gpi3" << qint64(4) << 0.0 << 0.0 << 0.0;
-    QTest::newRow("whole recording") << -1e9 << 1e9 << "rpm" << qint64(7) << 900.0 << 4500.0 << 17900.0 / 7;
-    QTest::newRow("span ends are inside") << 0.5 << 0.5 << "map" << qint64(1) << 25.0 << 25.0 << 25.0;
+    QTest::newRow("whole recording")
+        << -1e9 << 1e9 << "rpm" << qint64(7) << 900.0 << 4500.0 << 17900.0 / 7;
+    QTest::newRow("span ends are inside")
+        << 0.5 << 0.5 << "map" << qint64(1) << 25.0 << 25.0 << 25.0;
     QTest::newRow("only the Esc row") << 2.4 << 2.6 << "rpm" << qint64(0) << 0.0 << 0.0 << 0.0;
 }
 
@@ -78,8 +83,8 @@ void TestAnalysis::statistics() {
 
 void TestAnalysis::mapTable() {
     // Advance over rpm [0,1000) [1000,2000) [2000,3000) [3000,5000) and MAP [0,30) [30,60).
-    const auto table = analysis::mapTable(pull(), Value::Advance, {0, 1000, 2000, 3000, 5000},
-                                          {0, 30, 60}, {});
+    const auto table =
+        analysis::mapTable(pull(), Value::Advance, {0, 1000, 2000, 3000, 5000}, {0, 30, 60}, {});
     struct Expected {
         int rpmBin, mapBin;
         qint64 samples;
@@ -95,7 +100,8 @@ void TestAnalysis::mapTable() {
         QCOMPARE(c.rpmBin, e.rpmBin);
         QCOMPARE(c.mapBin, e.mapBin);
         QCOMPARE(c.samples, e.samples);
-        QVERIFY2(near(c.mean, e.mean) && near(c.seconds, e.seconds), qPrintable(QString::number(i)));
+        QVERIFY2(near(c.mean, e.mean) && near(c.seconds, e.seconds),
+                 qPrintable(QString::number(i)));
     }
 }
 
@@ -111,7 +117,9 @@ void TestAnalysis::mapTableDifference() {
     for (qsizetype i = 0; i < expected.size(); ++i)
         QVERIFY2(near(d.cells[std::size_t(i)].mean, expected[i]), qPrintable(QString::number(i)));
     QCOMPARE(d.cells[3].samples, qint64(3));  // the first table's
-    QVERIFY(analysis::difference(whole, analysis::mapTable(pull(), Value::Advance, rpm, map, {10, 20})).cells.empty());
+    QVERIFY(
+        analysis::difference(whole, analysis::mapTable(pull(), Value::Advance, rpm, map, {10, 20}))
+            .cells.empty());
 }
 
 void TestAnalysis::edges_data() {
@@ -160,9 +168,10 @@ void TestAnalysis::commandLine_data() {
     QTest::addColumn<QString>("line");  // a line of standard output, or of standard error
     QTest::newRow("stats") << QStringList{"--stats", kPull, "--from", "1", "--to", "3"} << 0
                            << "rpm,4,2000.0,4500.0,3375.000";
-    QTest::newRow("stats of an input") << QStringList{"--stats", kPull, "--from", "1", "--to", "3"} << 0
-                                       << "gpi1,4,0,1,0.750";
-    QTest::newRow("table") << QStringList{"--table", kPull, "--rpm-edges", "0,1000,2000,3000,5000",
+    QTest::newRow("stats of an input")
+        << QStringList{"--stats", kPull, "--from", "1", "--to", "3"} << 0 << "gpi1,4,0,1,0.750";
+    QTest::newRow("table") << QStringList{"--table",     kPull,
+                                          "--rpm-edges", "0,1000,2000,3000,5000",
                                           "--map-edges", "0,30,60"}
                            << 0 << "3000,5000,30,60,3,27.66667";
     QTest::newRow("section onto an existing file")
@@ -170,9 +179,10 @@ void TestAnalysis::commandLine_data() {
         << "already exists";
     QTest::newRow("workbook onto an existing file")
         << QStringList{"--xlsx", kPull, "--out", kPull} << 3 << "already exists";
-    QTest::newRow("workbook without --out") << QStringList{"--xlsx", kPull} << 2 << "--xlsx needs --out";
-    QTest::newRow("unknown channel") << QStringList{"--table", kPull, "--of", "boost"} << 2
-                                     << "--of takes a column";
+    QTest::newRow("workbook without --out")
+        << QStringList{"--xlsx", kPull} << 2 << "--xlsx needs --out";
+    QTest::newRow("unknown channel")
+        << QStringList{"--table", kPull, "--of", "boost"} << 2 << "--of takes a column";
     QTest::newRow("from after to") << QStringList{"--stats", kPull, "--from", "3", "--to", "1"} << 2
                                    << "--from must not be later than --to";
     QTest::newRow("no such file") << QStringList{"--stats", "/nonexistent/run.csv"} << 1
@@ -187,8 +197,8 @@ void TestAnalysis::commandLine() {
     app.start(QStringLiteral(IGNIVEX_APP), arguments);
     QVERIFY(app.waitForFinished(30000));
     QCOMPARE(app.exitCode(), exitCode);
-    const QString said = QString::fromUtf8(exitCode == 0 ? app.readAllStandardOutput()
-                                                         : app.readAllStandardError());
+    const QString said =
+        QString::fromUtf8(exitCode == 0 ? app.readAllStandardOutput() : app.readAllStandardError());
     QVERIFY2(said.contains(line), qPrintable(said));
 }
 

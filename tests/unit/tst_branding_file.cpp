@@ -92,16 +92,17 @@ void TestBrandingFile::sections_data() {
     QTest::addColumn<QStringList>("about");
 
     QTest::newRow("the eleven-line example")
-        << QByteArray("! splash settings\r\nExample Co\r\nArial\r\n24\r\nBold\r\nlogo.gif\r\n"
-                      "! about box\r\nExample Co\r\nExample Co Ltd\r\n! note\r\n\r\n")
+        << QByteArray(
+               "! splash settings\r\nExample Co\r\nArial\r\n24\r\nBold\r\nlogo.gif\r\n"
+               "! about box\r\nExample Co\r\nExample Co Ltd\r\n! note\r\n\r\n")
         << QStringList{"Example Co", "Arial", "24", "Bold", "logo.gif"}
         << QStringList{"Example Co", "Example Co Ltd", "! note", ""};
     QTest::newRow("no leading comment: the first line is splash line 1")
         << QByteArray("Acme\r\nArial\r\n20\r\nbold\r\nNULL\r\n!\r\nAcme\r\n")
         << QStringList{"Acme", "Arial", "20", "bold", "NULL"} << QStringList{"Acme"};
     QTest::newRow("several leading comments, one of them bare")
-        << QByteArray("!\r\n!!two\r\n! three\r\nA\r\n!sep\r\nB\r\n")
-        << QStringList{"A"} << QStringList{"B"};
+        << QByteArray("!\r\n!!two\r\n! three\r\nA\r\n!sep\r\nB\r\n") << QStringList{"A"}
+        << QStringList{"B"};
     QTest::newRow("separator is the last line: About stays empty")
         << QByteArray("A\r\nB\r\nC\r\nD\r\nE\r\n!") << QStringList{"A", "B", "C", "D", "E"}
         << QStringList{};
@@ -120,9 +121,8 @@ void TestBrandingFile::sections_data() {
     QTest::newRow("fewer than five splash lines are read as they are")
         << QByteArray("Co\r\nArial\r\n!\r\nCo\r\n") << QStringList{"Co", "Arial"}
         << QStringList{"Co"};
-    QTest::newRow("LF line breaks")
-        << QByteArray("!c\nA\nB\n!\nX\n\nY\n") << QStringList{"A", "B"}
-        << QStringList{"X", "", "Y"};
+    QTest::newRow("LF line breaks") << QByteArray("!c\nA\nB\n!\nX\n\nY\n") << QStringList{"A", "B"}
+                                    << QStringList{"X", "", "Y"};
     QTest::newRow("mixed line breaks")
         << QByteArray("A\nB\r\n!\nX\r\nY") << QStringList{"A", "B"} << QStringList{"X", "Y"};
     QTest::newRow("no line break after the last line")
@@ -180,8 +180,8 @@ void TestBrandingFile::endsBeforeSeparator_data() {
     const QString noSplash = QStringLiteral("ends before its splash section");
     const QString noSeparator = QStringLiteral("\"!\" line that ends the splash section");
 
-    QTest::newRow("empty file, Abort") << QByteArray() << QList<int>{box::Abort}
-                                       << QStringList{} << 1 << noSplash;
+    QTest::newRow("empty file, Abort")
+        << QByteArray() << QList<int>{box::Abort} << QStringList{} << 1 << noSplash;
     QTest::newRow("empty file, Retry twice then Abort")
         << QByteArray() << QList<int>{box::Retry, box::Retry, box::Abort} << QStringList{} << 3
         << noSplash;
@@ -304,7 +304,8 @@ void TestBrandingFile::fileLevel() {
     } else {
         QCOMPARE(boxes.count(), 1);
         QVERIFY2(boxes.shown[0].text.contains(prompt), qPrintable(boxes.shown[0].text));
-        QVERIFY2(boxes.shown[0].text.contains(QDir::toNativeSeparators(path)), qPrintable(boxes.shown[0].text));
+        QVERIFY2(boxes.shown[0].text.contains(QDir::toNativeSeparators(path)),
+                 qPrintable(boxes.shown[0].text));
     }
 }
 

@@ -91,7 +91,8 @@ void TestCommandLine::linkMessagesWithoutAWindow_data() {
     };
     for (const auto& [name, error] : errors) {
         QTest::newRow(qPrintable(QString(name) + ", a device path")) << error.description() << dev;
-        QTest::newRow(qPrintable(QString(name) + ", a port number")) << error.description() << QString();
+        QTest::newRow(qPrintable(QString(name) + ", a port number"))
+            << error.description() << QString();
     }
 }
 

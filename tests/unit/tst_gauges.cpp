@@ -18,7 +18,7 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 
 // The panel's scales by caption; "MAP wide" is the manifold-pressure gauge as a 0..60 sensor
 // lays it out, "BAT V black first" the battery bands in another order (edges must not change).
-void apply(LinearGauge &g, const QString &name) {
+void apply(LinearGauge& g, const QString& name) {
     applyScale(g, scaleNamed(name.section(QLatin1Char(' '), 0, name.startsWith("BAT") ? 1 : 0)));
     if (name == "MAP wide")
         layOutMapGauge(g, 2);
@@ -91,15 +91,14 @@ void TestGauges::tickValues_data() {
         << 0.0 << 12.0 << 5.0 << QStringList{"0", "5", "10"} << 3;
     QTest::newRow("a near-zero sum is exactly 0, not -0 or 5.55e-17")
         << -0.3 << 0.1 << 0.1 << QStringList{"-0.3", "-0.2", "-0.1", "0", "0.1"} << 5;
-    QTest::newRow("single tick when start equals end") << 3.0 << 3.0 << 1.0 << QStringList{"3"}
-                                                       << 1;
+    QTest::newRow("single tick when start equals end")
+        << 3.0 << 3.0 << 1.0 << QStringList{"3"} << 1;
     QTest::newRow("zero step draws none") << 0.0 << 30.0 << 0.0 << QStringList{} << 0;
     QTest::newRow("negative step draws none") << 0.0 << 30.0 << -5.0 << QStringList{} << 0;
     QTest::newRow("end below start draws none") << 30.0 << 0.0 << 5.0 << QStringList{} << 0;
     QTest::newRow("NaN step draws none") << 0.0 << 30.0 << kNaN << QStringList{} << 0;
     QTest::newRow("infinite end draws none") << 0.0 << kInf << 5.0 << QStringList{} << 0;
-    QTest::newRow("tiny step is capped") << 0.0 << 1.0 << 1e-9 << QStringList{}
-                                         << gauge::kMaxTicks;
+    QTest::newRow("tiny step is capped") << 0.0 << 1.0 << 1e-9 << QStringList{} << gauge::kMaxTicks;
 }
 
 void TestGauges::tickValues() {
@@ -122,16 +121,13 @@ void TestGauges::panelLabels_data() {
     QTest::addColumn<QString>("gauge");
     QTest::addColumn<QStringList>("labels");
     QTest::newRow("MAP") << "MAP" << QStringList{"0", "5", "10", "15", "20", "25", "30"};
-    QTest::newRow("MAP wide") << "MAP wide"
-                              << QStringList{"0", "10", "20", "30", "40", "50", "60"};
+    QTest::newRow("MAP wide") << "MAP wide" << QStringList{"0", "10", "20", "30", "40", "50", "60"};
     QTest::newRow("ADV") << "ADV"
                          << QStringList{"0", "5", "10", "15", "20", "25", "30", "35", "40", "45"};
-    QTest::newRow("GPI3A") << "GPI3A"
-                           << QStringList{"0", "0.5", "1", "1.5", "2", "2.5", "3", "3.5", "4",
-                                          "4.5", "5"};
+    QTest::newRow("GPI3A") << "GPI3A" << QStringList{"0", "0.5", "1", "1.5", "2", "2.5",
+                                                     "3", "3.5", "4", "4.5", "5"};
     QTest::newRow("BAT V") << "BAT V"
-                           << QStringList{"0", "2", "4", "6", "8", "10", "12", "14", "16",
-                                          "18"};
+                           << QStringList{"0", "2", "4", "6", "8", "10", "12", "14", "16", "18"};
 }
 
 void TestGauges::panelLabels() {
@@ -181,7 +177,7 @@ void TestGauges::pointerPosition() {
 
 void TestGauges::zeroSitsOnLowestTick_data() {
     QTest::addColumn<QString>("gauge");
-    for (const char *name : {"MAP", "MAP wide", "ADV", "GPI3A", "BAT V"})
+    for (const char* name : {"MAP", "MAP wide", "ADV", "GPI3A", "BAT V"})
         QTest::newRow(name) << QString::fromLatin1(name);
 }
 
@@ -249,8 +245,7 @@ void TestGauges::bandWrites_data() {
         << 4 << 0 << 4 << 5 << QColor(0, 0, 0) << 0;
     QTest::newRow("negative selects the first") << -3 << 3 << 0 << 2 << QColor(0, 255, 0) << 3;
     QTest::newRow("beyond the limit selects the last allowed")
-        << 99 << 0 << LinearGauge::kMaxBands - 1 << LinearGauge::kMaxBands << QColor(0, 0, 0)
-        << 0;
+        << 99 << 0 << LinearGauge::kMaxBands - 1 << LinearGauge::kMaxBands << QColor(0, 0, 0) << 0;
     QTest::newRow("colour index outside the palette changes nothing")
         << 1 << 6 << 1 << 2 << QColor(0, 0, 255) << 4;
     QTest::newRow("negative colour index changes nothing")

@@ -51,10 +51,12 @@ class TestLayers : public QObject {
 private slots:
     void includesFollowTheFloors() {
         const QString root = sourceRoot();
-        const QMap<QString, Floor> floors = floorsOf(root + QStringLiteral("/docs/architecture.md"));
+        const QMap<QString, Floor> floors =
+            floorsOf(root + QStringLiteral("/docs/architecture.md"));
         QVERIFY2(!floors.isEmpty(), "docs/architecture.md has no table of floors");
         const QSet<QString> widgets = widgetHeaders();
-        QVERIFY2(widgets.contains(QStringLiteral("QWidget")), "the Qt Widgets headers were not found");
+        QVERIFY2(widgets.contains(QStringLiteral("QWidget")),
+                 "the Qt Widgets headers were not found");
 
         static const QRegularExpression local(QStringLiteral("^\\s*#\\s*include\\s+\"(\\w+)/"));
         static const QRegularExpression system(
@@ -63,12 +65,14 @@ private slots:
         const QDir src(root + QStringLiteral("/src"));
         for (const QString& folder : src.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
             if (!floors.contains(folder)) {
-                faults << QStringLiteral("src/%1/ is on no floor of docs/architecture.md").arg(folder);
+                faults
+                    << QStringLiteral("src/%1/ is on no floor of docs/architecture.md").arg(folder);
                 continue;
             }
             const Floor own = floors.value(folder);
-            QDirIterator files(src.filePath(folder), {QStringLiteral("*.h"), QStringLiteral("*.cpp")},
-                               QDir::Files, QDirIterator::Subdirectories);
+            QDirIterator files(src.filePath(folder),
+                               {QStringLiteral("*.h"), QStringLiteral("*.cpp")}, QDir::Files,
+                               QDirIterator::Subdirectories);
             while (files.hasNext()) {
                 const QString path = files.next();
                 QFile file(path);

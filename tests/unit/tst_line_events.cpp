@@ -32,10 +32,10 @@ void TestLineEvents::fromDriver_data() {
     QTest::newRow("CE_RXPARITY") << 0x0004u << none << none << Events{1009};
     QTest::newRow("CE_BREAK") << 0x0010u << none << none << Events{1001};
     QTest::newRow("break with its framing error") << 0x0018u << none << none << Events{1001, 1004};
-    QTest::newRow("all five at once") << 0x001Fu << none << none
-                                      << Events{1001, 1004, 1006, 1008, 1009};
-    QTest::newRow("CE_TXFULL and CE_MODE are not line faults") << 0x8100u << none << none
-                                                               << Events{};
+    QTest::newRow("all five at once")
+        << 0x001Fu << none << none << Events{1001, 1004, 1006, 1008, 1009};
+    QTest::newRow("CE_TXFULL and CE_MODE are not line faults")
+        << 0x8100u << none << none << Events{};
     QTest::newRow("no modem lines (a pseudo-terminal)") << 0u << none << Modem(0x10u) << Events{};
     QTest::newRow("lines unchanged") << 0u << Modem(0xB0u) << Modem(0xB0u) << Events{};
     QTest::newRow("CTS rises") << 0u << Modem(0u) << Modem(0x10u) << Events{3};
@@ -44,8 +44,8 @@ void TestLineEvents::fromDriver_data() {
     QTest::newRow("carrier rises") << 0u << Modem(0u) << Modem(0x80u) << Events{5};
     QTest::newRow("ring starts") << 0u << Modem(0u) << Modem(0x40u) << Events{6};
     QTest::newRow("ring ends: no event") << 0u << Modem(0x40u) << Modem(0u) << Events{};
-    QTest::newRow("fault first, then the lines") << 0x0004u << Modem(0x30u) << Modem(0xC0u)
-                                                 << Events{1009, 3, 4, 5, 6};
+    QTest::newRow("fault first, then the lines")
+        << 0x0004u << Modem(0x30u) << Modem(0xC0u) << Events{1009, 3, 4, 5, 6};
 }
 
 void TestLineEvents::fromDriver() {

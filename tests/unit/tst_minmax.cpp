@@ -100,8 +100,11 @@ void TestMinMax::columnsKeepEveryMinimumAndMaximum() {
             const ColumnExtent& got = reduced[std::size_t(k)];
             QVERIFY2(same(got.extent, expected[std::size_t(k)]),
                      qPrintable(QStringLiteral("column %1: %2..%3, expected %4..%5")
-                                    .arg(k).arg(got.extent.min).arg(got.extent.max)
-                                    .arg(expected[std::size_t(k)].min).arg(expected[std::size_t(k)].max)));
+                                    .arg(k)
+                                    .arg(got.extent.min)
+                                    .arg(got.extent.max)
+                                    .arg(expected[std::size_t(k)].min)
+                                    .arg(expected[std::size_t(k)].max)));
             QCOMPARE(int(got.end - got.begin), counts[std::size_t(k)]);
         }
     }

@@ -38,9 +38,11 @@ void TestProgramFiles::places_data() {
         {"bin/", "x2" + cfg, "x3" + cfg, "x2/ignivex-log/logos/a.gif", inst + "/logos/a.gif"},
         "ROOT/x1:ROOT/x2:ROOT/x3", {inst, "x2" + cfg, "x2/ignivex-log/logos/a.gif"});
     row("system branding, logo only among the program's files",
-        {"bin/", "x1" + cfg, inst + "/logos/a.gif"}, "ROOT/x1", {inst, "x1" + cfg, inst + "/logos/a.gif"});
+        {"bin/", "x1" + cfg, inst + "/logos/a.gif"}, "ROOT/x1",
+        {inst, "x1" + cfg, inst + "/logos/a.gif"});
     row("system branding, logo nowhere: named beside the branding file",
-        {"bin/", "x1" + cfg, inst + "/"}, "ROOT/x1", {inst, "x1" + cfg, "x1/ignivex-log/logos/a.gif"});
+        {"bin/", "x1" + cfg, inst + "/"}, "ROOT/x1",
+        {inst, "x1" + cfg, "x1/ignivex-log/logos/a.gif"});
     row("relative and empty XDG entries are ignored", {"bin/", "rel" + cfg}, "rel::", beside);
 }
 
@@ -52,7 +54,8 @@ void TestProgramFiles::places() {
     if (!configDirs.isEmpty())
         QSKIP("Windows has no system configuration folders: the branding file is the program's.");
 #endif
-    for (const char* system : {"/etc/ignivex-log/Ignivex_Log.cfg", "/etc/xdg/ignivex-log/Ignivex_Log.cfg"})
+    for (const char* system :
+         {"/etc/ignivex-log/Ignivex_Log.cfg", "/etc/xdg/ignivex-log/Ignivex_Log.cfg"})
         if (QFileInfo::exists(QString::fromLatin1(system)))
             QSKIP("a system branding file exists on this machine and would take part");
     QTemporaryDir dir;
@@ -61,7 +64,8 @@ void TestProgramFiles::places() {
     for (const QString& file : files) {
         const QString path = root + QLatin1Char('/') + file;
         QFile f(path);
-        QVERIFY2(file.endsWith(QLatin1Char('/')) ? QDir().mkpath(path)
+        QVERIFY2(file.endsWith(QLatin1Char('/'))
+                     ? QDir().mkpath(path)
                      : QDir().mkpath(QFileInfo(path).path()) && f.open(QIODevice::WriteOnly),
                  qPrintable(path));
     }

@@ -11,17 +11,18 @@ const Instant kStart = Instant(std::chrono::seconds(100));
 
 Sample sampleAt(double seconds, Sample::End end) {
     Sample s;
-    s.monotonic = kStart + std::chrono::duration_cast<Instant::duration>(std::chrono::duration<double>(seconds));
+    s.monotonic = kStart + std::chrono::duration_cast<Instant::duration>(
+                               std::chrono::duration<double>(seconds));
     s.wallClock = QDateTime(QDate(2026, 12, 8), QTime(14, 3, 7, 250), QTimeZone(3600));
     s.end = end;
     return s;
 }
 
 Sample::End endOf(const QString& kind) {
-    return kind == "esc" ? Sample::End::Escape
+    return kind == "esc"         ? Sample::End::Escape
            : kind == "link-lost" ? Sample::End::LinkLost
-           : kind == "aborted" ? Sample::End::Aborted
-                               : Sample::End::Complete;
+           : kind == "aborted"   ? Sample::End::Aborted
+                                 : Sample::End::Complete;
 }
 
 struct Reads {
@@ -70,12 +71,15 @@ void TestRecordFormat::rows_data() {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QByteArray>("expected");
     const QByteArray t = "2026-12-08T14:03:07.250+01:00,";
-    QTest::newRow("complete") << "complete" << t + "1.500,915.5,22.500,17.0,13.835,2.510,1,0,1,ok,\n";
-    QTest::newRow("no MAP sensor") << "no map" << t + "1.500,915.5,22.500,,13.835,2.510,1,0,1,ok,\n";
+    QTest::newRow("complete") << "complete"
+                              << t + "1.500,915.5,22.500,17.0,13.835,2.510,1,0,1,ok,\n";
+    QTest::newRow("no MAP sensor")
+        << "no map" << t + "1.500,915.5,22.500,,13.835,2.510,1,0,1,ok,\n";
     QTest::newRow("Esc after the battery") << "esc" << t + "1.500,,,17.0,13.835,2.510,1,0,1,esc,\n";
     QTest::newRow("link lost at the inputs") << "link-lost" << t + "1.500,,,,,,,,,link-lost,\n";
     QTest::newRow("closed after the inputs") << "aborted" << t + "1.500,,,,,2.510,1,0,1,aborted,\n";
-    QTest::newRow("a failed read in a full tick") << "ignored" << t + "1.500,915.5,22.500,17.0,,2.510,1,0,1,ok,\n";
+    QTest::newRow("a failed read in a full tick")
+        << "ignored" << t + "1.500,915.5,22.500,17.0,,2.510,1,0,1,ok,\n";
 }
 
 void TestRecordFormat::rows() {
@@ -83,7 +87,8 @@ void TestRecordFormat::rows() {
     QFETCH(QByteArray, expected);
     const Sample::End end = endOf(kind);
     // GPI1 and GPI3 on.
-    const Sample s = tickOf(kind, 1.5, {0x14, 2.5098039f, 17.0f, 13.835294f, 915.52734375f, 22.49984f});
+    const Sample s =
+        tickOf(kind, 1.5, {0x14, 2.5098039f, 17.0f, 13.835294f, 915.52734375f, 22.49984f});
     QCOMPARE(row(s, kStart), expected);
     // And back: the cells a tick did not read stay empty.
     const auto parsed = parseRow(QByteArrayView(expected).chopped(1));
@@ -161,15 +166,16 @@ void TestRecordFormat::preamble() {
     d.rangeCode = 2;
     d.rate = "10 per second";
     d.started = QDateTime(QDate(2026, 12, 8), QTime(14, 3, 7, 5), QTimeZone(-5 * 3600));
-    QCOMPARE(record::preamble(d),
-             QByteArray("# recording: Ignivex Log 1.1\n"
-                        "# port: Com3 (/dev/ttyUSB0)\n"
-                        "# firmware: IGX-2 V1.10\n"
-                        "# status: 0xFE\n"
-                        "# map range: 2 (0 to 60)\n"
-                        "# rate: 10 per second\n"
-                        "# started: 2026-12-08T14:03:07.005-05:00\n"
-                        "time,elapsed_s,rpm,advance,map,battery_v,gpi3_v,gpi1,gpi2,gpi3,status,mark\n"));
+    QCOMPARE(
+        record::preamble(d),
+        QByteArray("# recording: Ignivex Log 1.1\n"
+                   "# port: Com3 (/dev/ttyUSB0)\n"
+                   "# firmware: IGX-2 V1.10\n"
+                   "# status: 0xFE\n"
+                   "# map range: 2 (0 to 60)\n"
+                   "# rate: 10 per second\n"
+                   "# started: 2026-12-08T14:03:07.005-05:00\n"
+                   "time,elapsed_s,rpm,advance,map,battery_v,gpi3_v,gpi1,gpi2,gpi3,status,mark\n"));
     // A firmware ID with a line break in it cannot start a line of its own.
     d.firmwareId = "A\rB\nC";
     QVERIFY(record::preamble(d).contains("# firmware: A B C\n"));
@@ -179,11 +185,16 @@ void TestRecordFormat::parseRejects_data() {
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<QString>("why");
     const QByteArray t = "2026-12-08T14:03:07.250+01:00,";
-    QTest::newRow("cut short (the last line after a kill)") << t + "1.500,915.5,22." << "4 cells where 12 belong";
-    QTest::newRow("a word for a number") << t + "1.500,fast,,,,,,,,ok" << "\"rpm\" is not a number";
+    QTest::newRow("cut short (the last line after a kill)") << t + "1.500,915.5,22."
+                                                            << "4 cells where 12 belong";
+    QTest::newRow("a word for a number") << t + "1.500,fast,,,,,,,,ok"
+                                         << "\"rpm\" is not a number";
     QTest::newRow("no time") << QByteArray("yesterday,1,,,,,,,,,ok") << "\"time\" is not a time";
-    QTest::newRow("input not 0 or 1") << t + "1.500,,,,,,2,,,ok" << "\"gpi1\" is neither 0 nor 1";
-    QTest::newRow("unknown status") << t + "1.500,,,,,,,,,fine" << "\"status\" is not ok, esc, link-lost, aborted, ignored, held or surplus";
+    QTest::newRow("input not 0 or 1") << t + "1.500,,,,,,2,,,ok"
+                                      << "\"gpi1\" is neither 0 nor 1";
+    QTest::newRow("unknown status")
+        << t + "1.500,,,,,,,,,fine"
+        << "\"status\" is not ok, esc, link-lost, aborted, ignored, held or surplus";
     QTest::newRow("header of another program") << QByteArray("a,b,c") << "3 cells where 12 belong";
 }
 

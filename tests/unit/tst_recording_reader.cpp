@@ -32,7 +32,8 @@ QByteArray rows(int count, int from = 0) {
     for (int i = from; i < from + count; ++i) {
         Sample s;
         s.monotonic = kStart + std::chrono::milliseconds(500 * i);
-        s.wallClock = QDateTime(QDate(2026, 12, 8), QTime(14, 3, 7), QTimeZone(3600)).addMSecs(500 * i);
+        s.wallClock =
+            QDateTime(QDate(2026, 12, 8), QTime(14, 3, 7), QTimeZone(3600)).addMSecs(500 * i);
         s.rpm = 1000.0f + 10.0f * float(i);
         s.advance = 12.5f;
         if (i % 2 == 0)
@@ -74,37 +75,52 @@ void TestRecordingReader::files_data() {
 
     QTest::newRow("good") << head + rows(5) << 0LL << 100 << 5 << "";
     QTest::newRow("good, CR LF, byte order mark") << "\xEF\xBB\xBF" + crlf << 0LL << 100 << 5 << "";
-    QTest::newRow("truncated last line (kill -9)") << head + rows(5) + t + "2.500,1050.0,12." << 0LL << 100 << 5
-                                                   << "The last line (14) is incomplete";
-    QTest::newRow("last row complete without its line end") << head + rows(5).chopped(1) << 0LL << 100 << 5 << "";
-    QTest::newRow("a cell that is not a number") << badCells << 0LL << 100 << 4
-                                                 << "Line 11 skipped: \"rpm\" is not a number.";
-    QTest::newRow("time going back") << back << 0LL << 100 << 3 << "Line 12 skipped: \"elapsed_s\" goes back, from 1.000 to 0.100.";
+    QTest::newRow("truncated last line (kill -9)")
+        << head + rows(5) + t + "2.500,1050.0,12." << 0LL << 100 << 5
+        << "The last line (14) is incomplete";
+    QTest::newRow("last row complete without its line end")
+        << head + rows(5).chopped(1) << 0LL << 100 << 5 << "";
+    QTest::newRow("a cell that is not a number")
+        << badCells << 0LL << 100 << 4 << "Line 11 skipped: \"rpm\" is not a number.";
+    QTest::newRow("time going back")
+        << back << 0LL << 100 << 3
+        << "Line 12 skipped: \"elapsed_s\" goes back, from 1.000 to 0.100.";
     QTest::newRow("many bad lines") << manyBad << 0LL << 100 << 1
-                                    << "Line 14 skipped: \"gpi1\" is neither 0 nor 1.\n\u2026 and 3 more lines skipped (8 in all).";
-    QTest::newRow("another program's header") << QByteArray("a,b,c\n1,2,3\n") << 0LL << 100 << 0
-                                               << "is not a recording: line 1 should be the header row\ntime,elapsed_s,";
-    QTest::newRow("details, then another header") << head.left(head.indexOf("time,")) + "Time;RPM\n" << 0LL << 100 << 0
-                                                  << "line 8 should be the header row";
+                                    << "Line 14 skipped: \"gpi1\" is neither 0 nor 1.\n\u2026 and "
+                                       "3 more lines skipped (8 in all).";
+    QTest::newRow("another program's header")
+        << QByteArray("a,b,c\n1,2,3\n") << 0LL << 100 << 0
+        << "is not a recording: line 1 should be the header row\ntime,elapsed_s,";
+    QTest::newRow("details, then another header")
+        << head.left(head.indexOf("time,")) + "Time;RPM\n"
+        << 0LL << 100 << 0 << "line 8 should be the header row";
     QTest::newRow("empty") << QByteArray() << 0LL << 100 << 0 << "is empty";
     QTest::newRow("details only") << head.left(head.indexOf("time,")) << 0LL << 100 << 0
                                   << "ends at line 7 without the header row";
-    QTest::newRow("no rows") << head << 0LL << 100 << 0 << "holds no rows: nothing follows its header row (line 8)";
-    QTest::newRow("no readable rows") << head + t + "x,,,,,,,,,ok\n" + t + "1,,,,,,,,\n" << 0LL << 100 << 0
-                                      << "holds no row that can be read: line 9: \"elapsed_s\" is not a number (2 lines skipped in all).";
-    QTest::newRow("only row cut off") << head + t + "0.000,10" << 0LL << 100 << 0 << "holds no complete row: its only row (line 9)";
-    QTest::newRow("more rows than are kept") << head + rows(5) << 0LL << 3 << 3
-                                             << "Only the first 3 rows were read, up to line 12";
+    QTest::newRow("no rows") << head << 0LL << 100 << 0
+                             << "holds no rows: nothing follows its header row (line 8)";
+    QTest::newRow("no readable rows") << head + t + "x,,,,,,,,,ok\n" + t + "1,,,,,,,,\n"
+                                      << 0LL << 100 << 0
+                                      << "holds no row that can be read: line 9: \"elapsed_s\" is "
+                                         "not a number (2 lines skipped in all).";
+    QTest::newRow("only row cut off") << head + t + "0.000,10" << 0LL << 100 << 0
+                                      << "holds no complete row: its only row (line 9)";
+    QTest::newRow("more rows than are kept")
+        << head + rows(5) << 0LL << 3 << 3 << "Only the first 3 rows were read, up to line 12";
     // A gigabyte: the rows kept, then a hole of zero bytes that is never read.
-    QTest::newRow("1 GB recording") << head + rows(5) << (1LL << 30) << 3 << 3
-                                    << "up to line 12: the remaining 1024.0 MB of the file were not read.";
-    QTest::newRow("a million \"#\" lines") << QByteArray("# x\n").repeated(1000000) + head + rows(2)
-                                         << 0LL << 100 << 2 << "Only the first 1000 \"#\" lines are shown";
-    QTest::newRow("the statuses of a held tick") << head + t + "0.000,,,,,,,,,ignored\n" + t + "0.500,,,,,,,,,held\n" +
-                                                     t + "1.000,1.0,,,,,,,,surplus\n"
-                                                 << 0LL << 100 << 3 << "";
-    QTest::newRow("1 GB without a line end") << QByteArray() << (1LL << 30) << 100 << 0
-                                             << "line 1 is longer than 65536 bytes, where the header row belongs";
+    QTest::newRow("1 GB recording")
+        << head + rows(5) << (1LL << 30) << 3 << 3
+        << "up to line 12: the remaining 1024.0 MB of the file were not read.";
+    QTest::newRow("a million \"#\" lines")
+        << QByteArray("# x\n").repeated(1000000) + head + rows(2) << 0LL << 100 << 2
+        << "Only the first 1000 \"#\" lines are shown";
+    QTest::newRow("the statuses of a held tick")
+        << head + t + "0.000,,,,,,,,,ignored\n" + t + "0.500,,,,,,,,,held\n" + t +
+               "1.000,1.0,,,,,,,,surplus\n"
+        << 0LL << 100 << 3 << "";
+    QTest::newRow("1 GB without a line end")
+        << QByteArray() << (1LL << 30) << 100 << 0
+        << "line 1 is longer than 65536 bytes, where the header row belongs";
 }
 
 void TestRecordingReader::files() {
@@ -129,7 +145,9 @@ void TestRecordingReader::files() {
     if (rowsRead == 0) {
         QVERIFY(!result.recording);
         QVERIFY2(result.error.contains(said), qPrintable(result.error));
-        QVERIFY2(result.error.contains(QStringLiteral("\"%1\"").arg(QDir::toNativeSeparators(path))), qPrintable(result.error));
+        QVERIFY2(
+            result.error.contains(QStringLiteral("\"%1\"").arg(QDir::toNativeSeparators(path))),
+            qPrintable(result.error));
         return;
     }
     QVERIFY2(result.recording, qPrintable(result.error));
@@ -151,7 +169,8 @@ void TestRecordingReader::valuesReadBack() {
     QVERIFY(result.recording);
     const Recording& r = *result.recording;
     QCOMPARE(r.details.size(), 7);
-    QCOMPARE(r.details.at(4), std::pair(QStringLiteral("map range"), QStringLiteral("1 (0 to 30)")));
+    QCOMPARE(r.details.at(4),
+             std::pair(QStringLiteral("map range"), QStringLiteral("1 (0 to 30)")));
     const Table& t = r.table;
     QCOMPARE(t.elapsed, std::vector<double>({0.0, 0.5, 1.0, 1.5}));
     QCOMPARE(t.column(Series::Rpm), std::vector<float>({1000, 1010, 1020, 1030}));
@@ -167,7 +186,8 @@ void TestRecordingReader::folderAndCancel() {
     const ReadResult folder = readRecording(dir.path());
     QVERIFY(!folder.recording);
     QCOMPARE(folder.error, QStringLiteral("\"%1\" is a folder, not a recording. Choose a recording "
-                                          "file (.csv) in it.").arg(QDir::toNativeSeparators(dir.path())));
+                                          "file (.csv) in it.")
+                               .arg(QDir::toNativeSeparators(dir.path())));
     QFile file(dir.filePath("run.csv"));
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(details() + rows(10));

@@ -67,12 +67,17 @@ void TestRecovery::policy() {
     QStringList done;
     Recovery r(boxes, [&] { done << "cleanup"; });
     int left = failures;
-    const auto onIgnore = ignoreEnds ? Recovery::OnIgnore::EndProcedure : Recovery::OnIgnore::NextStep;
-    const bool ran = r.step([&] { done << "1"; }) && r.step([&] {
-        if (left-- > 0)
-            throw CommError::raised("step two failed");
-        done << "2";
-    }, onIgnore) && r.step([&] { done << "3"; });
+    const auto onIgnore =
+        ignoreEnds ? Recovery::OnIgnore::EndProcedure : Recovery::OnIgnore::NextStep;
+    const bool ran = r.step([&] { done << "1"; }) &&
+                     r.step(
+                         [&] {
+                             if (left-- > 0)
+                                 throw CommError::raised("step two failed");
+                             done << "2";
+                         },
+                         onIgnore) &&
+                     r.step([&] { done << "3"; });
 
     QCOMPARE(done.join(' '), trace);
     QCOMPARE(ran, finished);
@@ -84,7 +89,8 @@ void TestRecovery::cleanupFailureIsShownOnce() {
     ScriptedBoxes boxes;
     boxes.answer({box::Abort, box::Retry});
     Recovery r(boxes, [] { throw CommError::raised("close failed"); });
-    QVERIFY(!r.steps({[] { throw CommError::raised("open failed"); }, [] { QFAIL("not reached"); }}));
+    QVERIFY(
+        !r.steps({[] { throw CommError::raised("open failed"); }, [] { QFAIL("not reached"); }}));
     QCOMPARE(boxes.texts(), QStringList({"open failed", "close failed"}));
 }
 

@@ -72,7 +72,7 @@ void TestScaling::singleByteChannels() {
     QFETCH(int, byte);
     QFETCH(float, expected);
     const auto b = std::uint8_t(byte);
-    const float value = channel == "battery" ? scaling::battery(b)
+    const float value = channel == "battery"   ? scaling::battery(b)
                         : channel == "advance" ? scaling::advance(b)
                                                : scaling::gpi3(b);
     // Exactly: a fuzzy compare cannot tell 0.17578 from 45/256 (22.49984 from 22.5).

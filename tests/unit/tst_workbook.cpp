@@ -63,13 +63,27 @@ void TestWorkbook::cells_data() {
     QTest::addColumn<QString>("ref");
     QTest::addColumn<QString>("kind");  // number, text, blank
     QTest::addColumn<QString>("value");
-    QTest::newRow("header is text") << "C1" << "text" << "rpm";
-    QTest::newRow("elapsed") << "B3" << "number" << "0.5";
-    QTest::newRow("rpm") << "C3" << "number" << "1000";
-    QTest::newRow("battery as written, not as a float") << "F4" << "number" << "13.4";
-    QTest::newRow("input") << "H3" << "number" << "1";
-    QTest::newRow("status") << "K7" << "text" << "esc";
-    QTest::newRow("empty cell stays empty") << "G8" << "blank" << "";
+    QTest::newRow("header is text") << "C1"
+                                    << "text"
+                                    << "rpm";
+    QTest::newRow("elapsed") << "B3"
+                             << "number"
+                             << "0.5";
+    QTest::newRow("rpm") << "C3"
+                         << "number"
+                         << "1000";
+    QTest::newRow("battery as written, not as a float") << "F4"
+                                                        << "number"
+                                                        << "13.4";
+    QTest::newRow("input") << "H3"
+                           << "number"
+                           << "1";
+    QTest::newRow("status") << "K7"
+                            << "text"
+                            << "esc";
+    QTest::newRow("empty cell stays empty") << "G8"
+                                            << "blank"
+                                            << "";
 }
 
 void TestWorkbook::cells() {
@@ -103,21 +117,24 @@ void TestWorkbook::dateTime() {
     const QString styles = x.part("xl/styles.xml");
     const auto xfs = QRegularExpression("<cellXfs[^>]*>(.*)</cellXfs>").match(styles).captured(1);
     const QStringList xf = xfs.split("<xf ", Qt::SkipEmptyParts);
-    const QString numFmtId = QRegularExpression("numFmtId=\"(\\d+)\"").match(xf.value(style)).captured(1);
-    QVERIFY2(styles.contains(QStringLiteral("numFmtId=\"%1\" formatCode=\"yyyy-mm-dd hh:mm:ss.000\"")
-                                 .arg(numFmtId)),
-             qPrintable(styles));
+    const QString numFmtId =
+        QRegularExpression("numFmtId=\"(\\d+)\"").match(xf.value(style)).captured(1);
+    QVERIFY2(
+        styles.contains(
+            QStringLiteral("numFmtId=\"%1\" formatCode=\"yyyy-mm-dd hh:mm:ss.000\"").arg(numFmtId)),
+        qPrintable(styles));
 }
 
 void TestWorkbook::details() {
     const Exported x;
     const QString workbookXml = x.part("xl/workbook.xml");
     QVERIFY(workbookXml.indexOf("name=\"Recording\"") < workbookXml.indexOf("name=\"Details\""));
-    QVERIFY(workbookXml.contains("name=\"Statistics\"") && workbookXml.contains("name=\"Map Table\""));
+    QVERIFY(workbookXml.contains("name=\"Statistics\"") &&
+            workbookXml.contains("name=\"Map Table\""));
     const QString details = x.part("xl/worksheets/sheet2.xml");
-    for (const QString& text : {QStringLiteral("span exported"), QStringLiteral("the whole recording"),
-                                QStringLiteral("firmware"), QStringLiteral("IGX-2 V1.10"),
-                                QDir::toNativeSeparators(kPull)})
+    for (const QString& text : {QStringLiteral("span exported"),
+                                QStringLiteral("the whole recording"), QStringLiteral("firmware"),
+                                QStringLiteral("IGX-2 V1.10"), QDir::toNativeSeparators(kPull)})
         QVERIFY2(details.contains(text), qPrintable(text));
 }
 
@@ -127,7 +144,8 @@ void TestWorkbook::continuedOnFurtherSheets() {
     QCOMPARE(x.written->rows, qint64(8));
     QCOMPARE(x.written->sheets, 3);
     const QString workbookXml = x.part("xl/workbook.xml");
-    QVERIFY(workbookXml.contains("name=\"Recording (2)\"") && workbookXml.contains("name=\"Recording (3)\""));
+    QVERIFY(workbookXml.contains("name=\"Recording (2)\"") &&
+            workbookXml.contains("name=\"Recording (3)\""));
     // Each sheet has its own header; the second begins with the row at 1.5 s.
     QVERIFY(x.cell(2, "C1").contains("<t>rpm</t>"));
     QCOMPARE(valueOf(x.cell(2, "B2")), QStringLiteral("1.5"));

@@ -31,20 +31,31 @@ double track(const Key (&keys)[N], double t) {
 }
 
 // Key points over one cycle; the first and last values match so the cycle joins up.
-constexpr Key kRpm[] = {{0, 850},    {4, 850},    {7.5, 6500}, {9.5, 6500},
-                        {12, 3000},  {17, 3200},  {20, 850},   {kEngineCycleSeconds, 850}};
-constexpr Key kLoad[] = {{0, 0.18},   {4, 0.18},  {4.6, 0.95}, {7.5, 1.0},  {9.5, 0.9},
-                         {10.2, 0.05}, {12, 0.05}, {12.8, 0.45}, {17, 0.5}, {17.6, 0.03},
-                         {20, 0.1},   {21, 0.18}, {kEngineCycleSeconds, 0.18}};
+constexpr Key kRpm[] = {{0, 850},   {4, 850},   {7.5, 6500}, {9.5, 6500},
+                        {12, 3000}, {17, 3200}, {20, 850},   {kEngineCycleSeconds, 850}};
+constexpr Key kLoad[] = {{0, 0.18},
+                         {4, 0.18},
+                         {4.6, 0.95},
+                         {7.5, 1.0},
+                         {9.5, 0.9},
+                         {10.2, 0.05},
+                         {12, 0.05},
+                         {12.8, 0.45},
+                         {17, 0.5},
+                         {17.6, 0.03},
+                         {20, 0.1},
+                         {21, 0.18},
+                         {kEngineCycleSeconds, 0.18}};
 // Mostly 13.8 V; a sag below 11 V and an over-voltage above 16 V, each held for a few seconds.
-constexpr Key kBattery[] = {{0, 13.8},  {12.5, 13.8}, {13.3, 10.4}, {15.5, 10.4}, {16.3, 13.8},
-                            {20, 13.8}, {20.8, 16.5}, {22.5, 16.5}, {23.3, 13.8}, {kEngineCycleSeconds, 13.8}};
+constexpr Key kBattery[] = {
+    {0, 13.8},  {12.5, 13.8}, {13.3, 10.4}, {15.5, 10.4}, {16.3, 13.8},
+    {20, 13.8}, {20.8, 16.5}, {22.5, 16.5}, {23.3, 13.8}, {kEngineCycleSeconds, 13.8}};
 
 std::uint8_t toByte(double v) {
     return static_cast<std::uint8_t>(std::clamp(std::lround(v), 0L, 255L));
 }
 
-} // namespace
+}  // namespace
 
 EngineState engineAt(double seconds) {
     const double t = std::fmod(std::max(0.0, seconds), kEngineCycleSeconds);
@@ -62,7 +73,8 @@ EngineState engineAt(double seconds) {
     const bool gpi1 = static_cast<int>(t / 3.0) % 2 == 1;
     const bool gpi2 = static_cast<int>(t / 4.0) % 2 == 1;
     const bool gpi3 = s.gpi3Volts > 2.5;
-    s.gpiBits = static_cast<std::uint8_t>((gpi1 ? 0x04 : 0) | (gpi2 ? 0x08 : 0) | (gpi3 ? 0x10 : 0));
+    s.gpiBits =
+        static_cast<std::uint8_t>((gpi1 ? 0x04 : 0) | (gpi2 ? 0x08 : 0) | (gpi3 ? 0x10 : 0));
     return s;
 }
 
@@ -77,4 +89,4 @@ Values engineValues(double seconds, Values v) {
     return v;
 }
 
-} // namespace modsim
+}  // namespace modsim

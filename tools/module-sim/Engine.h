@@ -12,7 +12,7 @@ inline constexpr double kEngineCycleSeconds = 24.0;
 
 struct EngineState {
     double rpm;
-    double load;       // 0 closed throttle .. 1 wide open
+    double load;  // 0 closed throttle .. 1 wide open
     double advanceDeg;
     double batteryVolts;
     double gpi3Volts;
@@ -24,4 +24,4 @@ EngineState engineAt(double seconds);
 // `base` with the moving channels (rpm, map, bat, adv, gpi, gpi3) taken from the engine.
 Values engineValues(double seconds, Values base);
 
-} // namespace modsim
+}  // namespace modsim

@@ -6,7 +6,8 @@
 namespace modsim {
 
 bool isKnownCommand(std::uint8_t c) {
-    return std::find(std::begin(kKnownCommands), std::end(kKnownCommands), c) != std::end(kKnownCommands);
+    return std::find(std::begin(kKnownCommands), std::end(kKnownCommands), c) !=
+           std::end(kKnownCommands);
 }
 
 std::uint16_t rpmToCount(double rpm) {
@@ -38,8 +39,9 @@ std::optional<Bytes> normalReply(std::uint8_t command, const Values& v) {
     }
     case cmd::Status:
         return Bytes{v.status};
-    case cmd::Rpm: // low byte first
-        return Bytes{static_cast<std::uint8_t>(v.rpmCount & 0xFF), static_cast<std::uint8_t>(v.rpmCount >> 8)};
+    case cmd::Rpm:  // low byte first
+        return Bytes{static_cast<std::uint8_t>(v.rpmCount & 0xFF),
+                     static_cast<std::uint8_t>(v.rpmCount >> 8)};
     case cmd::Map:
         return Bytes{v.map};
     case cmd::Battery:
@@ -59,9 +61,10 @@ void appendRandom(Bytes& b, int count, std::mt19937& random) {
     for (int i = 0; i < count; ++i)
         b.push_back(static_cast<std::uint8_t>(byte(random)));
 }
-} // namespace
+}  // namespace
 
-std::optional<Reply> reply(std::uint8_t command, const Values& values, const Faults& f, std::mt19937& random) {
+std::optional<Reply> reply(std::uint8_t command, const Values& values, const Faults& f,
+                           std::mt19937& random) {
     auto normal = normalReply(command, values);
     if (!normal || f.silent.lookup(command))
         return std::nullopt;
@@ -84,4 +87,4 @@ std::optional<Reply> reply(std::uint8_t command, const Values& values, const Fau
     return r;
 }
 
-} // namespace modsim
+}  // namespace modsim

@@ -17,7 +17,7 @@ namespace {
 std::string sysError(const char* what) {
     return std::string(what) + ": " + std::strerror(errno);
 }
-} // namespace
+}  // namespace
 
 bool Pty::open(std::string& error) {
     close();
@@ -105,7 +105,7 @@ std::string readLink(const std::string& link) {
     const ssize_t n = readlink(link.c_str(), buf.data(), buf.size());
     return n > 0 ? std::string(buf.data(), static_cast<std::size_t>(n)) : std::string();
 }
-} // namespace
+}  // namespace
 
 bool placeLink(const std::string& link, const std::string& target, std::string& error) {
     const std::size_t slash = link.rfind('/');
@@ -136,4 +136,4 @@ void removeLinkIfOurs(const std::string& link, const std::string& target) {
         unlink(link.c_str());
 }
 
-} // namespace modsim
+}  // namespace modsim

@@ -40,4 +40,4 @@ bool placeLink(const std::string& link, const std::string& target, std::string& 
 // Removes `link` if it still points at `target` (someone may have re-pointed it since).
 void removeLinkIfOurs(const std::string& link, const std::string& target);
 
-} // namespace modsim
+}  // namespace modsim

@@ -51,9 +51,12 @@ struct ByteValue {
     std::uint8_t Values::*field;
 };
 constexpr std::array kByteValues{
-    ByteValue{"map", &Values::map},       ByteValue{"bat", &Values::bat},
-    ByteValue{"adv", &Values::adv},       ByteValue{"gpi", &Values::gpi},
-    ByteValue{"gpi3", &Values::gpi3},     ByteValue{"status", &Values::status},
+    ByteValue{"map", &Values::map},
+    ByteValue{"bat", &Values::bat},
+    ByteValue{"adv", &Values::adv},
+    ByteValue{"gpi", &Values::gpi},
+    ByteValue{"gpi3", &Values::gpi3},
+    ByteValue{"status", &Values::status},
     ByteValue{"sync-reply", &Values::syncReply},
 };
 
@@ -76,7 +79,7 @@ std::optional<bool> parseOnOff(const std::string& text) {
 struct CommandFault {
     const char* name;
     PerCommand Faults::*field;
-    const char* number; // nullptr: no number
+    const char* number;  // nullptr: no number
     long max;
 };
 constexpr std::array kCommandFaults{
@@ -107,11 +110,11 @@ std::string commandText(int command) {
     return command == PerCommand::kAll ? std::string("all") : hexByte(command);
 }
 
-} // namespace
+}  // namespace
 
 bool isValueName(const std::string& name) {
-    return findByteValue(name) || name == "rpm-count" || name == "rpm" || name == "id" || name == "engine" ||
-           name == "engine-at" || name == "paced";
+    return findByteValue(name) || name == "rpm-count" || name == "rpm" || name == "id" ||
+           name == "engine" || name == "engine-at" || name == "paced";
 }
 
 bool isFaultName(const std::string& name) {
@@ -159,7 +162,8 @@ std::string setValue(Settings& s, const std::string& name, const std::string& va
         char* end = nullptr;
         const double t = std::strtod(value.c_str(), &end);
         if (value.empty() || !(value[0] >= '0' && value[0] <= '9') || *end != '\0' || !(t <= 1e6))
-            return "engine-at takes seconds into the cycle (such as 8.5) or off, not '" + value + "'";
+            return "engine-at takes seconds into the cycle (such as 8.5) or off, not '" + value +
+                   "'";
         s.engine = true;
         s.engineAt = t;
         return {};
@@ -197,9 +201,11 @@ std::string setFault(Settings& s, const std::string& name, const std::string& ar
         return name + ": '" + arg.substr(0, colon) + "' is neither a command byte nor 'all'";
     int number = 0;
     if (f->number) {
-        const auto n = colon == std::string::npos ? std::nullopt : parseNumber(arg.substr(colon + 1), 0, f->max);
+        const auto n = colon == std::string::npos ? std::nullopt
+                                                  : parseNumber(arg.substr(colon + 1), 0, f->max);
         if (!n)
-            return name + " takes CMD:N, N the " + f->number + " (0-" + std::to_string(f->max) + ")";
+            return name + " takes CMD:N, N the " + f->number + " (0-" + std::to_string(f->max) +
+                   ")";
         number = static_cast<int>(*n);
     } else if (colon != std::string::npos) {
         return name + " takes only a command byte or 'all'";
@@ -270,8 +276,8 @@ std::string describe(const Settings& s) {
         out += " hangup-after=" + std::to_string(*s.faults.hangupAfter);
     if (s.faults.stream)
         out += " stream";
-    out += " id=\"" + v.id + "\""; // last: the text may hold spaces
+    out += " id=\"" + v.id + "\"";  // last: the text may hold spaces
     return out;
 }
 
-} // namespace modsim
+}  // namespace modsim

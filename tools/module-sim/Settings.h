@@ -13,7 +13,7 @@ struct Settings {
     Values values;
     Faults faults;
     bool engine = false;
-    std::optional<double> engineAt; // the engine held at this point of its cycle, in seconds
+    std::optional<double> engineAt;  // the engine held at this point of its cycle, in seconds
     bool paced = false;
 };
 
@@ -34,6 +34,6 @@ bool isFlag(const std::string& name);
 // The values and faults in the syntax `set` and `fault` accept.
 std::string describe(const Settings& s);
 
-std::string hexByte(int b); // "0x2F"
+std::string hexByte(int b);  // "0x2F"
 
-} // namespace modsim
+}  // namespace modsim

@@ -42,7 +42,8 @@ std::string takeWord(std::string& rest) {
         return {};
     }
     const std::size_t end = rest.find(' ', start);
-    std::string word = rest.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    std::string word =
+        rest.substr(start, end == std::string::npos ? std::string::npos : end - start);
     rest = end == std::string::npos ? std::string() : rest.substr(end + 1);
     return word;
 }
@@ -57,7 +58,7 @@ std::string trimmed(const std::string& s) {
 constexpr const char* kControlHelp =
     "commands: set NAME VALUE | fault NAME [ARG] | clear [NAME [CMD]] | hangup | replug | "
     "stats [reset] | show | path | quit | help";
-} // namespace
+}  // namespace
 
 Nanos monotonicNow() {
     timespec ts{};
@@ -109,8 +110,8 @@ int Simulator::run() {
     if (!options_.logPath.empty()) {
         log_ = options_.logPath == "-" ? stderr : std::fopen(options_.logPath.c_str(), "w");
         if (!log_) {
-            std::fprintf(stderr, "module-sim: cannot write the log %s: %s\n", options_.logPath.c_str(),
-                         std::strerror(errno));
+            std::fprintf(stderr, "module-sim: cannot write the log %s: %s\n",
+                         options_.logPath.c_str(), std::strerror(errno));
             return 1;
         }
         std::setvbuf(log_, nullptr, _IOLBF, 0);
@@ -164,7 +165,8 @@ int Simulator::run() {
         fds[n++] = {timer_, POLLIN, 0};
         const nfds_t lineAt = pty_.isOpen() ? n++ : 0;
         if (lineAt)
-            fds[lineAt] = {pty_.master(), static_cast<short>(POLLIN | (writeBlocked_ ? POLLOUT : 0)), 0};
+            fds[lineAt] = {pty_.master(),
+                           static_cast<short>(POLLIN | (writeBlocked_ ? POLLOUT : 0)), 0};
         const nfds_t stdinAt = stdinOpen_ ? n++ : 0;
         if (stdinAt)
             fds[stdinAt] = {STDIN_FILENO, POLLIN, 0};
@@ -249,7 +251,8 @@ void Simulator::receive(std::uint8_t byte, Nanos readAt, Nanos arrival) {
     ++commandsOnLine_;
     const double engineSeconds =
         settings_.engineAt ? *settings_.engineAt : static_cast<double>(arrival - start_) / kSecond;
-    const Values values = settings_.engine ? engineValues(engineSeconds, settings_.values) : settings_.values;
+    const Values values =
+        settings_.engine ? engineValues(engineSeconds, settings_.values) : settings_.values;
     const auto r = reply(byte, values, settings_.faults, random_);
     if (!r) {
         log(readAt, rx + (isKnownCommand(byte) ? " (silent)" : " (unknown command, no reply)"));
@@ -263,7 +266,8 @@ void Simulator::receive(std::uint8_t byte, Nanos readAt, Nanos arrival) {
     }
     if (settings_.faults.hangupAfter && commandsOnLine_ >= *settings_.faults.hangupAfter) {
         hangupPending_ = true;
-        log(readAt, "-- hang-up after " + std::to_string(commandsOnLine_) + " commands, once the replies are read");
+        log(readAt, "-- hang-up after " + std::to_string(commandsOnLine_) +
+                        " commands, once the replies are read");
     }
 }
 
@@ -290,7 +294,7 @@ void Simulator::writeDue(Nanos now) {
             if (errno == EINTR)
                 continue;
             if (errno == EAGAIN) {
-                writeBlocked_ = true; // the other side is not reading; wait until it is
+                writeBlocked_ = true;  // the other side is not reading; wait until it is
                 return;
             }
             hangUp(std::strerror(errno));
@@ -357,7 +361,9 @@ void Simulator::readControl() {
 std::string Simulator::control(const std::string& line) {
     std::string rest = line;
     const std::string verb = takeWord(rest);
-    auto result = [](const std::string& error) { return error.empty() ? std::string("ok") : "error " + error; };
+    auto result = [](const std::string& error) {
+        return error.empty() ? std::string("ok") : "error " + error;
+    };
 
     if (verb == "set") {
         const std::string name = takeWord(rest);
@@ -375,7 +381,7 @@ std::string Simulator::control(const std::string& line) {
             return "error no fault named '" + name + "'";
         const std::string error = setFault(settings_, name, trimmed(rest));
         if (error.empty() && name == "hangup-after")
-            commandsOnLine_ = 0; // counts from now
+            commandsOnLine_ = 0;  // counts from now
         return result(error);
     }
     if (verb == "clear") {
@@ -437,4 +443,4 @@ std::string Simulator::stats() const {
     return s + " other=" + std::to_string(other);
 }
 
-} // namespace modsim
+}  // namespace modsim

@@ -15,7 +15,7 @@
 
 namespace modsim {
 
-using Nanos = std::int64_t; // CLOCK_MONOTONIC
+using Nanos = std::int64_t;  // CLOCK_MONOTONIC
 
 Nanos monotonicNow();
 
@@ -23,7 +23,9 @@ Nanos monotonicNow();
 // are timed from the start of their burst, so rounding never accumulates.
 class Wire {
 public:
-    static Nanos byteTime(std::int64_t bytes) { return bytes * 1'250'000 / 7; } // 10 / 56000 s each
+    static Nanos byteTime(std::int64_t bytes) {
+        return bytes * 1'250'000 / 7;
+    }  // 10 / 56000 s each
     // When a byte handed over at `ready` has fully arrived at the other end.
     Nanos deliver(Nanos ready);
 
@@ -33,7 +35,7 @@ private:
 };
 
 struct RunOptions {
-    int linkPort = 0; // 0: no link
+    int linkPort = 0;  // 0: no link
     std::string logPath;
     bool exitOnEof = false;
     unsigned seed = 1;
@@ -91,4 +93,4 @@ private:
     std::array<std::uint64_t, 256> received_{};
 };
 
-} // namespace modsim
+}  // namespace modsim

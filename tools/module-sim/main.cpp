@@ -116,7 +116,7 @@ int usageError(const std::string& message) {
     return 2;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     Settings settings;
