@@ -67,6 +67,30 @@ void printFigures(const char* title, double seconds, qint64 rows, qint64 bytes, 
     std::fflush(stdout);
 }
 
+test::ScriptedRecordPrompts promptsFor(const QString& path) {
+    test::ScriptedRecordPrompts prompts;
+    prompts.path = path;
+    prompts.chosenRate = Rate{0};
+    return prompts;
+}
+
+// The main window against the paced, moving simulator, recording to `path` as fast as the
+// link allows (File, Record...).
+struct RecordingWindow {
+    test::ScriptedRecordPrompts prompts;
+    AppRig rig;
+    explicit RecordingWindow(const QString& path)
+        : prompts(promptsFor(path)),
+          rig(QStringLiteral(IGNIVEX_SIM), kPort, {"--engine", "--paced"},
+              QCoreApplication::applicationDirPath(), &prompts) {
+        if (rig.sim.ok()) {
+            rig.window.Show();
+            rig.window.recording().mnuRecord_Click();
+        }
+    }
+    bool started() { return rig.sim.ok() && rig.window.recording().recording(); }
+};
+
 bool headless(const QString& dir, int seconds) {
     test::SimProcess sim(QStringLiteral(IGNIVEX_SIM),
                          {"--link", QString::number(kPort), "--engine", "--paced"});
@@ -98,16 +122,10 @@ bool headless(const QString& dir, int seconds) {
 }
 
 bool window(const QString& dir, int seconds) {
-    test::ScriptedRecordPrompts prompts;
-    prompts.path = dir + "/window.csv";
-    prompts.chosenRate = Rate{0};
-    AppRig rig(QStringLiteral(IGNIVEX_SIM), kPort, {"--engine", "--paced"},
-               QCoreApplication::applicationDirPath(), &prompts);
-    if (!rig.sim.ok())
-        return false;
-    rig.window.Show();
-    rig.window.recording().mnuRecord_Click();
-    if (!rig.window.recording().recording() || rig.boxes.count() != 0) {
+    RecordingWindow w(dir + "/window.csv");
+    AppRig& rig = w.rig;
+    const test::ScriptedRecordPrompts& prompts = w.prompts;
+    if (!w.started() || rig.boxes.count() != 0) {
         std::fprintf(stderr, "bench_record: the recording did not start: %s\n",
                      qPrintable(rig.boxes.texts().join(" | ")));
         return false;
@@ -179,16 +197,9 @@ bool hostile(const QString& dir, int seconds) {
     files.append(
         {"a line of 100 MB", write("long.csv", row("0", "1") + QByteArray(100 << 20, '7') + "\n")});
 
-    test::ScriptedRecordPrompts prompts;
-    prompts.path = dir + "/hostile-window.csv";
-    prompts.chosenRate = Rate{0};
-    AppRig rig(QStringLiteral(IGNIVEX_SIM), kPort, {"--engine", "--paced"},
-               QCoreApplication::applicationDirPath(), &prompts);
-    if (!rig.sim.ok())
-        return false;
-    rig.window.Show();
-    rig.window.recording().mnuRecord_Click();
-    if (!rig.window.recording().recording())
+    RecordingWindow w(dir + "/hostile-window.csv");
+    AppRig& rig = w.rig;
+    if (!w.started())
         return false;
     RecordingSession& session = rig.window.recording().session();
     std::printf(
@@ -220,7 +231,7 @@ bool hostile(const QString& dir, int seconds) {
         const long rssAfter = statusKb("VmRSS:").value_or(0);
         std::printf("  %-22s %12.1f %12.1f %11.0f ms %7ld kB %7ld kB %7ld kB\n", name,
                     (rows1 - rows0) / (t1 - t0), (rows2 - rows1) / (t2 - t1),
-                    1000.0 * longestPause(*prompts.path, t1, t2), rssBefore, rssOpen, rssAfter);
+                    1000.0 * longestPause(*w.prompts.path, t1, t2), rssBefore, rssOpen, rssAfter);
         std::fflush(stdout);
     }
     rig.window.recording().mnuStopRecording_Click();
