@@ -39,4 +39,12 @@ void setPictureFolder(const QString& value) {
     setFolder("Charts/PictureFolder", value);
 }
 
+QString stripArrangement() {
+    const QSettings s(QSettings::NativeFormat, QSettings::UserScope, kAppName, kAppName);
+    return s.value(QStringLiteral("Charts/Strips")).toString();
+}
+void setStripArrangement(const QString& text) {
+    setFolder("Charts/Strips", text);
+}
+
 }  // namespace ignivex::chart::settings

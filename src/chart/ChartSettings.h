@@ -11,5 +11,8 @@ QString recordingFolder();
 void setRecordingFolder(const QString& folder);
 QString pictureFolder();  // where the last picture was exported; at first the documents folder
 void setPictureFolder(const QString& folder);
+// The strips the charts show, as Arrangement::toText writes them; empty at first.
+QString stripArrangement();
+void setStripArrangement(const QString& text);
 
 }  // namespace ignivex::chart::settings

@@ -35,6 +35,7 @@ LiveChartWindow::LiveChartWindow(LiveSeries& series, Acquisition& acquisition, M
     chart_->setEmptyText(
         QStringLiteral("No samples yet: the chart follows the real-time view "
                        "(View, View Real Time Data)."));
+    chart_->rememberArrangement();
     setCentralWidget(chart_);
     spanLabel_ = new QLabel(this);
     spanLabel_->setObjectName(QStringLiteral("lblSpan"));
@@ -97,6 +98,8 @@ void LiveChartWindow::buildMenus() {
     QAction* forward = view->addAction(QStringLiteral("Scroll &Forward"));
     forward->setShortcut(QKeySequence(Qt::Key_Right));
     connect(forward, &QAction::triggered, this, [this] { pan(span_ / 4); });
+    view->addSeparator();
+    chart_->addChannelActions(view);
 
     QToolBar* bar = addToolBar(QStringLiteral("Span"));
     bar->setMovable(false);
@@ -201,6 +204,7 @@ void LiveChartWindow::showFrame() {
     shownEnd_ = end;
     sincePicture_.start();
     const double start = end - span_;
+    chart_->setMapRange(mapRangeLabel(acquisition_.rangeCode()));
     chart_->setDataAndView(series_.snapshot(start), start, end);
 }
 

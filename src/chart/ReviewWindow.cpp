@@ -74,6 +74,7 @@ ReviewWindow::ReviewWindow(PanelReplay& replay, MessageBoxes& boxes, Clock& cloc
     note_->hide();
     chart_ = new StripChart(central);
     chart_->setTimeStyle(TimeStyle::Elapsed);
+    chart_->rememberArrangement();
     buildLoadBar();
     column->addWidget(note_);
     column->addWidget(chart_, 1);
@@ -252,6 +253,8 @@ void ReviewWindow::buildMenus() {
                             {QKeySequence(Qt::CTRL | Qt::Key_0)});
     connect(whole, &QAction::triggered, this, &ReviewWindow::zoomAll);
     view->addSeparator();
+    chart_->addChannelActions(view);
+    view->addSeparator();
     QAction* details = detailsDock_->toggleViewAction();
     details->setText(QStringLiteral("&Details"));
     view->addAction(details);
@@ -318,7 +321,7 @@ void ReviewWindow::buildMenus() {
         });
     view->addSeparator();
     QAction* marks = marksDock_->toggleViewAction();
-    marks->setText(QStringLiteral("&Marks"));
+    marks->setText(QStringLiteral("Mar&ks"));
     view->addAction(marks);
     QAction* statistics = statisticsDock_->toggleViewAction();
     statistics->setText(QStringLiteral("&Statistics"));
@@ -401,6 +404,7 @@ void ReviewWindow::showRecording(std::shared_ptr<const LoadedRecording> recordin
     loadEnded();
     recent_recordings::add(recording_->path);
     const ChartData& data = *recording_->chart;
+    chart_->setMapRange(mapRangeLabel(record::rangeCodeOf(recording_->details).value_or(0)));
     chart_->setData(recording_->chart);
     note_->setText(QStringLiteral("Not all of the file was read.\n") + recording_->note);
     note_->setVisible(!recording_->note.isEmpty());

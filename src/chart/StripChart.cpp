@@ -1,5 +1,10 @@
 #include "chart/StripChart.h"
 
+#include "chart/ChannelsDialog.h"
+#include "chart/ChartSettings.h"
+
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
@@ -82,6 +87,107 @@ void StripChart::setEmptyText(const QString& text) {
     changed();
 }
 
+void StripChart::setArrangement(const Arrangement& arrangement) {
+    scene_.strips = arrangement;
+    changed();
+}
+
+void StripChart::rememberArrangement() {
+    setArrangement(Arrangement::fromText(settings::stripArrangement()));
+    connect(this, &StripChart::arrangementEdited, this,
+            [](const Arrangement& a) { settings::setStripArrangement(a.toText()); });
+}
+
+void StripChart::setMapRange(const QString& text) {
+    if (text == scene_.mapRange)
+        return;
+    scene_.mapRange = text;
+    changed();
+}
+
+void StripChart::editChannels() {
+    ChannelsDialog dialog(scene_.strips, scene_.mapRange, this);
+    if (dialog.exec() != QDialog::Accepted || dialog.arrangement() == scene_.strips)
+        return;
+    setArrangement(dialog.arrangement());
+    emit arrangementEdited(scene_.strips);
+}
+
+void StripChart::resetScales() {
+    Arrangement a = scene_.strips;
+    for (StripGroup& group : a.strips)
+        group.fixed.reset();
+    if (a == scene_.strips)
+        return;
+    setArrangement(a);
+    emit arrangementEdited(scene_.strips);
+}
+
+void StripChart::addChannelActions(QMenu* menu) {
+    QAction* channels = menu->addAction(QStringLiteral("Cha&nnels\u2026"));
+    channels->setObjectName(QStringLiteral("mnuChannels"));
+    connect(channels, &QAction::triggered, this, &StripChart::editChannels);
+    QAction* scales = menu->addAction(QStringLiteral("Automatic Sca&les"));
+    scales->setObjectName(QStringLiteral("mnuAutomaticScales"));
+    connect(scales, &QAction::triggered, this, &StripChart::resetScales);
+}
+
+ChartLayout StripChart::layout() const {
+    return ChartLayout(QRectF(rect()), font(), scene_.strips);
+}
+
+int StripChart::scaleAt(const QPointF& pos) const {
+    const ChartLayout layout = this->layout();
+    if (pos.x() >= layout.plot.left())
+        return -1;
+    const int strip = layout.stripAt(pos.y());
+    return strip >= 0 && hasScale(scene_.strips.strips[std::size_t(strip)]) ? strip : -1;
+}
+
+void StripChart::setScale(int strip, std::optional<FixedScale> scale, bool announce) {
+    scene_.strips.strips[std::size_t(strip)].fixed = scale;
+    changed();
+    if (announce)
+        emit arrangementEdited(scene_.strips);
+}
+
+void StripChart::showStripMenu(int strip, const QPoint& globalPos) {
+    QMenu menu(this);
+    const StripGroup group = scene_.strips.strips[std::size_t(strip)];
+    QStringList names;
+    for (Series s : group.series)
+        names << labelOf(s, scene_.mapRange);
+    if (hasScale(group)) {
+        QAction* automatic = menu.addAction(QStringLiteral("&Automatic Scale"));
+        automatic->setCheckable(true);
+        automatic->setChecked(!group.fixed);
+        connect(automatic, &QAction::triggered, this,
+                [this, strip] { setScale(strip, std::nullopt, true); });
+        connect(menu.addAction(QStringLiteral("&Set Scale\u2026")), &QAction::triggered, this,
+                [this, strip, names] {
+                    const auto shown = scaleShown(scene(), QRectF(rect()), strip);
+                    if (const auto chosen = askScale(this, names.join(QStringLiteral(", ")),
+                                                     shown.value_or(FixedScale{0, 1})))
+                        setScale(strip, chosen, true);
+                });
+        menu.addSeparator();
+    }
+    if (scene_.strips.strips.size() > 1) {
+        connect(menu.addAction(QStringLiteral("&Hide %1").arg(names.join(QStringLiteral(", ")))),
+                &QAction::triggered, this, [this, strip] {
+                    Arrangement a = scene_.strips;
+                    a.strips.erase(a.strips.begin() + strip);
+                    setArrangement(a);
+                    emit arrangementEdited(scene_.strips);
+                });
+    }
+    connect(menu.addAction(QStringLiteral("&Channels\u2026")), &QAction::triggered, this,
+            &StripChart::editChannels);
+    connect(menu.addAction(QStringLiteral("Automatic Scales &Everywhere")), &QAction::triggered,
+            this, &StripChart::resetScales);
+    menu.exec(globalPos);
+}
+
 void StripChart::setPaintOffThread(bool offThread) {
     offThread_ = offThread;
     changed();
@@ -94,11 +200,11 @@ ChartScene StripChart::scene() const {
 }
 
 double StripChart::timeAtX(double x) const {
-    return ChartLayout(QRectF(rect()), font()).timeAt(x, scene_.t0, scene_.t1);
+    return layout().timeAt(x, scene_.t0, scene_.t1);
 }
 
 double StripChart::plotWidth() const {
-    return ChartLayout(QRectF(rect()), font()).plot.width();
+    return layout().plot.width();
 }
 
 void StripChart::changed() {
@@ -151,7 +257,7 @@ void StripChart::changeEvent(QEvent* event) {
 }
 
 bool StripChart::overPlot(const QPointF& pos) const {
-    const ChartLayout layout(QRectF(rect()), font());
+    const ChartLayout layout = this->layout();
     return pos.x() >= layout.plot.left() && pos.x() <= layout.plot.right() &&
            pos.y() >= layout.plot.top() && pos.y() <= layout.axis.bottom();
 }
@@ -164,6 +270,17 @@ void StripChart::setPointer(std::optional<double> t) {
 }
 
 void StripChart::mousePressEvent(QMouseEvent* event) {
+    const int strip = scaleAt(event->position());
+    if (event->button() == Qt::LeftButton && strip >= 0) {
+        // A drag on a strip's names and scale moves its values up or down.
+        if (const auto shown = scaleShown(scene(), QRectF(rect()), strip)) {
+            scaleStrip_ = strip;
+            scaleAtPress_ = *shown;
+            pressPos_ = event->position();
+            setCursor(Qt::SizeVerCursor);
+        }
+        return;
+    }
     if (event->button() == Qt::RightButton && overPlot(event->position())) {
         emit cursorBRequested(timeAtX(event->position().x()));
         return;
@@ -178,6 +295,15 @@ void StripChart::mousePressEvent(QMouseEvent* event) {
 
 void StripChart::mouseMoveEvent(QMouseEvent* event) {
     const QPointF pos = event->position();
+    if (scaleStrip_ >= 0) {
+        const double perPixel =
+            (scaleAtPress_.high - scaleAtPress_.low) / layout().strip(scaleStrip_).height();
+        const double by = (pos.y() - pressPos_.y()) * perPixel;
+        const FixedScale moved{scaleAtPress_.low + by, scaleAtPress_.high + by};
+        if (usable(moved))
+            setScale(scaleStrip_, moved, false);
+        return;
+    }
     if (pressed_ && !dragging_ && (pos - pressPos_).manhattanLength() > kDragThresholdPx) {
         dragging_ = true;
         setCursor(Qt::ClosedHandCursor);
@@ -196,6 +322,14 @@ void StripChart::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void StripChart::mouseReleaseEvent(QMouseEvent* event) {
+    if (scaleStrip_ >= 0 && event->button() == Qt::LeftButton) {
+        const bool moved = event->position() != pressPos_;
+        if (moved)
+            emit arrangementEdited(scene_.strips);
+        scaleStrip_ = -1;
+        unsetCursor();
+        return;
+    }
     if (event->button() != Qt::LeftButton || !pressed_)
         return QWidget::mouseReleaseEvent(event);
     pressed_ = false;
@@ -215,8 +349,40 @@ void StripChart::wheelEvent(QWheelEvent* event) {
     const double steps = event->angleDelta().y() / 120.0;
     if (steps == 0)
         return QWidget::wheelEvent(event);
+    const int strip = scaleAt(event->position());
+    if (strip >= 0) {
+        // The wheel on a strip's scale zooms its values about the one under the pointer.
+        if (const auto shown = scaleShown(scene(), QRectF(rect()), strip)) {
+            const QRectF r = layout().strip(strip);
+            const double at = shown->high - (event->position().y() - r.top()) / r.height() *
+                                                (shown->high - shown->low);
+            const double factor = std::pow(kZoomPerWheelStep, steps);
+            const FixedScale zoomed{at - (at - shown->low) * factor,
+                                    at + (shown->high - at) * factor};
+            if (usable(zoomed))
+                setScale(strip, zoomed, true);
+        }
+        event->accept();
+        return;
+    }
     emit zoomRequested(std::pow(kZoomPerWheelStep, steps), timeAtX(event->position().x()));
     event->accept();
+}
+
+void StripChart::mouseDoubleClickEvent(QMouseEvent* event) {
+    const int strip = scaleAt(event->position());
+    if (event->button() == Qt::LeftButton && strip >= 0) {
+        setScale(strip, std::nullopt, true);
+        return;
+    }
+    QWidget::mouseDoubleClickEvent(event);
+}
+
+void StripChart::contextMenuEvent(QContextMenuEvent* event) {
+    const ChartLayout layout = this->layout();
+    const int strip = layout.stripAt(event->pos().y());
+    if (event->pos().x() < layout.plot.left() && strip >= 0)
+        showStripMenu(strip, event->globalPos());
 }
 
 void StripChart::leaveEvent(QEvent* event) {

@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QWidget>
 
+class QMenu;
+
 namespace ignivex::chart {
 
 // The strips as a widget: paints its scene, maps the mouse to times, and asks its window to
@@ -33,6 +35,21 @@ public:
     void setTimeStyle(TimeStyle style);
     void setEmptyText(const QString& text);
 
+    // Which series are shown on which strips, and their scales. The user changes them through
+    // the strips' names (drag or wheel for a scale, a double click for the automatic one, a right
+    // click for a menu) and editChannels(); each such change is announced by arrangementEdited.
+    void setArrangement(const Arrangement& arrangement);
+    const Arrangement& arrangement() const { return scene_.strips; }
+    // Shows the arrangement chosen last and keeps each change for the next time.
+    void rememberArrangement();
+    void setMapRange(const QString& text);
+    // Asks which series to show and how to group them.
+    void editChannels();
+    // Every strip's scale back to the automatic one.
+    void resetScales();
+    // View, Channels... and View, Automatic Scales, for a window's menu.
+    void addChannelActions(QMenu* menu);
+
     // Paints in a worker thread and shows the finished picture, so the GUI thread only copies
     // pixels: the live chart's painting then never holds up a polling tick.
     void setPaintOffThread(bool offThread);
@@ -55,6 +72,7 @@ signals:
     void overlayShiftRequested(double seconds);
     void panRequested(double seconds);
     void zoomRequested(double factor, double anchor);
+    void arrangementEdited(const ignivex::chart::Arrangement& arrangement);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -63,6 +81,8 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void changeEvent(QEvent* event) override;
 
@@ -71,6 +91,11 @@ private:
     void startRender();
     void setPointer(std::optional<double> t);
     bool overPlot(const QPointF& pos) const;
+    ChartLayout layout() const;
+    // The strip whose names and scale are at `pos`, left of the plot; -1 elsewhere.
+    int scaleAt(const QPointF& pos) const;
+    void setScale(int strip, std::optional<FixedScale> scale, bool announce);
+    void showStripMenu(int strip, const QPoint& globalPos);
 
     ChartScene scene_;
     bool offThread_ = false;
@@ -82,6 +107,8 @@ private:
     bool dragging_ = false;
     QPointF pressPos_;
     double lastDragX_ = 0;
+    int scaleStrip_ = -1;  // the strip whose scale a drag is moving
+    FixedScale scaleAtPress_{0, 1};
 };
 
 }  // namespace ignivex::chart

@@ -44,17 +44,6 @@ const QColor kSpan(0, 120, 170, 28);
 const QColor kPointer(90, 90, 90);
 const QColor kUserMark(120, 40, 150);
 
-int weightOf(int series) {
-    return styleOf(Series(series)).step ? kStepWeight : kAnalogueWeight;
-}
-
-int totalWeight() {
-    int total = 0;
-    for (int s = 0; s < kSeriesCount; ++s)
-        total += weightOf(s);
-    return total;
-}
-
 QColor markColour(std::uint8_t status) {
     switch (Sample::End(status)) {
     case Sample::End::LinkLost:
@@ -78,6 +67,11 @@ using tools::niceStep;
 struct Range {
     double low, high, step;
 };
+const Range kStepRange{kStepLow, kStepHigh, 1};
+
+int ticksFor(double height) {
+    return std::clamp(int(height / 22), 2, 6);
+}
 
 // A value range that holds the extent, is at least `minSpan` wide, and ends on whole ticks.
 Range valueRange(const Extent& e, double minSpan, double height) {
@@ -94,9 +88,89 @@ Range valueRange(const Extent& e, double minSpan, double height) {
     const double pad = (high - low) * 0.04;
     low -= pad;
     high += pad;
-    const int ticks = std::clamp(int(height / 22), 2, 6);
-    const double step = niceStep((high - low) / ticks);
+    const double step = niceStep((high - low) / ticksFor(height));
     return {std::floor(low / step) * step, std::ceil(high / step) * step, step};
+}
+
+int inputCount(const StripGroup& group) {
+    return int(std::count_if(group.series.begin(), group.series.end(),
+                             [](Series s) { return styleOf(s).step; }));
+}
+
+// An input's 0 and 1 on its strip: over the whole height when it is the strip's only input,
+// else in its lane, the first input's at the top.
+Range laneRange(const StripGroup& group, Series input) {
+    const int lanes = inputCount(group);
+    int lane = 0;
+    for (Series s : group.series) {
+        if (s == input)
+            break;
+        lane += styleOf(s).step ? 1 : 0;
+    }
+    const double span = kStepHigh - kStepLow;
+    const double low = kStepLow - (lanes - 1 - lane) * span;
+    return {low, low + lanes * span, 1};
+}
+
+// The rows of `d` that fall in the view [t0, t1] once moved by `shift`.
+std::pair<std::size_t, std::size_t> rowsIn(const ChartData& d, double t0, double t1, double shift) {
+    const auto& e = d.table.elapsed;
+    const auto begin = std::lower_bound(e.begin(), e.end(), t0 - shift);
+    const auto end = std::upper_bound(begin, e.end(), t1 - shift);
+    return {std::size_t(begin - e.begin()), std::size_t(end - e.begin())};
+}
+
+void include(Extent& extent, const ChartData& d, Series series,
+             std::pair<std::size_t, std::size_t> rows) {
+    const std::vector<float>& values = d.table.column(series);
+    if (const MinMaxIndex* idx = d.index(series))
+        extent.include(idx->range(values, rows.first, rows.second));
+    else
+        for (std::size_t i = rows.first; i < rows.second; ++i)
+            extent.include(values[i]);
+}
+
+// The scale of a strip of height `height`: fixed by the user, or fitted to its values in view,
+// the overlay's with them so both recordings' curves compare.
+Range stripRange(const ChartScene& scene, const StripGroup& group, double height) {
+    if (group.fixed) {
+        const double step = niceStep((group.fixed->high - group.fixed->low) / ticksFor(height));
+        return {group.fixed->low, group.fixed->high, step};
+    }
+    Extent visible;
+    double minSpan = 0;
+    for (Series series : group.series) {
+        const SeriesStyle& style = styleOf(series);
+        if (style.step)
+            continue;
+        minSpan = std::max(minSpan, style.minSpan);
+        include(visible, *scene.data, series, rowsIn(*scene.data, scene.t0, scene.t1, 0));
+        if (scene.overlay)
+            include(visible, *scene.overlay, series,
+                    rowsIn(*scene.overlay, scene.t0, scene.t1, scene.overlayShift));
+    }
+    return valueRange(visible, minSpan, height);
+}
+
+// The value shown after a series' name: its number and unit.
+QString readoutText(const ChartData& data, Series series, double t) {
+    const SeriesStyle& style = styleOf(series);
+    const auto v = valueAt(data, series, t);
+    if (!v)
+        return QStringLiteral("\u2013");
+    QString value = QString::number(double(*v), 'f', style.decimals);
+    if (*style.unit)
+        value += (QByteArray(style.unit) == "\u00b0" ? QString() : QStringLiteral(" ")) +
+                 QString::fromUtf8(style.unit);
+    return value;
+}
+
+// Below the title, when the picture has one.
+QRectF chartArea(const QRectF& whole, const ChartScene& scene) {
+    QRectF area = whole;
+    if (!scene.title.isEmpty())
+        area.setTop(whole.top() + 2 + QFontMetricsF(scene.font).height() + 6);
+    return area;
 }
 
 double timeStep(double secondsPerPixel, TimeStyle style) {
@@ -133,13 +207,8 @@ struct Painter {
     double x(double t) const { return layout.xOf(t, scene.t0, scene.t1); }
 
     std::pair<std::size_t, std::size_t> rowsInView() const { return rowsInView(data, 0); }
-
-    // The rows of `d` that fall in the view once moved by `shift`.
     std::pair<std::size_t, std::size_t> rowsInView(const ChartData& d, double shift) const {
-        const auto& e = d.table.elapsed;
-        const auto begin = std::lower_bound(e.begin(), e.end(), scene.t0 - shift);
-        const auto end = std::upper_bound(begin, e.end(), scene.t1 - shift);
-        return {std::size_t(begin - e.begin()), std::size_t(end - e.begin())};
+        return rowsIn(d, scene.t0, scene.t1, shift);
     }
 
     void gaps(const QRectF& r) {
@@ -258,34 +327,14 @@ struct Painter {
 
     void strip(int index, double readout, std::pair<std::size_t, std::size_t> rows,
                const std::vector<double>& timeTicks) {
-        const Series series = Series(index);
-        const SeriesStyle& style = styleOf(series);
+        const StripGroup& group = scene.strips.strips[std::size_t(index)];
         const QRectF r = layout.strip(index);
         p.fillRect(r, kStripFill);
         gaps(r);
 
-        Range range{kStepLow, kStepHigh, 1};
-        if (!style.step) {
-            Extent visible;
-            const MinMaxIndex* idx = data.index(series);
-            const std::vector<float>& values = data.table.column(series);
-            if (idx)
-                visible = idx->range(values, rows.first, rows.second);
-            else
-                for (std::size_t i = rows.first; i < rows.second; ++i)
-                    visible.include(values[i]);
-            if (scene.overlay) {
-                // Both recordings on one scale, so their curves compare.
-                const auto [o0, o1] = rowsInView(*scene.overlay, scene.overlayShift);
-                const std::vector<float>& ov = scene.overlay->table.column(series);
-                if (const MinMaxIndex* oi = scene.overlay->index(series))
-                    visible.include(oi->range(ov, o0, o1));
-                else
-                    for (std::size_t i = o0; i < o1; ++i)
-                        visible.include(ov[i]);
-            }
-            range = valueRange(visible, style.minSpan, r.height());
-        }
+        const bool scaled = hasScale(group);
+        const bool lanes = !scaled && inputCount(group) > 1;
+        const Range range = scaled ? stripRange(scene, group, r.height()) : kStepRange;
         auto y = [&](double v) {
             return r.bottom() - (v - range.low) / (range.high - range.low) * r.height();
         };
@@ -293,11 +342,13 @@ struct Painter {
         for (double t : timeTicks)
             p.drawLine(QPointF(x(t), r.top()), QPointF(x(t), r.bottom()));
         const int decimals = decimalsFor(range.step);
-        const double first = style.step ? 0 : range.low;
-        const double last = style.step ? 1 : range.high;
+        // A fixed scale need not end on whole ticks: the labels are the whole ticks within it.
+        const double first = scaled ? std::ceil(range.low / range.step - 1e-9) * range.step : 0;
+        const double last = scaled ? std::floor(range.high / range.step + 1e-9) * range.step : 1;
         // Counted, not summed: at 1e17 a step added to a value no longer changes it.
-        const auto labels =
-            std::clamp<long long>(std::llround((last - first) / range.step), 0, kMaxValueLabels);
+        const auto labels = lanes ? -1
+                                  : std::clamp<long long>(std::llround((last - first) / range.step),
+                                                          0, kMaxValueLabels);
         for (long long i = 0; i <= labels; ++i) {
             const double v = first + double(i) * range.step;
             p.setPen(QPen(kGrid, 1));
@@ -310,38 +361,61 @@ struct Painter {
             p.drawText(label, Qt::AlignRight | Qt::AlignVCenter,
                        QString::number(std::abs(v) < range.step * 1e-6 ? 0.0 : v, 'f', decimals));
         }
-        if (scene.overlay) {
-            const auto [o0, o1] = rowsInView(*scene.overlay, scene.overlayShift);
-            line(r, series, range, o0, o1, *scene.overlay, scene.overlayShift, true);
+        // The first series is drawn last, on top. Inputs keep their own 0 and 1, each in a lane
+        // of its own when several share the strip.
+        for (auto s = group.series.rbegin(); s != group.series.rend(); ++s) {
+            const Range own = styleOf(*s).step ? laneRange(group, *s) : range;
+            if (scene.overlay) {
+                const auto [o0, o1] = rowsInView(*scene.overlay, scene.overlayShift);
+                line(r, *s, own, o0, o1, *scene.overlay, scene.overlayShift, true);
+            }
+            line(r, *s, own, rows.first, rows.second, data);
         }
-        line(r, series, range, rows.first, rows.second, data);
         p.setPen(QPen(kFrame, 1));
         p.setBrush(Qt::NoBrush);
         p.drawRect(r);
+        legend(group, r, readout);
+    }
 
-        // In the gutter: the name, and the value at the pointer, the cursor or the latest row.
-        QString value = QStringLiteral("\u2013");
-        if (const auto v = valueAt(data, series, readout)) {
-            value = QString::number(double(*v), 'f', style.decimals);
-            if (*style.unit)
-                value += (QByteArray(style.unit) == "\u00b0" ? QString() : QStringLiteral(" ")) +
-                         QString::fromUtf8(style.unit);
-        }
+    // In the gutter: each series' name and unit in its colour, and its value at the pointer,
+    // the cursor or the latest row: on two lines while there is room, else on one. Inputs in
+    // lanes are named beside their lanes.
+    void legend(const StripGroup& group, const QRectF& r, double readout) {
         QFont bold = scene.font;
         bold.setBold(true);
         p.setFont(bold);
-        p.setPen(style.colour.darker(115));
+        const QFontMetricsF bfm(bold);
         const QRectF gutter(area.left() + 4, r.top(), layout.nameWidth, r.height());
-        if (style.step) {
-            p.drawText(gutter, Qt::AlignLeft | Qt::AlignVCenter,
-                       QString::fromUtf8(style.name) + QStringLiteral("  ") + value);
-        } else {
-            const QFontMetricsF bfm(bold);
-            p.drawText(QRectF(gutter.left(), gutter.top(), gutter.width(), bfm.height()),
-                       Qt::AlignLeft | Qt::AlignVCenter, QString::fromUtf8(style.name));
-            p.drawText(
-                QRectF(gutter.left(), gutter.top() + bfm.height(), gutter.width(), bfm.height()),
-                Qt::AlignLeft | Qt::AlignVCenter, value);
+        const int count = int(group.series.size());
+        const int room = std::max(1, int(r.height() / bfm.height()));
+        const bool twoLines = room >= 2 * count;
+        const bool lanes = !hasScale(group) && inputCount(group) > 1;
+        for (int i = 0; i < count && (lanes || i < room); ++i) {
+            const Series s = group.series[std::size_t(i)];
+            p.setPen(styleOf(s).colour.darker(115));
+            const QString label = labelOf(s, scene.mapRange);
+            const QString value = readoutText(data, s, readout);
+            if (lanes || (count == 1 && styleOf(s).step)) {
+                const double top = lanes ? r.top() + r.height() * i / count : r.top();
+                p.drawText(
+                    QRectF(gutter.left(), top, gutter.width(), r.height() / (lanes ? count : 1)),
+                    Qt::AlignLeft | Qt::AlignVCenter,
+                    bfm.elidedText(label + QStringLiteral("  ") + value, Qt::ElideMiddle,
+                                   gutter.width()));
+            } else if (twoLines) {
+                const double top = gutter.top() + 2 * i * bfm.height();
+                p.drawText(QRectF(gutter.left(), top, gutter.width(), bfm.height()),
+                           Qt::AlignLeft | Qt::AlignVCenter,
+                           bfm.elidedText(label, Qt::ElideRight, gutter.width()));
+                p.drawText(QRectF(gutter.left(), top + bfm.height(), gutter.width(), bfm.height()),
+                           Qt::AlignLeft | Qt::AlignVCenter, value);
+            } else {
+                p.drawText(QRectF(gutter.left(), gutter.top() + i * bfm.height(), gutter.width(),
+                                  bfm.height()),
+                           Qt::AlignLeft | Qt::AlignVCenter,
+                           bfm.elidedText(label + QStringLiteral("  ") + value, Qt::ElideMiddle,
+                                          gutter.width()));
+            }
         }
         p.setFont(scene.font);
     }
@@ -464,28 +538,68 @@ struct Painter {
 
 }  // namespace
 
-ChartLayout::ChartLayout(const QRectF& area, const QFont& font) {
+ChartLayout::ChartLayout(const QRectF& area, const QFont& font, const Arrangement& strips) {
     const QFontMetricsF fm(font);
     QFont bold = font;
     bold.setBold(true);
     const QFontMetricsF bfm(bold);
-    nameWidth = std::max(bfm.horizontalAdvance(QStringLiteral("GPI3 analogue")),
-                         bfm.horizontalAdvance(QStringLiteral("GPI3  1"))) +
-                6;
+    // As wide as the widest label, whichever series are shown, so the plot does not move when
+    // the choice changes.
+    nameWidth = bfm.horizontalAdvance(QStringLiteral("GPI3  1"));
+    for (int s = 0; s < kSeriesCount; ++s)
+        nameWidth = std::max(nameWidth,
+                             bfm.horizontalAdvance(labelOf(Series(s), QStringLiteral("0 to 100"))));
+    nameWidth += 6;
     const double left = nameWidth + fm.horizontalAdvance(QStringLiteral("-8888.8")) + 12;
     const double axisHeight = fm.height() * 2 + 14;
     plot = QRectF(area.left() + left, area.top() + 4, std::max(10.0, area.width() - left - 14),
                   std::max(40.0, area.height() - 4 - axisHeight));
     axis = QRectF(plot.left(), plot.bottom(), plot.width(), axisHeight);
     spacing_ = 6;
-    unit_ = std::max(1.0, (plot.height() - spacing_ * (kSeriesCount - 1)) / totalWeight());
+    int total = 0;
+    for (const StripGroup& group : strips.strips) {
+        weights_.push_back(hasScale(group) ? kAnalogueWeight
+                                           : kStepWeight * std::max(1, inputCount(group)));
+        total += weights_.back();
+    }
+    unit_ =
+        std::max(1.0, (plot.height() - spacing_ * std::max(0, count() - 1)) / std::max(1, total));
 }
 
 QRectF ChartLayout::strip(int index) const {
     double top = plot.top();
     for (int s = 0; s < index; ++s)
-        top += weightOf(s) * unit_ + spacing_;
-    return QRectF(plot.left(), top, plot.width(), weightOf(index) * unit_);
+        top += weights_[std::size_t(s)] * unit_ + spacing_;
+    return QRectF(plot.left(), top, plot.width(), weights_[std::size_t(index)] * unit_);
+}
+
+int ChartLayout::stripAt(double y) const {
+    for (int i = 0; i < count(); ++i) {
+        const QRectF r = strip(i);
+        if (y >= r.top() && y <= r.bottom())
+            return i;
+    }
+    return -1;
+}
+
+bool hasScale(const StripGroup& group) {
+    return std::any_of(group.series.begin(), group.series.end(),
+                       [](Series s) { return !styleOf(s).step; });
+}
+
+std::optional<FixedScale> scaleShown(const ChartScene& scene, const QRectF& whole, int index) {
+    if (index < 0 || index >= int(scene.strips.strips.size()))
+        return std::nullopt;
+    const StripGroup& group = scene.strips.strips[std::size_t(index)];
+    if (!hasScale(group))
+        return std::nullopt;
+    if (group.fixed)
+        return group.fixed;
+    if (!scene.data || scene.data->table.empty() || !(scene.t1 > scene.t0))
+        return std::nullopt;
+    const ChartLayout layout(chartArea(whole, scene), scene.font, scene.strips);
+    const Range r = stripRange(scene, group, layout.strip(index).height());
+    return FixedScale{r.low, r.high};
 }
 
 double ChartLayout::xOf(double t, double t0, double t1) const {
@@ -547,7 +661,7 @@ void paintChart(QPainter& p, const QRectF& whole, const ChartScene& scene) {
     p.setRenderHint(QPainter::TextAntialiasing);
     p.setFont(scene.font);
     p.fillRect(whole, kBackground);
-    QRectF area = whole;
+    const QRectF area = chartArea(whole, scene);
     if (!scene.title.isEmpty()) {
         // A picture for a report says what it shows: the file, the day and the span.
         const QFontMetricsF fm(scene.font);
@@ -555,18 +669,21 @@ void paintChart(QPainter& p, const QRectF& whole, const ChartScene& scene) {
         p.setPen(kText);
         p.drawText(band, Qt::AlignLeft | Qt::AlignVCenter,
                    fm.elidedText(scene.title, Qt::ElideMiddle, band.width()));
-        area.setTop(band.bottom());
     }
-    const ChartLayout layout(area, scene.font);
+    const ChartLayout layout(area, scene.font, scene.strips);
     if (!scene.data || scene.data->table.empty() || !(scene.t1 > scene.t0)) {
-        for (int s = 0; s < kSeriesCount; ++s) {
-            const QRectF r = layout.strip(s);
+        for (int i = 0; i < layout.count(); ++i) {
+            const StripGroup& group = scene.strips.strips[std::size_t(i)];
+            const QRectF r = layout.strip(i);
             p.fillRect(r, kStripFill);
             p.setPen(QPen(kFrame, 1));
             p.drawRect(r);
-            p.setPen(styleOf(Series(s)).colour.darker(115));
+            QStringList names;
+            for (Series s : group.series)
+                names << labelOf(s, scene.mapRange);
+            p.setPen(styleOf(group.series.front()).colour.darker(115));
             p.drawText(r.adjusted(6, 1, 0, 0), Qt::AlignLeft | Qt::AlignTop,
-                       QString::fromUtf8(styleOf(Series(s)).name));
+                       names.join(QStringLiteral(", ")));
         }
         p.setPen(kText);
         p.drawText(layout.plot, Qt::AlignCenter, scene.emptyText);
@@ -587,8 +704,8 @@ void paintChart(QPainter& p, const QRectF& whole, const ChartScene& scene) {
     const double readout = scene.pointer  ? *scene.pointer
                            : scene.cursor ? *scene.cursor
                                           : scene.data->end();
-    for (int s = 0; s < kSeriesCount; ++s)
-        painter.strip(s, readout, rows, ticks);
+    for (int i = 0; i < layout.count(); ++i)
+        painter.strip(i, readout, rows, ticks);
     painter.axis(ticks, step, shift);
     painter.userMarks();
     const int fine = scene.timeStyle == TimeStyle::TimeOfDay ? 1 : 3;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "chart/ChartData.h"
+#include "chart/StripArrangement.h"
 
 #include <QFont>
 #include <QRectF>
@@ -29,22 +30,35 @@ struct ChartScene {
     QFont font;
     QString emptyText;  // said when there are no rows
     QString title;      // a line above the strips (exported pictures); may be empty
+    Arrangement strips = Arrangement::standard();
+    QString mapRange;  // what MAP's values run over ("0 to 60"), for its label; may be empty
 };
 
-// Where the strips and the time axis lie within an area.
+// Where the strips and the time axis lie within an area. A strip with a value that is not an
+// input is three times the height of one with inputs alone.
 struct ChartLayout {
-    explicit ChartLayout(const QRectF& area, const QFont& font);
+    ChartLayout(const QRectF& area, const QFont& font, const Arrangement& strips);
     QRectF plot;           // from the top of the first strip to the bottom of the last
     QRectF axis;           // tick labels, then the row of marks
     double nameWidth = 0;  // the series' names and values, left of the tick labels
+    int count() const { return int(weights_.size()); }
     QRectF strip(int index) const;
+    // The strip at height y, or -1 between and beyond the strips.
+    int stripAt(double y) const;
     double xOf(double t, double t0, double t1) const;
     double timeAt(double x, double t0, double t1) const;
 
 private:
+    std::vector<int> weights_;
     double unit_ = 0;  // height of a strip of weight 1
     double spacing_ = 0;
 };
+
+// Whether a strip has a value scale (a value that is not an input); inputs alone show 0 and 1.
+bool hasScale(const StripGroup& group);
+// The value range strip `index` shows in the scene painted into `area`, as painted: its fixed
+// scale, or the one that fits the values in view. Nothing for a strip of inputs alone.
+std::optional<FixedScale> scaleShown(const ChartScene& scene, const QRectF& area, int index);
 
 // The value of a series at time t (the last row at or before it): nothing when t is outside
 // the rows or the cell is empty.

@@ -3,6 +3,7 @@
 // picture export writes PNG and SVG, and the live chart takes the samples of the ticks.
 #include "acquire/Acquisition.h"
 #include "acquire/Channels.h"
+#include "chart/ChannelsDialog.h"
 #include "chart/ChartWindows.h"
 #include "chart/LiveChartWindow.h"
 #include "chart/LiveSeries.h"
@@ -116,6 +117,10 @@ private slots:
     void extremeFilesOpenAndDraw_data();
     void extremeFilesOpenAndDraw();
     void detailsCountEachStatus();
+    void arrangementText_data();
+    void arrangementText();
+    void channelsDialogSteps();
+    void stripScaleByMouse();
 };
 
 void TestChartReview::replayDrivesThePanelAndPollingWaits() {
@@ -393,6 +398,93 @@ void TestChartReview::detailsCountEachStatus() {
     }
     QCOMPARE(counts, QStringList({"rows not ok 4", "esc 1", "link-lost 0", "aborted 0", "ignored 2",
                                   "held 1", "surplus 0"}));
+}
+
+void TestChartReview::arrangementText_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("kept");
+    const QString standard = QStringLiteral("rpm;advance;map;battery_v;gpi3_v;gpi1;gpi2;gpi3");
+    QTest::newRow("nothing") << QString() << standard;
+    QTest::newRow("unknown only") << QStringLiteral("boost;lambda") << standard;
+    QTest::newRow("shared and fixed") << QStringLiteral("rpm;advance+map@0:40;gpi1+gpi2")
+                                      << QStringLiteral("rpm;advance+map@0:40;gpi1+gpi2");
+    QTest::newRow("repeat and unknown dropped")
+        << QStringLiteral("rpm+boost;advance+rpm;;map") << QStringLiteral("rpm;advance;map");
+    QTest::newRow("upside-down scale") << QStringLiteral("rpm@5000:1000") << QStringLiteral("rpm");
+    QTest::newRow("scale not numbers")
+        << QStringLiteral("battery_v@low:high;rpm@nan:1") << QStringLiteral("battery_v;rpm");
+    QTest::newRow("scale beyond a double")
+        << QStringLiteral("rpm@-1e308:1e308") << QStringLiteral("rpm");
+    QTest::newRow("negative, fractional")
+        << QStringLiteral("advance@-10.5:45.25") << QStringLiteral("advance@-10.5:45.25");
+}
+
+void TestChartReview::arrangementText() {
+    QFETCH(QString, text);
+    QFETCH(QString, kept);
+    QCOMPARE(chart::Arrangement::fromText(text).toText(), kept);
+}
+
+void TestChartReview::channelsDialogSteps() {
+    const auto before = chart::Arrangement::fromText(
+        QStringLiteral("rpm@0:8000;advance;map;battery_v;gpi3_v;gpi1;gpi2;gpi3"));
+    chart::ChannelsDialog dialog(before, QStringLiteral("0 to 60"));
+    dialog.select(0);
+    dialog.setJoined(true);  // nothing above: rpm keeps its strip and its scale
+    dialog.select(2);
+    dialog.setJoined(true);  // MAP onto the advance strip
+    dialog.setShown(6, false);
+    dialog.select(7);
+    dialog.move(-1);  // GPI3 above the hidden GPI2
+    QCOMPARE(dialog.arrangement().toText(),
+             QStringLiteral("rpm@0:8000;advance+map;battery_v;gpi3_v;gpi1;gpi3"));
+    dialog.select(1);
+    dialog.move(-1);  // advance first: the rpm strip's scale stays with rpm
+    QCOMPARE(dialog.arrangement().toText(),
+             QStringLiteral("advance;rpm+map@0:8000;battery_v;gpi3_v;gpi1;gpi3"));
+    dialog.restoreStandard();
+    QCOMPARE(dialog.arrangement(), chart::Arrangement::standard());
+}
+
+void TestChartReview::stripScaleByMouse() {
+    record::Table table;
+    for (int i = 0; i < 50; ++i) {
+        record::Row row;
+        row.elapsed = i * 0.1;
+        row.rpm = 1000 + 40 * i;
+        row.gpi1 = i % 2 == 0;
+        table.append(row);
+    }
+    chart::StripChart chart;
+    chart.resize(700, 400);
+    chart.setDataAndView(chart::makeChartData(std::move(table), false), 0, 5);
+    chart.setArrangement(chart::Arrangement::fromText(QStringLiteral("rpm;gpi1")));
+    QSignalSpy edited(&chart, &chart::StripChart::arrangementEdited);
+    const QRectF rpmStrip =
+        chart::ChartLayout(chart.rect(), chart.font(), chart.arrangement()).strip(0);
+    const QRectF inputStrip =
+        chart::ChartLayout(chart.rect(), chart.font(), chart.arrangement()).strip(1);
+    auto wheel = [&](QPointF at) {
+        QWheelEvent e(at, chart.mapToGlobal(at), {}, {0, 120}, Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(&chart, &e);
+    };
+    const auto shown = chart::scaleShown(chart.scene(), chart.rect(), 0);
+    QVERIFY(shown && shown->low <= 1000 && shown->high >= 2960);
+    // The wheel on the rpm strip's scale narrows it about the value under the pointer.
+    wheel({20, rpmStrip.center().y()});
+    QCOMPARE(edited.count(), 1);
+    const auto fixed = chart.arrangement().strips[0].fixed;
+    QVERIFY(fixed && fixed->high - fixed->low < shown->high - shown->low);
+    QVERIFY(fixed->low > shown->low && fixed->high < shown->high);
+    // An input's strip has no scale to zoom; over the plot the wheel zooms time instead.
+    wheel({20, inputStrip.center().y()});
+    wheel({rpmStrip.center().x(), rpmStrip.center().y()});
+    QCOMPARE(edited.count(), 1);
+    // A double click on the names brings the automatic scale back.
+    QTest::mouseDClick(&chart, Qt::LeftButton, {}, QPoint(20, int(rpmStrip.center().y())));
+    QCOMPARE(edited.count(), 2);
+    QVERIFY(!chart.arrangement().strips[0].fixed);
 }
 
 QTEST_MAIN(TestChartReview)

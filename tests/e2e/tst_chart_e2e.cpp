@@ -2,6 +2,7 @@
 // panel showed, a recording of it opens in the review, and replaying it drives the panel. Set
 // IGNIVEX_SCREENSHOT_DIR for the pictures; the run then records a whole engine cycle.
 #include "acquire/Acquisition.h"
+#include "chart/ChannelsDialog.h"
 #include "chart/ChartWindows.h"
 #include "chart/LiveChartWindow.h"
 #include "chart/ReviewWindow.h"
@@ -145,6 +146,20 @@ void TestChartEndToEnd::liveChartRecordingAndReplay() {
     review.setCursor(at);
     screenshot({&review}, QStringLiteral("review-overlay.png"));
     review.closeOverlay();
+
+    // Channels of one's choice: advance and MAP on one strip, the battery beside GPI3's volts,
+    // the inputs together, GPI2 hidden, the rpm strip's scale fixed.
+    review.chart()->setArrangement(chart::Arrangement::fromText(
+        QStringLiteral("rpm@0:8000;advance+map;battery_v+gpi3_v;gpi1+gpi3")));
+    screenshot({&review}, QStringLiteral("review-channels.png"));
+    if (!screenshotDir().isEmpty()) {
+        chart::ChannelsDialog channels(review.chart()->arrangement(), QStringLiteral("0 to 30"),
+                                       &review);
+        channels.select(2);
+        channels.show();
+        screenshot({&channels}, QStringLiteral("channels-dialog.png"));
+    }
+    review.chart()->setArrangement(chart::Arrangement::standard());
 
     // Replaying: the panel shows the recorded values at the cursor, and polling waits.
     review.setSpeed(4);

@@ -48,6 +48,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     scene.timeStyle = (size % 2) ? chart::TimeStyle::TimeOfDay : chart::TimeStyle::Elapsed;
     if (std::isnan(in.next()))
         scene.cursor = in.next();
+    // A fixed scale on a strip shared with an input, as a user's drag or wheel may leave it.
+    const double low = in.next(), high = in.next();
+    scene.strips = chart::Arrangement::fromText(QStringLiteral("rpm+gpi1@%1:%2;advance+map;gpi2")
+                                                    .arg(low, 0, 'g', 17)
+                                                    .arg(high, 0, 'g', 17));
     record::Table table;
     std::vector<double> times;
     while (in.more() && table.size() < 512) {
