@@ -18,44 +18,6 @@ namespace ignivex {
 
 namespace {
 
-bool parseLine(const QString& text, qint32& baud, QSerialPort::Parity& parity,
-               QSerialPort::DataBits& dataBits, QSerialPort::StopBits& stopBits) {
-    const QStringList parts = text.split(QLatin1Char(','));
-    if (parts.size() != 4)
-        return false;
-    bool ok = false;
-    baud = parts[0].trimmed().toInt(&ok);
-    if (!ok || baud <= 0)
-        return false;
-    const QString p = parts[1].trimmed().toUpper();
-    if (p == QLatin1String("N"))
-        parity = QSerialPort::NoParity;
-    else if (p == QLatin1String("E"))
-        parity = QSerialPort::EvenParity;
-    else if (p == QLatin1String("O"))
-        parity = QSerialPort::OddParity;
-    else if (p == QLatin1String("M"))
-        parity = QSerialPort::MarkParity;
-    else if (p == QLatin1String("S"))
-        parity = QSerialPort::SpaceParity;
-    else
-        return false;
-    const int bits = parts[2].trimmed().toInt(&ok);
-    if (!ok || bits < 5 || bits > 8)
-        return false;
-    dataBits = static_cast<QSerialPort::DataBits>(bits);
-    const QString s = parts[3].trimmed();
-    if (s == QLatin1String("1"))
-        stopBits = QSerialPort::OneStop;
-    else if (s == QLatin1String("1.5"))
-        stopBits = QSerialPort::OneAndHalfStop;
-    else if (s == QLatin1String("2"))
-        stopBits = QSerialPort::TwoStop;
-    else
-        return false;
-    return true;
-}
-
 // What stands at `path` when it is not a serial device, or an empty text when it may be one
 // (or cannot be told). Only a terminal can be set to a line speed.
 QString notSerialKind(const QString& path, bool probeDevice) {
@@ -92,27 +54,9 @@ QString notSerialKind(const QString& path, bool probeDevice) {
 
 }  // namespace
 
-// While a wait runs, line-fault events stay queued: they are delivered at the next event
-// processing outside it, as before the waits let the window paint.
-class QtSerialControl::Waiting {
-public:
-    explicit Waiting(QtSerialControl& port) : port_(port) { ++port_.waiting_; }
-    ~Waiting() {
-        if (--port_.waiting_ == 0 && !port_.events_.empty() && !port_.deliveryQueued_) {
-            port_.deliveryQueued_ = true;
-            QMetaObject::invokeMethod(&port_, &QtSerialControl::deliver, Qt::QueuedConnection);
-        }
-    }
-    Waiting(const Waiting&) = delete;
-    Waiting& operator=(const Waiting&) = delete;
-
-private:
-    QtSerialControl& port_;
-};
-
 QtSerialControl::QtSerialControl(Clock& clock, std::unique_ptr<LineFaultSource> faults,
                                  QObject* parent)
-    : SerialControl(parent), clock_(clock), faults_(std::move(faults)) {
+    : BufferedSerialControl(clock, parent), faults_(std::move(faults)) {
     // Qt's own buffer is bounded too: a device that streams without end cannot fill the memory
     // between two looks (what does not fit waits in the driver, which drops it when full).
     port_.setReadBufferSize(kDriverReadBuffer);
@@ -124,15 +68,6 @@ QtSerialControl::QtSerialControl(Clock& clock, std::unique_ptr<LineFaultSource> 
 
 QtSerialControl::~QtSerialControl() {
     closeNow();
-}
-
-void QtSerialControl::setSettings(const QString& settings) {
-    Line line;
-    if (!parseLine(settings, line.baud, line.parity, line.dataBits, line.stopBits))
-        throw serial::badSettings(settings);
-    line_ = line;
-    if (portOpen())
-        applyLine();
 }
 
 void QtSerialControl::setDTREnable(bool enable) {
@@ -149,18 +84,6 @@ void QtSerialControl::setRTSEnable(bool enable) {
         port_.setRequestToSend(enable);
         port_.clearError();
     }
-}
-
-void QtSerialControl::setInBufferSize(int size) {
-    inBufferSize_ = size > 0 ? size : 1;
-}
-
-void QtSerialControl::setCommPort(int number) {
-    if (portOpen())
-        throw serial::portIsOpen(commPort_);
-    if (number < 1 || number > 255)
-        throw serial::invalidPortNumber(number);
-    commPort_ = number;
 }
 
 bool QtSerialControl::portOpen() const {
@@ -212,7 +135,7 @@ void QtSerialControl::setPortOpen(bool open) {
             throw serial::openFailed(commPort_, target.shown, reason);
         }
     }
-    applyLine();
+    lineChanged();
     port_.setDataTerminalReady(dtr_);
     port_.setRequestToSend(rts_);
     port_.clearError();
@@ -221,10 +144,18 @@ void QtSerialControl::setPortOpen(bool open) {
         faultPoll_.start();
 }
 
-void QtSerialControl::applyLine() {
-    const bool ok = port_.setBaudRate(line_.baud) && port_.setParity(line_.parity) &&
-                    port_.setDataBits(line_.dataBits) && port_.setStopBits(line_.stopBits) &&
-                    port_.setFlowControl(QSerialPort::NoFlowControl);
+void QtSerialControl::lineChanged() {
+    const auto parity = line_.parity == 'E'   ? QSerialPort::EvenParity
+                        : line_.parity == 'O' ? QSerialPort::OddParity
+                        : line_.parity == 'M' ? QSerialPort::MarkParity
+                        : line_.parity == 'S' ? QSerialPort::SpaceParity
+                                              : QSerialPort::NoParity;
+    const auto stop = line_.stopHalves == 3   ? QSerialPort::OneAndHalfStop
+                      : line_.stopHalves == 4 ? QSerialPort::TwoStop
+                                              : QSerialPort::OneStop;
+    const bool ok = port_.setBaudRate(line_.baud) && port_.setParity(parity) &&
+                    port_.setDataBits(QSerialPort::DataBits(line_.dataBits)) &&
+                    port_.setStopBits(stop) && port_.setFlowControl(QSerialPort::NoFlowControl);
     port_.clearError();
     if (!ok)
         post(comm::ErDCB);
@@ -294,31 +225,6 @@ void QtSerialControl::output(const QByteArray& bytes) {
     }
 }
 
-QByteArray QtSerialControl::input() {
-    requireOpen();
-    if (in_.isEmpty())
-        inBufferCount();
-    const int take = inputLen_ > 0 ? inputLen_ : int(in_.size());
-    const QByteArray out = in_.left(take);
-    in_.remove(0, out.size());
-    return out;
-}
-
-int QtSerialControl::sliceUntil(Instant deadline) const {
-    const auto left = deadline - clock_.now();
-    if (left <= std::chrono::nanoseconds::zero())
-        return 0;
-    const auto ms = std::max<long long>(1, std::chrono::ceil<milliseconds>(left).count());
-    return int(std::min<long long>(ms, kPaintSliceMs));
-}
-
-void QtSerialControl::letTheWindowPaint() {
-    // Repaints and the window manager's liveness check are not input: they go on. Keys, mouse
-    // and menu commands wait until the wait is over; a timer that fires meets the guards that
-    // keep a second exchange from starting, and line-fault events stay queued (Waiting).
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-}
-
 void QtSerialControl::waitForInput(int count, Instant deadline) {
     if (!portOpen())
         return;
@@ -358,17 +264,7 @@ void QtSerialControl::drain() {
     QByteArray data = port_.readAll();
     if (data.isEmpty())
         return;
-    if (nullDiscard_)
-        data.replace('\0', QByteArray());
-    const qsizetype room = inBufferSize_ - in_.size();
-    if (data.size() > room) {
-        in_.append(data.left(std::max<qsizetype>(0, room)));
-        post(comm::ErRxOver);
-    } else {
-        in_.append(data);
-    }
-    if (rThreshold_ > 0 && (events_.empty() || events_.back() != comm::EvReceive))
-        post(comm::EvReceive);
+    receive(std::move(data));
     pollFaults();
 }
 
@@ -390,30 +286,6 @@ void QtSerialControl::pollFaults() {
     if (counts->parity > lastCounts_->parity)
         post(comm::ErRxParity);
     lastCounts_ = counts;
-}
-
-void QtSerialControl::post(int code) {
-    // An event already waiting to be delivered says all a second one would: a device that
-    // streams without end cannot grow the queue.
-    if (std::find(events_.begin(), events_.end(), code) != events_.end())
-        return;
-    events_.push_back(code);
-    if (deliveryQueued_)
-        return;
-    deliveryQueued_ = true;
-    // Delivered when window events are next processed: never inside a blocking wait.
-    QMetaObject::invokeMethod(this, &QtSerialControl::deliver, Qt::QueuedConnection);
-}
-
-void QtSerialControl::deliver() {
-    deliveryQueued_ = false;
-    if (waiting_ > 0)
-        return;  // the wait queues the delivery again when it ends
-    while (!events_.empty()) {
-        event_ = events_.front();
-        events_.pop_front();
-        emit onComm();
-    }
 }
 
 void QtSerialControl::onError(QSerialPort::SerialPortError error) {

@@ -20,37 +20,6 @@ HANDLE h(void* handle) {
     return static_cast<HANDLE>(handle);
 }
 
-bool parseLine(const QString& text, unsigned long& baud, unsigned char& parity,
-               unsigned char& dataBits, unsigned char& stopBits) {
-    const QStringList parts = text.split(QLatin1Char(','));
-    if (parts.size() != 4)
-        return false;
-    bool ok = false;
-    const int speed = parts[0].trimmed().toInt(&ok);
-    if (!ok || speed <= 0)
-        return false;
-    baud = static_cast<unsigned long>(speed);
-    static const QString kParities = QStringLiteral("NOEMS");  // the DCB's order
-    const QString p = parts[1].trimmed().toUpper();
-    if (p.size() != 1 || !kParities.contains(p))
-        return false;
-    parity = static_cast<unsigned char>(kParities.indexOf(p));
-    const int bits = parts[2].trimmed().toInt(&ok);
-    if (!ok || bits < 5 || bits > 8)
-        return false;
-    dataBits = static_cast<unsigned char>(bits);
-    const QString s = parts[3].trimmed();
-    if (s == QLatin1String("1"))
-        stopBits = ONESTOPBIT;
-    else if (s == QLatin1String("1.5"))
-        stopBits = ONE5STOPBITS;
-    else if (s == QLatin1String("2"))
-        stopBits = TWOSTOPBITS;
-    else
-        return false;
-    return true;
-}
-
 // Errors that mean the device itself is gone or broken, not that a read ran out of time.
 bool deviceFailed(DWORD error) {
     return error != ERROR_SUCCESS && error != ERROR_TIMEOUT && error != ERROR_IO_PENDING &&
@@ -59,29 +28,13 @@ bool deviceFailed(DWORD error) {
 
 }  // namespace
 
-class WinSerialControl::Waiting {
-public:
-    explicit Waiting(WinSerialControl& port) : port_(port) { ++port_.waiting_; }
-    ~Waiting() {
-        if (--port_.waiting_ == 0 && !port_.events_.empty() && !port_.deliveryQueued_) {
-            port_.deliveryQueued_ = true;
-            QMetaObject::invokeMethod(&port_, &WinSerialControl::deliver, Qt::QueuedConnection);
-        }
-    }
-    Waiting(const Waiting&) = delete;
-    Waiting& operator=(const Waiting&) = delete;
-
-private:
-    WinSerialControl& port_;
-};
-
 WinSerialControl::WinSerialControl(Clock& clock, QObject* parent)
-    : SerialControl(parent), clock_(clock), handle_(INVALID_HANDLE_VALUE) {
+    : BufferedSerialControl(clock, parent), handle_(INVALID_HANDLE_VALUE) {
     readEvent_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     writeEvent_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     linePoll_.setInterval(kFaultPollMs);
     connect(&linePoll_, &QTimer::timeout, this, [this] {
-        if (portOpen() && waiting_ == 0 && !takeIn())
+        if (portOpen() && !waiting() && !takeIn())
             closeNow();
     });
 }
@@ -94,12 +47,8 @@ WinSerialControl::~WinSerialControl() {
         CloseHandle(h(writeEvent_));
 }
 
-void WinSerialControl::setSettings(const QString& settings) {
-    Line line;
-    if (!parseLine(settings, line.baud, line.parity, line.dataBits, line.stopBits))
-        throw serial::badSettings(settings);
-    line_ = line;
-    if (portOpen() && !applyLine())
+void WinSerialControl::lineChanged() {
+    if (!applyLine())
         post(comm::ErDCB);
 }
 
@@ -117,18 +66,6 @@ void WinSerialControl::setDTREnable(bool enable) {
 void WinSerialControl::setRTSEnable(bool enable) {
     rts_ = enable;
     setModemLine(enable, SETRTS, CLRRTS);
-}
-
-void WinSerialControl::setInBufferSize(int size) {
-    inBufferSize_ = size > 0 ? size : 1;
-}
-
-void WinSerialControl::setCommPort(int number) {
-    if (portOpen())
-        throw serial::portIsOpen(commPort_);
-    if (number < 1 || number > 255)
-        throw serial::invalidPortNumber(number);
-    commPort_ = number;
 }
 
 bool WinSerialControl::portOpen() const {
@@ -194,12 +131,15 @@ bool WinSerialControl::applyLine() {
     dcb.DCBlength = sizeof dcb;
     if (!GetCommState(h(handle_), &dcb))
         return false;
-    dcb.BaudRate = line_.baud;
-    dcb.ByteSize = line_.dataBits;
-    dcb.Parity = line_.parity;
-    dcb.StopBits = line_.stopBits;
+    dcb.BaudRate = DWORD(line_.baud);
+    dcb.ByteSize = BYTE(line_.dataBits);
+    // The DCB counts parities as NOPARITY, ODDPARITY, EVENPARITY, MARKPARITY, SPACEPARITY.
+    dcb.Parity = BYTE(QByteArrayView("NOEMS").indexOf(line_.parity));
+    dcb.StopBits = line_.stopHalves == 3   ? ONE5STOPBITS
+                   : line_.stopHalves == 4 ? TWOSTOPBITS
+                                           : ONESTOPBIT;
     dcb.fBinary = TRUE;
-    dcb.fParity = line_.parity != NOPARITY;
+    dcb.fParity = line_.parity != 'N';
     // No flow control: the module has no handshake lines, and DTR and RTS are set by hand.
     dcb.fOutxCtsFlow = FALSE;
     dcb.fOutxDsrFlow = FALSE;
@@ -281,7 +221,7 @@ bool WinSerialControl::takeIn(int more, int timeoutMs) {
     const auto before = modem_ ? std::optional<std::uint32_t>(*modem_) : std::nullopt;
     const auto now = modem ? std::optional<std::uint32_t>(*modem) : std::nullopt;
     modem_ = modem;
-    append(std::move(data));
+    receive(std::move(data));
     for (const int code : line_events::fromDriver(errors, before, now))
         post(code);
     if (!ok) {
@@ -289,22 +229,6 @@ bool WinSerialControl::takeIn(int more, int timeoutMs) {
         return false;
     }
     return true;
-}
-
-void WinSerialControl::append(QByteArray data) {
-    if (data.isEmpty())
-        return;
-    if (nullDiscard_)
-        data.replace('\0', QByteArray());
-    const qsizetype room = inBufferSize_ - in_.size();
-    if (data.size() > room) {
-        in_.append(data.left(std::max<qsizetype>(0, room)));
-        post(comm::ErRxOver);
-    } else {
-        in_.append(data);
-    }
-    if (rThreshold_ > 0 && (events_.empty() || events_.back() != comm::EvReceive))
-        post(comm::EvReceive);
 }
 
 void WinSerialControl::requireOpen() const {
@@ -367,30 +291,6 @@ void WinSerialControl::output(const QByteArray& bytes) {
     throw serial::writeFailed(commPort_, device_, serial::systemMessage(error));
 }
 
-QByteArray WinSerialControl::input() {
-    requireOpen();
-    if (in_.isEmpty())
-        inBufferCount();
-    const int take = inputLen_ > 0 ? inputLen_ : int(in_.size());
-    const QByteArray out = in_.left(take);
-    in_.remove(0, out.size());
-    return out;
-}
-
-int WinSerialControl::sliceUntil(Instant deadline) const {
-    const auto left = deadline - clock_.now();
-    if (left <= std::chrono::nanoseconds::zero())
-        return 0;
-    const auto ms = std::max<long long>(1, std::chrono::ceil<milliseconds>(left).count());
-    return int(std::min<long long>(ms, kPaintSliceMs));
-}
-
-void WinSerialControl::letTheWindowPaint() {
-    // As on the other platforms: repaints go on, input and menu commands wait, line-fault
-    // events stay queued until the wait is over.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-}
-
 void WinSerialControl::waitForInput(int count, Instant deadline) {
     if (!portOpen())
         return;
@@ -413,27 +313,6 @@ void WinSerialControl::waitForInput(int count, Instant deadline) {
             letTheWindowPaint();
             painted = clock_.now();
         }
-    }
-}
-
-void WinSerialControl::post(int code) {
-    if (std::find(events_.begin(), events_.end(), code) != events_.end())
-        return;
-    events_.push_back(code);
-    if (deliveryQueued_)
-        return;
-    deliveryQueued_ = true;
-    QMetaObject::invokeMethod(this, &WinSerialControl::deliver, Qt::QueuedConnection);
-}
-
-void WinSerialControl::deliver() {
-    deliveryQueued_ = false;
-    if (waiting_ > 0)
-        return;
-    while (!events_.empty()) {
-        event_ = events_.front();
-        events_.pop_front();
-        emit onComm();
     }
 }
 
