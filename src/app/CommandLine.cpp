@@ -65,20 +65,24 @@ Request parse(const QStringList& arguments) {
             o.file = *v;
             haveFile = true;
         } else if (name == QLatin1String("--port")) {
+            // "COM7" is port 7, as Windows names it and as the window lists it.
+            const bool named = v->startsWith(QLatin1String("COM"), Qt::CaseInsensitive);
             bool number = false;
-            const int n = v->toInt(&number);
-            if (number) {
+            const int n = (named ? v->mid(3) : *v).toInt(&number);
+            if (number && !v->contains(QLatin1Char('+')) && !v->contains(QLatin1Char('-'))) {
                 if (n < 1 || n > 255)
-                    return Usage{
-                        QStringLiteral("--port takes 1 to 255 or a device path, not %1").arg(n)};
+                    return Usage{QStringLiteral("--port takes 1 to 255 (COM1 to COM255) or a "
+                                                "device path, not %1")
+                                     .arg(v->left(60))};
                 o.portNumber = n;
                 o.device.clear();
-            } else if (v->contains(QLatin1Char('/'))) {
+            } else if (!named &&
+                       (v->contains(QLatin1Char('/')) || v->contains(QLatin1Char('\\')))) {
                 o.device = *v;
                 o.portNumber = 0;
             } else {
-                return Usage{QStringLiteral("--port takes 1 to 255 or a device path such as "
-                                            "/dev/ttyUSB0, not \"%1\"")
+                return Usage{QStringLiteral("--port takes 1 to 255, COM1 to COM255 or a device "
+                                            "path such as /dev/ttyUSB0, not \"%1\"")
                                  .arg(v->left(60))};
             }
         } else if (name == QLatin1String("--rate")) {
@@ -122,8 +126,9 @@ Records the module's live values to FILE (CSV) with no window, for a small compu
 Without arguments the program opens its window as usual.
 
   --record FILE       the recording; an existing FILE is refused unless --force is given
-  --port N|DEVICE     port Com1 to Com255 (mapped as the window maps it), or a device path
-                      such as /dev/ttyUSB0; default: the port chosen last in the window
+  --port N|DEVICE     port Com1 to Com255 (N, or COMN; mapped as the window maps it), or a
+                      device path such as /dev/ttyUSB0; default: the port chosen last in the
+                      window
   --rate HZ|max       samples a second, 1 to 50, or max: as fast as the link allows
                       (about 80 a second); default 2
   --duration SECONDS  stop after this long, 1 to 31622400 (366 days); default: run until

@@ -183,8 +183,7 @@ void HeadlessLogger::markRecording(const QString& note) {
 
 void HeadlessLogger::watchInput() {
 #ifndef Q_OS_WIN
-    // A line "mark" or "mark NOTE" on standard input marks the recording. Standard input that
-    // is closed or empty (no terminal, /dev/null) ends the watch at its end.
+    // Standard input that is closed or empty (no terminal, /dev/null) ends the watch at its end.
     input_ = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
     connect(input_.get(), &QSocketNotifier::activated, this, [this] {
         char chunk[4096];
@@ -197,23 +196,29 @@ void HeadlessLogger::watchInput() {
         inputLine_.append(chunk, int(n));
         qsizetype end;
         while ((end = inputLine_.indexOf('\n')) >= 0) {
-            const QString line = QString::fromLocal8Bit(inputLine_.left(end)).trimmed();
+            inputLine(QString::fromLocal8Bit(inputLine_.left(end)).trimmed());
             inputLine_.remove(0, end + 1);
-            if (line.isEmpty())
-                continue;
-            const QString word = line.section(QLatin1Char(' '), 0, 0);
-            if (word.compare(QLatin1String("mark"), Qt::CaseInsensitive) == 0)
-                markRecording(line.section(QLatin1Char(' '), 1).trimmed());
-            else
-                say(QStringLiteral("Standard input: \"%1\" is not understood; a line \"mark\" or "
-                                   "\"mark NOTE\" marks the recording.")
-                        .arg(readable(line, 60)));
         }
         // A line without its end is not held without bound.
         if (inputLine_.size() > 4096)
             inputLine_.clear();
     });
+#else
+    win_console::watchInputLines(this, [this](const QString& line) { inputLine(line); });
 #endif
+}
+
+// A line "mark" or "mark NOTE" marks the recording; an empty line is passed over.
+void HeadlessLogger::inputLine(const QString& line) {
+    if (line.isEmpty())
+        return;
+    const QString word = line.section(QLatin1Char(' '), 0, 0);
+    if (word.compare(QLatin1String("mark"), Qt::CaseInsensitive) == 0)
+        markRecording(line.section(QLatin1Char(' '), 1).trimmed());
+    else
+        say(QStringLiteral("Standard input: \"%1\" is not understood; a line \"mark\" or "
+                           "\"mark NOTE\" marks the recording.")
+                .arg(readable(line, 60)));
 }
 
 int HeadlessLogger::run() {

@@ -46,6 +46,7 @@ private:
     void watchSignals();
     void watchInput();
     void markRecording(const QString& note);
+    void inputLine(const QString& line);
     void watchDeadline();
 
     command_line::Options options_;

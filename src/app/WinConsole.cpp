@@ -3,6 +3,7 @@
 #include <QMetaObject>
 #include <QPointer>
 #include <cstdio>
+#include <thread>
 
 #include <windows.h>
 
@@ -36,6 +37,39 @@ void watchStopRequests(QObject* context, std::function<void()> stop) {
     DWORD mode = 0;
     if (err != INVALID_HANDLE_VALUE && err && GetConsoleMode(err, &mode))
         SetConsoleMode(err, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+}
+
+void watchInputLines(QObject* context, std::function<void(const QString&)> line) {
+    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    if (!in || in == INVALID_HANDLE_VALUE)
+        in = CreateFileW(L"CONIN$", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+    if (!in || in == INVALID_HANDLE_VALUE)
+        return;
+    QPointer<QObject> to(context);
+    std::thread([in, to, line = std::move(line)] {
+        QByteArray pending;
+        char chunk[4096];
+        DWORD got = 0;
+        while (ReadFile(in, chunk, sizeof chunk, &got, nullptr) && got > 0) {
+            pending.append(chunk, int(got));
+            qsizetype end;
+            while ((end = pending.indexOf('\n')) >= 0) {
+                const QString text = QString::fromLocal8Bit(pending.left(end)).trimmed();
+                pending.remove(0, end + 1);
+                QMetaObject::invokeMethod(
+                    to.data(),
+                    [to, line, text] {
+                        if (to)
+                            line(text);
+                    },
+                    Qt::QueuedConnection);
+            }
+            // A line without its end is not held without bound.
+            if (pending.size() > 4096)
+                pending.clear();
+        }
+    }).detach();
 }
 
 void useParentConsole() {

@@ -16,6 +16,8 @@ class TestCommandLine : public QObject {
 private slots:
     void duration_data();
     void duration();
+    void port_data();
+    void port();
     void windowOrCommandLine_data();
     void windowOrCommandLine();
     void linkMessagesWithoutAWindow_data();
@@ -46,6 +48,34 @@ void TestCommandLine::duration() {
     QCOMPARE(parsed ? qint64(parsed->count()) : qint64(-1), ms);
     const Request r = parse({"--record", "f.csv", "--duration", text});
     QCOMPARE(std::holds_alternative<Usage>(r), ms < 0);
+}
+
+void TestCommandLine::port_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("number");  // 0: a device path; -1: a usage error
+    QTest::newRow("a number") << "3" << 3;
+    QTest::newRow("the last") << "255" << 255;
+    QTest::newRow("past the last") << "256" << -1;
+    QTest::newRow("zero") << "0" << -1;
+    QTest::newRow("as Windows names it") << "COM7" << 7;
+    QTest::newRow("in small letters") << "com12" << 12;
+    QTest::newRow("COM0") << "COM0" << -1;
+    QTest::newRow("COM256") << "COM256" << -1;
+    QTest::newRow("COM alone") << "COM" << -1;
+    QTest::newRow("COM with a sign") << "COM-1" << -1;
+    QTest::newRow("a device path") << "/dev/ttyUSB0" << 0;
+    QTest::newRow("a word") << "usb" << -1;
+}
+
+void TestCommandLine::port() {
+    QFETCH(QString, text);
+    QFETCH(int, number);
+    const Request r = parse({"--record", "f.csv", "--port", text});
+    QCOMPARE(std::holds_alternative<Usage>(r), number < 0);
+    if (const auto* o = std::get_if<Options>(&r)) {
+        QCOMPARE(o->portNumber, number);
+        QCOMPARE(o->device, number == 0 ? text : QString());
+    }
 }
 
 void TestCommandLine::windowOrCommandLine_data() {
