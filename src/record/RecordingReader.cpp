@@ -221,8 +221,8 @@ ReadResult readRecording(const QString& path, const ReadOptions& options) {
         if (blank(line))
             return true;
         QString reason;
-        const std::optional<Row> row = parseRow(line, &reason);
-        if (!row) {
+        RowCells row;
+        if (!parseCells(line, row, &reason)) {
             if (kind == Lines::Kind::Unended) {
                 rec.lastLineIncomplete = true;
                 rec.lastLine = number;
@@ -232,10 +232,10 @@ ReadResult readRecording(const QString& path, const ReadOptions& options) {
             return true;
         }
         const std::vector<double>& elapsed = rec.table.elapsed;
-        if (!elapsed.empty() && row->elapsed < elapsed.back()) {
+        if (!elapsed.empty() && row.elapsed < elapsed.back()) {
             skip(number, QStringLiteral("\"elapsed_s\" goes back, from %1 to %2")
                              .arg(elapsed.back(), 0, 'f', 3)
-                             .arg(row->elapsed, 0, 'f', 3));
+                             .arg(row.elapsed, 0, 'f', 3));
             return true;
         }
         if (rec.table.size() >= options.rowLimit) {
@@ -243,7 +243,7 @@ ReadResult readRecording(const QString& path, const ReadOptions& options) {
             rec.bytesNotRead = lines.total - offset;
             return false;
         }
-        rec.table.append(*row);
+        rec.table.append(row);
         return true;
     });
 

@@ -50,6 +50,23 @@ void Table::append(const Row& row) {
     status.push_back(std::uint8_t(row.status));
 }
 
+void Table::append(const RowCells& row) {
+    if (elapsed.empty())
+        utcOffsetSeconds = row.utcOffsetSeconds;
+    elapsed.push_back(row.elapsed);
+    wallMs.push_back(row.wallMs);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const double v = row.values[i];
+        values[i].push_back(std::isnan(v) ? kNotRead : cell(v));
+    }
+    if (!row.mark.isEmpty()) {
+        QString text = markText(row.mark);
+        if (!text.isEmpty())
+            userMarks.push_back({status.size(), std::move(text)});
+    }
+    status.push_back(std::uint8_t(row.status));
+}
+
 Table Table::slice(std::size_t first) const {
     Table t;
     t.elapsed = tailOf(elapsed, first);
