@@ -67,6 +67,20 @@ void Table::append(const RowCells& row) {
     status.push_back(std::uint8_t(row.status));
 }
 
+void Table::append(Table&& rest) {
+    if (empty())
+        utcOffsetSeconds = rest.utcOffsetSeconds;
+    const std::size_t first = size();
+    elapsed.insert(elapsed.end(), rest.elapsed.begin(), rest.elapsed.end());
+    wallMs.insert(wallMs.end(), rest.wallMs.begin(), rest.wallMs.end());
+    for (std::size_t i = 0; i < values.size(); ++i)
+        values[i].insert(values[i].end(), rest.values[i].begin(), rest.values[i].end());
+    status.insert(status.end(), rest.status.begin(), rest.status.end());
+    for (Mark& m : rest.userMarks)
+        userMarks.push_back({first + m.row, std::move(m.text)});
+    rest = Table();
+}
+
 Table Table::slice(std::size_t first) const {
     Table t;
     t.elapsed = tailOf(elapsed, first);
