@@ -140,10 +140,12 @@ ReadResult readRecording(const QString& path, const ReadOptions& options) {
         return false;
     });
     const bool inRows = rec.headerLine > 0;
+    bool cancelled = lines.cancelled;
+    QString readError = lines.readError;
     if (inRows) {
         RowsRead read = readRows(path, rowsFrom, number, options);
-        lines.cancelled = read.cancelled;
-        lines.readError = read.readError;
+        cancelled = read.cancelled;
+        readError = read.readError;
         RowStretch& rows = read.rows;
         number = rows.number;
         rec.table = std::move(rows.table);
@@ -157,18 +159,18 @@ ReadResult readRecording(const QString& path, const ReadOptions& options) {
         }
     }
 
-    if (lines.cancelled) {
+    if (cancelled) {
         result.cancelled = true;
         return result;
     }
     if (!why.isEmpty())
         return fail(why);
-    if (!lines.readError.isEmpty())
+    if (!readError.isEmpty())
         return fail(QStringLiteral("Reading %1 failed after line %2: %3. Check the drive the file "
                                    "is on, then open it again.")
                         .arg(named(path))
                         .arg(number)
-                        .arg(readable(lines.readError)));
+                        .arg(readable(readError)));
     if (!inRows) {
         if (number == 0)
             return fail(QStringLiteral("%1 is empty: a recording begins with its details and "
