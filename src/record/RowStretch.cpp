@@ -1,6 +1,6 @@
 #include "record/RowStretch.h"
 
-#include <thread>
+#include <future>
 
 namespace ignivex::record {
 
@@ -47,13 +47,13 @@ RowsRead readRows(const QString& path, qint64 from, qint64 number, const ReadOpt
     // stopped when the first ends early (the row limit, an error), as it is not wanted then.
     QFile secondFile(path);
     std::atomic<bool> firstEndedEarly = false;
-    std::atomic<qint64> secondRead = 0;
+    std::atomic<qint64> firstRead = 0, secondRead = 0;
     FileLines second{secondFile, middle, -1, kLongestLine, options.cancel, &firstEndedEarly};
     second.progress = [&](qint64 read) { secondRead = read; };
     RowStretch secondRows;
-    std::thread thread;
+    std::future<void> secondDone;
     if (middle > 0) {
-        thread = std::thread([&] {
+        secondDone = std::async(std::launch::async, [&] {
             if (secondFile.open(QIODevice::ReadOnly))
                 readInto(second, secondRows, options, out.size - middle);
             else
@@ -61,17 +61,25 @@ RowsRead readRows(const QString& path, qint64 from, qint64 number, const ReadOpt
         });
     }
 
+    // The caller hears of the progress (and may cancel) on this thread only.
+    auto report = [&] {
+        if (options.progress)
+            options.progress(from + firstRead + secondRead, out.size);
+    };
     FileLines first{file, from, middle > 0 ? middle : -1, kLongestLine, options.cancel};
-    if (options.progress)
-        first.progress = [&](qint64 read) { options.progress(from + read + secondRead, out.size); };
+    first.progress = [&](qint64 read) {
+        firstRead = read;
+        report();
+    };
     // Room for all the rows, so that the second half's join copies them only once.
     const bool whole = readInto(first, out.rows, options, out.size - from);
     out.cancelled = first.cancelled;
     out.readError = first.readError;
-    if (!thread.joinable())
+    if (!secondDone.valid())
         return out;
     firstEndedEarly = !whole;
-    thread.join();
+    while (secondDone.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
+        report();
     if (!whole)
         return out;
     if (out.rows.joins(secondRows, options.rowLimit)) {
@@ -86,8 +94,7 @@ RowsRead readRows(const QString& path, qint64 from, qint64 number, const ReadOpt
         out.cancelled = again.cancelled;
         out.readError = again.readError;
     }
-    if (options.progress)
-        options.progress(out.size, out.size);
+    report();
     return out;
 }
 
