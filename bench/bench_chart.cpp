@@ -1,14 +1,18 @@
 // Figures for the charts: opening a one-hour recording at the fastest rate and panning over it,
 // drawn by the strips painted with QPainter and by Qt Charts (all points, and points reduced to
-// the view), each in a process of its own so that its peak memory is its own; and the live
-// chart's CPU share with ticks back to back against the simulator. It prints; it never judges.
+// the view), each in a process of its own so that its peak memory is its own; the XY plot and
+// the map table counted over the whole recording; and the live chart's CPU share with ticks
+// back to back against the simulator. It prints; it never judges.
 #include "BenchSupport.h"
 
 #include "acquire/Acquisition.h"
+#include "analysis/MapTable.h"
 #include "chart/ChartWindows.h"
 #include "chart/LiveChartWindow.h"
 #include "chart/RecordingLoader.h"
 #include "chart/StripChart.h"
+#include "chart/XyGrid.h"
+#include "chart/XyPlotWindow.h"
 #include "record/RecordFormat.h"
 #include "record/RecordingReader.h"
 #include "support/SimRigs.h"
@@ -207,6 +211,68 @@ int runPainter(const QString& path) {
     (void)wholeSpan;
     std::printf("  %-44s %d\n", "pictures painted", strips.picturesPainted());
     printMemory(before);
+    return 0;
+}
+
+// The two figures over the whole recording: advance against rpm coloured by MAP, and the map
+// table of advance over rpm and MAP on the default edges. Each counted several times on this
+// thread (the computing the windows hand to a worker), then the XY plot once as the window
+// draws it, from the choice to the picture shown.
+int runAnalysis(const QString& path) {
+    std::printf("\nXY plot and map table of the whole recording\n");
+    double readMs = 0, indexMs = 0;
+    const auto data = readDirect(path, readMs, indexMs);
+    const record::Table& t = data->table;
+    std::printf("  %-44s %zu rows (read in %.0f ms, indexed in %.0f ms)\n", "recording", t.size(),
+                readMs, indexMs);
+    constexpr int kRuns = 5;
+    auto timed = [](const char* what, auto compute) {
+        std::vector<double> us;
+        for (int i = 0; i < kRuns; ++i) {
+            const auto start = Steady::now();
+            compute();
+            us.push_back(microsSince(start));
+        }
+        const Summary s = summarise(std::move(us));
+        std::printf("  %-44s best %7.1f  median %7.1f  worst %7.1f ms  (%d runs)\n", what,
+                    s.best / 1000, s.median / 1000, s.worst / 1000, kRuns);
+    };
+    const analysis::Span whole;
+    qint64 points = 0;
+    timed("XY: advance against rpm, coloured by MAP", [&] {
+        chart::XyRequest r;
+        r.x = Value::Rpm;
+        r.y = Value::Advance;
+        r.colour = Value::Map;
+        r.width = 720;
+        r.height = 480;
+        const chart::SpanExtent ex = chart::extentOf(t, r.x, whole);
+        const chart::SpanExtent ey = chart::extentOf(t, r.y, whole);
+        r.xRange = {ex.min, ex.max};
+        r.yRange = {ey.min, ey.max};
+        points = chart::binXy(t, r).points;
+    });
+    std::size_t cells = 0;
+    timed("map table: advance over rpm x MAP", [&] {
+        cells = analysis::mapTable(t, Value::Advance, analysis::defaultRpmEdges(),
+                                   analysis::defaultMapEdges(), whole)
+                    .cells.size();
+    });
+    std::printf("  %-44s %lld points plotted, %zu cells with samples\n", "counted", points, cells);
+
+    chart::XyPlot plot;
+    plot.resize(820, 600);
+    showExposed(plot);
+    chart::XyChoice choice;
+    choice.data = data;
+    QEventLoop loop;
+    QObject::connect(&plot, &chart::XyPlot::drawn, &loop, &QEventLoop::quit);
+    const auto start = Steady::now();
+    plot.setChoice(choice);
+    loop.exec();
+    plot.repaint();
+    std::printf("  %-44s %7.0f ms  (of which 60 ms the wait that gathers a burst of choices)\n",
+                "XY plot window: choice -> picture shown", microsSince(start) / 1000);
     return 0;
 }
 
@@ -437,7 +503,8 @@ int main(int argc, char** argv) {
                 "Usage: bench_chart [--minutes N] [--live-seconds N] [--variants LIST]\n"
                 "  --minutes N       length of the generated recording (default 60)\n"
                 "  --live-seconds N  length of each live chart run (default 20)\n"
-                "  --variants LIST   some of painter,qtcharts,qtcharts-reduced,live,workbook\n");
+                "  --variants LIST   some of "
+                "painter,analysis,qtcharts,qtcharts-reduced,live,workbook\n");
             return 0;
         }
     }
@@ -449,6 +516,8 @@ int main(int argc, char** argv) {
         std::setvbuf(stdout, nullptr, _IOLBF, 0);
         if (variant == QLatin1String("painter"))
             return runPainter(option(argc, argv, "--file"));
+        if (variant == QLatin1String("analysis"))
+            return runAnalysis(option(argc, argv, "--file"));
 #ifdef IGNIVEX_HAVE_QTCHARTS
         if (variant == QLatin1String("qtcharts"))
             return runQtCharts(option(argc, argv, "--file"), false);
@@ -473,7 +542,7 @@ int main(int argc, char** argv) {
                 minutes, kRowsPerSecond, double(QFileInfo(file).size()) / (1024 * 1024),
                 microsSince(start) / 1000);
     std::fflush(stdout);
-    QStringList variants = {QStringLiteral("painter")};
+    QStringList variants = {QStringLiteral("painter"), QStringLiteral("analysis")};
 #ifdef IGNIVEX_HAVE_QTCHARTS
     variants << QStringLiteral("qtcharts") << QStringLiteral("qtcharts-reduced");
 #else

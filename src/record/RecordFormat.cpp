@@ -1,12 +1,16 @@
 #include "record/RecordFormat.h"
 
 #include "link/Scaling.h"
+#include "record/TimeCell.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 #include <charconv>
 #include <iterator>
 #include <cstdio>
 #include <cmath>
+#include <string_view>
+#include <limits>
 
 namespace ignivex::record {
 
@@ -36,19 +40,30 @@ QByteArray cellText(const std::optional<double>& value, const ValueSpec& entry) 
     return QByteArray::number(*value, 'f', entry.decimals);
 }
 
-// Cells between commas; a quoted cell is not part of the format, so no quoting is undone.
-QList<QByteArrayView> cellsOf(QByteArrayView line) {
-    QList<QByteArrayView> cells;
+// Cells kept of a row: more than a row has, so one with too many is still counted whole.
+constexpr int kMostCells = 16;
+
+// Cells between commas, up to kMostCells of them kept; returns how many there are in all. A
+// quoted cell is not part of the format, so no quoting is undone. A byte at a time: cells are
+// a few bytes long, too short for memchr to pay.
+int cellsOf(QByteArrayView line, std::array<QByteArrayView, kMostCells>& cells) {
+    int count = 0;
     qsizetype from = 0;
     for (qsizetype i = 0; i <= line.size(); ++i) {
         if (i == line.size() || line[i] == ',') {
-            cells.append(line.sliced(from, i - from));
+            if (count < kMostCells)
+                cells[std::size_t(count)] = line.sliced(from, i - from);
+            ++count;
             from = i + 1;
         }
     }
-    return cells;
+    return count;
 }
 
+// A cell that is exactly `text`.
+bool is(QByteArrayView cell, std::string_view text) {
+    return std::string_view(cell.data(), std::size_t(cell.size())) == text;
+}
 // A decimal number with "." as its point, the whole cell and nothing else.
 bool toNumber(QByteArrayView cell, double& out) {
     const char* end = cell.data() + cell.size();
@@ -165,57 +180,72 @@ QByteArray row(const Sample& s, Instant start, const QString& mark) {
     return out;
 }
 
-std::optional<Row> parseRow(QByteArrayView line, QString* why) {
+bool parseCells(QByteArrayView line, RowCells& r, QString* why) {
+    static_assert(kMostCells > kFirstValueColumn + kValueCount + 2);
     if (line.endsWith('\r'))
         line.chop(1);
-    const QList<QByteArrayView> cells = cellsOf(line);
+    std::array<QByteArrayView, kMostCells> cells;
+    const int count = cellsOf(line, cells);
     // Recordings of earlier versions have no mark column.
-    if (cells.size() != kColumns.size() && cells.size() != kColumns.size() - 1) {
-        fail(why,
-             QStringLiteral("%1 cells where %2 belong").arg(cells.size()).arg(kColumns.size()));
-        return std::nullopt;
+    if (count != kColumns.size() && count != kColumns.size() - 1) {
+        fail(why, QStringLiteral("%1 cells where %2 belong").arg(count).arg(kColumns.size()));
+        return false;
     }
-    Row r;
-    r.time = QDateTime::fromString(QString::fromLatin1(cells[0]), Qt::ISODateWithMs);
-    if (!r.time.isValid()) {
+    r.time = cells[0];
+    if (!readTime(cells[0], r.wallMs, r.utcOffsetSeconds)) {
         fail(why, QStringLiteral("\"time\" is not a time"));
-        return std::nullopt;
+        return false;
     }
     if (cells[1].isEmpty() || !toNumber(cells[1], r.elapsed)) {
         fail(why, QStringLiteral("\"elapsed_s\" is not a number"));
-        return std::nullopt;
+        return false;
     }
-    int column = kFirstValueColumn;
+    std::size_t column = kFirstValueColumn;
     for (const ValueSpec& entry : kValues) {
         const QByteArrayView cell = cells[column++];
+        double& v = r.values[std::size_t(entry.value)];
+        v = std::numeric_limits<double>::quiet_NaN();
         if (cell.isEmpty())
             continue;
         if (isInput(entry)) {
-            if (cell != "0" && cell != "1") {
+            if (!is(cell, "0") && !is(cell, "1")) {
                 fail(why,
                      QStringLiteral("\"%1\" is neither 0 nor 1").arg(QLatin1String(entry.column)));
-                return std::nullopt;
+                return false;
             }
-            setValue(r, entry, cell == "1" ? 1.0 : 0.0);
-        } else {
-            double v = 0;
-            if (!toNumber(cell, v)) {
-                fail(why,
-                     QStringLiteral("\"%1\" is not a number").arg(QLatin1String(entry.column)));
-                return std::nullopt;
-            }
-            setValue(r, entry, v);
+            v = is(cell, "1") ? 1.0 : 0.0;
+        } else if (!toNumber(cell, v)) {
+            fail(why, QStringLiteral("\"%1\" is not a number").arg(QLatin1String(entry.column)));
+            return false;
         }
     }
-    const auto status = statusFrom(QString::fromLatin1(cells[column]));
-    if (!status) {
+    const auto status = std::find_if(std::begin(kStatusNames), std::end(kStatusNames),
+                                     [&](const char* name) { return is(cells[column], name); });
+    if (status == std::end(kStatusNames)) {
         fail(why, QStringLiteral("\"status\" is not ok, esc, link-lost, aborted, ignored, held or "
                                  "surplus"));
-        return std::nullopt;
+        return false;
     }
-    r.status = *status;
-    if (++column < cells.size())
-        r.mark = markText(cells[column]);
+    r.status = Sample::End(status - std::begin(kStatusNames));
+    r.mark = ++column < std::size_t(count) ? cells[column] : QByteArrayView();
+    return true;
+}
+
+std::optional<Row> parseRow(QByteArrayView line, QString* why) {
+    RowCells cells;
+    if (!parseCells(line, cells, why))
+        return std::nullopt;
+    Row r;
+    r.time = QDateTime::fromString(QString::fromLatin1(cells.time), Qt::ISODateWithMs);
+    r.elapsed = cells.elapsed;
+    for (const ValueSpec& entry : kValues) {
+        const double v = cells.values[std::size_t(entry.value)];
+        if (!std::isnan(v))
+            setValue(r, entry, v);
+    }
+    r.status = cells.status;
+    if (!cells.mark.isEmpty())
+        r.mark = markText(cells.mark);
     return r;
 }
 

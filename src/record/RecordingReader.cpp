@@ -1,6 +1,7 @@
 #include "record/RecordingReader.h"
 
 #include "base/Readable.h"
+#include "record/RowStretch.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,7 +11,6 @@ namespace ignivex::record {
 
 namespace {
 
-constexpr qint64 kChunk = 1024 * 1024;
 const QString kChooseRecording =
     QStringLiteral("Choose a file written by File, Record\u2026, or a CSV file with that header.");
 
@@ -34,74 +34,6 @@ QString megabytes(qint64 bytes) {
 bool blank(QByteArrayView line) {
     return line.trimmed().isEmpty();
 }
-
-// Feeds the file to `onLine` a line at a time without its line end, with the line's offset and
-// whether it ended (an LF) or the file stopped in it. A line longer than kLongestLine is passed
-// once, cut, as `tooLong`, and the rest of it is passed over.
-struct Lines {
-    enum class Kind { Ended, Unended, TooLong };
-    QFile& file;
-    const ReadOptions& options;
-    qint64 total = 0;
-    bool cancelled = false;
-    QString readError;
-
-    template <typename OnLine>  // bool(QByteArrayView, Kind, qint64 offset): false stops
-    void run(OnLine onLine) {
-        QByteArray buffer;
-        qint64 base = 0;  // file offset of buffer[0]
-        bool skipping = false;
-        for (;;) {
-            if (options.cancel && options.cancel->load()) {
-                cancelled = true;
-                return;
-            }
-            const qsizetype carried = buffer.size();
-            buffer.resize(carried + kChunk);
-            const qint64 got = file.read(buffer.data() + carried, kChunk);
-            if (got < 0) {
-                readError = file.errorString();
-                return;
-            }
-            buffer.resize(carried + got);
-            if (options.progress)
-                options.progress(base + buffer.size(), total);
-            qsizetype from = 0;
-            for (;;) {
-                const qsizetype end = buffer.indexOf('\n', from);
-                if (end < 0)
-                    break;
-                const QByteArrayView line(buffer.constData() + from, end - from);
-                const qint64 offset = base + from;
-                from = end + 1;
-                if (skipping) {
-                    skipping = false;
-                    continue;
-                }
-                if (!onLine(line, Kind::Ended, offset))
-                    return;
-            }
-            if (skipping)
-                from = buffer.size();
-            base += from;
-            buffer.remove(0, from);
-            if (buffer.size() > kLongestLine) {
-                const bool goOn =
-                    onLine(QByteArrayView(buffer).first(kLongestLine), Kind::TooLong, base);
-                base += buffer.size();
-                buffer.clear();
-                skipping = true;
-                if (!goOn)
-                    return;
-            }
-            if (got == 0) {
-                if (!buffer.isEmpty() && !skipping)
-                    onLine(QByteArrayView(buffer), Kind::Unended, base);
-                return;
-            }
-        }
-    }
-};
 
 }  // namespace
 
@@ -160,105 +92,85 @@ ReadResult readRecording(const QString& path, const ReadOptions& options) {
 
     Recording rec;
     rec.path = path;
-    Lines lines{file, options, file.size(), false, {}};
-    rec.table.reserve(
-        std::size_t(std::min<qint64>(lines.total / 70 + 16, qint64(options.rowLimit))));
     qint64 number = 0;
-    bool inRows = false;
+    qint64 rowsFrom = 0;  // the offset of the line after the header row
     QString why;
-    auto skip = [&rec](qint64 line, const QString& reason) {
-        if (rec.skipped.size() < kSkippedListed)
-            rec.skipped.append({line, reason});
-        ++rec.skippedCount;
-    };
-
-    lines.run([&](QByteArrayView line, Lines::Kind kind, qint64 offset) {
+    FileLines lines{file, 0, -1, kLongestLine, options.cancel};
+    if (options.progress)
+        lines.progress = [&](qint64 read) { options.progress(read, file.size()); };
+    lines.run([&](QByteArrayView line, LineEnd end, qint64 offset) {
         ++number;
+        rowsFrom = offset + line.size() + 1;
         if (number == 1 && line.startsWith("\xEF\xBB\xBF"))  // a byte order mark
             line = line.sliced(3);
-        if (!inRows) {
-            if (kind == Lines::Kind::TooLong) {
-                why = QStringLiteral(
-                          "%1 is not a recording: line %2 is longer than %3 bytes, "
-                          "where the header row belongs. %4")
-                          .arg(named(path))
-                          .arg(number)
-                          .arg(kLongestLine)
-                          .arg(kChooseRecording);
-                return false;
-            }
-            if (blank(line))
-                return true;
-            if (line.startsWith('#')) {
-                if (rec.details.size() >= kDetailLinesKept) {
-                    ++rec.detailLinesDropped;
-                    return true;
-                }
-                line = line.first(std::min<qsizetype>(line.size(), kDetailLineLength));
-                if (const auto detail = detailLine(line))
-                    rec.details.append(*detail);
-                else
-                    rec.details.append({QString(), QString::fromUtf8(line.sliced(1)).trimmed()});
-                return true;
-            }
-            if (isHeaderRow(line)) {
-                inRows = true;
-                rec.headerLine = number;
-                return true;
-            }
+        if (end == LineEnd::TooLong) {
             why = QStringLiteral(
-                      "%1 is not a recording: line %2 should be the header row\n%3\n"
-                      "but reads\n%4\n%5")
+                      "%1 is not a recording: line %2 is longer than %3 bytes, "
+                      "where the header row belongs. %4")
                       .arg(named(path))
                       .arg(number)
-                      .arg(headerText(), excerpt(line), kChooseRecording);
+                      .arg(kLongestLine)
+                      .arg(kChooseRecording);
             return false;
-        }
-        if (kind == Lines::Kind::TooLong) {
-            skip(number, QStringLiteral("it is longer than %1 bytes").arg(kLongestLine));
-            return true;
         }
         if (blank(line))
             return true;
-        QString reason;
-        const std::optional<Row> row = parseRow(line, &reason);
-        if (!row) {
-            if (kind == Lines::Kind::Unended) {
-                rec.lastLineIncomplete = true;
-                rec.lastLine = number;
-            } else {
-                skip(number, reason);
+        if (line.startsWith('#')) {
+            if (rec.details.size() >= kDetailLinesKept) {
+                ++rec.detailLinesDropped;
+                return true;
             }
+            line = line.first(std::min<qsizetype>(line.size(), kDetailLineLength));
+            if (const auto detail = detailLine(line))
+                rec.details.append(*detail);
+            else
+                rec.details.append({QString(), QString::fromUtf8(line.sliced(1)).trimmed()});
             return true;
         }
-        const std::vector<double>& elapsed = rec.table.elapsed;
-        if (!elapsed.empty() && row->elapsed < elapsed.back()) {
-            skip(number, QStringLiteral("\"elapsed_s\" goes back, from %1 to %2")
-                             .arg(elapsed.back(), 0, 'f', 3)
-                             .arg(row->elapsed, 0, 'f', 3));
-            return true;
-        }
-        if (rec.table.size() >= options.rowLimit) {
-            rec.limitLine = number;
-            rec.bytesNotRead = lines.total - offset;
+        if (isHeaderRow(line)) {
+            rec.headerLine = number;
             return false;
         }
-        rec.table.append(*row);
-        return true;
+        why = QStringLiteral(
+                  "%1 is not a recording: line %2 should be the header row\n%3\n"
+                  "but reads\n%4\n%5")
+                  .arg(named(path))
+                  .arg(number)
+                  .arg(headerText(), excerpt(line), kChooseRecording);
+        return false;
     });
+    const bool inRows = rec.headerLine > 0;
+    bool cancelled = lines.cancelled;
+    QString readError = lines.readError;
+    if (inRows) {
+        RowsRead read = readRows(path, rowsFrom, number, options);
+        cancelled = read.cancelled;
+        readError = read.readError;
+        RowStretch& rows = read.rows;
+        number = rows.number;
+        rec.table = std::move(rows.table);
+        rec.skipped = std::move(rows.skipped);
+        rec.skippedCount = rows.skippedCount;
+        rec.lastLineIncomplete = rows.lastLineIncomplete;
+        rec.lastLine = rows.lastLine;
+        if (rows.limitLine > 0) {
+            rec.limitLine = rows.limitLine;
+            rec.bytesNotRead = read.size - rows.limitOffset;
+        }
+    }
 
-    if (lines.cancelled) {
+    if (cancelled) {
         result.cancelled = true;
         return result;
     }
     if (!why.isEmpty())
         return fail(why);
-    if (!lines.readError.isEmpty())
+    if (!readError.isEmpty())
         return fail(QStringLiteral("Reading %1 failed after line %2: %3. Check the drive the file "
                                    "is on, then open it again.")
                         .arg(named(path))
                         .arg(number)
-                        .arg(readable(lines.readError)));
+                        .arg(readable(readError)));
     if (!inRows) {
         if (number == 0)
             return fail(QStringLiteral("%1 is empty: a recording begins with its details and "

@@ -21,6 +21,9 @@ struct ReadOptions {
     std::function<void(qint64 done, qint64 total)> progress;
     // Set from another thread to stop reading; the result is then marked cancelled.
     const std::atomic<bool>* cancel = nullptr;
+    // Rows of this many bytes and more are read as two halves at once, the second in a thread
+    // of its own: a long recording opens in about half the time on two cores.
+    qint64 halvesFrom = 4 * 1024 * 1024;
 };
 
 // A line that was not read as a row, and why.

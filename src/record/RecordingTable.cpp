@@ -50,6 +50,37 @@ void Table::append(const Row& row) {
     status.push_back(std::uint8_t(row.status));
 }
 
+void Table::append(const RowCells& row) {
+    if (elapsed.empty())
+        utcOffsetSeconds = row.utcOffsetSeconds;
+    elapsed.push_back(row.elapsed);
+    wallMs.push_back(row.wallMs);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const double v = row.values[i];
+        values[i].push_back(std::isnan(v) ? kNotRead : cell(v));
+    }
+    if (!row.mark.isEmpty()) {
+        QString text = markText(row.mark);
+        if (!text.isEmpty())
+            userMarks.push_back({status.size(), std::move(text)});
+    }
+    status.push_back(std::uint8_t(row.status));
+}
+
+void Table::append(Table&& rest) {
+    if (empty())
+        utcOffsetSeconds = rest.utcOffsetSeconds;
+    const std::size_t first = size();
+    elapsed.insert(elapsed.end(), rest.elapsed.begin(), rest.elapsed.end());
+    wallMs.insert(wallMs.end(), rest.wallMs.begin(), rest.wallMs.end());
+    for (std::size_t i = 0; i < values.size(); ++i)
+        values[i].insert(values[i].end(), rest.values[i].begin(), rest.values[i].end());
+    status.insert(status.end(), rest.status.begin(), rest.status.end());
+    for (Mark& m : rest.userMarks)
+        userMarks.push_back({first + m.row, std::move(m.text)});
+    rest = Table();
+}
+
 Table Table::slice(std::size_t first) const {
     Table t;
     t.elapsed = tailOf(elapsed, first);
@@ -80,12 +111,33 @@ void Table::dropFront(std::size_t count) {
 }
 
 double gapThresholdOf(const std::vector<double>& times) {
+    // The median step between rows that move on. Steps take few values (times are written to
+    // the millisecond), so a median of every 64th step is most often the median itself: two
+    // counts prove it without copying millions of steps. Otherwise all steps are sorted out.
+    auto forEachStep = [&times](std::size_t every, auto use) {
+        for (std::size_t i = every; i < times.size(); i += every) {
+            if (times[i] > times[i - 1])
+                use(times[i] - times[i - 1]);
+        }
+    };
     std::vector<double> steps;
-    steps.reserve(times.size());
-    for (std::size_t i = 1; i < times.size(); ++i) {
-        if (times[i] > times[i - 1])
-            steps.push_back(times[i] - times[i - 1]);
+    forEachStep(64, [&](double step) { steps.push_back(step); });
+    if (!steps.empty()) {
+        std::nth_element(steps.begin(), steps.begin() + std::ptrdiff_t(steps.size() / 2),
+                         steps.end());
+        const double guess = steps[steps.size() / 2];
+        std::size_t count = 0, below = 0, equal = 0;
+        forEachStep(1, [&](double step) {
+            ++count;
+            below += step < guess;
+            equal += step == guess;
+        });
+        if (below <= count / 2 && count / 2 < below + equal)
+            return std::max(kGapFactor * guess, kGapMinimumSeconds);
     }
+    steps.clear();
+    steps.reserve(times.size());
+    forEachStep(1, [&](double step) { steps.push_back(step); });
     if (steps.empty())
         return kGapMinimumSeconds;
     auto middle = steps.begin() + std::ptrdiff_t(steps.size() / 2);

@@ -23,6 +23,9 @@ public:
     bool empty() const { return elapsed.empty(); }
     void reserve(std::size_t rows);
     void append(const Row& row);
+    void append(const RowCells& row);
+    // Another table's rows after these (a recording read in pieces).
+    void append(Table&& rest);
     // The rows from `first` to the end, as a table of their own (the live chart's view).
     Table slice(std::size_t first) const;
     // Drops the first `count` rows.

@@ -1,5 +1,6 @@
 // The recording reader on a whole file of arbitrary bytes: it must neither crash nor loop, keep
-// the "#" lines and the rows within their bounds, and hand on rows whose times never go back.
+// the "#" lines and the rows within their bounds, hand on rows whose times never go back, and
+// read the same when it reads the rows in two halves.
 #include "record/RecordingReader.h"
 
 #include <QTemporaryDir>
@@ -23,6 +24,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     record::ReadOptions options;
     options.rowLimit = 2000;
     const record::ReadResult result = record::readRecording(QString::fromLocal8Bit(path), options);
+    options.halvesFrom = 1;
+    const record::ReadResult halves = record::readRecording(QString::fromLocal8Bit(path), options);
+    if (halves.error != result.error || bool(halves.recording) != bool(result.recording) ||
+        (result.recording && (halves.recording->note() != result.recording->note() ||
+                              halves.recording->table.elapsed != result.recording->table.elapsed ||
+                              halves.recording->table.wallMs != result.recording->table.wallMs)))
+        std::abort();
     if (!result.recording) {
         if (result.error.isEmpty() || result.error.size() > 4000)
             std::abort();

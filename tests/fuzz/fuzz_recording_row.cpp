@@ -1,5 +1,6 @@
 // One line of a recording, parsed: arbitrary bytes give a row or a reason, and a row read
-// back is written out again as the same row.
+// back is written out again as the same row. The reader's own reading of the time gives what
+// QDateTime gives.
 #include "record/RecordFormat.h"
 
 #include <cmath>
@@ -18,6 +19,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     if (!std::isfinite(row->elapsed) || !row->time.isValid())
+        std::abort();
+    record::RowCells cells;
+    if (!record::parseCells(line, cells) || cells.wallMs != row->time.toMSecsSinceEpoch() ||
+        cells.utcOffsetSeconds != row->time.offsetFromUtc())
         std::abort();
     for (const auto* v : {&row->rpm, &row->advance, &row->map, &row->battery, &row->gpi3Volts}) {
         if (*v && !std::isfinite(**v))

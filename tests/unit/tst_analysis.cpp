@@ -39,6 +39,8 @@ private slots:
     void section();
     void commandLine_data();
     void commandLine();
+    void gapThreshold_data();
+    void gapThreshold();
 };
 
 void TestAnalysis::statistics_data() {
@@ -200,6 +202,43 @@ void TestAnalysis::commandLine() {
     const QString said =
         QString::fromUtf8(exitCode == 0 ? app.readAllStandardOutput() : app.readAllStandardError());
     QVERIFY2(said.contains(line), qPrintable(said));
+}
+
+void TestAnalysis::gapThreshold_data() {
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("distinctSteps");  // steps of 1 to this many half seconds
+    QTest::addColumn<int>("stillEvery");     // every so many rows the time stands (0: never)
+    QTest::newRow("no rows") << 0 << 1 << 0;
+    QTest::newRow("fewer rows than are sampled") << 50 << 3 << 0;
+    QTest::newRow("one step") << 5000 << 1 << 0;
+    QTest::newRow("steps of a fixed rate") << 300000 << 2 << 7;
+    QTest::newRow("many steps: the sample misses") << 300000 << 1000 << 0;
+    QTest::newRow("time standing half the rows") << 300000 << 40 << 2;
+}
+
+// The threshold is three times the median step, as all steps sorted give it.
+void TestAnalysis::gapThreshold() {
+    QFETCH(int, rows);
+    QFETCH(int, distinctSteps);
+    QFETCH(int, stillEvery);
+    std::vector<double> times, steps;
+    quint32 seed = 7;
+    double t = 0;
+    for (int i = 0; i < rows; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        const bool still = stillEvery > 0 && i % stillEvery == 0;
+        if (!times.empty() && !still) {
+            const double next = t + 0.5 * (1 + int((seed >> 8) % quint32(distinctSteps))) +
+                                (i % 1000 == 999 ? 4000 : 0);  // and now and then a gap
+            steps.push_back(next - t);
+            t = next;
+        }
+        times.push_back(t);
+    }
+    std::sort(steps.begin(), steps.end());
+    const double median = steps.empty() ? 0 : steps[steps.size() / 2];
+    QCOMPARE(record::gapThresholdOf(times),
+             std::max(record::kGapFactor * median, record::kGapMinimumSeconds));
 }
 
 QTEST_GUILESS_MAIN(TestAnalysis)

@@ -45,6 +45,35 @@ QByteArray rows(int count, int from = 0) {
     }
     return out;
 }
+
+template <typename T>
+QByteArrayView bytesOf(const std::vector<T>& v) {  // NaN cells compare equal as bytes
+    return QByteArrayView(reinterpret_cast<const char*>(v.data()), qsizetype(v.size() * sizeof(T)));
+}
+
+// Read in two halves (whatever its size), a file must read as it reads in one piece.
+void compareHalves(const QString& path, const ReadOptions& options, const ReadResult& whole) {
+    ReadOptions halves = options;
+    halves.halvesFrom = 1;
+    const ReadResult r = readRecording(path, halves);
+    QCOMPARE(r.error, whole.error);
+    QCOMPARE(bool(r.recording), bool(whole.recording));
+    if (!r.recording)
+        return;
+    QCOMPARE(r.recording->note(), whole.recording->note());
+    const Table &a = r.recording->table, &b = whole.recording->table;
+    QCOMPARE(bytesOf(a.elapsed), bytesOf(b.elapsed));
+    QCOMPARE(bytesOf(a.wallMs), bytesOf(b.wallMs));
+    QCOMPARE(bytesOf(a.status), bytesOf(b.status));
+    for (int s = 0; s < kSeriesCount; ++s)
+        QCOMPARE(bytesOf(a.values[s]), bytesOf(b.values[s]));
+    QCOMPARE(a.userMarks.size(), b.userMarks.size());
+    for (std::size_t i = 0; i < a.userMarks.size(); ++i) {
+        QCOMPARE(a.userMarks[i].row, b.userMarks[i].row);
+        QCOMPARE(a.userMarks[i].text, b.userMarks[i].text);
+    }
+    QCOMPARE(a.utcOffsetSeconds, b.utcOffsetSeconds);
+}
 }  // namespace
 
 class TestRecordingReader : public QObject {
@@ -74,6 +103,19 @@ void TestRecordingReader::files_data() {
         manyBad += t + "2.000,,,,,,2,,,ok\n";
 
     QTest::newRow("good") << head + rows(5) << 0LL << 100 << 5 << "";
+    QTest::newRow("one row") << head + rows(1) << 0LL << 100 << 1 << "";
+    // Six rows of one length: the halves meet exactly at a line's start.
+    QTest::newRow("time going back at the middle")
+        << head + rows(3, 10) + rows(3) << 0LL << 100 << 3
+        << "Line 12 skipped: \"elapsed_s\" goes back, from 6.000 to 0.000.\nLine 13 skipped: "
+           "\"elapsed_s\" goes back, from 6.000 to 0.500.";
+    QTest::newRow("row limit in the second half")
+        << head + rows(6) << 0LL << 4 << 4 << "Only the first 4 rows were read, up to line 13";
+    QTest::newRow("a line too long for a row, across the middle")
+        << head + rows(2) + QByteArray(70000, 'x') + "\n" + rows(2, 2) << 0LL << 100 << 4
+        << "Line 11 skipped: it is longer than 65536 bytes.";
+    QTest::newRow("marks") << head + rows(2) + t + "1.000,,,,,,,,,ok,\"pull\"\n" + rows(2, 3) << 0LL
+                           << 100 << 5 << "";
     QTest::newRow("good, CR LF, byte order mark") << "\xEF\xBB\xBF" + crlf << 0LL << 100 << 5 << "";
     QTest::newRow("truncated last line (kill -9)")
         << head + rows(5) + t + "2.500,1050.0,12." << 0LL << 100 << 5
@@ -142,6 +184,9 @@ void TestRecordingReader::files() {
     options.rowLimit = std::size_t(rowLimit);
     const ReadResult result = readRecording(path, options);
     QVERIFY(!result.cancelled);
+    compareHalves(path, options, result);
+    if (QTest::currentTestFailed())
+        return;
     if (rowsRead == 0) {
         QVERIFY(!result.recording);
         QVERIFY2(result.error.contains(said), qPrintable(result.error));
