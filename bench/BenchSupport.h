@@ -2,6 +2,9 @@
 
 // Small helpers shared by the benchmark programs: order statistics, the machine they ran on,
 // and the process's memory and CPU figures. Everything here only measures and prints.
+// On Windows the process's figures come from Win32; the machine's (load, CPU model) are read
+// from Linux's /proc through Wine's drive Z:, so they are there under Wine and "unknown" on
+// Windows itself.
 
 #include <QByteArray>
 #include <QFile>
@@ -14,9 +17,18 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
+
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX  // std::min and std::max, not the macros
+#endif
+#include <windows.h>
+#include <psapi.h>
+#else
 #include <sys/resource.h>
 #include <unistd.h>
-#include <vector>
+#endif
 
 namespace ignivex::bench {
 
@@ -54,7 +66,11 @@ inline Summary summarise(std::vector<double> values) {
 }
 
 inline QByteArray readProcFile(const char* path) {
+#ifdef _WIN32
+    QFile f(QStringLiteral("Z:") + QString::fromLatin1(path));
+#else
     QFile f(QString::fromLatin1(path));
+#endif
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return f.readAll();
@@ -79,10 +95,35 @@ inline std::string cpuModel() {
     return "unknown";
 }
 
+#ifdef _WIN32
+// "Wine 8.0" when the program runs under Wine (its ntdll says so), empty on Windows itself.
+inline std::string wineVersion() {
+    using Version = const char*(CDECL*)();
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    const auto version = ntdll ? reinterpret_cast<Version>(reinterpret_cast<void*>(
+                                     GetProcAddress(ntdll, "wine_get_version")))
+                               : nullptr;
+    return version ? std::string("Wine ") + version() : std::string();
+}
+#endif
+
 inline void printMachineContext(const char* program) {
     std::printf("%s\n", program);
+#ifdef _WIN32
+    SYSTEM_INFO system{};
+    GetNativeSystemInfo(&system);
+    std::printf("  machine   : %lu CPUs (GetNativeSystemInfo), %s\n",
+                static_cast<unsigned long>(system.dwNumberOfProcessors), cpuModel().c_str());
+    const std::string wine = wineVersion();
+    std::printf("  system    : Windows build%s\n",
+                wine.empty()
+                    ? ""
+                    : (" under " + wine + " on Linux: Wine's figures, not those of Windows itself")
+                          .c_str());
+#else
     std::printf("  machine   : %ld CPUs online (nproc), %s\n", sysconf(_SC_NPROCESSORS_ONLN),
                 cpuModel().c_str());
+#endif
     std::printf("  load avg  : %s at start\n", loadAverage().c_str());
     std::printf("  build     : %s, Qt %s\n", IGNIVEX_BUILD_TYPE, qVersion());
     std::fflush(stdout);
@@ -92,6 +133,7 @@ inline void printLoadAtEnd() {
     std::printf("\nload avg at end: %s\n", loadAverage().c_str());
 }
 
+#ifndef _WIN32
 // A "Key:   1234 kB" line of /proc/self/status, in kB.
 inline std::optional<long> statusKb(const char* key) {
     const QByteArray status = readProcFile("/proc/self/status");
@@ -106,6 +148,45 @@ inline std::optional<long> statusKb(const char* key) {
     }
     return std::nullopt;
 }
+#endif
+
+// Resident memory now and its peak, in kB: VmRSS and VmHWM on Linux; on Windows the working
+// set and its peak (GetProcessMemoryInfo), which Wine takes from the same two Linux figures.
+#ifdef _WIN32
+constexpr const char* kResidentName = "working set";
+constexpr const char* kPeakResidentName = "peak working set";
+inline std::optional<PROCESS_MEMORY_COUNTERS> memoryCounters() {
+    PROCESS_MEMORY_COUNTERS counters{};
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters))
+        return std::nullopt;
+    return counters;
+}
+inline std::optional<long> residentKb() {
+    const auto c = memoryCounters();
+    return c ? std::optional<long>(long(c->WorkingSetSize / 1024)) : std::nullopt;
+}
+inline std::optional<long> peakResidentKb() {
+    const auto c = memoryCounters();
+    return c ? std::optional<long>(long(c->PeakWorkingSetSize / 1024)) : std::nullopt;
+}
+#else
+constexpr const char* kResidentName = "resident set (VmRSS)";
+constexpr const char* kPeakResidentName = "peak resident set (VmHWM)";
+inline std::optional<long> residentKb() {
+    return statusKb("VmRSS:");
+}
+inline std::optional<long> peakResidentKb() {
+    return statusKb("VmHWM:");
+}
+#endif
+
+#ifdef _WIN32
+constexpr const char* kCpuSource = "GetProcessTimes";
+constexpr const char* kSerialLayer = "WinSerialControl";
+#else
+constexpr const char* kCpuSource = "getrusage";
+constexpr const char* kSerialLayer = "QtSerialControl";
+#endif
 
 // The program's own CPU time so far, user and system apart.
 struct CpuTimes {
@@ -114,12 +195,24 @@ struct CpuTimes {
     double total() const { return userMs + systemMs; }
 };
 inline CpuTimes cpuTimes() {
+#ifdef _WIN32
+    FILETIME created, ended, kernel, user;
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user))
+        return {};
+    // FILETIME counts 100 ns.
+    auto ms = [](const FILETIME& t) {
+        return double((ULONGLONG(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000.0;
+    };
+    return {ms(user), ms(kernel)};
+#else
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
     return {usage.ru_utime.tv_sec * 1000.0 + usage.ru_utime.tv_usec / 1000.0,
             usage.ru_stime.tv_sec * 1000.0 + usage.ru_stime.tv_usec / 1000.0};
+#endif
 }
 
+#ifndef _WIN32
 // getrusage's ru_maxrss is in kB on Linux.
 inline long maxRssKb() {
     rusage usage{};
@@ -142,6 +235,7 @@ inline std::optional<double> childCpuMs(pid_t pid) {
     const double ticks = fields[11].toDouble() + fields[12].toDouble();
     return ticks * 1000.0 / double(sysconf(_SC_CLK_TCK));
 }
+#endif
 
 // Reads "--name N" from the command line; `fallback` when it is absent. A value that is not a
 // positive whole number is reported and the program ends with status 2.

@@ -1,11 +1,10 @@
 // Figures for the module link over the real serial layer against the simulator on a
-// pseudo-terminal: the round trip of every module command (whole, and the byte exchange by
+// pseudo-terminal (on Windows, under Wine, through the COM port mapped to it): the round trip of every module command (whole, and the byte exchange by
 // itself), the same at the real wire speed, the length of the 2 ms pause, and what a dead link's
 // one-second time-out costs in CPU. It prints; it never judges.
 #include "BenchSupport.h"
 
 #include "recovery/CommError.h"
-#include "support/Pty.h"
 #include "support/SimRigs.h"
 
 #include <QCoreApplication>
@@ -36,7 +35,7 @@ struct Rig : LinkRig {
                   {QStringLiteral("--id"), QString::fromLatin1(kFirmwareId)}) {
         // The commands set the port number themselves before they open; the timings open the
         // port directly, so it is set here once.
-        port.setCommPort(kPort);
+        port.setCommPort(link.portNumber);
     }
     void ensureOpen() {
         if (!port.portOpen())
@@ -244,11 +243,11 @@ bool printDeadLinkTimeout(Rig& rig, int repeats) {
         rig.ensureOpen();
         rig.boxes.answer({box::Ignore});
         const int before = rig.boxes.count();
-        const double cpu0 = test::processCpuMs();
+        const double cpu0 = cpuTimes().total();
         const auto start = Steady::now();
         rig.link.ReadBAT();
         const double wallMs = microsSince(start) / 1000.0;
-        const double cpuMs = test::processCpuMs() - cpu0;
+        const double cpuMs = cpuTimes().total() - cpu0;
         QString shown;
         for (int b = before; b < rig.boxes.count(); ++b)
             shown +=
@@ -256,7 +255,7 @@ bool printDeadLinkTimeout(Rig& rig, int repeats) {
         std::printf("  %-4d %10.1f %10.1f %8.2f  %d: %s\n", i, wallMs, cpuMs,
                     100.0 * cpuMs / wallMs, rig.boxes.count() - before, qPrintable(shown));
     }
-    std::printf("  CPU = user + system time of this process (getrusage) across the call\n");
+    std::printf("  CPU = user + system time of this process (%s) across the call\n", kCpuSource);
     std::fflush(stdout);
     return rig.control(QStringLiteral("clear"));
 }
@@ -279,15 +278,17 @@ int main(int argc, char** argv) {
     const int timeouts = intOption(argc, argv, "--timeouts", 3);
 
     QCoreApplication app(argc, argv);
-    printMachineContext(
-        "bench_link: module commands over QtSerialControl + SteadyClock against module-sim");
+    const std::string title = std::string("bench_link: module commands over ") + kSerialLayer +
+                              " + SteadyClock against module-sim";
+    printMachineContext(title.c_str());
 
     Rig rig;
     if (!rig.sim.ok()) {
         std::fprintf(stderr, "bench_link: the simulator did not start (%s)\n", IGNIVEX_SIM);
         return 1;
     }
-    std::printf("  simulator : %s, linked as Com%d\n", qPrintable(rig.sim.device()), kPort);
+    std::printf("  simulator : %s, linked as Com%d\n", qPrintable(rig.sim.device()),
+                int(rig.link.portNumber));
     try {
         rig.port.setPortOpen(true);
     } catch (const CommError& e) {

@@ -1,12 +1,12 @@
 // Figures for the live view: how long one polling tick takes with the real main window and the
 // real serial layer against the simulator, unpaced and at the wire speed, and what share of a
-// CPU the program uses while the view runs on its own timer. It prints; it never judges.
+// CPU the program uses while the view runs on its own timer. It prints; it never judges. On
+// Windows it runs under Wine through the COM port mapped to the simulator (bench/windows).
 #include "BenchSupport.h"
 
 #include "recovery/CommError.h"
 #include "acquire/Acquisition.h"
 #include "display/RealTimePanel.h"
-#include "support/Pty.h"
 #include "display/RealTimeView.h"
 #include "support/SimRigs.h"
 
@@ -115,8 +115,10 @@ bool printCpuShare(App& app, int seconds) {
     if (!app.control(QStringLiteral("stats reset")))
         return false;
     const int boxesBefore = app.boxes.count();
-    const std::optional<long> rssBefore = statusKb("VmRSS:");
+    const std::optional<long> rssBefore = residentKb();
+#ifndef _WIN32
     const std::optional<double> simCpu0 = childCpuMs(app.sim.pid());
+#endif
     std::printf(
         "\nLive view on the window's own %d ms timer for %d s (engine moving, paced "
         "simulator)...\n",
@@ -131,10 +133,12 @@ bool printCpuShare(App& app, int seconds) {
     const double wallMs = microsSince(start) / 1000.0;
     const CpuTimes cpu1 = cpuTimes();
     const double cpuMs = cpu1.total() - cpu0.total();
+#ifndef _WIN32
     const std::optional<double> simCpu1 = childCpuMs(app.sim.pid());
+#endif
     const int commands = app.commandsSinceReset();
-    const std::optional<long> rssAfter = statusKb("VmRSS:");
-    const std::optional<long> hwm = statusKb("VmHWM:");
+    const std::optional<long> rssAfter = residentKb();
+    const std::optional<long> hwm = peakResidentKb();
 
     std::printf("  %-34s %10.1f ms\n", "wall time", wallMs);
     std::printf("  %-34s %10.1f ms\n", "CPU time (user + system)", cpuMs);
@@ -151,16 +155,20 @@ bool printCpuShare(App& app, int seconds) {
     std::printf("  %-34s %10d\n", "message boxes during the run", app.boxes.count() - boxesBefore);
     std::printf("  %-34s %10s\n", "view still open", app.state.viewActive ? "yes" : "no");
     if (rssBefore && rssAfter)
-        std::printf("  %-34s %10ld kB -> %ld kB\n", "resident set (VmRSS) start -> end", *rssBefore,
-                    *rssAfter);
+        std::printf("  %-34s %10ld kB -> %ld kB\n",
+                    (std::string(kResidentName) + " start -> end").c_str(), *rssBefore, *rssAfter);
     if (hwm)
-        std::printf("  %-34s %10ld kB\n", "peak resident set (VmHWM)", *hwm);
+        std::printf("  %-34s %10ld kB\n", kPeakResidentName, *hwm);
+#ifdef _WIN32
+    std::printf("  (the simulator's CPU time is printed by the script that started it)\n");
+#else
     std::printf("  %-34s %10ld kB\n", "peak resident set (ru_maxrss)", maxRssKb());
     if (simCpu0 && simCpu1)
         std::printf("  %-34s %10.1f ms  (its own process, for context)\n", "simulator CPU time",
                     *simCpu1 - *simCpu0);
     std::printf("  (the simulator's figure comes from /proc in clock ticks of %.0f ms)\n",
                 1000.0 / double(sysconf(_SC_CLK_TCK)));
+#endif
     std::fflush(stdout);
     return true;
 }
@@ -192,8 +200,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench_polling: the simulator did not start (%s)\n", IGNIVEX_SIM);
         return 1;
     }
+    const int portNumber = test::rigPort(app.sim, kPort);
     std::printf("  simulator : %s, linked as Com%d, moving engine\n", qPrintable(app.sim.device()),
-                kPort);
+                portNumber);
     std::fflush(stdout);
 
     // Start-up as the program does it, then the polling driven by hand for the tick figures.
@@ -204,7 +213,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr,
                      "bench_polling: the real-time view did not open cleanly on Com%d "
                      "(messages: %s)\n",
-                     kPort, qPrintable(app.boxes.texts().join(QLatin1String(" | "))));
+                     portNumber, qPrintable(app.boxes.texts().join(QLatin1String(" | "))));
         return 1;
     }
 

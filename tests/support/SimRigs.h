@@ -2,51 +2,73 @@
 
 // The real serial layer and the real main window against the module simulator, set up once for
 // the end-to-end tests and the benchmarks. Header-only: the users link the shell themselves.
+// On Linux the rig starts the simulator; on Windows (under Wine, for the benchmarks) it is
+// already running, reached over a COM port (support/AttachedSim.h).
 
 #include "base/Clock.h"
 #include "support/IsolatedConfig.h"
 #include "base/Module1.h"
 #include "link/ModuleLine.h"
 #include "link/ModuleLink.h"
-#include "link/QtSerialControl.h"
+#include "link/NativeSerialControl.h"
 #include "support/ScriptedBoxes.h"
-#include "support/SimProcess.h"
 #include "app/frmMain.h"
+#ifdef _WIN32
+#include "support/AttachedSim.h"
+#else
+#include "support/SimProcess.h"
+#endif
 
 #include <QStringList>
 
 namespace ignivex::test {
 
-inline QStringList simArguments(int portNumber, const QStringList& options) {
-    return QStringList{QStringLiteral("--link"), QString::number(portNumber)} + options;
+#ifdef _WIN32
+using RigSim = AttachedSim;
+// The port is the one the simulator's terminal is mapped to, whatever the rig asked for.
+inline RigSim startSim(const QString&, int, const QStringList& options) {
+    return RigSim(options);
 }
+inline int rigPort(const RigSim& sim, int) {
+    return sim.portNumber();
+}
+#else
+using RigSim = SimProcess;
+inline RigSim startSim(const QString& simulator, int portNumber, const QStringList& options) {
+    return RigSim(simulator,
+                  QStringList{QStringLiteral("--link"), QString::number(portNumber)} + options);
+}
+inline int rigPort(const RigSim&, int portNumber) {
+    return portNumber;
+}
+#endif
 
-// The module commands over QtSerialControl, with the line set up as the main window sets it.
-// The settings folder comes first: the simulator's --link writes into it.
+// The module commands over the platform's serial control, with the line set up as the main
+// window sets it. The settings folder comes first: the simulator's --link writes into it.
 struct LinkRig {
     IsolatedConfig config;
-    SimProcess sim;
+    RigSim sim;
     SteadyClock clock;
-    QtSerialControl port{clock};
+    NativeSerialControl port{clock};
     ScriptedBoxes boxes;
     Module1 state;
     ModuleLink link{port, clock, boxes, state};
 
     LinkRig(const QString& simulator, int portNumber, const QStringList& options)
-        : sim(simulator, simArguments(portNumber, options)) {
+        : sim(startSim(simulator, portNumber, options)) {
         configureModuleLine(port);
-        link.portNumber = static_cast<std::int16_t>(portNumber);
+        link.portNumber = static_cast<std::int16_t>(rigPort(sim, portNumber));
         state.mapRangeCode = 1;
     }
     bool control(const QString& line) { return sim.command(line).startsWith(QLatin1String("ok")); }
 };
 
-// The main window over QtSerialControl; not yet loaded or shown.
+// The main window over the platform's serial control; not yet loaded or shown.
 struct AppRig {
     IsolatedConfig config;
-    SimProcess sim;
+    RigSim sim;
     SteadyClock clock;
-    QtSerialControl port{clock};
+    NativeSerialControl port{clock};
     ScriptedBoxes boxes;
     Module1 state;
     int ended = 0;
@@ -54,9 +76,16 @@ struct AppRig {
 
     AppRig(const QString& simulator, int portNumber, const QStringList& options,
            const QString& programFolder, RecordPrompts* prompts = nullptr)
-        : sim(simulator, simArguments(portNumber, options)),
-          window({port, clock, boxes, state, [this] { ++ended; }, programFolder, prompts}) {}
-    bool control(const QString& line) { return sim.command(line).startsWith(QLatin1String("ok")); }
+        : sim(startSim(simulator, portNumber, options)),
+          window({port, clock, boxes, state, [this] { ++ended; }, programFolder, prompts}) {
+#ifdef _WIN32
+        // The window opens the stored port: the one mapped to the simulator.
+        config.store(QString::number(rigPort(sim, portNumber)));
+#endif
+    }
+    bool control(const QString& line) {
+        return sim.command(line).startsWith(QLatin1String("ok"));
+    }
 };
 
 }  // namespace ignivex::test
