@@ -6,6 +6,7 @@
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPainter>
 #include <QWheelEvent>
 #include <QtConcurrent/QtConcurrentRun>
@@ -15,6 +16,12 @@ namespace ignivex::chart {
 
 namespace {
 constexpr double kDragThresholdPx = 4;
+
+// The charts that show the remembered arrangement (the windows' own, on the GUI thread).
+std::vector<QPointer<StripChart>>& remembering() {
+    static std::vector<QPointer<StripChart>> charts;
+    return charts;
+}
 constexpr double kZoomPerWheelStep = 0.8;
 }  // namespace
 
@@ -94,8 +101,16 @@ void StripChart::setArrangement(const Arrangement& arrangement) {
 
 void StripChart::rememberArrangement() {
     setArrangement(Arrangement::fromText(settings::stripArrangement()));
-    connect(this, &StripChart::arrangementEdited, this,
-            [](const Arrangement& a) { settings::setStripArrangement(a.toText()); });
+    std::erase_if(remembering(), [](const QPointer<StripChart>& c) { return c.isNull(); });
+    remembering().push_back(this);
+    connect(this, &StripChart::arrangementEdited, this, [this](const Arrangement& a) {
+        settings::setStripArrangement(a.toText());
+        // The review and the live chart show one choice: the other follows at once.
+        for (const QPointer<StripChart>& other : remembering()) {
+            if (other && other != this)
+                other->setArrangement(a);
+        }
+    });
 }
 
 void StripChart::setMapRange(const QString& text) {

@@ -40,7 +40,8 @@ public:
     // click for a menu) and editChannels(); each such change is announced by arrangementEdited.
     void setArrangement(const Arrangement& arrangement);
     const Arrangement& arrangement() const { return scene_.strips; }
-    // Shows the arrangement chosen last and keeps each change for the next time.
+    // Shows the arrangement chosen last and keeps each change for the next time; the other
+    // charts that remember theirs take each change at once.
     void rememberArrangement();
     void setMapRange(const QString& text);
     // Asks which series to show and how to group them.

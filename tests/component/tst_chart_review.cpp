@@ -458,6 +458,9 @@ void TestChartReview::stripScaleByMouse() {
     chart::StripChart chart;
     chart.resize(700, 400);
     chart.setDataAndView(chart::makeChartData(std::move(table), false), 0, 5);
+    chart::StripChart other;  // the other window's chart, remembering the same choice
+    chart.rememberArrangement();
+    other.rememberArrangement();
     chart.setArrangement(chart::Arrangement::fromText(QStringLiteral("rpm;gpi1")));
     QSignalSpy edited(&chart, &chart::StripChart::arrangementEdited);
     const QRectF rpmStrip =
@@ -477,6 +480,7 @@ void TestChartReview::stripScaleByMouse() {
     const auto fixed = chart.arrangement().strips[0].fixed;
     QVERIFY(fixed && fixed->high - fixed->low < shown->high - shown->low);
     QVERIFY(fixed->low > shown->low && fixed->high < shown->high);
+    QCOMPARE(other.arrangement(), chart.arrangement());
     // An input's strip has no scale to zoom; over the plot the wheel zooms time instead.
     wheel({20, inputStrip.center().y()});
     wheel({rpmStrip.center().x(), rpmStrip.center().y()});
