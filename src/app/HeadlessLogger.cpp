@@ -31,11 +31,11 @@ namespace {
 
 using namespace command_line;
 
+#ifndef Q_OS_WIN
 // SIGINT, SIGTERM and SIGHUP (the terminal closing) arrive here and go on as a byte into the
 // event loop.
 int signalPipe[2] = {-1, -1};
 
-#ifndef Q_OS_WIN
 // SIGUSR1 marks the recording; it goes on as a byte of its own.
 constexpr char kMarkByte = 'm';
 

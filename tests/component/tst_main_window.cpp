@@ -9,6 +9,9 @@
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QtTest>
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 using namespace ignivex;
 using namespace ignivex::test;
@@ -286,8 +289,29 @@ void TestMainWindow::selectionPersistsAndClosesAnOpenPort() {
 
 void TestMainWindow::listHas255EntriesWithDeviceToolTips() {
 #ifdef Q_OS_WIN
-    QSKIP("Windows has no ports folder; the tooltips come from the system's serial map.");
-#endif
+    // The system's serial map as a driver fills it, with one port of the test's own.
+    HKEY key = nullptr;
+    QCOMPARE(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr,
+                             REG_OPTION_VOLATILE, KEY_SET_VALUE, nullptr, &key, nullptr),
+             LONG(ERROR_SUCCESS));
+    const wchar_t device[] = L"\\Device\\TestSerial4";
+    const auto cleanup = qScopeGuard([&] {
+        RegDeleteValueW(key, device);
+        RegCloseKey(key);
+    });
+    const wchar_t com5[] = L"COM5";
+    QCOMPARE(
+        RegSetValueExW(key, device, 0, REG_SZ, reinterpret_cast<const BYTE*>(com5), sizeof com5),
+        LONG(ERROR_SUCCESS));
+    MainHarness h;
+    h.show();
+    PortList* list = h.w().fraPortSelect()->cboPort;
+    QCOMPARE(list->count(), 255);
+    QCOMPARE(list->itemData(4, Qt::ToolTipRole).toString(),
+             QStringLiteral("Com5: COM5 (\\Device\\TestSerial4, present)"));
+    QCOMPARE(list->itemData(199, Qt::ToolTipRole).toString(),
+             QStringLiteral("Com200: COM200 (not present)"));
+#else
     QDir().mkpath(config_->portsFolder());
     QVERIFY(QFile::link(QStringLiteral("/dev/null"), config_->portsFolder() + "/Com5"));
     MainHarness h;
@@ -305,6 +329,7 @@ void TestMainWindow::listHas255EntriesWithDeviceToolTips() {
     list->refreshToolTips();
     QCOMPARE(list->itemData(6, Qt::ToolTipRole).toString(),
              QStringLiteral("Com7: /nonexistent/ttyUSB9 (linked, target missing)"));
+#endif
 }
 
 void TestMainWindow::escSetsFlagWithFocusInPortList() {
