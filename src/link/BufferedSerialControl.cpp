@@ -68,6 +68,23 @@ void BufferedSerialControl::setCommPort(int number) {
     commPort_ = number;
 }
 
+void BufferedSerialControl::setPortOpen(bool open) {
+    if (!open) {
+        closeNow();
+        lost_ = false;
+        return;
+    }
+    if (portOpen())
+        return;
+    closeNow();
+    lost_ = false;
+    in_.clear();
+    events_.clear();
+    const PortDevice target = port_mapper::deviceFor(commPort_);
+    device_ = target.shown;
+    openDevice(target);
+}
+
 QByteArray BufferedSerialControl::input() {
     // Takes in what the driver holds when nothing waits; throws on a port that is not open.
     if (in_.isEmpty() || !portOpen())

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/PortMapper.h"
 #include "link/SerialControl.h"
 
 #include <QByteArray>
@@ -34,6 +35,7 @@ public:
     void setInBufferSize(int size) override { inBufferSize_ = size > 0 ? size : 1; }
     void setCommPort(int number) override;
     int commPort() const override { return commPort_; }
+    void setPortOpen(bool open) final;
     QByteArray input() override;
     int commEvent() const override { return event_; }
 
@@ -63,6 +65,10 @@ protected:
 
     // The line settings changed: a platform sets them on an open port.
     virtual void lineChanged() = 0;
+    // Opens the port's device with the line set, or throws the CommError that says why not.
+    virtual void openDevice(const PortDevice& target) = 0;
+    // Closes the device (if open) and drops what its buffer held.
+    virtual void closeNow() = 0;
     // Received bytes join the buffer, as far as InBufferSize lets them.
     void receive(QByteArray data);
     // Queues an OnComm event for the next event processing.

@@ -90,21 +90,7 @@ bool QtSerialControl::portOpen() const {
     return port_.isOpen() && !lost_;
 }
 
-void QtSerialControl::setPortOpen(bool open) {
-    if (!open) {
-        closeNow();
-        lost_ = false;
-        return;
-    }
-    if (portOpen())
-        return;
-    closeNow();
-    lost_ = false;
-    in_.clear();
-    events_.clear();
-
-    const PortDevice target = port_mapper::deviceFor(commPort_);
-    device_ = target.shown;
+void QtSerialControl::openDevice(const PortDevice& target) {
     if (!target.exists)
         throw serial::noSuchDevice(commPort_, target.shown, port_mapper::portsFolder());
     // A file, pipe or folder is never handed to the serial port: say what it is instead.

@@ -31,7 +31,6 @@ public:
     void setDTREnable(bool enable) override;
     void setRTSEnable(bool enable) override;
     bool portOpen() const override;
-    void setPortOpen(bool open) override;
     int inBufferCount() override;
     void setInBufferCount(int count) override;
     void output(const QByteArray& bytes) override;
@@ -47,7 +46,8 @@ private:
     void pollFaults();
     void onError(QSerialPort::SerialPortError error);
     void markLost();
-    void closeNow();
+    void openDevice(const PortDevice& target) override;
+    void closeNow() override;
 
     std::unique_ptr<LineFaultSource> faults_;
     QSerialPort port_;

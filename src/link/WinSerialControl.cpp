@@ -72,21 +72,7 @@ bool WinSerialControl::portOpen() const {
     return handle_ != INVALID_HANDLE_VALUE && !lost_;
 }
 
-void WinSerialControl::setPortOpen(bool open) {
-    if (!open) {
-        closeNow();
-        lost_ = false;
-        return;
-    }
-    if (portOpen())
-        return;
-    closeNow();
-    lost_ = false;
-    in_.clear();
-    events_.clear();
-
-    const PortDevice target = port_mapper::deviceFor(commPort_);
-    device_ = target.shown;
+void WinSerialControl::openDevice(const PortDevice& target) {
     const std::wstring path = target.path.toStdWString();
     HANDLE port = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               FILE_FLAG_OVERLAPPED, nullptr);

@@ -29,7 +29,6 @@ public:
     void setDTREnable(bool enable) override;
     void setRTSEnable(bool enable) override;
     bool portOpen() const override;
-    void setPortOpen(bool open) override;
     int inBufferCount() override;
     void setInBufferCount(int count) override;
     void output(const QByteArray& bytes) override;
@@ -49,7 +48,8 @@ private:
     bool readOverlapped(int count, int timeoutMs, QByteArray& into);
     bool setReadTimeout(int timeoutMs);
     void markLost();
-    void closeNow();
+    void openDevice(const PortDevice& target) override;
+    void closeNow() override;
 
     void* handle_;  // HANDLE; INVALID_HANDLE_VALUE while closed
     void* readEvent_ = nullptr;
