@@ -143,7 +143,7 @@ bool ReviewTools::eventFilter(QObject* watched, QEvent* event) {
         // A closed window holds no recording: it would keep a long one in memory for nothing.
         QMetaObject::invokeMethod(
             this,
-            [this, window = QPointer<QObject>(watched)] {
+            [window = QPointer<QObject>(watched)] {
                 if (auto* table = qobject_cast<MapTableWindow*>(window.data());
                     table && !table->isVisible())
                     table->clearRecording();

@@ -184,7 +184,7 @@ void ReviewWindow::buildLoadBar() {
 }
 
 void ReviewWindow::buildMenus() {
-    auto action = [this](QMenu* menu, const QString& text, const QString& name,
+    auto action = [](QMenu* menu, const QString& text, const QString& name,
                          const QList<QKeySequence>& keys) {
         QAction* a = menu->addAction(text);
         a->setObjectName(name);

@@ -35,7 +35,10 @@ std::optional<FixedScale> scaleOf(QStringView text) {
 
 bool usable(const FixedScale& scale) {
     const double span = scale.high - scale.low;
-    return std::isfinite(span) && span > std::max(std::abs(scale.low), std::abs(scale.high)) * 1e-6;
+    // Nothing the module reads is finer than a millionth, so a narrower scale is a slip of the
+    // wheel, and one so narrow its ticks would fall below the doubles' range.
+    return std::isfinite(span) && span >= 1e-6 &&
+           span > std::max(std::abs(scale.low), std::abs(scale.high)) * 1e-6;
 }
 
 Arrangement Arrangement::standard() {

@@ -12,8 +12,8 @@ namespace ignivex::chart {
 struct FixedScale {
     double low, high;
 };
-// Whether a scale can be drawn: finite, the top above the bottom by more than a float's own
-// spacing there (so a strip always has a height in values).
+// Whether a scale can be drawn: finite, the top above the bottom by at least a millionth and
+// by more than a float's own spacing there (so a strip always has a height in values).
 bool usable(const FixedScale& scale);
 
 // One strip: the series drawn on it (the first names it) and its scale.

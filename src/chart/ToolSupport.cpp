@@ -103,6 +103,10 @@ double niceStep(double rough) {
     if (!(rough > 0) || !std::isfinite(rough))
         return 1;
     const double power = std::pow(10.0, std::floor(std::log10(rough)));
+    // At the ends of the doubles' range a round step underflows to zero or overflows: the rough
+    // step is then the only one there is.
+    if (!(power > 0) || !std::isfinite(10 * power))
+        return rough;
     for (double m : {1.0, 2.0, 5.0, 10.0}) {
         if (m * power >= rough * 0.999)
             return m * power;
@@ -111,7 +115,10 @@ double niceStep(double rough) {
 }
 
 int decimalsFor(double step) {
-    return step >= 1 ? 0 : int(std::ceil(-std::log10(step) - 1e-9));
+    // A double carries 17 digits; more decimals than that print nothing new.
+    if (!(step > 0) || step >= 1)
+        return 0;
+    return std::min(int(std::ceil(-std::log10(step) - 1e-9)), 17);
 }
 
 AxisRange niceRange(double low, double high, double minSpan, int ticks) {

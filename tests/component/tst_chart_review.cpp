@@ -415,6 +415,8 @@ void TestChartReview::arrangementText_data() {
         << QStringLiteral("battery_v@low:high;rpm@nan:1") << QStringLiteral("battery_v;rpm");
     QTest::newRow("scale beyond a double")
         << QStringLiteral("rpm@-1e308:1e308") << QStringLiteral("rpm");
+    QTest::newRow("scale narrower than a reading")
+        << QStringLiteral("map@2e-323:5e-308;rpm@0:1e-12") << QStringLiteral("map;rpm");
     QTest::newRow("negative, fractional")
         << QStringLiteral("advance@-10.5:45.25") << QStringLiteral("advance@-10.5:45.25");
 }
