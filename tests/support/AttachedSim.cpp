@@ -1,4 +1,5 @@
 #include "support/AttachedSim.h"
+#include "support/PendingLines.h"
 
 #include <QElapsedTimer>
 #include <QtGlobal>
@@ -67,12 +68,8 @@ QString AttachedSim::readLine(int ms) {
     QElapsedTimer waited;
     waited.start();
     for (;;) {
-        const int newline = pending_.indexOf('\n');
-        if (newline >= 0) {
-            const QByteArray line = pending_.left(newline);
-            pending_.remove(0, newline + 1);
-            return QString::fromLocal8Bit(line);
-        }
+        if (auto line = takeLine(pending_))
+            return *line;
         char buffer[1024];
         DWORD got = 0;
         if (!ReadFile(replies_, buffer, sizeof buffer, &got, nullptr))

@@ -1,4 +1,5 @@
 #include "support/SimProcess.h"
+#include "support/PendingLines.h"
 
 #include <QByteArray>
 #include <QVector>
@@ -55,12 +56,8 @@ SimProcess::~SimProcess() {
 
 QString SimProcess::readLine(int ms) {
     for (;;) {
-        const int newline = pending_.indexOf('\n');
-        if (newline >= 0) {
-            const QByteArray line = pending_.left(newline);
-            pending_.remove(0, newline + 1);
-            return QString::fromLocal8Bit(line);
-        }
+        if (auto line = takeLine(pending_))
+            return *line;
         pollfd p{fromChild_, POLLIN, 0};
         if (fromChild_ < 0 || ::poll(&p, 1, ms) <= 0)
             return {};
