@@ -50,6 +50,12 @@ void logProgramFiles(const QString& programFolder) {
 int Main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     applyApplicationTitle();
+    // The window's load makes the program's folder the current one: a recording named on the
+    // command line by a relative path is taken from where the program was started, so it is
+    // made absolute before anything else runs.
+    QStringList files;
+    for (const QString& file : QCoreApplication::arguments().mid(1))
+        files << QFileInfo(file).absoluteFilePath();
 
     static Module1 state;
     SteadyClock clock;
@@ -66,10 +72,11 @@ int Main(int argc, char* argv[]) {
     qCInfo(lcFiles) << "main window shown";
     // A recording named on the command line (as the file manager passes it) opens in the
     // review once the window stands.
-    const QStringList files = QCoreApplication::arguments().mid(1);
-    if (files.size() == 1)
+    if (files.size() == 1) {
+        qCInfo(lcFiles).noquote() << "recording named on the command line:" << files.first();
         QTimer::singleShot(
             0, &window, [&window, file = files.first()] { window.charts().openRecording(file); });
+    }
     return app.exec();
 }
 

@@ -12,6 +12,8 @@
 #include "record/RecordFormat.h"
 
 #include <QPainter>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace ignivex;
@@ -56,6 +58,7 @@ private slots:
     void liveViewShowsTheModulesValues();
     void unpluggedModuleEndsTheView();
     void recordingAsFastAsTheLinkAllows();
+    void fileArgumentFromTheStartFolder();
 };
 
 void TestAppEndToEnd::portSetupOnAFreshStart() {
@@ -150,6 +153,31 @@ void TestAppEndToEnd::recordingAsFastAsTheLinkAllows() {
     QVERIFY(lines.size() >= 60);
     for (const QByteArray& line : lines)
         QVERIFY2(record::parseRow(line), line.constData());
+}
+
+// The real program started in a folder of its own with a recording named relatively: it is read
+// from that folder (an empty file there says so), not from the program's own folder, which the
+// window's load makes the current one.
+void TestAppEndToEnd::fileArgumentFromTheStartFolder() {
+    QTemporaryDir start, config;
+    QVERIFY(QDir(start.path()).mkpath("rec"));
+    QFile empty(start.filePath("rec/run.csv"));
+    QVERIFY(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    QProcess app;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", config.path());
+    env.insert("QT_LOGGING_RULES", "ignivex.boxes.info=true");
+    app.setProcessEnvironment(env);
+    app.setWorkingDirectory(start.path());
+    app.start(QStringLiteral(IGNIVEX_APP), {"rec/run.csv"});
+    QVERIFY(app.waitForStarted());
+    QByteArray said;
+    QTRY_VERIFY_WITH_TIMEOUT((said += app.readAllStandardError()).contains("message box:"), 20000);
+    app.kill();
+    app.waitForFinished();
+    const QString expected = QStringLiteral("\"%1\" is empty").arg(start.filePath("rec/run.csv"));
+    QVERIFY2(QString::fromLocal8Bit(said).contains(expected), said.constData());
 }
 
 QTEST_MAIN(TestAppEndToEnd)
