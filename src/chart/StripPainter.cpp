@@ -701,9 +701,11 @@ void paintChart(QPainter& p, const QRectF& whole, const ChartScene& scene) {
     const auto rows = painter.rowsInView();
     double step = 1, shift = 0;
     const std::vector<double> ticks = painter.timeTicks(step, shift);
+    // With no pointer or cursor, the values at the view's right edge: the newest row while the
+    // view follows, the time shown when it is paused or scrolled back.
     const double readout = scene.pointer  ? *scene.pointer
                            : scene.cursor ? *scene.cursor
-                                          : scene.data->end();
+                                          : std::min(scene.data->end(), scene.t1);
     for (int i = 0; i < layout.count(); ++i)
         painter.strip(i, readout, rows, ticks);
     painter.axis(ticks, step, shift);

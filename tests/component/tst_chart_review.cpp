@@ -111,6 +111,8 @@ private slots:
     void replayAndRecordingTakeTurns();
     void liveSeriesIsBounded();
     void densePicturesAreDrawings();
+    void valuesBesideTheStrips_data();
+    void valuesBesideTheStrips();
     void overlayAlignsAndMoves();
     void statisticsBetweenTheCursors_data();
     void statisticsBetweenTheCursors();
@@ -543,6 +545,48 @@ void TestChartReview::densePicturesAreDrawings() {
     const QByteArray text = f.readAll();
     QVERIFY2(text.count("<rect") < 200, QByteArray::number(text.count("<rect")).constData());
     QVERIFY(text.contains("run.csv"));
+}
+
+// Beside the strips, each value at the pointer, else at the cursor, else at the view's right
+// edge: the newest row while following, the time shown when the live chart is paused back.
+void TestChartReview::valuesBesideTheStrips_data() {
+    QTest::addColumn<double>("viewEnd");
+    QTest::addColumn<double>("cursor");  // negative: none
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("following") << 2.0 << -1.0 << "3000 rpm";
+    QTest::newRow("paused on the second row") << 1.0 << -1.0 << "2000 rpm";
+    QTest::newRow("paused between rows") << 1.5 << -1.0 << "2000 rpm";
+    QTest::newRow("a cursor wins") << 2.0 << 0.0 << "1000 rpm";
+}
+
+void TestChartReview::valuesBesideTheStrips() {
+#ifndef IGNIVEX_HAVE_SVG
+    QSKIP("this build writes no SVG drawings");
+#endif
+    QFETCH(double, viewEnd);
+    QFETCH(double, cursor);
+    QFETCH(QString, shown);
+    record::Table table;
+    for (int i = 0; i < 3; ++i) {
+        record::Row row;
+        row.time = QDateTime(QDate(2026, 12, 8), QTime(14, 0), QTimeZone(0)).addSecs(i);
+        row.elapsed = i;
+        row.rpm = 1000.0 * (i + 1);
+        table.append(row);
+    }
+    chart::ChartScene scene;
+    scene.data = chart::makeChartData(std::move(table), false);
+    scene.t0 = viewEnd - 60;
+    scene.t1 = viewEnd;
+    if (cursor >= 0)
+        scene.cursor = cursor;
+    QTemporaryDir dir;
+    QCOMPARE(chart::savePicture(scene, QSize(800, 500), 1, dir.filePath("p.svg")), QString());
+    QFile f(dir.filePath("p.svg"));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QString svg = QString::fromUtf8(f.readAll());
+    for (const char* value : {"1000 rpm", "2000 rpm", "3000 rpm"})
+        QCOMPARE(svg.contains(QLatin1String(value)), shown == QLatin1String(value));
 }
 
 // A long drive keeps the newest rows, never more than about an eighth over its bound.
