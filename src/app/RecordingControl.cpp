@@ -163,8 +163,11 @@ void RecordingControl::mnuMark_Click() {
 void RecordingControl::mnuMarkWithNote_Click() {
     if (!session_.active())
         return mark(QString());
-    if (const std::optional<QString> note = p_.prompts.note(p_.owner))
-        mark(*note);
+    // The mark is on the row of the key press; the rows wait while the note is typed.
+    session_.markAwaitingNote();
+    const QString text = session_.giveNote(p_.prompts.note(p_.owner));
+    if (!text.isEmpty())
+        showMarked(text);
 }
 
 void RecordingControl::mark(const QString& note) {
@@ -174,7 +177,10 @@ void RecordingControl::mark(const QString& note) {
                            "Record… first."));
         return;
     }
-    const QString text = session_.mark(note);
+    showMarked(session_.mark(note));
+}
+
+void RecordingControl::showMarked(const QString& text) {
     p_.panel.recordingIndicator->setWarning(QStringLiteral("marked: %1").arg(text));
     QTimer::singleShot(3000, this, [this, text] {
         // Unless something more important has been said since.

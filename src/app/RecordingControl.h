@@ -59,6 +59,8 @@ signals:
 private:
     void stop(const QString& failure);
     void mark(const QString& note);
+    // "marked: ..." on the panel for a few seconds.
+    void showMarked(const QString& text);
     void refresh();
     void tell(const QString& text);
 

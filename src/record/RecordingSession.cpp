@@ -1,6 +1,8 @@
 #include "record/RecordingSession.h"
 
 #include <QDir>
+#include <QStringList>
+#include <utility>
 
 namespace ignivex {
 
@@ -36,6 +38,8 @@ bool RecordingSession::start(const QString& path, record::Details details, Rate 
     samples_ = 0;
     marks_ = 0;
     pendingMark_.clear();
+    noteWait_.reset();
+    lapsedNote_ = 0;
     recent_.clear();
     active_ = true;
     connect(&acquisition_, &Acquisition::sampleReady, this, &RecordingSession::onSample,
@@ -46,6 +50,8 @@ bool RecordingSession::start(const QString& path, record::Details details, Rate 
 void RecordingSession::stop() {
     if (!active_)
         return;
+    if (noteWait_)
+        releaseHeld(QStringLiteral("mark %1").arg(noteWait_->number));
     active_ = false;
     disconnect(&acquisition_, &Acquisition::sampleReady, this, &RecordingSession::onSample);
     writer_.close();
@@ -69,8 +75,18 @@ void RecordingSession::onSample(const Sample& sample) {
                         .arg(rangeCode_));
         return;
     }
-    writer_.add(sample, pendingMark_);
-    pendingMark_.clear();
+    if (noteWait_) {
+        noteWait_->rows.emplace_back(sample, pendingMark_);
+        pendingMark_.clear();
+        // The note takes too long: the rows go to the file with the mark as it is.
+        if (sample.monotonic - noteWait_->asked > kNoteWait) {
+            lapsedNote_ = noteWait_->number;
+            releaseHeld(QStringLiteral("mark %1").arg(lapsedNote_));
+        }
+    } else {
+        writer_.add(sample, pendingMark_);
+        pendingMark_.clear();
+    }
     ++samples_;
     recent_.push_back(sample.monotonic);
     while (!recent_.empty() && sample.monotonic - recent_.front() > kRateWindow)
@@ -86,6 +102,60 @@ QString RecordingSession::mark(const QString& note) {
     // Two marks before the next row: both are kept, in the order made.
     pendingMark_ = pendingMark_.isEmpty() ? text : pendingMark_ + QStringLiteral("; ") + text;
     return text;
+}
+
+namespace {
+QString joined(const QStringList& marks) {
+    QStringList made = marks;
+    made.removeAll(QString());
+    return made.join(QStringLiteral("; "));
+}
+}  // namespace
+
+int RecordingSession::markAwaitingNote() {
+    if (!active_)
+        return 0;
+    if (noteWait_)
+        releaseHeld(QStringLiteral("mark %1").arg(noteWait_->number));
+    ++marks_;
+    noteWait_ = NoteWait{marks_, clock_.now(), pendingMark_, {}};
+    pendingMark_.clear();
+    lapsedNote_ = 0;
+    return marks_;
+}
+
+QString RecordingSession::giveNote(const std::optional<QString>& note) {
+    if (!active_)
+        return {};
+    const QString typed = note ? note->simplified().left(200) : QString();
+    if (!noteWait_) {
+        // The rows went to the file with "mark N" when the wait ran out: the note follows it.
+        if (!lapsedNote_ || typed.isEmpty())
+            return {};
+        const int number = std::exchange(lapsedNote_, 0);
+        pendingMark_ = joined({pendingMark_, QStringLiteral("note to mark %1: %2").arg(number).arg(typed)});
+        return pendingMark_;
+    }
+    QString text;
+    if (note)
+        text = typed.isEmpty() ? QStringLiteral("mark %1").arg(noteWait_->number) : typed;
+    else if (noteWait_->number == marks_)
+        --marks_;  // cancelled: its number is free again
+    const QString said = text;
+    releaseHeld(text);
+    return said;
+}
+
+void RecordingSession::releaseHeld(const QString& text) {
+    NoteWait wait = std::move(*noteWait_);
+    noteWait_.reset();
+    if (wait.rows.empty()) {
+        pendingMark_ = joined({wait.before, text, pendingMark_});
+        return;
+    }
+    wait.rows.front().second = joined({wait.before, text, wait.rows.front().second});
+    for (const auto& [sample, marks] : wait.rows)
+        writer_.add(sample, marks);
 }
 
 RecordingSession::Progress RecordingSession::progress() const {

@@ -6,6 +6,8 @@
 
 #include <QObject>
 #include <deque>
+#include <optional>
+#include <vector>
 
 namespace ignivex {
 
@@ -37,6 +39,15 @@ public:
     // Marks the next row written with `note`; without one, as "mark N" (numbered from 1 in the
     // recording). Returns what the row will say; empty when not recording.
     QString mark(const QString& note = {});
+    // A mark whose note is still to be typed: it goes on the row that is next now, and that row
+    // and the ones after it wait in memory (at most kNoteWait) until giveNote(). Returns the
+    // mark's number, 0 when not recording.
+    int markAwaitingNote();
+    // The note of the mark awaiting one (nothing: cancelled, the mark is dropped); the held rows
+    // then go to the file. Returns what the marked row says; empty when cancelled or when no
+    // recording runs. A note that comes after the wait ran out goes on the next row instead.
+    QString giveNote(const std::optional<QString>& note);
+    static constexpr auto kNoteWait = std::chrono::seconds(60);
     int marks() const { return marks_; }
     Rate rate() const { return rate_; }
     QString path() const { return writer_.path(); }
@@ -52,6 +63,8 @@ signals:
 
 private:
     void onSample(const Sample& sample);
+    // The held rows to the file, the awaited mark on the first of them saying `text`.
+    void releaseHeld(const QString& text);
 
     Acquisition& acquisition_;
     Clock& clock_;
@@ -64,6 +77,14 @@ private:
     bool active_ = false;
     QString pendingMark_;
     int marks_ = 0;
+    struct NoteWait {
+        int number = 0;
+        Instant asked{};
+        QString before;  // marks made before it, for the same row
+        std::vector<std::pair<Sample, QString>> rows;  // each with the marks made for it
+    };
+    std::optional<NoteWait> noteWait_;
+    int lapsedNote_ = 0;  // the mark whose wait ran out before its note came
 };
 
 }  // namespace ignivex

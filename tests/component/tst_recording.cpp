@@ -50,6 +50,7 @@ private slots:
     void rowSaysWhatHappened_data();
     void rowSaysWhatHappened();
     void noModuleLeavesNoFile();
+    void marksGoOnTheNextRow_data();
     void marksGoOnTheNextRow();
     void stopOffersTheWorkbook();
     void anotherMapRangeEndsTheFile();
@@ -224,9 +225,29 @@ void TestRecording::noModuleLeavesNoFile() {
     QVERIFY(!QFileInfo::exists(*h.prompts.path));
 }
 
-// File, Mark marks the next row ("mark 1"); Mark with Note takes the note; Cancel marks
-// nothing; with no recording it says what to do.
+// File, Mark marks the next row ("mark 1"); Mark with Note marks the row of the key press, the
+// rows ticked while the note is typed waiting for it; Cancel marks nothing; a note typed for
+// longer than the wait follows its mark; with no recording it says what to do.
+void TestRecording::marksGoOnTheNextRow_data() {
+    QTest::addColumn<int>("ticksWhileTyping");
+    QTest::addColumn<bool>("cancel");
+    QTest::addColumn<QStringList>("marks");  // of the rows after "mark 1"'s
+    QTest::newRow("typed between two ticks") << 0 << false << QStringList{"pull; 2nd gear"};
+    QTest::newRow("typed over three ticks")
+        << 3 << false << QStringList{"pull; 2nd gear", "", "", ""};
+    QTest::newRow("cancelled over two ticks") << 2 << true << QStringList{"", "", ""};
+    // 100 ms a tick: the wait of a minute has run out at the 602nd row.
+    QStringList lapsed{"mark 2"};
+    for (int i = 1; i < 602; ++i)
+        lapsed << "";
+    lapsed << "note to mark 2: pull; 2nd gear";
+    QTest::newRow("typed for over a minute") << 602 << false << lapsed;
+}
+
 void TestRecording::marksGoOnTheNextRow() {
+    QFETCH(int, ticksWhileTyping);
+    QFETCH(bool, cancel);
+    QFETCH(QStringList, marks);
     Recording h;
     h.w().recording().mnuMark_Click();
     QCOMPARE(h.boxes.count(), 1);
@@ -236,17 +257,19 @@ void TestRecording::marksGoOnTheNextRow() {
     h.tick();
     h.w().recording().mnuMark_Click();
     h.tick();
-    h.prompts.markNote = QStringLiteral("pull, 2nd gear");
-    h.w().recording().mnuMarkWithNote_Click();
-    h.tick();
-    h.prompts.markNote.reset();
+    if (!cancel)
+        h.prompts.markNote = QStringLiteral("pull, 2nd gear");
+    h.prompts.whileNoteOpen = [&] {
+        for (int i = 0; i < ticksWhileTyping; ++i)
+            h.tick();
+    };
     h.w().recording().mnuMarkWithNote_Click();
     h.tick();
     h.w().recording().mnuStopRecording_Click();
-    QStringList marks;
+    QStringList written;
     for (const QByteArray& row : h.dataRows())
-        marks << record::parseRow(row)->mark;
-    QCOMPARE(marks, QStringList({"", "mark 1", "pull; 2nd gear", ""}));
+        written << record::parseRow(row)->mark;
+    QCOMPARE(written, QStringList({"", "mark 1"}) + marks);
 }
 
 // The view opened again while recording, and the module now reports another MAP range: the

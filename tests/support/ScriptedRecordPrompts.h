@@ -2,6 +2,8 @@
 
 #include "app/RecordPrompts.h"
 
+#include <functional>
+
 namespace ignivex::test {
 
 // Answers Record…'s questions: the file and the rate given here (nothing: Cancel).
@@ -15,7 +17,12 @@ struct ScriptedRecordPrompts : RecordPrompts {
     }
     std::optional<Rate> rate(QWidget*, Rate) override { return chosenRate; }
     std::optional<QString> markNote;  // nothing: Cancel
-    std::optional<QString> note(QWidget*) override { return markNote; }
+    std::function<void()> whileNoteOpen;  // what happens while the note is being typed
+    std::optional<QString> note(QWidget*) override {
+        if (whileNoteOpen)
+            whileNoteOpen();
+        return markNote;
+    }
     std::optional<QString> workbookPath;  // nothing: Cancel
     std::optional<QString> workbookFile(QWidget*, const QString&) override { return workbookPath; }
 };
