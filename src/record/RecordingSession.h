@@ -40,14 +40,14 @@ public:
     // recording). Returns what the row will say; empty when not recording.
     QString mark(const QString& note = {});
     // A mark whose note is still to be typed: it goes on the row that is next now, and that row
-    // and the ones after it wait in memory (at most kNoteWait) until giveNote(). Returns the
+    // and the ones after it wait in memory (at most kNoteWait, half a minute) until giveNote(). Returns the
     // mark's number, 0 when not recording.
     int markAwaitingNote();
     // The note of the mark awaiting one (nothing: cancelled, the mark is dropped); the held rows
     // then go to the file. Returns what the marked row says; empty when cancelled or when no
     // recording runs. A note that comes after the wait ran out goes on the next row instead.
     QString giveNote(const std::optional<QString>& note);
-    static constexpr auto kNoteWait = std::chrono::seconds(60);
+    static constexpr auto kNoteWait = std::chrono::seconds(30);
     int marks() const { return marks_; }
     Rate rate() const { return rate_; }
     QString path() const { return writer_.path(); }

@@ -236,12 +236,12 @@ void TestRecording::marksGoOnTheNextRow_data() {
     QTest::newRow("typed over three ticks")
         << 3 << false << QStringList{"pull; 2nd gear", "", "", ""};
     QTest::newRow("cancelled over two ticks") << 2 << true << QStringList{"", "", ""};
-    // 100 ms a tick: the wait of a minute has run out at the 602nd row.
+    // 100 ms a tick: the wait of half a minute has run out at the 302nd row.
     QStringList lapsed{"mark 2"};
-    for (int i = 1; i < 602; ++i)
+    for (int i = 1; i < 302; ++i)
         lapsed << "";
     lapsed << "note to mark 2: pull; 2nd gear";
-    QTest::newRow("typed for over a minute") << 602 << false << lapsed;
+    QTest::newRow("typed for over half a minute") << 302 << false << lapsed;
 }
 
 void TestRecording::marksGoOnTheNextRow() {
