@@ -133,7 +133,8 @@ QString RecordingSession::giveNote(const std::optional<QString>& note) {
         if (!lapsedNote_ || typed.isEmpty())
             return {};
         const int number = std::exchange(lapsedNote_, 0);
-        pendingMark_ = joined({pendingMark_, QStringLiteral("note to mark %1: %2").arg(number).arg(typed)});
+        pendingMark_ =
+            joined({pendingMark_, QStringLiteral("note to mark %1: %2").arg(number).arg(typed)});
         return pendingMark_;
     }
     QString text;

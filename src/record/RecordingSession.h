@@ -40,7 +40,7 @@ public:
     // recording). Returns what the row will say; empty when not recording.
     QString mark(const QString& note = {});
     // A mark whose note is still to be typed: it goes on the row that is next now, and that row
-    // and the ones after it wait in memory (at most kNoteWait, half a minute) until giveNote(). Returns the
+    // and the ones after it wait in memory (kNoteWait at most) until giveNote(). Returns the
     // mark's number, 0 when not recording.
     int markAwaitingNote();
     // The note of the mark awaiting one (nothing: cancelled, the mark is dropped); the held rows
@@ -80,7 +80,7 @@ private:
     struct NoteWait {
         int number = 0;
         Instant asked{};
-        QString before;  // marks made before it, for the same row
+        QString before;                                // marks made before it, for the same row
         std::vector<std::pair<Sample, QString>> rows;  // each with the marks made for it
     };
     std::optional<NoteWait> noteWait_;
