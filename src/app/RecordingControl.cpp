@@ -19,9 +19,6 @@ namespace ignivex {
 
 namespace recording_settings {
 namespace {
-QSettings store() {
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, kAppName, kAppName);
-}
 const QString kFolder = QStringLiteral("Recording/Folder");
 const QString kRate = QStringLiteral("Recording/Rate");
 }  // namespace
@@ -29,7 +26,7 @@ const QString kRate = QStringLiteral("Recording/Rate");
 QString lastFolder() {
     // Always an absolute folder that exists: the save dialog takes a relative or missing one
     // as a name inside the folder it happens to start in.
-    const QString folder = store().value(kFolder).toString();
+    const QString folder = userSettings().value(kFolder).toString();
     if (!folder.isEmpty() && QDir::isAbsolutePath(folder) && QFileInfo(folder).isDir())
         return QDir::cleanPath(folder);
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
@@ -39,11 +36,11 @@ QString lastFolder() {
 }
 
 Rate lastRate() {
-    return rateFrom(store().value(kRate).toString()).value_or(kViewRate);
+    return rateFrom(userSettings().value(kRate).toString()).value_or(kViewRate);
 }
 
 void remember(const QString& folder, Rate rate) {
-    QSettings s = store();
+    QSettings s = userSettings();
     s.setValue(kFolder, folder);
     s.setValue(kRate, rate.key());
     s.sync();  // a choice that cannot be kept costs only the suggestion next time

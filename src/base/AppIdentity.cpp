@@ -4,6 +4,10 @@
 
 namespace ignivex {
 
+QSettings userSettings() {
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, kAppName, kAppName);
+}
+
 void applyApplicationTitle() {
     QCoreApplication::setApplicationName(kAppName);
 }

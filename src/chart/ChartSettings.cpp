@@ -10,7 +10,7 @@ namespace ignivex::chart::settings {
 namespace {
 
 QString folder(const char* key, const char* otherwise = nullptr) {
-    const QSettings s(QSettings::NativeFormat, QSettings::UserScope, kAppName, kAppName);
+    const QSettings s = userSettings();
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     const QString fallback =
         otherwise ? s.value(QLatin1String(otherwise), documents).toString() : documents;
@@ -18,7 +18,7 @@ QString folder(const char* key, const char* otherwise = nullptr) {
 }
 
 void setFolder(const char* key, const QString& value) {
-    QSettings s(QSettings::NativeFormat, QSettings::UserScope, kAppName, kAppName);
+    QSettings s = userSettings();
     s.setValue(QLatin1String(key), value);
     s.sync();
 }
@@ -40,7 +40,7 @@ void setPictureFolder(const QString& value) {
 }
 
 QString stripArrangement() {
-    const QSettings s(QSettings::NativeFormat, QSettings::UserScope, kAppName, kAppName);
+    const QSettings s = userSettings();
     return s.value(QStringLiteral("Charts/Strips")).toString();
 }
 void setStripArrangement(const QString& text) {

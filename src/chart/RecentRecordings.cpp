@@ -10,13 +10,10 @@ namespace ignivex::chart::recent_recordings {
 namespace {
 const QString kKey = QStringLiteral("Recording/Recent");
 
-QSettings store() {
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, kAppName, kAppName);
-}
 }  // namespace
 
 QStringList list() {
-    QStringList paths = store().value(kKey).toStringList();
+    QStringList paths = userSettings().value(kKey).toStringList();
     // The settings file is the user's to edit: keep it to what the list shows.
     paths.removeAll(QString());
     return paths.mid(0, kKept);
@@ -27,7 +24,7 @@ void add(const QString& path) {
     QStringList paths = list();
     paths.removeAll(absolute);
     paths.prepend(absolute);
-    QSettings s = store();
+    QSettings s = userSettings();
     s.setValue(kKey, paths.mid(0, kKept));
     s.sync();  // a list that cannot be kept costs only the list
 }

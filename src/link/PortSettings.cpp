@@ -7,7 +7,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QSaveFile>
 #include <QSettings>
+#include <algorithm>
 #include <limits>
 
 namespace ignivex::port_settings {
@@ -28,13 +30,14 @@ QSettings openStore() {
         QStringLiteral("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\") + kAppName,
         QSettings::NativeFormat);
 #else
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, kAppName, kAppName);
+    return userSettings();
 #endif
 }
 
 const QString kGoOn = QStringLiteral(
     "Click Ignore to go on without a stored port, then choose the port under Communications, "
-    "Port Setup: the file is then replaced by a new one that holds your choice.");
+    "Port Setup: the file then keeps your choice and every setting in it that can be read, and "
+    "the lines that cannot are dropped.");
 
 CommError notAFile(const QString& path) {
     return CommError(kErrSettingsFile, kAppName,
@@ -47,7 +50,7 @@ CommError notAFile(const QString& path) {
 CommError tooLarge(const QString& path, qint64 size) {
     return CommError(kErrSettingsFile, kAppName,
                      QStringLiteral("The settings file %1 is %2 bytes long, far more than the "
-                                    "one setting it holds, so it was not read. %3")
+                                    "few settings it holds, so it was not read. %3")
                          .arg(readablePath(path), QLocale::c().toString(size), kGoOn));
 }
 
@@ -64,6 +67,37 @@ CommError notReadable(const QString& path) {
                      QStringLiteral("The settings file %1 could not be opened for reading. Make "
                                     "it readable (or remove it), then click Retry. %2")
                          .arg(readablePath(path), kGoOn));
+}
+
+// A settings line as the store reads it: a comment, a section header, or "key=value" (of a
+// length no setting of the program's comes near).
+bool readableLine(QByteArrayView line) {
+    constexpr qsizetype kLongestLine = 16 * 1024;
+    const QByteArrayView text = line.trimmed();
+    if (text.size() > kLongestLine)
+        return false;
+    if (text.isEmpty() || text.startsWith(';'))
+        return true;
+    if (text.startsWith('['))
+        return text.endsWith(']');
+    return text.indexOf('=') > 0;
+}
+
+// The file's lines, at most as many bytes as a mended file may hold and some.
+QList<QByteArray> linesOf(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.read(kMaxSettingsFileBytes * 4).split('\n');
+}
+
+// Whether the store is in the settings format. QSettings says so only to the first reader of a
+// file in a process (later ones share its parse), so the lines are looked at as well.
+bool damaged(const QString& path, const QSettings& settings) {
+    if (settings.status() == QSettings::FormatError)
+        return true;
+    const QList<QByteArray> lines = linesOf(path);
+    return !std::all_of(lines.begin(), lines.end(), readableLine);
 }
 
 // What stands at the settings file's place, links followed: nothing, a file of a sane size,
@@ -84,16 +118,31 @@ QString writtenFile(const QString& path) {
     return info.isSymLink() ? info.symLinkTarget() : path;
 }
 
-// Empties the file in place (through a link, which stays a link) so that the next write
-// starts afresh instead of merging into what could not be read.
-void startAfresh(const QString& path) {
-    QFile file(path);
-    if (!file.resize(0))
+// The store left with what it could read of it: every line it can read is kept, the others are
+// dropped, so the next write neither merges into junk nor loses a setting. Written whole or not
+// at all, through a link (which stays a link). Where even that will not read, it starts afresh.
+void mend(const QString& path) {
+    const QString target = writtenFile(path);
+    QByteArray kept;
+    for (const QByteArray& line : linesOf(target))
+        if (readableLine(line))
+            kept += line + '\n';
+    QSaveFile file(target);
+    const bool written =
+        file.open(QIODevice::WriteOnly) && file.write(kept) == kept.size() && file.commit();
+    if (written && !kept.isEmpty() && kept.size() <= kMaxSettingsFileBytes) {
+        QSettings check = openStore();
+        (void)check.allKeys();
+        if (!damaged(path, check))
+            return;
+    }
+    QFile start(path);
+    if (!start.resize(0))
         throw CommError(kErrSettingsFile, kAppName,
                         QStringLiteral("The settings file %1 could not be read, and it could not "
                                        "be replaced either (%2). Make it writable, or remove "
                                        "it, then click Retry.")
-                            .arg(readablePath(writtenFile(path)), readable(file.errorString())));
+                            .arg(readablePath(target), readable(start.errorString())));
 }
 }  // namespace
 
@@ -105,16 +154,13 @@ QString readStored() {
     // Sections are parsed when first asked for: ask for all, or junk elsewhere in the file
     // goes unseen until the next write trips over it.
     (void)settings.allKeys();
-    switch (settings.status()) {
-    case QSettings::NoError:
-        replaceOnStore = false;
-        return value;
-    case QSettings::FormatError:
+    if (settings.status() == QSettings::AccessError)
+        throw notReadable(path);
+    if (damaged(path, settings)) {
         replaceOnStore = true;
         throw notSettings(path);
-    case QSettings::AccessError:
-        throw notReadable(path);
     }
+    replaceOnStore = false;
     return value;
 }
 
@@ -172,13 +218,13 @@ void store(std::int16_t portNumber) {
         // Damaged since start-up? Reading it again tells.
         QSettings check = openStore();
         (void)check.allKeys();
-        if (check.status() == QSettings::FormatError) {
+        if (damaged(path, check)) {
             replaced = true;
             replaceOnStore = true;
         }
     }
     if (replaceOnStore && QFileInfo::exists(path))
-        startAfresh(path);
+        mend(path);
     replaceOnStore = false;
 
     QSettings settings = openStore();
@@ -202,9 +248,10 @@ void store(std::int16_t portNumber) {
         // Nothing was lost that could be read, but the user should know the file changed.
         throw CommError(kErrSettingsFile, kAppName,
                         QStringLiteral("The settings file %1 could not be read: it was not in "
-                                       "the settings format. It has been replaced by a new one "
-                                       "that holds your port choice, Com%2. Click Ignore to go "
-                                       "on.")
+                                       "the settings format. It has been mended: it holds your "
+                                       "port choice, Com%2, and every other setting in it that "
+                                       "could be read; the lines that could not were dropped. "
+                                       "Click Ignore to go on.")
                             .arg(readablePath(path), QString::number(portNumber)));
     }
 }

@@ -287,13 +287,13 @@ void TestAboutHelp::messagesPageListsEveryMessage_data() {
         "is not a serial device: it is",
         "could not be read: it is not in the settings format (it may be damaged, or another "
         "program wrote it). Click Ignore to go on without a stored port, then choose the port "
-        "under Communications, Port Setup: the file is then replaced by a new one that holds "
-        "your choice.",
-        "bytes long, far more than the one setting it holds, so it was not read.",
+        "under Communications, Port Setup: the file then keeps your choice and every setting in it "
+        "that can be read, and the lines that cannot are dropped.",
+        "bytes long, far more than the few settings it holds, so it was not read.",
         "is not a plain file (a folder, pipe or device has its name), so the tool neither reads "
         "nor writes it. Remove or rename it, then click Retry.",
-        "could not be read: it was not in the settings format. It has been replaced by a new one "
-        "that holds your port choice, Com",
+        "could not be read: it was not in the settings format. It has been mended: it holds your "
+        "port choice, Com",
         "bytes long, but a branding file holds a few lines and may be at most 1048576 bytes (1 "
         "MB), so it was not read. The built-in branding is used. Shorten the file, or remove it "
         "to keep the built-in branding.",

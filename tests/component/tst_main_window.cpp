@@ -164,9 +164,13 @@ void TestMainWindow::settingsFile_data() {
         << "junk"
         << "The settings file @ could not be read: it is not in the settings format"
         << "";
+    QTest::newRow("junk among readable settings: they are kept")
+        << "kept"
+        << "The settings file @ could not be read: it is not in the settings format"
+        << "";
     QTest::newRow("too large") << "large"
-                               << "The settings file @ is 70023 bytes long, far more than the one "
-                                  "setting it holds, so it was not read."
+                               << "The settings file @ is 70023 bytes long, far more than the few "
+                                  "settings it holds, so it was not read."
                                << "";
     QTest::newRow("a folder of that name") << "folder"
                                            << "The settings file @ is not a plain file"
@@ -186,11 +190,14 @@ void TestMainWindow::settingsFile() {
     const QString file = config_->settingsFile();
     const QString elsewhere = config_->path() + "/elsewhere.conf";
     QDir().mkpath(QFileInfo(file).path());
-    if (kind == "junk" || kind == "large") {
+    if (kind == "junk" || kind == "large" || kind == "kept") {
         QFile f(file);
         QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(kind == "junk" ? QByteArray("\x01\x02 junk [[[ no setting here\n")
-                               : "[Properties]\nCommPort=" + QByteArray(70000, '7') + "\n");
+        f.write(kind == "junk"   ? QByteArray("\x01\x02 junk [[[ no setting here\n")
+                : kind == "kept" ? QByteArray("[Recording]\nFolder=/data/runs\n\x01 junk\n[Charts\n"
+                                              "Rate=max\n[Properties]\nCommPort=4\n[Charts]\n"
+                                              "Strips=\"rpm;advance+map@0:40\"\n")
+                                 : "[Properties]\nCommPort=" + QByteArray(70000, '7') + "\n");
     } else if (kind == "folder") {
         QVERIFY(QDir().mkpath(file));
     } else {
@@ -221,8 +228,18 @@ void TestMainWindow::settingsFile() {
         QVERIFY(QFileInfo(file).isDir());
         return;
     }
-    // Replaced by a clean file, or written through the link that stays a link.
+    // Mended, every readable setting kept, or written through the link that stays a link.
     QCOMPARE(QFileInfo(file).isSymLink(), kind == "link");
+    if (kind == "kept") {
+        const QSettings mended(file, QSettings::IniFormat);
+        QCOMPARE(mended.allKeys(), QStringList({"Charts/Strips", "Properties/CommPort",
+                                                "Recording/Folder", "Recording/Rate"}));
+        QCOMPARE(mended.value("Recording/Folder").toString(), QStringLiteral("/data/runs"));
+        QCOMPARE(mended.value("Recording/Rate").toString(), QStringLiteral("max"));
+        QCOMPARE(mended.value("Charts/Strips").toString(), QStringLiteral("rpm;advance+map@0:40"));
+        QCOMPARE(mended.value("Properties/CommPort").toString(), QStringLiteral("3"));
+        return;
+    }
     QFile written(kind == "link" ? elsewhere : file);
     QVERIFY(written.open(QIODevice::ReadOnly));
     QCOMPARE(written.readAll(), QByteArray("[Properties]\nCommPort=3\n"));
