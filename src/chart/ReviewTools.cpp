@@ -101,7 +101,9 @@ void ReviewTools::follow() {
     }
     if (xyPlot_) {
         xyPlot_->setCursors(ab);
-        xyPlot_->setOverlay(recording ? review_.overlay() : nullptr, review_.overlayShift());
+        // As with the recording, a closed window holds no overlay.
+        xyPlot_->setOverlay(recording && xyPlot_->isVisible() ? review_.overlay() : nullptr,
+                            review_.overlayShift());
     }
     const double t0 = review_.chart()->viewStart(), t1 = review_.chart()->viewEnd();
     if (t0 != viewFrom_ || t1 != viewTo_) {

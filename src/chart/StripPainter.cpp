@@ -484,10 +484,11 @@ struct Painter {
         p.drawText(QRectF(box.left(), box.top(), width, box.height()),
                    Qt::AlignLeft | Qt::AlignVCenter, bfm.elidedText(text, Qt::ElideMiddle, width));
         const double at = box.left() + width + (text.isEmpty() ? 0 : 6);
-        sample(at, std::round(box.center().y()) + 0.5, 10, overlayColour(s), true);
+        sample(at, std::round(box.center().y()) + 0.5, 2 * kDashOn + kDashOff, overlayColour(s),
+               true);
         const QPen own = p.pen();
         p.setPen(overlayColour(s).darker(125));
-        const double left = at + 14;
+        const double left = at + 2 * kDashOn + kDashOff + 4;
         p.drawText(QRectF(left, box.top(), std::max(0.0, box.right() - left), box.height()),
                    Qt::AlignLeft | Qt::AlignVCenter,
                    bfm.elidedText(other, Qt::ElideRight, std::max(0.0, box.right() - left)));

@@ -425,6 +425,23 @@ void XyPlot::paint(QPainter& p, const QRectF& area) const {
     p.save();
     p.setClipRect(l.plot.adjusted(-kDotRadius, -kDotRadius, kDotRadius, kDotRadius));
     const double cw = l.plot.width() / g.width, ch = l.plot.height() / g.height;
+    // The overlay's points first, in squares, partly see-through: the recording's are drawn
+    // over them, as on the strips.
+    if (pic.overlay.counts.size() == g.counts.size()) {
+        p.setOpacity(kOverlayOpacity);
+        if (!pic.overlayCells.image.isNull()) {
+            p.drawImage(l.plot, pic.overlayCells.image);
+        } else {
+            for (std::size_t cell : pic.overlayCells.dots)
+                p.fillRect(QRectF(l.plot.left() + double(cell % std::size_t(g.width)) * cw +
+                                      cw / 2 - kDotRadius,
+                                  l.plot.top() + double(cell / std::size_t(g.width)) * ch + ch / 2 -
+                                      kDotRadius,
+                                  2 * kDotRadius, 2 * kDotRadius),
+                           kOverlay);
+        }
+        p.setOpacity(1);
+    }
     if (!pic.cells.image.isNull()) {
         p.drawImage(l.plot, pic.cells.image);
     } else {
@@ -443,23 +460,6 @@ void XyPlot::paint(QPainter& p, const QRectF& area) const {
                                  l.plot.top() + (double(cell / std::size_t(g.width)) + 0.5) * ch);
             p.drawEllipse(centre, kDotRadius, kDotRadius);
         }
-    }
-    // The overlay's points over them, in squares, partly see-through so both show where they
-    // meet.
-    if (pic.overlay.counts.size() == g.counts.size()) {
-        p.setOpacity(kOverlayOpacity);
-        if (!pic.overlayCells.image.isNull()) {
-            p.drawImage(l.plot, pic.overlayCells.image);
-        } else {
-            for (std::size_t cell : pic.overlayCells.dots)
-                p.fillRect(QRectF(l.plot.left() + double(cell % std::size_t(g.width)) * cw +
-                                      cw / 2 - kDotRadius,
-                                  l.plot.top() + double(cell / std::size_t(g.width)) * ch + ch / 2 -
-                                      kDotRadius,
-                                  2 * kDotRadius, 2 * kDotRadius),
-                           kOverlay);
-        }
-        p.setOpacity(1);
     }
     p.restore();
     p.setPen(QPen(kPlotFrame, 1));
@@ -719,9 +719,7 @@ void XyPlotWindow::summarise() {
     QString text = QStringLiteral("%1 points in %2 pixels")
                        .arg(QLocale().toString(pic.grid.points), QLocale().toString(pic.cells.occupied));
     if (plot_->choice().overlay)
-        text += QStringLiteral("; the overlay's %1 in %2")
-                    .arg(QLocale().toString(pic.overlay.points),
-                         QLocale().toString(pic.overlayCells.occupied));
+        text += QStringLiteral("; overlay %1 points").arg(QLocale().toString(pic.overlay.points));
     status_->setText(text);
 }
 

@@ -355,6 +355,28 @@ void TestReviewTools::picturesOfARecording() {
     if (!shots.isEmpty()) {
         QVERIFY(xy.grab().save(shots + "/xy-advance-rpm-map.png"));
         QVERIFY(table.grab().save(shots + "/map-table.png"));
+        // The drive laid over itself 3 s later, the whole of it; in the XY plot, the view's.
+        IsolatedConfig config;
+        MainHarness h;
+        h.show();
+        h.w().charts().openRecording(rec.path);
+        ReviewWindow& review = *h.w().charts().reviewWindow();
+        QTRY_VERIFY_WITH_TIMEOUT(review.recording() != nullptr, 10000);
+        review.openOverlay(rec.path);
+        QTRY_VERIFY_WITH_TIMEOUT(review.overlay() != nullptr, 10000);
+        review.resize(1200, 720);
+        review.setOverlayShift(3.0);
+        review.setCursor(rec.chart->start() + 20);
+        QVERIFY(review.grab().save(shots + "/review-overlay.png"));
+        auto* tools = review.findChild<ReviewTools*>();
+        tools->openXyPlot();
+        tools->xyPlotWindow()->resize(960, 680);
+        tools->xyPlotWindow()->spanChoice()->setKind(SpanChoice::View);
+        review.setView(rec.chart->start() + 12, rec.chart->start() + 24);
+        tools->xyPlotWindow()->setOverlayShown(true);
+        QTRY_VERIFY(tools->xyPlotWindow()->plot()->choice().overlay &&
+                    !tools->xyPlotWindow()->plot()->busy());
+        QVERIFY(tools->xyPlotWindow()->grab().save(shots + "/xy-overlay.png"));
     }
 }
 
