@@ -81,7 +81,8 @@ int main(int argc, char** argv) {
     auto start = Steady::now();
     writeMarked(file, rows, marked);
     std::printf("  recording : %d rows 10 ms apart, %s, %.1f MB, written in %.0f ms\n", rows,
-                marked ? "each marked" : "none marked", double(QFileInfo(file).size()) / (1024 * 1024), microsSince(start) / 1000);
+                marked ? "each marked" : "none marked",
+                double(QFileInfo(file).size()) / (1024 * 1024), microsSince(start) / 1000);
 
     test::IsolatedConfig config;
     test::MainHarness h;
@@ -108,8 +109,8 @@ int main(int argc, char** argv) {
         start = Steady::now();
         QMouseEvent press(QEvent::MouseButtonPress, at, strips->mapToGlobal(at), Qt::LeftButton,
                           Qt::LeftButton, Qt::NoModifier);
-        QMouseEvent release(QEvent::MouseButtonRelease, at, strips->mapToGlobal(at),
-                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QMouseEvent release(QEvent::MouseButtonRelease, at, strips->mapToGlobal(at), Qt::LeftButton,
+                            Qt::NoButton, Qt::NoModifier);
         QCoreApplication::sendEvent(strips, &press);
         QCoreApplication::sendEvent(strips, &release);
         strips->repaint();

@@ -35,7 +35,7 @@ QVariant MarkListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || !time || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
         return {};
     return QStringLiteral("%1  %2").arg(timeLabel(data_.get(), *time, TimeStyle::Elapsed, 3),
-                                       data_->table.userMarks[std::size_t(index.row())].text);
+                                        data_->table.userMarks[std::size_t(index.row())].text);
 }
 
 }  // namespace ignivex::chart

@@ -312,8 +312,8 @@ struct Painter {
             // The overlay's columns in dashes, counted from its time 0 so they move with it.
             const double on = std::max(1.0, std::round(kDashOn * columnsPerPixel));
             const double period = on + std::max(1.0, std::round(kDashOff * columnsPerPixel));
-            const double phase =
-                std::fmod(std::floor((scene.t0 - shift) / ((scene.t1 - scene.t0) / columns)), period);
+            const double phase = std::fmod(
+                std::floor((scene.t0 - shift) / ((scene.t1 - scene.t0) / columns)), period);
             auto dashed = [&](int c) {
                 const double at = std::fmod(phase + c, period);
                 return overlay && (at < 0 ? at + period : at) >= on;
@@ -432,9 +432,9 @@ struct Painter {
             p.setPen(styleOf(s).colour.darker(115));
             const QString label = labelOf(s, scene.mapRange);
             const QString value = readoutText(data, s, readout);
-            const QString other =
-                scene.overlay ? readoutText(*scene.overlay, s, readout - scene.overlayShift)
-                              : QString();
+            const QString other = scene.overlay
+                                      ? readoutText(*scene.overlay, s, readout - scene.overlayShift)
+                                      : QString();
             const QString lead = label + QStringLiteral("  ");
             if (lanes || (count == 1 && styleOf(s).step)) {
                 const double top = lanes ? r.top() + r.height() * i / count : r.top();
@@ -480,7 +480,8 @@ struct Painter {
                        bfm.elidedText(text, Qt::ElideMiddle, box.width()));
             return;
         }
-        const double width = text.isEmpty() ? 0 : std::min(bfm.horizontalAdvance(text), box.width());
+        const double width =
+            text.isEmpty() ? 0 : std::min(bfm.horizontalAdvance(text), box.width());
         p.drawText(QRectF(box.left(), box.top(), width, box.height()),
                    Qt::AlignLeft | Qt::AlignVCenter, bfm.elidedText(text, Qt::ElideMiddle, width));
         const double at = box.left() + width + (text.isEmpty() ? 0 : 6);
@@ -703,8 +704,7 @@ double ChartLayout::timeAt(double x, double t0, double t1) const {
     return t0 + (x - plot.left()) / plot.width() * (t1 - t0);
 }
 
-std::vector<std::size_t> userMarksToDraw(const ChartData& data, double t0, double t1,
-                                         int columns) {
+std::vector<std::size_t> userMarksToDraw(const ChartData& data, double t0, double t1, int columns) {
     std::vector<std::size_t> out;
     const record::Table& t = data.table;
     const auto& marks = t.userMarks;
@@ -715,8 +715,9 @@ std::vector<std::size_t> userMarksToDraw(const ChartData& data, double t0, doubl
     auto firstFrom = [&](double time, auto from) {
         const auto row = std::size_t(std::lower_bound(t.elapsed.begin(), t.elapsed.end(), time) -
                                      t.elapsed.begin());
-        return std::lower_bound(from, marks.end(), row,
-                                [](const record::Table::Mark& m, std::size_t r) { return m.row < r; });
+        return std::lower_bound(
+            from, marks.end(), row,
+            [](const record::Table::Mark& m, std::size_t r) { return m.row < r; });
     };
     for (auto it = firstFrom(t0, marks.begin());
          it != marks.end() && it->row < t.size() && t.elapsed[it->row] <= t1;) {
@@ -787,7 +788,8 @@ void paintChart(QPainter& p, const QRectF& whole, const ChartScene& scene) {
         p.drawText(band, Qt::AlignLeft | Qt::AlignVCenter,
                    fm.elidedText(scene.title, Qt::ElideMiddle, band.width()));
     }
-    const QRectF legendBand(whole.left() + 6, whole.top() + 2 + QFontMetricsF(scene.font).height() + 6,
+    const QRectF legendBand(whole.left() + 6,
+                            whole.top() + 2 + QFontMetricsF(scene.font).height() + 6,
                             whole.width() - 12, QFontMetricsF(scene.font).height() + 6);
     const ChartLayout layout(area, scene.font, scene.strips);
     if (!scene.data || scene.data->table.empty() || !(scene.t1 > scene.t0)) {

@@ -115,8 +115,7 @@ XyCells cellsOf(const XyGrid& g, Colour colour) {
 void widen(SpanExtent& e, const SpanExtent& other) {
     if (other.empty)
         return;
-    e = e.empty ? other
-                : SpanExtent{std::min(e.min, other.min), std::max(e.max, other.max), false};
+    e = e.empty ? other : SpanExtent{std::min(e.min, other.min), std::max(e.max, other.max), false};
 }
 
 XyPicture makePicture(const XyChoice& c, int width, int height, const std::atomic<bool>* cancel) {
@@ -277,8 +276,8 @@ std::optional<XyHit> XyPlot::hitNear(const QPointF& pos) const {
         const XyGrid& grid = overlay ? picture_.overlay : g;
         if (grid.counts.size() != g.counts.size())
             continue;
-        for (int row = std::max(0, int(cy) - reach);
-             row <= std::min(g.height - 1, int(cy) + reach); ++row) {
+        for (int row = std::max(0, int(cy) - reach); row <= std::min(g.height - 1, int(cy) + reach);
+             ++row) {
             for (int column = std::max(0, int(cx) - reach);
                  column <= std::min(g.width - 1, int(cx) + reach); ++column) {
                 const std::size_t cell = g.at(column, row);
@@ -362,8 +361,7 @@ void XyPlot::paint(QPainter& p, const QRectF& area) const {
     if (choice_.overlay && !busy()) {
         // Right of it, the overlay's square and file.
         const QString other = QStringLiteral("overlay %1 \u00b7 %2 points")
-                                  .arg(choice_.overlayName,
-                                       QLocale().toString(pic.overlay.points));
+                                  .arg(choice_.overlayName, QLocale().toString(pic.overlay.points));
         const double width = std::min(fm.horizontalAdvance(other), subBox.width() / 2);
         const QRectF box(subBox.right() - width, subBox.top(), width, subBox.height());
         p.fillRect(QRectF(box.left() - 2 * kDotRadius - 6, box.center().y() - kDotRadius,
@@ -552,7 +550,8 @@ void XyPlot::mouseReleaseEvent(QMouseEvent* event) {
             choice_.overlay->table.elapsed[std::size_t(picture_.overlay.rows[hit->cell])] +
             choice_.overlayShift);
     else
-        emit cursorRequested(choice_.data->table.elapsed[std::size_t(picture_.grid.rows[hit->cell])]);
+        emit cursorRequested(
+            choice_.data->table.elapsed[std::size_t(picture_.grid.rows[hit->cell])]);
 }
 
 void XyPlot::leaveEvent(QEvent* event) {
@@ -716,8 +715,9 @@ void XyPlotWindow::summarise() {
         status_->setText(why);
         return;
     }
-    QString text = QStringLiteral("%1 points in %2 pixels")
-                       .arg(QLocale().toString(pic.grid.points), QLocale().toString(pic.cells.occupied));
+    QString text =
+        QStringLiteral("%1 points in %2 pixels")
+            .arg(QLocale().toString(pic.grid.points), QLocale().toString(pic.cells.occupied));
     if (plot_->choice().overlay)
         text += QStringLiteral("; overlay %1 points").arg(QLocale().toString(pic.overlay.points));
     status_->setText(text);

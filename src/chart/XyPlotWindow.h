@@ -123,7 +123,7 @@ private:
     bool pending_ = false;
     bool drawing_ = false;
     std::optional<XyHit> hovered_;
-    std::optional<std::size_t> marked_;   // a row of the recording
+    std::optional<std::size_t> marked_;  // a row of the recording
 };
 
 // View, XY Plot... of the review: the plot with its choices, the points under the mouse in

@@ -578,7 +578,7 @@ void TestChartReview::overlayIsToldApart() {
         mostStretches = std::max(mostStretches, stretches);
     }
     QVERIFY2(mostStretches >= 20, qPrintable(QString::number(mostStretches)));  // dashes
-    QVERIFY(longest > r.width() * 9 / 10);                                       // the solid line
+    QVERIFY(longest > r.width() * 9 / 10);                                      // the solid line
     const QRect inputs = layout.strip(1).toAlignedRect();
     bool ownColour = false;
     for (int y = inputs.top(); y <= inputs.bottom() && !ownColour; ++y)
