@@ -3,6 +3,12 @@
 #include "chart/ChartData.h"
 #include "chart/StripPainter.h"
 
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QListView>
+#include <QVBoxLayout>
+
 #include <climits>
 
 namespace ignivex::chart {
@@ -36,6 +42,31 @@ QVariant MarkListModel::data(const QModelIndex& index, int role) const {
         return {};
     return QStringLiteral("%1  %2").arg(timeLabel(data_.get(), *time, TimeStyle::Elapsed, 3),
                                         data_->table.userMarks[std::size_t(index.row())].text);
+}
+
+std::optional<int> askMark(QWidget* parent, const QString& title, const QString& label,
+                           std::shared_ptr<const ChartData> data) {
+    QDialog dialog(parent);
+    dialog.setObjectName(QStringLiteral("dlgMark"));
+    dialog.setWindowTitle(title);
+    auto* column = new QVBoxLayout(&dialog);
+    column->addWidget(new QLabel(label, &dialog));
+    auto* model = new MarkListModel(&dialog);
+    model->setData(std::move(data));
+    auto* list = new QListView(&dialog);
+    list->setObjectName(QStringLiteral("lstChooseMark"));
+    list->setUniformItemSizes(true);
+    list->setModel(model);
+    list->setCurrentIndex(model->index(0, 0));
+    column->addWidget(list);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    column->addWidget(buttons);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    QObject::connect(list, &QListView::activated, &dialog, &QDialog::accept);
+    if (dialog.exec() != QDialog::Accepted || !list->currentIndex().isValid())
+        return std::nullopt;
+    return list->currentIndex().row();
 }
 
 }  // namespace ignivex::chart

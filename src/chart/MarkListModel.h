@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QAbstractListModel>
+
+class QWidget;
 #include <memory>
 #include <optional>
 
@@ -25,5 +27,10 @@ public:
 private:
     std::shared_ptr<const ChartData> data_;
 };
+
+// Asks for one of the marks of `data` in a list of them all, made as it is shown; the index of
+// the mark chosen, or nothing when the dialog is cancelled.
+std::optional<int> askMark(QWidget* parent, const QString& title, const QString& label,
+                           std::shared_ptr<const ChartData> data);
 
 }  // namespace ignivex::chart

@@ -269,8 +269,10 @@ void ReviewWindow::buildMenus() {
         &QAction::triggered, this, [this] {
             if (!recording_ || !overlay_)
                 return;
-            const auto& own = recording_->chart->table;
-            const auto& other = overlay_->chart->table;
+            // Held here: either may be replaced while a list is open.
+            const std::shared_ptr<const ChartData> mine = recording_->chart, theirs = overlay_->chart;
+            const auto& own = mine->table;
+            const auto& other = theirs->table;
             if (own.userMarks.empty() || other.userMarks.empty()) {
                 boxes_.show(
                     QStringLiteral("Both recordings need a mark to align at: this one has %1, "
@@ -281,27 +283,18 @@ void ReviewWindow::buildMenus() {
                     box::OkOnly + box::Information, QStringLiteral("Align Overlay"));
                 return;
             }
-            auto names = [](const record::Table& t) {
-                QStringList out;
-                for (const auto& m : t.userMarks)
-                    out << QStringLiteral("%1 s  %2").arg(t.elapsed[m.row], 0, 'f', 3).arg(m.text);
-                return out;
-            };
-            bool ok = false;
-            const QStringList ownNames = names(own), otherNames = names(other);
-            const int a = int(ownNames.indexOf(QInputDialog::getItem(
-                this, QStringLiteral("Align Overlay"),
-                QStringLiteral("The mark of this recording:"), ownNames, 0, false, &ok)));
-            if (!ok || a < 0)
+            // Lists made as they are shown: a recording may hold a million marks.
+            const auto a = askMark(this, QStringLiteral("Align Overlay"),
+                                   QStringLiteral("The mark of this recording:"), mine);
+            if (!a)
                 return;
-            const int b = int(otherNames.indexOf(
-                QInputDialog::getItem(this, QStringLiteral("Align Overlay"),
-                                      QStringLiteral("The mark of the overlay to put there:"),
-                                      otherNames, 0, false, &ok)));
-            if (!ok || b < 0)
+            const auto b =
+                askMark(this, QStringLiteral("Align Overlay"),
+                        QStringLiteral("The mark of the overlay to put there:"), theirs);
+            if (!b)
                 return;
-            alignOverlay(other.elapsed[other.userMarks[std::size_t(b)].row],
-                         own.elapsed[own.userMarks[std::size_t(a)].row]);
+            alignOverlay(other.elapsed[other.userMarks[std::size_t(*b)].row],
+                         own.elapsed[own.userMarks[std::size_t(*a)].row]);
         });
     connect(
         action(view, QStringLiteral("S&hift Overlay\u2026"), QStringLiteral("mnuShiftOverlay"), {}),

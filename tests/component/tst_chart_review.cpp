@@ -18,6 +18,7 @@
 #include "record/RecordFormat.h"
 #include "support/MainHarness.h"
 
+#include <QDialog>
 #include <QDockWidget>
 #include <QLabel>
 #include <QPainter>
@@ -612,6 +613,22 @@ void TestChartReview::manyMarksListedAndThinned() {
     list->setCurrentIndex(mark);
     QTest::keyClick(list, Qt::Key_Return);
     QCOMPARE(rig.review()->cursor(), 123.45);
+    // Aligned at marks chosen from lists of all of them: the file's 100th under its 12,346th.
+    rig.review()->openOverlay(rig.dir.filePath("marks.csv"));
+    QTRY_VERIFY(rig.review()->overlay());
+    int asked = 0;
+    QTimer pick;
+    connect(&pick, &QTimer::timeout, [&] {
+        if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            auto* choice = d->findChild<QListView*>("lstChooseMark");
+            choice->setCurrentIndex(choice->model()->index(asked++ == 0 ? 12345 : 99, 0));
+            d->accept();
+        }
+    });
+    pick.start(10);
+    rig.review()->findChild<QAction*>("mnuAlignMark")->trigger();
+    QCOMPARE(asked, 2);
+    QCOMPARE(rig.review()->overlayShift(), 123.45 - 0.99);
     // 400 columns of half a second over the whole: the first of each column's 50 marks.
     const chart::ChartData& data = *rig.review()->recording()->chart;
     const std::vector<std::size_t> drawn = chart::userMarksToDraw(data, 0, 200, 400);
