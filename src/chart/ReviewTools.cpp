@@ -99,8 +99,12 @@ void ReviewTools::follow() {
         const LoadedRecording* overlay = review_.overlay();
         mapTable_->setComparison(overlay ? overlay->chart : nullptr, review_.overlayShift());
     }
-    if (xyPlot_)
+    if (xyPlot_) {
         xyPlot_->setCursors(ab);
+        // As with the recording, a closed window holds no overlay.
+        xyPlot_->setOverlay(recording && xyPlot_->isVisible() ? review_.overlay() : nullptr,
+                            review_.overlayShift());
+    }
     const double t0 = review_.chart()->viewStart(), t1 = review_.chart()->viewEnd();
     if (t0 != viewFrom_ || t1 != viewTo_) {
         viewFrom_ = t0;

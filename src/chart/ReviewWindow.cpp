@@ -12,6 +12,7 @@
 #include <QtConcurrent>
 
 #include "chart/ChartSettings.h"
+#include "chart/MarkListModel.h"
 #include "chart/PanelReplay.h"
 #include "chart/PictureExport.h"
 #include "chart/ReviewTools.h"
@@ -29,7 +30,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
@@ -97,10 +98,15 @@ ReviewWindow::ReviewWindow(PanelReplay& replay, MessageBoxes& boxes, Clock& cloc
     statisticsDock_->setObjectName(QStringLiteral("dockStatistics"));
     statisticsDock_->setWidget(statistics_);
     addDockWidget(Qt::RightDockWidgetArea, statisticsDock_);
-    marks_ = new QListWidget(this);
+    markModel_ = new MarkListModel(this);
+    marks_ = new QListView(this);
     marks_->setObjectName(QStringLiteral("lstMarks"));
-    connect(marks_, &QListWidget::itemActivated, this,
-            [this](QListWidgetItem* item) { goToMark(marks_->row(item)); });
+    // Rows of one height: the list lays out a million marks without measuring each.
+    marks_->setUniformItemSizes(true);
+    marks_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    marks_->setModel(markModel_);
+    connect(marks_, &QListView::activated, this,
+            [this](const QModelIndex& index) { goToMark(index.row()); });
     marksDock_ = new QDockWidget(QStringLiteral("Marks"), this);
     marksDock_->setObjectName(QStringLiteral("dockMarks"));
     marksDock_->setWidget(marks_);
@@ -221,15 +227,7 @@ void ReviewWindow::buildMenus() {
             &QAction::triggered, this, [this] {
                 if (!recording_)
                     return;
-                ChartScene scene = chart_->scene();
-                const ChartData& data = *recording_->chart;
-                const QDateTime started = QDateTime::fromMSecsSinceEpoch(
-                    data.table.wallMs.front(), Qt::OffsetFromUTC, data.table.utcOffsetSeconds);
-                scene.title = QStringLiteral("%1   %2   %3 to %4")
-                                  .arg(QFileInfo(recording_->path).fileName(),
-                                       started.toString(QStringLiteral("yyyy-MM-dd HH:mm")),
-                                       timeLabel(&data, scene.t0, TimeStyle::Elapsed, 1),
-                                       timeLabel(&data, scene.t1, TimeStyle::Elapsed, 1));
+                const ChartScene scene = pictureScene();
                 exportPicture(this, boxes_, scene, chart_->size(), chart_->devicePixelRatioF(),
                               QFileInfo(recording_->path).completeBaseName());
             });
@@ -271,8 +269,10 @@ void ReviewWindow::buildMenus() {
         &QAction::triggered, this, [this] {
             if (!recording_ || !overlay_)
                 return;
-            const auto& own = recording_->chart->table;
-            const auto& other = overlay_->chart->table;
+            // Held here: either may be replaced while a list is open.
+            const std::shared_ptr<const ChartData> mine = recording_->chart, theirs = overlay_->chart;
+            const auto& own = mine->table;
+            const auto& other = theirs->table;
             if (own.userMarks.empty() || other.userMarks.empty()) {
                 boxes_.show(
                     QStringLiteral("Both recordings need a mark to align at: this one has %1, "
@@ -283,27 +283,18 @@ void ReviewWindow::buildMenus() {
                     box::OkOnly + box::Information, QStringLiteral("Align Overlay"));
                 return;
             }
-            auto names = [](const record::Table& t) {
-                QStringList out;
-                for (const auto& m : t.userMarks)
-                    out << QStringLiteral("%1 s  %2").arg(t.elapsed[m.row], 0, 'f', 3).arg(m.text);
-                return out;
-            };
-            bool ok = false;
-            const QStringList ownNames = names(own), otherNames = names(other);
-            const int a = int(ownNames.indexOf(QInputDialog::getItem(
-                this, QStringLiteral("Align Overlay"),
-                QStringLiteral("The mark of this recording:"), ownNames, 0, false, &ok)));
-            if (!ok || a < 0)
+            // Lists made as they are shown: a recording may hold a million marks.
+            const auto a = askMark(this, QStringLiteral("Align Overlay"),
+                                   QStringLiteral("The mark of this recording:"), mine);
+            if (!a)
                 return;
-            const int b = int(otherNames.indexOf(
-                QInputDialog::getItem(this, QStringLiteral("Align Overlay"),
-                                      QStringLiteral("The mark of the overlay to put there:"),
-                                      otherNames, 0, false, &ok)));
-            if (!ok || b < 0)
+            const auto b =
+                askMark(this, QStringLiteral("Align Overlay"),
+                        QStringLiteral("The mark of the overlay to put there:"), theirs);
+            if (!b)
                 return;
-            alignOverlay(other.elapsed[other.userMarks[std::size_t(b)].row],
-                         own.elapsed[own.userMarks[std::size_t(a)].row]);
+            alignOverlay(other.elapsed[other.userMarks[std::size_t(*b)].row],
+                         own.elapsed[own.userMarks[std::size_t(*a)].row]);
         });
     connect(
         action(view, QStringLiteral("S&hift Overlay\u2026"), QStringLiteral("mnuShiftOverlay"), {}),
@@ -397,8 +388,7 @@ void ReviewWindow::showRecording(std::shared_ptr<const LoadedRecording> recordin
     recording_ = std::move(recording);
     cursorB_.reset();
     chart_->setCursorBTime(std::nullopt);
-    marks_->clear();
-    marks_->addItems(markList());
+    markModel_->setData(recording_->chart);
     if (overlay_)
         alignOverlay(overlay_->chart->start(), recording_->chart->start());
     loadEnded();
@@ -550,22 +540,34 @@ void ReviewWindow::closeOverlay() {
     chart_->setOverlay(nullptr, 0);
 }
 
-QStringList ReviewWindow::markList() const {
-    QStringList out;
+ChartScene ReviewWindow::pictureScene() const {
     if (!recording_)
-        return out;
+        return chart_->scene();
+    ChartScene scene = chart_->scene();
     const ChartData& data = *recording_->chart;
-    for (const record::Table::Mark& m : data.table.userMarks)
-        out << QStringLiteral("%1  %2").arg(
-            timeLabel(&data, data.table.elapsed[m.row], TimeStyle::Elapsed, 3), m.text);
-    return out;
+    const QDateTime started = QDateTime::fromMSecsSinceEpoch(
+        data.table.wallMs.front(), Qt::OffsetFromUTC, data.table.utcOffsetSeconds);
+    scene.title = QStringLiteral("%1   %2   %3 to %4")
+                      .arg(QFileInfo(recording_->path).fileName(),
+                           started.toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+                           timeLabel(&data, scene.t0, TimeStyle::Elapsed, 1),
+                           timeLabel(&data, scene.t1, TimeStyle::Elapsed, 1));
+    if (overlay_) {
+        scene.runName = QFileInfo(recording_->path).fileName();
+        scene.overlayName = QStringLiteral("%1 (overlay, moved %2 s)")
+                                .arg(QFileInfo(overlay_->path).fileName(),
+                                     QString::asprintf("%+.3f", overlayShift_));
+    }
+    return scene;
+}
+
+QAbstractItemModel* ReviewWindow::markList() const {
+    return markModel_;
 }
 
 void ReviewWindow::goToMark(int index) {
-    if (!recording_ || index < 0 || std::size_t(index) >= recording_->chart->table.userMarks.size())
-        return;
-    const ChartData& data = *recording_->chart;
-    setCursor(data.table.elapsed[data.table.userMarks[std::size_t(index)].row]);
+    if (const auto t = markModel_->timeOf(index))
+        setCursor(*t);
 }
 
 void ReviewWindow::setCursorB(std::optional<double> t) {
@@ -726,6 +728,7 @@ void ReviewWindow::closeEvent(QCloseEvent* event) {
     frames_.stop();
     replay_.end();
     recording_.reset();
+    markModel_->setData(nullptr);
     chart_->setData(nullptr);
     details_->clear();
     note_->hide();

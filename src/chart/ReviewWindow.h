@@ -13,7 +13,8 @@ class QComboBox;
 class QDockWidget;
 class QLabel;
 class QProgressBar;
-class QListWidget;
+class QAbstractItemModel;
+class QListView;
 class QTreeWidget;
 
 namespace ignivex {
@@ -22,6 +23,7 @@ class MessageBoxes;
 
 namespace ignivex::chart {
 
+class MarkListModel;
 class PanelReplay;
 class StatisticsPanel;
 
@@ -55,14 +57,17 @@ public:
     void setCursorB(std::optional<double> t);
     std::optional<double> cursorB() const { return cursorB_; }
     StatisticsPanel* statistics() const { return statistics_; }
-    // The recording's marks as listed: "0:12.500  pull 1".
-    QStringList markList() const;
+    // The recording's marks as listed ("0:12.500  pull 1"), made as they are shown.
+    QAbstractItemModel* markList() const;
     // Moves the cursor to the mark at `index` of the list.
     void goToMark(int index);
     // Brings the statistics up to date now (they follow the cursors and the view a moment later).
     void refreshStatistics();
     // The span the statistics and File, Export Section cover: between the cursors, or the view.
     std::pair<double, double> statisticsSpan() const;
+    // The view as File, Export Picture... writes it: titled with the file, the day and the
+    // span, and with an overlay a legend naming both files.
+    ChartScene pictureScene() const;
     // Writes that span as a recording of its own, asking for the file.
     void exportSection();
     // Writes the recording, the view or the span between the cursors as a workbook for a
@@ -123,7 +128,8 @@ private:
     QTreeWidget* details_;
     QDockWidget* statisticsDock_;
     QDockWidget* marksDock_;
-    QListWidget* marks_;
+    QListView* marks_;
+    MarkListModel* markModel_;
     StatisticsPanel* statistics_;
     QTimer statisticsDue_;
     std::optional<double> cursorB_;

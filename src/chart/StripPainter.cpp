@@ -43,6 +43,16 @@ const QColor kCursorB(0, 120, 170);
 const QColor kSpan(0, 120, 170, 28);
 const QColor kPointer(90, 90, 90);
 const QColor kUserMark(120, 40, 150);
+// The overlay's inputs: the recording's are near black, and a lighter black is still grey.
+const QColor kOverlayInput(200, 40, 120);
+// An overlay's dashes, on and off, in logical pixels: at every zoom, whether its rows are drawn
+// one by one or as a column's extremes.
+constexpr double kDashOn = 6, kDashOff = 4;
+
+QColor overlayColour(Series series) {
+    const SeriesStyle& style = styleOf(series);
+    return style.step ? kOverlayInput : style.colour.lighter(160);
+}
 
 QColor markColour(std::uint8_t status) {
     switch (Sample::End(status)) {
@@ -165,12 +175,23 @@ QString readoutText(const ChartData& data, Series series, double t) {
     return value;
 }
 
-// Below the title, when the picture has one.
+bool hasLegend(const ChartScene& scene) {
+    return !scene.title.isEmpty() && scene.overlay && !scene.overlayName.isEmpty();
+}
+
+// Below the title, and the legend of the files when there is one.
 QRectF chartArea(const QRectF& whole, const ChartScene& scene) {
     QRectF area = whole;
+    const double line = QFontMetricsF(scene.font).height() + 6;
     if (!scene.title.isEmpty())
-        area.setTop(whole.top() + 2 + QFontMetricsF(scene.font).height() + 6);
+        area.setTop(whole.top() + 2 + line * (hasLegend(scene) ? 2 : 1));
     return area;
+}
+
+QPen overlayPen(const QColor& colour, double width) {
+    QPen pen(colour, width, Qt::CustomDashLine);
+    pen.setDashPattern({kDashOn / width, kDashOff / width});
+    return pen;
 }
 
 double timeStep(double secondsPerPixel, TimeStyle style) {
@@ -231,15 +252,13 @@ struct Painter {
         const std::vector<float>& values = d.table.column(series);
         const std::vector<double>& times = d.table.elapsed;
         auto x = [&](double t) { return this->x(t + shift); };
-        QColor colour = style.colour;
-        if (overlay)
-            colour = colour.lighter(160);
+        const QColor colour = overlay ? overlayColour(series) : style.colour;
         auto y = [&](double v) {
             return r.bottom() - (v - range.low) / (range.high - range.low) * r.height();
         };
         p.save();
         p.setClipRect(r.adjusted(0, -1, 0, 1));
-        QPen pen(colour, kLineWidth, overlay ? Qt::DashLine : Qt::SolidLine);
+        QPen pen = overlay ? overlayPen(colour, kLineWidth) : QPen(colour, kLineWidth);
         pen.setJoinStyle(Qt::RoundJoin);
         p.setPen(pen);
         const int columns = std::max(1, int(std::ceil(layout.plot.width() * columnsPerPixel)));
@@ -290,9 +309,24 @@ struct Painter {
                 upper.clear();
                 lower.clear();
             };
+            // The overlay's columns in dashes, counted from its time 0 so they move with it.
+            const double on = std::max(1.0, std::round(kDashOn * columnsPerPixel));
+            const double period = on + std::max(1.0, std::round(kDashOff * columnsPerPixel));
+            const double phase = std::fmod(
+                std::floor((scene.t0 - shift) / ((scene.t1 - scene.t0) / columns)), period);
+            auto dashed = [&](int c) {
+                const double at = std::fmod(phase + c, period);
+                return overlay && (at < 0 ? at + period : at) >= on;
+            };
             float before = kNoValue;
             for (int c = 0; c < columns; ++c) {
                 const ColumnExtent& col = cols[std::size_t(c)];
+                if (!col.extent.empty() && dashed(c)) {
+                    before = col.last;
+                    if (vector)
+                        flushEnvelope();
+                    continue;
+                }
                 if (col.extent.empty()) {
                     before = kNoValue;
                     if (vector)
@@ -390,34 +424,94 @@ struct Painter {
         const int room = std::max(1, int(r.height() / bfm.height()));
         const bool twoLines = room >= 2 * count;
         const bool lanes = !hasScale(group) && inputCount(group) > 1;
+        // With an overlay, its value too: on a line of its own while there is room.
+        const bool threeLines = scene.overlay && room >= 3 * count;
+        const int lines = threeLines ? 3 : 2;
         for (int i = 0; i < count && (lanes || i < room); ++i) {
             const Series s = group.series[std::size_t(i)];
             p.setPen(styleOf(s).colour.darker(115));
             const QString label = labelOf(s, scene.mapRange);
             const QString value = readoutText(data, s, readout);
+            const QString other = scene.overlay
+                                      ? readoutText(*scene.overlay, s, readout - scene.overlayShift)
+                                      : QString();
+            const QString lead = label + QStringLiteral("  ");
             if (lanes || (count == 1 && styleOf(s).step)) {
                 const double top = lanes ? r.top() + r.height() * i / count : r.top();
-                p.drawText(
-                    QRectF(gutter.left(), top, gutter.width(), r.height() / (lanes ? count : 1)),
-                    Qt::AlignLeft | Qt::AlignVCenter,
-                    bfm.elidedText(label + QStringLiteral("  ") + value, Qt::ElideMiddle,
-                                   gutter.width()));
+                values(QRectF(gutter.left(), top, gutter.width(), r.height() / (lanes ? count : 1)),
+                       s, lead + value, other);
             } else if (twoLines) {
-                const double top = gutter.top() + 2 * i * bfm.height();
+                const double top = gutter.top() + lines * i * bfm.height();
                 p.drawText(QRectF(gutter.left(), top, gutter.width(), bfm.height()),
                            Qt::AlignLeft | Qt::AlignVCenter,
                            bfm.elidedText(label, Qt::ElideRight, gutter.width()));
-                p.drawText(QRectF(gutter.left(), top + bfm.height(), gutter.width(), bfm.height()),
-                           Qt::AlignLeft | Qt::AlignVCenter, value);
+                const QRectF second(gutter.left(), top + bfm.height(), gutter.width(),
+                                    bfm.height());
+                if (threeLines) {
+                    values(second, s, value, {});
+                    values(second.translated(0, bfm.height()), s, {}, other);
+                } else {
+                    values(second, s, value, other);
+                }
             } else {
-                p.drawText(QRectF(gutter.left(), gutter.top() + i * bfm.height(), gutter.width(),
-                                  bfm.height()),
-                           Qt::AlignLeft | Qt::AlignVCenter,
-                           bfm.elidedText(label + QStringLiteral("  ") + value, Qt::ElideMiddle,
-                                          gutter.width()));
+                values(QRectF(gutter.left(), gutter.top() + i * bfm.height(), gutter.width(),
+                              bfm.height()),
+                       s, lead + value, other);
             }
         }
         p.setFont(scene.font);
+    }
+
+    // A piece of a series' line, solid or the overlay's dashes, as a legend shows it.
+    void sample(double left, double y, double length, const QColor& colour, bool overlay) {
+        p.save();
+        p.setRenderHint(QPainter::Antialiasing, false);
+        p.setPen(overlay ? overlayPen(colour, 2) : QPen(colour, 2));
+        p.drawLine(QPointF(left, y), QPointF(left + length, y));
+        p.restore();
+    }
+
+    // `text` in the series' colour, then, when the overlay has a value, a piece of its dashed
+    // line and its value in its colour.
+    void values(const QRectF& box, Series s, const QString& text, const QString& other) {
+        const QFontMetricsF bfm(p.font());
+        if (other.isEmpty()) {
+            p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter,
+                       bfm.elidedText(text, Qt::ElideMiddle, box.width()));
+            return;
+        }
+        const double width =
+            text.isEmpty() ? 0 : std::min(bfm.horizontalAdvance(text), box.width());
+        p.drawText(QRectF(box.left(), box.top(), width, box.height()),
+                   Qt::AlignLeft | Qt::AlignVCenter, bfm.elidedText(text, Qt::ElideMiddle, width));
+        const double at = box.left() + width + (text.isEmpty() ? 0 : 6);
+        sample(at, std::round(box.center().y()) + 0.5, 2 * kDashOn + kDashOff, overlayColour(s),
+               true);
+        const QPen own = p.pen();
+        p.setPen(overlayColour(s).darker(125));
+        const double left = at + 2 * kDashOn + kDashOff + 4;
+        p.drawText(QRectF(left, box.top(), std::max(0.0, box.right() - left), box.height()),
+                   Qt::AlignLeft | Qt::AlignVCenter,
+                   bfm.elidedText(other, Qt::ElideRight, std::max(0.0, box.right() - left)));
+        p.setPen(own);
+    }
+
+    // Under the title of a picture with an overlay: each file beside a piece of its line.
+    void fileLegend(const QRectF& band) {
+        double left = band.left();
+        const double y = std::round(band.center().y()) + 0.5;
+        for (const bool overlay : {false, true}) {
+            QString name = overlay ? scene.overlayName : scene.runName;
+            const double room = band.right() - left - 28;
+            if (room <= 0)
+                break;
+            name = fm.elidedText(name, Qt::ElideMiddle, overlay ? room : room / 2);
+            sample(left, y, 22, kText, overlay);
+            p.setPen(kText);
+            p.drawText(QRectF(left + 28, band.top(), room, band.height()),
+                       Qt::AlignLeft | Qt::AlignVCenter, name);
+            left += 28 + fm.horizontalAdvance(name) + 24;
+        }
     }
 
     // The ticks in view; `shift` turns a tick's time into the time its label shows.
@@ -471,15 +565,15 @@ struct Painter {
         const auto& t = data.table;
         int named = 0;
         double lastRight = -1e300;
-        for (const record::Table::Mark& m : t.userMarks) {
-            if (m.row >= t.size())
-                continue;
-            const double time = t.elapsed[m.row];
-            if (time < scene.t0 || time > scene.t1)
-                continue;
-            const double px = x(time);
-            p.setPen(QPen(kUserMark, 1.2, Qt::DashLine));
+        const int columns = std::max(1, int(std::ceil(layout.plot.width())));
+        for (const std::size_t index : userMarksToDraw(data, scene.t0, scene.t1, columns)) {
+            const record::Table::Mark& m = t.userMarks[index];
+            const double px = x(t.elapsed[m.row]);
+            // One pixel wide and not smoothed: as many lines as columns stay cheap to draw.
+            p.setRenderHint(QPainter::Antialiasing, false);
+            p.setPen(QPen(kUserMark, 1, Qt::DashLine));
             p.drawLine(QPointF(px, layout.plot.top()), QPointF(px, layout.plot.bottom()));
+            p.setRenderHint(QPainter::Antialiasing, true);
             if (named >= 40 || px < lastRight)
                 continue;
             const QString text = fm.elidedText(m.text, Qt::ElideRight, 160);
@@ -610,6 +704,30 @@ double ChartLayout::timeAt(double x, double t0, double t1) const {
     return t0 + (x - plot.left()) / plot.width() * (t1 - t0);
 }
 
+std::vector<std::size_t> userMarksToDraw(const ChartData& data, double t0, double t1, int columns) {
+    std::vector<std::size_t> out;
+    const record::Table& t = data.table;
+    const auto& marks = t.userMarks;
+    if (marks.empty() || t.empty() || !(t1 > t0) || columns <= 0)
+        return out;
+    // The marks are in the order of their rows, the rows in the order of their times.
+    const double perColumn = (t1 - t0) / columns;
+    auto firstFrom = [&](double time, auto from) {
+        const auto row = std::size_t(std::lower_bound(t.elapsed.begin(), t.elapsed.end(), time) -
+                                     t.elapsed.begin());
+        return std::lower_bound(
+            from, marks.end(), row,
+            [](const record::Table::Mark& m, std::size_t r) { return m.row < r; });
+    };
+    for (auto it = firstFrom(t0, marks.begin());
+         it != marks.end() && it->row < t.size() && t.elapsed[it->row] <= t1;) {
+        out.push_back(std::size_t(it - marks.begin()));
+        const double column = std::floor((t.elapsed[it->row] - t0) / perColumn);
+        it = firstFrom(t0 + (column + 1) * perColumn, it + 1);
+    }
+    return out;
+}
+
 std::optional<float> valueAt(const ChartData& data, Series series, double t) {
     if (data.table.empty() || t < data.start() || t > data.end() + data.gapThreshold)
         return std::nullopt;
@@ -670,6 +788,9 @@ void paintChart(QPainter& p, const QRectF& whole, const ChartScene& scene) {
         p.drawText(band, Qt::AlignLeft | Qt::AlignVCenter,
                    fm.elidedText(scene.title, Qt::ElideMiddle, band.width()));
     }
+    const QRectF legendBand(whole.left() + 6,
+                            whole.top() + 2 + QFontMetricsF(scene.font).height() + 6,
+                            whole.width() - 12, QFontMetricsF(scene.font).height() + 6);
     const ChartLayout layout(area, scene.font, scene.strips);
     if (!scene.data || scene.data->table.empty() || !(scene.t1 > scene.t0)) {
         for (int i = 0; i < layout.count(); ++i) {
@@ -710,6 +831,8 @@ void paintChart(QPainter& p, const QRectF& whole, const ChartScene& scene) {
         painter.strip(i, readout, rows, ticks);
     painter.axis(ticks, step, shift);
     painter.userMarks();
+    if (hasLegend(scene))
+        painter.fileLegend(legendBand);
     const int fine = scene.timeStyle == TimeStyle::TimeOfDay ? 1 : 3;
     if (scene.cursor && scene.cursorB)
         painter.span(*scene.cursor, *scene.cursorB);

@@ -8,6 +8,7 @@
 #include <QString>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QPainter;
 
@@ -25,6 +26,9 @@ struct ChartScene {
     // A second recording drawn over the first for comparison, its times moved by overlayShift.
     std::shared_ptr<const ChartData> overlay;
     double overlayShift = 0;
+    // Exported pictures with an overlay: the two files, named under the title beside a piece
+    // of their lines.
+    QString runName, overlayName;
     std::optional<double> pointer;  // where the mouse pointer is
     TimeStyle timeStyle = TimeStyle::Elapsed;
     QFont font;
@@ -63,6 +67,11 @@ std::optional<FixedScale> scaleShown(const ChartScene& scene, const QRectF& area
 // The value of a series at time t (the last row at or before it): nothing when t is outside
 // the rows or the cell is empty.
 std::optional<float> valueAt(const ChartData& data, Series series, double t);
+
+// The user's marks to draw in the view [t0, t1] split into `columns`: indexes into the table's
+// marks, the first of each column that holds any, so a million marks cost no more than the
+// columns do.
+std::vector<std::size_t> userMarksToDraw(const ChartData& data, double t0, double t1, int columns);
 
 // The strips over the view, one per series, on one time axis, with the gaps, the marks, the
 // cursor and the readout. Antialiased, in logical units: crisp at any device pixel ratio.

@@ -74,21 +74,14 @@ XyGrid binXy(const record::Table& table, const XyRequest& request,
             if (std::isfinite(c)) {
                 g.colourSums[cell] += c;
                 ++g.colourCounts[cell];
+                colourExtent.min = colourExtent.empty ? c : std::min(colourExtent.min, double(c));
+                colourExtent.max = colourExtent.empty ? c : std::max(colourExtent.max, double(c));
+                colourExtent.empty = false;
             }
         }
     }
-    if (colours) {
-        for (std::size_t cell = 0; cell < cells; ++cell) {
-            const auto mean = g.colourMean(cell);
-            if (!mean)
-                continue;
-            colourExtent.min = colourExtent.empty ? *mean : std::min(colourExtent.min, *mean);
-            colourExtent.max = colourExtent.empty ? *mean : std::max(colourExtent.max, *mean);
-            colourExtent.empty = false;
-        }
-        if (!colourExtent.empty)
-            g.colourRange = tools::AxisRange{colourExtent.min, colourExtent.max};
-    }
+    if (!colourExtent.empty)
+        g.colourRange = tools::AxisRange{colourExtent.min, colourExtent.max};
     return g;
 }
 

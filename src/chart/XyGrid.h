@@ -23,11 +23,12 @@ struct XyRequest {
 struct XyGrid {
     int width = 0, height = 0;
     tools::AxisRange xRange, yRange;
-    std::optional<tools::AxisRange> colourRange;  // the colour channel's over the cells
-    std::vector<std::uint32_t> counts;            // row by row from the top left
-    std::vector<double> colourSums;               // of the colour channel's values in a cell
-    std::vector<std::uint32_t> colourCounts;      // rows with a colour value (it may be empty)
-    std::vector<std::int32_t> rows;               // the last row counted into a cell, -1 for none
+    // The least and greatest colour value of the rows counted (a cell's mean lies within).
+    std::optional<tools::AxisRange> colourRange;
+    std::vector<std::uint32_t> counts;        // row by row from the top left
+    std::vector<double> colourSums;           // of the colour channel's values in a cell
+    std::vector<std::uint32_t> colourCounts;  // rows with a colour value (it may be empty)
+    std::vector<std::int32_t> rows;           // the last row counted into a cell, -1 for none
     qint64 points = 0;
     std::uint32_t most = 0;  // the fullest cell's count
 

@@ -6,6 +6,7 @@
 #include "base/Readable.h"
 
 #include <QBuffer>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
@@ -32,6 +33,9 @@ const QColor kText(40, 40, 40);
 const QColor kQuiet(110, 110, 110);
 const QColor kNoColourValue(160, 160, 160);
 const QColor kCursor(214, 110, 0);  // the review's cursor, as the strips draw it
+// The overlay's points: a red that neither colour scale holds, in squares beside the round dots.
+const QColor kOverlay(226, 40, 40);
+constexpr double kOverlayOpacity = 0.7;
 constexpr double kDotRadius = 2.4;
 constexpr double kPointingRadius = 5;  // logical pixels around the mouse that name a point
 constexpr int kRoughTicks = 10;  // the ranges end on a step this fine; the labels may be fewer
@@ -79,28 +83,10 @@ QColor cellColour(const XyPicture& pic, std::size_t cell) {
     return tools::densityColour(g.counts[cell], g.most);
 }
 
-XyPicture makePicture(const XyChoice& c, int width, int height, const std::atomic<bool>* cancel) {
-    XyPicture out;
-    const record::Table& table = c.data->table;
-    const SpanExtent ex = extentOf(table, c.x, c.span);
-    const SpanExtent ey = extentOf(table, c.y, c.span);
-    XyRequest request;
-    request.x = c.x;
-    request.y = c.y;
-    request.colour = c.colour;
-    request.span = c.span;
-    request.width = width;
-    request.height = height;
-    const double nan = std::nan("");
-    request.xRange = tools::niceRange(ex.empty ? nan : ex.min, ex.empty ? nan : ex.max,
-                                      valueSpec(c.x).minSpan, kRoughTicks);
-    request.yRange = tools::niceRange(ey.empty ? nan : ey.min, ey.empty ? nan : ey.max,
-                                      valueSpec(c.y).minSpan, kRoughTicks);
-    out.grid = binXy(table, request, cancel);
-    const XyGrid& g = out.grid;
-    if (g.colourRange)
-        out.colourScale = tools::niceRange(g.colourRange->low, g.colourRange->high,
-                                           valueSpec(*c.colour).minSpan / 10, kRoughTicks);
+// The cells with points, as dots while they are few, else as an image of `colour`.
+template <typename Colour>
+XyCells cellsOf(const XyGrid& g, Colour colour) {
+    XyCells out;
     std::vector<std::size_t> occupied;
     for (std::size_t cell = 0; cell < g.counts.size(); ++cell) {
         if (g.counts[cell] == 0)
@@ -120,8 +106,58 @@ XyPicture makePicture(const XyChoice& c, int width, int height, const std::atomi
         for (int column = 0; column < g.width; ++column) {
             const std::size_t cell = g.at(column, row);
             if (g.counts[cell] > 0)
-                line[column] = cellColour(out, cell).rgba();
+                line[column] = colour(cell).rgba();
         }
+    }
+    return out;
+}
+
+void widen(SpanExtent& e, const SpanExtent& other) {
+    if (other.empty)
+        return;
+    e = e.empty ? other : SpanExtent{std::min(e.min, other.min), std::max(e.max, other.max), false};
+}
+
+XyPicture makePicture(const XyChoice& c, int width, int height, const std::atomic<bool>* cancel) {
+    XyPicture out;
+    const record::Table& table = c.data->table;
+    SpanExtent ex = extentOf(table, c.x, c.span);
+    SpanExtent ey = extentOf(table, c.y, c.span);
+    const analysis::Span overlaySpan{c.span.from - c.overlayShift, c.span.to - c.overlayShift};
+    if (c.overlay) {
+        // One pair of axes holds both recordings' points.
+        widen(ex, extentOf(c.overlay->table, c.x, overlaySpan));
+        widen(ey, extentOf(c.overlay->table, c.y, overlaySpan));
+    }
+    XyRequest request;
+    request.x = c.x;
+    request.y = c.y;
+    request.colour = c.colour;
+    request.span = c.span;
+    request.width = width;
+    request.height = height;
+    const double nan = std::nan("");
+    request.xRange = tools::niceRange(ex.empty ? nan : ex.min, ex.empty ? nan : ex.max,
+                                      valueSpec(c.x).minSpan, kRoughTicks);
+    request.yRange = tools::niceRange(ey.empty ? nan : ey.min, ey.empty ? nan : ey.max,
+                                      valueSpec(c.y).minSpan, kRoughTicks);
+    out.grid = binXy(table, request, cancel);
+    const XyGrid& g = out.grid;
+    if (g.colourRange) {
+        // The bar runs from the least value to the greatest, widened only when they are one.
+        tools::AxisRange r = *g.colourRange;
+        const double least = std::max(valueSpec(*c.colour).minSpan / 10, 1e-9);
+        if (r.high - r.low < least)
+            r = {(r.low + r.high) / 2 - least / 2, (r.low + r.high) / 2 + least / 2};
+        out.colourScale = r;
+    }
+    out.cells = cellsOf(g, [&out](std::size_t cell) { return cellColour(out, cell); });
+    if (c.overlay) {
+        XyRequest own = request;
+        own.colour.reset();
+        own.span = overlaySpan;
+        out.overlay = binXy(c.overlay->table, own, cancel);
+        out.overlayCells = cellsOf(out.overlay, [](std::size_t) { return kOverlay; });
     }
     return out;
 }
@@ -219,13 +255,13 @@ QPointF XyPlot::pointOf(double x, double y) const {
 }
 
 std::optional<std::size_t> XyPlot::rowNear(const QPointF& pos) const {
-    const auto cell = cellNear(pos);
-    if (!cell)
+    const auto hit = hitNear(pos);
+    if (!hit || hit->overlay)
         return std::nullopt;
-    return std::size_t(picture_.grid.rows[*cell]);
+    return std::size_t(picture_.grid.rows[hit->cell]);
 }
 
-std::optional<std::size_t> XyPlot::cellNear(const QPointF& pos) const {
+std::optional<XyHit> XyPlot::hitNear(const QPointF& pos) const {
     const XyGrid& g = picture_.grid;
     if (!choice_.data || g.width <= 0 || g.height <= 0)
         return std::nullopt;
@@ -234,26 +270,32 @@ std::optional<std::size_t> XyPlot::cellNear(const QPointF& pos) const {
     const double cx = (pos.x() - plot.left()) * perX, cy = (pos.y() - plot.top()) * perY;
     const int reach = int(std::ceil(kPointingRadius * std::max(perX, perY)));
     double best = std::numeric_limits<double>::max();
-    std::optional<std::size_t> found;
-    for (int row = std::max(0, int(cy) - reach); row <= std::min(g.height - 1, int(cy) + reach);
-         ++row) {
-        for (int column = std::max(0, int(cx) - reach);
-             column <= std::min(g.width - 1, int(cx) + reach); ++column) {
-            const std::size_t cell = g.at(column, row);
-            if (g.counts[cell] == 0)
-                continue;
-            const double d = std::hypot((column + 0.5 - cx) / perX, (row + 0.5 - cy) / perY);
-            if (d <= kPointingRadius && d < best) {
-                best = d;
-                found = cell;
+    std::optional<XyHit> found;
+    // The overlay's grid, when there is one, has the same cells: the nearest point of either.
+    for (const bool overlay : {false, true}) {
+        const XyGrid& grid = overlay ? picture_.overlay : g;
+        if (grid.counts.size() != g.counts.size())
+            continue;
+        for (int row = std::max(0, int(cy) - reach); row <= std::min(g.height - 1, int(cy) + reach);
+             ++row) {
+            for (int column = std::max(0, int(cx) - reach);
+                 column <= std::min(g.width - 1, int(cx) + reach); ++column) {
+                const std::size_t cell = g.at(column, row);
+                if (grid.counts[cell] == 0)
+                    continue;
+                const double d = std::hypot((column + 0.5 - cx) / perX, (row + 0.5 - cy) / perY);
+                if (d <= kPointingRadius && d < best) {
+                    best = d;
+                    found = XyHit{cell, overlay};
+                }
             }
         }
     }
     return found;
 }
 
-QString XyPlot::describeRow(std::size_t row) const {
-    const ChartData& data = *choice_.data;
+QString XyPlot::describeRow(std::size_t row, bool overlay) const {
+    const ChartData& data = overlay && choice_.overlay ? *choice_.overlay : *choice_.data;
     const record::Table& t = data.table;
     QStringList values;
     QList<Value> shown = {choice_.x, choice_.y};
@@ -272,9 +314,15 @@ QString XyPlot::describeRow(std::size_t row) const {
                        .arg(timeLabel(&data, t.elapsed[row], TimeStyle::Elapsed, 3))
                        .arg(row + 1)
                        .arg(values.join(QStringLiteral(", ")));
-    if (hovered_ && picture_.grid.counts[*hovered_] > 1)
+    // With an overlay shown, each point says which file it is of.
+    if (choice_.overlay)
+        text = QStringLiteral("%1%2, ").arg(overlay ? QStringLiteral("Overlay ") : QString(),
+                                            overlay ? choice_.overlayName : choice_.name) +
+               text;
+    const XyGrid& grid = hovered_ && hovered_->overlay ? picture_.overlay : picture_.grid;
+    if (hovered_ && hovered_->cell < grid.counts.size() && grid.counts[hovered_->cell] > 1)
         text += QStringLiteral("; %1 points in this pixel, the last of them named")
-                    .arg(QLocale().toString(picture_.grid.counts[*hovered_]));
+                    .arg(QLocale().toString(grid.counts[hovered_->cell]));
     return text;
 }
 
@@ -309,8 +357,22 @@ void XyPlot::paint(QPainter& p, const QRectF& area) const {
     QString sub = subtitle_;
     if (choice_.data && !busy())
         sub += QStringLiteral(" \u00b7 %1 points").arg(QLocale().toString(g.points));
-    p.drawText(titleBox.translated(0, l.line + 2), Qt::AlignLeft | Qt::AlignVCenter,
-               fm.elidedText(sub, Qt::ElideRight, titleBox.width()));
+    QRectF subBox = titleBox.translated(0, l.line + 2);
+    if (choice_.overlay && !busy()) {
+        // Right of it, the overlay's square and file.
+        const QString other = QStringLiteral("overlay %1 \u00b7 %2 points")
+                                  .arg(choice_.overlayName, QLocale().toString(pic.overlay.points));
+        const double width = std::min(fm.horizontalAdvance(other), subBox.width() / 2);
+        const QRectF box(subBox.right() - width, subBox.top(), width, subBox.height());
+        p.fillRect(QRectF(box.left() - 2 * kDotRadius - 6, box.center().y() - kDotRadius,
+                          2 * kDotRadius, 2 * kDotRadius),
+                   kOverlay);
+        p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter,
+                   fm.elidedText(other, Qt::ElideMiddle, width));
+        subBox.setRight(box.left() - 2 * kDotRadius - 16);
+    }
+    p.drawText(subBox, Qt::AlignLeft | Qt::AlignVCenter,
+               fm.elidedText(sub, Qt::ElideRight, subBox.width()));
 
     if (!choice_.data || g.width == 0) {
         p.setPen(kQuiet);
@@ -360,13 +422,30 @@ void XyPlot::paint(QPainter& p, const QRectF& area) const {
     // The points: one image pixel a device pixel, or dots when they are few.
     p.save();
     p.setClipRect(l.plot.adjusted(-kDotRadius, -kDotRadius, kDotRadius, kDotRadius));
-    if (!pic.image.isNull()) {
-        p.drawImage(l.plot, pic.image);
+    const double cw = l.plot.width() / g.width, ch = l.plot.height() / g.height;
+    // The overlay's points first, in squares, partly see-through: the recording's are drawn
+    // over them, as on the strips.
+    if (pic.overlay.counts.size() == g.counts.size()) {
+        p.setOpacity(kOverlayOpacity);
+        if (!pic.overlayCells.image.isNull()) {
+            p.drawImage(l.plot, pic.overlayCells.image);
+        } else {
+            for (std::size_t cell : pic.overlayCells.dots)
+                p.fillRect(QRectF(l.plot.left() + double(cell % std::size_t(g.width)) * cw +
+                                      cw / 2 - kDotRadius,
+                                  l.plot.top() + double(cell / std::size_t(g.width)) * ch + ch / 2 -
+                                      kDotRadius,
+                                  2 * kDotRadius, 2 * kDotRadius),
+                           kOverlay);
+        }
+        p.setOpacity(1);
+    }
+    if (!pic.cells.image.isNull()) {
+        p.drawImage(l.plot, pic.cells.image);
     } else {
         p.setPen(Qt::NoPen);
-        const double cw = l.plot.width() / g.width, ch = l.plot.height() / g.height;
         const bool colour = !g.colourCounts.empty();
-        for (std::size_t cell : pic.dots) {
+        for (std::size_t cell : pic.cells.dots) {
             QColor c = cellColour(pic, cell);
             if (!colour) {
                 c = QColor(0x1f, 0x4e, 0x9c);
@@ -404,9 +483,9 @@ void XyPlot::paint(QPainter& p, const QRectF& area) const {
         }
     }
     if (hovered_) {
-        const double cw = l.plot.width() / g.width, ch = l.plot.height() / g.height;
-        const QPointF centre(l.plot.left() + (double(*hovered_ % std::size_t(g.width)) + 0.5) * cw,
-                             l.plot.top() + (double(*hovered_ / std::size_t(g.width)) + 0.5) * ch);
+        const std::size_t cell = hovered_->cell;
+        const QPointF centre(l.plot.left() + (double(cell % std::size_t(g.width)) + 0.5) * cw,
+                             l.plot.top() + (double(cell / std::size_t(g.width)) + 0.5) * ch);
         p.setPen(QPen(QColor(200, 30, 30), 1.5));
         p.drawEllipse(centre, kDotRadius + 3, kDotRadius + 3);
     }
@@ -450,19 +529,29 @@ void XyPlot::resizeEvent(QResizeEvent*) {
 }
 
 void XyPlot::mouseMoveEvent(QMouseEvent* event) {
-    const auto cell = cellNear(event->position());
-    if (cell != hovered_) {
-        hovered_ = cell;
+    const auto hit = hitNear(event->position());
+    if (hit != hovered_) {
+        hovered_ = hit;
         update();
     }
-    emit pointed(cell ? describeRow(std::size_t(picture_.grid.rows[*cell])) : QString());
+    const XyGrid& grid = hit && hit->overlay ? picture_.overlay : picture_.grid;
+    emit pointed(hit ? describeRow(std::size_t(grid.rows[hit->cell]), hit->overlay) : QString());
 }
 
 void XyPlot::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton)
         return QWidget::mouseReleaseEvent(event);
-    if (const auto row = rowNear(event->position()))
-        emit cursorRequested(choice_.data->table.elapsed[*row]);
+    const auto hit = hitNear(event->position());
+    if (!hit)
+        return;
+    // An overlay's point puts the cursor where the overlay's row stands in the recording.
+    if (hit->overlay)
+        emit cursorRequested(
+            choice_.overlay->table.elapsed[std::size_t(picture_.overlay.rows[hit->cell])] +
+            choice_.overlayShift);
+    else
+        emit cursorRequested(
+            choice_.data->table.elapsed[std::size_t(picture_.grid.rows[hit->cell])]);
 }
 
 void XyPlot::leaveEvent(QEvent* event) {
@@ -501,6 +590,15 @@ XyPlotWindow::XyPlotWindow(MessageBoxes& boxes, QWidget* parent)
     span_ = new SpanChoice(this);
     choices->addSpacing(12);
     choices->addWidget(span_);
+    showOverlay_ = new QCheckBox(QStringLiteral("Show the &overlay"), this);
+    showOverlay_->setObjectName(QStringLiteral("chkOverlay"));
+    showOverlay_->setToolTip(
+        QStringLiteral("The points of the recording overlaid in the review (File, Open "
+                       "Overlay\u2026), in red squares"));
+    showOverlay_->setEnabled(false);
+    connect(showOverlay_, &QCheckBox::toggled, this, &XyPlotWindow::replot);
+    choices->addSpacing(12);
+    choices->addWidget(showOverlay_);
     choices->addStretch(1);
     plot_ = new XyPlot(central);
     column->addLayout(choices);
@@ -541,7 +639,24 @@ void XyPlotWindow::setRecording(const LoadedRecording& recording) {
 
 void XyPlotWindow::clearRecording() {
     recording_ = {};
+    overlay_ = {};
+    showOverlay_->setEnabled(false);
     replot();
+}
+
+void XyPlotWindow::setOverlay(const LoadedRecording* overlay, double shift) {
+    const std::shared_ptr<const ChartData> data = overlay ? overlay->chart : nullptr;
+    if (data == overlay_.chart && (!data || shift == overlayShift_))
+        return;
+    overlay_ = overlay ? *overlay : LoadedRecording{};
+    overlayShift_ = shift;
+    showOverlay_->setEnabled(data != nullptr);
+    if (showOverlay_->isChecked())
+        replot();
+}
+
+void XyPlotWindow::setOverlayShown(bool shown) {
+    showOverlay_->setChecked(shown);
 }
 
 void XyPlotWindow::setView(double t0, double t1) {
@@ -574,6 +689,12 @@ void XyPlotWindow::replot() {
     const int colour = colour_->currentData().toInt();
     c.colour = colour < 0 ? std::nullopt : std::optional<Value>(Value(colour));
     c.span = span_->span();
+    c.name = QFileInfo(recording_.path).fileName();
+    if (recording_.chart && overlay_.chart && showOverlay_->isChecked()) {
+        c.overlay = overlay_.chart;
+        c.overlayShift = overlayShift_;
+        c.overlayName = QFileInfo(overlay_.path).fileName();
+    }
     plot_->setSubtitle(recording_.chart ? QStringLiteral("%1 \u00b7 %2")
                                               .arg(QFileInfo(recording_.path).fileName(),
                                                    span_->text(recording_.chart.get()))
@@ -594,9 +715,12 @@ void XyPlotWindow::summarise() {
         status_->setText(why);
         return;
     }
-    status_->setText(
+    QString text =
         QStringLiteral("%1 points in %2 pixels")
-            .arg(QLocale().toString(pic.grid.points), QLocale().toString(pic.occupied)));
+            .arg(QLocale().toString(pic.grid.points), QLocale().toString(pic.cells.occupied));
+    if (plot_->choice().overlay)
+        text += QStringLiteral("; overlay %1 points").arg(QLocale().toString(pic.overlay.points));
+    status_->setText(text);
 }
 
 QString XyPlotWindow::savePicture(const QString& path) const {

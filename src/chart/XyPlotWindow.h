@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <memory>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 
@@ -28,15 +29,35 @@ struct XyChoice {
     Value y = Value::Advance;
     std::optional<Value> colour = Value::Map;
     analysis::Span span;
+    // The review's overlay, plotted beside the rows when asked for: its times are moved by
+    // overlayShift onto the recording's, and the span with them.
+    std::shared_ptr<const ChartData> overlay;
+    double overlayShift = 0;
+    QString name, overlayName;  // the two files, as the legend and the pointing name them
+};
+
+// The points of one grid as painted: one pixel a cell, or dots when they are few.
+struct XyCells {
+    QImage image;                   // empty when drawn as dots
+    std::vector<std::size_t> dots;  // the cells drawn as dots
+    qint64 occupied = 0;            // cells with a point
 };
 
 // A finished picture of the points: the grid, its pixels, and the axes it was counted on.
 struct XyPicture {
     XyGrid grid;
-    QImage image;                   // one pixel a cell; empty when drawn as dots
-    std::vector<std::size_t> dots;  // the cells drawn as dots when they are few
+    XyCells cells;
     std::optional<tools::AxisRange> colourScale;
-    qint64 occupied = 0;  // cells with a point
+    // The overlay's points, on the same axes, when it is shown; its grid is empty otherwise.
+    XyGrid overlay;
+    XyCells overlayCells;
+};
+
+// A point under the mouse: a cell of the recording's grid or of the overlay's.
+struct XyHit {
+    std::size_t cell;
+    bool overlay = false;
+    bool operator==(const XyHit&) const = default;
 };
 
 // The points of one channel against another, painted from a grid counted in a worker thread:
@@ -67,7 +88,8 @@ public:
     QPointF pointOf(double x, double y) const;
     // The row whose point is nearest the position, within a few pixels.
     std::optional<std::size_t> rowNear(const QPointF& pos) const;
-    QString describeRow(std::size_t row) const;
+    // "0:03.000 (row 7): RPM 4500 rpm, ...", of the overlay's row when `overlay`, named so.
+    QString describeRow(std::size_t row, bool overlay = false) const;
 
     // The widget's state painted into any device: the screen, or a picture to save.
     void paint(QPainter& p, const QRectF& area) const;
@@ -90,7 +112,7 @@ protected:
 private:
     void schedule();
     void start();
-    std::optional<std::size_t> cellNear(const QPointF& pos) const;
+    std::optional<XyHit> hitNear(const QPointF& pos) const;
 
     XyChoice choice_;
     QString subtitle_;
@@ -100,8 +122,8 @@ private:
     std::shared_ptr<std::atomic<bool>> cancel_;
     bool pending_ = false;
     bool drawing_ = false;
-    std::optional<std::size_t> hovered_;  // a cell of the picture
-    std::optional<std::size_t> marked_;   // a row of the recording
+    std::optional<XyHit> hovered_;
+    std::optional<std::size_t> marked_;  // a row of the recording
 };
 
 // View, XY Plot... of the review: the plot with its choices, the points under the mouse in
@@ -121,6 +143,10 @@ public:
     void setChannels(Value x, Value y, std::optional<Value> colour);
     // Where the review's cursor is: its row is marked on the plot.
     void setCursorTime(double t);
+    // The review's overlay and how far it is moved, or nothing; its points are plotted while
+    // "Show the overlay" is ticked.
+    void setOverlay(const LoadedRecording* overlay, double shift);
+    void setOverlayShown(bool shown);
 
     XyPlot* plot() const { return plot_; }
     SpanChoice* spanChoice() const { return span_; }
@@ -138,6 +164,9 @@ private:
 
     MessageBoxes& boxes_;
     LoadedRecording recording_;
+    LoadedRecording overlay_;
+    double overlayShift_ = 0;
+    QCheckBox* showOverlay_;
     XyPlot* plot_;
     QComboBox* x_;
     QComboBox* y_;

@@ -18,7 +18,11 @@
 #include "record/RecordFormat.h"
 #include "support/MainHarness.h"
 
+#include <QDialog>
+#include <QDockWidget>
 #include <QLabel>
+#include <QPainter>
+#include <QListView>
 #include <QTableWidget>
 #include <QTreeWidget>
 #include <QTemporaryDir>
@@ -114,6 +118,9 @@ private slots:
     void valuesBesideTheStrips_data();
     void valuesBesideTheStrips();
     void overlayAlignsAndMoves();
+    void overlayIsToldApart_data();
+    void overlayIsToldApart();
+    void manyMarksListedAndThinned();
     void statisticsBetweenTheCursors_data();
     void statisticsBetweenTheCursors();
     void extremeFilesOpenAndDraw_data();
@@ -512,8 +519,127 @@ void TestChartReview::overlayAlignsAndMoves() {
     QCOMPARE(chart::savePicture(rig.review()->chart()->scene(), QSize(600, 400), 1,
                                 rig.dir.filePath("overlay.png")),
              QString());
+#ifdef IGNIVEX_HAVE_SVG
+    // An exported picture names both files.
+    QCOMPARE(chart::savePicture(rig.review()->pictureScene(), QSize(900, 500), 1,
+                                rig.dir.filePath("overlay.svg")),
+             QString());
+    QFile svg(rig.dir.filePath("overlay.svg"));
+    QVERIFY(svg.open(QIODevice::ReadOnly));
+    const QByteArray text = svg.readAll();
+    QVERIFY(text.contains("pull.csv") && text.contains("marked.csv (overlay, moved +2.788 s)"));
+#endif
     rig.review()->closeOverlay();
     QVERIFY(!rig.review()->chart()->scene().overlay);
+}
+
+// The overlay is dashed whether its rows are drawn one by one or as each column's extremes, and
+// its inputs are not the recording's grey: here the recording holds 2000 rpm and GPI1 on, the
+// overlay 4000 rpm and GPI1 off, 20,000 rows 10 ms apart.
+void TestChartReview::overlayIsToldApart_data() {
+    QTest::addColumn<double>("seconds");
+    QTest::newRow("the whole recording: a column's extremes") << 200.0;
+    QTest::newRow("two seconds: row by row") << 2.0;
+}
+
+void TestChartReview::overlayIsToldApart() {
+    QFETCH(double, seconds);
+    auto table = [](double rpm, double gpi1) {
+        record::Table t;
+        for (int i = 0; i < 20000; ++i) {
+            record::Row row;
+            row.time = QDateTime(QDate(2026, 12, 8), QTime(14, 0), QTimeZone(0)).addMSecs(i * 10);
+            row.elapsed = i * 0.01;
+            setValue(row, valueSpec(Value::Rpm), rpm);
+            setValue(row, valueSpec(Value::Gpi1), gpi1);
+            t.append(row);
+        }
+        return chart::makeChartData(std::move(t), true);
+    };
+    chart::ChartScene scene;
+    scene.data = table(2000, 1);
+    scene.overlay = table(4000, 0);
+    scene.t1 = seconds;
+    scene.strips = chart::Arrangement::fromText(QStringLiteral("rpm;gpi1"));
+    QImage image(800, 500, QImage::Format_ARGB32_Premultiplied);
+    QPainter p(&image);
+    chart::paintChart(p, image.rect(), scene);
+    p.end();
+    const chart::ChartLayout layout(image.rect(), scene.font, scene.strips);
+    // Along each line of pixels of the rpm strip, the stretches of blue.
+    const QRect r = layout.strip(0).toAlignedRect().adjusted(2, 2, -2, -2);
+    int mostStretches = 0, longest = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        int stretches = 0, length = 0;
+        for (int x = r.left(); x <= r.right(); ++x) {
+            const QColor c = image.pixelColor(x, y), before = image.pixelColor(x - 1, y);
+            const bool blue = c.blue() > c.red() + 40;
+            stretches += blue && !(before.blue() > before.red() + 40);
+            length = blue ? length + 1 : 0;
+            longest = std::max(longest, length);
+        }
+        mostStretches = std::max(mostStretches, stretches);
+    }
+    QVERIFY2(mostStretches >= 20, qPrintable(QString::number(mostStretches)));  // dashes
+    QVERIFY(longest > r.width() * 9 / 10);                                      // the solid line
+    const QRect inputs = layout.strip(1).toAlignedRect();
+    bool ownColour = false;
+    for (int y = inputs.top(); y <= inputs.bottom() && !ownColour; ++y)
+        for (int x = inputs.left(); x <= inputs.right() && !ownColour; ++x)
+            ownColour = image.pixelColor(x, y).red() > image.pixelColor(x, y).green() + 60;
+    QVERIFY(ownColour);
+}
+
+// Every mark is listed, Enter on one goes to it, and the strips draw no more than one a
+// pixel column: 20,000 rows 10 ms apart, each marked.
+void TestChartReview::manyMarksListedAndThinned() {
+    record::Details d;
+    d.tool = "Ignivex Log 1.1";
+    d.started = QDateTime(QDate(2026, 12, 8), QTime(14, 0), QTimeZone(0));
+    QByteArray file = record::preamble(d);
+    const Instant start(std::chrono::seconds(1));
+    for (int i = 0; i < 20000; ++i) {
+        Sample s;
+        s.monotonic = start + std::chrono::milliseconds(i * 10);
+        s.wallClock = d.started.addMSecs(i * 10);
+        s.rpm = 1000;
+        file += record::row(s, start, QStringLiteral("m%1").arg(i));
+    }
+    Rig rig;
+    QVERIFY(rig.open(rig.file("marks.csv", file)));
+    auto* list = rig.review()->findChild<QListView*>("lstMarks");
+    QCOMPARE(list->model()->rowCount(), 20000);
+    const QModelIndex mark = list->model()->index(12345, 0);
+    QCOMPARE(mark.data().toString(), QStringLiteral("2:03.450  m12345"));
+    rig.review()->findChild<QDockWidget*>("dockMarks")->raise();
+    list->setCurrentIndex(mark);
+    QTest::keyClick(list, Qt::Key_Return);
+    QCOMPARE(rig.review()->cursor(), 123.45);
+    // Aligned at marks chosen from lists of all of them: the file's 100th under its 12,346th.
+    rig.review()->openOverlay(rig.dir.filePath("marks.csv"));
+    QTRY_VERIFY(rig.review()->overlay());
+    int asked = 0;
+    QTimer pick;
+    connect(&pick, &QTimer::timeout, [&] {
+        if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            auto* choice = d->findChild<QListView*>("lstChooseMark");
+            choice->setCurrentIndex(choice->model()->index(asked++ == 0 ? 12345 : 99, 0));
+            d->accept();
+        }
+    });
+    pick.start(10);
+    rig.review()->findChild<QAction*>("mnuAlignMark")->trigger();
+    QCOMPARE(asked, 2);
+    QCOMPARE(rig.review()->overlayShift(), 123.45 - 0.99);
+    // 400 columns of half a second over the whole: the first of each column's 50 marks.
+    const chart::ChartData& data = *rig.review()->recording()->chart;
+    const std::vector<std::size_t> drawn = chart::userMarksToDraw(data, 0, 200, 400);
+    QCOMPARE(drawn.size(), std::size_t(400));
+    QCOMPARE(drawn[1], std::size_t(50));
+    QCOMPARE(drawn.back(), std::size_t(19950));
+    // Fewer marks in view than columns: each of them.
+    QCOMPARE(chart::userMarksToDraw(data, 100, 100.05, 400),
+             (std::vector<std::size_t>{10000, 10001, 10002, 10003, 10004, 10005}));
 }
 
 // An SVG of a long recording holds each strip's envelope as a few polygons, not a bar per pixel

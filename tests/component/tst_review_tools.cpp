@@ -11,6 +11,7 @@
 #include "record/RecordingReader.h"
 #include "support/MainHarness.h"
 
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QStatusBar>
 #include <QTableWidget>
@@ -291,6 +292,27 @@ void TestReviewTools::reviewHook() {
     QCOMPARE(review.cursor(), 3.0);
     QTRY_COMPARE(xy.plot()->markedRow(), std::optional<std::size_t>(6));
 
+    // The overlay's points beside them, when asked for: marked.csv's two whole rows with rpm
+    // and advance, moved 0.012 s earlier by the alignment at the starts. Pointing names its
+    // file; a click puts the review's cursor where its row stands.
+    auto* showOverlay = xy.findChild<QCheckBox*>("chkOverlay");
+    QVERIFY(!showOverlay->isEnabled());
+    review.openOverlay(QStringLiteral(IGNIVEX_FIXTURES "/recordings/marked.csv"));
+    QTRY_VERIFY(showOverlay->isEnabled());
+    QVERIFY(!xy.plot()->choice().overlay);
+    showOverlay->setChecked(true);
+    QTRY_VERIFY(!xy.plot()->busy() && xy.plot()->choice().overlay);
+    QCOMPARE(xy.plot()->picture().overlay.points, 2);
+    QCOMPARE(xy.plot()->picture().grid.points, 7);
+    const QPoint other = xy.plot()->pointOf(920, 22.676).toPoint();
+    QMouseEvent over(QEvent::MouseMove, other, xy.plot()->mapToGlobal(other), Qt::NoButton,
+                     Qt::NoButton, {});
+    QCoreApplication::sendEvent(xy.plot(), &over);
+    QTRY_VERIFY(xy.statusBar()->currentMessage().startsWith(
+        "Overlay marked.csv, 0:00.212 (row 3): RPM 920 rpm, Advance 22.7 \u00b0"));
+    QTest::mouseClick(xy.plot(), Qt::LeftButton, {}, other);
+    QCOMPARE(review.cursor(), 0.2);
+
     // Closed with the review, and nothing is asked of a review without a recording.
     review.close();
     QTRY_VERIFY(!xy.isVisible() && !table.isVisible());
@@ -318,6 +340,11 @@ void TestReviewTools::picturesOfARecording() {
                                              rec.chart->table.column(Value::Advance)[0]);
     QVERIFY(saved.pixelColor((first * ratio).toPoint()) != QColor(Qt::white));
     QVERIFY(!xy.savePicture(dir.filePath("no such folder/xy.png")).isEmpty());
+    // The colour bar spans MAP's values of the rows plotted, 20 to 55 (the Esc row's 90 left out).
+    if (!qEnvironmentVariableIsSet("IGNIVEX_SCREENSHOT_RECORDING")) {
+        QCOMPARE(xy.plot()->picture().colourScale->low, 20.0);
+        QCOMPARE(xy.plot()->picture().colourScale->high, 55.0);
+    }
 
     MapTableWindow table(boxes);
     table.resize(1180, 700);
@@ -328,6 +355,28 @@ void TestReviewTools::picturesOfARecording() {
     if (!shots.isEmpty()) {
         QVERIFY(xy.grab().save(shots + "/xy-advance-rpm-map.png"));
         QVERIFY(table.grab().save(shots + "/map-table.png"));
+        // The drive laid over itself 3 s later, the whole of it; in the XY plot, the view's.
+        IsolatedConfig config;
+        MainHarness h;
+        h.show();
+        h.w().charts().openRecording(rec.path);
+        ReviewWindow& review = *h.w().charts().reviewWindow();
+        QTRY_VERIFY_WITH_TIMEOUT(review.recording() != nullptr, 10000);
+        review.openOverlay(rec.path);
+        QTRY_VERIFY_WITH_TIMEOUT(review.overlay() != nullptr, 10000);
+        review.resize(1200, 720);
+        review.setOverlayShift(3.0);
+        review.setCursor(rec.chart->start() + 20);
+        QVERIFY(review.grab().save(shots + "/review-overlay.png"));
+        auto* tools = review.findChild<ReviewTools*>();
+        tools->openXyPlot();
+        tools->xyPlotWindow()->resize(960, 680);
+        tools->xyPlotWindow()->spanChoice()->setKind(SpanChoice::View);
+        review.setView(rec.chart->start() + 12, rec.chart->start() + 24);
+        tools->xyPlotWindow()->setOverlayShown(true);
+        QTRY_VERIFY(tools->xyPlotWindow()->plot()->choice().overlay &&
+                    !tools->xyPlotWindow()->plot()->busy());
+        QVERIFY(tools->xyPlotWindow()->grab().save(shots + "/xy-overlay.png"));
     }
 }
 

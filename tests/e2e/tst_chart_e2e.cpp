@@ -144,7 +144,7 @@ void TestChartEndToEnd::liveChartRecordingAndReplay() {
     review.setOverlayShift(review.overlayShift() + 3.0);
     review.setView(at - 9, at + 9);
     review.setCursor(at);
-    screenshot({&review}, QStringLiteral("review-overlay.png"));
+    // Its picture, review-overlay.png, tst_review_tools makes of a recording at the fastest rate.
     review.closeOverlay();
 
     // Channels of one's choice: advance and MAP on one strip, the battery beside GPI3's volts,
