@@ -36,6 +36,7 @@ bool RecordingSession::start(const QString& path, record::Details details, Rate 
     samples_ = 0;
     marks_ = 0;
     pendingMark_.clear();
+    pendingMarks_ = 0;
     recent_.clear();
     active_ = true;
     connect(&acquisition_, &Acquisition::sampleReady, this, &RecordingSession::onSample,
@@ -69,8 +70,9 @@ void RecordingSession::onSample(const Sample& sample) {
                         .arg(rangeCode_));
         return;
     }
-    writer_.add(sample, pendingMark_);
+    writer_.add(sample, pendingMark_, pendingMarks_);
     pendingMark_.clear();
+    pendingMarks_ = 0;
     ++samples_;
     recent_.push_back(sample.monotonic);
     while (!recent_.empty() && sample.monotonic - recent_.front() > kRateWindow)
@@ -81,8 +83,9 @@ QString RecordingSession::mark(const QString& note) {
     if (!active_)
         return {};
     ++marks_;
-    const QString text = note.simplified().isEmpty() ? QStringLiteral("mark %1").arg(marks_)
-                                                     : note.simplified().left(200);
+    ++pendingMarks_;
+    const QString cleaned = record::noteText(note);
+    const QString text = cleaned.isEmpty() ? QStringLiteral("mark %1").arg(marks_) : cleaned;
     // Two marks before the next row: both are kept, in the order made.
     pendingMark_ = pendingMark_.isEmpty() ? text : pendingMark_ + QStringLiteral("; ") + text;
     return text;
@@ -108,6 +111,7 @@ RecordingSession::Progress RecordingSession::progress() const {
     p.bytes = f.bytes;
     p.dropped = f.dropped;
     p.rows = f.rows;
+    p.marks = f.marks;
     p.taken = f.taken;
     return p;
 }

@@ -21,6 +21,7 @@ public:
         qint64 bytes = 0;     // in the file
         qint64 dropped = 0;   // rows the file could not take in time
         qint64 rows = 0;      // rows that reached the file
+        qint64 marks = 0;     // marks in the rows that reached the file
         bool taken = false;   // the file was deleted, replaced or cut short under the writer
     };
 
@@ -38,6 +39,8 @@ public:
     // recording). Returns what the row will say; empty when not recording.
     QString mark(const QString& note = {});
     int marks() const { return marks_; }
+    // Marks made that wait for the next row.
+    int marksPending() const { return pendingMarks_; }
     Rate rate() const { return rate_; }
     QString path() const { return writer_.path(); }
     // Why the last start() refused.
@@ -63,6 +66,7 @@ private:
     std::deque<Instant> recent_;  // tick times of the last few seconds, for the rate achieved
     bool active_ = false;
     QString pendingMark_;
+    int pendingMarks_ = 0;
     int marks_ = 0;
 };
 
