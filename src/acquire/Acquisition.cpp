@@ -47,13 +47,27 @@ Acquisition::Opening Acquisition::openLink() {
                 "Error - invalid firmware ID. Unable to identify Ignivex version.\r\n"));
     }
     Opening result;
-    const std::optional<std::int16_t> status = link_.readStatus();
+    // The range code scales every MAP value of the run, so a byte that may be garbage (more
+    // bytes came with it: a line that streams, stray bytes) is not taken for it.
+    std::optional<std::int16_t> status;
+    for (int attempt = 0; attempt < kStatusAttempts; ++attempt) {
+        status = link_.readStatus();
+        result.statusGarbled = status && bytesLeftOver();
+        if (!result.statusGarbled)
+            break;
+    }
+    if (result.statusGarbled)
+        status.reset();
     result.status = status.value_or(0);
     result.statusRead = status.has_value();
     result.rangeCode = static_cast<std::int16_t>(result.status & 3);
     rangeCode_ = result.rangeCode;
     state_.mapRangeCode = result.rangeCode;
-    if (!result.statusRead)
+    if (result.statusGarbled)
+        message(QStringLiteral(
+            "Error - cannot read status: each reply came with stray bytes, so the MAP sensor "
+            "is unknown. Check the cable and that nothing else sends on the line.\r\n"));
+    else if (!result.statusRead)
         message(QStringLiteral("Error - cannot read status.\r\n"));
     lastOpening_ = result;
     return result;

@@ -23,6 +23,8 @@ class Acquisition : public QObject {
     Q_OBJECT
 public:
     static constexpr int kSyncAttempts = 5;
+    // Reads of the status while its reply comes with bytes beyond its length.
+    static constexpr int kStatusAttempts = 3;
     static inline const QString kOpeningTitle = QStringLiteral("View Real Time Data");
 
     // What the opening learnt; every failure has been shown to the user by then.
@@ -30,14 +32,18 @@ public:
         std::int16_t status = 0;     // 0 when the status read failed
         std::int16_t rangeCode = 0;  // status AND 3
         bool statusRead = false;
+        // Every reply to the status came with bytes beyond its length: the byte taken may be
+        // garbage, so none was taken (statusRead is false).
+        bool statusGarbled = false;
     };
 
     Acquisition(ModuleLink& link, Clock& clock, MessageBoxes& boxes, Module1& state,
                 QObject* parent = nullptr);
 
     // Synchronises up to kSyncAttempts times, identifies the module when that worked, reads the
-    // status and takes the MAP sensor range code from it. Each failure shows its message and
-    // the opening goes on.
+    // status and takes the MAP sensor range code from it. A status reply that came with bytes
+    // beyond its length is not taken, as such a row is not "ok": the status is read again, up
+    // to kStatusAttempts times. Each failure shows its message and the opening goes on.
     Opening openLink();
     // What the last opening learnt.
     const Opening& lastOpening() const { return lastOpening_; }

@@ -22,7 +22,27 @@ private slots:
     void windowOrCommandLine();
     void linkMessagesWithoutAWindow_data();
     void linkMessagesWithoutAWindow();
+    void helpNamesEveryOption_data();
+    void helpNamesEveryOption();
 };
+
+// Every option the command line takes, the logger's and the questions', is in --help.
+void TestCommandLine::helpNamesEveryOption_data() {
+    QTest::addColumn<QString>("option");
+    for (const char* o : {"--record", "--port", "--rate", "--duration", "--force", "--help", "-h",
+                          "--version", "--stats", "--table", "--section", "--xlsx", "--from",
+                          "--to", "--of", "--rpm-edges", "--map-edges", "--out", "SIGUSR1",
+                          "mark NOTE"})
+        QTest::newRow(o) << QString(o);
+}
+
+void TestCommandLine::helpNamesEveryOption() {
+    QFETCH(QString, option);
+    const QString help = helpText("Ignivex_Log");
+    QVERIFY2(help.contains(QRegularExpression("(^|[\\s\\[\"])" +
+                                              QRegularExpression::escape(option) + "[\\s,=\\]\"]")),
+             qPrintable(option));
+}
 
 void TestCommandLine::duration_data() {
     QTest::addColumn<QString>("text");
