@@ -48,16 +48,27 @@ Acquisition::Opening Acquisition::openLink() {
     }
     Opening result;
     // The range code scales every MAP value of the run, so a byte that may be garbage (more
-    // bytes came with it: a line that streams, stray bytes) is not taken for it.
+    // bytes came with it: a line that streams, stray bytes) is not taken for it; once stray
+    // bytes have come, a clean reply is taken only when the next one says the same.
+    bool stray = false;
     std::optional<std::int16_t> status;
-    for (int attempt = 0; attempt < kStatusAttempts; ++attempt) {
-        status = link_.readStatus();
-        result.statusGarbled = status && bytesLeftOver();
-        if (!result.statusGarbled)
+    int clean = -1;  // the clean reply after stray bytes that waits for its like
+    for (int attempt = 0; attempt < kStatusAttempts && !status; ++attempt) {
+        const std::optional<std::int16_t> reply = link_.readStatus();
+        if (!reply) {  // the read failed, and is reported as such
+            stray = false;
             break;
+        }
+        if (bytesLeftOver()) {
+            stray = true;
+            clean = -1;
+        } else if (!stray || clean == *reply) {
+            status = reply;
+        } else {
+            clean = *reply;
+        }
     }
-    if (result.statusGarbled)
-        status.reset();
+    result.statusGarbled = stray && !status;
     result.status = status.value_or(0);
     result.statusRead = status.has_value();
     result.rangeCode = static_cast<std::int16_t>(result.status & 3);
@@ -65,7 +76,7 @@ Acquisition::Opening Acquisition::openLink() {
     state_.mapRangeCode = result.rangeCode;
     if (result.statusGarbled)
         message(QStringLiteral(
-            "Error - cannot read status: each reply came with stray bytes, so the MAP sensor "
+            "Error - cannot read status: its replies came with stray bytes, so the MAP sensor "
             "is unknown. Check the cable and that nothing else sends on the line.\r\n"));
     else if (!result.statusRead)
         message(QStringLiteral("Error - cannot read status.\r\n"));

@@ -46,8 +46,9 @@ std::optional<qint64> writeSection(const QString& source, const QString& target,
                     QStringLiteral("%1 cannot be read: %2.").arg(named(source), in.errorString()));
     QSaveFile out(target);
     if (!out.open(QIODevice::WriteOnly))
-        return fail(SectionFailure::Target, QStringLiteral("%1 cannot be written: %2.")
-                                                .arg(named(target), out.errorString()));
+        return fail(
+            SectionFailure::Target,
+            QStringLiteral("%1 cannot be written: %2.").arg(named(target), out.errorString()));
     // The rows go out in pieces of about a megabyte, each written straight to the file and
     // checked: a write the save file's buffer takes fails only when the buffer is flushed, and
     // its commit neither looks nor keeps the system's reason.
@@ -105,8 +106,9 @@ std::optional<qint64> writeSection(const QString& source, const QString& target,
     }
     if (!header) {
         out.cancelWriting();
-        return fail(SectionFailure::Source,
-                    QStringLiteral("%1 is not a recording: it has no header row.").arg(named(source)));
+        return fail(
+            SectionFailure::Source,
+            QStringLiteral("%1 is not a recording: it has no header row.").arg(named(source)));
     }
     if (rows == 0) {
         out.cancelWriting();
@@ -119,8 +121,9 @@ std::optional<qint64> writeSection(const QString& source, const QString& target,
                     QStringLiteral("%1 could not be written: %2.").arg(named(target), writeError));
     }
     if (!out.commit())
-        return fail(SectionFailure::Target, QStringLiteral("%1 could not be written: %2.")
-                                                .arg(named(target), out.errorString()));
+        return fail(
+            SectionFailure::Target,
+            QStringLiteral("%1 could not be written: %2.").arg(named(target), out.errorString()));
     return rows;
 }
 

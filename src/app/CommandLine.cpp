@@ -176,7 +176,7 @@ Exit codes:
   2  bad arguments
   3  the file exists (use --force), is not a regular file, is locked by another logger,
      or cannot be created
-  4  the port cannot be opened, or the module's status came with stray bytes at every read
+  4  the port cannot be opened, or the module's status replies came with stray bytes
   5  interrupted: the recording stopped early because the file could no longer be written,
      or was deleted, replaced or cut short, or the module came back with another MAP range
 )");

@@ -113,7 +113,9 @@ HeadlessLogger::~HeadlessLogger() {
         std::signal(SIGINT, SIG_DFL);
         std::signal(SIGTERM, SIG_DFL);
         std::signal(SIGHUP, SIG_DFL);
-        std::signal(SIGUSR1, SIG_DFL);
+        // A mark asked for once the file is closed is nothing to end the program for: a storm
+        // still under way must not turn a clean end into death by SIGUSR1.
+        std::signal(SIGUSR1, SIG_IGN);
     }
 #endif
 }
@@ -300,10 +302,9 @@ int HeadlessLogger::run() {
     // have sent; a recording of MAP values scaled for a guess is worse than none.
     if (acquisition_.lastOpening().statusGarbled) {
         link_.closePortIfOpen();
-        say(QStringLiteral("The module's status came with stray bytes at each of %1 reads, so its "
-                           "MAP range is unknown and %2 was not created. Check the cable and "
-                           "that nothing else sends on the line, then start again.")
-                .arg(Acquisition::kStatusAttempts)
+        say(QStringLiteral("The module's status replies came with stray bytes, so its MAP range "
+                           "is unknown and %1 was not created. Check the cable and that nothing "
+                           "else sends on the line, then start again.")
                 .arg(readablePath(QDir::toNativeSeparators(options_.file))));
         return kPortNotOpened;
     }
@@ -437,8 +438,9 @@ void HeadlessLogger::finish(int code) {
     // A mark said "Marked the next row" when it was made; one whose row never reached the file
     // is owned up to here.
     if (const qint64 lost = session_.marks() - p.marks; lost > 0)
-        summary += QStringLiteral(" %1 of the %2 marks made are not in the file: the row they "
-                                  "were to mark was never written.")
+        summary += QStringLiteral(
+                       " %1 of the %2 marks made are not in the file: the row they "
+                       "were to mark was never written.")
                        .arg(lost)
                        .arg(session_.marks());
     say(summary);

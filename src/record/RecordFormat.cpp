@@ -93,7 +93,7 @@ QString noteText(const QString& note) {
     text = text.simplified();
     if (text.size() > kLongestNote)
         text.truncate(text.at(kLongestNote - 1).isHighSurrogate() ? kLongestNote - 1
-                                                                    : kLongestNote);
+                                                                  : kLongestNote);
     return text;
 }
 

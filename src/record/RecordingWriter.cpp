@@ -54,7 +54,8 @@ void blockingAgain(int fd) {
 // Writes all of `bytes`. 0, or the errno; `done` tells how much reached the file.
 int writeAll(int fd, const QByteArray& bytes, qsizetype* done = nullptr) {
     std::size_t written = 0;
-    const int result = file_calls::writeAll(fd, bytes.constData(), std::size_t(bytes.size()), &written);
+    const int result =
+        file_calls::writeAll(fd, bytes.constData(), std::size_t(bytes.size()), &written);
     if (done)
         *done = qsizetype(written);
     return result;
