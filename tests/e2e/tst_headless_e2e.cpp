@@ -81,8 +81,6 @@ private slots:
     void garbageIsNotOk();
     void signalStorm_data();
     void signalStorm();
-    void garbledOpening_data();
-    void garbledOpening();
 };
 
 void TestHeadlessEndToEnd::recordsAsFastAsTheLinkAllowsUntilSigint() {
@@ -103,10 +101,8 @@ void TestHeadlessEndToEnd::recordsAsFastAsTheLinkAllowsUntilSigint() {
     QVERIFY(all.endsWith('\n'));
     double last = -1;
     const QList<QByteArray> rows = l.rows(0);
-    // The summary counts the rows in the file, the last ones on their way to it among them.
-    const QString err = QString::fromLocal8Bit(l.app.readAllStandardError());
-    QCOMPARE(QRegularExpression("Recorded (\\d+) samples").match(err).captured(1),
-             QString::number(rows.size()));
+    const QByteArray summary = QString("Recorded %1 samples").arg(rows.size()).toUtf8();
+    QVERIFY(l.app.readAllStandardError().contains(summary));  // the rows in the file, the last too
     for (const QByteArray& row : rows) {
         const auto r = record::parseRow(row);
         QVERIFY2(r, row.constData());
@@ -142,14 +138,12 @@ void TestHeadlessEndToEnd::adapterPulledOutAndBackKeepsTheFile() {
     QVERIFY(l.sim.command("hangup").startsWith("ok"));
     QVERIFY(l.stderrSays("is gone; waiting"));
     const int before = int(l.rows(0).size());
-    // A mark made in the gap waits for the next row. The module comes back with stray bytes
-    // after its status: no range is taken from it, and the recording waits for a clean one.
-    l.app.write("mark in the gap\n");
-    QVERIFY(l.stderrSays("Marked the next row, which comes once the link is back: in the gap"));
+    l.app.write("mark in the gap\n");  // waits for the next row
+    QVERIFY(l.stderrSays("which comes once the link is back: in the gap"));
+    // Back with stray bytes after its status: no range is taken, and the recording waits.
     QVERIFY(l.sim.command("fault garbage-append 0x2F:2").startsWith("ok"));
     QVERIFY(l.sim.command("replug").startsWith("ok"));
-    QVERIFY(l.stderrSays("is back"));
-    QVERIFY(l.stderrSays("each reply came with stray bytes"));
+    QVERIFY(l.stderrSays("is back") && l.stderrSays("replies came with stray bytes"));
     QCOMPARE(l.rows(0).size(), before);
     QVERIFY(l.sim.command("clear").startsWith("ok"));
     QVERIFY(l.rows(before + 10).size() >= before + 10);
@@ -170,12 +164,9 @@ void TestHeadlessEndToEnd::adapterPulledOutAndBackKeepsTheFile() {
     QVERIFY2(statuses.size() >= 3 && statuses.first() == "ok" && statuses.last() == "ok" &&
                  !statuses.mid(1, statuses.size() - 2).contains("ok"),
              qPrintable(statuses.join(' ') + "\n" + QString::fromLocal8Bit(l.err)));
-    const auto read = record::readRecording(l.file);
-    QVERIFY(read.recording);
-    QCOMPARE(read.recording->table.userMarks.size(), std::size_t(1));
-    QCOMPARE(read.recording->table.userMarks.front().text, QString("in the gap"));
-    QCOMPARE(read.recording->table.column(Value::Map).back(), 17.0f);  // still range 1
-    QVERIFY2(!l.err.contains("not in the file"), l.err.constData());
+    const record::Table t = record::readRecording(l.file).recording->table;
+    QCOMPARE(t.userMarks.size() == 1 ? t.userMarks[0].text : QString(), QString("in the gap"));
+    QCOMPARE(t.column(Value::Map).back(), 17.0f);  // still range 1
 }
 
 void TestHeadlessEndToEnd::refusals_data() {
@@ -266,10 +257,8 @@ void TestHeadlessEndToEnd::marksFromInputAndSignal() {
     QVERIFY(l.stderrSays("Marked the next row: pull 1, 3rd gear"));
     l.signal(SIGUSR1);
     QVERIFY(l.stderrSays("Marked the next row: mark 2"));
-    l.app.write(QByteArray("mark a\0b\x1b[2J\n", 13));
-    QVERIFY(l.stderrSays("Marked the next row: a b [2J\n"));
-    l.app.write("mark =cmd|calc!A1\n");
-    QVERIFY(l.stderrSays("Marked the next row: =cmd|calc!A1"));
+    l.app.write(QByteArray("mark =cmd|calc!A1\x1b[2J\n").insert(9, '\0'));
+    QVERIFY(l.stderrSays("Marked the next row: =cmd |calc!A1 [2J\n"));
     l.app.write("boost\n");
     QVERIFY(l.stderrSays("\"boost\" is not understood"));
     const int before = int(l.rows(0).size());
@@ -282,18 +271,13 @@ void TestHeadlessEndToEnd::marksFromInputAndSignal() {
     QStringList marks;
     for (const auto& m : read.recording->table.userMarks)
         marks << m.text;
-    QCOMPARE(marks.mid(0, 2), QStringList({"pull 1; 3rd gear", "mark 2"}));
-    QCOMPARE(marks.mid(2).join("; "), QString("a b [2J; =cmd|calc!A1"));  // one row or two
-    QFile f(l.file);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    const QByteArray bytes = f.readAll();
-    QVERIFY(!bytes.contains('\0') && !bytes.contains('\x1b'));
-    QVERIFY(bytes.contains("'=cmd|calc!A1"));
+    QCOMPARE(marks, QStringList({"pull 1; 3rd gear", "mark 2", "=cmd |calc!A1 [2J"}));
+    QVERIFY(l.rows(0).join('\n').contains(",\"'=cmd |calc!A1 [2J\""));
 }
 
-// A storm of SIGUSR1 from a thread of the test (bounded in count and time) neither holds the
-// logger nor stops the other signals: the run ends by itself at its duration, or at SIGTERM
-// amid the storm, and a row holds one mark at most.
+// A storm of SIGUSR1 (from a thread, bounded in count and time) neither holds the logger nor
+// stops the other signals: the run ends by itself, at its duration or at SIGTERM amid the
+// storm, and a row holds one mark at most.
 void TestHeadlessEndToEnd::signalStorm_data() {
     QTest::addColumn<bool>("sigterm");
     QTest::newRow("the duration ends it") << false;
@@ -303,62 +287,46 @@ void TestHeadlessEndToEnd::signalStorm_data() {
 void TestHeadlessEndToEnd::signalStorm() {
     QFETCH(bool, sigterm);
     Logger l;
-    l.start({"--port", QString::number(kPort), "--rate", "max", "--duration", sigterm ? "60" : "6"});
+    l.start(
+        {"--port", QString::number(kPort), "--rate", "max", "--duration", sigterm ? "60" : "6"});
     QVERIFY(l.rows(20).size() >= 20);
     const pid_t pid = pid_t(l.app.processId());
     std::atomic<int> sent{0};
     std::thread storm([&] {
-        const QDeadlineTimer end(3000);
-        while (sent < 200000 && !end.hasExpired() && ::kill(pid, SIGUSR1) == 0)
-            ++sent;
+        for (const QDeadlineTimer end(3000); sent < 200000 && !end.hasExpired(); ++sent)
+            ::kill(pid, sigterm && sent == 20000 ? SIGTERM : SIGUSR1);
     });
-    if (sigterm) {
-        while (sent < 20000)
-            std::this_thread::yield();
-        ::kill(pid, SIGTERM);
-    }
     storm.join();
-    QVERIFY2(l.app.waitForFinished(30000), qPrintable(QString("%1 signals sent").arg(sent)));
+    QVERIFY(l.app.waitForFinished(30000));
     QCOMPARE(l.app.exitCode(), 0);
-    const auto read = record::readRecording(l.file);
-    QVERIFY(read.recording);
-    const auto& marks = read.recording->table.userMarks;
-    QVERIFY(!marks.empty());
-    for (const auto& m : marks)  // a row's cell holds its marks joined by "; "
-        QVERIFY2(QRegularExpression("^mark \\d+$").match(m.text).hasMatch(), qPrintable(m.text));
-    if (!sigterm)  // rows went on after the storm, to the end
-        QVERIFY(read.recording->table.elapsed.back() > 5.0);
+    const record::Table t = record::readRecording(l.file).recording->table;
+    QVERIFY(!t.userMarks.empty() && (sigterm || t.elapsed.back() > 5.0));
+    for (const auto& m : t.userMarks)  // a row's cell holds its marks joined by "; "
+        QVERIFY2(!m.text.contains(';'), qPrintable(m.text));
 }
 
 // A status that comes with stray bytes at every read names no range: nothing is recorded.
-void TestHeadlessEndToEnd::garbledOpening_data() {
-    QTest::addColumn<QStringList>("fault");
-    QTest::newRow("bytes after the status") << QStringList{"--garbage-append", "0x2F:1"};
-    QTest::newRow("a line that streams") << QStringList{"--stream"};
-}
-
-void TestHeadlessEndToEnd::garbledOpening() {
-    QFETCH(QStringList, fault);
-    Logger l(fault);
-    l.start({"--port", QString::number(kPort), "--rate", "20"});
-    QVERIFY(l.app.waitForFinished(20000));
-    QCOMPARE(l.app.exitCode(), 4);
-    const QByteArray err = l.app.readAllStandardError();
-    QVERIFY2(err.contains("MAP range is unknown and " + l.file.toUtf8() + " was not created"), err.constData());
-    QVERIFY(!QFileInfo::exists(l.file));
-}
-
 void TestHeadlessEndToEnd::garbageIsNotOk_data() {
     QTest::addColumn<QStringList>("fault");
     QTest::newRow("random bytes instead of the battery reply")
         << QStringList{"--garbage", "0x23:4"};
-    QTest::newRow("bytes after the advance reply") << QStringList{"--extra", "0x26:1"};
+    QTest::newRow("bytes after the status") << QStringList{"--garbage-append", "0x2F:1"};
+    QTest::newRow("a line that streams") << QStringList{"--stream"};
 }
 
 void TestHeadlessEndToEnd::garbageIsNotOk() {
     QFETCH(QStringList, fault);
     Logger l(fault);
     l.start({"--port", QString::number(kPort), "--rate", "20"});
+    if (fault.contains("0x2F:1") || fault.contains("--stream")) {
+        const bool ended = l.app.waitForFinished(20000);
+        const QByteArray err = l.app.readAllStandardError();
+        QVERIFY2(ended, err.constData());
+        QCOMPARE(l.app.exitCode(), 4);
+        QVERIFY(err.contains("MAP range is unknown and " + l.file.toUtf8()));
+        QVERIFY(!QFileInfo::exists(l.file));
+        return;
+    }
     QVERIFY(l.rows(10).size() >= 10);
     l.signal(SIGTERM);
     QVERIFY(l.app.waitForFinished(10000));

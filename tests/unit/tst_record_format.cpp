@@ -138,20 +138,16 @@ void TestRecordFormat::marks_data() {
     QTest::newRow("a note") << "pull 3" << QByteArray("\"pull 3\"") << "pull 3";
     QTest::newRow("commas and quotes") << "a, b \"c\"" << QByteArray("\"a; b 'c'\"") << "a; b 'c'";
     QTest::newRow("line breaks") << "one\ntwo" << QByteArray("\"one two\"") << "one two";
-    QTest::newRow("a NUL and other control characters")
+    QTest::newRow("control characters")
         << QStringView(u"a\0b\u001bc\u007fd\u0085e\u2028f", 11).toString()
         << QByteArray("\"a b c d e f\"") << "a b c d e f";
-    QTest::newRow("a formula") << "=cmd|calc!A1" << QByteArray("\"'=cmd|calc!A1\"")
-                               << "=cmd|calc!A1";
-    QTest::newRow("a plus, after blanks") << "  +1 deg" << QByteArray("\"'+1 deg\"") << "+1 deg";
-    QTest::newRow("a minus") << "-3" << QByteArray("\"'-3\"") << "-3";
-    QTest::newRow("an at") << "@SUM(A1)" << QByteArray("\"'@SUM(A1)\"") << "@SUM(A1)";
-    QTest::newRow("an apostrophe before a formula")
-        << "'=1" << QByteArray("\"''=1\"") << "'=1";
-    QTest::newRow("an apostrophe before text") << "'a'" << QByteArray("\"'a'\"") << "'a'";
-    QTest::newRow("a quote before a formula becomes an apostrophe")
-        << "\"=1\"" << QByteArray("\"''=1'\"") << "'=1'";
-    QTest::newRow("the longest note, cut before a surrogate pair")
+    QTest::newRow("=") << "=cmd|calc!A1" << QByteArray("\"'=cmd|calc!A1\"") << "=cmd|calc!A1";
+    QTest::newRow("+ after blanks") << "  +1 deg" << QByteArray("\"'+1 deg\"") << "+1 deg";
+    QTest::newRow("-") << "-3" << QByteArray("\"'-3\"") << "-3";
+    QTest::newRow("@") << "@A1" << QByteArray("\"'@A1\"") << "@A1";
+    QTest::newRow("' before =") << "'=1" << QByteArray("\"''=1\"") << "'=1";
+    QTest::newRow("' before text") << "'a'" << QByteArray("\"'a'\"") << "'a'";
+    QTest::newRow("cut before a surrogate pair")
         << QString(199, 'x') + QString::fromUtf16(u"\U0001F600")
         << "\"" + QByteArray(199, 'x') + "\"" << QString(199, 'x');
 }
