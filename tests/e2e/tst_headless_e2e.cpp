@@ -272,12 +272,10 @@ void TestHeadlessEndToEnd::marksFromInputAndSignal() {
     for (const auto& m : read.recording->table.userMarks)
         marks << m.text;
     QCOMPARE(marks, QStringList({"pull 1; 3rd gear", "mark 2", "=cmd |calc!A1 [2J"}));
-    QVERIFY(l.rows(0).join('\n').contains(",\"'=cmd |calc!A1 [2J\""));
 }
 
 // A storm of SIGUSR1 (from a thread, bounded in count and time) neither holds the logger nor
-// stops the other signals: the run ends by itself, at its duration or at SIGTERM amid the
-// storm, and a row holds one mark at most.
+// stops the other signals: the run ends by itself, and a row holds one mark at most.
 void TestHeadlessEndToEnd::signalStorm_data() {
     QTest::addColumn<bool>("sigterm");
     QTest::newRow("the duration ends it") << false;
