@@ -298,8 +298,9 @@ int HeadlessLogger::run() {
                 .arg(readablePath(QDir::toNativeSeparators(options_.file))));
         return exitCode_;
     }
-    // A status that came with stray bytes at every read names no range the module is known to
-    // have sent; a recording of MAP values scaled for a guess is worse than none.
+    // A status whose replies came with stray bytes, none of them confirmed, names no range the
+    // module is known to have sent; a recording of MAP values scaled for a guess is worse than
+    // none.
     if (acquisition_.lastOpening().statusGarbled) {
         link_.closePortIfOpen();
         say(QStringLiteral("The module's status replies came with stray bytes, so its MAP range "
