@@ -47,13 +47,38 @@ Acquisition::Opening Acquisition::openLink() {
                 "Error - invalid firmware ID. Unable to identify Ignivex version.\r\n"));
     }
     Opening result;
-    const std::optional<std::int16_t> status = link_.readStatus();
+    // The range code scales every MAP value of the run, so a byte that may be garbage (more
+    // bytes came with it: a line that streams, stray bytes) is not taken for it; once stray
+    // bytes have come, a clean reply is taken only when the next one says the same.
+    bool stray = false;
+    std::optional<std::int16_t> status;
+    int clean = -1;  // the clean reply after stray bytes that waits for its like
+    for (int attempt = 0; attempt < kStatusAttempts && !status; ++attempt) {
+        const std::optional<std::int16_t> reply = link_.readStatus();
+        if (!reply) {  // the read failed, and is reported as such
+            stray = false;
+            break;
+        }
+        if (bytesLeftOver()) {
+            stray = true;
+            clean = -1;
+        } else if (!stray || clean == *reply) {
+            status = reply;
+        } else {
+            clean = *reply;
+        }
+    }
+    result.statusGarbled = stray && !status;
     result.status = status.value_or(0);
     result.statusRead = status.has_value();
     result.rangeCode = static_cast<std::int16_t>(result.status & 3);
     rangeCode_ = result.rangeCode;
     state_.mapRangeCode = result.rangeCode;
-    if (!result.statusRead)
+    if (result.statusGarbled)
+        message(QStringLiteral(
+            "Error - cannot read status: its replies came with stray bytes, so the MAP sensor "
+            "is unknown. Check the cable and that nothing else sends on the line.\r\n"));
+    else if (!result.statusRead)
         message(QStringLiteral("Error - cannot read status.\r\n"));
     lastOpening_ = result;
     return result;

@@ -23,6 +23,8 @@ class Acquisition : public QObject {
     Q_OBJECT
 public:
     static constexpr int kSyncAttempts = 5;
+    // Reads of the status at most, while its replies come with bytes beyond their length.
+    static constexpr int kStatusAttempts = 4;
     static inline const QString kOpeningTitle = QStringLiteral("View Real Time Data");
 
     // What the opening learnt; every failure has been shown to the user by then.
@@ -30,14 +32,19 @@ public:
         std::int16_t status = 0;     // 0 when the status read failed
         std::int16_t rangeCode = 0;  // status AND 3
         bool statusRead = false;
+        // Replies to the status came with bytes beyond their length and no clean one was
+        // confirmed: a byte taken may be garbage, so none was (statusRead is false).
+        bool statusGarbled = false;
     };
 
     Acquisition(ModuleLink& link, Clock& clock, MessageBoxes& boxes, Module1& state,
                 QObject* parent = nullptr);
 
     // Synchronises up to kSyncAttempts times, identifies the module when that worked, reads the
-    // status and takes the MAP sensor range code from it. Each failure shows its message and
-    // the opening goes on.
+    // status and takes the MAP sensor range code from it. A status reply that came with bytes
+    // beyond its length is not taken, as such a row is not "ok": the status is read again (up to
+    // kStatusAttempts times in all), and a clean reply after stray bytes is taken only when the
+    // next one says the same. Each failure shows its message and the opening goes on.
     Opening openLink();
     // What the last opening learnt.
     const Opening& lastOpening() const { return lastOpening_; }

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMap>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <unistd.h>
@@ -23,6 +24,8 @@ using namespace command_line;
 
 const QStringList kCommands = {QStringLiteral("--stats"), QStringLiteral("--table"),
                                QStringLiteral("--section"), QStringLiteral("--xlsx")};
+
+const QString kSpanHelp = QStringLiteral(" Give a span the recording covers with --from and --to.");
 
 struct Arguments {
     QString command;
@@ -134,6 +137,14 @@ int exportWorkbook(const Arguments& a, const analysis::Span& span, const QString
         print(stderr, QStringLiteral("%1: %2\n").arg(program, error));
         return kFailed;
     }
+    // Refused as the section refuses it: a workbook of no rows is nothing to open.
+    const std::vector<double>& elapsed = recording->table.elapsed;
+    if (std::none_of(elapsed.begin(), elapsed.end(),
+                     [&span](double t) { return span.contains(t); })) {
+        print(stderr, QStringLiteral("%1: %2%3\n")
+                          .arg(program, analysis::noRowText(a.file, span), kSpanHelp));
+        return kFileNotWritten;
+    }
     workbook::Options options;
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
     int shown = -1;
@@ -208,10 +219,16 @@ int run(const QStringList& arguments, const QString& program) {
         if (refuseExisting(target, program))
             return kFileNotWritten;
         QString error;
-        const auto rows = analysis::writeSection(a.file, target, span, &error);
+        analysis::SectionFailure failure = analysis::SectionFailure::None;
+        const auto rows = analysis::writeSection(a.file, target, span, &error, &failure);
         if (!rows) {
-            print(stderr, QStringLiteral("%1: %2\n").arg(program, error));
-            return QFileInfo::exists(a.file) ? kFileNotWritten : kFailed;
+            const QString help =
+                failure == analysis::SectionFailure::Target
+                    ? QStringLiteral(" Free some space, or give another file with --out.")
+                : failure == analysis::SectionFailure::NoRow ? kSpanHelp
+                                                             : QString();
+            print(stderr, QStringLiteral("%1: %2%3\n").arg(program, error, help));
+            return failure == analysis::SectionFailure::Source ? kFailed : kFileNotWritten;
         }
         print(stderr, QStringLiteral("%1: wrote %2 rows to %3.\n")
                           .arg(program)

@@ -135,7 +135,12 @@ Without arguments the program opens its window as usual.
                       SIGINT (Ctrl+C), SIGTERM or SIGHUP (the terminal closing)
   --force             replace an existing FILE (a regular file only: a symbolic link, a
                       pipe or a device is refused, with or without --force)
-  --help, --version
+  --help, -h          this text
+  --version           the program's name and version
+An option's value follows it, or is joined to it by "=": --rate=max.
+
+Marks: a line "mark" or "mark NOTE" on standard input, or SIGUSR1 (kill -USR1 PID), marks the
+next row; signals that come faster than the rows mark one row.
 
 The link is opened as the window opens it (synchronise, identify, read the status). A lost
 link is brought back into step and recording goes on; an adapter that is pulled out is
@@ -159,6 +164,11 @@ not ok are left out of every figure.
         steps of 10
   --section FILE --from S --to S --out NEW
         writes that span as a recording of its own; an existing NEW is refused
+  --xlsx FILE --out NEW.xlsx [--from S] [--to S]
+        writes the recording (or the span) as a workbook for a spreadsheet, the values as
+        numbers in any language; an existing NEW.xlsx is refused
+  NEW is written whole or not at all: a span with no row, a full disk or the size limit for a
+  file (ulimit -f) leaves nothing, and the exit code is 3.
 
 Exit codes:
   0  recorded until the duration ended or SIGINT, SIGTERM or SIGHUP came; the file is complete
@@ -166,7 +176,7 @@ Exit codes:
   2  bad arguments
   3  the file exists (use --force), is not a regular file, is locked by another logger,
      or cannot be created
-  4  the port cannot be opened
+  4  the port cannot be opened, or the module's status replies came with stray bytes
   5  interrupted: the recording stopped early because the file could no longer be written,
      or was deleted, replaced or cut short, or the module came back with another MAP range
 )");

@@ -2,6 +2,7 @@
 #include "app/CommandLine.h"
 #include "app/HeadlessLogger.h"
 #include "app/Main.h"
+#include "base/FileCalls.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -11,6 +12,9 @@
 #endif
 
 int main(int argc, char* argv[]) {
+    // A file over the size limit (ulimit -f) fails its write, which every writer reports, rather
+    // than ending the program without a word.
+    ignivex::file_calls::keepRunningOverSizeLimit();
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);

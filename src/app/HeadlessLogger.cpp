@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -32,16 +33,22 @@ namespace {
 using namespace command_line;
 
 #ifndef Q_OS_WIN
-// SIGINT, SIGTERM and SIGHUP (the terminal closing) arrive here and go on as a byte into the
-// event loop.
+// SIGINT, SIGTERM and SIGHUP (the terminal closing) ask to stop, SIGUSR1 to mark the recording.
+// The handler only sets a flag and writes one wake-up byte for the event loop, without blocking:
+// when the socket is full, a wake-up is already on its way and the byte is not needed. So no
+// number of signals can hold a thread in the handler, and any number of them comes to one stop
+// and one mark.
 int signalPipe[2] = {-1, -1};
-
-// SIGUSR1 marks the recording; it goes on as a byte of its own.
-constexpr char kMarkByte = 'm';
+std::atomic<bool> stopAsked{false};
+std::atomic<bool> markAsked{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "flags set from a signal handler");
 
 void onSignal(int signal) {
-    const char byte = signal == SIGUSR1 ? kMarkByte : 1;
-    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
+    const int saved = errno;
+    (signal == SIGUSR1 ? markAsked : stopAsked).store(true);
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::send(signalPipe[1], &byte, 1, MSG_DONTWAIT);
+    errno = saved;
 }
 #endif
 
@@ -106,7 +113,9 @@ HeadlessLogger::~HeadlessLogger() {
         std::signal(SIGINT, SIG_DFL);
         std::signal(SIGTERM, SIG_DFL);
         std::signal(SIGHUP, SIG_DFL);
-        std::signal(SIGUSR1, SIG_DFL);
+        // A mark asked for once the file is closed is nothing to end the program for: a storm
+        // still under way must not turn a clean end into death by SIGUSR1.
+        std::signal(SIGUSR1, SIG_IGN);
     }
 #endif
 }
@@ -143,7 +152,7 @@ void HeadlessLogger::showProgress() {
         break;
     }
     printErr(QStringLiteral("\r\033[K%1 samples  %2/s  %3  %4")
-                 .arg(p.samples)
+                 .arg(p.rows)
                  .arg(p.ratePerS, 0, 'f', 1)
                  .arg(size(p.bytes), link));
     progressShown_ = true;
@@ -153,16 +162,19 @@ void HeadlessLogger::watchSignals() {
 #ifdef Q_OS_WIN
     win_console::watchStopRequests(this, [this] { requestStop(kDone); });
 #else
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalPipe) != 0)
         return;
     signals_ = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
     connect(signals_.get(), &QSocketNotifier::activated, this, [this] {
-        char byte = 0;
-        [[maybe_unused]] const ssize_t n = ::read(signalPipe[0], &byte, 1);
-        if (byte == kMarkByte)
-            markRecording({});
-        else
+        // All the wake-ups that are waiting, then the flags: a signal after the flags are read
+        // writes a byte of its own and wakes the loop again.
+        char bytes[256];
+        while (::read(signalPipe[0], bytes, sizeof bytes) > 0) {
+        }
+        if (stopAsked.exchange(false))
             requestStop(kDone);
+        if (markAsked.exchange(false))
+            markOnSignal();
     });
     struct sigaction action {};
     action.sa_handler = onSignal;
@@ -175,10 +187,24 @@ void HeadlessLogger::watchSignals() {
 #endif
 }
 
+void HeadlessLogger::markOnSignal() {
+    // Signals that come faster than the rows mark one row: a mark of a signal is made only once
+    // a row has been written since the last one.
+    const qint64 rows = session_.progress().samples;
+    if (signalMarkRow_ && *signalMarkRow_ == rows)
+        return;
+    signalMarkRow_ = rows;
+    markRecording({});
+}
+
 void HeadlessLogger::markRecording(const QString& note) {
     const QString text = session_.mark(note);
-    if (!text.isEmpty())
+    if (text.isEmpty())
+        return;
+    if (run_.polling())
         say(QStringLiteral("Marked the next row: %1").arg(text));
+    else
+        say(QStringLiteral("Marked the next row, which comes once the link is back: %1").arg(text));
 }
 
 void HeadlessLogger::watchInput() {
@@ -272,6 +298,17 @@ int HeadlessLogger::run() {
                 .arg(readablePath(QDir::toNativeSeparators(options_.file))));
         return exitCode_;
     }
+    // A status whose replies came with stray bytes, none of them confirmed, names no range the
+    // module is known to have sent; a recording of MAP values scaled for a guess is worse than
+    // none.
+    if (acquisition_.lastOpening().statusGarbled) {
+        link_.closePortIfOpen();
+        say(QStringLiteral("The module's status replies came with stray bytes, so its MAP range "
+                           "is unknown and %1 was not created. Check the cable and that nothing "
+                           "else sends on the line, then start again.")
+                .arg(readablePath(QDir::toNativeSeparators(options_.file))));
+        return kPortNotOpened;
+    }
     const record::Details details = run_.details(options_.rate);
     QString error;
     if (!session_.start(options_.file, details, options_.rate, options_.force, &error)) {
@@ -350,6 +387,12 @@ void HeadlessLogger::reconnect() {
     linkState_ = Link::Lost;
     run_.open();
     lastOpening_ = clock_.now();
+    // Rows scaled for a range the status may not have said would end the recording, or worse:
+    // the link is brought up again until the status comes clean.
+    if (acquisition_.lastOpening().statusGarbled) {
+        link_.closePortIfOpen();
+        return;
+    }
     run_.startPolling();
     poll_.setInterval(options_.rate.intervalMs());
 }
@@ -370,8 +413,10 @@ void HeadlessLogger::finish(int code) {
     finished_ = true;
     poll_.stop();
     progress_.stop();
-    const RecordingSession::Progress p = session_.progress();
+    // Stopped first: the rows still on their way to the disk are in the file then, and in the
+    // count.
     session_.stop();
+    const RecordingSession::Progress p = session_.progress();
     try {
         link_.closePortIfOpen();
     } catch (const CommError&) {
@@ -391,6 +436,14 @@ void HeadlessLogger::finish(int code) {
     if (p.dropped > 0)
         summary +=
             QStringLiteral(" %1 rows could not be written in time and are missing.").arg(p.dropped);
+    // A mark said "Marked the next row" when it was made; one whose row never reached the file
+    // is owned up to here.
+    if (const qint64 lost = session_.marks() - p.marks; lost > 0)
+        summary += QStringLiteral(
+                       " %1 of the %2 marks made are not in the file: the row they "
+                       "were to mark was never written.")
+                       .arg(lost)
+                       .arg(session_.marks());
     say(summary);
     QCoreApplication::exit(code);
 }

@@ -46,6 +46,7 @@ private:
     void watchSignals();
     void watchInput();
     void markRecording(const QString& note);
+    void markOnSignal();
     void inputLine(const QString& line);
     void watchDeadline();
 
@@ -68,6 +69,7 @@ private:
     Instant lastOpening_{};
     Instant deadline_{};
     std::optional<Instant> surplusSaid_;
+    std::optional<qint64> signalMarkRow_;  // rows handed to the file at the last mark of a signal
     bool inStep_ = false;
     bool stopping_ = false;
     bool finished_ = false;

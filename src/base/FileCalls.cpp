@@ -1,5 +1,6 @@
 #include "base/FileCalls.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -53,6 +54,25 @@ int syncAll(int fd) {
 #else
     return ::fsync(fd);
 #endif
+}
+
+int writeAll(int fd, const char* data, std::size_t size, std::size_t* done) {
+    std::size_t written = 0;
+    int result = 0;
+    while (written < size) {
+        // In pieces of at most a gigabyte: Windows counts the bytes of a write in 32 bits.
+        const auto n = ::write(fd, data + written, std::min<std::size_t>(size - written, 1u << 30));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            result = errno;
+            break;
+        }
+        written += std::size_t(n);
+    }
+    if (done)
+        *done = written;
+    return result;
 }
 
 void keepRunningOverSizeLimit() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+
 namespace ignivex::file_calls {
 
 // Flags for ::open beside the access and creation flags: the file is not inherited by the
@@ -12,6 +14,10 @@ int openFlags();
 int syncData(int fd);
 // The same with the file's metadata too: fsync on Linux, FlushFileBuffers on Windows.
 int syncAll(int fd);
+
+// Writes all of `size` bytes, going on after a signal or a short write. 0, or the errno of the
+// write that failed; `done` tells how much reached the file.
+int writeAll(int fd, const char* data, std::size_t size, std::size_t* done = nullptr);
 
 // A file over the process's size limit must fail its write, not end the process (SIGXFSZ;
 // Windows has no such signal).

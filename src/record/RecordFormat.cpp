@@ -81,13 +81,41 @@ QString fail(QString* why, const QString& text) {
 
 const QStringList kColumns = columns();
 
+QString noteText(const QString& note) {
+    // Control characters (a NUL among them) would end a line for some readers and a string for
+    // others; they become spaces, as line breaks do.
+    QString text = note;
+    for (QChar& c : text) {
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Separator_Line ||
+            c.category() == QChar::Separator_Paragraph)
+            c = QLatin1Char(' ');
+    }
+    text = text.simplified();
+    if (text.size() > kLongestNote)
+        text.truncate(text.at(kLongestNote - 1).isHighSurrogate() ? kLongestNote - 1
+                                                                  : kLongestNote);
+    return text;
+}
+
+namespace {
+// A cell that begins with one of these is a formula to a spreadsheet. An apostrophe written
+// before it (and before a note that itself begins with apostrophes and one of them, so reading
+// undoes exactly what writing did) makes it text.
+const QRegularExpression& formulaStart() {
+    static const QRegularExpression start(QStringLiteral("^'*[=+\\-@]"));
+    return start;
+}
+}  // namespace
+
 QByteArray markCell(const QString& mark) {
     if (mark.isEmpty())
         return {};
     // Quoted, and free of the characters that would split it for a reader that does not
     // undo quoting (numpy, gnuplot): commas become semicolons, quotes single quotes.
-    QString text = mark.simplified();
+    QString text = noteText(mark);
     text.replace(QLatin1Char(','), QLatin1Char(';')).replace(QLatin1Char('"'), QLatin1Char('\''));
+    if (formulaStart().match(text).hasMatch())
+        text.prepend(QLatin1Char('\''));
     return '"' + text.toUtf8() + '"';
 }
 
@@ -95,7 +123,10 @@ QString markText(QByteArrayView cell) {
     QByteArray text = cell.toByteArray();
     if (text.size() >= 2 && text.startsWith('"') && text.endsWith('"'))
         text = text.mid(1, text.size() - 2).replace("\"\"", "\"");
-    return QString::fromUtf8(text);
+    QString mark = QString::fromUtf8(text);
+    if (mark.startsWith(QLatin1Char('\'')) && formulaStart().match(mark).hasMatch())
+        mark.remove(0, 1);
+    return mark;
 }
 
 QString mapRangeText(std::int16_t rangeCode) {

@@ -47,8 +47,16 @@ QByteArray preamble(const Details& details);
 // elapsed_s counts from there. `mark`: the user's mark on the row, written quoted (empty: none).
 QByteArray row(const Sample& sample, Instant start, const QString& mark = {});
 
+// The longest note a mark keeps, in UTF-16 units.
+inline constexpr int kLongestNote = 200;
+
+// A mark's note as it is kept: control characters as spaces, runs of white space as one, at
+// most kLongestNote long.
+QString noteText(const QString& note);
+
 // A mark's cell as written: quoted, its commas as semicolons and its quotes as single quotes,
-// on one line; empty for no mark.
+// on one line; a note that a spreadsheet would take for a formula (beginning with =, +, - or @)
+// has an apostrophe before it, so it shows as text. Empty for no mark.
 QByteArray markCell(const QString& mark);
 
 // A data row read back. Empty cells stay empty.
@@ -76,7 +84,8 @@ struct RowCells {
 };
 bool parseCells(QByteArrayView line, RowCells& out, QString* why = nullptr);
 
-// A mark's text from its cell as written (quotes removed).
+// A mark's text from its cell as written (the quotes, and the apostrophe before a formula's
+// first character, removed).
 QString markText(QByteArrayView cell);
 
 // True for the header row of a recording (the column names in their order).

@@ -38,6 +38,7 @@ bool RecordingSession::start(const QString& path, record::Details details, Rate 
     samples_ = 0;
     marks_ = 0;
     pendingMark_.clear();
+    pendingMarks_ = 0;
     noteWait_.reset();
     lapsedNote_ = 0;
     recent_.clear();
@@ -76,16 +77,18 @@ void RecordingSession::onSample(const Sample& sample) {
         return;
     }
     if (noteWait_) {
-        noteWait_->rows.emplace_back(sample, pendingMark_);
+        noteWait_->rows.push_back({sample, {pendingMark_, pendingMarks_}});
         pendingMark_.clear();
+        pendingMarks_ = 0;
         // The note takes too long: the rows go to the file with the mark as it is.
         if (sample.monotonic - noteWait_->asked > kNoteWait) {
             lapsedNote_ = noteWait_->number;
             releaseHeld(QStringLiteral("mark %1").arg(lapsedNote_));
         }
     } else {
-        writer_.add(sample, pendingMark_);
+        writer_.add(sample, pendingMark_, pendingMarks_);
         pendingMark_.clear();
+        pendingMarks_ = 0;
     }
     ++samples_;
     recent_.push_back(sample.monotonic);
@@ -97,8 +100,9 @@ QString RecordingSession::mark(const QString& note) {
     if (!active_)
         return {};
     ++marks_;
-    const QString text = note.simplified().isEmpty() ? QStringLiteral("mark %1").arg(marks_)
-                                                     : note.simplified().left(200);
+    ++pendingMarks_;
+    const QString cleaned = record::noteText(note);
+    const QString text = cleaned.isEmpty() ? QStringLiteral("mark %1").arg(marks_) : cleaned;
     // Two marks before the next row: both are kept, in the order made.
     pendingMark_ = pendingMark_.isEmpty() ? text : pendingMark_ + QStringLiteral("; ") + text;
     return text;
@@ -118,8 +122,9 @@ int RecordingSession::markAwaitingNote() {
     if (noteWait_)
         releaseHeld(QStringLiteral("mark %1").arg(noteWait_->number));
     ++marks_;
-    noteWait_ = NoteWait{marks_, clock_.now(), pendingMark_, {}};
+    noteWait_ = NoteWait{marks_, clock_.now(), {pendingMark_, pendingMarks_}, {}};
     pendingMark_.clear();
+    pendingMarks_ = 0;
     lapsedNote_ = 0;
     return marks_;
 }
@@ -127,36 +132,39 @@ int RecordingSession::markAwaitingNote() {
 QString RecordingSession::giveNote(const std::optional<QString>& note) {
     if (!active_)
         return {};
-    const QString typed = note ? note->simplified().left(200) : QString();
+    const QString typed = note ? record::noteText(*note) : QString();
     if (!noteWait_) {
         // The rows went to the file with "mark N" when the wait ran out: the note follows it.
         if (!lapsedNote_ || typed.isEmpty())
             return {};
         const int number = std::exchange(lapsedNote_, 0);
-        pendingMark_ =
-            joined({pendingMark_, QStringLiteral("note to mark %1: %2").arg(number).arg(typed)});
-        return pendingMark_;
+        const QString text = QStringLiteral("note to mark %1: %2").arg(number).arg(typed);
+        pendingMark_ = joined({pendingMark_, text});
+        ++pendingMarks_;
+        return text;
     }
     QString text;
     if (note)
         text = typed.isEmpty() ? QStringLiteral("mark %1").arg(noteWait_->number) : typed;
     else if (noteWait_->number == marks_)
         --marks_;  // cancelled: its number is free again
-    const QString said = text;
     releaseHeld(text);
-    return said;
+    return text;
 }
 
 void RecordingSession::releaseHeld(const QString& text) {
     NoteWait wait = std::move(*noteWait_);
     noteWait_.reset();
+    const int made = wait.before.count + (text.isEmpty() ? 0 : 1);
     if (wait.rows.empty()) {
-        pendingMark_ = joined({wait.before, text, pendingMark_});
+        pendingMark_ = joined({wait.before.text, text, pendingMark_});
+        pendingMarks_ += made;
         return;
     }
-    wait.rows.front().second = joined({wait.before, text, wait.rows.front().second});
-    for (const auto& [sample, marks] : wait.rows)
-        writer_.add(sample, marks);
+    HeldRow& first = wait.rows.front();
+    first.marks = {joined({wait.before.text, text, first.marks.text}), made + first.marks.count};
+    for (const HeldRow& row : wait.rows)
+        writer_.add(row.sample, row.marks.text, row.marks.count);
 }
 
 RecordingSession::Progress RecordingSession::progress() const {
@@ -179,6 +187,7 @@ RecordingSession::Progress RecordingSession::progress() const {
     p.bytes = f.bytes;
     p.dropped = f.dropped;
     p.rows = f.rows;
+    p.marks = f.marks;
     p.taken = f.taken;
     return p;
 }

@@ -23,6 +23,7 @@ public:
         qint64 bytes = 0;     // in the file
         qint64 dropped = 0;   // rows the file could not take in time
         qint64 rows = 0;      // rows that reached the file
+        qint64 marks = 0;     // marks in the rows that reached the file
         bool taken = false;   // the file was deleted, replaced or cut short under the writer
     };
 
@@ -49,6 +50,8 @@ public:
     QString giveNote(const std::optional<QString>& note);
     static constexpr auto kNoteWait = std::chrono::seconds(30);
     int marks() const { return marks_; }
+    // Marks made that wait for the next row.
+    int marksPending() const { return pendingMarks_; }
     Rate rate() const { return rate_; }
     QString path() const { return writer_.path(); }
     // Why the last start() refused.
@@ -76,12 +79,21 @@ private:
     std::deque<Instant> recent_;  // tick times of the last few seconds, for the rate achieved
     bool active_ = false;
     QString pendingMark_;
+    int pendingMarks_ = 0;
     int marks_ = 0;
+    struct Marks {
+        QString text;  // as the row's cell says them
+        int count = 0;
+    };
+    struct HeldRow {
+        Sample sample;
+        Marks marks;  // made for this row
+    };
     struct NoteWait {
         int number = 0;
         Instant asked{};
-        QString before;                                // marks made before it, for the same row
-        std::vector<std::pair<Sample, QString>> rows;  // each with the marks made for it
+        Marks before;  // made before it, for the same row
+        std::vector<HeldRow> rows;
     };
     std::optional<NoteWait> noteWait_;
     int lapsedNote_ = 0;  // the mark whose wait ran out before its note came

@@ -51,23 +51,13 @@ void blockingAgain(int fd) {
 }
 #endif
 
-// Writes all of `bytes`, going on after a signal or a short write. 0, or the errno; `done`
-// tells how much reached the file.
+// Writes all of `bytes`. 0, or the errno; `done` tells how much reached the file.
 int writeAll(int fd, const QByteArray& bytes, qsizetype* done = nullptr) {
-    qsizetype written = 0;
-    int result = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            result = errno;
-            break;
-        }
-        written += n;
-    }
+    std::size_t written = 0;
+    const int result =
+        file_calls::writeAll(fd, bytes.constData(), std::size_t(bytes.size()), &written);
     if (done)
-        *done = written;
+        *done = qsizetype(written);
     return result;
 }
 
@@ -213,7 +203,7 @@ bool RecordingWriter::open(const QString& path, const record::Details& details, 
     return true;
 }
 
-void RecordingWriter::add(const Sample& sample, const QString& mark) {
+void RecordingWriter::add(const Sample& sample, const QString& mark, int marks) {
     if (fd_ < 0)
         return;
     QByteArray line = record::row(sample, start_, mark);
@@ -227,7 +217,7 @@ void RecordingWriter::add(const Sample& sample, const QString& mark) {
             sayDropped = !droppedSaid_;
             droppedSaid_ = true;
         } else {
-            queue_.push_back(std::move(line));
+            queue_.push_back({std::move(line), marks});
         }
     }
     if (sayDropped)
@@ -238,7 +228,7 @@ void RecordingWriter::add(const Sample& sample, const QString& mark) {
 
 void RecordingWriter::run() {
     for (;;) {
-        std::deque<QByteArray> batch;
+        std::deque<Queued> batch;
         bool last = false;
         {
             std::unique_lock lock(mutex_);
@@ -252,15 +242,27 @@ void RecordingWriter::run() {
         }
         if (!batch.empty()) {
             QByteArray bytes;
-            for (const QByteArray& line : batch)
-                bytes += line;
+            qint64 marks = 0;
+            for (const Queued& row : batch) {
+                bytes += row.line;
+                marks += row.marks;
+            }
             qsizetype done = 0;
             if (const int e = writeAll(fd_, bytes, &done); e != 0) {
                 // What is on the disk ends with a whole row: a row cut short is taken back.
                 const qsizetype whole = done > 0 ? bytes.lastIndexOf('\n', done - 1) + 1 : 0;
                 if (::ftruncate(fd_, figures_.bytes + whole) == 0) {
+                    qint64 rows = 0;
+                    qint64 marksKept = 0;
+                    for (qsizetype at = 0; const Queued& row : batch) {
+                        if ((at += row.line.size()) > whole)
+                            break;
+                        ++rows;
+                        marksKept += row.marks;
+                    }
                     std::lock_guard lock(mutex_);
-                    figures_.rows += bytes.left(whole).count('\n');
+                    figures_.rows += rows;
+                    figures_.marks += marksKept;
                     figures_.bytes += whole;
                 }
                 stopWith(problem(e));
@@ -272,6 +274,7 @@ void RecordingWriter::run() {
             }
             std::lock_guard lock(mutex_);
             figures_.rows += qint64(batch.size());
+            figures_.marks += marks;
             figures_.bytes += bytes.size();
         }
         // Writing to a file that was removed or made read-only succeeds without a word, so look.

@@ -34,6 +34,7 @@ public:
         qint64 rows = 0;     // rows that reached the file
         qint64 bytes = 0;    // bytes in the file
         qint64 dropped = 0;  // rows lost because the queue was full
+        qint64 marks = 0;    // marks in the rows that reached the file
         bool taken = false;  // another program deleted, replaced or cut short the file
     };
 
@@ -59,8 +60,9 @@ public:
     bool isOpen() const { return fd_ >= 0; }
     QString path() const { return path_; }
 
-    // Queues the row of a tick. Never blocks on the disk.
-    void add(const Sample& sample, const QString& mark = {});
+    // Queues the row of a tick. Never blocks on the disk. `marks`: how many of the user's marks
+    // the row's mark cell holds (counted in figures() once the row is in the file).
+    void add(const Sample& sample, const QString& mark = {}, int marks = 0);
 
     // Writes what is queued, syncs the file to the disk and closes it. Waits for the writing.
     // Safe to call when not open.
@@ -91,7 +93,11 @@ private:
 
     mutable std::mutex mutex_;
     std::condition_variable wake_;
-    std::deque<QByteArray> queue_;
+    struct Queued {
+        QByteArray line;
+        int marks = 0;
+    };
+    std::deque<Queued> queue_;
     bool closing_ = false;
     bool failed_ = false;
     bool droppedSaid_ = false;

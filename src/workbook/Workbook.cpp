@@ -1,6 +1,7 @@
 #include "workbook/Workbook.h"
 
 #include "analysis/MapTable.h"
+#include "analysis/Section.h"
 #include "analysis/Statistics.h"
 #include "base/Readable.h"
 
@@ -9,7 +10,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
+#include <cerrno>
 #include <clocale>
+#include <cstring>
 #include <cmath>
 #include <xlsxwriter.h>
 #include <locale.h>
@@ -84,6 +87,7 @@ public:
         options.constant_memory = LXW_TRUE;
         options.use_zip64 = LXW_TRUE;  // a long recording's sheet XML can pass 4 GB
         book_ = workbook_new_opt(path_.constData(), &options);
+        errno = 0;
     }
     ~Book() {
         if (book_) {
@@ -104,11 +108,31 @@ public:
     lxw_worksheet* sheet(const QString& name) {
         return workbook_add_worksheet(book_, name.toUtf8().constData());
     }
+    // The library does not look at its own writes: a temporary file that fills the disk or
+    // passes the size limit is cut short without a word, and the workbook would lack rows. The
+    // failed write leaves its errno behind, though; the writing thread's errno is cleared when
+    // the book is made and looked at as the rows go and when the book is closed. 0, or the error.
+    static int writeError() {
+        bool failed = errno == ENOSPC || errno == EFBIG || errno == EIO || errno == EROFS;
+#ifdef EDQUOT
+        failed = failed || errno == EDQUOT;
+#endif
+        return failed ? errno : 0;
+    }
     // Writes the file; the reason when that fails.
     QString close() {
         const lxw_error result = workbook_close(book_);
+        const int e = writeError();
         book_ = nullptr;
-        return result == LXW_NO_ERROR ? QString() : QString::fromUtf8(lxw_strerror(result));
+        if (result == LXW_NO_ERROR && e == 0)
+            return {};
+        const QString system = QString::fromLocal8Bit(std::strerror(e));
+        if (result == LXW_NO_ERROR)
+            return system;
+        QString reason = QString::fromUtf8(lxw_strerror(result));
+        if (reason.endsWith(QLatin1Char('.')))
+            reason.chop(1);
+        return e == 0 ? reason : QStringLiteral("%1 (%2)").arg(reason, system);
     }
 
 private:
@@ -136,6 +160,14 @@ std::optional<Written> write(const Source& recording, const analysis::Span& span
         *error = QStringLiteral("%1 already exists.").arg(named(target));
         return std::nullopt;
     }
+    const record::Table& t = recording.table;
+    std::size_t total = 0;
+    for (std::size_t i = 0; i < t.size(); ++i)
+        total += span.contains(t.elapsed[i]) ? 1 : 0;
+    if (total == 0) {
+        *error = analysis::noRowText(recording.path, span);
+        return std::nullopt;
+    }
     const NumbersInCLocale numbers;
     // Written under a name of its own beside the target, then renamed: a reader never sees half
     // a workbook, and a failure leaves nothing.
@@ -156,7 +188,6 @@ std::optional<Written> write(const Source& recording, const analysis::Span& span
         return std::nullopt;
     }
 
-    const record::Table& t = recording.table;
     lxw_format* bold = book.format({}, true);
     lxw_format* time = book.format("yyyy-mm-dd hh:mm:ss.000");
     lxw_format* seconds = book.format("0.000");
@@ -165,9 +196,6 @@ std::optional<Written> write(const Source& recording, const analysis::Span& span
         valueFormat[std::size_t(entry.value)] = book.format(decimalsFormat(entry.decimals));
 
     QStringList columns = record::kColumns;
-    std::size_t total = 0;
-    for (std::size_t i = 0; i < t.size(); ++i)
-        total += span.contains(t.elapsed[i]) ? 1 : 0;
 
     Written written;
     lxw_worksheet* sheet = nullptr;
@@ -213,6 +241,11 @@ std::optional<Written> write(const Source& recording, const analysis::Span& span
         if (written.rows % kProgressEvery == 0) {
             if (options.cancel && options.cancel->load())
                 return std::nullopt;
+            if (const int e = Book::writeError()) {
+                *error = QStringLiteral("%1 could not be written: %2.")
+                             .arg(named(target), QString::fromLocal8Bit(std::strerror(e)));
+                return std::nullopt;
+            }
             if (options.progress)
                 options.progress(double(written.rows) / double(std::max<std::size_t>(total, 1)));
         }

@@ -8,7 +8,9 @@
 
 #include <QProcess>
 #include <QtTest>
+#include <atomic>
 #include <csignal>
+#include <thread>
 #include <sys/file.h>
 #include <sys/stat.h>
 
@@ -77,6 +79,8 @@ private slots:
     void marksFromInputAndSignal();
     void garbageIsNotOk_data();
     void garbageIsNotOk();
+    void signalStorm_data();
+    void signalStorm();
 };
 
 void TestHeadlessEndToEnd::recordsAsFastAsTheLinkAllowsUntilSigint() {
@@ -97,6 +101,8 @@ void TestHeadlessEndToEnd::recordsAsFastAsTheLinkAllowsUntilSigint() {
     QVERIFY(all.endsWith('\n'));
     double last = -1;
     const QList<QByteArray> rows = l.rows(0);
+    const QByteArray summary = QString("Recorded %1 samples").arg(rows.size()).toUtf8();
+    QVERIFY(l.app.readAllStandardError().contains(summary));  // the rows in the file, the last too
     for (const QByteArray& row : rows) {
         const auto r = record::parseRow(row);
         QVERIFY2(r, row.constData());
@@ -132,8 +138,14 @@ void TestHeadlessEndToEnd::adapterPulledOutAndBackKeepsTheFile() {
     QVERIFY(l.sim.command("hangup").startsWith("ok"));
     QVERIFY(l.stderrSays("is gone; waiting"));
     const int before = int(l.rows(0).size());
+    l.app.write("mark in the gap\n");  // waits for the next row
+    QVERIFY(l.stderrSays("which comes once the link is back: in the gap"));
+    // Back with stray bytes after its status: no range is taken, and the recording waits.
+    QVERIFY(l.sim.command("fault garbage-append 0x2F:2").startsWith("ok"));
     QVERIFY(l.sim.command("replug").startsWith("ok"));
-    QVERIFY(l.stderrSays("is back"));
+    QVERIFY(l.stderrSays("is back") && l.stderrSays("replies came with stray bytes"));
+    QCOMPARE(l.rows(0).size(), before);
+    QVERIFY(l.sim.command("clear").startsWith("ok"));
     QVERIFY(l.rows(before + 10).size() >= before + 10);
     l.signal(SIGTERM);
     QVERIFY(l.app.waitForFinished(10000));
@@ -152,6 +164,9 @@ void TestHeadlessEndToEnd::adapterPulledOutAndBackKeepsTheFile() {
     QVERIFY2(statuses.size() >= 3 && statuses.first() == "ok" && statuses.last() == "ok" &&
                  !statuses.mid(1, statuses.size() - 2).contains("ok"),
              qPrintable(statuses.join(' ') + "\n" + QString::fromLocal8Bit(l.err)));
+    const record::Table t = record::readRecording(l.file).recording->table;
+    QCOMPARE(t.userMarks.size() == 1 ? t.userMarks[0].text : QString(), QString("in the gap"));
+    QCOMPARE(t.column(Value::Map).back(), 17.0f);  // still range 1
 }
 
 void TestHeadlessEndToEnd::refusals_data() {
@@ -242,6 +257,8 @@ void TestHeadlessEndToEnd::marksFromInputAndSignal() {
     QVERIFY(l.stderrSays("Marked the next row: pull 1, 3rd gear"));
     l.signal(SIGUSR1);
     QVERIFY(l.stderrSays("Marked the next row: mark 2"));
+    l.app.write(QByteArray("mark =cmd|calc!A1\x1b[2J\n").insert(9, '\0'));
+    QVERIFY(l.stderrSays("Marked the next row: =cmd |calc!A1 [2J\n"));
     l.app.write("boost\n");
     QVERIFY(l.stderrSays("\"boost\" is not understood"));
     const int before = int(l.rows(0).size());
@@ -254,13 +271,44 @@ void TestHeadlessEndToEnd::marksFromInputAndSignal() {
     QStringList marks;
     for (const auto& m : read.recording->table.userMarks)
         marks << m.text;
-    QCOMPARE(marks, QStringList({"pull 1; 3rd gear", "mark 2"}));
+    QCOMPARE(marks, QStringList({"pull 1; 3rd gear", "mark 2", "=cmd |calc!A1 [2J"}));
 }
 
+// A storm of SIGUSR1 (from a thread, bounded in count and time) neither holds the logger nor
+// stops the other signals: the run ends by itself, and a row holds one mark at most.
+void TestHeadlessEndToEnd::signalStorm_data() {
+    QTest::addColumn<bool>("sigterm");
+    QTest::newRow("the duration ends it") << false;
+    QTest::newRow("SIGTERM amid the storm ends it") << true;
+}
+
+void TestHeadlessEndToEnd::signalStorm() {
+    QFETCH(bool, sigterm);
+    Logger l;
+    l.start(
+        {"--port", QString::number(kPort), "--rate", "max", "--duration", sigterm ? "60" : "6"});
+    QVERIFY(l.rows(20).size() >= 20);
+    const pid_t pid = pid_t(l.app.processId());
+    std::atomic<int> sent{0};
+    std::thread storm([&] {
+        for (const QDeadlineTimer end(3000); sent < 200000 && !end.hasExpired(); ++sent)
+            ::kill(pid, sigterm && sent == 20000 ? SIGTERM : SIGUSR1);
+    });
+    storm.join();
+    QVERIFY(l.app.waitForFinished(30000));
+    QCOMPARE(l.app.exitCode(), 0);
+    const record::Table t = record::readRecording(l.file).recording->table;
+    QVERIFY(!t.userMarks.empty() && (sigterm || t.elapsed.back() > 5.0));
+    for (const auto& m : t.userMarks)  // a row's cell holds its marks joined by "; "
+        QVERIFY2(!m.text.contains(';'), qPrintable(m.text));
+}
+
+// A status that comes with stray bytes at every read names no range: nothing is recorded.
 void TestHeadlessEndToEnd::garbageIsNotOk_data() {
     QTest::addColumn<QStringList>("fault");
     QTest::newRow("random bytes instead of the battery reply")
         << QStringList{"--garbage", "0x23:4"};
+    QTest::newRow("bytes after the status") << QStringList{"--garbage-append", "0x2F:1"};
     QTest::newRow("a line that streams") << QStringList{"--stream"};
 }
 
@@ -268,6 +316,15 @@ void TestHeadlessEndToEnd::garbageIsNotOk() {
     QFETCH(QStringList, fault);
     Logger l(fault);
     l.start({"--port", QString::number(kPort), "--rate", "20"});
+    if (fault.contains("0x2F:1") || fault.contains("--stream")) {
+        const bool ended = l.app.waitForFinished(20000);
+        const QByteArray err = l.app.readAllStandardError();
+        QVERIFY2(ended, err.constData());
+        QCOMPARE(l.app.exitCode(), 4);
+        QVERIFY(err.contains("MAP range is unknown and " + l.file.toUtf8()));
+        QVERIFY(!QFileInfo::exists(l.file));
+        return;
+    }
     QVERIFY(l.rows(10).size() >= 10);
     l.signal(SIGTERM);
     QVERIFY(l.app.waitForFinished(10000));

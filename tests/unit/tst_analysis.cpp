@@ -10,6 +10,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#ifndef Q_OS_WIN
+#include <sys/resource.h>
+#endif
 
 using namespace ignivex;
 
@@ -165,6 +168,7 @@ void TestAnalysis::section() {
 }
 
 void TestAnalysis::commandLine_data() {
+    // First "ulimit=BYTES": the size a file may reach; NEW: a new file; LONG: 100,000 rows.
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("line");  // a line of standard output, or of standard error
@@ -189,19 +193,52 @@ void TestAnalysis::commandLine_data() {
                                    << "--from must not be later than --to";
     QTest::newRow("no such file") << QStringList{"--stats", "/nonexistent/run.csv"} << 1
                                   << "run.csv";
+#ifndef Q_OS_WIN                                  // Windows has no size limit for a file
+    QTest::newRow("section over the size limit")  // the header alone is over 100 bytes
+        << QStringList{"ulimit=100", "--section", kPull, "--from", "0", "--to", "9", "--out", "NEW"}
+        << 3 << "could not be written: File too large. Free some space";
+    QTest::newRow("workbook over the size limit")
+        << QStringList{"ulimit=2000", "--xlsx", kPull, "--out", "NEW"} << 3 << "(File too large)";
+    QTest::newRow("workbook whose temporary file passes the size limit, not the workbook itself")
+        << QStringList{"ulimit=8000000", "--xlsx", "LONG", "--out", "NEW"} << 3
+        << "could not be written: File too large.";
+#endif
+    QTest::newRow("section of a span with no row")
+        << QStringList{"--section", kPull, "--from", "4", "--to", "9", "--out", "NEW"} << 3
+        << "No row of";
+    QTest::newRow("workbook of a span with no row")
+        << QStringList{"--xlsx", kPull, "--from", "3.6", "--to", "9", "--out", "NEW"} << 3
+        << "No row of";
 }
 
 void TestAnalysis::commandLine() {
     QFETCH(QStringList, arguments);
     QFETCH(int, exitCode);
     QFETCH(QString, line);
+    QTemporaryDir dir, longDir;
     QProcess app;
+#ifndef Q_OS_WIN
+    const rlim_t size =
+        arguments[0].startsWith("ulimit=") ? arguments.takeFirst().mid(7).toUInt() : RLIM_INFINITY;
+    app.setChildProcessModifier([l = rlimit{size, size}] { ::setrlimit(RLIMIT_FSIZE, &l); });
+#endif
+    QFile pullFile(kPull), longFile(longDir.filePath("long.csv"));
+    if (arguments.contains("LONG") && pullFile.open(QIODevice::ReadOnly) &&
+        longFile.open(QIODevice::WriteOnly)) {
+        const QList<QByteArray> lines = pullFile.readAll().split('\n');
+        longFile.write(lines.mid(0, 8).join('\n') + '\n' + (lines[8] + '\n').repeated(100000));
+        longFile.close();
+    }
+    arguments.replaceInStrings(QRegularExpression("^LONG$"), longFile.fileName());
+    arguments.replaceInStrings(QRegularExpression("^NEW$"), dir.filePath("new"));
     app.start(QStringLiteral(IGNIVEX_APP), arguments);
     QVERIFY(app.waitForFinished(30000));
     QCOMPARE(app.exitCode(), exitCode);
     const QString said =
         QString::fromUtf8(exitCode == 0 ? app.readAllStandardOutput() : app.readAllStandardError());
     QVERIFY2(said.contains(line), qPrintable(said));
+    // A refused export leaves nothing, not even a part of itself under another name.
+    QVERIFY(QDir(dir.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
 }
 
 void TestAnalysis::gapThreshold_data() {

@@ -22,7 +22,19 @@ private slots:
     void windowOrCommandLine();
     void linkMessagesWithoutAWindow_data();
     void linkMessagesWithoutAWindow();
+    void helpNamesEveryOption();
 };
+
+// Every option the command line takes, the logger's and the questions', is in --help.
+void TestCommandLine::helpNamesEveryOption() {
+    const QString help = helpText("Ignivex_Log");
+    for (const char* o : {"--record", "--port", "--rate", "--duration", "--force", "--help", "-h",
+                          "--version", "--stats", "--table", "--section", "--xlsx", "--from",
+                          "--to", "--of", "--rpm-edges", "--map-edges", "--out", "SIGUSR1"})
+        QVERIFY2(help.contains(QRegularExpression(
+                     QString("(^|[\\s\\[])%1[\\s,=\\]]").arg(QRegularExpression::escape(o)))),
+                 o);
+}
 
 void TestCommandLine::duration_data() {
     QTest::addColumn<QString>("text");

@@ -138,6 +138,18 @@ void TestRecordFormat::marks_data() {
     QTest::newRow("a note") << "pull 3" << QByteArray("\"pull 3\"") << "pull 3";
     QTest::newRow("commas and quotes") << "a, b \"c\"" << QByteArray("\"a; b 'c'\"") << "a; b 'c'";
     QTest::newRow("line breaks") << "one\ntwo" << QByteArray("\"one two\"") << "one two";
+    QTest::newRow("control characters")
+        << QStringView(u"a\0b\u001bc\u007fd\u0085e\u2028f", 11).toString()
+        << QByteArray("\"a b c d e f\"") << "a b c d e f";
+    QTest::newRow("=") << "=cmd|calc!A1" << QByteArray("\"'=cmd|calc!A1\"") << "=cmd|calc!A1";
+    QTest::newRow("+ after blanks") << "  +1 deg" << QByteArray("\"'+1 deg\"") << "+1 deg";
+    QTest::newRow("-") << "-3" << QByteArray("\"'-3\"") << "-3";
+    QTest::newRow("@") << "@A1" << QByteArray("\"'@A1\"") << "@A1";
+    QTest::newRow("' before =") << "'=1" << QByteArray("\"''=1\"") << "'=1";
+    QTest::newRow("' before text") << "'a'" << QByteArray("\"'a'\"") << "'a'";
+    QTest::newRow("cut before a surrogate pair")
+        << QString(199, 'x') + QString::fromUtf16(u"\U0001F600")
+        << "\"" + QByteArray(199, 'x') + "\"" << QString(199, 'x');
 }
 
 void TestRecordFormat::marks() {
