@@ -72,6 +72,9 @@ MapTable mapTable(const record::Table& table, Value of, const QList<double>& rpm
     const auto& rpm = table.column(Value::Rpm);
     const auto& map = table.column(Value::Map);
     const auto& value = table.column(of);
+    const int rpmDecimals = valueSpec(Value::Rpm).decimals;
+    const int mapDecimals = valueSpec(Value::Map).decimals;
+    const int valueDecimals = valueSpec(of).decimals;
     const double longest = record::gapThresholdOf(table.elapsed);
     struct Sum {
         qint64 samples = 0;
@@ -81,13 +84,13 @@ MapTable mapTable(const record::Table& table, Value of, const QList<double>& rpm
     for (std::size_t row = 0; row < table.size(); ++row) {
         if (!counts(table, row, span) || !std::isfinite(value[row]))
             continue;
-        const int r = binOf(rpmEdges, rpm[row]);
-        const int m = binOf(mapEdges, map[row]);
+        const int r = binOf(rpmEdges, record::asWritten(rpm[row], rpmDecimals));
+        const int m = binOf(mapEdges, record::asWritten(map[row], mapDecimals));
         if (r < 0 || m < 0)
             continue;
         Sum& s = sums[{r, m}];
         ++s.samples;
-        s.total += value[row];
+        s.total += record::asWritten(value[row], valueDecimals);
         if (row + 1 < table.size())
             s.seconds += std::min(table.elapsed[row + 1] - table.elapsed[row], longest);
     }

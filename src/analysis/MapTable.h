@@ -11,7 +11,8 @@ namespace ignivex::analysis {
 
 // A channel averaged over cells of engine speed and manifold pressure: the map as it ran.
 // A value belongs to the bin [edge i, edge i+1); values outside the first and last edges are in
-// no cell.
+// no cell. Values are binned and averaged as the file wrote them (record::asWritten), so a MAP
+// of 9.7 lies on an edge of 9.7, not below it.
 struct MapCell {
     int rpmBin = 0;
     int mapBin = 0;

@@ -12,7 +12,7 @@ Statistics statistics(const record::Table& table, const Span& span) {
             continue;
         for (const ValueSpec& entry : kValues) {
             const std::size_t i = std::size_t(entry.value);
-            const double v = table.values[i][row];
+            const double v = record::asWritten(table.values[i][row], entry);
             if (!std::isfinite(v))
                 continue;
             ChannelStatistics& s = out[i];

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QtGlobal>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -45,6 +46,22 @@ public:
     std::vector<Mark> userMarks;
     int utcOffsetSeconds = 0;  // of the first row: the times are shown in it
 };
+
+// A value as the file wrote it, from the float the table holds: rounded in double to the
+// channel's decimals, so 9.7 in the file is 9.7 here (the float is 9.6999998) and compares,
+// bins and sums as the file's own value. Exact while a float's step is under half the last
+// decimal: below 2^20 for one decimal, 2^14 for three, which every value the module's scaling
+// gives stays under (an engine speed above 2^20 rpm is a whole number). A figure of its own
+// (a mean) is rounded the same way to the decimals it is written with.
+inline double asWritten(double v, int decimals) {
+    static constexpr double kScale[] = {1, 10, 100, 1000, 1e4, 1e5, 1e6};
+    const double scale = kScale[decimals];
+    return std::round(v * scale) / scale;
+}
+
+inline double asWritten(float v, const ValueSpec& entry) {
+    return asWritten(v, entry.decimals);
+}
 
 // Two rows further apart than this many times the usual interval, and more than the minimum,
 // stand either side of a gap: at 2 rows a second a gap is 1.5 s or more, at the fastest rate 1 s.
