@@ -1,5 +1,7 @@
 #include "analysis/MapTable.h"
 
+#include "link/Scaling.h"
+
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -29,8 +31,9 @@ QList<double> defaultRpmEdges() {
     return steps(0, 8000, 500);
 }
 
-QList<double> defaultMapEdges() {
-    return steps(0, 90, 10);
+QList<double> defaultMapEdges(std::optional<std::int16_t> rangeCode) {
+    const double top = rangeCode && *rangeCode > 0 ? double(scaling::mapLimit(*rangeCode)) : 90;
+    return steps(0, top, top <= 30 ? 5 : 10);
 }
 
 std::optional<QList<double>> edgesFrom(const QString& text, QString* why) {

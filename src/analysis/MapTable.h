@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -30,9 +31,12 @@ struct MapTable {
     std::vector<MapCell> cells;  // those with samples, by engine-speed bin, then pressure bin
 };
 
-// 0 to 8000 rpm in steps of 500; 0 to 90 (the widest MAP range) in steps of 10.
+// 0 to 8000 rpm in steps of 500.
 QList<double> defaultRpmEdges();
-QList<double> defaultMapEdges();
+// The recording's MAP range: 0 to 30 in steps of 5 (range 1), 0 to 60 in steps of 10 (range 2),
+// 0 to 90 in steps of 10 (range 3). With no range, or none named, 0 to 90 in steps of 10, the
+// widest range.
+QList<double> defaultMapEdges(std::optional<std::int16_t> rangeCode = std::nullopt);
 
 // "0,500,1000": at least two finite numbers, each greater than the one before. Nothing, with
 // the reason in `why`, for anything else.

@@ -104,7 +104,7 @@ MapTableWindow::MapTableWindow(MessageBoxes& boxes, QWidget* parent)
     defaults->setObjectName(QStringLiteral("cmdDefaultEdges"));
     connect(defaults, &QPushButton::clicked, this, [this] {
         rpmText_->setText(edgesText(analysis::defaultRpmEdges()));
-        mapText_->setText(edgesText(analysis::defaultMapEdges()));
+        mapText_->setText(edgesText(analysis::defaultMapEdges(rangeCode())));
         edgesEdited();
     });
     auto* mapRow = new QHBoxLayout;
@@ -182,7 +182,7 @@ MapTableWindow::~MapTableWindow() {
 
 void MapTableWindow::setRecording(const LoadedRecording& recording) {
     const bool same = recording.chart == recording_.chart;
-    recording_ = recording;
+    take(recording);
     if (!same && recording_.chart)
         span_->setLimits(recording_.chart->start(), recording_.chart->end());
     setWindowTitle(
@@ -190,8 +190,23 @@ void MapTableWindow::setRecording(const LoadedRecording& recording) {
     recount();
 }
 
+std::optional<std::int16_t> MapTableWindow::rangeCode() const {
+    return record::rangeCodeOf(recording_.details);
+}
+
+void MapTableWindow::take(const LoadedRecording& recording) {
+    // Edges left at the default follow the recording's MAP range; edges of the user's own stay.
+    const bool mapDefault = mapEdges_ == analysis::defaultMapEdges(rangeCode());
+    recording_ = recording;
+    if (mapDefault && mapEdges_ != analysis::defaultMapEdges(rangeCode())) {
+        mapEdges_ = analysis::defaultMapEdges(rangeCode());
+        mapText_->setText(edgesText(mapEdges_));
+        mapText_->setStyleSheet(QString());
+    }
+}
+
 void MapTableWindow::clearRecording() {
-    recording_ = {};
+    take({});
     recount();
 }
 

@@ -48,6 +48,7 @@ private slots:
     void mapTable_data();
     void mapTable();
     void edgesRefusedKeepTheTable();
+    void mapEdgesFollowTheRange();
     void xyBinning_data();
     void xyBinning();
     void reviewHook();
@@ -163,6 +164,24 @@ void TestReviewTools::edgesRefusedKeepTheTable() {
     QCOMPARE(w.problem(), QString());
     QTRY_VERIFY(!w.busy());
     QVERIFY(w.csv().contains(",0,50,"));
+}
+
+// Edges left at the default follow the recording's MAP range (edges.csv: 1, pull.csv: 3); edges
+// of the user's own stay.
+void TestReviewTools::mapEdgesFollowTheRange() {
+    ScriptedBoxes boxes;
+    MapTableWindow w(boxes);
+    auto* mapText = w.findChild<QLineEdit*>("txtMapEdges");
+    for (const auto& [file, edges] : {std::pair{"edges", "0,5,10,15,20,25,30"},
+                                      {"pull", "0,10,20,30,40,50,60,70,80,90"},
+                                      {"edges", "0,5,10,15,20,25,30"}}) {
+        w.setRecording(loaded(QStringLiteral(IGNIVEX_FIXTURES "/analysis/%1.csv").arg(file)));
+        QTRY_VERIFY(!w.busy());
+        QCOMPARE(mapText->text(), QString(edges));
+    }
+    setEdges(mapText, "0,50,100");
+    w.setRecording(pull());
+    QCOMPARE(mapText->text(), QString("0,50,100"));
 }
 
 void TestReviewTools::xyBinning_data() {

@@ -188,6 +188,8 @@ void TestAnalysis::commandLine_data() {
         << "mean\n845.7,1623.9,6,9.7,1,12.81000\n845.7,1623.9,9.7,17.4,1,12.34500\n"
            "1623.9,3186.1,6,9.7,1,15.99700\n1623.9,3186.1,9.7,17.4,2,14.35650\n"
            "1623.9,3186.1,17.4,29.8,1,20.03900\n3186.1,6510.4,17.4,29.8,2,25.22500\n";
+    QTest::newRow("table's MAP edges follow the range (1: 0 to 30 by 5)")
+        << QStringList{"--table", kEdges} << 0 << "\n3000,3500,25,30,2,23.83800\n";
     QTest::newRow("section onto an existing file")
         << QStringList{"--section", kPull, "--from", "1", "--to", "2", "--out", kPull} << 3
         << "already exists";
