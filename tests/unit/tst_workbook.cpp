@@ -1,7 +1,8 @@
 // The workbook export, read back from the workbook's own XML: the cells' types and values, the
 // details sheet, and a recording continued on further sheets. The fixture is
 // tests/fixtures/analysis/pull.csv (eight rows half a second apart from 14:03:07 at +01:00; the
-// row at 2.5 s is an Esc row, and gpi3_v is empty at 3.0 s).
+// row at 2.5 s is an Esc row, and gpi3_v is empty at 3.0 s), and for the marks and figures
+// tests/fixtures/analysis/edges.csv (map range 1, eleven ok rows, marks on the second and fifth).
 #include "workbook/Workbook.h"
 
 #include <QRegularExpression>
@@ -16,6 +17,7 @@ using namespace ignivex;
 namespace {
 
 const QString kPull = QStringLiteral(IGNIVEX_FIXTURES "/analysis/pull.csv");
+const QString kEdges = QStringLiteral(IGNIVEX_FIXTURES "/analysis/edges.csv");
 
 struct Exported {
     QTemporaryDir dir;
@@ -23,11 +25,12 @@ struct Exported {
     std::optional<workbook::Written> written;
     QString error;
 
-    explicit Exported(std::size_t rowsPerSheet = workbook::kRowsPerSheet) {
+    explicit Exported(std::size_t rowsPerSheet = workbook::kRowsPerSheet,
+                      const QString& file = kPull) {
         path = dir.filePath("pull.xlsx");
         workbook::Options options;
         options.rowsPerSheet = rowsPerSheet;
-        const record::Recording r = *record::readRecording(kPull).recording;
+        const record::Recording r = *record::readRecording(file).recording;
         written = workbook::write({r.table, r.details, r.path}, {}, path, options, &error);
     }
     QString part(const QString& name) const {
@@ -38,6 +41,19 @@ struct Exported {
     QString cell(int sheet, const QString& ref) const {
         const QRegularExpression c(QStringLiteral("<c r=\"%1\"[^>]*(/>|>.*?</c>)").arg(ref));
         return c.match(part(QStringLiteral("xl/worksheets/sheet%1.xml").arg(sheet))).captured(0);
+    }
+    // The number format of a cell's style.
+    QString formatOf(const QString& cell) const {
+        const int style = QRegularExpression("s=\"(\\d+)\"").match(cell).captured(1).toInt();
+        const QString styles = part("xl/styles.xml");
+        const auto xfs =
+            QRegularExpression("<cellXfs[^>]*>(.*)</cellXfs>").match(styles).captured(1);
+        const QString id = QRegularExpression("numFmtId=\"(\\d+)\"")
+                               .match(xfs.split("<xf ", Qt::SkipEmptyParts).value(style))
+                               .captured(1);
+        return QRegularExpression(QStringLiteral("numFmtId=\"%1\" formatCode=\"([^\"]*)\"").arg(id))
+            .match(styles)
+            .captured(1);
     }
 };
 
@@ -53,6 +69,8 @@ private slots:
     void cells_data();
     void cells();
     void dateTime();
+    void figures_data();
+    void figures();
     void details();
     void continuedOnFurtherSheets();
     void existingFileRefused();
@@ -113,16 +131,39 @@ void TestWorkbook::dateTime() {
     const QString cell = x.cell(1, "A3");
     QVERIFY(std::abs(valueOf(cell).toDouble() - expected) < 1e-8);
     // Its style shows it as a date with milliseconds.
-    const int style = QRegularExpression("s=\"(\\d+)\"").match(cell).captured(1).toInt();
-    const QString styles = x.part("xl/styles.xml");
-    const auto xfs = QRegularExpression("<cellXfs[^>]*>(.*)</cellXfs>").match(styles).captured(1);
-    const QStringList xf = xfs.split("<xf ", Qt::SkipEmptyParts);
-    const QString numFmtId =
-        QRegularExpression("numFmtId=\"(\\d+)\"").match(xf.value(style)).captured(1);
-    QVERIFY2(
-        styles.contains(
-            QStringLiteral("numFmtId=\"%1\" formatCode=\"yyyy-mm-dd hh:mm:ss.000\"").arg(numFmtId)),
-        qPrintable(styles));
+    QCOMPARE(x.formatOf(cell), QStringLiteral("yyyy-mm-dd hh:mm:ss.000"));
+}
+
+void TestWorkbook::figures_data() {
+    QTest::addColumn<int>("sheet");  // 3: Statistics (a row per channel), 4: Map Table
+    QTest::addColumn<QString>("ref");
+    QTest::addColumn<QString>("value");   // empty: no cell
+    QTest::addColumn<QString>("format");  // "text" for a text cell, empty: any
+    QTest::newRow("a mark as text") << 1 << "L3" << "pull 1" << "text";
+    QTest::newRow("no mark, no cell") << 1 << "L2" << "" << "";
+    QTest::newRow("least battery as written") << 3 << "D5" << "12.988" << "0.000";
+    QTest::newRow("greatest battery, not 14.1180002") << 3 << "E5" << "14.118" << "0.000";
+    QTest::newRow("mean MAP, two decimals more") << 3 << "F4" << "15.882" << "0.000";
+    QTest::newRow("an input's share at 1") << 3 << "F7" << "0.545" << "0.000";
+    QTest::newRow("samples") << 3 << "C5" << "11" << "0";
+    QTest::newRow("MAP 29.7 and 29.8 from 25, range 1") << 4 << "C5" << "25" << "";
+    QTest::newRow("their mean advance") << 4 << "F5" << "23.838" << "0.00000";
+    QTest::newRow("their seconds") << 4 << "G5" << "0.2" << "0.000";
+}
+
+void TestWorkbook::figures() {
+    QFETCH(int, sheet);
+    QFETCH(QString, ref);
+    QFETCH(QString, value);
+    QFETCH(QString, format);
+    const Exported x(workbook::kRowsPerSheet, kEdges);
+    const QString cell = x.cell(sheet, ref);
+    if (format == "text")
+        QVERIFY2(cell.contains(QStringLiteral("<t>%1</t>").arg(value)), qPrintable(cell));
+    else
+        QCOMPARE(valueOf(cell), value);
+    if (!format.isEmpty() && format != "text")
+        QCOMPARE(x.formatOf(cell), format);
 }
 
 void TestWorkbook::details() {
