@@ -36,7 +36,21 @@ QList<double> defaultMapEdges(std::optional<std::int16_t> rangeCode) {
     return steps(0, top, top <= 30 ? 5 : 10);
 }
 
-std::optional<QList<double>> edgesFrom(const QString& text, QString* why) {
+std::optional<QList<double>> edgesFrom(const QString& text, QString* why, const EdgeBounds& most) {
+    if (text.size() > most.characters) {
+        *why = QStringLiteral("the text is longer than %1 characters, the most taken: give "
+                              "fewer edges")
+                   .arg(most.characters);
+        return std::nullopt;
+    }
+    if (const qsizetype given = text.count(QLatin1Char(',')) + 1; given > most.edges) {
+        *why = QStringLiteral("%1 edges given, at most %2 (%3 cells across) are taken: use "
+                              "wider steps")
+                   .arg(given)
+                   .arg(most.edges)
+                   .arg(most.edges - 1);
+        return std::nullopt;
+    }
     QList<double> edges;
     for (const QString& part : text.split(QLatin1Char(','))) {
         bool ok = false;

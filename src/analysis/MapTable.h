@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -38,9 +39,17 @@ QList<double> defaultRpmEdges();
 // widest range.
 QList<double> defaultMapEdges(std::optional<std::int16_t> rangeCode = std::nullopt);
 
+// The most an edge list may hold, counted before it is parsed: a list past either is refused
+// with the bound it passed, so a long text never gets a misleading reason.
+struct EdgeBounds {
+    qsizetype edges = std::numeric_limits<qsizetype>::max();
+    qsizetype characters = std::numeric_limits<qsizetype>::max();
+};
+
 // "0,500,1000": at least two finite numbers, each greater than the one before. Nothing, with
 // the reason in `why`, for anything else.
-std::optional<QList<double>> edgesFrom(const QString& text, QString* why);
+std::optional<QList<double>> edgesFrom(const QString& text, QString* why,
+                                       const EdgeBounds& most = {});
 
 // The value whose file column is `column` ("advance", "battery_v"), if any.
 std::optional<Value> valueNamed(const QString& column);

@@ -164,6 +164,18 @@ void TestReviewTools::edgesRefusedKeepTheTable() {
     QCOMPARE(w.problem(), QString());
     QTRY_VERIFY(!w.busy());
     QVERIFY(w.csv().contains(",0,50,"));
+    // 300 edges, then 10,000 (48,889 characters, of which the field keeps 4001): the bound each
+    // passes is named, not an order they do not break.
+    QStringList edges;
+    for (int i = 0; i < 10000; ++i)
+        edges << QString::number(i);
+    for (const auto& [count, says] :
+         {std::pair{300, "300 edges given, at most 201"},
+          {10000, "the text is longer than 4000 characters"}}) {
+        setEdges(w.findChild<QLineEdit*>("txtRpmEdges"), edges.mid(0, count).join(','));
+        QVERIFY2(w.problem().startsWith(QStringLiteral("RPM edges: ") + says),
+                 qPrintable(w.problem()));
+    }
 }
 
 // Edges left at the default follow the recording's MAP range (edges.csv: 1, pull.csv: 3); edges
