@@ -24,6 +24,7 @@ using namespace ignivex::test;
 namespace {
 
 const QString kPull = QStringLiteral(IGNIVEX_FIXTURES "/analysis/pull.csv");
+const QString kEdges = QStringLiteral(IGNIVEX_FIXTURES "/analysis/edges.csv");
 
 LoadedRecording loaded(const QString& path) {
     record::ReadResult read = record::readRecording(path);
@@ -48,7 +49,6 @@ private slots:
     void mapTable_data();
     void mapTable();
     void edgesRefusedKeepTheTable();
-    void mapEdgesFollowTheRange();
     void xyBinning_data();
     void xyBinning();
     void reviewHook();
@@ -152,7 +152,11 @@ void TestReviewTools::mapTable() {
 void TestReviewTools::edgesRefusedKeepTheTable() {
     ScriptedBoxes boxes;
     MapTableWindow w(boxes);
+    auto* mapText = w.findChild<QLineEdit*>("txtMapEdges");
+    w.setRecording(loaded(kEdges));  // map range 1; pull.csv's is 3
+    QCOMPARE(mapText->text(), QString("0,5,10,15,20,25,30"));
     w.setRecording(pull());
+    QCOMPARE(mapText->text(), QString("0,10,20,30,40,50,60,70,80,90"));
     QTRY_VERIFY(!w.busy());
     const QByteArray before = w.csv();
     setEdges(w.findChild<QLineEdit*>("txtMapEdges"), "0,50,50");
@@ -164,36 +168,15 @@ void TestReviewTools::edgesRefusedKeepTheTable() {
     QCOMPARE(w.problem(), QString());
     QTRY_VERIFY(!w.busy());
     QVERIFY(w.csv().contains(",0,50,"));
-    // 300 edges, then 10,000 (48,889 characters, of which the field keeps 4001): the bound each
-    // passes is named, not an order they do not break.
+    w.setRecording(loaded(kEdges));  // edges of the user's own stay
+    QCOMPARE(mapText->text(), QString("0,50,100"));
     QStringList edges;
     for (int i = 0; i < 10000; ++i)
         edges << QString::number(i);
-    for (const auto& [count, says] :
-         {std::pair{300, "300 edges given, at most 201"},
-          {10000, "the text is longer than 4000 characters"}}) {
-        setEdges(w.findChild<QLineEdit*>("txtRpmEdges"), edges.mid(0, count).join(','));
-        QVERIFY2(w.problem().startsWith(QStringLiteral("RPM edges: ") + says),
-                 qPrintable(w.problem()));
-    }
-}
-
-// Edges left at the default follow the recording's MAP range (edges.csv: 1, pull.csv: 3); edges
-// of the user's own stay.
-void TestReviewTools::mapEdgesFollowTheRange() {
-    ScriptedBoxes boxes;
-    MapTableWindow w(boxes);
-    auto* mapText = w.findChild<QLineEdit*>("txtMapEdges");
-    for (const auto& [file, edges] : {std::pair{"edges", "0,5,10,15,20,25,30"},
-                                      {"pull", "0,10,20,30,40,50,60,70,80,90"},
-                                      {"edges", "0,5,10,15,20,25,30"}}) {
-        w.setRecording(loaded(QStringLiteral(IGNIVEX_FIXTURES "/analysis/%1.csv").arg(file)));
-        QTRY_VERIFY(!w.busy());
-        QCOMPARE(mapText->text(), QString(edges));
-    }
-    setEdges(mapText, "0,50,100");
-    w.setRecording(pull());
-    QCOMPARE(mapText->text(), QString("0,50,100"));
+    setEdges(mapText, edges.mid(0, 300).join(','));
+    QVERIFY(w.problem().startsWith("MAP edges: 300 edges given, at most 201"));
+    setEdges(mapText, edges.join(','));  // 48,889 characters, of which the field keeps 4001
+    QVERIFY(w.problem().startsWith("MAP edges: the text is longer than 4000 characters"));
 }
 
 void TestReviewTools::xyBinning_data() {
