@@ -95,7 +95,7 @@ MapTable mapTable(const record::Table& table, Value of, const QList<double>& rpm
     const double longest = record::gapThresholdOf(table.elapsed);
     struct Sum {
         qint64 samples = 0;
-        double total = 0, seconds = 0;
+        double units = 0, seconds = 0;
     };
     std::map<std::pair<int, int>, Sum> sums;
     for (std::size_t row = 0; row < table.size(); ++row) {
@@ -107,13 +107,14 @@ MapTable mapTable(const record::Table& table, Value of, const QList<double>& rpm
             continue;
         Sum& s = sums[{r, m}];
         ++s.samples;
-        s.total += record::asWritten(value[row], valueDecimals);
+        s.units += record::writtenUnits(value[row], valueDecimals);  // exact, however many
         if (row + 1 < table.size())
             s.seconds += std::min(table.elapsed[row + 1] - table.elapsed[row], longest);
     }
+    const double scale = record::kDecimalScale[valueDecimals];
     for (const auto& [bin, s] : sums)
         out.cells.push_back(
-            {bin.first, bin.second, s.samples, s.total / double(s.samples), s.seconds});
+            {bin.first, bin.second, s.samples, s.units / scale / double(s.samples), s.seconds});
     return out;
 }
 
