@@ -1,5 +1,7 @@
 #include "analysis/MapTable.h"
 
+#include "link/Scaling.h"
+
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -29,11 +31,26 @@ QList<double> defaultRpmEdges() {
     return steps(0, 8000, 500);
 }
 
-QList<double> defaultMapEdges() {
-    return steps(0, 90, 10);
+QList<double> defaultMapEdges(std::optional<std::int16_t> rangeCode) {
+    const double top = rangeCode && *rangeCode > 0 ? double(scaling::mapLimit(*rangeCode)) : 90;
+    return steps(0, top, top <= 30 ? 5 : 10);
 }
 
-std::optional<QList<double>> edgesFrom(const QString& text, QString* why) {
+std::optional<QList<double>> edgesFrom(const QString& text, QString* why, const EdgeBounds& most) {
+    if (text.size() > most.characters) {
+        *why = QStringLiteral("the text is longer than %1 characters, the most taken: give "
+                              "fewer edges")
+                   .arg(most.characters);
+        return std::nullopt;
+    }
+    if (const qsizetype given = text.count(QLatin1Char(',')) + 1; given > most.edges) {
+        *why = QStringLiteral("%1 edges given, at most %2 (%3 cells across) are taken: use "
+                              "wider steps")
+                   .arg(given)
+                   .arg(most.edges)
+                   .arg(most.edges - 1);
+        return std::nullopt;
+    }
     QList<double> edges;
     for (const QString& part : text.split(QLatin1Char(','))) {
         bool ok = false;
@@ -72,28 +89,32 @@ MapTable mapTable(const record::Table& table, Value of, const QList<double>& rpm
     const auto& rpm = table.column(Value::Rpm);
     const auto& map = table.column(Value::Map);
     const auto& value = table.column(of);
+    const int rpmDecimals = valueSpec(Value::Rpm).decimals;
+    const int mapDecimals = valueSpec(Value::Map).decimals;
+    const int valueDecimals = valueSpec(of).decimals;
     const double longest = record::gapThresholdOf(table.elapsed);
     struct Sum {
         qint64 samples = 0;
-        double total = 0, seconds = 0;
+        double units = 0, seconds = 0;
     };
     std::map<std::pair<int, int>, Sum> sums;
     for (std::size_t row = 0; row < table.size(); ++row) {
         if (!counts(table, row, span) || !std::isfinite(value[row]))
             continue;
-        const int r = binOf(rpmEdges, rpm[row]);
-        const int m = binOf(mapEdges, map[row]);
+        const int r = binOf(rpmEdges, record::asWritten(rpm[row], rpmDecimals));
+        const int m = binOf(mapEdges, record::asWritten(map[row], mapDecimals));
         if (r < 0 || m < 0)
             continue;
         Sum& s = sums[{r, m}];
         ++s.samples;
-        s.total += value[row];
+        s.units += record::writtenUnits(value[row], valueDecimals);  // exact, however many
         if (row + 1 < table.size())
             s.seconds += std::min(table.elapsed[row + 1] - table.elapsed[row], longest);
     }
+    const double scale = record::kDecimalScale[valueDecimals];
     for (const auto& [bin, s] : sums)
         out.cells.push_back(
-            {bin.first, bin.second, s.samples, s.total / double(s.samples), s.seconds});
+            {bin.first, bin.second, s.samples, s.units / scale / double(s.samples), s.seconds});
     return out;
 }
 

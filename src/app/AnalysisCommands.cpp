@@ -258,7 +258,7 @@ int run(const QStringList& arguments, const QString& program) {
                                       .arg(readable(a.options.value(QStringLiteral("--of")), 40)));
     }
     QList<double> rpmEdges = analysis::defaultRpmEdges();
-    QList<double> mapEdges = analysis::defaultMapEdges();
+    QList<double> mapEdges = analysis::defaultMapEdges(record::rangeCodeOf(recording->details));
     for (const auto& [name, into] : {std::pair{QStringLiteral("--rpm-edges"), &rpmEdges},
                                      std::pair{QStringLiteral("--map-edges"), &mapEdges}}) {
         if (!a.options.contains(name))

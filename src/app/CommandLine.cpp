@@ -160,8 +160,9 @@ not ok are left out of every figure.
   --table FILE [--of CHANNEL] [--rpm-edges E0,E1,...] [--map-edges E0,E1,...] [--from S] [--to S]
         CHANNEL (a column name, default advance) averaged over cells of rpm and map, a line
         per cell with samples: rpm_from,rpm_to,map_from,map_to,samples,mean; a value belongs
-        to [from, to) of its bin; default edges 0 to 8000 rpm in steps of 500 and 0 to 90 in
-        steps of 10
+        to [from, to) of its bin; default edges 0 to 8000 rpm in steps of 500, and MAP
+        across the recording's range: 0 to 30 in steps of 5 (map range 1), 0 to 60 (range 2)
+        or 0 to 90 (range 3, or no range named) in steps of 10
   --section FILE --from S --to S --out NEW
         writes that span as a recording of its own; an existing NEW is refused
   --xlsx FILE --out NEW.xlsx [--from S] [--to S]

@@ -35,7 +35,10 @@ namespace {
 const QString kDash = QStringLiteral("\u2013");
 const QString kBadEdge = QStringLiteral("border: 1px solid #c0392b;");
 // A table of 200 by 200 cells is already more than a screen; more would only slow the window.
-constexpr qsizetype kMostEdges = 201;
+// 4000 characters hold 201 edges of up to 19 characters each; a line edit lays its whole text
+// out again on every key, so a field that took 32767 characters (Qt's default, cut without a
+// word) was busy for minutes while 10,000 edges were typed.
+constexpr analysis::EdgeBounds kMost{201, 4000};
 
 QString edgesText(const QList<double>& edges) {
     QStringList parts;
@@ -89,7 +92,13 @@ MapTableWindow::MapTableWindow(MessageBoxes& boxes, QWidget* parent)
         auto* e = new QLineEdit(this);
         e->setObjectName(QLatin1String(name));
         e->setToolTip(tip);
+        // One character more than is taken, so a text that was cut shows as too long.
+        e->setMaxLength(int(kMost.characters) + 1);
         connect(e, &QLineEdit::editingFinished, this, &MapTableWindow::edgesEdited);
+        connect(e, &QLineEdit::textEdited, this, [this](const QString& text) {
+            if (text.size() > kMost.characters)
+                edgesEdited();
+        });
         return e;
     };
     rpmText_ =
@@ -104,7 +113,7 @@ MapTableWindow::MapTableWindow(MessageBoxes& boxes, QWidget* parent)
     defaults->setObjectName(QStringLiteral("cmdDefaultEdges"));
     connect(defaults, &QPushButton::clicked, this, [this] {
         rpmText_->setText(edgesText(analysis::defaultRpmEdges()));
-        mapText_->setText(edgesText(analysis::defaultMapEdges()));
+        mapText_->setText(edgesText(analysis::defaultMapEdges(rangeCode())));
         edgesEdited();
     });
     auto* mapRow = new QHBoxLayout;
@@ -182,7 +191,7 @@ MapTableWindow::~MapTableWindow() {
 
 void MapTableWindow::setRecording(const LoadedRecording& recording) {
     const bool same = recording.chart == recording_.chart;
-    recording_ = recording;
+    take(recording);
     if (!same && recording_.chart)
         span_->setLimits(recording_.chart->start(), recording_.chart->end());
     setWindowTitle(
@@ -190,8 +199,23 @@ void MapTableWindow::setRecording(const LoadedRecording& recording) {
     recount();
 }
 
+std::optional<std::int16_t> MapTableWindow::rangeCode() const {
+    return record::rangeCodeOf(recording_.details);
+}
+
+void MapTableWindow::take(const LoadedRecording& recording) {
+    // Edges left at the default follow the recording's MAP range; edges of the user's own stay.
+    const bool mapDefault = mapEdges_ == analysis::defaultMapEdges(rangeCode());
+    recording_ = recording;
+    if (mapDefault && mapEdges_ != analysis::defaultMapEdges(rangeCode())) {
+        mapEdges_ = analysis::defaultMapEdges(rangeCode());
+        mapText_->setText(edgesText(mapEdges_));
+        mapText_->setStyleSheet(QString());
+    }
+}
+
 void MapTableWindow::clearRecording() {
-    recording_ = {};
+    take({});
     recount();
 }
 
@@ -218,15 +242,9 @@ void MapTableWindow::edgesEdited() {
          {std::tuple{rpmText_, &rpmEdges_, QStringLiteral("RPM edges")},
           std::tuple{mapText_, &mapEdges_, QStringLiteral("MAP edges")}}) {
         QString why;
-        const auto parsed = analysis::edgesFrom(edit->text(), &why);
+        const auto parsed = analysis::edgesFrom(edit->text(), &why, kMost);
         edit->setStyleSheet(parsed ? QString() : kBadEdge);
-        if (parsed && parsed->size() > kMostEdges) {
-            why = QStringLiteral("at most %1 edges (%2 cells across) fit in the window")
-                      .arg(kMostEdges)
-                      .arg(kMostEdges - 1);
-            edit->setStyleSheet(kBadEdge);
-        }
-        if (!why.isEmpty()) {
+        if (!parsed) {
             problems << QStringLiteral("%1: %2.").arg(name, why);
             continue;
         }

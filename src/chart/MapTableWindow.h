@@ -66,6 +66,9 @@ private:
     void recount();
     void edgesEdited();
     void fill(const analysis::MapTable& table);
+    void take(const LoadedRecording& recording);
+    // The MAP range the recording names, if it names one.
+    std::optional<std::int16_t> rangeCode() const;
 
     MessageBoxes& boxes_;
     LoadedRecording recording_;

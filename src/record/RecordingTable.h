@@ -5,6 +5,7 @@
 #include <QString>
 #include <QtGlobal>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -45,6 +46,32 @@ public:
     std::vector<Mark> userMarks;
     int utcOffsetSeconds = 0;  // of the first row: the times are shown in it
 };
+
+// A value as the file wrote it, from the float the table holds: rounded in double to the
+// channel's decimals, so 9.7 in the file is 9.7 here (the float is 9.6999998) and compares,
+// bins and sums as the file's own value. Exact while a float's step is under half the last
+// decimal: below 2^20 for one decimal, 2^14 for three, which every value the module's scaling
+// gives stays under (an engine speed above 2^20 rpm is a whole number). A figure of its own
+// (a mean) is rounded the same way to the decimals it is written with.
+inline constexpr double kDecimalScale[] = {1, 10, 100, 1000, 1e4, 1e5, 1e6};
+
+// The value in units of its last decimal (13.835 V with three: 13835), a whole number, so sums
+// of many are exact. Rounded by adding and taking away 1.5 x 2^52, where a double's step is 1,
+// rather than by std::round, a library call that made the statistics of a long recording twice
+// as slow. From 2^51 on a double is whole already; NaN fails the test and stays NaN.
+inline double writtenUnits(double v, int decimals) {
+    constexpr double kWhole = 0x1.8p52;
+    const double x = v * kDecimalScale[decimals];
+    return std::abs(x) < 0x1p51 ? (x + kWhole) - kWhole : x;
+}
+
+inline double asWritten(double v, int decimals) {
+    return writtenUnits(v, decimals) / kDecimalScale[decimals];
+}
+
+inline double asWritten(float v, const ValueSpec& entry) {
+    return asWritten(v, entry.decimals);
+}
 
 // Two rows further apart than this many times the usual interval, and more than the minimum,
 // stand either side of a gap: at 2 rows a second a gap is 1.5 s or more, at the fastest rate 1 s.

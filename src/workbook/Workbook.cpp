@@ -72,11 +72,10 @@ QString secondsText(double s) {
     return QString::number(s, 'f', 3) + QStringLiteral(" s");
 }
 
-// The value as the file wrote it: rounded to the channel's decimals, so a spreadsheet holds
-// 13.835 and not the nearest single-precision number.
-double asWritten(float v, int decimals) {
-    const double scale = std::pow(10.0, decimals);
-    return std::round(double(v) * scale) / scale;
+// A mean's decimals, as the command line's --stats and --table print it: two more than the
+// channel's, three for an input's share of samples at 1.
+int meanDecimals(const ValueSpec& entry) {
+    return isInput(entry) ? 3 : entry.decimals + 2;
 }
 
 // The workbook being written, closed (and its file removed) however the writing ends.
@@ -191,9 +190,12 @@ std::optional<Written> write(const Source& recording, const analysis::Span& span
     lxw_format* bold = book.format({}, true);
     lxw_format* time = book.format("yyyy-mm-dd hh:mm:ss.000");
     lxw_format* seconds = book.format("0.000");
-    std::array<lxw_format*, kValueCount> valueFormat{};
-    for (const ValueSpec& entry : kValues)
+    lxw_format* count = book.format("0");
+    std::array<lxw_format*, kValueCount> valueFormat{}, meanFormat{};
+    for (const ValueSpec& entry : kValues) {
         valueFormat[std::size_t(entry.value)] = book.format(decimalsFormat(entry.decimals));
+        meanFormat[std::size_t(entry.value)] = book.format(decimalsFormat(meanDecimals(entry)));
+    }
 
     QStringList columns = record::kColumns;
 
@@ -214,7 +216,11 @@ std::optional<Written> write(const Source& recording, const analysis::Span& span
         rowInSheet = 0;
     };
     openSheet();
+    // The marks are in row order; this is the next one not yet passed.
+    auto mark = t.userMarks.begin();
     for (std::size_t i = 0; i < t.size(); ++i) {
+        while (mark != t.userMarks.end() && mark->row < i)
+            ++mark;
         if (!span.contains(t.elapsed[i]))
             continue;
         if (rowInSheet == options.rowsPerSheet)
@@ -232,11 +238,13 @@ std::optional<Written> write(const Source& recording, const analysis::Span& span
         for (const ValueSpec& entry : kValues) {
             const float v = t.values[std::size_t(entry.value)][i];
             if (std::isfinite(v))
-                worksheet_write_number(sheet, r, col, asWritten(v, entry.decimals),
+                worksheet_write_number(sheet, r, col, record::asWritten(v, entry.decimals),
                                        valueFormat[std::size_t(entry.value)]);
             ++col;
         }
         text(sheet, r, col, record::statusText(Sample::End(t.status[i])));
+        if (mark != t.userMarks.end() && mark->row == i)
+            text(sheet, r, col + 1, mark->text);
         ++written.rows;
         if (written.rows % kProgressEvery == 0) {
             if (options.cancel && options.cancel->load())
@@ -293,11 +301,13 @@ std::optional<Written> write(const Source& recording, const analysis::Span& span
         ++sr;
         text(stats, sr, 0, QString::fromLatin1(entry.column));
         text(stats, sr, 1, QString::fromUtf8(entry.unit));
-        worksheet_write_number(stats, sr, 2, double(s.samples), nullptr);
+        worksheet_write_number(stats, sr, 2, double(s.samples), count);
         if (s.samples > 0) {
-            worksheet_write_number(stats, sr, 3, s.min, nullptr);
-            worksheet_write_number(stats, sr, 4, s.max, nullptr);
-            worksheet_write_number(stats, sr, 5, s.mean, nullptr);
+            lxw_format* f = valueFormat[std::size_t(entry.value)];
+            worksheet_write_number(stats, sr, 3, record::asWritten(s.min, entry.decimals), f);
+            worksheet_write_number(stats, sr, 4, record::asWritten(s.max, entry.decimals), f);
+            worksheet_write_number(stats, sr, 5, record::asWritten(s.mean, meanDecimals(entry)),
+                                   meanFormat[std::size_t(entry.value)]);
         }
     }
 
@@ -308,19 +318,24 @@ std::optional<Written> write(const Source& recording, const analysis::Span& span
             QStringLiteral("seconds")},
            bold);
     const analysis::MapTable table = analysis::mapTable(
-        t, Value::Advance, analysis::defaultRpmEdges(), analysis::defaultMapEdges(), span);
+        t, Value::Advance, analysis::defaultRpmEdges(),
+        analysis::defaultMapEdges(record::rangeCodeOf(recording.details)), span);
+    const ValueSpec& advance = valueSpec(Value::Advance);
     lxw_row_t mr = 0;
     for (const analysis::MapCell& cell : table.cells) {
         ++mr;
-        const double cells[] = {table.rpmEdges[cell.rpmBin],
-                                table.rpmEdges[cell.rpmBin + 1],
-                                table.mapEdges[cell.mapBin],
-                                table.mapEdges[cell.mapBin + 1],
-                                double(cell.samples),
-                                cell.mean,
-                                cell.seconds};
+        // The edges are the map table's own numbers, exact as they stand.
+        const std::pair<double, lxw_format*> cells[] = {
+            {table.rpmEdges[cell.rpmBin], nullptr},
+            {table.rpmEdges[cell.rpmBin + 1], nullptr},
+            {table.mapEdges[cell.mapBin], nullptr},
+            {table.mapEdges[cell.mapBin + 1], nullptr},
+            {double(cell.samples), count},
+            {record::asWritten(cell.mean, meanDecimals(advance)),
+             meanFormat[std::size_t(Value::Advance)]},
+            {record::asWritten(cell.seconds, 3), seconds}};
         for (lxw_col_t c = 0; c < 7; ++c)
-            worksheet_write_number(map, mr, c, cells[c], nullptr);
+            worksheet_write_number(map, mr, c, cells[c].first, cells[c].second);
     }
 
     if (options.cancel && options.cancel->load())

@@ -10,9 +10,10 @@
 
 // A recording exported as a workbook: sheet "Recording" (and "Recording (2)" and on where one
 // sheet cannot hold the rows) with a row per recorded row, the time as a date-time, every value
-// a number with its channel's decimals, an empty cell where the recording has one, the status as
-// text; sheet "Details" with the recording's lines, the source and the span; "Statistics" and
-// "Map Table" with the figures of the span.
+// a number with its channel's decimals, an empty cell where the recording has one, the status and
+// the mark as text; sheet "Details" with the recording's lines, the source and the span;
+// "Statistics" and "Map Table" with the figures of the span, rounded as the command line prints
+// them.
 namespace ignivex::workbook {
 
 // A sheet holds 1,048,576 rows, the header among them.

@@ -25,6 +25,7 @@ using namespace ignivex::test;
 namespace {
 
 const QString kPull = QStringLiteral(IGNIVEX_FIXTURES "/analysis/pull.csv");
+const QString kEdges = QStringLiteral(IGNIVEX_FIXTURES "/analysis/edges.csv");
 
 LoadedRecording loaded(const QString& path) {
     record::ReadResult read = record::readRecording(path);
@@ -152,7 +153,11 @@ void TestReviewTools::mapTable() {
 void TestReviewTools::edgesRefusedKeepTheTable() {
     ScriptedBoxes boxes;
     MapTableWindow w(boxes);
+    auto* mapText = w.findChild<QLineEdit*>("txtMapEdges");
+    w.setRecording(loaded(kEdges));  // map range 1; pull.csv's is 3
+    QCOMPARE(mapText->text(), QString("0,5,10,15,20,25,30"));
     w.setRecording(pull());
+    QCOMPARE(mapText->text(), QString("0,10,20,30,40,50,60,70,80,90"));
     QTRY_VERIFY(!w.busy());
     const QByteArray before = w.csv();
     setEdges(w.findChild<QLineEdit*>("txtMapEdges"), "0,50,50");
@@ -164,6 +169,15 @@ void TestReviewTools::edgesRefusedKeepTheTable() {
     QCOMPARE(w.problem(), QString());
     QTRY_VERIFY(!w.busy());
     QVERIFY(w.csv().contains(",0,50,"));
+    w.setRecording(loaded(kEdges));  // edges of the user's own stay
+    QCOMPARE(mapText->text(), QString("0,50,100"));
+    QStringList edges;
+    for (int i = 0; i < 10000; ++i)
+        edges << QString::number(i);
+    setEdges(mapText, edges.mid(0, 300).join(','));
+    QVERIFY(w.problem().startsWith("MAP edges: 300 edges given, at most 201"));
+    setEdges(mapText, edges.join(','));  // 48,889 characters, of which the field keeps 4001
+    QVERIFY(w.problem().startsWith("MAP edges: the text is longer than 4000 characters"));
 }
 
 void TestReviewTools::xyBinning_data() {

@@ -16,6 +16,7 @@ using namespace ignivex;
 namespace {
 
 const QString kPull = QStringLiteral(IGNIVEX_FIXTURES "/analysis/pull.csv");
+const QString kEdges = QStringLiteral(IGNIVEX_FIXTURES "/analysis/edges.csv");
 
 struct Exported {
     QTemporaryDir dir;
@@ -23,11 +24,11 @@ struct Exported {
     std::optional<workbook::Written> written;
     QString error;
 
-    explicit Exported(std::size_t rowsPerSheet = workbook::kRowsPerSheet) {
+    explicit Exported(std::size_t rowsPerSheet = workbook::kRowsPerSheet, QString file = kPull) {
         path = dir.filePath("pull.xlsx");
         workbook::Options options;
         options.rowsPerSheet = rowsPerSheet;
-        const record::Recording r = *record::readRecording(kPull).recording;
+        const record::Recording r = *record::readRecording(file).recording;
         written = workbook::write({r.table, r.details, r.path}, {}, path, options, &error);
     }
     QString part(const QString& name) const {
@@ -54,6 +55,7 @@ private slots:
     void cells();
     void dateTime();
     void details();
+    void marksAndFigures();
     void continuedOnFurtherSheets();
     void existingFileRefused();
     void commaDecimalLocale();
@@ -136,6 +138,17 @@ void TestWorkbook::details() {
                                 QStringLiteral("the whole recording"), QStringLiteral("firmware"),
                                 QStringLiteral("IGX-2 V1.10"), QDir::toNativeSeparators(kPull)})
         QVERIFY2(details.contains(text), qPrintable(text));
+}
+
+// edges.csv, marks on its second and fifth rows: the figures as the file writes them.
+void TestWorkbook::marksAndFigures() {
+    const Exported x(workbook::kRowsPerSheet, kEdges);
+    QVERIFY(x.cell(1, "L3").contains("<t>pull 1</t>") && x.cell(1, "L2").isEmpty());
+    QCOMPARE(valueOf(x.cell(3, "E5")), QStringLiteral("14.118"));  // the most battery volts
+    QCOMPARE(valueOf(x.cell(3, "F4")), QStringLiteral("15.882"));  // mean MAP: 174.7 / 11
+    QCOMPARE(valueOf(x.cell(4, "C5")), QStringLiteral("25"));      // MAP 29.7 and 29.8 by 5
+    QCOMPARE(valueOf(x.cell(4, "F5")), QStringLiteral("23.838"));  // their mean advance
+    QVERIFY(x.part("xl/styles.xml").contains("formatCode=\"0.00000\""));  // a mean's
 }
 
 void TestWorkbook::continuedOnFurtherSheets() {
