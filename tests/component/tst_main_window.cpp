@@ -232,12 +232,11 @@ void TestMainWindow::settingsFile() {
     QCOMPARE(QFileInfo(file).isSymLink(), kind == "link");
     if (kind == "kept") {
         const QSettings mended(file, QSettings::IniFormat);
-        QCOMPARE(mended.allKeys(), QStringList({"Charts/Strips", "Properties/CommPort",
-                                                "Recording/Folder", "Recording/Rate"}));
-        QCOMPARE(mended.value("Recording/Folder").toString(), QStringLiteral("/data/runs"));
-        QCOMPARE(mended.value("Recording/Rate").toString(), QStringLiteral("max"));
-        QCOMPARE(mended.value("Charts/Strips").toString(), QStringLiteral("rpm;advance+map@0:40"));
-        QCOMPARE(mended.value("Properties/CommPort").toString(), QStringLiteral("3"));
+        QStringList kept;
+        for (const QString& key : mended.allKeys())
+            kept << key + "=" + mended.value(key).toString();
+        QCOMPARE(kept, QStringList({"Charts/Strips=rpm;advance+map@0:40", "Properties/CommPort=3",
+                                    "Recording/Folder=/data/runs", "Recording/Rate=max"}));
         return;
     }
     QFile written(kind == "link" ? elsewhere : file);
