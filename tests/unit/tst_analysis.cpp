@@ -245,8 +245,10 @@ void TestAnalysis::commandLine() {
     app.start(QStringLiteral(IGNIVEX_APP), arguments);
     QVERIFY(app.waitForFinished(30000));
     QCOMPARE(app.exitCode(), exitCode);
+    // Windows writes the lines of standard output with CR LF.
     const QString said =
-        QString::fromUtf8(exitCode == 0 ? app.readAllStandardOutput() : app.readAllStandardError());
+        QString::fromUtf8(exitCode == 0 ? app.readAllStandardOutput() : app.readAllStandardError())
+            .replace(QLatin1String("\r\n"), QLatin1String("\n"));
     QVERIFY2(said.contains(line), qPrintable(said));
     // A refused export leaves nothing, not even a part of itself under another name.
     QVERIFY(QDir(dir.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
