@@ -15,6 +15,7 @@
 #include "chart/MarkListModel.h"
 #include "chart/PanelReplay.h"
 #include "chart/PictureExport.h"
+#include "chart/ReviewTools.h"
 #include "record/RecordFormat.h"
 #include "recovery/MessageBoxes.h"
 
@@ -326,7 +327,7 @@ void ReviewWindow::buildMenus() {
                    {QKeySequence::Copy}),
             &QAction::triggered, statistics_, &StatisticsPanel::copy);
     view->addSeparator();
-    viewMenu_ = view;
+    new ReviewTools(*this, boxes_, view);
 
     QMenu* playMenu = menuBar()->addMenu(QStringLiteral("&Play"));
     playAction_ = action(playMenu, QStringLiteral("&Play"), QStringLiteral("mnuPlay"),

@@ -1,8 +1,7 @@
 #pragma once
 
 #include "record/FileLines.h"
-#include "record/ReadOptions.h"
-#include "record/RecordingTable.h"
+#include "record/RecordingReader.h"
 
 namespace ignivex::record {
 
