@@ -429,7 +429,8 @@ int runLive(int seconds) {
                     s.gpi3Analog = 2.5f;
                     s.map = 10;
                     s.gpiBits = 0x04;
-                    live->addSample(s);
+                    // The acquisition's own path into the series (no recording runs here).
+                    emit app.window.acquisition().sampleReady(s);
                 }
             }
         }

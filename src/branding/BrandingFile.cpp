@@ -1,6 +1,5 @@
 #include "branding/BrandingFile.h"
 
-#include "branding/ProgramFiles.h"
 #include "recovery/CommError.h"
 #include "base/Readable.h"
 
@@ -133,7 +132,7 @@ CommError tooLarge(const QString& path, qint64 size) {
 
 QStringList defaultSplashLines() {
     return {QStringLiteral("Velmora Sensors"), QStringLiteral("Arial"), QStringLiteral("28"),
-            QStringLiteral("bold italic"), QStringLiteral("Velmora_Sensors_Logo.gif")};
+            QStringLiteral("bold italic"), QString::fromLatin1(kDefaultLogoName)};
 }
 
 QStringList defaultAboutLines() {
@@ -143,14 +142,6 @@ QStringList defaultAboutLines() {
             QStringLiteral("Portland, OR 97209"),
             QStringLiteral("Phone (503) 555-0147"),
             QStringLiteral("www.velmora-sensors.example")};
-}
-
-QString brandingFilePath(const QString& programFolder) {
-    const QStringList places = brandingFileCandidates(programFolder);
-    for (const QString& path : places)
-        if (QFileInfo::exists(path))
-            return path;
-    return places.first();
 }
 
 bool isBangLine(const QString& line) {

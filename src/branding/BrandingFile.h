@@ -1,5 +1,6 @@
 #pragma once
 
+#include "branding/ProgramFiles.h"
 #include "recovery/Recovery.h"
 
 #include <QString>
@@ -9,18 +10,12 @@ class QIODevice;
 
 namespace ignivex {
 
-// The branding file's name. It is only ever read.
-inline const char* const kBrandingFileName = "Ignivex_Log.cfg";
 // A branding file is a few lines; a larger one is refused and the built-in branding used.
 inline constexpr qint64 kMaxBrandingFileBytes = 1024 * 1024;
 
 // What the tool shows when there is no branding file.
 QStringList defaultSplashLines();
 QStringList defaultAboutLines();
-
-// The branding file that applies to the program in `programFolder`: the first that exists of
-// the places brandingFileCandidates() lists, else the one beside the executable.
-QString brandingFilePath(const QString& programFolder);
 
 // True for a "!" line: its first character is "!". An empty line is not one.
 bool isBangLine(const QString& line);

@@ -1,7 +1,5 @@
 #include "branding/ProgramFiles.h"
 
-#include "branding/BrandingFile.h"
-
 #include <QDir>
 #include <QFileInfo>
 
@@ -12,7 +10,7 @@ Q_LOGGING_CATEGORY(lcFiles, "ignivex.files", QtWarningMsg)
 QString programFilesFolder(const QString& programFolder) {
     const QString beside = programFolder + QLatin1Char('/');
     if (QFileInfo(beside + QStringLiteral("help")).isDir() ||
-        QFileInfo::exists(beside + defaultSplashLines().at(4)))
+        QFileInfo::exists(beside + QString::fromLatin1(kDefaultLogoName)))
         return programFolder;
     // IGNIVEX_FILES_FROM_BIN: the install's data folder seen from its executables' folder.
     const QString installed = QDir::cleanPath(beside + QStringLiteral(IGNIVEX_FILES_FROM_BIN));
@@ -34,6 +32,14 @@ QStringList brandingFileCandidates(const QString& programFolder) {
     places.removeDuplicates();
 #endif
     return places;
+}
+
+QString brandingFilePath(const QString& programFolder) {
+    const QStringList places = brandingFileCandidates(programFolder);
+    for (const QString& path : places)
+        if (QFileInfo::exists(path))
+            return path;
+    return places.first();
 }
 
 QString logoPath(const QString& programFolder, const QString& logoName) {

@@ -2,6 +2,7 @@
 
 #include "chart/LiveChartWindow.h"
 #include "chart/PanelReplay.h"
+#include "chart/ReviewTools.h"
 #include "chart/ReviewWindow.h"
 #include "acquire/Acquisition.h"
 #include "display/RealTimeView.h"
@@ -43,8 +44,11 @@ void ChartWindows::mnuOpenRecording_Click() {
 }
 
 void ChartWindows::openRecording(const QString& path) {
-    if (!review_)
+    if (!review_) {
         review_ = new ReviewWindow(*replay_, parts_.boxes, parts_.clock, parts_.mainWindow);
+        // Made beside the review rather than by it: the tools know the review, not the reverse.
+        new ReviewTools(*review_, parts_.boxes, review_->viewMenu());
+    }
     review_->show();
     review_->raise();
     review_->activateWindow();

@@ -167,11 +167,6 @@ void LiveChartWindow::pan(double seconds) {
     updateSpanLabel();
 }
 
-void LiveChartWindow::addSample(const Sample& sample) {
-    series_.append(sample);
-    noteSample();
-}
-
 void LiveChartWindow::noteSample() {
     dirty_ = dirty_ || following_;
 }

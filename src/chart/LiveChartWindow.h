@@ -33,8 +33,6 @@ public:
     LiveChartWindow(LiveSeries& series, Acquisition& acquisition, MessageBoxes& boxes,
                     QWidget* parent = nullptr);
 
-    // A sample joins the series (as the acquisition's do through the chart windows).
-    void addSample(const ignivex::Sample& sample);
     // A sample has joined the series: a following view shows it at the next frame.
     void noteSample();
     // Paused, the view stays put (and can be moved back and forth); following, it shows the

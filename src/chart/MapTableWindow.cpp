@@ -307,10 +307,6 @@ void MapTableWindow::setComparison(std::shared_ptr<const ChartData> overlay, dou
         recount();
 }
 
-void MapTableWindow::setDifference(bool on) {
-    difference_->setChecked(on && overlay_);
-}
-
 bool MapTableWindow::difference() const {
     return difference_->isChecked() && overlay_;
 }

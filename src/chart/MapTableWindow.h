@@ -40,7 +40,6 @@ public:
     // The recording overlaid in the review (nothing: none), its times moved by `shift`: the
     // table can then show this recording's means less the overlay's, cell by cell.
     void setComparison(std::shared_ptr<const ChartData> overlay, double shift);
-    void setDifference(bool on);
     bool difference() const;
 
     // A count is under way, or its result not yet shown.

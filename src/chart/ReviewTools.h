@@ -22,7 +22,7 @@ class XyPlotWindow;
 // The review's View, Map Table... and XY Plot...: opens the windows for the loaded recording,
 // keeps them on the recording and the view the review shows, moves the review's cursor where
 // the plot is clicked, and closes them with the review. It watches the review rather than being
-// told, so the review needs no more than this object and its two menu items.
+// told, and adds its two items to the review's View menu, so the review knows nothing of it.
 class ReviewTools : public QObject {
     Q_OBJECT
 public:

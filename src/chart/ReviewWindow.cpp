@@ -15,7 +15,6 @@
 #include "chart/MarkListModel.h"
 #include "chart/PanelReplay.h"
 #include "chart/PictureExport.h"
-#include "chart/ReviewTools.h"
 #include "record/RecordFormat.h"
 #include "recovery/MessageBoxes.h"
 
@@ -327,7 +326,7 @@ void ReviewWindow::buildMenus() {
                    {QKeySequence::Copy}),
             &QAction::triggered, statistics_, &StatisticsPanel::copy);
     view->addSeparator();
-    new ReviewTools(*this, boxes_, view);
+    viewMenu_ = view;
 
     QMenu* playMenu = menuBar()->addMenu(QStringLiteral("&Play"));
     playAction_ = action(playMenu, QStringLiteral("&Play"), QStringLiteral("mnuPlay"),

@@ -47,6 +47,8 @@ public:
     bool loading() const { return loader_.running(); }
     const LoadedRecording* recording() const { return recording_.get(); }
     StripChart* chart() const { return chart_; }
+    // The View menu, ending in a separator: the review's tool windows add their items there.
+    QMenu* viewMenu() const { return viewMenu_; }
 
     double cursor() const { return cursor_; }
     // Moves the cursor (kept within the recording); the panel follows while replaying.
@@ -134,6 +136,7 @@ private:
     QTimer statisticsDue_;
     std::optional<double> cursorB_;
     QAction* playAction_;
+    QMenu* viewMenu_ = nullptr;
     QActionGroup* speedActions_;
     QComboBox* speedBox_;
     QLabel* position_;

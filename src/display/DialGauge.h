@@ -33,7 +33,7 @@ namespace ignivex {
 // into a kept picture until the size, a setting, the font or the palette changes; a new reading
 // repaints only the read-out and the needle over it. Accessible name: accessibleName(), else objectName, else "RPM"; accessible value:
 // valueText().
-class DialGauge : public KeptFaceGauge {
+class DialGauge : public KeptFaceGauge, public gauge::Described {
     Q_OBJECT
     Q_PROPERTY(double value READ value WRITE setValue NOTIFY valueChanged)
     Q_PROPERTY(QString caption READ caption WRITE setCaption NOTIFY captionChanged)
@@ -91,7 +91,12 @@ public:
 
     // Spoken value: the read-out and "rpm" ("916 rpm"); while the read-out is empty, the
     // reading itself in rpm.
-    QString valueText() const;
+    QString valueText() const override;
+    Role accessibleRole() const override { return Role::Dial; }
+    QString fallbackName() const override { return QStringLiteral("RPM"); }
+    QVariant reading() const override { return value_; }
+    QVariant readingMinimum() const override { return 0.0; }
+    QVariant readingMaximum() const override { return double(scaleMax_); }
 
     // The colour around the drawing (the panel it stands on). Once set, the widget paints its
     // whole rectangle itself, so a new reading does not repaint the panel behind it.

@@ -1,9 +1,5 @@
 #include "display/GaugeSupport.h"
 
-#include "display/DialGauge.h"
-#include "display/LampShape.h"
-#include "display/LinearGauge.h"
-
 #include <QAccessible>
 #include <QAccessibleValueInterface>
 #include <QAccessibleWidget>
@@ -90,7 +86,8 @@ namespace {
 // numeric value interface, which screen readers use for level indicators.
 class GaugeAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
 public:
-    GaugeAccessible(QWidget* w, QAccessible::Role role) : QAccessibleWidget(w, role) {}
+    GaugeAccessible(QWidget* w, const Described& described, QAccessible::Role role)
+        : QAccessibleWidget(w, role), described_(described) {}
 
     QString text(QAccessible::Text t) const override {
         QWidget* w = widget();
@@ -98,66 +95,50 @@ public:
         case QAccessible::Name: {
             if (!w->accessibleName().isEmpty())
                 return w->accessibleName();
-            if (auto* g = qobject_cast<LinearGauge*>(w); g && !g->caption().isEmpty())
-                return g->caption();
+            if (const QString caption = described_.captionName(); !caption.isEmpty())
+                return caption;
             if (!w->objectName().isEmpty())
                 return w->objectName();
-            if (qobject_cast<DialGauge*>(w))
-                return QStringLiteral("RPM");
-            return {};
+            return described_.fallbackName();
         }
         case QAccessible::Value:
-            if (auto* g = qobject_cast<LinearGauge*>(w))
-                return g->valueText();
-            if (auto* d = qobject_cast<DialGauge*>(w))
-                return d->valueText();
-            if (auto* l = qobject_cast<LampShape*>(w))
-                return l->valueText();
-            return {};
+            return described_.valueText();
         default:
             return QAccessibleWidget::text(t);
         }
     }
 
     void* interface_cast(QAccessible::InterfaceType type) override {
-        if (type == QAccessible::ValueInterface && !qobject_cast<LampShape*>(widget()))
+        if (type == QAccessible::ValueInterface &&
+            described_.accessibleRole() != Described::Role::Indicator)
             return static_cast<QAccessibleValueInterface*>(this);
         return QAccessibleWidget::interface_cast(type);
     }
 
-    QVariant currentValue() const override {
-        if (auto* g = qobject_cast<LinearGauge*>(widget()))
-            return g->pointerValue();
-        if (auto* d = qobject_cast<DialGauge*>(widget()))
-            return d->value();
-        return {};
-    }
+    QVariant currentValue() const override { return described_.reading(); }
     // The gauges only display; a screen reader cannot move them.
     void setCurrentValue(const QVariant&) override {}
-    QVariant maximumValue() const override {
-        if (auto* g = qobject_cast<LinearGauge*>(widget()))
-            return g->scaleMaximum();
-        if (auto* d = qobject_cast<DialGauge*>(widget()))
-            return double(d->scaleMaximum());
-        return {};
-    }
-    QVariant minimumValue() const override {
-        if (auto* g = qobject_cast<LinearGauge*>(widget()))
-            return g->scaleMinimum();
-        if (qobject_cast<DialGauge*>(widget()))
-            return 0.0;
-        return {};
-    }
+    QVariant maximumValue() const override { return described_.readingMaximum(); }
+    QVariant minimumValue() const override { return described_.readingMinimum(); }
     QVariant minimumStepSize() const override { return 0.0; }
+
+private:
+    const Described& described_;
 };
 
 QAccessibleInterface* factory(const QString&, QObject* object) {
-    if (auto* g = qobject_cast<LinearGauge*>(object))
-        return new GaugeAccessible(g, QAccessible::ProgressBar);
-    if (auto* d = qobject_cast<DialGauge*>(object))
-        return new GaugeAccessible(d, QAccessible::Dial);
-    if (auto* l = qobject_cast<LampShape*>(object))
-        return new GaugeAccessible(l, QAccessible::Indicator);
+    auto* widget = qobject_cast<QWidget*>(object);
+    const auto* described = dynamic_cast<const Described*>(object);
+    if (!widget || !described)
+        return nullptr;
+    switch (described->accessibleRole()) {
+    case Described::Role::Level:
+        return new GaugeAccessible(widget, *described, QAccessible::ProgressBar);
+    case Described::Role::Dial:
+        return new GaugeAccessible(widget, *described, QAccessible::Dial);
+    case Described::Role::Indicator:
+        return new GaugeAccessible(widget, *described, QAccessible::Indicator);
+    }
     return nullptr;
 }
 

@@ -39,6 +39,23 @@ QFont panelFont(double pointSize);
 // "green", "amber", ...), otherwise the colour as "#rrggbb".
 QString colorName(const QColor& color);
 
+// What a display widget tells a screen reader. The three widgets implement it, so the
+// accessibility factory needs none of their classes.
+class Described {
+public:
+    enum class Role { Level, Dial, Indicator };
+    virtual ~Described() = default;
+    virtual Role accessibleRole() const = 0;
+    // A name before the object name (a caption), and the one when there is no other.
+    virtual QString captionName() const { return {}; }
+    virtual QString fallbackName() const { return {}; }
+    virtual QString valueText() const = 0;
+    // The reading and its scale's ends; nothing for a lamp.
+    virtual QVariant reading() const { return {}; }
+    virtual QVariant readingMinimum() const { return {}; }
+    virtual QVariant readingMaximum() const { return {}; }
+};
+
 // Registers the accessibility factory for the gauge widgets. Safe to call many times; each
 // widget calls it from its constructor.
 void installAccessibility();

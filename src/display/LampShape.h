@@ -1,5 +1,7 @@
 #pragma once
 
+#include "display/GaugeSupport.h"
+
 #include <QColor>
 #include <QString>
 #include <QWidget>
@@ -13,7 +15,7 @@ namespace ignivex {
 // Changing the colour repaints, tells assistive technology and emits fillColorChanged; writing
 // the colour it already has does none of that. Accessible name: accessibleName(), else objectName; accessible value:
 // valueText(), the colour as a word ("red", "black", "green") or "#rrggbb".
-class LampShape : public QWidget {
+class LampShape : public QWidget, public gauge::Described {
     Q_OBJECT
     Q_PROPERTY(QColor fillColor READ fillColor WRITE setFillColor NOTIFY fillColorChanged)
 
@@ -23,7 +25,8 @@ public:
     QColor fillColor() const { return fill_; }
     void setFillColor(const QColor& color);
 
-    QString valueText() const;
+    QString valueText() const override;
+    Role accessibleRole() const override { return Role::Indicator; }
 
     // The colour around the drawing (the panel it stands on). Once set, the widget paints its
     // whole rectangle itself, so a new reading does not repaint the panel behind it.

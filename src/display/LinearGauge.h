@@ -57,7 +57,7 @@ struct GaugeBand {
 // painted face are kept until the size, a setting, the font or the palette changes, so a new
 // reading repaints only the pointer over the kept face. The accessible name is accessibleName(), else the caption, else the objectName; the
 // accessible value is valueText().
-class LinearGauge : public KeptFaceGauge {
+class LinearGauge : public KeptFaceGauge, public gauge::Described {
     Q_OBJECT
     Q_PROPERTY(QString caption READ caption WRITE setCaption)
     Q_PROPERTY(
@@ -141,7 +141,12 @@ public:
 
     // Spoken value: the reading to four significant digits, "below scale" / "above scale" when
     // the pointer is clamped, "no reading" for NaN.
-    QString valueText() const;
+    QString valueText() const override;
+    Role accessibleRole() const override { return Role::Level; }
+    QString captionName() const override { return caption_; }
+    QVariant reading() const override { return value_; }
+    QVariant readingMinimum() const override { return scaleMin_; }
+    QVariant readingMaximum() const override { return scaleMax_; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;

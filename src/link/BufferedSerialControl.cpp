@@ -68,6 +68,16 @@ void BufferedSerialControl::setCommPort(int number) {
     commPort_ = number;
 }
 
+void BufferedSerialControl::setDTREnable(bool enable) {
+    dtr_ = enable;
+    applyDtr(enable);
+}
+
+void BufferedSerialControl::setRTSEnable(bool enable) {
+    rts_ = enable;
+    applyRts(enable);
+}
+
 void BufferedSerialControl::setPortOpen(bool open) {
     if (!open) {
         closeNow();

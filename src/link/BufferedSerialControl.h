@@ -34,6 +34,9 @@ public:
     void setInputLen(int length) override { inputLen_ = length; }
     void setInBufferSize(int size) override { inBufferSize_ = size > 0 ? size : 1; }
     void setCommPort(int number) override;
+    // Kept for the next opening and handed to the platform's line at once.
+    void setDTREnable(bool enable) final;
+    void setRTSEnable(bool enable) final;
     int commPort() const override { return commPort_; }
     void setPortOpen(bool open) final;
     QByteArray input() override;
@@ -65,6 +68,9 @@ protected:
 
     // The line settings changed: a platform sets them on an open port.
     virtual void lineChanged() = 0;
+    // A modem line changed: a platform sets it on an open port (the kept value is dtr(), rts()).
+    virtual void applyDtr(bool on) = 0;
+    virtual void applyRts(bool on) = 0;
     // Opens the port's device with the line set, or throws the CommError that says why not.
     virtual void openDevice(const PortDevice& target) = 0;
     // Closes the device (if open) and drops what its buffer held.
@@ -76,6 +82,20 @@ protected:
     int sliceUntil(Instant deadline) const;  // milliseconds of the next slice, 0 when past
     void letTheWindowPaint();
 
+    Clock& clock() const { return clock_; }
+    const LineSettings& line() const { return line_; }
+    bool dtr() const { return dtr_; }
+    bool rts() const { return rts_; }
+    // The bytes received and not yet taken by Input.
+    int buffered() const { return int(in_.size()); }
+    void dropBuffered() { in_.clear(); }
+    // The device went away under the open port: it counts as closed until the next opening.
+    bool lost() const { return lost_; }
+    void noteLost() { lost_ = true; }
+
+private:
+    void deliver();
+
     Clock& clock_;
     LineSettings line_;
     QByteArray in_;
@@ -85,9 +105,6 @@ protected:
     bool dtr_ = false;
     bool rts_ = false;
     bool lost_ = false;
-
-private:
-    void deliver();
 
     int inputLen_ = 0;
     int rThreshold_ = 0;

@@ -70,60 +70,58 @@ QtSerialControl::~QtSerialControl() {
     closeNow();
 }
 
-void QtSerialControl::setDTREnable(bool enable) {
-    dtr_ = enable;
+void QtSerialControl::applyDtr(bool on) {
     if (portOpen()) {
-        port_.setDataTerminalReady(enable);  // devices without modem lines refuse: not an error
+        port_.setDataTerminalReady(on);  // devices without modem lines refuse: not an error
         port_.clearError();
     }
 }
 
-void QtSerialControl::setRTSEnable(bool enable) {
-    rts_ = enable;
+void QtSerialControl::applyRts(bool on) {
     if (portOpen()) {
-        port_.setRequestToSend(enable);
+        port_.setRequestToSend(on);
         port_.clearError();
     }
 }
 
 bool QtSerialControl::portOpen() const {
-    return port_.isOpen() && !lost_;
+    return port_.isOpen() && !lost();
 }
 
 void QtSerialControl::openDevice(const PortDevice& target) {
     if (!target.exists)
-        throw serial::noSuchDevice(commPort_, target.shown, port_mapper::portsFolder());
+        throw serial::noSuchDevice(commPort(), target.shown, port_mapper::portsFolder());
     // A file, pipe or folder is never handed to the serial port: say what it is instead.
     if (const QString kind = notSerialKind(target.path, false); !kind.isEmpty())
-        throw serial::notASerialDevice(commPort_, target.shown, kind, port_mapper::portsFolder());
+        throw serial::notASerialDevice(commPort(), target.shown, kind, port_mapper::portsFolder());
     port_.setPortName(target.path);
     if (!port_.open(QIODevice::ReadWrite)) {
         const auto error = port_.error();
         const QString reason = port_.errorString();
         port_.clearError();
         if (const QString kind = notSerialKind(target.path, true); !kind.isEmpty())
-            throw serial::notASerialDevice(commPort_, target.shown, kind,
+            throw serial::notASerialDevice(commPort(), target.shown, kind,
                                            port_mapper::portsFolder());
         switch (error) {
         case QSerialPort::DeviceNotFoundError:
-            throw serial::noSuchDevice(commPort_, target.shown, port_mapper::portsFolder());
+            throw serial::noSuchDevice(commPort(), target.shown, port_mapper::portsFolder());
         case QSerialPort::PermissionError: {
             // Qt says "permission" both for a device we may not use and for one another
             // program holds; the file's own access rights tell the two apart.
             const QByteArray path = QFile::encodeName(target.path);
             if (::access(path.constData(), R_OK | W_OK) == 0)
-                throw serial::inUse(commPort_, target.shown);
-            throw serial::noPermission(commPort_, target.shown);
+                throw serial::inUse(commPort(), target.shown);
+            throw serial::noPermission(commPort(), target.shown);
         }
         case QSerialPort::OpenError:
-            throw serial::inUse(commPort_, target.shown);
+            throw serial::inUse(commPort(), target.shown);
         default:
-            throw serial::openFailed(commPort_, target.shown, reason);
+            throw serial::openFailed(commPort(), target.shown, reason);
         }
     }
     lineChanged();
-    port_.setDataTerminalReady(dtr_);
-    port_.setRequestToSend(rts_);
+    port_.setDataTerminalReady(dtr());
+    port_.setRequestToSend(rts());
     port_.clearError();
     lastCounts_ = faults_ ? faults_->read(int(port_.handle())) : std::nullopt;
     if (lastCounts_)
@@ -131,16 +129,16 @@ void QtSerialControl::openDevice(const PortDevice& target) {
 }
 
 void QtSerialControl::lineChanged() {
-    const auto parity = line_.parity == 'E'   ? QSerialPort::EvenParity
-                        : line_.parity == 'O' ? QSerialPort::OddParity
-                        : line_.parity == 'M' ? QSerialPort::MarkParity
-                        : line_.parity == 'S' ? QSerialPort::SpaceParity
-                                              : QSerialPort::NoParity;
-    const auto stop = line_.stopHalves == 3   ? QSerialPort::OneAndHalfStop
-                      : line_.stopHalves == 4 ? QSerialPort::TwoStop
-                                              : QSerialPort::OneStop;
-    const bool ok = port_.setBaudRate(line_.baud) && port_.setParity(parity) &&
-                    port_.setDataBits(QSerialPort::DataBits(line_.dataBits)) &&
+    const auto parity = line().parity == 'E'   ? QSerialPort::EvenParity
+                        : line().parity == 'O' ? QSerialPort::OddParity
+                        : line().parity == 'M' ? QSerialPort::MarkParity
+                        : line().parity == 'S' ? QSerialPort::SpaceParity
+                                               : QSerialPort::NoParity;
+    const auto stop = line().stopHalves == 3   ? QSerialPort::OneAndHalfStop
+                      : line().stopHalves == 4 ? QSerialPort::TwoStop
+                                               : QSerialPort::OneStop;
+    const bool ok = port_.setBaudRate(line().baud) && port_.setParity(parity) &&
+                    port_.setDataBits(QSerialPort::DataBits(line().dataBits)) &&
                     port_.setStopBits(stop) && port_.setFlowControl(QSerialPort::NoFlowControl);
     port_.clearError();
     if (!ok)
@@ -148,28 +146,28 @@ void QtSerialControl::lineChanged() {
 }
 
 void QtSerialControl::requireOpen() const {
-    if (lost_) {
+    if (lost()) {
         // Only a device node that has vanished tells why; otherwise the cause is not guessed.
-        if (!device_.isEmpty() && !QFileInfo::exists(device_))
-            throw serial::deviceGone(commPort_, device_);
-        throw serial::deviceLost(commPort_, device_);
+        if (!device().isEmpty() && !QFileInfo::exists(device()))
+            throw serial::deviceGone(commPort(), device());
+        throw serial::deviceLost(commPort(), device());
     }
     if (!port_.isOpen())
         throw serial::notOpen(
-            commPort_, device_.isEmpty() ? port_mapper::deviceFor(commPort_).shown : device_);
+            commPort(), device().isEmpty() ? port_mapper::deviceFor(commPort()).shown : device());
 }
 
 int QtSerialControl::inBufferCount() {
     requireOpen();
     // Take in what the driver holds right now, without waiting.
-    while (port_.isOpen() && !lost_ && port_.waitForReadyRead(0))
+    while (port_.isOpen() && !lost() && port_.waitForReadyRead(0))
         drain();
     drain();
-    if (lost_) {
+    if (lost()) {
         closeNow();
         requireOpen();
     }
-    return int(in_.size());
+    return buffered();
 }
 
 void QtSerialControl::setInBufferCount(int count) {
@@ -178,7 +176,7 @@ void QtSerialControl::setInBufferCount(int count) {
         return;
     port_.clear(QSerialPort::Input);
     port_.clearError();
-    in_.clear();
+    dropBuffered();
 }
 
 void QtSerialControl::output(const QByteArray& bytes) {
@@ -186,14 +184,14 @@ void QtSerialControl::output(const QByteArray& bytes) {
     if (port_.write(bytes) != bytes.size()) {
         const QString reason = port_.errorString();
         port_.clearError();
-        throw serial::writeFailed(commPort_, device_, reason);
+        throw serial::writeFailed(commPort(), device(), reason);
     }
     // The exchanges wait without running handlers, so the byte has to leave now.
     port_.flush();
     if (port_.bytesToWrite() > 0) {
         Waiting waiting(*this);
-        const Instant deadline = clock_.now() + std::chrono::seconds(1);
-        while (port_.isOpen() && !lost_ && port_.bytesToWrite() > 0) {
+        const Instant deadline = clock().now() + std::chrono::seconds(1);
+        while (port_.isOpen() && !lost() && port_.bytesToWrite() > 0) {
             const int ms = sliceUntil(deadline);
             if (ms <= 0)
                 break;
@@ -201,11 +199,11 @@ void QtSerialControl::output(const QByteArray& bytes) {
                 port_.clearError();
             letTheWindowPaint();
         }
-        if (port_.isOpen() && !lost_ && port_.bytesToWrite() > 0)
-            throw serial::writeFailed(commPort_, device_,
+        if (port_.isOpen() && !lost() && port_.bytesToWrite() > 0)
+            throw serial::writeFailed(commPort(), device(),
                                       QStringLiteral("the device took no data for a second"));
     }
-    if (lost_) {
+    if (lost()) {
         closeNow();
         requireOpen();
     }
@@ -216,8 +214,8 @@ void QtSerialControl::waitForInput(int count, Instant deadline) {
         return;
     Waiting waiting(*this);
     drain();
-    Instant painted = clock_.now();
-    while (port_.isOpen() && !lost_ && in_.size() < count) {
+    Instant painted = clock().now();
+    while (port_.isOpen() && !lost() && buffered() < count) {
         const int ms = sliceUntil(deadline);
         if (ms <= 0)
             break;
@@ -227,20 +225,20 @@ void QtSerialControl::waitForInput(int count, Instant deadline) {
             const auto error = port_.error();
             port_.clearError();
             if (error != QSerialPort::TimeoutError && error != QSerialPort::NoError &&
-                error != QSerialPort::UnsupportedOperationError && !lost_) {
+                error != QSerialPort::UnsupportedOperationError && !lost()) {
                 markLost();
             }
         }
         drain();
         // A reply that comes a byte at a time wakes the wait for each byte; the window paints
         // once a slice, not at every byte.
-        if (in_.size() < count && port_.isOpen() && !lost_ &&
-            clock_.now() - painted >= milliseconds(kPaintSliceMs)) {
+        if (buffered() < count && port_.isOpen() && !lost() &&
+            clock().now() - painted >= milliseconds(kPaintSliceMs)) {
             letTheWindowPaint();
-            painted = clock_.now();
+            painted = clock().now();
         }
     }
-    if (lost_)
+    if (lost())
         closeNow();
 }
 
@@ -281,7 +279,7 @@ void QtSerialControl::onError(QSerialPort::SerialPortError error) {
     case QSerialPort::ReadError:
     case QSerialPort::WriteError:
     case QSerialPort::ResourceError:
-        if (port_.isOpen() && !lost_) {
+        if (port_.isOpen() && !lost()) {
             markLost();
             port_.clearError();
         }
@@ -297,14 +295,14 @@ void QtSerialControl::onError(QSerialPort::SerialPortError error) {
 }
 
 void QtSerialControl::markLost() {
-    lost_ = true;
+    noteLost();
     faultPoll_.stop();
     // Not closed right here: this runs inside QSerialPort's own read path. The waits close it
     // as soon as Qt returns; from the event loop, the queued call does.
     QMetaObject::invokeMethod(
         this,
         [this] {
-            if (lost_)
+            if (lost())
                 closeNow();
         },
         Qt::QueuedConnection);
@@ -315,7 +313,7 @@ void QtSerialControl::closeNow() {
     if (port_.isOpen())
         port_.close();
     port_.clearError();
-    in_.clear();
+    dropBuffered();
     lastCounts_.reset();
 }
 

@@ -28,8 +28,6 @@ public:
         QObject* parent = nullptr);
     ~QtSerialControl() override;
 
-    void setDTREnable(bool enable) override;
-    void setRTSEnable(bool enable) override;
     bool portOpen() const override;
     int inBufferCount() override;
     void setInBufferCount(int count) override;
@@ -42,6 +40,8 @@ public:
 private:
     void requireOpen() const;
     void lineChanged() override;
+    void applyDtr(bool on) override;
+    void applyRts(bool on) override;
     void drain();  // moves what QSerialPort holds into our receive buffer
     void pollFaults();
     void onError(QSerialPort::SerialPortError error);

@@ -58,18 +58,16 @@ void WinSerialControl::setModemLine(bool on, unsigned long setCode, unsigned lon
         EscapeCommFunction(h(handle_), on ? setCode : clearCode);
 }
 
-void WinSerialControl::setDTREnable(bool enable) {
-    dtr_ = enable;
-    setModemLine(enable, SETDTR, CLRDTR);
+void WinSerialControl::applyDtr(bool on) {
+    setModemLine(on, SETDTR, CLRDTR);
 }
 
-void WinSerialControl::setRTSEnable(bool enable) {
-    rts_ = enable;
-    setModemLine(enable, SETRTS, CLRRTS);
+void WinSerialControl::applyRts(bool on) {
+    setModemLine(on, SETRTS, CLRRTS);
 }
 
 bool WinSerialControl::portOpen() const {
-    return handle_ != INVALID_HANDLE_VALUE && !lost_;
+    return handle_ != INVALID_HANDLE_VALUE && !lost();
 }
 
 void WinSerialControl::openDevice(const PortDevice& target) {
@@ -84,25 +82,25 @@ void WinSerialControl::openDevice(const PortDevice& target) {
             QStringList present;
             for (const win_ports::ComPort& p : win_ports::present())
                 present << p.name;
-            throw serial::noSuchComPort(commPort_, target.shown, present);
+            throw serial::noSuchComPort(commPort(), target.shown, present);
         }
         case ERROR_ACCESS_DENIED:
         case ERROR_SHARING_VIOLATION:
             // Windows gives a COM port to one program at a time.
-            throw serial::inUse(commPort_, target.shown);
+            throw serial::inUse(commPort(), target.shown);
         default:
-            throw serial::openFailed(commPort_, target.shown, serial::systemMessage(error));
+            throw serial::openFailed(commPort(), target.shown, serial::systemMessage(error));
         }
     }
     handle_ = port;
     readTimeoutMs_ = -1;
-    // The driver's own queues; the receive buffer of the control is ours (in_).
+    // The driver's own queues; the receive buffer of the control is ours (see receive()).
     SetupComm(port, 4096, 4096);
     if (!applyLine())
         post(comm::ErDCB);
     setReadTimeout(kPaintSliceMs);  // sets the write time-out too
-    setModemLine(dtr_, SETDTR, CLRDTR);
-    setModemLine(rts_, SETRTS, CLRRTS);
+    setModemLine(dtr(), SETDTR, CLRDTR);
+    setModemLine(rts(), SETRTS, CLRRTS);
     PurgeComm(port, PURGE_RXCLEAR | PURGE_TXCLEAR);
     DWORD errors = 0;
     ClearCommError(port, &errors, nullptr);  // faults of an earlier user are not ours
@@ -117,20 +115,20 @@ bool WinSerialControl::applyLine() {
     dcb.DCBlength = sizeof dcb;
     if (!GetCommState(h(handle_), &dcb))
         return false;
-    dcb.BaudRate = DWORD(line_.baud);
-    dcb.ByteSize = BYTE(line_.dataBits);
+    dcb.BaudRate = DWORD(line().baud);
+    dcb.ByteSize = BYTE(line().dataBits);
     // The DCB counts parities as NOPARITY, ODDPARITY, EVENPARITY, MARKPARITY, SPACEPARITY.
-    dcb.Parity = BYTE(QByteArrayView("NOEMS").indexOf(line_.parity));
-    dcb.StopBits = line_.stopHalves == 3   ? ONE5STOPBITS
-                   : line_.stopHalves == 4 ? TWOSTOPBITS
-                                           : ONESTOPBIT;
+    dcb.Parity = BYTE(QByteArrayView("NOEMS").indexOf(line().parity));
+    dcb.StopBits = line().stopHalves == 3   ? ONE5STOPBITS
+                   : line().stopHalves == 4 ? TWOSTOPBITS
+                                            : ONESTOPBIT;
     dcb.fBinary = TRUE;
-    dcb.fParity = line_.parity != 'N';
+    dcb.fParity = line().parity != 'N';
     // No flow control: the module has no handshake lines, and DTR and RTS are set by hand.
     dcb.fOutxCtsFlow = FALSE;
     dcb.fOutxDsrFlow = FALSE;
-    dcb.fDtrControl = dtr_ ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
-    dcb.fRtsControl = rts_ ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
+    dcb.fDtrControl = dtr() ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
+    dcb.fRtsControl = rts() ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
     dcb.fDsrSensitivity = FALSE;
     dcb.fOutX = FALSE;
     dcb.fInX = FALSE;
@@ -218,11 +216,11 @@ bool WinSerialControl::takeIn(int more, int timeoutMs) {
 }
 
 void WinSerialControl::requireOpen() const {
-    if (lost_)
-        throw serial::deviceLost(commPort_, device_);
+    if (lost())
+        throw serial::deviceLost(commPort(), device());
     if (handle_ == INVALID_HANDLE_VALUE)
         throw serial::notOpen(
-            commPort_, device_.isEmpty() ? port_mapper::deviceFor(commPort_).shown : device_);
+            commPort(), device().isEmpty() ? port_mapper::deviceFor(commPort()).shown : device());
 }
 
 int WinSerialControl::inBufferCount() {
@@ -231,7 +229,7 @@ int WinSerialControl::inBufferCount() {
         closeNow();
         requireOpen();
     }
-    return int(in_.size());
+    return buffered();
 }
 
 void WinSerialControl::setInBufferCount(int count) {
@@ -239,7 +237,7 @@ void WinSerialControl::setInBufferCount(int count) {
     if (count != 0)
         return;
     PurgeComm(h(handle_), PURGE_RXCLEAR);
-    in_.clear();
+    dropBuffered();
 }
 
 void WinSerialControl::output(const QByteArray& bytes) {
@@ -255,7 +253,7 @@ void WinSerialControl::output(const QByteArray& bytes) {
             error = ERROR_SUCCESS;
             // The write time-out ends it in the driver; the window paints meanwhile.
             Waiting waiting(*this);
-            const Instant deadline = clock_.now() + milliseconds(kWriteTimeoutMs + 1000);
+            const Instant deadline = clock().now() + milliseconds(kWriteTimeoutMs + 1000);
             while (WaitForSingleObject(ov.hEvent, DWORD(kPaintSliceMs)) == WAIT_TIMEOUT) {
                 if (sliceUntil(deadline) <= 0) {
                     CancelIo(h(handle_));
@@ -270,11 +268,11 @@ void WinSerialControl::output(const QByteArray& bytes) {
     if (error == ERROR_SUCCESS && sent == DWORD(bytes.size()))
         return;
     if (error == ERROR_SUCCESS || error == ERROR_TIMEOUT || error == ERROR_OPERATION_ABORTED)
-        throw serial::writeFailed(commPort_, device_,
+        throw serial::writeFailed(commPort(), device(),
                                   QStringLiteral("the device took no data for a second"));
     markLost();
     closeNow();
-    throw serial::writeFailed(commPort_, device_, serial::systemMessage(error));
+    throw serial::writeFailed(commPort(), device(), serial::systemMessage(error));
 }
 
 void WinSerialControl::waitForInput(int count, Instant deadline) {
@@ -285,25 +283,25 @@ void WinSerialControl::waitForInput(int count, Instant deadline) {
         closeNow();
         return;
     }
-    Instant painted = clock_.now();
-    while (portOpen() && in_.size() < count) {
+    Instant painted = clock().now();
+    while (portOpen() && buffered() < count) {
         const int ms = sliceUntil(deadline);
         if (ms <= 0)
             break;
         // Blocks in the driver until the missing bytes are in or the slice is over: no CPU.
-        if (!takeIn(count - int(in_.size()), ms)) {
+        if (!takeIn(count - buffered(), ms)) {
             closeNow();
             return;
         }
-        if (in_.size() < count && clock_.now() - painted >= milliseconds(kPaintSliceMs)) {
+        if (buffered() < count && clock().now() - painted >= milliseconds(kPaintSliceMs)) {
             letTheWindowPaint();
-            painted = clock_.now();
+            painted = clock().now();
         }
     }
 }
 
 void WinSerialControl::markLost() {
-    lost_ = true;
+    noteLost();
     linePoll_.stop();
 }
 
@@ -314,7 +312,7 @@ void WinSerialControl::closeNow() {
         CloseHandle(h(handle_));
         handle_ = INVALID_HANDLE_VALUE;
     }
-    in_.clear();
+    dropBuffered();
     modem_.reset();
 }
 

@@ -26,8 +26,6 @@ public:
     explicit WinSerialControl(Clock& clock, QObject* parent = nullptr);
     ~WinSerialControl() override;
 
-    void setDTREnable(bool enable) override;
-    void setRTSEnable(bool enable) override;
     bool portOpen() const override;
     int inBufferCount() override;
     void setInBufferCount(int count) override;
@@ -40,6 +38,8 @@ public:
 private:
     void requireOpen() const;
     void lineChanged() override;
+    void applyDtr(bool on) override;
+    void applyRts(bool on) override;
     bool applyLine();
     void setModemLine(bool on, unsigned long setCode, unsigned long clearCode);
     // Reads what the driver holds, and up to `more` further bytes that arrive within

@@ -1,7 +1,8 @@
 #pragma once
 
 #include "record/FileLines.h"
-#include "record/RecordingReader.h"
+#include "record/ReadOptions.h"
+#include "record/RecordingTable.h"
 
 namespace ignivex::record {
 

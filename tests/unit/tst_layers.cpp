@@ -1,12 +1,16 @@
 // The layer order of docs/architecture.md, checked against every #include under src/: an
 // include may point down to a lower floor or into its own folder, never up or sideways, and a
-// folder the document marks free of widgets includes no Qt Widgets header.
+// folder the document marks free of widgets includes no Qt Widgets header. Within a folder the
+// files (a header and its source as one) include each other without a loop.
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QtTest>
+
+#include <functional>
 
 namespace {
 
@@ -44,6 +48,32 @@ QSet<QString> widgetHeaders() {
     return names;
 }
 
+// A loop among the files of one folder ("A -> B -> A"), or empty. `edges`: each file (its name
+// without extension) and the files of the folder it includes.
+QString loopIn(const QMap<QString, QSet<QString>>& edges) {
+    QSet<QString> done;
+    QStringList path;
+    std::function<QString(const QString&)> walk = [&](const QString& from) -> QString {
+        if (path.contains(from))
+            return (path.mid(path.indexOf(from)) << from).join(QStringLiteral(" -> "));
+        if (done.contains(from))
+            return {};
+        path << from;
+        QStringList next(edges.value(from).begin(), edges.value(from).end());
+        next.sort();
+        for (const QString& to : next)
+            if (const QString loop = walk(to); !loop.isEmpty())
+                return loop;
+        path.removeLast();
+        done.insert(from);
+        return {};
+    };
+    for (const QString& file : edges.keys())
+        if (const QString loop = walk(file); !loop.isEmpty())
+            return loop;
+    return {};
+}
+
 }  // namespace
 
 class TestLayers : public QObject {
@@ -58,7 +88,8 @@ private slots:
         QVERIFY2(widgets.contains(QStringLiteral("QWidget")),
                  "the Qt Widgets headers were not found");
 
-        static const QRegularExpression local(QStringLiteral("^\\s*#\\s*include\\s+\"(\\w+)/"));
+        static const QRegularExpression local(
+            QStringLiteral("^\\s*#\\s*include\\s+\"(\\w+)/(\\w*)"));
         static const QRegularExpression system(
             QStringLiteral("^\\s*#\\s*include\\s+<(?:QtWidgets/)?(\\w+)>"));
         QStringList faults;
@@ -70,11 +101,14 @@ private slots:
                 continue;
             }
             const Floor own = floors.value(folder);
+            QMap<QString, QSet<QString>> within;
             QDirIterator files(src.filePath(folder),
                                {QStringLiteral("*.h"), QStringLiteral("*.cpp")}, QDir::Files,
                                QDirIterator::Subdirectories);
             while (files.hasNext()) {
                 const QString path = files.next();
+                const QString unit = QFileInfo(path).completeBaseName();
+                within[unit];
                 QFile file(path);
                 QVERIFY(file.open(QIODevice::ReadOnly));
                 int number = 0;
@@ -87,8 +121,11 @@ private slots:
                                               .arg(line.trimmed());
                     if (const auto m = local.match(line); m.hasMatch()) {
                         const QString to = m.captured(1);
-                        if (to == folder)
+                        if (to == folder) {
+                            if (m.captured(2) != unit)
+                                within[unit].insert(m.captured(2));
                             continue;
+                        }
                         if (!floors.contains(to))
                             faults << where + QStringLiteral("  (src/%1/ is on no floor)").arg(to);
                         else if (floors.value(to).level >= own.level)
@@ -101,6 +138,9 @@ private slots:
                     }
                 }
             }
+            if (const QString loop = loopIn(within); !loop.isEmpty())
+                faults << QStringLiteral("src/%1/: the files include each other in a loop: %2")
+                              .arg(folder, loop);
         }
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
     }
