@@ -5,8 +5,8 @@
 // it never judges.
 #include "BenchSupport.h"
 
-#include "chart/ChartWindows.h"
-#include "chart/ReviewWindow.h"
+#include "app/ChartWindows.h"
+#include "review/ReviewWindow.h"
 #include "record/RecordFormat.h"
 #include "support/MainHarness.h"
 

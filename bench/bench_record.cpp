@@ -8,8 +8,8 @@
 #include "BenchSupport.h"
 
 #include "app/RecordingControl.h"
-#include "chart/ChartWindows.h"
-#include "chart/ReviewWindow.h"
+#include "app/ChartWindows.h"
+#include "review/ReviewWindow.h"
 #include "support/ScriptedRecordPrompts.h"
 #include "support/SimRigs.h"
 

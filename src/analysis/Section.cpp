@@ -1,7 +1,7 @@
 #include "analysis/Section.h"
 
 #include "base/FileCalls.h"
-#include "base/Readable.h"
+#include "base/MessageText.h"
 #include "record/RecordFormat.h"
 #include "record/RecordingReader.h"
 

@@ -4,7 +4,7 @@
 #include "analysis/Section.h"
 #include "analysis/Statistics.h"
 #include "app/CommandLine.h"
-#include "base/Readable.h"
+#include "base/MessageText.h"
 #include "record/RecordingReader.h"
 #include "workbook/Workbook.h"
 

@@ -1,6 +1,6 @@
 #include "app/FileArgument.h"
 
-#include "base/Readable.h"
+#include "base/MessageText.h"
 
 #include <QDir>
 #include <QFile>

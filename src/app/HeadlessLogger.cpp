@@ -2,7 +2,7 @@
 
 #include "app/FileArgument.h"
 #include "app/HeadlessWords.h"
-#include "base/Readable.h"
+#include "base/MessageText.h"
 
 #include "link/ModuleLine.h"
 #include "link/PortMapper.h"

@@ -3,7 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/UnattendedAnswerer.h"
 #include "acquire/Acquisition.h"
-#include "acquire/Run.h"
+#include "acquire/ModuleRun.h"
 #include "link/CommEventHandler.h"
 #include "link/ModuleLink.h"
 #include "link/NativeSerialControl.h"
@@ -58,7 +58,7 @@ private:
     ModuleLink link_;
     CommEventHandler events_;
     Acquisition acquisition_;
-    Run run_;
+    ModuleRun run_;
     RecordingSession session_;
     QTimer poll_;
     QTimer progress_;

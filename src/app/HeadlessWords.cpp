@@ -1,6 +1,6 @@
 #include "app/HeadlessWords.h"
 
-#include "base/Readable.h"
+#include "base/MessageText.h"
 
 #include <QRegularExpression>
 #include <QStringList>

@@ -6,7 +6,7 @@
 #include "app/QtMessageBoxes.h"
 #include "link/NativeSerialControl.h"
 #include "app/frmMain.h"
-#include "chart/ChartWindows.h"
+#include "app/ChartWindows.h"
 #include "branding/BrandingFile.h"
 #include "branding/HelpWindow.h"
 #include "branding/ProgramFiles.h"

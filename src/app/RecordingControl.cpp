@@ -1,8 +1,8 @@
 #include "app/RecordingControl.h"
 
 #include "app/RecordPrompts.h"
-#include "chart/RecentRecordings.h"
-#include "chart/WorkbookExport.h"
+#include "review/RecentRecordings.h"
+#include "review/WorkbookExport.h"
 #include "record/RecordingReader.h"
 #include "display/PanelFeed.h"
 #include "display/RealTimePanel.h"

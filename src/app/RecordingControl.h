@@ -3,7 +3,7 @@
 #include "acquire/Rates.h"
 #include "record/RecordingSession.h"
 #include "recovery/MessageBoxes.h"
-#include "acquire/Run.h"
+#include "acquire/ModuleRun.h"
 
 #include <QObject>
 #include <QTimer>
@@ -27,7 +27,7 @@ class RecordingControl : public QObject {
 public:
     struct Parts {
         QWidget* owner;
-        Run& run;
+        ModuleRun& run;
         RealTimeView& view;
         RealTimePanel& panel;
         PanelFeed& feed;

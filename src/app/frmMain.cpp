@@ -1,25 +1,25 @@
 #include "app/frmMain.h"
 
 #include "acquire/Acquisition.h"
-#include "acquire/Run.h"
+#include "acquire/ModuleRun.h"
 #include "app/RecordPrompts.h"
 #include "app/RecordingControl.h"
 #include "display/PanelFeed.h"
 #include "branding/About.h"
-#include "chart/ChartWindows.h"
-#include "chart/PanelReplay.h"
+#include "app/ChartWindows.h"
+#include "replay/PanelReplay.h"
 #include "app/AppIcon.h"
 #include "base/AppIdentity.h"
 #include "recovery/CommError.h"
 #include "branding/HelpWindow.h"
-#include "chart/RecentRecordings.h"
+#include "review/RecentRecordings.h"
 #include "link/ModuleLine.h"
 #include "link/PortMapper.h"
 #include "link/PortSettings.h"
 #include "display/PortSetupPanel.h"
 #include "display/RealTimePanel.h"
 #include "display/RealTimeView.h"
-#include "base/Readable.h"
+#include "base/MessageText.h"
 #include "recovery/Recovery.h"
 #include "base/Twips.h"
 
@@ -77,7 +77,7 @@ frmMain::frmMain(Services services, QWidget* parent)
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     acquisition_ = new Acquisition(link_, services_.clock, services_.boxes, services_.state, this);
-    run_ = new Run(*acquisition_, services_.state, this);
+    run_ = new ModuleRun(*acquisition_, services_.state, this);
     view_ = new RealTimeView(*fraRealTimeData_, *run_, this);
     charts_ = new chart::ChartWindows(
         {this, *fraRealTimeData_, *view_, *acquisition_, services_.boxes, services_.clock});

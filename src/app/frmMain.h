@@ -19,7 +19,7 @@ class QMenu;
 namespace ignivex {
 
 class Acquisition;
-class Run;
+class ModuleRun;
 class DialogRecordPrompts;
 class PanelFeed;
 namespace chart {
@@ -96,7 +96,7 @@ private:
     RealTimePanel* fraRealTimeData_ = nullptr;
     PortSetupPanel* fraPortSelect_ = nullptr;
     Acquisition* acquisition_ = nullptr;
-    Run* run_ = nullptr;
+    ModuleRun* run_ = nullptr;
     RealTimeView* view_ = nullptr;
     PanelFeed* feed_ = nullptr;
     std::unique_ptr<DialogRecordPrompts> dialogs_;

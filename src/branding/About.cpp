@@ -1,6 +1,6 @@
 #include "branding/About.h"
 
-#include "base/Readable.h"
+#include "base/MessageText.h"
 
 #include <QLocale>
 

@@ -1,7 +1,7 @@
 #include "branding/BrandingFile.h"
 
 #include "recovery/CommError.h"
-#include "base/Readable.h"
+#include "base/MessageText.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -6,7 +6,7 @@
 #include "branding/ProgramFiles.h"
 #include "recovery/CommError.h"
 #include "base/AppIdentity.h"
-#include "base/Readable.h"
+#include "base/MessageText.h"
 #include "recovery/Recovery.h"
 #include "base/Twips.h"
 

@@ -7,7 +7,7 @@
 
 namespace ignivex {
 
-RealTimeView::RealTimeView(RealTimePanel& panel, Run& run, QObject* parent)
+RealTimeView::RealTimeView(RealTimePanel& panel, ModuleRun& run, QObject* parent)
     : QObject(parent), panel_(panel), run_(run) {
     connect(panel_.cmdCloseRealTimeData, &QPushButton::clicked, this,
             &RealTimeView::cmdCloseRealTimeData_Click);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "acquire/Run.h"
+#include "acquire/ModuleRun.h"
 
 #include <QObject>
 #include <cstdint>
@@ -19,7 +19,7 @@ public:
     // How soon an opening asked for in the middle of an exchange is tried again.
     static constexpr int kRetryOpeningMs = 20;
 
-    RealTimeView(RealTimePanel& panel, Run& run, QObject* parent = nullptr);
+    RealTimeView(RealTimePanel& panel, ModuleRun& run, QObject* parent = nullptr);
 
     void mnuViewRealTime_Click();
     void cmdCloseRealTimeData_Click();
@@ -31,7 +31,7 @@ signals:
 
 private:
     RealTimePanel& panel_;
-    Run& run_;
+    ModuleRun& run_;
 };
 
 }  // namespace ignivex

@@ -2,7 +2,7 @@
 
 #include "base/AppIdentity.h"
 #include "recovery/CommError.h"
-#include "base/Readable.h"
+#include "base/MessageText.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "link/SerialErrors.h"
 
-#include "base/Readable.h"
+#include "base/MessageText.h"
 
 namespace ignivex::serial {
 namespace {

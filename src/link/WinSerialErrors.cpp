@@ -1,6 +1,6 @@
 #include "link/WinSerialErrors.h"
 
-#include "base/Readable.h"
+#include "base/MessageText.h"
 
 #include <windows.h>
 

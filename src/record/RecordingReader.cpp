@@ -1,7 +1,7 @@
 #include "record/RecordingReader.h"
 
-#include "base/Readable.h"
-#include "record/RowStretch.h"
+#include "base/MessageText.h"
+#include "record/FilePiece.h"
 
 #include <QDir>
 #include <QFile>
@@ -146,7 +146,7 @@ ReadResult readRecording(const QString& path, const ReadOptions& options) {
         RowsRead read = readRows(path, rowsFrom, number, options);
         cancelled = read.cancelled;
         readError = read.readError;
-        RowStretch& rows = read.rows;
+        FilePiece& rows = read.rows;
         number = rows.number;
         rec.table = std::move(rows.table);
         rec.skipped = std::move(rows.skipped);

@@ -3,7 +3,7 @@
 #include "analysis/MapTable.h"
 #include "analysis/Section.h"
 #include "analysis/Statistics.h"
-#include "base/Readable.h"
+#include "base/MessageText.h"
 
 #include <QDateTime>
 #include <QDir>

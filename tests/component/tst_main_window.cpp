@@ -1,7 +1,7 @@
 #include "support/MainHarness.h"
 #include "display/PortSetupPanel.h"
 #include "display/RealTimePanel.h"
-#include "chart/RecentRecordings.h"
+#include "review/RecentRecordings.h"
 
 #include <QAction>
 #include <QDir>

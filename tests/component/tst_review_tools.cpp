@@ -2,12 +2,12 @@
 // (eight rows half a second apart; the row at 2.5 s is an Esc row, left out of every figure,
 // and gpi3_v is empty at 3.0 s). The expected cells, lines and pixels were worked out by hand
 // from the fixture's rows; the review's hook is driven through the real main window.
-#include "chart/ChartWindows.h"
-#include "chart/MapTableWindow.h"
-#include "chart/ReviewTools.h"
-#include "chart/ReviewWindow.h"
-#include "chart/SpanChoice.h"
-#include "chart/XyPlotWindow.h"
+#include "app/ChartWindows.h"
+#include "review/MapTableWindow.h"
+#include "review/ReviewTools.h"
+#include "review/ReviewWindow.h"
+#include "review/SpanChoice.h"
+#include "review/XyPlotWindow.h"
 #include "record/RecordingReader.h"
 #include "support/MainHarness.h"
 

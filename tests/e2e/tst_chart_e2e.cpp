@@ -2,11 +2,11 @@
 // panel showed, a recording of it opens in the review, and replaying it drives the panel. Set
 // IGNIVEX_SCREENSHOT_DIR for the pictures; the run then records a whole engine cycle.
 #include "acquire/Acquisition.h"
-#include "chart/ChannelsDialog.h"
-#include "chart/ChartWindows.h"
-#include "chart/LiveChartWindow.h"
-#include "chart/ReviewWindow.h"
-#include "chart/StatisticsPanel.h"
+#include "strips/ChannelsDialog.h"
+#include "app/ChartWindows.h"
+#include "live/LiveChartWindow.h"
+#include "review/ReviewWindow.h"
+#include "review/StatisticsPanel.h"
 #include "display/RealTimePanel.h"
 #include "app/RecordingControl.h"
 #include "record/RecordFormat.h"

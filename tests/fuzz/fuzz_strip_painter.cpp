@@ -1,8 +1,8 @@
 // The strip painter fed rows of arbitrary numbers (huge, tiny, infinite, NaN, equal or far
 // apart times) and an arbitrary view, painting into a small picture. A picture that takes
 // over a second is a finding, as is any crash.
-#include "chart/ChartData.h"
-#include "chart/StripPainter.h"
+#include "series/ChartData.h"
+#include "strips/StripPainter.h"
 
 #include <QGuiApplication>
 #include <QImage>

@@ -1,6 +1,6 @@
 // The reduction the strips are drawn from: every pixel column keeps the smallest and the largest
 // value of the rows in it, whatever the number of rows, with empty cells passed over.
-#include "chart/MinMax.h"
+#include "series/MinMax.h"
 
 #include <QRandomGenerator>
 #include <QtTest>

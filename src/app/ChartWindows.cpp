@@ -1,0 +1,58 @@
+#include "app/ChartWindows.h"
+
+#include "live/LiveChartWindow.h"
+#include "replay/PanelReplay.h"
+#include "review/ReviewTools.h"
+#include "review/ReviewWindow.h"
+#include "acquire/Acquisition.h"
+#include "display/RealTimeView.h"
+
+#include <QWidget>
+
+namespace ignivex::chart {
+
+ChartWindows::ChartWindows(Parts parts)
+    : QObject(parts.mainWindow),
+      parts_(parts),
+      replay_(new PanelReplay(parts.panel, parts.view, parts.acquisition, this)) {
+    connect(&parts.acquisition, &Acquisition::sampleReady, this, [this](const Sample& sample) {
+        series_.append(sample);
+        if (chart_)
+            chart_->noteSample();
+    });
+    // The live chart holds the drive since the view opened.
+    connect(&parts.view, &RealTimeView::opened, this, [this] { series_.clear(); });
+}
+
+ChartWindows::~ChartWindows() {
+    delete chart_;
+    delete review_;
+}
+
+void ChartWindows::mnuViewChart_Click() {
+    if (!chart_)
+        chart_ = new LiveChartWindow(series_, parts_.acquisition, parts_.boxes, parts_.mainWindow);
+    chart_->show();
+    chart_->raise();
+    chart_->activateWindow();
+}
+
+void ChartWindows::mnuOpenRecording_Click() {
+    const QString path = ReviewWindow::askRecording(parts_.mainWindow);
+    if (!path.isEmpty())
+        openRecording(path);
+}
+
+void ChartWindows::openRecording(const QString& path) {
+    if (!review_) {
+        review_ = new ReviewWindow(*replay_, parts_.boxes, parts_.clock, parts_.mainWindow);
+        // Made beside the review rather than by it: the tools know the review, not the reverse.
+        new ReviewTools(*review_, parts_.boxes, review_->viewMenu());
+    }
+    review_->show();
+    review_->raise();
+    review_->activateWindow();
+    review_->openFile(path);
+}
+
+}  // namespace ignivex::chart

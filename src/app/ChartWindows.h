@@ -1,0 +1,58 @@
+#pragma once
+
+#include "series/LiveSeries.h"
+
+#include <QObject>
+
+class QWidget;
+
+namespace ignivex {
+class Acquisition;
+class Clock;
+class MessageBoxes;
+class RealTimePanel;
+class RealTimeView;
+}  // namespace ignivex
+
+namespace ignivex::chart {
+
+class LiveChartWindow;
+class PanelReplay;
+class ReviewWindow;
+
+// The main window's way to the charts: View, Chart and File, Open Recording... Each window is
+// made when first asked for and kept, one of each.
+class ChartWindows : public QObject {
+    Q_OBJECT
+public:
+    struct Parts {
+        QWidget* mainWindow;
+        RealTimePanel& panel;
+        RealTimeView& view;
+        Acquisition& acquisition;
+        MessageBoxes& boxes;
+        Clock& clock;
+    };
+    explicit ChartWindows(Parts parts);
+    ~ChartWindows() override;
+
+    void mnuViewChart_Click();
+    void mnuOpenRecording_Click();
+    void openRecording(const QString& path);
+
+    LiveChartWindow* chartWindow() const { return chart_; }
+    // The live chart's samples since the real-time view opened, kept whether it is shown or not.
+    const LiveSeries& liveSeries() const { return series_; }
+    ReviewWindow* reviewWindow() const { return review_; }
+    PanelReplay& replay() { return *replay_; }
+
+private:
+    Parts parts_;
+    PanelReplay* replay_;
+    LiveSeries series_;
+    // Windows of their own, children of the main window, made on first use.
+    LiveChartWindow* chart_ = nullptr;
+    ReviewWindow* review_ = nullptr;
+};
+
+}  // namespace ignivex::chart

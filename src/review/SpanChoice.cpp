@@ -1,0 +1,154 @@
+#include "review/SpanChoice.h"
+
+#include "strips/StripPainter.h"
+
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QSignalBlocker>
+
+namespace ignivex::chart {
+
+SpanChoice::SpanChoice(QWidget* parent) : QWidget(parent) {
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    kind_ = new QComboBox(this);
+    kind_->setObjectName(QStringLiteral("cboSpan"));
+    kind_->addItem(QStringLiteral("Whole recording"), Whole);
+    kind_->addItem(QStringLiteral("View"), View);
+    kind_->addItem(QStringLiteral("From\u2026 to\u2026"), Between);
+    kind_->addItem(QStringLiteral("Cursors A to B"), Cursors);
+    kind_->setToolTip(
+        QStringLiteral("The rows the figures cover: all of them, those in the "
+                       "review's view (followed as it moves), or a span of your own"));
+    auto spin = [this](const char* name) {
+        auto* box = new QDoubleSpinBox(this);
+        box->setObjectName(QLatin1String(name));
+        box->setDecimals(3);
+        box->setSuffix(QStringLiteral(" s"));
+        box->setKeyboardTracking(false);
+        connect(box, &QDoubleSpinBox::valueChanged, this, &SpanChoice::changed);
+        return box;
+    };
+    fromLabel_ = new QLabel(QStringLiteral("&From"), this);
+    from_ = spin("spnFrom");
+    fromLabel_->setBuddy(from_);
+    toLabel_ = new QLabel(QStringLiteral("&To"), this);
+    to_ = spin("spnTo");
+    toLabel_->setBuddy(to_);
+    for (QLabel* label : {fromLabel_, toLabel_})
+        label->setMinimumWidth(label->sizeHint().width() + 4);
+    from_->setToolTip(QStringLiteral("Seconds since the start of the recording"));
+    to_->setToolTip(from_->toolTip());
+    row->addWidget(kind_);
+    row->addWidget(fromLabel_);
+    row->addWidget(from_);
+    row->addWidget(toLabel_);
+    row->addWidget(to_);
+    connect(kind_, &QComboBox::currentIndexChanged, this, &SpanChoice::kindChosen);
+    kindChosen();
+}
+
+void SpanChoice::setLimits(double start, double end) {
+    const QSignalBlocker quietFrom(from_), quietTo(to_);
+    for (QDoubleSpinBox* box : {from_, to_})
+        box->setRange(start, end);
+    from_->setValue(start);
+    to_->setValue(end);
+}
+
+void SpanChoice::setView(double t0, double t1) {
+    if (t0 == viewFrom_ && t1 == viewTo_)
+        return;
+    viewFrom_ = t0;
+    viewTo_ = t1;
+    if (kind() == View)
+        emit changed();
+}
+
+void SpanChoice::setCursors(std::optional<std::pair<double, double>> ab) {
+    if (ab && ab->first > ab->second)
+        ab = std::pair{ab->second, ab->first};
+    if (ab == cursors_)
+        return;
+    cursors_ = ab;
+    if (kind() == Cursors)
+        emit changed();
+}
+
+void SpanChoice::setKind(Kind kind) {
+    kind_->setCurrentIndex(kind_->findData(kind));
+}
+
+void SpanChoice::setBetween(double from, double to) {
+    {
+        const QSignalBlocker quietFrom(from_), quietTo(to_), quietKind(kind_);
+        from_->setValue(from);
+        to_->setValue(to);
+        kind_->setCurrentIndex(kind_->findData(Between));
+    }
+    kindChosen();
+}
+
+SpanChoice::Kind SpanChoice::kind() const {
+    return Kind(kind_->currentData().toInt());
+}
+
+analysis::Span SpanChoice::span() const {
+    switch (kind()) {
+    case View:
+        return {viewFrom_, viewTo_};
+    case Between:
+        return {from_->value(), to_->value()};
+    case Cursors:
+        // Without cursor B nothing lies between them.
+        return cursors_ ? analysis::Span{cursors_->first, cursors_->second} : analysis::Span{1, 0};
+    default:
+        return {};
+    }
+}
+
+QString SpanChoice::problem() const {
+    if (kind() == Cursors && !cursors_)
+        return QStringLiteral(
+            "Cursor B is not placed: in the review, choose View, Cursor B at "
+            "Cursor A (B), then move cursor A to the other end.");
+    if (span().from > span().to)
+        return QStringLiteral("From is later than To: no row lies between them.");
+    return {};
+}
+
+QString SpanChoice::text(const ChartData* data) const {
+    const analysis::Span s = span();
+    const QString between = QStringLiteral("%1 to %2")
+                                .arg(timeLabel(data, s.from, TimeStyle::Elapsed, 1),
+                                     timeLabel(data, s.to, TimeStyle::Elapsed, 1));
+    switch (kind()) {
+    case View:
+        return QStringLiteral("view ") + between;
+    case Between:
+        return between;
+    case Cursors:
+        return QStringLiteral("cursors ") + between;
+    default:
+        return QStringLiteral("whole recording");
+    }
+}
+
+void SpanChoice::kindChosen() {
+    const bool between = kind() == Between;
+    // From and To start as the view, so a span is picked by narrowing what is in sight.
+    if (between && from_->value() == from_->minimum() && to_->value() == to_->maximum() &&
+        viewTo_ > viewFrom_) {
+        const QSignalBlocker quietFrom(from_), quietTo(to_);
+        from_->setValue(viewFrom_);
+        to_->setValue(viewTo_);
+    }
+    for (QWidget* w : {static_cast<QWidget*>(fromLabel_), static_cast<QWidget*>(from_),
+                       static_cast<QWidget*>(toLabel_), static_cast<QWidget*>(to_)})
+        w->setVisible(between);
+    emit changed();
+}
+
+}  // namespace ignivex::chart

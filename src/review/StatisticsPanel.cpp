@@ -1,0 +1,132 @@
+#include "review/StatisticsPanel.h"
+
+#include "analysis/Statistics.h"
+#include "strips/StripPainter.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace ignivex::chart {
+
+namespace {
+
+const QStringList kHeader = {QStringLiteral("Channel"), QStringLiteral("A"),
+                             QStringLiteral("B"),       QStringLiteral("B \u2212 A"),
+                             QStringLiteral("Min"),     QStringLiteral("Max"),
+                             QStringLiteral("Mean")};
+
+QString withUnit(const ValueSpec& entry) {
+    const QString name = QString::fromUtf8(entry.name);
+    return *entry.unit ? QStringLiteral("%1 (%2)").arg(name, QString::fromUtf8(entry.unit)) : name;
+}
+
+QString number(std::optional<double> v, int decimals) {
+    return v ? QString::number(*v, 'f', decimals) : QString();
+}
+
+}  // namespace
+
+StatisticsPanel::StatisticsPanel(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("pnlStatistics"));
+    auto* column = new QVBoxLayout(this);
+    span_ = new QLabel(this);
+    span_->setObjectName(QStringLiteral("lblSpan"));
+    span_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    span_->setMinimumHeight(2 * span_->fontMetrics().lineSpacing() + 4);
+    table_ = new QTableWidget(kValueCount, kHeader.size(), this);
+    table_->setObjectName(QStringLiteral("tblStatistics"));
+    table_->setHorizontalHeaderLabels(kHeader);
+    table_->verticalHeader()->hide();
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    table_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    table_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* copy = new QPushButton(QStringLiteral("&Copy Table"), this);
+    copy->setObjectName(QStringLiteral("cmdCopyStatistics"));
+    connect(copy, &QPushButton::clicked, this, &StatisticsPanel::copy);
+    // The table as tall as its rows, the space below it left empty.
+    table_->setFixedHeight(table_->horizontalHeader()->sizeHint().height() +
+                           kValueCount * table_->verticalHeader()->defaultSectionSize() +
+                           2 * table_->frameWidth() +
+                           table_->horizontalScrollBar()->sizeHint().height() + 2);
+    column->addWidget(span_);
+    column->addWidget(table_);
+    column->addWidget(copy, 0, Qt::AlignLeft);
+    column->addStretch(1);
+    clear();
+}
+
+void StatisticsPanel::clear() {
+    span_->setText(QStringLiteral("No recording."));
+    for (const ValueSpec& entry : kValues) {
+        const int row = int(entry.value);
+        table_->setItem(row, 0, new QTableWidgetItem(withUnit(entry)));
+        for (int c = 1; c < kHeader.size(); ++c)
+            table_->setItem(row, c, new QTableWidgetItem);
+    }
+}
+
+void StatisticsPanel::showFigures(const ChartData& data, double a, std::optional<double> b,
+                                  double from, double to) {
+    const analysis::Statistics stats = analysis::statistics(data.table, {from, to});
+    const QString when =
+        b ? QStringLiteral("between the cursors") : QStringLiteral("over the view");
+    span_->setText(QStringLiteral("\u0394t %1 s %2, %3 to %4.\nRows not ok are left out.")
+                       .arg(QString::number(to - from, 'f', 3), when,
+                            timeLabel(&data, from, TimeStyle::Elapsed, 3),
+                            timeLabel(&data, to, TimeStyle::Elapsed, 3)));
+    for (const ValueSpec& entry : kValues) {
+        const int row = int(entry.value);
+        const int d = isInput(entry) ? 0 : entry.decimals;
+        auto at = [&](std::optional<double> t) -> std::optional<double> {
+            if (!t)
+                return std::nullopt;
+            const auto v = valueAt(data, entry.value, *t);
+            return v ? std::optional<double>(*v) : std::nullopt;
+        };
+        const auto va = at(a), vb = at(b);
+        const analysis::ChannelStatistics& s = stats[std::size_t(entry.value)];
+        const bool any = s.samples > 0;
+        const QStringList cells = {
+            number(va, d),
+            number(vb, d),
+            number(va && vb ? std::optional<double>(*vb - *va) : std::nullopt, d),
+            number(any ? std::optional<double>(s.min) : std::nullopt, d),
+            number(any ? std::optional<double>(s.max) : std::nullopt, d),
+            number(any ? std::optional<double>(s.mean) : std::nullopt, isInput(entry) ? 3 : d + 1)};
+        for (int c = 0; c < cells.size(); ++c)
+            table_->item(row, c + 1)->setText(cells[c]);
+    }
+}
+
+QString StatisticsPanel::text() const {
+    QString out =
+        span_->text() + QLatin1Char('\n') + kHeader.join(QLatin1Char('\t')) + QLatin1Char('\n');
+    for (int r = 0; r < table_->rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < table_->columnCount(); ++c)
+            cells << table_->item(r, c)->text();
+        out += cells.join(QLatin1Char('\t')) + QLatin1Char('\n');
+    }
+    return out;
+}
+
+QSize StatisticsPanel::sizeHint() const {
+    // The whole table in view: its columns at their contents' width.
+    const int width = table_->verticalHeader()->width() + table_->horizontalHeader()->length() +
+                      2 * table_->frameWidth() + 24;
+    return {std::max(width, 480), QWidget::sizeHint().height()};
+}
+
+void StatisticsPanel::copy() const {
+    QApplication::clipboard()->setText(text());
+}
+
+}  // namespace ignivex::chart

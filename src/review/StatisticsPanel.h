@@ -1,0 +1,39 @@
+#pragma once
+
+#include "series/ChartData.h"
+
+#include <QWidget>
+#include <optional>
+
+class QLabel;
+class QTableWidget;
+
+namespace ignivex::chart {
+
+// Beside the review: for every channel its value at cursor A and at cursor B, the difference,
+// and the least, greatest and mean value between them (an input's mean is its share of time
+// at 1); without B, over the view. Rows whose status is not ok are left out of the figures.
+// The table can be copied as text for a spreadsheet.
+class StatisticsPanel : public QWidget {
+    Q_OBJECT
+public:
+    explicit StatisticsPanel(QWidget* parent = nullptr);
+
+    // Shows the figures for `data` between `from` and `to` (the span between the cursors, or
+    // the view); `a` and `b` are the cursors (b may be absent).
+    void showFigures(const ChartData& data, double a, std::optional<double> b, double from,
+                     double to);
+    void clear();
+
+    // The table as tab-separated lines with a header, as copied.
+    QString text() const;
+    void copy() const;
+
+    QSize sizeHint() const override;
+
+private:
+    QLabel* span_;
+    QTableWidget* table_;
+};
+
+}  // namespace ignivex::chart
