@@ -241,9 +241,9 @@ int runAnalysis(const QString& path) {
     qint64 points = 0;
     timed("XY: advance against rpm, coloured by MAP", [&] {
         chart::XyRequest r;
-        r.x = Value::Rpm;
-        r.y = Value::Advance;
-        r.colour = Value::Map;
+        r.x = record::channelOf(Value::Rpm);
+        r.y = record::channelOf(Value::Advance);
+        r.colour = record::channelOf(Value::Map);
         r.width = 720;
         r.height = 480;
         const chart::SpanExtent ex = chart::extentOf(t, r.x, whole);
@@ -287,7 +287,7 @@ struct QtChartsStrips {
         auto* layout = new QVBoxLayout(&container);
         layout->setSpacing(0);
         layout->setContentsMargins(0, 0, 0, 0);
-        for (int s = 0; s < record::kSeriesCount; ++s) {
+        for (int s = 0; s < kValueCount; ++s) {
             auto* chart = new QChart;
             chart->legend()->hide();
             chart->setMargins(QMargins(2, 2, 2, 2));
@@ -301,7 +301,7 @@ struct QtChartsStrips {
             line->attachAxis(y);
             auto* view = new QChartView(chart);
             view->setRenderHint(QPainter::Antialiasing);
-            layout->addWidget(view, chart::styleOf(record::Series(s)).step ? 1 : 3);
+            layout->addWidget(view, record::Table().channel(s).onOff() ? 1 : 3);
             charts.push_back(chart);
             series.push_back(line);
             xAxes.push_back(x);
@@ -326,8 +326,8 @@ int runQtCharts(const QString& path, bool reduced) {
     QtChartsStrips strips;
     const record::Table& t = data->table;
     auto feed = [&](double t0, double t1) {
-        for (int s = 0; s < record::kSeriesCount; ++s) {
-            const auto& values = t.values[std::size_t(s)];
+        for (int s = 0; s < kValueCount; ++s) {
+            const auto& values = t.column(s);
             QList<QPointF> points;
             if (!reduced) {
                 points.reserve(qsizetype(t.size()));
@@ -337,7 +337,7 @@ int runQtCharts(const QString& path, bool reduced) {
                 }
             } else {
                 const int columns = kWidth - 60;
-                const auto cols = chart::reduce(t.elapsed, values, data->index(record::Series(s)),
+                const auto cols = chart::reduce(t.elapsed, values, data->index(s),
                                                 t0, t1, columns);
                 points.reserve(columns * 2);
                 for (int c = 0; c < columns; ++c) {

@@ -72,26 +72,19 @@ std::optional<QList<double>> edgesFrom(const QString& text, QString* why, const 
     return edges;
 }
 
-std::optional<Value> valueNamed(const QString& column) {
-    for (const ValueSpec& entry : kValues) {
-        if (column == QLatin1String(entry.column))
-            return entry.value;
-    }
-    return std::nullopt;
-}
-
-MapTable mapTable(const record::Table& table, Value of, const QList<double>& rpmEdges,
+MapTable mapTable(const record::Table& table, record::ChannelId of, const QList<double>& rpmEdges,
                   const QList<double>& mapEdges, const Span& span) {
     MapTable out;
     out.rpmEdges = rpmEdges;
     out.mapEdges = mapEdges;
     out.of = of;
+    out.channel = table.channel(of);
     const auto& rpm = table.column(Value::Rpm);
     const auto& map = table.column(Value::Map);
     const auto& value = table.column(of);
-    const int rpmDecimals = valueSpec(Value::Rpm).decimals;
-    const int mapDecimals = valueSpec(Value::Map).decimals;
-    const int valueDecimals = valueSpec(of).decimals;
+    const int rpmDecimals = table.channel(record::channelOf(Value::Rpm)).decimals;
+    const int mapDecimals = table.channel(record::channelOf(Value::Map)).decimals;
+    const int valueDecimals = out.channel.decimals;
     const double longest = record::gapThresholdOf(table.elapsed);
     struct Sum {
         qint64 samples = 0;
@@ -123,6 +116,7 @@ MapTable difference(const MapTable& a, const MapTable& b) {
     out.rpmEdges = a.rpmEdges;
     out.mapEdges = a.mapEdges;
     out.of = a.of;
+    out.channel = a.channel;
     std::map<std::pair<int, int>, const MapCell*> other;
     for (const MapCell& c : b.cells)
         other[{c.rpmBin, c.mapBin}] = &c;

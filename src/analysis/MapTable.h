@@ -28,7 +28,8 @@ struct MapCell {
 struct MapTable {
     QList<double> rpmEdges;
     QList<double> mapEdges;
-    Value of = Value::Advance;
+    record::ChannelId of = record::channelOf(Value::Advance);
+    record::ChannelInfo channel;  // the one averaged
     std::vector<MapCell> cells;  // those with samples, by engine-speed bin, then pressure bin
 };
 
@@ -51,11 +52,12 @@ struct EdgeBounds {
 std::optional<QList<double>> edgesFrom(const QString& text, QString* why,
                                        const EdgeBounds& most = {});
 
-// The value whose file column is `column` ("advance", "battery_v"), if any.
-std::optional<Value> valueNamed(const QString& column);
-
-MapTable mapTable(const record::Table& table, Value of, const QList<double>& rpmEdges,
+MapTable mapTable(const record::Table& table, record::ChannelId of, const QList<double>& rpmEdges,
                   const QList<double>& mapEdges, const Span& span);
+inline MapTable mapTable(const record::Table& table, Value of, const QList<double>& rpmEdges,
+                         const QList<double>& mapEdges, const Span& span) {
+    return mapTable(table, record::channelOf(of), rpmEdges, mapEdges, span);
+}
 
 // Two runs compared cell by cell (tables of the same channel over the same edges): the cells
 // both have samples in, each with the difference of the means (a - b), and a's samples and time.

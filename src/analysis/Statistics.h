@@ -2,7 +2,7 @@
 
 #include "analysis/Span.h"
 
-#include <array>
+#include <vector>
 
 namespace ignivex::analysis {
 
@@ -14,7 +14,8 @@ struct ChannelStatistics {
     double min = 0, max = 0, mean = 0;
 };
 
-using Statistics = std::array<ChannelStatistics, kValueCount>;
+// One a channel of the table, in its order.
+using Statistics = std::vector<ChannelStatistics>;
 
 Statistics statistics(const record::Table& table, const Span& span);
 

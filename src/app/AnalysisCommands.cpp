@@ -101,11 +101,12 @@ std::optional<record::Recording> load(const QString& path, QString* error) {
 void printStatistics(const record::Table& table, const analysis::Span& span) {
     const analysis::Statistics stats = analysis::statistics(table, span);
     QString out = QStringLiteral("channel,samples,min,max,mean\n");
-    for (const ValueSpec& entry : kValues) {
-        const analysis::ChannelStatistics& s = stats[std::size_t(entry.value)];
-        out += QStringLiteral("%1,%2").arg(QLatin1String(entry.column)).arg(s.samples);
+    for (record::ChannelId c = 0; c < table.channelCount(); ++c) {
+        const record::ChannelInfo& entry = table.channel(c);
+        const analysis::ChannelStatistics& s = stats[std::size_t(c)];
+        out += QStringLiteral("%1,%2").arg(entry.column).arg(s.samples);
         if (s.samples > 0) {
-            const int meanDecimals = isInput(entry) ? 3 : entry.decimals + 2;
+            const int meanDecimals = entry.onOff() ? 3 : entry.decimals + 2;
             out += QStringLiteral(",%1,%2,%3")
                        .arg(number(s.min, entry.decimals), number(s.max, entry.decimals),
                             number(s.mean, meanDecimals));
@@ -248,14 +249,19 @@ int run(const QStringList& arguments, const QString& program) {
         return kDone;
     }
 
-    std::optional<Value> of = Value::Advance;
+    const record::Table& rows = recording->table;
+    std::optional<record::ChannelId> of = record::channelOf(Value::Advance);
     if (a.options.contains(QStringLiteral("--of"))) {
-        of = analysis::valueNamed(a.options.value(QStringLiteral("--of")));
-        if (!of)
-            return usage(program, QStringLiteral("--of takes a column of the recording (rpm, "
-                                                 "advance, map, battery_v, gpi3_v, gpi1, gpi2, "
-                                                 "gpi3), not \"%1\"")
-                                      .arg(readable(a.options.value(QStringLiteral("--of")), 40)));
+        of = rows.channelNamed(a.options.value(QStringLiteral("--of")));
+        if (!of) {
+            QStringList names;
+            for (record::ChannelId c = 0; c < rows.channelCount(); ++c)
+                names << rows.channel(c).column;
+            return usage(program, QStringLiteral("--of takes a column of the recording (%1), "
+                                                 "not \"%2\"")
+                                      .arg(names.join(QStringLiteral(", ")),
+                                           readable(a.options.value(QStringLiteral("--of")), 40)));
+        }
     }
     QList<double> rpmEdges = analysis::defaultRpmEdges();
     QList<double> mapEdges = analysis::defaultMapEdges(record::rangeCodeOf(recording->details));
@@ -271,8 +277,7 @@ int run(const QStringList& arguments, const QString& program) {
     }
     const analysis::MapTable table =
         analysis::mapTable(recording->table, *of, rpmEdges, mapEdges, span);
-    const ValueSpec& entry = valueSpec(*of);
-    const int decimals = isInput(entry) ? 3 : entry.decimals + 2;
+    const int decimals = table.channel.onOff() ? 3 : table.channel.decimals + 2;
     QString out = QStringLiteral("rpm_from,rpm_to,map_from,map_to,samples,mean\n");
     for (const analysis::MapCell& c : table.cells) {
         out += QStringLiteral("%1,%2,%3,%4,%5,%6\n")

@@ -30,11 +30,51 @@ std::vector<T> tailOf(const std::vector<T>& v, std::size_t first) {
 
 }  // namespace
 
+ChannelInfo channelInfoOf(const ValueSpec& entry) {
+    ChannelInfo c;
+    c.column = QLatin1String(entry.column);
+    c.name = QString::fromUtf8(entry.name);
+    c.unit = QString::fromUtf8(entry.unit);
+    c.decimals = entry.decimals;
+    c.shownDecimals = entry.shownDecimals;
+    c.rgb = entry.rgb;
+    c.minSpan = entry.minSpan;
+    c.kind = isInput(entry) ? ChannelKind::OnOff : ChannelKind::Value;
+    c.source = ChannelSource::Module;
+    c.module = entry.value;
+    return c;
+}
+
+Table::Table() {
+    for (const ValueSpec& entry : kValues)
+        columns_.push_back(std::make_shared<Column>(Column{channelInfoOf(entry), {}}));
+}
+
+std::optional<ChannelId> Table::channelNamed(QStringView column) const {
+    for (std::size_t c = 0; c < columns_.size(); ++c) {
+        if (column == columns_[c]->info.column)
+            return ChannelId(c);
+    }
+    return std::nullopt;
+}
+
+ChannelId Table::addChannel(ChannelInfo info, std::vector<float> values) {
+    values.resize(size(), kNotRead);
+    columns_.push_back(std::make_shared<Column>(Column{std::move(info), std::move(values)}));
+    return ChannelId(columns_.size() - 1);
+}
+
+std::vector<float>& Table::writable(std::size_t c) {
+    if (columns_[c].use_count() > 1)
+        columns_[c] = std::make_shared<Column>(*columns_[c]);
+    return columns_[c]->values;
+}
+
 void Table::reserve(std::size_t rows) {
     elapsed.reserve(rows);
     wallMs.reserve(rows);
-    for (auto& c : values)
-        c.reserve(rows);
+    for (std::size_t c = 0; c < columns_.size(); ++c)
+        writable(c).reserve(rows);
     status.reserve(rows);
 }
 
@@ -44,7 +84,9 @@ void Table::append(const Row& row) {
     elapsed.push_back(row.elapsed);
     wallMs.push_back(row.time.toMSecsSinceEpoch());
     for (const ValueSpec& entry : kValues)
-        values[std::size_t(entry.value)].push_back(cell(valueOf(row, entry)));
+        writable(std::size_t(entry.value)).push_back(cell(valueOf(row, entry)));
+    for (std::size_t c = kValueCount; c < columns_.size(); ++c)
+        writable(c).push_back(kNotRead);
     if (!row.mark.isEmpty())
         userMarks.push_back({status.size(), row.mark});
     status.push_back(std::uint8_t(row.status));
@@ -55,10 +97,12 @@ void Table::append(const RowCells& row) {
         utcOffsetSeconds = row.utcOffsetSeconds;
     elapsed.push_back(row.elapsed);
     wallMs.push_back(row.wallMs);
-    for (std::size_t i = 0; i < values.size(); ++i) {
+    for (std::size_t i = 0; i < row.values.size(); ++i) {
         const double v = row.values[i];
-        values[i].push_back(std::isnan(v) ? kNotRead : cell(v));
+        writable(i).push_back(std::isnan(v) ? kNotRead : cell(v));
     }
+    for (std::size_t c = kValueCount; c < columns_.size(); ++c)
+        writable(c).push_back(kNotRead);
     if (!row.mark.isEmpty()) {
         QString text = markText(row.mark);
         if (!text.isEmpty())
@@ -73,8 +117,13 @@ void Table::append(Table&& rest) {
     const std::size_t first = size();
     elapsed.insert(elapsed.end(), rest.elapsed.begin(), rest.elapsed.end());
     wallMs.insert(wallMs.end(), rest.wallMs.begin(), rest.wallMs.end());
-    for (std::size_t i = 0; i < values.size(); ++i)
-        values[i].insert(values[i].end(), rest.values[i].begin(), rest.values[i].end());
+    for (std::size_t c = 0; c < columns_.size(); ++c) {
+        std::vector<float>& column = writable(c);
+        if (c < rest.columns_.size())
+            column.insert(column.end(), rest.columns_[c]->values.begin(),
+                          rest.columns_[c]->values.end());
+        column.resize(size(), kNotRead);
+    }
     status.insert(status.end(), rest.status.begin(), rest.status.end());
     for (Mark& m : rest.userMarks)
         userMarks.push_back({first + m.row, std::move(m.text)});
@@ -85,8 +134,9 @@ Table Table::slice(std::size_t first) const {
     Table t;
     t.elapsed = tailOf(elapsed, first);
     t.wallMs = tailOf(wallMs, first);
-    for (int i = 0; i < kSeriesCount; ++i)
-        t.values[std::size_t(i)] = tailOf(values[std::size_t(i)], first);
+    t.columns_.clear();
+    for (const auto& c : columns_)
+        t.columns_.push_back(std::make_shared<Column>(Column{c->info, tailOf(c->values, first)}));
     t.status = tailOf(status, first);
     for (const Mark& m : userMarks) {
         if (m.row >= first)
@@ -99,8 +149,8 @@ Table Table::slice(std::size_t first) const {
 void Table::dropFront(std::size_t count) {
     dropFrontOf(elapsed, count);
     dropFrontOf(wallMs, count);
-    for (auto& c : values)
-        dropFrontOf(c, count);
+    for (std::size_t c = 0; c < columns_.size(); ++c)
+        dropFrontOf(writable(c), count);
     dropFrontOf(status, count);
     std::vector<Mark> kept;
     for (const Mark& m : userMarks) {

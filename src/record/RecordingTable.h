@@ -1,5 +1,6 @@
 #pragma once
 
+#include "record/ChannelInfo.h"
 #include "record/RecordFormat.h"
 
 #include <QString>
@@ -7,19 +8,20 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <vector>
 
 namespace ignivex::record {
 
-// The value columns of a recording, in the order of the file.
-using Series = Value;
-inline constexpr int kSeriesCount = kValueCount;
-
 // Rows of a recording held in columns, the shape a chart reads them in: one column of times and
-// one of floats per series, a value not read being NaN (the inputs are 0, 1 or NaN). About 50
-// bytes a row, so an hour at the fastest rate is some 15 MB.
+// one of floats per channel, a value not read being NaN (the inputs are 0, 1 or NaN). About 50
+// bytes a row, so an hour at the fastest rate is some 15 MB. A copy shares the channels'
+// columns until either changes them, so a channel is added to a recording shown without
+// copying its rows.
 class Table {
 public:
+    Table();  // the module's channels, no rows
     std::size_t size() const { return elapsed.size(); }
     bool empty() const { return elapsed.empty(); }
     void reserve(std::size_t rows);
@@ -32,11 +34,19 @@ public:
     // Drops the first `count` rows.
     void dropFront(std::size_t count);
 
-    const std::vector<float>& column(Series s) const { return values[std::size_t(s)]; }
+    int channelCount() const { return int(columns_.size()); }
+    const ChannelInfo& channel(ChannelId c) const { return columns_[std::size_t(c)]->info; }
+    // The channel of that column name ("rpm", or a computed channel's), if any.
+    std::optional<ChannelId> channelNamed(QStringView column) const;
+    const std::vector<float>& column(ChannelId c) const {
+        return columns_[std::size_t(c)]->values;
+    }
+    const std::vector<float>& column(Value v) const { return column(channelOf(v)); }
+    // A channel with a value a row (NaN where it has none) after the others; its id.
+    ChannelId addChannel(ChannelInfo info, std::vector<float> values);
 
     std::vector<double> elapsed;  // seconds since the recording began, never decreasing
     std::vector<qint64> wallMs;   // the row's local time, as milliseconds since the epoch
-    std::array<std::vector<float>, kSeriesCount> values;
     std::vector<std::uint8_t> status;  // Sample::End
     // The user's marks, few among many rows: the row each is on and its text.
     struct Mark {
@@ -45,6 +55,16 @@ public:
     };
     std::vector<Mark> userMarks;
     int utcOffsetSeconds = 0;  // of the first row: the times are shown in it
+
+private:
+    struct Column {
+        ChannelInfo info;
+        std::vector<float> values;
+    };
+    // The column to change, made the table's own first if a copy shares it.
+    std::vector<float>& writable(std::size_t c);
+
+    std::vector<std::shared_ptr<Column>> columns_;
 };
 
 // A value as the file wrote it, from the float the table holds: rounded in double to the
@@ -71,6 +91,10 @@ inline double asWritten(double v, int decimals) {
 
 inline double asWritten(float v, const ValueSpec& entry) {
     return asWritten(v, entry.decimals);
+}
+
+inline double asWritten(float v, const ChannelInfo& channel) {
+    return asWritten(v, channel.decimals);
 }
 
 // Two rows further apart than this many times the usual interval, and more than the minimum,

@@ -11,6 +11,7 @@
 #include <QClipboard>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QSignalBlocker>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -68,8 +69,7 @@ MapTableWindow::MapTableWindow(MessageBoxes& boxes, QWidget* parent)
     auto* choices = new QHBoxLayout;
     of_ = new QComboBox(this);
     of_->setObjectName(QStringLiteral("cboOf"));
-    for (const ValueSpec& entry : kValues)
-        of_->addItem(QString::fromUtf8(entry.name), int(entry.value));
+    fillChannels(record::Table());
     auto* ofLabel = new QLabel(QStringLiteral("&Mean of"), this);
     ofLabel->setBuddy(of_);
     span_ = new SpanChoice(this);
@@ -183,7 +183,7 @@ MapTableWindow::MapTableWindow(MessageBoxes& boxes, QWidget* parent)
         fill(table_);
         emit counted();
     });
-    setChannel(Value::Advance);
+    setChannel(record::channelOf(Value::Advance));
     resize(980, 640);
 }
 
@@ -194,8 +194,10 @@ MapTableWindow::~MapTableWindow() {
 void MapTableWindow::setRecording(const LoadedRecording& recording) {
     const bool same = recording.chart == recording_.chart;
     take(recording);
-    if (!same && recording_.chart)
+    if (!same && recording_.chart) {
         span_->setLimits(recording_.chart->start(), recording_.chart->end());
+        fillChannels(recording_.chart->table);
+    }
     setWindowTitle(
         QStringLiteral("%1 - Map Table - Ignivex Log").arg(QFileInfo(recording_.path).fileName()));
     recount();
@@ -229,7 +231,18 @@ void MapTableWindow::setCursors(std::optional<std::pair<double, double>> ab) {
     span_->setCursors(ab);
 }
 
-void MapTableWindow::setChannel(Value of) {
+void MapTableWindow::fillChannels(const record::Table& table) {
+    // The choice kept by name: the same channel in a recording that has others besides.
+    const QString chosen = of_->currentText();
+    const QSignalBlocker block(of_);
+    of_->clear();
+    for (record::ChannelId c = 0; c < table.channelCount(); ++c)
+        of_->addItem(table.channel(c).name, c);
+    const int at = of_->findText(chosen);
+    of_->setCurrentIndex(at >= 0 ? at : int(record::channelOf(Value::Advance)));
+}
+
+void MapTableWindow::setChannel(record::ChannelId of) {
     of_->setCurrentIndex(of_->findData(int(of)));
     recount();
 }
@@ -272,12 +285,13 @@ void MapTableWindow::recount() {
         pending_ = true;
         return;
     }
-    const Value of = Value(of_->currentData().toInt());
+    const record::ChannelId of = of_->currentData().toInt();
     if (!recording_.chart) {
         table_ = {};
         table_.rpmEdges = rpmEdges_;
         table_.mapEdges = mapEdges_;
         table_.of = of;
+        table_.channel = record::channelInfoOf(kValues[std::size_t(of < kValueCount ? of : 0)]);
         fill(table_);
         emit counted();
         return;
@@ -293,7 +307,11 @@ void MapTableWindow::recount() {
             return own;
         // The overlay's rows that stand in the same stretch of the review.
         const analysis::Span moved{span.from - shift, span.to - shift};
-        return analysis::difference(own, analysis::mapTable(overlay->table, of, rpm, map, moved));
+        const auto theirs = overlay->table.channelNamed(own.channel.column);
+        if (!theirs)
+            return analysis::difference(own, analysis::MapTable{});
+        return analysis::difference(own,
+                                    analysis::mapTable(overlay->table, *theirs, rpm, map, moved));
     }));
 }
 
@@ -314,7 +332,7 @@ bool MapTableWindow::difference() const {
 }
 
 void MapTableWindow::fill(const analysis::MapTable& table) {
-    const ValueSpec& entry = valueSpec(table.of);
+    const record::ChannelInfo& entry = table.channel;
     const auto code = record::rangeCodeOf(recording_.details);
     cells_->clear();
     cells_->setRowCount(int(table.rpmEdges.size()) - 1);
@@ -327,7 +345,7 @@ void MapTableWindow::fill(const analysis::MapTable& table) {
     cells_->setVerticalHeaderLabels(rows);
     cells_->setHorizontalHeaderLabels(columns);
     cells_->horizontalHeader()->setToolTip(
-        tools::channelTitle(valueSpec(Value::Map), recording_.details));
+        tools::channelTitle(record::channelInfoOf(valueSpec(Value::Map)), recording_.details));
 
     double low = 0, high = 0;
     if (!table.cells.empty()) {
@@ -338,7 +356,7 @@ void MapTableWindow::fill(const analysis::MapTable& table) {
         high = most->mean;
     }
     const QString unit = tools::unitSuffix(entry);
-    const QString name = QString::fromUtf8(entry.name);
+    const QString name = entry.name;
     for (const analysis::MapCell& c : table.cells) {
         auto* item = new QTableWidgetItem(QStringLiteral("%1\n%2 \u00b7 %3")
                                               .arg(tools::meanText(entry, c.mean),
@@ -375,7 +393,7 @@ void MapTableWindow::fill(const analysis::MapTable& table) {
         QStringLiteral("<b>%1</b>%3: the mean in each cell, under it the samples "
                        "\u00b7 the time spent there. Rows: rpm. Columns: %2.")
             .arg(tools::channelTitle(entry, recording_.details).toHtmlEscaped(),
-                 tools::channelTitle(valueSpec(Value::Map), recording_.details).toHtmlEscaped(),
+                 tools::channelTitle(record::channelInfoOf(valueSpec(Value::Map)), recording_.details).toHtmlEscaped(),
                  difference() ? QStringLiteral(", this recording less the overlay (cells both "
                                                "have samples in)")
                               : QString()));
@@ -424,7 +442,7 @@ QString MapTableWindow::selectedMeans() const {
     if (ranges.isEmpty())
         return {};
     const QTableWidgetSelectionRange& r = ranges.first();
-    const ValueSpec& entry = valueSpec(table_.of);
+    const record::ChannelInfo& entry = table_.channel;
     QString text;
     for (int m = r.leftColumn(); m <= r.rightColumn(); ++m)
         text += QLatin1Char('\t') + binText(table_.mapEdges, m);
@@ -442,7 +460,7 @@ QString MapTableWindow::selectedMeans() const {
 }
 
 QByteArray MapTableWindow::csv() const {
-    const ValueSpec& entry = valueSpec(table_.of);
+    const record::ChannelInfo& entry = table_.channel;
     QString out = QStringLiteral("rpm_from,rpm_to,map_from,map_to,samples,mean,seconds\n");
     for (const analysis::MapCell& c : table_.cells) {
         out += QStringLiteral("%1,%2,%3,%4,%5,%6,%7\n")
@@ -473,7 +491,7 @@ void MapTableWindow::exportCsv() {
     const QFileInfo source(recording_.path);
     const QString name =
         QStringLiteral("%1-table-%2.csv")
-            .arg(source.completeBaseName(), QLatin1String(valueSpec(table_.of).column));
+            .arg(source.completeBaseName(), table_.channel.column);
     QString path = QFileDialog::getSaveFileName(this, kExportTitle, source.dir().filePath(name),
                                                 QStringLiteral("CSV table (*.csv)"));
     if (path.isEmpty())

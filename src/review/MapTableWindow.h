@@ -36,7 +36,7 @@ public:
     void setView(double t0, double t1);
     // The review's cursors A and B; nothing while B is not placed.
     void setCursors(std::optional<std::pair<double, double>> ab);
-    void setChannel(Value of);
+    void setChannel(record::ChannelId of);
     // The recording overlaid in the review (nothing: none), its times moved by `shift`: the
     // table can then show this recording's means less the overlay's, cell by cell.
     void setComparison(std::shared_ptr<const ChartData> overlay, double shift);
@@ -62,6 +62,8 @@ signals:
     void counted();
 
 private:
+    // The table's channels as the choice of what is averaged.
+    void fillChannels(const record::Table& table);
     void recount();
     void edgesEdited();
     void fill(const analysis::MapTable& table);

@@ -21,9 +21,8 @@ const QStringList kHeader = {QStringLiteral("Channel"), QStringLiteral("A"),
                              QStringLiteral("Min"),     QStringLiteral("Max"),
                              QStringLiteral("Mean")};
 
-QString withUnit(const ValueSpec& entry) {
-    const QString name = QString::fromUtf8(entry.name);
-    return *entry.unit ? QStringLiteral("%1 (%2)").arg(name, QString::fromUtf8(entry.unit)) : name;
+QString withUnit(const record::ChannelInfo& entry) {
+    return entry.unit.isEmpty() ? entry.name : QStringLiteral("%1 (%2)").arg(entry.name, entry.unit);
 }
 
 QString number(std::optional<double> v, int decimals) {
@@ -39,7 +38,7 @@ StatisticsPanel::StatisticsPanel(QWidget* parent) : QWidget(parent) {
     span_->setObjectName(QStringLiteral("lblSpan"));
     span_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     span_->setMinimumHeight(2 * span_->fontMetrics().lineSpacing() + 4);
-    table_ = new QTableWidget(kValueCount, kHeader.size(), this);
+    table_ = new QTableWidget(0, kHeader.size(), this);
     table_->setObjectName(QStringLiteral("tblStatistics"));
     table_->setHorizontalHeaderLabels(kHeader);
     table_->verticalHeader()->hide();
@@ -51,11 +50,6 @@ StatisticsPanel::StatisticsPanel(QWidget* parent) : QWidget(parent) {
     auto* copy = new QPushButton(QStringLiteral("&Copy Table"), this);
     copy->setObjectName(QStringLiteral("cmdCopyStatistics"));
     connect(copy, &QPushButton::clicked, this, &StatisticsPanel::copy);
-    // The table as tall as its rows, the space below it left empty.
-    table_->setFixedHeight(table_->horizontalHeader()->sizeHint().height() +
-                           kValueCount * table_->verticalHeader()->defaultSectionSize() +
-                           2 * table_->frameWidth() +
-                           table_->horizontalScrollBar()->sizeHint().height() + 2);
     column->addWidget(span_);
     column->addWidget(table_);
     column->addWidget(copy, 0, Qt::AlignLeft);
@@ -65,12 +59,31 @@ StatisticsPanel::StatisticsPanel(QWidget* parent) : QWidget(parent) {
 
 void StatisticsPanel::clear() {
     span_->setText(QStringLiteral("No recording."));
-    for (const ValueSpec& entry : kValues) {
-        const int row = int(entry.value);
-        table_->setItem(row, 0, new QTableWidgetItem(withUnit(entry)));
+    showChannels(record::Table());
+}
+
+void StatisticsPanel::showChannels(const record::Table& table) {
+    const bool same = table_->rowCount() == table.channelCount() &&
+                      [&] {
+                          for (int row = 0; row < table.channelCount(); ++row) {
+                              if (table_->item(row, 0)->text() != withUnit(table.channel(row)))
+                                  return false;
+                          }
+                          return true;
+                      }();
+    if (same)
+        return;
+    table_->setRowCount(table.channelCount());
+    for (int row = 0; row < table.channelCount(); ++row) {
+        table_->setItem(row, 0, new QTableWidgetItem(withUnit(table.channel(row))));
         for (int c = 1; c < kHeader.size(); ++c)
             table_->setItem(row, c, new QTableWidgetItem);
     }
+    // The table as tall as its rows, the space below it left empty.
+    table_->setFixedHeight(table_->horizontalHeader()->sizeHint().height() +
+                           table.channelCount() * table_->verticalHeader()->defaultSectionSize() +
+                           2 * table_->frameWidth() +
+                           table_->horizontalScrollBar()->sizeHint().height() + 2);
 }
 
 void StatisticsPanel::showFigures(const ChartData& data, double a, std::optional<double> b,
@@ -82,17 +95,18 @@ void StatisticsPanel::showFigures(const ChartData& data, double a, std::optional
                        .arg(QString::number(to - from, 'f', 3), when,
                             timeLabel(&data, from, TimeStyle::Elapsed, 3),
                             timeLabel(&data, to, TimeStyle::Elapsed, 3)));
-    for (const ValueSpec& entry : kValues) {
-        const int row = int(entry.value);
-        const int d = isInput(entry) ? 0 : entry.decimals;
+    showChannels(data.table);
+    for (int row = 0; row < data.table.channelCount(); ++row) {
+        const record::ChannelInfo& entry = data.table.channel(row);
+        const int d = entry.onOff() ? 0 : entry.decimals;
         auto at = [&](std::optional<double> t) -> std::optional<double> {
             if (!t)
                 return std::nullopt;
-            const auto v = valueAt(data, entry.value, *t);
+            const auto v = valueAt(data, row, *t);
             return v ? std::optional<double>(*v) : std::nullopt;
         };
         const auto va = at(a), vb = at(b);
-        const analysis::ChannelStatistics& s = stats[std::size_t(entry.value)];
+        const analysis::ChannelStatistics& s = stats[std::size_t(row)];
         const bool any = s.samples > 0;
         const QStringList cells = {
             number(va, d),
@@ -100,7 +114,7 @@ void StatisticsPanel::showFigures(const ChartData& data, double a, std::optional
             number(va && vb ? std::optional<double>(*vb - *va) : std::nullopt, d),
             number(any ? std::optional<double>(s.min) : std::nullopt, d),
             number(any ? std::optional<double>(s.max) : std::nullopt, d),
-            number(any ? std::optional<double>(s.mean) : std::nullopt, isInput(entry) ? 3 : d + 1)};
+            number(any ? std::optional<double>(s.mean) : std::nullopt, entry.onOff() ? 3 : d + 1)};
         for (int c = 0; c < cells.size(); ++c)
             table_->item(row, c + 1)->setText(cells[c]);
     }

@@ -32,6 +32,9 @@ public:
     QSize sizeHint() const override;
 
 private:
+    // A row for each of the table's channels, named; kept while they are the same.
+    void showChannels(const record::Table& table);
+
     QLabel* span_;
     QTableWidget* table_;
 };

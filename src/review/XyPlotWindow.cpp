@@ -11,6 +11,7 @@
 #include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QSignalBlocker>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -129,8 +130,12 @@ XyPicture makePicture(const XyChoice& c, int width, int height, const std::atomi
     const analysis::Span overlaySpan{c.span.from - c.overlayShift, c.span.to - c.overlayShift};
     if (c.overlay) {
         // One pair of axes holds both recordings' points.
-        widen(ex, extentOf(c.overlay->table, c.x, overlaySpan));
-        widen(ey, extentOf(c.overlay->table, c.y, overlaySpan));
+        const auto ox = c.overlay->table.channelNamed(c.channel(c.x).column);
+        const auto oy = c.overlay->table.channelNamed(c.channel(c.y).column);
+        if (ox)
+            widen(ex, extentOf(c.overlay->table, *ox, overlaySpan));
+        if (oy)
+            widen(ey, extentOf(c.overlay->table, *oy, overlaySpan));
     }
     XyRequest request;
     request.x = c.x;
@@ -141,22 +146,26 @@ XyPicture makePicture(const XyChoice& c, int width, int height, const std::atomi
     request.height = height;
     const double nan = std::nan("");
     request.xRange = tools::niceRange(ex.empty ? nan : ex.min, ex.empty ? nan : ex.max,
-                                      valueSpec(c.x).minSpan, kRoughTicks);
+                                      c.channel(c.x).minSpan, kRoughTicks);
     request.yRange = tools::niceRange(ey.empty ? nan : ey.min, ey.empty ? nan : ey.max,
-                                      valueSpec(c.y).minSpan, kRoughTicks);
+                                      c.channel(c.y).minSpan, kRoughTicks);
     out.grid = binXy(table, request, cancel);
     const XyGrid& g = out.grid;
     if (g.colourRange) {
         // The bar runs from the least value to the greatest, widened only when they are one.
         tools::AxisRange r = *g.colourRange;
-        const double least = std::max(valueSpec(*c.colour).minSpan / 10, 1e-9);
+        const double least = std::max(c.channel(*c.colour).minSpan / 10, 1e-9);
         if (r.high - r.low < least)
             r = {(r.low + r.high) / 2 - least / 2, (r.low + r.high) / 2 + least / 2};
         out.colourScale = r;
     }
     out.cells = cellsOf(g, [&out](std::size_t cell) { return cellColour(out, cell); });
-    if (c.overlay) {
+    const auto ox = c.overlay ? c.overlay->table.channelNamed(c.channel(c.x).column) : std::nullopt;
+    const auto oy = c.overlay ? c.overlay->table.channelNamed(c.channel(c.y).column) : std::nullopt;
+    if (ox && oy) {
         XyRequest own = request;
+        own.x = *ox;
+        own.y = *oy;
         own.colour.reset();
         own.span = overlaySpan;
         out.overlay = binXy(c.overlay->table, own, cancel);
@@ -165,11 +174,32 @@ XyPicture makePicture(const XyChoice& c, int width, int height, const std::atomi
     return out;
 }
 
-QString channelName(Value v) {
-    return QString::fromUtf8(valueSpec(v).name);
+}  // namespace
+
+namespace {
+
+// The channels of the rows as a box's items (the data their ids), the choice kept by name.
+void fillChannels(QComboBox* box, const record::Table& table) {
+    const QString chosen = box->currentText();
+    const QSignalBlocker block(box);
+    const bool none = box->count() > 0 && box->itemData(0).toInt() < 0;
+    const QString noneText = none ? box->itemText(0) : QString();
+    box->clear();
+    if (none)
+        box->addItem(noneText, -1);
+    for (record::ChannelId c = 0; c < table.channelCount(); ++c)
+        box->addItem(table.channel(c).name, c);
+    const int at = box->findText(chosen);
+    box->setCurrentIndex(at >= 0 ? at : 0);
 }
 
 }  // namespace
+
+const record::ChannelInfo& XyChoice::channel(record::ChannelId c) const {
+    static const record::Table kNone;
+    const record::Table& t = data && c < data->table.channelCount() ? data->table : kNone;
+    return t.channel(c < t.channelCount() ? c : 0);
+}
 
 XyPlot::XyPlot(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("xyPlot"));
@@ -301,14 +331,15 @@ QString XyPlot::describeRow(std::size_t row, bool overlay) const {
     const ChartData& data = overlay && choice_.overlay ? *choice_.overlay : *choice_.data;
     const record::Table& t = data.table;
     QStringList values;
-    QList<Value> shown = {choice_.x, choice_.y};
+    QList<record::ChannelId> shown = {choice_.x, choice_.y};
     if (choice_.colour)
         shown << *choice_.colour;
-    for (Value v : shown) {
-        const ValueSpec& entry = valueSpec(v);
-        const float value = t.column(v)[row];
+    for (record::ChannelId v : shown) {
+        const record::ChannelInfo& entry = choice_.channel(v);
+        const auto own = t.channelNamed(entry.column);
+        const float value = own ? t.column(*own)[row] : std::nanf("");
         values << QStringLiteral("%1 %2%3").arg(
-            QString::fromUtf8(entry.name),
+            entry.name,
             std::isfinite(value) ? QString::number(value, 'f', entry.shownDecimals)
                                  : QStringLiteral("not read"),
             std::isfinite(value) ? tools::unitSuffix(entry) : QString());
@@ -343,11 +374,11 @@ void XyPlot::paint(QPainter& p, const QRectF& area) const {
     // The title says what is plotted, the line under it from where.
     const tools::Details& details = choice_.details;
     QString title = QStringLiteral("%1 against %2")
-                        .arg(tools::channelTitle(valueSpec(choice_.y), details),
-                             tools::channelTitle(valueSpec(choice_.x), details));
+                        .arg(tools::channelTitle(choice_.channel(choice_.y), details),
+                             tools::channelTitle(choice_.channel(choice_.x), details));
     if (choice_.colour)
         title += QStringLiteral(", coloured by ") +
-                 tools::channelTitle(valueSpec(*choice_.colour), details);
+                 tools::channelTitle(choice_.channel(*choice_.colour), details);
     QFont bold = font();
     bold.setBold(true);
     p.setFont(bold);
@@ -414,12 +445,12 @@ void XyPlot::paint(QPainter& p, const QRectF& area) const {
                    Qt::AlignRight | Qt::AlignVCenter, tickText(v, yStep));
     }
     p.drawText(QRectF(l.plot.left(), l.plot.bottom() + l.line + 8, l.plot.width(), l.line),
-               Qt::AlignHCenter | Qt::AlignTop, tools::channelTitle(valueSpec(choice_.x), details));
+               Qt::AlignHCenter | Qt::AlignTop, tools::channelTitle(choice_.channel(choice_.x), details));
     p.save();
     p.translate(area.left() + 4, l.plot.center().y());
     p.rotate(-90);
     p.drawText(QRectF(-l.plot.height() / 2, 0, l.plot.height(), l.line), Qt::AlignCenter,
-               tools::channelTitle(valueSpec(choice_.y), details));
+               tools::channelTitle(choice_.channel(choice_.y), details));
     p.restore();
 
     // The points: one image pixel a device pixel, or dots when they are few.
@@ -470,7 +501,7 @@ void XyPlot::paint(QPainter& p, const QRectF& area) const {
         p.setPen(kQuiet);
         p.drawText(l.plot, Qt::AlignCenter | Qt::TextWordWrap,
                    QStringLiteral("No row of this span has both %1 and %2.")
-                       .arg(channelName(choice_.x), channelName(choice_.y)));
+                       .arg(choice_.channel(choice_.x).name, choice_.channel(choice_.y).name));
     }
     if (marked_ && *marked_ < choice_.data->table.size()) {
         const record::Table& t = choice_.data->table;
@@ -516,7 +547,7 @@ void XyPlot::paint(QPainter& p, const QRectF& area) const {
         p.translate(area.right() - 4, l.plot.center().y());
         p.rotate(90);
         p.drawText(QRectF(-l.plot.height() / 2, 0, l.plot.height(), l.line), Qt::AlignCenter,
-                   tools::channelTitle(valueSpec(*choice_.colour), details));
+                   tools::channelTitle(choice_.channel(*choice_.colour), details));
         p.restore();
     }
     p.restore();
@@ -578,8 +609,7 @@ XyPlotWindow::XyPlotWindow(MessageBoxes& boxes, QWidget* parent)
         box->setObjectName(QLatin1String(name));
         if (none)
             box->addItem(QStringLiteral("None (shade by count)"), -1);
-        for (const ValueSpec& entry : kValues)
-            box->addItem(QString::fromUtf8(entry.name), int(entry.value));
+        fillChannels(box, record::Table());
         auto* text = new QLabel(label, this);
         text->setBuddy(box);
         choices->addWidget(text);
@@ -626,15 +656,19 @@ XyPlotWindow::XyPlotWindow(MessageBoxes& boxes, QWidget* parent)
         text.isEmpty() ? statusBar()->clearMessage() : statusBar()->showMessage(text);
     });
     connect(plot_, &XyPlot::drawn, this, &XyPlotWindow::summarise);
-    setChannels(Value::Rpm, Value::Advance, Value::Map);
+    setChannels(record::channelOf(Value::Rpm), record::channelOf(Value::Advance),
+                record::channelOf(Value::Map));
     resize(900, 680);
 }
 
 void XyPlotWindow::setRecording(const LoadedRecording& recording) {
     const bool same = recording.chart == recording_.chart;
     recording_ = recording;
-    if (!same && recording_.chart)
+    if (!same && recording_.chart) {
         span_->setLimits(recording_.chart->start(), recording_.chart->end());
+        for (QComboBox* box : {x_, y_, colour_})
+            fillChannels(box, recording_.chart->table);
+    }
     setWindowTitle(
         QStringLiteral("%1 - XY Plot - Ignivex Log").arg(QFileInfo(recording_.path).fileName()));
     replot();
@@ -670,7 +704,8 @@ void XyPlotWindow::setCursors(std::optional<std::pair<double, double>> ab) {
     span_->setCursors(ab);
 }
 
-void XyPlotWindow::setChannels(Value x, Value y, std::optional<Value> colour) {
+void XyPlotWindow::setChannels(record::ChannelId x, record::ChannelId y,
+                               std::optional<record::ChannelId> colour) {
     x_->setCurrentIndex(x_->findData(int(x)));
     y_->setCurrentIndex(y_->findData(int(y)));
     colour_->setCurrentIndex(colour_->findData(colour ? int(*colour) : -1));
@@ -687,10 +722,10 @@ void XyPlotWindow::replot() {
     XyChoice c;
     c.data = recording_.chart;
     c.details = recording_.details;
-    c.x = Value(x_->currentData().toInt());
-    c.y = Value(y_->currentData().toInt());
+    c.x = x_->currentData().toInt();
+    c.y = y_->currentData().toInt();
     const int colour = colour_->currentData().toInt();
-    c.colour = colour < 0 ? std::nullopt : std::optional<Value>(Value(colour));
+    c.colour = colour < 0 ? std::nullopt : std::optional<record::ChannelId>(colour);
     c.span = span_->span();
     c.name = QFileInfo(recording_.path).fileName();
     if (recording_.chart && overlay_.chart && showOverlay_->isChecked()) {
@@ -748,7 +783,7 @@ void XyPlotWindow::exportPicture() {
     const QString name =
         QStringLiteral("%1-%2-%3.png")
             .arg(QFileInfo(recording_.path).completeBaseName(),
-                 QLatin1String(valueSpec(c.y).column), QLatin1String(valueSpec(c.x).column));
+                 c.channel(c.y).column, c.channel(c.x).column);
     QString path = QFileDialog::getSaveFileName(this, kExportTitle,
                                                 QDir(settings::pictureFolder()).filePath(name),
                                                 QStringLiteral("PNG image (*.png)"));

@@ -26,15 +26,18 @@ class SpanChoice;
 struct XyChoice {
     std::shared_ptr<const ChartData> data;
     tools::Details details;  // the recording's, for MAP's range
-    Value x = Value::Rpm;
-    Value y = Value::Advance;
-    std::optional<Value> colour = Value::Map;
+    record::ChannelId x = record::channelOf(Value::Rpm);
+    record::ChannelId y = record::channelOf(Value::Advance);
+    std::optional<record::ChannelId> colour = record::channelOf(Value::Map);
     analysis::Span span;
     // The review's overlay, plotted beside the rows when asked for: its times are moved by
     // overlayShift onto the recording's, and the span with them.
     std::shared_ptr<const ChartData> overlay;
     double overlayShift = 0;
     QString name, overlayName;  // the two files, as the legend and the pointing name them
+
+    // A channel of the rows: how it is named, drawn and counted.
+    const record::ChannelInfo& channel(record::ChannelId c) const;
 };
 
 // The points of one grid as painted: one pixel a cell, or dots when they are few.
@@ -141,7 +144,8 @@ public:
     void setView(double t0, double t1);
     // The review's cursors A and B; nothing while B is not placed.
     void setCursors(std::optional<std::pair<double, double>> ab);
-    void setChannels(Value x, Value y, std::optional<Value> colour);
+    void setChannels(record::ChannelId x, record::ChannelId y,
+                     std::optional<record::ChannelId> colour);
     // Where the review's cursor is: its row is marked on the plot.
     void setCursorTime(double t);
     // The review's overlay and how far it is moved, or nothing; its points are plotted while

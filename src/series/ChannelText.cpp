@@ -6,9 +6,9 @@
 
 namespace ignivex::chart::tools {
 
-QString channelTitle(const ValueSpec& entry, const Details& details) {
-    const QString name = QString::fromUtf8(entry.name);
-    if (entry.value == Value::Map) {
+QString channelTitle(const record::ChannelInfo& entry, const Details& details) {
+    const QString& name = entry.name;
+    if (entry.is(Value::Map)) {
         // The module names no unit for MAP: its range is what tells the reader the scale.
         const auto code = record::rangeCodeOf(details);
         if (!code)
@@ -21,22 +21,23 @@ QString channelTitle(const ValueSpec& entry, const Details& details) {
             .arg(*code)
             .arg(range.mid(open + 1, range.size() - open - 2));
     }
-    if (isInput(entry))
+    if (entry.onOff())
         return QStringLiteral("%1 (0 or 1)").arg(name);
-    return QStringLiteral("%1 (%2)").arg(name, QString::fromUtf8(entry.unit));
+    if (entry.unit.isEmpty())
+        return name;
+    return QStringLiteral("%1 (%2)").arg(name, entry.unit);
 }
 
-QString unitSuffix(const ValueSpec& entry) {
-    const QString unit = QString::fromUtf8(entry.unit);
-    return unit.isEmpty() ? QString() : QLatin1Char(' ') + unit;
+QString unitSuffix(const record::ChannelInfo& entry) {
+    return entry.unit.isEmpty() ? QString() : QLatin1Char(' ') + entry.unit;
 }
 
-QString meanText(const ValueSpec& entry, double mean) {
-    return QString::number(mean, 'f', isInput(entry) ? 2 : entry.shownDecimals + 1);
+QString meanText(const record::ChannelInfo& entry, double mean) {
+    return QString::number(mean, 'f', entry.onOff() ? 2 : entry.shownDecimals + 1);
 }
 
-QString csvMeanText(const ValueSpec& entry, double mean) {
-    return QString::number(mean, 'f', isInput(entry) ? 3 : entry.decimals + 2);
+QString csvMeanText(const record::ChannelInfo& entry, double mean) {
+    return QString::number(mean, 'f', entry.onOff() ? 3 : entry.decimals + 2);
 }
 
 QString durationText(double seconds) {

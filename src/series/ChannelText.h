@@ -1,6 +1,6 @@
 #pragma once
 
-#include "acquire/Channels.h"
+#include "record/ChannelInfo.h"
 
 #include <QList>
 #include <QString>
@@ -14,13 +14,13 @@ using Details = QList<std::pair<QString, QString>>;
 
 // "Advance (°)", "RPM (rpm)", "GPI1 (0 or 1)"; MAP in the module's own units, with its range
 // when the recording names it: "MAP (range 2: 0 to 60)", "MAP (range 0: no MAP sensor)".
-QString channelTitle(const ValueSpec& entry, const Details& details);
+QString channelTitle(const record::ChannelInfo& entry, const Details& details);
 // The unit after a value, with its space: " °", " rpm", "" for MAP and the inputs.
-QString unitSuffix(const ValueSpec& entry);
+QString unitSuffix(const record::ChannelInfo& entry);
 // A mean of the channel as the windows show it: one decimal more than the chart's read-out.
-QString meanText(const ValueSpec& entry, double mean);
+QString meanText(const record::ChannelInfo& entry, double mean);
 // A mean as the exported CSV writes it: two decimals more than the file (an input: 3).
-QString csvMeanText(const ValueSpec& entry, double mean);
+QString csvMeanText(const record::ChannelInfo& entry, double mean);
 // Time spent: "0.04 s", "59.9 s", "2:05", "1:02:03".
 QString durationText(double seconds);
 

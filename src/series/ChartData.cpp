@@ -7,25 +7,6 @@
 
 namespace ignivex::chart {
 
-namespace {
-
-std::array<SeriesStyle, kSeriesCount> styles() {
-    std::array<SeriesStyle, kSeriesCount> out{};
-    for (const ValueSpec& entry : kValues) {
-        out[std::size_t(entry.value)] = {
-            entry.name,     entry.unit,    QColor::fromRgb(QRgb(entry.rgb)),
-            isInput(entry), entry.minSpan, entry.shownDecimals};
-    }
-    return out;
-}
-
-}  // namespace
-
-const SeriesStyle& styleOf(Series series) {
-    static const std::array<SeriesStyle, kSeriesCount> kStyles = styles();
-    return kStyles[std::size_t(series)];
-}
-
 std::size_t ChartData::rowAt(double t) const {
     const auto& e = table.elapsed;
     const auto it = std::upper_bound(e.begin(), e.end(), t);
@@ -43,11 +24,20 @@ std::shared_ptr<const ChartData> makeChartData(record::Table table, bool indexed
         if (i > 0 && t.elapsed[i] - t.elapsed[i - 1] > data->gapThreshold)
             data->gaps.push_back({t.elapsed[i - 1], t.elapsed[i]});
     }
-    if (indexed) {
-        for (int s = 0; s < kSeriesCount; ++s)
-            data->indexes[std::size_t(s)] = MinMaxIndex(t.values[std::size_t(s)]);
-    }
+    for (ChannelId c = 0; c < t.channelCount(); ++c)
+        data->indexes.push_back(std::make_shared<const MinMaxIndex>(
+            indexed ? MinMaxIndex(t.column(c)) : MinMaxIndex()));
     return data;
+}
+
+std::shared_ptr<const ChartData> withChannel(const ChartData& data, record::ChannelInfo channel,
+                                             std::vector<float> values) {
+    auto out = std::make_shared<ChartData>(data);
+    const ChannelId c = out->table.addChannel(std::move(channel), std::move(values));
+    const bool indexed = !data.indexes.empty() && data.indexes.front()->built();
+    out->indexes.push_back(std::make_shared<const MinMaxIndex>(
+        indexed ? MinMaxIndex(out->table.column(c)) : MinMaxIndex()));
+    return out;
 }
 
 }  // namespace ignivex::chart

@@ -4,25 +4,17 @@
 #include "record/RecordingTable.h"
 
 #include <QColor>
-#include <array>
 #include <memory>
 #include <vector>
 
 namespace ignivex::chart {
 
-using record::kSeriesCount;
-using record::Series;
+using record::ChannelId;
 
-// How a series is named, drawn and read out.
-struct SeriesStyle {
-    const char* name;
-    const char* unit;  // after the value; may be empty
-    QColor colour;
-    bool step;       // an input: 0 or 1, drawn as steps on a short strip
-    double minSpan;  // the narrowest value range the strip shows, so noise is not blown up
-    int decimals;
-};
-const SeriesStyle& styleOf(Series series);
+// A channel's colour on a chart.
+inline QColor colourOf(const record::ChannelInfo& channel) {
+    return QColor::fromRgb(QRgb(channel.rgb));
+}
 
 // A row whose tick did not end normally, marked on the time axis.
 struct Mark {
@@ -39,7 +31,9 @@ struct Gap {
 // new ones arrive.
 struct ChartData {
     record::Table table;
-    std::array<MinMaxIndex, kSeriesCount> indexes;  // built for a recording, not for live rows
+    // One a channel, built for a recording, not for live rows; shared with a copy that adds a
+    // channel.
+    std::vector<std::shared_ptr<const MinMaxIndex>> indexes;
     std::vector<Mark> marks;
     std::vector<Gap> gaps;
     double gapThreshold = 0;
@@ -48,14 +42,19 @@ struct ChartData {
     double end() const { return table.empty() ? 0 : table.elapsed.back(); }
     // The last row at or before `t`, or the first row when `t` is before it.
     std::size_t rowAt(double t) const;
-    const MinMaxIndex* index(Series s) const {
-        const MinMaxIndex& i = indexes[std::size_t(s)];
-        return i.built() ? &i : nullptr;
+    const MinMaxIndex* index(ChannelId c) const {
+        if (std::size_t(c) >= indexes.size() || !indexes[std::size_t(c)]->built())
+            return nullptr;
+        return indexes[std::size_t(c)].get();
     }
 };
 
 // Finds the marks and gaps, and builds the min/max indexes when asked (for a long recording).
 std::shared_ptr<const ChartData> makeChartData(record::Table table, bool indexed);
+// The same rows with one channel more (a value a row, NaN where it has none), sharing the
+// others' columns; indexed when `data` is. The new channel is the table's last.
+std::shared_ptr<const ChartData> withChannel(const ChartData& data, record::ChannelInfo channel,
+                                             std::vector<float> values);
 
 using record::gapThresholdOf;
 

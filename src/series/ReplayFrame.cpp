@@ -12,17 +12,17 @@ ReplayFrame replayFrameAt(const ChartData& data, std::size_t row) {
     if (row >= t.size())
         return frame;
     const auto lost = std::uint8_t(Sample::End::LinkLost);
-    std::array<float, kSeriesCount> value;
+    std::array<float, kValueCount> value;
     value.fill(kNoValue);
-    int missing = kSeriesCount;
+    int missing = kValueCount;
     const std::size_t stop = row >= kReplayLookBack ? row - kReplayLookBack : 0;
     for (std::size_t i = row + 1; i-- > stop && missing > 0;) {
         if (t.status[i] == lost) {
             frame.linkLost = true;
             break;
         }
-        for (int s = 0; s < kSeriesCount; ++s) {
-            const float v = t.values[std::size_t(s)][i];
+        for (int s = 0; s < kValueCount; ++s) {
+            const float v = t.column(record::ChannelId(s))[i];
             if (std::isnan(value[std::size_t(s)]) && !std::isnan(v)) {
                 value[std::size_t(s)] = v;
                 --missing;

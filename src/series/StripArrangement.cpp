@@ -11,10 +11,10 @@ namespace ignivex::chart {
 
 namespace {
 
-std::optional<Series> seriesNamed(QStringView column) {
-    for (const ValueSpec& entry : kValues) {
-        if (column == QLatin1String(entry.column))
-            return entry.value;
+std::optional<ChannelId> channelNamed(const ChannelList& channels, QStringView column) {
+    for (std::size_t c = 0; c < channels.size(); ++c) {
+        if (column == channels[c].column)
+            return ChannelId(c);
     }
     return std::nullopt;
 }
@@ -33,6 +33,18 @@ std::optional<FixedScale> scaleOf(QStringView text) {
 
 }  // namespace
 
+ChannelList channelsOf(const record::Table& table) {
+    ChannelList out;
+    for (ChannelId c = 0; c < table.channelCount(); ++c)
+        out.push_back(table.channel(c));
+    return out;
+}
+
+const ChannelList& moduleChannels() {
+    static const ChannelList kModule = channelsOf(record::Table());
+    return kModule;
+}
+
 bool usable(const FixedScale& scale) {
     const double span = scale.high - scale.low;
     // Nothing the module reads is finer than a millionth, so a narrower scale is a slip of the
@@ -41,40 +53,47 @@ bool usable(const FixedScale& scale) {
            span > std::max(std::abs(scale.low), std::abs(scale.high)) * 1e-6;
 }
 
-Arrangement Arrangement::standard() {
+Arrangement Arrangement::standard(const ChannelList& channels) {
     Arrangement a;
-    for (const ValueSpec& entry : kValues)
-        a.strips.push_back({{entry.value}, std::nullopt});
+    a.channels = channels;
+    for (std::size_t c = 0; c < channels.size(); ++c)
+        a.strips.push_back({{{ChannelId(c), channels[c]}}, std::nullopt});
     return a;
 }
 
-Arrangement Arrangement::fromText(const QString& text) {
+Arrangement Arrangement::fromText(const QString& text, const ChannelList& channels) {
     Arrangement a;
-    std::vector<bool> used(kSeriesCount, false);
+    a.channels = channels;
+    std::vector<bool> used(channels.size(), false);
     for (const QString& part : text.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
         const qsizetype at = part.indexOf(QLatin1Char('@'));
         StripGroup group;
         if (at >= 0)
             group.fixed = scaleOf(QStringView(part).mid(at + 1));
         for (const QString& name : part.left(at).split(QLatin1Char('+'), Qt::SkipEmptyParts)) {
-            const std::optional<Series> s = seriesNamed(QStringView(name).trimmed());
+            const std::optional<ChannelId> s =
+                channelNamed(channels, QStringView(name).trimmed());
             if (s && !used[std::size_t(*s)]) {
                 used[std::size_t(*s)] = true;
-                group.series.push_back(*s);
+                group.series.push_back({*s, channels[std::size_t(*s)]});
             }
         }
         if (!group.series.empty())
             a.strips.push_back(std::move(group));
     }
-    return a.strips.empty() ? standard() : a;
+    return a.strips.empty() ? standard(channels) : a;
+}
+
+Arrangement Arrangement::forChannels(const ChannelList& channels) const {
+    return fromText(toText(), channels);
 }
 
 QString Arrangement::toText() const {
     QStringList parts;
     for (const StripGroup& group : strips) {
         QStringList names;
-        for (Series s : group.series)
-            names << QLatin1String(valueSpec(s).column);
+        for (const StripChannel& s : group.series)
+            names << s.info.column;
         QString part = names.join(QLatin1Char('+'));
         if (group.fixed)
             part += QStringLiteral("@%1:%2")
@@ -85,11 +104,12 @@ QString Arrangement::toText() const {
     return parts.join(QLatin1Char(';'));
 }
 
-int Arrangement::stripOf(Series series) const {
+int Arrangement::stripOf(ChannelId channel) const {
     for (std::size_t i = 0; i < strips.size(); ++i) {
-        const auto& s = strips[i].series;
-        if (std::find(s.begin(), s.end(), series) != s.end())
-            return int(i);
+        for (const StripChannel& s : strips[i].series) {
+            if (s.id == channel)
+                return int(i);
+        }
     }
     return -1;
 }
@@ -104,15 +124,16 @@ std::vector<ChannelEntry> entriesOf(const Arrangement& arrangement) {
         for (std::size_t i = 0; i < group.series.size(); ++i)
             out.push_back({group.series[i], true, i > 0});
     }
-    for (const ValueSpec& entry : kValues) {
-        if (arrangement.stripOf(entry.value) < 0)
-            out.push_back({entry.value, false, false});
+    for (std::size_t c = 0; c < arrangement.channels.size(); ++c) {
+        if (arrangement.stripOf(ChannelId(c)) < 0)
+            out.push_back({{ChannelId(c), arrangement.channels[c]}, false, false});
     }
     return out;
 }
 
 Arrangement fromEntries(const std::vector<ChannelEntry>& entries, const Arrangement& before) {
     Arrangement a;
+    a.channels = before.channels;
     for (const ChannelEntry& e : entries) {
         if (!e.shown)
             continue;
@@ -130,14 +151,12 @@ Arrangement fromEntries(const std::vector<ChannelEntry>& entries, const Arrangem
     return a;
 }
 
-QString labelOf(Series series, const QString& mapRange) {
-    const ValueSpec& entry = valueSpec(series);
-    const QString name = QString::fromUtf8(entry.name);
-    if (*entry.unit)
-        return QStringLiteral("%1 (%2)").arg(name, QString::fromUtf8(entry.unit));
-    if (series == Series::Map && !mapRange.isEmpty())
-        return QStringLiteral("%1 (%2)").arg(name, mapRange);
-    return name;
+QString labelOf(const record::ChannelInfo& channel, const QString& mapRange) {
+    if (!channel.unit.isEmpty())
+        return QStringLiteral("%1 (%2)").arg(channel.name, channel.unit);
+    if (channel.is(Value::Map) && !mapRange.isEmpty())
+        return QStringLiteral("%1 (%2)").arg(channel.name, mapRange);
+    return channel.name;
 }
 
 QString mapRangeLabel(std::int16_t rangeCode) {

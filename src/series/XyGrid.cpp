@@ -10,7 +10,7 @@ std::optional<double> XyGrid::colourMean(std::size_t cell) const {
     return colourSums[cell] / double(colourCounts[cell]);
 }
 
-SpanExtent extentOf(const record::Table& table, Value value, const analysis::Span& span) {
+SpanExtent extentOf(const record::Table& table, record::ChannelId value, const analysis::Span& span) {
     SpanExtent e;
     const std::vector<float>& column = table.column(value);
     for (std::size_t row = 0; row < table.size(); ++row) {

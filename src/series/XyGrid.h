@@ -12,9 +12,9 @@ namespace ignivex::chart {
 // One channel against another, counted into a grid of cells (one per device pixel of the
 // plot), so millions of rows cost one pass and a picture the size of the plot.
 struct XyRequest {
-    Value x = Value::Rpm;
-    Value y = Value::Advance;
-    std::optional<Value> colour;  // nothing: shade by how many points a cell holds
+    record::ChannelId x = record::channelOf(Value::Rpm);
+    record::ChannelId y = record::channelOf(Value::Advance);
+    std::optional<record::ChannelId> colour;  // nothing: shade by how many points a cell holds
     analysis::Span span;
     int width = 0, height = 0;  // cells
     tools::AxisRange xRange, yRange;
@@ -44,7 +44,7 @@ struct SpanExtent {
     double min = 0, max = 0;
     bool empty = true;
 };
-SpanExtent extentOf(const record::Table& table, Value value, const analysis::Span& span);
+SpanExtent extentOf(const record::Table& table, record::ChannelId value, const analysis::Span& span);
 
 // Counts the rows that count in the span, with both values, into the grid: a value belongs to
 // the cell [edge, next edge), the range's top end to the last cell, a value outside the range to

@@ -87,8 +87,8 @@ void ChannelsDialog::setShown(int row, bool shown) {
 }
 
 void ChannelsDialog::restoreStandard() {
-    entries_ = entriesOf(Arrangement::standard());
-    before_ = Arrangement::standard();
+    before_ = Arrangement::standard(before_.channels);
+    entries_ = entriesOf(before_);
     refill();
 }
 
@@ -103,7 +103,7 @@ void ChannelsDialog::refill() {
         e.joinsAbove = e.joinsAbove && shownAbove;
         const bool joined = e.shown && e.joinsAbove;
         auto* item = new QListWidgetItem(
-            (joined ? QStringLiteral("\u2003\u21b3 ") : QString()) + labelOf(e.series, mapRange_),
+            (joined ? QStringLiteral("\u2003\u21b3 ") : QString()) + labelOf(e.series.info, mapRange_),
             list_);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
         item->setCheckState(e.shown ? Qt::Checked : Qt::Unchecked);

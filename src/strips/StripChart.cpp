@@ -46,7 +46,18 @@ StripChart::~StripChart() {
 
 void StripChart::setData(std::shared_ptr<const ChartData> data) {
     scene_.data = std::move(data);
+    followChannels();
     changed();
+}
+
+void StripChart::followChannels() {
+    const ChannelList channels = scene_.data ? channelsOf(scene_.data->table) : moduleChannels();
+    const auto sameNames = [](const ChannelList& a, const ChannelList& b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                          [](const auto& x, const auto& y) { return x.column == y.column; });
+    };
+    if (!sameNames(channels, scene_.strips.channels))
+        scene_.strips = Arrangement::fromText(chosen_, channels);
 }
 
 void StripChart::setView(double t0, double t1) {
@@ -61,6 +72,7 @@ void StripChart::setDataAndView(std::shared_ptr<const ChartData> data, double t0
     scene_.data = std::move(data);
     scene_.t0 = t0;
     scene_.t1 = t1;
+    followChannels();
     changed();
 }
 
@@ -95,12 +107,16 @@ void StripChart::setEmptyText(const QString& text) {
 }
 
 void StripChart::setArrangement(const Arrangement& arrangement) {
-    scene_.strips = arrangement;
+    // Kept as text: a channel these rows lack is shown again with rows that have it.
+    chosen_ = arrangement.toText();
+    scene_.strips = arrangement.forChannels(scene_.strips.channels);
     changed();
 }
 
 void StripChart::rememberArrangement() {
-    setArrangement(Arrangement::fromText(settings::stripArrangement()));
+    chosen_ = settings::stripArrangement();
+    scene_.strips = Arrangement::fromText(chosen_, scene_.strips.channels);
+    changed();
     std::erase_if(remembering(), [](const QPointer<StripChart>& c) { return c.isNull(); });
     remembering().push_back(this);
     connect(this, &StripChart::arrangementEdited, this, [this](const Arrangement& a) {
@@ -161,6 +177,7 @@ int StripChart::scaleAt(const QPointF& pos) const {
 
 void StripChart::setScale(int strip, std::optional<FixedScale> scale, bool announce) {
     scene_.strips.strips[std::size_t(strip)].fixed = scale;
+    chosen_ = scene_.strips.toText();
     changed();
     if (announce)
         emit arrangementEdited(scene_.strips);
@@ -170,8 +187,8 @@ void StripChart::showStripMenu(int strip, const QPoint& globalPos) {
     QMenu menu(this);
     const StripGroup group = scene_.strips.strips[std::size_t(strip)];
     QStringList names;
-    for (Series s : group.series)
-        names << labelOf(s, scene_.mapRange);
+    for (const StripChannel& s : group.series)
+        names << labelOf(s.info, scene_.mapRange);
     if (hasScale(group)) {
         QAction* automatic = menu.addAction(QStringLiteral("&Automatic Scale"));
         automatic->setCheckable(true);

@@ -97,8 +97,11 @@ private:
     int scaleAt(const QPointF& pos) const;
     void setScale(int strip, std::optional<FixedScale> scale, bool announce);
     void showStripMenu(int strip, const QPoint& globalPos);
+    // The arrangement made again for the rows' channels when they are others than before.
+    void followChannels();
 
     ChartScene scene_;
+    QString chosen_;  // the arrangement as chosen, by the channels' names (empty: standard)
     bool offThread_ = false;
     QFutureWatcher<QImage> watcher_;
     bool stale_ = true;  // the picture does not show the scene as it is

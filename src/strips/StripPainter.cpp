@@ -49,9 +49,17 @@ const QColor kOverlayInput(200, 40, 120);
 // one by one or as a column's extremes.
 constexpr double kDashOn = 6, kDashOff = 4;
 
-QColor overlayColour(Series series) {
-    const SeriesStyle& style = styleOf(series);
-    return style.step ? kOverlayInput : style.colour.lighter(160);
+QColor overlayColour(const StripChannel& channel) {
+    return channel.info.onOff() ? kOverlayInput : colourOf(channel.info).lighter(160);
+}
+
+// The channel's column in rows `d`: the arrangement may have been made for another table (the
+// overlay's, say) whose channels are the module's and others in another order, or fewer.
+std::optional<ChannelId> channelIn(const ChartData& d, const StripChannel& channel) {
+    if (channel.id < d.table.channelCount() &&
+        d.table.channel(channel.id).column == channel.info.column)
+        return channel.id;
+    return d.table.channelNamed(channel.info.column);
 }
 
 QColor markColour(std::uint8_t status) {
@@ -104,18 +112,18 @@ Range valueRange(const Extent& e, double minSpan, double height) {
 
 int inputCount(const StripGroup& group) {
     return int(std::count_if(group.series.begin(), group.series.end(),
-                             [](Series s) { return styleOf(s).step; }));
+                             [](const StripChannel& s) { return s.info.onOff(); }));
 }
 
 // An input's 0 and 1 on its strip: over the whole height when it is the strip's only input,
 // else in its lane, the first input's at the top.
-Range laneRange(const StripGroup& group, Series input) {
+Range laneRange(const StripGroup& group, const StripChannel& input) {
     const int lanes = inputCount(group);
     int lane = 0;
-    for (Series s : group.series) {
+    for (const StripChannel& s : group.series) {
         if (s == input)
             break;
-        lane += styleOf(s).step ? 1 : 0;
+        lane += s.info.onOff() ? 1 : 0;
     }
     const double span = kStepHigh - kStepLow;
     const double low = kStepLow - (lanes - 1 - lane) * span;
@@ -130,10 +138,13 @@ std::pair<std::size_t, std::size_t> rowsIn(const ChartData& d, double t0, double
     return {std::size_t(begin - e.begin()), std::size_t(end - e.begin())};
 }
 
-void include(Extent& extent, const ChartData& d, Series series,
+void include(Extent& extent, const ChartData& d, const StripChannel& series,
              std::pair<std::size_t, std::size_t> rows) {
-    const std::vector<float>& values = d.table.column(series);
-    if (const MinMaxIndex* idx = d.index(series))
+    const std::optional<ChannelId> own = channelIn(d, series);
+    if (!own)
+        return;
+    const std::vector<float>& values = d.table.column(*own);
+    if (const MinMaxIndex* idx = d.index(*own))
         extent.include(idx->range(values, rows.first, rows.second));
     else
         for (std::size_t i = rows.first; i < rows.second; ++i)
@@ -149,11 +160,10 @@ Range stripRange(const ChartScene& scene, const StripGroup& group, double height
     }
     Extent visible;
     double minSpan = 0;
-    for (Series series : group.series) {
-        const SeriesStyle& style = styleOf(series);
-        if (style.step)
+    for (const StripChannel& series : group.series) {
+        if (series.info.onOff())
             continue;
-        minSpan = std::max(minSpan, style.minSpan);
+        minSpan = std::max(minSpan, series.info.minSpan);
         include(visible, *scene.data, series, rowsIn(*scene.data, scene.t0, scene.t1, 0));
         if (scene.overlay)
             include(visible, *scene.overlay, series,
@@ -163,15 +173,15 @@ Range stripRange(const ChartScene& scene, const StripGroup& group, double height
 }
 
 // The value shown after a series' name: its number and unit.
-QString readoutText(const ChartData& data, Series series, double t) {
-    const SeriesStyle& style = styleOf(series);
-    const auto v = valueAt(data, series, t);
+QString readoutText(const ChartData& data, const StripChannel& series, double t) {
+    const std::optional<ChannelId> own = channelIn(data, series);
+    const auto v = own ? valueAt(data, *own, t) : std::nullopt;
     if (!v)
         return QStringLiteral("\u2013");
-    QString value = QString::number(double(*v), 'f', style.decimals);
-    if (*style.unit)
-        value += (QByteArray(style.unit) == "\u00b0" ? QString() : QStringLiteral(" ")) +
-                 QString::fromUtf8(style.unit);
+    QString value = QString::number(double(*v), 'f', series.info.shownDecimals);
+    const QString& unit = series.info.unit;
+    if (!unit.isEmpty())
+        value += (unit == QStringLiteral("\u00b0") ? QString() : QStringLiteral(" ")) + unit;
     return value;
 }
 
@@ -246,13 +256,15 @@ struct Painter {
 
     // The series of `d` (the recording, or the overlay moved by `shift`, drawn dashed and
     // lighter: its own line style).
-    void line(const QRectF& r, Series series, const Range& range, std::size_t i0, std::size_t i1,
-              const ChartData& d, double shift = 0, bool overlay = false) {
-        const SeriesStyle& style = styleOf(series);
-        const std::vector<float>& values = d.table.column(series);
+    void line(const QRectF& r, const StripChannel& series, const Range& range, std::size_t i0,
+              std::size_t i1, const ChartData& d, double shift = 0, bool overlay = false) {
+        const std::optional<ChannelId> own = channelIn(d, series);
+        if (!own)
+            return;
+        const std::vector<float>& values = d.table.column(*own);
         const std::vector<double>& times = d.table.elapsed;
         auto x = [&](double t) { return this->x(t + shift); };
-        const QColor colour = overlay ? overlayColour(series) : style.colour;
+        const QColor colour = overlay ? overlayColour(series) : colourOf(series.info);
         auto y = [&](double v) {
             return r.bottom() - (v - range.low) / (range.high - range.low) * r.height();
         };
@@ -282,7 +294,7 @@ struct Painter {
                         continue;
                 }
                 const QPointF point(x(times[i]), y(v));
-                if (style.step && !run.isEmpty())
+                if (series.info.onOff() && !run.isEmpty())
                     run << QPointF(point.x(), run.last().y());
                 run << point;
             }
@@ -291,7 +303,7 @@ struct Painter {
             // reaching back to where the column before ended, so the trace is unbroken. Bars are
             // far cheaper to fill than a stroked line through every extreme.
             const std::vector<ColumnExtent> cols =
-                reduce(times, values, d.index(series), scene.t0 - shift, scene.t1 - shift, columns);
+                reduce(times, values, d.index(*own), scene.t0 - shift, scene.t1 - shift, columns);
             const double width = layout.plot.width() / columns;
             p.setRenderHint(QPainter::Antialiasing, false);
             // A drawing (SVG, PDF) gets the envelope as one polygon per unbroken stretch, not
@@ -398,7 +410,7 @@ struct Painter {
         // The first series is drawn last, on top. Inputs keep their own 0 and 1, each in a lane
         // of its own when several share the strip.
         for (auto s = group.series.rbegin(); s != group.series.rend(); ++s) {
-            const Range own = styleOf(*s).step ? laneRange(group, *s) : range;
+            const Range own = s->info.onOff() ? laneRange(group, *s) : range;
             if (scene.overlay) {
                 const auto [o0, o1] = rowsInView(*scene.overlay, scene.overlayShift);
                 line(r, *s, own, o0, o1, *scene.overlay, scene.overlayShift, true);
@@ -428,15 +440,15 @@ struct Painter {
         const bool threeLines = scene.overlay && room >= 3 * count;
         const int lines = threeLines ? 3 : 2;
         for (int i = 0; i < count && (lanes || i < room); ++i) {
-            const Series s = group.series[std::size_t(i)];
-            p.setPen(styleOf(s).colour.darker(115));
-            const QString label = labelOf(s, scene.mapRange);
+            const StripChannel& s = group.series[std::size_t(i)];
+            p.setPen(colourOf(s.info).darker(115));
+            const QString label = labelOf(s.info, scene.mapRange);
             const QString value = readoutText(data, s, readout);
             const QString other = scene.overlay
                                       ? readoutText(*scene.overlay, s, readout - scene.overlayShift)
                                       : QString();
             const QString lead = label + QStringLiteral("  ");
-            if (lanes || (count == 1 && styleOf(s).step)) {
+            if (lanes || (count == 1 && s.info.onOff())) {
                 const double top = lanes ? r.top() + r.height() * i / count : r.top();
                 values(QRectF(gutter.left(), top, gutter.width(), r.height() / (lanes ? count : 1)),
                        s, lead + value, other);
@@ -473,7 +485,8 @@ struct Painter {
 
     // `text` in the series' colour, then, when the overlay has a value, a piece of its dashed
     // line and its value in its colour.
-    void values(const QRectF& box, Series s, const QString& text, const QString& other) {
+    void values(const QRectF& box, const StripChannel& s, const QString& text,
+                const QString& other) {
         const QFontMetricsF bfm(p.font());
         if (other.isEmpty()) {
             p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter,
@@ -640,9 +653,9 @@ ChartLayout::ChartLayout(const QRectF& area, const QFont& font, const Arrangemen
     // As wide as the widest label, whichever series are shown, so the plot does not move when
     // the choice changes.
     nameWidth = bfm.horizontalAdvance(QStringLiteral("GPI3  1"));
-    for (int s = 0; s < kSeriesCount; ++s)
-        nameWidth = std::max(nameWidth,
-                             bfm.horizontalAdvance(labelOf(Series(s), QStringLiteral("0 to 100"))));
+    for (const record::ChannelInfo& channel : strips.channels)
+        nameWidth =
+            std::max(nameWidth, bfm.horizontalAdvance(labelOf(channel, QStringLiteral("0 to 100"))));
     nameWidth += 6;
     const double left = nameWidth + fm.horizontalAdvance(QStringLiteral("-8888.8")) + 12;
     const double axisHeight = fm.height() * 2 + 14;
@@ -678,7 +691,7 @@ int ChartLayout::stripAt(double y) const {
 
 bool hasScale(const StripGroup& group) {
     return std::any_of(group.series.begin(), group.series.end(),
-                       [](Series s) { return !styleOf(s).step; });
+                       [](const StripChannel& s) { return !s.info.onOff(); });
 }
 
 std::optional<FixedScale> scaleShown(const ChartScene& scene, const QRectF& whole, int index) {
@@ -728,7 +741,7 @@ std::vector<std::size_t> userMarksToDraw(const ChartData& data, double t0, doubl
     return out;
 }
 
-std::optional<float> valueAt(const ChartData& data, Series series, double t) {
+std::optional<float> valueAt(const ChartData& data, ChannelId series, double t) {
     if (data.table.empty() || t < data.start() || t > data.end() + data.gapThreshold)
         return std::nullopt;
     const float v = data.table.column(series)[data.rowAt(t)];
@@ -800,9 +813,9 @@ void paintChart(QPainter& p, const QRectF& whole, const ChartScene& scene) {
             p.setPen(QPen(kFrame, 1));
             p.drawRect(r);
             QStringList names;
-            for (Series s : group.series)
-                names << labelOf(s, scene.mapRange);
-            p.setPen(styleOf(group.series.front()).colour.darker(115));
+            for (const StripChannel& s : group.series)
+                names << labelOf(s.info, scene.mapRange);
+            p.setPen(colourOf(group.series.front().info).darker(115));
             p.drawText(r.adjusted(6, 1, 0, 0), Qt::AlignLeft | Qt::AlignTop,
                        names.join(QStringLiteral(", ")));
         }

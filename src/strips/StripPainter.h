@@ -64,9 +64,9 @@ bool hasScale(const StripGroup& group);
 // scale, or the one that fits the values in view. Nothing for a strip of inputs alone.
 std::optional<FixedScale> scaleShown(const ChartScene& scene, const QRectF& area, int index);
 
-// The value of a series at time t (the last row at or before it): nothing when t is outside
+// The value of a channel at time t (the last row at or before it): nothing when t is outside
 // the rows or the cell is empty.
-std::optional<float> valueAt(const ChartData& data, Series series, double t);
+std::optional<float> valueAt(const ChartData& data, ChannelId series, double t);
 
 // The user's marks to draw in the view [t0, t1] split into `columns`: indexes into the table's
 // marks, the first of each column that holds any, so a million marks cost no more than the

@@ -74,8 +74,8 @@ QString secondsText(double s) {
 
 // A mean's decimals, as the command line's --stats and --table print it: two more than the
 // channel's, three for an input's share of samples at 1.
-int meanDecimals(const ValueSpec& entry) {
-    return isInput(entry) ? 3 : entry.decimals + 2;
+int meanDecimals(const record::ChannelInfo& channel) {
+    return channel.onOff() ? 3 : channel.decimals + 2;
 }
 
 // The workbook being written, closed (and its file removed) however the writing ends.
@@ -191,13 +191,17 @@ std::optional<Written> write(const Source& recording, const analysis::Span& span
     lxw_format* time = book.format("yyyy-mm-dd hh:mm:ss.000");
     lxw_format* seconds = book.format("0.000");
     lxw_format* count = book.format("0");
-    std::array<lxw_format*, kValueCount> valueFormat{}, meanFormat{};
-    for (const ValueSpec& entry : kValues) {
-        valueFormat[std::size_t(entry.value)] = book.format(decimalsFormat(entry.decimals));
-        meanFormat[std::size_t(entry.value)] = book.format(decimalsFormat(meanDecimals(entry)));
+    const auto channels = std::size_t(t.channelCount());
+    std::vector<lxw_format*> valueFormat(channels), meanFormat(channels);
+    for (record::ChannelId c = 0; c < t.channelCount(); ++c) {
+        valueFormat[std::size_t(c)] = book.format(decimalsFormat(t.channel(c).decimals));
+        meanFormat[std::size_t(c)] = book.format(decimalsFormat(meanDecimals(t.channel(c))));
     }
 
+    // The file's columns, with the channels computed from them after the module's values.
     QStringList columns = record::kColumns;
+    for (record::ChannelId c = kValueCount; c < t.channelCount(); ++c)
+        columns.insert(2 + c, t.channel(c).column);
 
     Written written;
     lxw_worksheet* sheet = nullptr;
@@ -235,11 +239,11 @@ std::optional<Written> write(const Source& recording, const analysis::Span& span
         worksheet_write_datetime(sheet, r, 0, &stamp, time);
         worksheet_write_number(sheet, r, 1, t.elapsed[i], seconds);
         lxw_col_t col = 2;
-        for (const ValueSpec& entry : kValues) {
-            const float v = t.values[std::size_t(entry.value)][i];
+        for (record::ChannelId c = 0; c < t.channelCount(); ++c) {
+            const float v = t.column(c)[i];
             if (std::isfinite(v))
-                worksheet_write_number(sheet, r, col, record::asWritten(v, entry.decimals),
-                                       valueFormat[std::size_t(entry.value)]);
+                worksheet_write_number(sheet, r, col, record::asWritten(v, t.channel(c)),
+                                       valueFormat[std::size_t(c)]);
             ++col;
         }
         text(sheet, r, col, record::statusText(Sample::End(t.status[i])));
@@ -296,18 +300,19 @@ std::optional<Written> write(const Source& recording, const analysis::Span& span
            bold);
     const analysis::Statistics figures = analysis::statistics(t, span);
     lxw_row_t sr = 0;
-    for (const ValueSpec& entry : kValues) {
-        const analysis::ChannelStatistics& s = figures[std::size_t(entry.value)];
+    for (record::ChannelId c = 0; c < t.channelCount(); ++c) {
+        const record::ChannelInfo& entry = t.channel(c);
+        const analysis::ChannelStatistics& s = figures[std::size_t(c)];
         ++sr;
-        text(stats, sr, 0, QString::fromLatin1(entry.column));
-        text(stats, sr, 1, QString::fromUtf8(entry.unit));
+        text(stats, sr, 0, entry.column);
+        text(stats, sr, 1, entry.unit);
         worksheet_write_number(stats, sr, 2, double(s.samples), count);
         if (s.samples > 0) {
-            lxw_format* f = valueFormat[std::size_t(entry.value)];
+            lxw_format* f = valueFormat[std::size_t(c)];
             worksheet_write_number(stats, sr, 3, record::asWritten(s.min, entry.decimals), f);
             worksheet_write_number(stats, sr, 4, record::asWritten(s.max, entry.decimals), f);
             worksheet_write_number(stats, sr, 5, record::asWritten(s.mean, meanDecimals(entry)),
-                                   meanFormat[std::size_t(entry.value)]);
+                                   meanFormat[std::size_t(c)]);
         }
     }
 
@@ -318,9 +323,9 @@ std::optional<Written> write(const Source& recording, const analysis::Span& span
             QStringLiteral("seconds")},
            bold);
     const analysis::MapTable table = analysis::mapTable(
-        t, Value::Advance, analysis::defaultRpmEdges(),
+        t, record::channelOf(Value::Advance), analysis::defaultRpmEdges(),
         analysis::defaultMapEdges(record::rangeCodeOf(recording.details)), span);
-    const ValueSpec& advance = valueSpec(Value::Advance);
+    const record::ChannelInfo& advance = table.channel;
     lxw_row_t mr = 0;
     for (const analysis::MapCell& cell : table.cells) {
         ++mr;

@@ -304,8 +304,8 @@ void TestChartReview::liveChartTakesEachSample() {
     const record::Table& t = live.series().table();
     QCOMPARE(t.size(), std::size_t(3));
     QVERIFY(t.elapsed[0] == 0 && t.elapsed[1] >= 0.5 && t.elapsed[2] >= t.elapsed[1] + 0.5);
-    QCOMPARE(t.column(record::Series::Rpm).back(), 915.52734375f);  // count 0x1000
-    QCOMPARE(t.column(record::Series::Gpi3).back(), 1.0f);          // bits 0x1C
+    QCOMPARE(t.column(Value::Rpm).back(), 915.52734375f);  // count 0x1000
+    QCOMPARE(t.column(Value::Gpi3).back(), 1.0f);          // bits 0x1C
     live.showFrame();
     QTRY_VERIFY(live.chart()->picturesPainted() > 0);
     QCOMPARE(live.chart()->data()->table.size(), std::size_t(3));
@@ -724,7 +724,7 @@ void TestChartReview::liveSeriesIsBounded() {
         QVERIFY(series.table().size() <= 112);
     }
     QVERIFY(series.table().size() >= 100);
-    QCOMPARE(series.table().column(record::Series::Rpm).back(), 249.0f);
+    QCOMPARE(series.table().column(Value::Rpm).back(), 249.0f);
     QCOMPARE(series.latest(), 24.9);
     QCOMPARE(series.earliest(), 0.1 * double(250 - series.table().size()));
 }

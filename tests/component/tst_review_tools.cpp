@@ -116,7 +116,7 @@ void TestReviewTools::mapTable() {
     MapTableWindow w(boxes);
     w.show();
     w.setRecording(pull());
-    w.setChannel(*analysis::valueNamed(of));
+    w.setChannel(*record::Table().channelNamed(of));
     if (!rpmEdges.isEmpty())
         setEdges(w.findChild<QLineEdit*>("txtRpmEdges"), rpmEdges);
     if (!mapEdges.isEmpty())
@@ -244,10 +244,10 @@ void TestReviewTools::xyBinning() {
     QFETCH(double, time);
     QFETCH(int, points);
     XyRequest r;
-    r.x = *analysis::valueNamed(x);
-    r.y = *analysis::valueNamed(y);
+    r.x = *record::Table().channelNamed(x);
+    r.y = *record::Table().channelNamed(y);
     if (!colour.isEmpty())
-        r.colour = analysis::valueNamed(colour);
+        r.colour = record::Table().channelNamed(colour);
     r.span = {from, to};
     r.width = cells.width();
     r.height = cells.height();
@@ -294,7 +294,7 @@ void TestReviewTools::reviewHook() {
     // A click on a point moves the review's cursor to its row; pointing names it.
     tools->openXyPlot();
     XyPlotWindow& xy = *tools->xyPlotWindow();
-    xy.setChannels(Value::Rpm, Value::Advance, std::nullopt);
+    xy.setChannels(record::channelOf(Value::Rpm), record::channelOf(Value::Advance), std::nullopt);
     QTRY_VERIFY(!xy.plot()->busy());
     const QPoint at = xy.plot()->pointOf(4500, 28).toPoint();
     QMouseEvent move(QEvent::MouseMove, at, xy.plot()->mapToGlobal(at), Qt::NoButton, Qt::NoButton,

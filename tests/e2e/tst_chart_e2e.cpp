@@ -86,7 +86,7 @@ void TestChartEndToEnd::liveChartRecordingAndReplay() {
 
     const record::Table& held = live.series().table();
     QVERIFY2(held.size() > std::size_t(seconds * 5), qPrintable(QString::number(held.size())));
-    QCOMPARE(app.window.fraRealTimeData()->formatRpm(held.column(record::Series::Rpm).back()),
+    QCOMPARE(app.window.fraRealTimeData()->formatRpm(held.column(Value::Rpm).back()),
              app.window.fraRealTimeData()->gauTach->caption());
     // The values under the mouse pointer, 10 s before the newest.
     const double x = live.chart()->width() * 0.75;
@@ -112,7 +112,7 @@ void TestChartEndToEnd::liveChartRecordingAndReplay() {
     QTRY_VERIFY_WITH_TIMEOUT(review.recording() != nullptr, 10000);
     const chart::ChartData& data = *review.recording()->chart;
     QCOMPARE(data.table.size(), held.size());
-    const std::vector<float>& rpm = data.table.column(record::Series::Rpm);
+    const std::vector<float>& rpm = data.table.column(Value::Rpm);
     const std::size_t peak =
         std::size_t(std::max_element(rpm.begin(), rpm.end(),
                                      [](float a, float b) {

@@ -81,7 +81,7 @@ void TestAnalysis::statistics() {
     QFETCH(double, max);
     QFETCH(double, mean);
     const auto stats = analysis::statistics(pull(), {from, to});
-    const auto& s = stats[std::size_t(*analysis::valueNamed(column))];
+    const auto& s = stats[std::size_t(*pull().channelNamed(column))];
     QCOMPARE(s.samples, samples);
     QVERIFY2(s.min == min && s.max == max && near(s.mean, mean),  // 13.8, not 13.8000002
              qPrintable(QStringLiteral("%1 %2 %3").arg(s.min).arg(s.max).arg(s.mean)));

@@ -65,8 +65,8 @@ void compareHalves(const QString& path, const ReadOptions& options, const ReadRe
     QCOMPARE(bytesOf(a.elapsed), bytesOf(b.elapsed));
     QCOMPARE(bytesOf(a.wallMs), bytesOf(b.wallMs));
     QCOMPARE(bytesOf(a.status), bytesOf(b.status));
-    for (int s = 0; s < kSeriesCount; ++s)
-        QCOMPARE(bytesOf(a.values[s]), bytesOf(b.values[s]));
+    for (int s = 0; s < a.channelCount(); ++s)
+        QCOMPARE(bytesOf(a.column(s)), bytesOf(b.column(s)));
     QCOMPARE(a.userMarks.size(), b.userMarks.size());
     for (std::size_t i = 0; i < a.userMarks.size(); ++i) {
         QCOMPARE(a.userMarks[i].row, b.userMarks[i].row);
@@ -218,10 +218,10 @@ void TestRecordingReader::valuesReadBack() {
              std::pair(QStringLiteral("map range"), QStringLiteral("1 (0 to 30)")));
     const Table& t = r.table;
     QCOMPARE(t.elapsed, std::vector<double>({0.0, 0.5, 1.0, 1.5}));
-    QCOMPARE(t.column(Series::Rpm), std::vector<float>({1000, 1010, 1020, 1030}));
-    QCOMPARE(t.column(Series::Map)[0], 17.0f);
-    QVERIFY(std::isnan(t.column(Series::Map)[1]));  // not read: no value, not 0
-    QCOMPARE(t.column(Series::Gpi1), std::vector<float>({0, 1, 0, 1}));
+    QCOMPARE(t.column(Value::Rpm), std::vector<float>({1000, 1010, 1020, 1030}));
+    QCOMPARE(t.column(Value::Map)[0], 17.0f);
+    QVERIFY(std::isnan(t.column(Value::Map)[1]));  // not read: no value, not 0
+    QCOMPARE(t.column(Value::Gpi1), std::vector<float>({0, 1, 0, 1}));
     QCOMPARE(t.utcOffsetSeconds, 3600);
     QCOMPARE(t.wallMs[1] - t.wallMs[0], 500);
 }
