@@ -410,6 +410,18 @@ void ReviewWindow::showRecording(std::shared_ptr<const LoadedRecording> recordin
     updateState();
 }
 
+void ReviewWindow::addChannel(record::ChannelInfo channel, std::vector<float> values) {
+    if (!recording_)
+        return;
+    auto next = std::make_shared<LoadedRecording>(*recording_);
+    next->chart = withChannel(*recording_->chart, std::move(channel), std::move(values));
+    recording_ = std::move(next);
+    markModel_->setData(recording_->chart);
+    chart_->setData(recording_->chart);
+    refreshStatistics();
+    updateState();
+}
+
 void ReviewWindow::showDetails() {
     details_->clear();
     const ChartData& data = *recording_->chart;

@@ -47,6 +47,9 @@ public:
     bool loading() const { return loader_.running(); }
     const LoadedRecording* recording() const { return recording_.get(); }
     StripChart* chart() const { return chart_; }
+    // A channel with a value a row of the recording shown (a channel computed from others),
+    // after its channels; the view, cursors and overlay stay as they are.
+    void addChannel(record::ChannelInfo channel, std::vector<float> values);
     // The View menu, ending in a separator: the review's tool windows add their items there.
     QMenu* viewMenu() const { return viewMenu_; }
 

@@ -9,6 +9,11 @@
 #include "review/SpanChoice.h"
 #include "review/XyPlotWindow.h"
 #include "record/RecordingReader.h"
+#include "review/StatisticsPanel.h"
+#include "workbook/Workbook.h"
+
+#include <QComboBox>
+#include <private/qzipreader_p.h>
 #include "support/MainHarness.h"
 
 #include <QCheckBox>
@@ -53,6 +58,7 @@ private slots:
     void xyBinning_data();
     void xyBinning();
     void reviewHook();
+    void channelAddedAtRunTime();
     void picturesOfARecording();
 };
 
@@ -337,6 +343,53 @@ void TestReviewTools::reviewHook() {
 
 // The exported picture is the plot as shown. With IGNIVEX_SCREENSHOT_DIR set, both windows are
 // saved there, for the recording IGNIVEX_SCREENSHOT_RECORDING (scripts/screenshots records one).
+void TestReviewTools::channelAddedAtRunTime() {
+    // A channel none of the windows names, added to the recording shown: every choice and
+    // figure takes it from the rows, and the view and cursors stay where they were.
+    IsolatedConfig config;
+    MainHarness h;
+    h.show();
+    h.w().charts().openRecording(kPull);
+    ReviewWindow& review = *h.w().charts().reviewWindow();
+    QTRY_VERIFY(review.recording() != nullptr);
+    auto* tools = review.findChild<ReviewTools*>();
+    tools->openMapTable();
+    tools->openXyPlot();
+    review.setView(1.0, 2.5);
+    review.setCursor(1.5);
+    record::ChannelInfo k;
+    k.column = QStringLiteral("k");
+    k.name = QStringLiteral("Constant");
+    k.unit = QStringLiteral("bar");
+    k.decimals = 1;
+    const std::size_t rows = review.recording()->chart->table.size();
+    review.addChannel(k, std::vector<float>(rows, 1.5f));
+
+    QCOMPARE(review.chart()->viewStart(), 1.0);
+    QCOMPARE(review.chart()->viewEnd(), 2.5);
+    QCOMPARE(review.cursor(), 1.5);
+    const auto entries = entriesOf(review.chart()->arrangement());
+    QVERIFY(std::any_of(entries.begin(), entries.end(),
+                        [](const ChannelEntry& e) { return e.series.info.column == u"k"; }));
+    review.refreshStatistics();
+    QVERIFY2(review.statistics()->text().contains("Constant (bar)\t1.5\t\t\t1.5\t1.5\t1.50\n"),
+             qPrintable(review.statistics()->text()));
+    for (QComboBox* box : {tools->xyPlotWindow()->findChild<QComboBox*>("cboX"),
+                           tools->xyPlotWindow()->findChild<QComboBox*>("cboColour"),
+                           tools->mapTableWindow()->findChild<QComboBox*>("cboOf")})
+        QTRY_VERIFY2(box->findText("Constant") >= 0, qPrintable(box->objectName()));
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("k.xlsx");
+    QString error;
+    const LoadedRecording& r = *review.recording();
+    QVERIFY(workbook::write({r.chart->table, r.details, r.path}, {}, path, {}, &error));
+    const QString sheet = QString::fromUtf8(QZipReader(path).fileData("xl/worksheets/sheet1.xml"));
+    // Its column after the module's values, before the status: the eleventh, K.
+    QVERIFY2(sheet.contains(QRegularExpression("<c r=\"K1\"[^>]*><is><t>k</t>")), qPrintable(sheet.left(600)));
+    QVERIFY(sheet.contains(QRegularExpression("<c r=\"K2\"[^>]*><v>1.5</v>")));
+}
+
 void TestReviewTools::picturesOfARecording() {
     const LoadedRecording rec = loaded(qEnvironmentVariable("IGNIVEX_SCREENSHOT_RECORDING", kPull));
     ScriptedBoxes boxes;
