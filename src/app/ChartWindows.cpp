@@ -14,7 +14,7 @@ namespace ignivex::chart {
 ChartWindows::ChartWindows(Parts parts)
     : QObject(parts.mainWindow),
       parts_(parts),
-      replay_(new PanelReplay(parts.panel, parts.view, parts.acquisition, this)) {
+      replay_(new PanelReplay(parts.panel, parts.feed, parts.view, parts.acquisition, this)) {
     connect(&parts.acquisition, &Acquisition::sampleReady, this, [this](const Sample& sample) {
         series_.append(sample);
         if (chart_)

@@ -10,6 +10,7 @@ namespace ignivex {
 class Acquisition;
 class Clock;
 class MessageBoxes;
+class PanelFeed;
 class RealTimePanel;
 class RealTimeView;
 }  // namespace ignivex
@@ -28,6 +29,7 @@ public:
     struct Parts {
         QWidget* mainWindow;
         RealTimePanel& panel;
+        PanelFeed& feed;
         RealTimeView& view;
         Acquisition& acquisition;
         MessageBoxes& boxes;

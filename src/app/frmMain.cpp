@@ -79,10 +79,10 @@ frmMain::frmMain(Services services, QWidget* parent)
     acquisition_ = new Acquisition(link_, services_.clock, services_.boxes, services_.state, this);
     run_ = new ModuleRun(*acquisition_, services_.state, this);
     view_ = new RealTimeView(*fraRealTimeData_, *run_, this);
-    charts_ = new chart::ChartWindows(
-        {this, *fraRealTimeData_, *view_, *acquisition_, services_.boxes, services_.clock});
-    // The panel shows each value as the tick reads it.
+    // The panel shows each value as the tick reads it, and a replay's rows the same way.
     feed_ = new PanelFeed(*acquisition_, *fraRealTimeData_, this);
+    charts_ = new chart::ChartWindows(
+        {this, *fraRealTimeData_, *feed_, *view_, *acquisition_, services_.boxes, services_.clock});
 
     tmrDataRead_.setObjectName(QStringLiteral("tmrDataRead"));
     tmrDataRead_.setInterval(kPollIntervalMs);

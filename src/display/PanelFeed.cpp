@@ -6,11 +6,13 @@ namespace ignivex {
 
 PanelFeed::PanelFeed(Acquisition& acquisition, RealTimePanel& panel, QObject* parent)
     : QObject(parent), panel_(panel) {
-    connect(&acquisition, &Acquisition::channelRead, this, &PanelFeed::onChannelRead);
-    connect(&acquisition, &Acquisition::linkLost, &panel_, &RealTimePanel::showLinkLost);
+    connect(&acquisition, &Acquisition::channelRead, this, &PanelFeed::showReading);
+    connect(&acquisition, &Acquisition::linkLost, this, &PanelFeed::showLinkLost);
+    // A tick passed over is over at its end: what comes before the next one is shown.
+    connect(&acquisition, &Acquisition::sampleReady, this, [this] { showingTick_ = true; });
 }
 
-void PanelFeed::onChannelRead(Channel channel, float value, const Sample& sample) {
+void PanelFeed::showReading(Channel channel, float value, const Sample& sample) {
     // A tick is shown whole or not at all: decided at its first read.
     if (channel == Channel::Inputs) {
         showingTick_ =
@@ -20,6 +22,10 @@ void PanelFeed::onChannelRead(Channel channel, float value, const Sample& sample
     }
     if (showingTick_)
         panel_.showReading(channel, value, sample);
+}
+
+void PanelFeed::showLinkLost() {
+    panel_.showLinkLost();
 }
 
 }  // namespace ignivex

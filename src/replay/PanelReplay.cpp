@@ -5,6 +5,7 @@
 #include "acquire/Acquisition.h"
 #include "series/ReplayFrame.h"
 #include "replay/ReplayIndicator.h"
+#include "display/PanelFeed.h"
 #include "display/PanelScales.h"
 #include "display/RealTimePanel.h"
 #include "display/RealTimeView.h"
@@ -13,10 +14,11 @@
 
 namespace ignivex::chart {
 
-PanelReplay::PanelReplay(RealTimePanel& panel, RealTimeView& view, Acquisition& acquisition,
-                         QObject* parent)
+PanelReplay::PanelReplay(RealTimePanel& panel, PanelFeed& feed, RealTimeView& view,
+                         Acquisition& acquisition, QObject* parent)
     : QObject(parent),
       panel_(panel),
+      feed_(feed),
       acquisition_(acquisition),
       indicator_(new ReplayIndicator(&panel)) {
     // Close on the panel closes what it shows, a replay too.
@@ -49,14 +51,14 @@ void PanelReplay::showRow(const ChartData& data, std::size_t row) {
         return;
     const ReplayFrame frame = replayFrameAt(data, row);
     if (frame.linkLost)
-        panel_.showLinkLost();
+        feed_.showLinkLost();
     const Sample& s = frame.sample;
-    // The order and the calls of a polling tick.
+    // The order and the calls of a polling tick, through the feed the tick's reads go through.
     for (const ChannelSpec& channel : kChannels) {
         const std::optional<float>& value = s.*channel.value;
         const bool read = channel.bits ? s.gpiBits.has_value() : value.has_value();
         if (read)
-            panel_.showReading(channel.channel, value.value_or(0), s);
+            feed_.showReading(channel.channel, value.value_or(0), s);
     }
 }
 

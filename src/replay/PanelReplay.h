@@ -10,6 +10,7 @@
 
 namespace ignivex {
 class Acquisition;
+class PanelFeed;
 class RealTimePanel;
 class RealTimeView;
 }  // namespace ignivex
@@ -20,12 +21,13 @@ class ReplayIndicator;
 
 // A recording driving the real-time panel. While it does, polling is paused (nothing goes over
 // the link), the panel's gauges and lamps show the recorded values through the same calls a
-// polling tick makes, and the REPLAY indicator says so. Given back, polling goes on and the
-// panel shows the module again (or is hidden, if the view was not open).
+// polling tick makes, into the panel's feed as the tick's reads go, and the REPLAY indicator
+// says so. Given back, polling goes on and the panel shows the module again (or is hidden, if
+// the view was not open).
 class PanelReplay : public QObject {
     Q_OBJECT
 public:
-    PanelReplay(RealTimePanel& panel, RealTimeView& view, Acquisition& acquisition,
+    PanelReplay(RealTimePanel& panel, PanelFeed& feed, RealTimeView& view, Acquisition& acquisition,
                 QObject* parent = nullptr);
 
     bool active() const { return active_; }
@@ -52,6 +54,7 @@ private:
     void layOutForRecording();
 
     RealTimePanel& panel_;
+    PanelFeed& feed_;
     Acquisition& acquisition_;
     ReplayIndicator* indicator_;
     std::optional<std::int16_t> rangeCode_;

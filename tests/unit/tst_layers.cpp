@@ -1,7 +1,8 @@
 // The layer order of docs/architecture.md, checked against every #include under src/: an
 // include may point down to a lower floor or into its own folder, never up or sideways, and a
 // folder the document marks free of widgets includes no Qt Widgets header. Within a folder the
-// files (a header and its source as one) include each other without a loop.
+// files (a header and its source as one) include each other without a loop. No folder holds
+// more than a quarter of src/'s lines.
 
 #include <QDir>
 #include <QDirIterator>
@@ -74,6 +75,22 @@ QString loopIn(const QMap<QString, QSet<QString>>& edges) {
     return {};
 }
 
+// The lines of each folder's .h and .cpp files.
+QMap<QString, qint64> linesByFolder(const QDir& src) {
+    QMap<QString, qint64> lines;
+    for (const QString& folder : src.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QDirIterator files(src.filePath(folder), {QStringLiteral("*.h"), QStringLiteral("*.cpp")},
+                           QDir::Files, QDirIterator::Subdirectories);
+        qint64& count = lines[folder];
+        while (files.hasNext()) {
+            QFile file(files.next());
+            if (file.open(QIODevice::ReadOnly))
+                count += file.readAll().count('\n');
+        }
+    }
+    return lines;
+}
+
 }  // namespace
 
 class TestLayers : public QObject {
@@ -142,6 +159,27 @@ private slots:
                 faults << QStringLiteral("src/%1/: the files include each other in a loop: %2")
                               .arg(folder, loop);
         }
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
+    }
+
+    // A folder that grows past a quarter of the code is more than one job: it is split.
+    void noFolderHoldsMoreThanAQuarter() {
+        const QMap<QString, qint64> lines =
+            linesByFolder(QDir(sourceRoot() + QStringLiteral("/src")));
+        qint64 total = 0;
+        for (const qint64 n : lines)
+            total += n;
+        QVERIFY2(total > 0, "src/ holds no lines");
+        QStringList faults;
+        for (auto it = lines.begin(); it != lines.end(); ++it)
+            if (it.value() * 4 > total)
+                faults << QStringLiteral(
+                              "src/%1/ holds %2 % of src/'s lines (%3 of %4), more than a "
+                              "quarter")
+                              .arg(it.key())
+                              .arg(100.0 * double(it.value()) / double(total), 0, 'f', 1)
+                              .arg(it.value())
+                              .arg(total);
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
     }
 };
