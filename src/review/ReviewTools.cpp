@@ -28,10 +28,27 @@ ReviewTools::ReviewTools(ReviewWindow& review, MessageBoxes& boxes, QMenu* viewM
         mapTableAction_->setEnabled(loaded);
         xyPlotAction_->setEnabled(loaded);
     });
-    // The chart repaints whenever its recording, its view or its cursor changes; the review's
-    // closing lets go of the recording.
-    chart_ = review_.chart();
-    chart_->installEventFilter(this);
+    // Following changes widgets of other windows: done once the review's own handling of a
+    // change is over, once for any number of changes.
+    const ReviewState& state = review_.state();
+    auto soon = [this] {
+        if (followQueued_)
+            return;
+        followQueued_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                followQueued_ = false;
+                follow();
+            },
+            Qt::QueuedConnection);
+    };
+    connect(&state, &ReviewState::recordingChanged, this, soon);
+    connect(&state, &ReviewState::overlayChanged, this, soon);
+    connect(&state, &ReviewState::cursorChanged, this, soon);
+    connect(&state, &ReviewState::cursorBChanged, this, soon);
+    connect(&state, &ReviewState::viewChanged, this, soon);
+    // The review's closing lets go of the recording.
     review_.installEventFilter(this);
 }
 
@@ -85,8 +102,10 @@ void ReviewTools::follow() {
             recording && xyPlot_->isVisible() ? xyPlot_->setRecording(*recording)
                                               : xyPlot_->clearRecording();
     }
-    if (xyPlot_ && review_.chart()->cursorTime() != cursor_) {
-        cursor_ = review_.chart()->cursorTime();
+    const std::optional<double> cursor =
+        recording ? std::optional<double>(review_.cursor()) : std::nullopt;
+    if (xyPlot_ && cursor != cursor_) {
+        cursor_ = cursor;
         if (cursor_)
             xyPlot_->setCursorTime(*cursor_);
     }
@@ -105,7 +124,7 @@ void ReviewTools::follow() {
         xyPlot_->setOverlay(recording && xyPlot_->isVisible() ? review_.overlay() : nullptr,
                             review_.overlayShift());
     }
-    const double t0 = review_.chart()->viewStart(), t1 = review_.chart()->viewEnd();
+    const double t0 = review_.state().viewStart(), t1 = review_.state().viewEnd();
     if (t0 != viewFrom_ || t1 != viewTo_) {
         viewFrom_ = t0;
         viewTo_ = t1;
@@ -118,19 +137,7 @@ void ReviewTools::follow() {
 
 bool ReviewTools::eventFilter(QObject* watched, QEvent* event) {
     // Pointers compared only: the review may be part way through its destruction here.
-    if (event->type() == QEvent::Paint && watched == chart_) {
-        // Outside the paint event: following changes widgets of other windows.
-        if (!followQueued_) {
-            followQueued_ = true;
-            QMetaObject::invokeMethod(
-                this,
-                [this] {
-                    followQueued_ = false;
-                    follow();
-                },
-                Qt::QueuedConnection);
-        }
-    } else if (event->type() == QEvent::Close && watched == &review_) {
+    if (event->type() == QEvent::Close && watched == &review_) {
         // After the review's own close handling, which lets go of its recording.
         QMetaObject::invokeMethod(
             this,

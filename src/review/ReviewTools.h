@@ -46,7 +46,6 @@ private:
     void open(QWidget* window);
 
     ReviewWindow& review_;
-    QObject* chart_;  // the review's strips, whose paint events are watched
     MessageBoxes& boxes_;
     QAction* mapTableAction_;
     QAction* xyPlotAction_;
