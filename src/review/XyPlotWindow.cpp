@@ -5,10 +5,12 @@
 
 #include "strips/ChartSettings.h"
 #include "review/SpanChoice.h"
+#include "series/ReviewState.h"
 #include "strips/StripPainter.h"
 #include "base/MessageText.h"
 
 #include <QBuffer>
+#include <QCloseEvent>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -621,13 +623,68 @@ XyPlotWindow::XyPlotWindow(MessageBoxes& boxes, QWidget* parent)
     connect(close, &QAction::triggered, this, &QWidget::close);
 
     connect(span_, &SpanChoice::changed, this, &XyPlotWindow::replot);
-    connect(plot_, &XyPlot::cursorRequested, this, &XyPlotWindow::cursorRequested);
+    connect(plot_, &XyPlot::cursorRequested, this, [this](double t) {
+        if (review_)
+            review_->setCursor(t);
+    });
     connect(plot_, &XyPlot::pointed, this, [this](const QString& text) {
         text.isEmpty() ? statusBar()->clearMessage() : statusBar()->showMessage(text);
     });
     connect(plot_, &XyPlot::drawn, this, &XyPlotWindow::summarise);
     setChannels(Value::Rpm, Value::Advance, Value::Map);
     resize(900, 680);
+}
+
+void XyPlotWindow::follow(ReviewState& review) {
+    if (review_ != &review) {
+        if (review_)
+            disconnect(review_, nullptr, this, nullptr);
+        review_ = &review;
+        connect(&review, &QObject::destroyed, this, [this] { review_ = nullptr; });
+        connect(&review, &ReviewState::recordingChanged, this, &XyPlotWindow::followRecording);
+        connect(&review, &ReviewState::cursorChanged, this, &XyPlotWindow::followCursors);
+        connect(&review, &ReviewState::cursorBChanged, this, &XyPlotWindow::followCursors);
+        connect(&review, &ReviewState::overlayChanged, this, &XyPlotWindow::followOverlay);
+        connect(&review, &ReviewState::viewChanged, span_, &SpanChoice::setView);
+    }
+    closed_ = false;
+    followRecording();
+    span_->setView(review.viewStart(), review.viewEnd());
+}
+
+void XyPlotWindow::followRecording() {
+    const auto recording = review_ && !closed_ ? review_->recording() : nullptr;
+    if (!recording) {
+        if (recording_.chart)
+            clearRecording();
+    } else if (recording->chart != recording_.chart) {
+        setRecording(*recording);
+    }
+    followCursors();
+    followOverlay();
+}
+
+void XyPlotWindow::followCursors() {
+    const bool loaded = review_ && review_->recording();
+    const auto b = loaded ? review_->cursorB() : std::nullopt;
+    span_->setCursors(b ? std::optional<std::pair<double, double>>({review_->cursor(), *b})
+                        : std::nullopt);
+    if (loaded)
+        setCursorTime(review_->cursor());
+}
+
+void XyPlotWindow::followOverlay() {
+    // As with the recording, a closed window holds no overlay.
+    const bool shown = review_ && review_->recording() && !closed_;
+    setOverlay(shown ? review_->overlay().get() : nullptr, review_ ? review_->overlayShift() : 0);
+}
+
+void XyPlotWindow::closeEvent(QCloseEvent* event) {
+    QMainWindow::closeEvent(event);
+    if (event->isAccepted()) {
+        closed_ = true;
+        followRecording();
+    }
 }
 
 void XyPlotWindow::setRecording(const LoadedRecording& recording) {
@@ -660,14 +717,6 @@ void XyPlotWindow::setOverlay(const LoadedRecording* overlay, double shift) {
 
 void XyPlotWindow::setOverlayShown(bool shown) {
     showOverlay_->setChecked(shown);
-}
-
-void XyPlotWindow::setView(double t0, double t1) {
-    span_->setView(t0, t1);
-}
-
-void XyPlotWindow::setCursors(std::optional<std::pair<double, double>> ab) {
-    span_->setCursors(ab);
 }
 
 void XyPlotWindow::setChannels(Value x, Value y, std::optional<Value> colour) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "review/ReviewTool.h"
 #include "series/RecordingLoader.h"
 #include "series/ChannelText.h"
 #include "series/XyGrid.h"
@@ -129,24 +130,18 @@ private:
 
 // View, XY Plot... of the review: the plot with its choices, the points under the mouse in
 // the status line, and the picture saved as PNG.
-class XyPlotWindow : public QMainWindow {
+class XyPlotWindow : public QMainWindow, public ReviewTool {
     Q_OBJECT
 public:
     static inline const QString kExportTitle = QStringLiteral("Export Picture");
 
     explicit XyPlotWindow(MessageBoxes& boxes, QWidget* parent = nullptr);
 
-    void setRecording(const LoadedRecording& recording);
-    void clearRecording();
-    void setView(double t0, double t1);
-    // The review's cursors A and B; nothing while B is not placed.
-    void setCursors(std::optional<std::pair<double, double>> ab);
+    // The review's recording, view and cursors A and B (the span between them only while B is
+    // placed); the row of cursor A is marked on the plot, and a click on a point moves it there.
+    // The review's overlay is plotted while "Show the overlay" is ticked.
+    void follow(ReviewState& review) override;
     void setChannels(Value x, Value y, std::optional<Value> colour);
-    // Where the review's cursor is: its row is marked on the plot.
-    void setCursorTime(double t);
-    // The review's overlay and how far it is moved, or nothing; its points are plotted while
-    // "Show the overlay" is ticked.
-    void setOverlay(const LoadedRecording* overlay, double shift);
     void setOverlayShown(bool shown);
 
     XyPlot* plot() const { return plot_; }
@@ -156,14 +151,25 @@ public:
     QString savePicture(const QString& path) const;
     void exportPicture();
 
-signals:
-    void cursorRequested(double t);
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 private:
+    void followRecording();
+    void followCursors();
+    void followOverlay();
+    void setRecording(const LoadedRecording& recording);
+    void clearRecording();
+    // Where the review's cursor is: its row is marked on the plot.
+    void setCursorTime(double t);
+    // The overlay and how far it is moved, or nothing.
+    void setOverlay(const LoadedRecording* overlay, double shift);
     void replot();
     void summarise();
 
     MessageBoxes& boxes_;
+    ReviewState* review_ = nullptr;
+    bool closed_ = false;  // the window let go of the recording
     LoadedRecording recording_;
     LoadedRecording overlay_;
     double overlayShift_ = 0;
