@@ -109,7 +109,11 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    static constexpr int kSpeeds[] = {1, 4, 16};
+
     void buildMenus();
+    // View, Align Overlay at a Mark...: a mark of each recording, asked for, put at one time.
+    void alignOverlayAtMark();
     void buildLoadBar();
     void showRecording();
     void showDetails();
