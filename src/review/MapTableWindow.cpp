@@ -2,6 +2,7 @@
 
 #include "base/MessageText.h"
 #include "review/SpanChoice.h"
+#include "series/ReviewState.h"
 #include "series/ChannelText.h"
 #include "series/Scales.h"
 #include "review/FileSaving.h"
@@ -9,6 +10,7 @@
 #include "recovery/MessageBoxes.h"
 
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QSignalBlocker>
@@ -191,6 +193,55 @@ MapTableWindow::~MapTableWindow() {
     watcher_.waitForFinished();
 }
 
+void MapTableWindow::follow(ReviewState& review) {
+    if (review_ != &review) {
+        if (review_)
+            disconnect(review_, nullptr, this, nullptr);
+        review_ = &review;
+        connect(&review, &QObject::destroyed, this, [this] { review_ = nullptr; });
+        connect(&review, &ReviewState::recordingChanged, this, &MapTableWindow::followRecording);
+        connect(&review, &ReviewState::channelsChanged, this, &MapTableWindow::followRecording);
+        connect(&review, &ReviewState::cursorChanged, this, &MapTableWindow::followCursors);
+        connect(&review, &ReviewState::cursorBChanged, this, &MapTableWindow::followCursors);
+        connect(&review, &ReviewState::overlayChanged, this, &MapTableWindow::followOverlay);
+        connect(&review, &ReviewState::viewChanged, span_, &SpanChoice::setView);
+    }
+    closed_ = false;
+    followRecording();
+    followCursors();
+    followOverlay();
+    span_->setView(review.viewStart(), review.viewEnd());
+}
+
+void MapTableWindow::followRecording() {
+    const auto recording = review_ && !closed_ ? review_->recording() : nullptr;
+    if (!recording) {
+        if (recording_.chart)
+            clearRecording();
+    } else if (recording->chart != recording_.chart) {
+        setRecording(*recording);
+    }
+}
+
+void MapTableWindow::followCursors() {
+    const auto b = review_ && review_->recording() ? review_->cursorB() : std::nullopt;
+    span_->setCursors(b ? std::optional<std::pair<double, double>>({review_->cursor(), *b})
+                        : std::nullopt);
+}
+
+void MapTableWindow::followOverlay() {
+    const auto& overlay = review_ ? review_->overlay() : nullptr;
+    setComparison(overlay ? overlay->chart : nullptr, review_ ? review_->overlayShift() : 0);
+}
+
+void MapTableWindow::closeEvent(QCloseEvent* event) {
+    QMainWindow::closeEvent(event);
+    if (event->isAccepted()) {
+        closed_ = true;
+        followRecording();
+    }
+}
+
 void MapTableWindow::setRecording(const LoadedRecording& recording) {
     const bool same = recording.chart == recording_.chart;
     take(recording);
@@ -221,14 +272,6 @@ void MapTableWindow::take(const LoadedRecording& recording) {
 void MapTableWindow::clearRecording() {
     take({});
     recount();
-}
-
-void MapTableWindow::setView(double t0, double t1) {
-    span_->setView(t0, t1);
-}
-
-void MapTableWindow::setCursors(std::optional<std::pair<double, double>> ab) {
-    span_->setCursors(ab);
 }
 
 void MapTableWindow::fillChannels(const record::Table& table) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/MapTable.h"
+#include "review/ReviewTool.h"
 #include "series/RecordingLoader.h"
 
 #include <QFutureWatcher>
@@ -23,7 +24,7 @@ class SpanChoice;
 // View, Map Table... of the review: a channel (advance at first) averaged over cells of rpm
 // (rows) and MAP (columns), each cell with its sample count and time spent, coloured from the
 // lowest mean to the highest. The table is counted in a worker thread; it can be saved as CSV.
-class MapTableWindow : public QMainWindow {
+class MapTableWindow : public QMainWindow, public ReviewTool {
     Q_OBJECT
 public:
     static inline const QString kExportTitle = QStringLiteral("Export Table");
@@ -31,15 +32,11 @@ public:
     explicit MapTableWindow(MessageBoxes& boxes, QWidget* parent = nullptr);
     ~MapTableWindow() override;
 
-    void setRecording(const LoadedRecording& recording);
-    void clearRecording();
-    void setView(double t0, double t1);
-    // The review's cursors A and B; nothing while B is not placed.
-    void setCursors(std::optional<std::pair<double, double>> ab);
+    // The review's recording, view and cursors A and B (the span between them only while B is
+    // placed); with the review's overlay the table can show this recording's means less the
+    // overlay's, cell by cell.
+    void follow(ReviewState& review) override;
     void setChannel(record::ChannelId of);
-    // The recording overlaid in the review (nothing: none), its times moved by `shift`: the
-    // table can then show this recording's means less the overlay's, cell by cell.
-    void setComparison(std::shared_ptr<const ChartData> overlay, double shift);
     bool difference() const;
 
     // A count is under way, or its result not yet shown.
@@ -61,9 +58,19 @@ public:
 signals:
     void counted();
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     // The table's channels as the choice of what is averaged.
     void fillChannels(const record::Table& table);
+    void followRecording();
+    void followCursors();
+    void followOverlay();
+    void setRecording(const LoadedRecording& recording);
+    void clearRecording();
+    // The overlay (nothing: none), its times moved by `shift`.
+    void setComparison(std::shared_ptr<const ChartData> overlay, double shift);
     void recount();
     void edgesEdited();
     void fill(const analysis::MapTable& table);
@@ -72,6 +79,8 @@ private:
     std::optional<std::int16_t> rangeCode() const;
 
     MessageBoxes& boxes_;
+    ReviewState* review_ = nullptr;
+    bool closed_ = false;  // the window let go of the recording
     LoadedRecording recording_;
     analysis::MapTable table_;
     QList<double> rpmEdges_;

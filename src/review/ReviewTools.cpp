@@ -5,9 +5,7 @@
 #include "review/XyPlotWindow.h"
 #include "recovery/MessageBoxes.h"
 
-#include <QEvent>
 #include <QMenu>
-#include <QPointer>
 
 namespace ignivex::chart {
 
@@ -28,11 +26,23 @@ ReviewTools::ReviewTools(ReviewWindow& review, MessageBoxes& boxes, QMenu* viewM
         mapTableAction_->setEnabled(loaded);
         xyPlotAction_->setEnabled(loaded);
     });
-    // The chart repaints whenever its recording, its view or its cursor changes; the review's
-    // closing lets go of the recording.
-    chart_ = review_.chart();
-    chart_->installEventFilter(this);
-    review_.installEventFilter(this);
+    // The review lets go of its recording only when it is closed; the windows close with it,
+    // once the review's own closing is over.
+    connect(&review_.state(), &ReviewState::recordingChanged, this, [this] {
+        if (review_.recording())
+            return;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (review_.isVisible())
+                    return;
+                if (mapTable_)
+                    mapTable_->close();
+                if (xyPlot_)
+                    xyPlot_->close();
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 bool ReviewTools::ready(const QString& what) {
@@ -45,119 +55,24 @@ bool ReviewTools::ready(const QString& what) {
 void ReviewTools::openMapTable() {
     if (!ready(QStringLiteral("map table")))
         return;
-    if (!mapTable_) {
+    if (!mapTable_)
         mapTable_ = new MapTableWindow(boxes_, &review_);
-        mapTable_->installEventFilter(this);
-    }
-    open(mapTable_);
+    open(mapTable_, *mapTable_);
 }
 
 void ReviewTools::openXyPlot() {
     if (!ready(QStringLiteral("XY plot")))
         return;
-    if (!xyPlot_) {
+    if (!xyPlot_)
         xyPlot_ = new XyPlotWindow(boxes_, &review_);
-        xyPlot_->installEventFilter(this);
-        connect(xyPlot_, &XyPlotWindow::cursorRequested, &review_, &ReviewWindow::setCursor);
-    }
-    open(xyPlot_);
+    open(xyPlot_, *xyPlot_);
 }
 
-void ReviewTools::open(QWidget* window) {
+void ReviewTools::open(QWidget* window, ReviewTool& tool) {
     window->show();
     window->raise();
     window->activateWindow();
-    shown_.reset();
-    follow();
-}
-
-void ReviewTools::follow() {
-    const LoadedRecording* recording = review_.recording();
-    const std::shared_ptr<const ChartData> data = recording ? recording->chart : nullptr;
-    if (data != shown_.lock()) {
-        shown_ = data;
-        cursor_.reset();
-        // A closed window holds no recording: it would keep a long one in memory for nothing.
-        if (mapTable_)
-            recording && mapTable_->isVisible() ? mapTable_->setRecording(*recording)
-                                                : mapTable_->clearRecording();
-        if (xyPlot_)
-            recording && xyPlot_->isVisible() ? xyPlot_->setRecording(*recording)
-                                              : xyPlot_->clearRecording();
-    }
-    if (xyPlot_ && review_.chart()->cursorTime() != cursor_) {
-        cursor_ = review_.chart()->cursorTime();
-        if (cursor_)
-            xyPlot_->setCursorTime(*cursor_);
-    }
-    const auto b = review_.cursorB();
-    const auto ab = recording && b
-                        ? std::optional<std::pair<double, double>>({review_.cursor(), *b})
-                        : std::nullopt;
-    if (mapTable_) {
-        mapTable_->setCursors(ab);
-        const LoadedRecording* overlay = review_.overlay();
-        mapTable_->setComparison(overlay ? overlay->chart : nullptr, review_.overlayShift());
-    }
-    if (xyPlot_) {
-        xyPlot_->setCursors(ab);
-        // As with the recording, a closed window holds no overlay.
-        xyPlot_->setOverlay(recording && xyPlot_->isVisible() ? review_.overlay() : nullptr,
-                            review_.overlayShift());
-    }
-    const double t0 = review_.chart()->viewStart(), t1 = review_.chart()->viewEnd();
-    if (t0 != viewFrom_ || t1 != viewTo_) {
-        viewFrom_ = t0;
-        viewTo_ = t1;
-        if (mapTable_)
-            mapTable_->setView(t0, t1);
-        if (xyPlot_)
-            xyPlot_->setView(t0, t1);
-    }
-}
-
-bool ReviewTools::eventFilter(QObject* watched, QEvent* event) {
-    // Pointers compared only: the review may be part way through its destruction here.
-    if (event->type() == QEvent::Paint && watched == chart_) {
-        // Outside the paint event: following changes widgets of other windows.
-        if (!followQueued_) {
-            followQueued_ = true;
-            QMetaObject::invokeMethod(
-                this,
-                [this] {
-                    followQueued_ = false;
-                    follow();
-                },
-                Qt::QueuedConnection);
-        }
-    } else if (event->type() == QEvent::Close && watched == &review_) {
-        // After the review's own close handling, which lets go of its recording.
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                if (review_.isVisible())
-                    return;
-                if (mapTable_)
-                    mapTable_->close();
-                if (xyPlot_)
-                    xyPlot_->close();
-            },
-            Qt::QueuedConnection);
-    } else if (event->type() == QEvent::Close) {
-        // A closed window holds no recording: it would keep a long one in memory for nothing.
-        QMetaObject::invokeMethod(
-            this,
-            [window = QPointer<QObject>(watched)] {
-                if (auto* table = qobject_cast<MapTableWindow*>(window.data());
-                    table && !table->isVisible())
-                    table->clearRecording();
-                if (auto* plot = qobject_cast<XyPlotWindow*>(window.data());
-                    plot && !plot->isVisible())
-                    plot->clearRecording();
-            },
-            Qt::QueuedConnection);
-    }
-    return QObject::eventFilter(watched, event);
+    tool.follow(review_.state());
 }
 
 }  // namespace ignivex::chart

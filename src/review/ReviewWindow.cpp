@@ -2,8 +2,6 @@
 
 #include "review/RecentRecordings.h"
 #include "review/StatisticsPanel.h"
-#include "analysis/Section.h"
-#include "review/WorkbookExport.h"
 
 #include <QEventLoop>
 #include <QFutureWatcher>
@@ -48,8 +46,6 @@
 namespace ignivex::chart {
 
 namespace {
-
-constexpr int kSpeeds[] = {1, 4, 16};
 
 QString fileNameOf(const QString& path) {
     return QFileInfo(path).fileName();
@@ -115,10 +111,7 @@ ReviewWindow::ReviewWindow(PanelReplay& replay, MessageBoxes& boxes, Clock& cloc
     tabifyDockWidget(statisticsDock_, marksDock_);
     detailsDock_->raise();
     resizeDocks({detailsDock_}, {statistics_->sizeHint().width()}, Qt::Horizontal);
-    // A pass over every row: done once the cursors and the view have come to rest.
-    statisticsDue_.setSingleShot(true);
-    statisticsDue_.setInterval(150);
-    connect(&statisticsDue_, &QTimer::timeout, this, &ReviewWindow::refreshStatistics);
+    statistics_->follow(state_);
 
     position_ = new QLabel(this);
     position_->setObjectName(QStringLiteral("lblPosition"));
@@ -130,36 +123,58 @@ ReviewWindow::ReviewWindow(PanelReplay& replay, MessageBoxes& boxes, Clock& cloc
 
     connect(speedBox_, &QComboBox::activated, this,
             [this](int index) { setSpeed(speedBox_->itemData(index).toInt()); });
-    connect(chart_, &StripChart::cursorRequested, this, &ReviewWindow::setCursor);
+    // The strips show the state; what the user does on them goes to the state.
+    connect(&state_, &ReviewState::recordingChanged, this, &ReviewWindow::showRecording);
+    connect(&state_, &ReviewState::channelsChanged, this, [this] {
+        markModel_->setData(state_.recording()->chart);
+        chart_->setData(state_.recording()->chart);
+    });
+    connect(&state_, &ReviewState::cursorChanged, this, &ReviewWindow::cursorMoved);
+    connect(&state_, &ReviewState::cursorBChanged, this, [this] {
+        chart_->setCursorBTime(state_.cursorB());
+        if (state_.cursorB())
+            statisticsDock_->raise();
+    });
+    connect(&state_, &ReviewState::viewChanged, chart_, &StripChart::setView);
+    connect(&state_, &ReviewState::overlayChanged, this, [this] {
+        const auto& overlay = state_.overlay();
+        chart_->setOverlay(overlay ? overlay->chart : nullptr, state_.overlayShift());
+    });
+    connect(&state_, &ReviewState::speedChanged, this, &ReviewWindow::updateState);
+    connect(&state_, &ReviewState::playingChanged, this, &ReviewWindow::playingChanged);
+    connect(chart_, &StripChart::cursorRequested, &state_, &ReviewState::setCursor);
     connect(chart_, &StripChart::cursorBRequested, this, [this](double t) { setCursorB(t); });
     connect(chart_, &StripChart::overlayShiftRequested, this,
-            [this](double seconds) { setOverlayShift(overlayShift_ + seconds); });
+            [this](double seconds) { state_.setOverlayShift(state_.overlayShift() + seconds); });
     connect(&overlayLoader_, &RecordingLoader::loaded, this,
             [this](std::shared_ptr<const LoadedRecording> overlay) {
-                overlay_ = std::move(overlay);
-                if (recording_)
-                    alignOverlay(overlay_->chart->start(), recording_->chart->start());
-                statusBar()->showMessage(QStringLiteral("Overlaid %1 (dashed). Ctrl+drag moves it.")
-                                             .arg(QFileInfo(overlay_->path).fileName()),
-                                         8000);
+                const QString name = QFileInfo(overlay->path).fileName();
+                // Aligned at the starts.
+                const auto& recording = state_.recording();
+                const double shift = recording
+                                         ? recording->chart->start() - overlay->chart->start()
+                                         : state_.overlayShift();
+                state_.setOverlay(std::move(overlay), shift);
+                statusBar()->showMessage(
+                    QStringLiteral("Overlaid %1 (dashed). Ctrl+drag moves it.").arg(name), 8000);
             });
     connect(&overlayLoader_, &RecordingLoader::failed, this, [this](const QString& message) {
         boxes_.show(message, box::OkOnly + box::Exclamation, QStringLiteral("Open Overlay"));
     });
     connect(chart_, &StripChart::panRequested, this,
-            [this](double dt) { setView(chart_->viewStart() + dt, chart_->viewEnd() + dt); });
+            [this](double dt) { setView(state_.viewStart() + dt, state_.viewEnd() + dt); });
     connect(chart_, &StripChart::zoomRequested, this, &ReviewWindow::zoom);
     connect(&loader_, &RecordingLoader::progress, progress_, &QProgressBar::setValue);
-    connect(&loader_, &RecordingLoader::loaded, this, &ReviewWindow::showRecording);
+    connect(&loader_, &RecordingLoader::loaded, &state_, &ReviewState::setRecording);
     connect(&loader_, &RecordingLoader::failed, this, [this](const QString& message) {
         loadEnded();
         boxes_.show(message, box::OkOnly + box::Exclamation, kOpenTitle);
-        if (!recording_)
+        if (!state_.recording())
             close();
     });
     connect(&loader_, &RecordingLoader::cancelled, this, [this] {
         loadEnded();
-        if (!recording_)
+        if (!state_.recording())
             close();
     });
     connect(&replay_, &PanelReplay::ended, this, &ReviewWindow::pause);
@@ -188,174 +203,6 @@ void ReviewWindow::buildLoadBar() {
     loadBar_->hide();
 }
 
-void ReviewWindow::buildMenus() {
-    auto action = [](QMenu* menu, const QString& text, const QString& name,
-                         const QList<QKeySequence>& keys) {
-        QAction* a = menu->addAction(text);
-        a->setObjectName(name);
-        a->setShortcuts(keys);
-        return a;
-    };
-    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    connect(action(file, QStringLiteral("&Open Recording\u2026"),
-                   QStringLiteral("mnuOpenRecording"), {QKeySequence::Open}),
-            &QAction::triggered, this, [this] {
-                const QString path = askRecording(this);
-                if (!path.isEmpty())
-                    openFile(path);
-            });
-    connect(
-        action(file, QStringLiteral("Open O&verlay\u2026"), QStringLiteral("mnuOpenOverlay"), {}),
-        &QAction::triggered, this, [this] {
-            if (!recording_)
-                return;
-            const QString path = askRecording(this);
-            if (!path.isEmpty())
-                openOverlay(path);
-        });
-    connect(action(file, QStringLiteral("Close Overla&y"), QStringLiteral("mnuCloseOverlay"), {}),
-            &QAction::triggered, this, &ReviewWindow::closeOverlay);
-    connect(action(file, QStringLiteral("Export &Section\u2026"),
-                   QStringLiteral("mnuExportSection"), {}),
-            &QAction::triggered, this, &ReviewWindow::exportSection);
-    connect(action(file, QStringLiteral("Export for Spread&sheet\u2026"),
-                   QStringLiteral("mnuExportWorkbook"), {}),
-            &QAction::triggered, this, &ReviewWindow::exportWorkbook);
-    connect(action(file, QStringLiteral("&Export Picture\u2026"),
-                   QStringLiteral("mnuExportPicture"), {QKeySequence(Qt::CTRL | Qt::Key_E)}),
-            &QAction::triggered, this, [this] {
-                if (!recording_)
-                    return;
-                const ChartScene scene = pictureScene();
-                exportPicture(this, boxes_, scene, chart_->size(), chart_->devicePixelRatioF(),
-                              QFileInfo(recording_->path).completeBaseName());
-            });
-    file->addSeparator();
-    connect(
-        action(file, QStringLiteral("&Close"), QStringLiteral("mnuClose"), {QKeySequence::Close}),
-        &QAction::triggered, this, &QWidget::close);
-
-    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
-    QAction* zoomIn = action(view, QStringLiteral("Zoom &In"), QStringLiteral("mnuZoomIn"),
-                             {QKeySequence::ZoomIn, QKeySequence(Qt::Key_Plus)});
-    connect(zoomIn, &QAction::triggered, this, [this] {
-        zoom(0.5, chart_->cursorTime().value_or((chart_->viewStart() + chart_->viewEnd()) / 2));
-    });
-    QAction* zoomOut = action(view, QStringLiteral("Zoom &Out"), QStringLiteral("mnuZoomOut"),
-                              {QKeySequence::ZoomOut, QKeySequence(Qt::Key_Minus)});
-    connect(zoomOut, &QAction::triggered, this, [this] {
-        zoom(2, chart_->cursorTime().value_or((chart_->viewStart() + chart_->viewEnd()) / 2));
-    });
-    QAction* whole = action(view, QStringLiteral("&Whole Recording"), QStringLiteral("mnuZoomAll"),
-                            {QKeySequence(Qt::CTRL | Qt::Key_0)});
-    connect(whole, &QAction::triggered, this, &ReviewWindow::zoomAll);
-    view->addSeparator();
-    chart_->addChannelActions(view);
-    view->addSeparator();
-    QAction* details = detailsDock_->toggleViewAction();
-    details->setText(QStringLiteral("&Details"));
-    view->addAction(details);
-    view->addSeparator();
-    connect(action(view, QStringLiteral("Align Overlay at the S&tart"),
-                   QStringLiteral("mnuAlignStart"), {}),
-            &QAction::triggered, this, [this] {
-                if (recording_ && overlay_)
-                    alignOverlay(overlay_->chart->start(), recording_->chart->start());
-            });
-    connect(
-        action(view, QStringLiteral("Align Overlay at a M&ark\u2026"),
-               QStringLiteral("mnuAlignMark"), {}),
-        &QAction::triggered, this, [this] {
-            if (!recording_ || !overlay_)
-                return;
-            // Held here: either may be replaced while a list is open.
-            const std::shared_ptr<const ChartData> mine = recording_->chart, theirs = overlay_->chart;
-            const auto& own = mine->table;
-            const auto& other = theirs->table;
-            if (own.userMarks.empty() || other.userMarks.empty()) {
-                boxes_.show(
-                    QStringLiteral("Both recordings need a mark to align at: this one has %1, "
-                                   "the overlay %2. Align at the start, or shift the overlay "
-                                   "by a number of seconds.")
-                        .arg(own.userMarks.size())
-                        .arg(other.userMarks.size()),
-                    box::OkOnly + box::Information, QStringLiteral("Align Overlay"));
-                return;
-            }
-            // Lists made as they are shown: a recording may hold a million marks.
-            const auto a = askMark(this, QStringLiteral("Align Overlay"),
-                                   QStringLiteral("The mark of this recording:"), mine);
-            if (!a)
-                return;
-            const auto b =
-                askMark(this, QStringLiteral("Align Overlay"),
-                        QStringLiteral("The mark of the overlay to put there:"), theirs);
-            if (!b)
-                return;
-            alignOverlay(other.elapsed[other.userMarks[std::size_t(*b)].row],
-                         own.elapsed[own.userMarks[std::size_t(*a)].row]);
-        });
-    connect(
-        action(view, QStringLiteral("S&hift Overlay\u2026"), QStringLiteral("mnuShiftOverlay"), {}),
-        &QAction::triggered, this, [this] {
-            if (!overlay_)
-                return;
-            bool ok = false;
-            const double shift = QInputDialog::getDouble(
-                this, QStringLiteral("Shift Overlay"),
-                QStringLiteral(
-                    "Seconds the overlay starts after this recording's time 0 (negative: before):"),
-                overlayShift_, -1e7, 1e7, 3, &ok);
-            if (ok)
-                setOverlayShift(shift);
-        });
-    view->addSeparator();
-    QAction* marks = marksDock_->toggleViewAction();
-    marks->setText(QStringLiteral("Mar&ks"));
-    view->addAction(marks);
-    QAction* statistics = statisticsDock_->toggleViewAction();
-    statistics->setText(QStringLiteral("&Statistics"));
-    view->addAction(statistics);
-    connect(action(view, QStringLiteral("Cursor &B at Cursor A"), QStringLiteral("mnuCursorB"),
-                   {QKeySequence(Qt::Key_B)}),
-            &QAction::triggered, this, [this] { setCursorB(cursor_); });
-    connect(action(view, QStringLiteral("&Clear Cursor B"), QStringLiteral("mnuClearCursorB"),
-                   {QKeySequence(Qt::SHIFT | Qt::Key_B)}),
-            &QAction::triggered, this, [this] { setCursorB(std::nullopt); });
-    connect(action(view, QStringLiteral("Co&py Statistics"), QStringLiteral("mnuCopyStatistics"),
-                   {QKeySequence::Copy}),
-            &QAction::triggered, statistics_, &StatisticsPanel::copy);
-    view->addSeparator();
-    viewMenu_ = view;
-
-    QMenu* playMenu = menuBar()->addMenu(QStringLiteral("&Play"));
-    playAction_ = action(playMenu, QStringLiteral("&Play"), QStringLiteral("mnuPlay"),
-                         {QKeySequence(Qt::Key_Space)});
-    connect(playAction_, &QAction::triggered, this, [this] { playing() ? pause() : play(); });
-    playMenu->addSeparator();
-    speedActions_ = new QActionGroup(this);
-    const char* const speedTexts[] = {"Speed x&1", "Speed x&4", "Speed x1&6"};
-    for (int i = 0; i < 3; ++i) {
-        QAction* a = playMenu->addAction(QString::fromLatin1(speedTexts[i]));
-        a->setCheckable(true);
-        a->setData(kSpeeds[i]);
-        speedActions_->addAction(a);
-        connect(a, &QAction::triggered, this, [this, i] { setSpeed(kSpeeds[i]); });
-    }
-
-    QToolBar* bar = addToolBar(QStringLiteral("Play"));
-    bar->setObjectName(QStringLiteral("barPlay"));
-    bar->setMovable(false);
-    bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    bar->addAction(playAction_);
-    bar->addWidget(speedBox_);
-    bar->addSeparator();
-    bar->addAction(zoomIn);
-    bar->addAction(zoomOut);
-    bar->addAction(whole);
-    statusBar()->addWidget(position_, 1);
-}
-
 QString ReviewWindow::askRecording(QWidget* parent) {
     const QString path =
         QFileDialog::getOpenFileName(parent, kOpenTitle, settings::recordingFolder(),
@@ -371,39 +218,45 @@ void ReviewWindow::openFile(const QString& path) {
     loadLabel_->setText(QStringLiteral("Reading %1\u2026").arg(fileNameOf(path)));
     progress_->setValue(0);
     loadBar_->show();
-    if (!recording_)
+    if (!state_.recording())
         setWindowTitle(QStringLiteral("%1 - Review - Ignivex Log").arg(fileNameOf(path)));
     loader_.start(path);
 }
 
 void ReviewWindow::loadEnded() {
     loadBar_->hide();
-    if (recording_)
+    if (state_.recording())
         setWindowTitle(
-            QStringLiteral("%1 - Review - Ignivex Log").arg(fileNameOf(recording_->path)));
+            QStringLiteral("%1 - Review - Ignivex Log").arg(fileNameOf(state_.recording()->path)));
 }
 
-void ReviewWindow::showRecording(std::shared_ptr<const LoadedRecording> recording) {
-    recording_ = std::move(recording);
-    cursorB_.reset();
+void ReviewWindow::showRecording() {
+    const std::shared_ptr<const LoadedRecording> recording = state_.recording();
+    if (!recording) {
+        markModel_->setData(nullptr);
+        chart_->setData(nullptr);
+        details_->clear();
+        note_->hide();
+        return;
+    }
+    // The state put cursor A at the start, dropped B and brought the whole recording into view.
     chart_->setCursorBTime(std::nullopt);
-    markModel_->setData(recording_->chart);
-    if (overlay_)
-        alignOverlay(overlay_->chart->start(), recording_->chart->start());
+    markModel_->setData(recording->chart);
+    if (const auto& overlay = state_.overlay())
+        alignOverlay(overlay->chart->start(), recording->chart->start());
     loadEnded();
-    recent_recordings::add(recording_->path);
-    const ChartData& data = *recording_->chart;
-    chart_->setMapRange(mapRangeLabel(record::rangeCodeOf(recording_->details).value_or(0)));
-    chart_->setData(recording_->chart);
-    note_->setText(QStringLiteral("Not all of the file was read.\n") + recording_->note);
-    note_->setVisible(!recording_->note.isEmpty());
+    recent_recordings::add(recording->path);
+    const ChartData& data = *recording->chart;
+    chart_->setMapRange(mapRangeLabel(record::rangeCodeOf(recording->details).value_or(0)));
+    chart_->setData(recording->chart);
+    note_->setText(QStringLiteral("Not all of the file was read.\n") + recording->note);
+    note_->setVisible(!recording->note.isEmpty());
     showDetails();
     shownRow_ = std::size_t(-1);
-    zoomAll();
-    cursor_ = data.start();
-    chart_->setCursorTime(cursor_);
+    chart_->setView(state_.viewStart(), state_.viewEnd());
+    chart_->setCursorTime(state_.cursor());
     if (replay_.active()) {
-        replay_.begin(record::rangeCodeOf(recording_->details));
+        replay_.begin(record::rangeCodeOf(recording->details));
         replay_.showRow(data, 0);
         shownRow_ = 0;
     }
@@ -411,29 +264,22 @@ void ReviewWindow::showRecording(std::shared_ptr<const LoadedRecording> recordin
 }
 
 void ReviewWindow::addChannel(record::ChannelInfo channel, std::vector<float> values) {
-    if (!recording_)
-        return;
-    auto next = std::make_shared<LoadedRecording>(*recording_);
-    next->chart = withChannel(*recording_->chart, std::move(channel), std::move(values));
-    recording_ = std::move(next);
-    markModel_->setData(recording_->chart);
-    chart_->setData(recording_->chart);
-    refreshStatistics();
-    updateState();
+    state_.addChannel(std::move(channel), std::move(values));
 }
 
 void ReviewWindow::showDetails() {
     details_->clear();
-    const ChartData& data = *recording_->chart;
+    const LoadedRecording& recording = *state_.recording();
+    const ChartData& data = *recording.chart;
     auto add = [this](const QString& key, const QString& value) {
         auto* item = new QTreeWidgetItem(details_, {key, value});
         item->setToolTip(1, value);
     };
-    add(QStringLiteral("file"), QDir::toNativeSeparators(recording_->path));
+    add(QStringLiteral("file"), QDir::toNativeSeparators(recording.path));
     add(QStringLiteral("rows"), QString::number(data.table.size()));
     add(QStringLiteral("length"),
         timeLabel(&data, data.end() - data.start(), TimeStyle::Elapsed, 3));
-    for (const auto& [key, value] : recording_->details)
+    for (const auto& [key, value] : recording.details)
         add(key, value);
     // Every status counted on its own, in the order of the file format.
     std::array<qint64, Sample::kEndCount> counts{};
@@ -444,22 +290,20 @@ void ReviewWindow::showDetails() {
         add(QStringLiteral("  ") + record::statusText(Sample::End(s)),
             QString::number(counts[std::size_t(s)]));
     add(QStringLiteral("gaps in time"), QString::number(data.gaps.size()));
-    if (!recording_->note.isEmpty())
-        add(QStringLiteral("not read"), recording_->note);
+    if (!recording.note.isEmpty())
+        add(QStringLiteral("not read"), recording.note);
 }
 
 void ReviewWindow::setCursor(double t) {
-    if (!recording_)
+    state_.setCursor(t);
+}
+
+void ReviewWindow::cursorMoved() {
+    if (!state_.recording())
         return;
-    const ChartData& data = *recording_->chart;
-    cursor_ = std::clamp(t, data.start(), data.end());
-    chart_->setCursorTime(cursor_);
-    // While playing, the view pages on so the cursor stays in sight.
-    const double span = chart_->viewEnd() - chart_->viewStart();
-    if (cursor_ > chart_->viewEnd() || cursor_ < chart_->viewStart())
-        setView(cursor_ - span * 0.05, cursor_ + span * 0.95);
-    const std::size_t row = data.rowAt(cursor_);
-    statisticsDue_.start();
+    const ChartData& data = *state_.recording()->chart;
+    chart_->setCursorTime(state_.cursor());
+    const std::size_t row = data.rowAt(state_.cursor());
     if (replay_.active() && row != shownRow_) {
         replay_.showRow(data, row);
         shownRow_ = row;
@@ -468,68 +312,70 @@ void ReviewWindow::setCursor(double t) {
 }
 
 void ReviewWindow::stepRows(int rows) {
-    if (!recording_)
+    if (!state_.recording())
         return;
-    const ChartData& data = *recording_->chart;
-    const auto row = std::int64_t(data.rowAt(cursor_)) + rows;
+    const ChartData& data = *state_.recording()->chart;
+    const auto row = std::int64_t(data.rowAt(state_.cursor())) + rows;
     setCursor(data.table.elapsed[std::size_t(
         std::clamp<std::int64_t>(row, 0, std::int64_t(data.table.size()) - 1))]);
 }
 
 void ReviewWindow::play() {
-    if (!recording_ || playing())
+    const std::shared_ptr<const LoadedRecording> recording = state_.recording();
+    if (!recording || playing())
         return;
-    const ChartData& data = *recording_->chart;
+    const ChartData& data = *recording->chart;
     if (!replay_.active()) {
         if (const QString why = replay_.refusal(); !why.isEmpty()) {
             boxes_.show(why, box::OkOnly + box::Exclamation, QStringLiteral("Play"));
             return;
         }
-        replay_.begin(record::rangeCodeOf(recording_->details));
+        replay_.begin(record::rangeCodeOf(recording->details));
         shownRow_ = std::size_t(-1);
     }
-    if (cursor_ >= data.end())
-        cursor_ = data.start();
-    lastFrame_ = clock_.now();
-    frames_.start();
-    setCursor(cursor_);
+    if (state_.cursor() >= data.end())
+        state_.setCursor(data.start());
+    state_.setPlaying(true);
+    // The panel shows the cursor's row even where the cursor stayed.
+    cursorMoved();
+}
+
+void ReviewWindow::playingChanged(bool playing) {
+    if (playing) {
+        lastFrame_ = clock_.now();
+        frames_.start();
+    } else {
+        frames_.stop();
+    }
+    updateState();
 }
 
 void ReviewWindow::pause() {
-    frames_.stop();
-    updateState();
+    state_.setPlaying(false);
 }
 
 void ReviewWindow::setSpeed(int speed) {
-    speed_ = speed;
-    updateState();
+    state_.setSpeed(speed);
 }
 
 void ReviewWindow::playFrame() {
-    if (!recording_)
+    if (!state_.recording())
         return pause();
     const Instant now = clock_.now();
     const double passed = std::chrono::duration<double>(now - lastFrame_).count();
     lastFrame_ = now;
-    const double end = recording_->chart->end();
-    setCursor(cursor_ + passed * speed_);
-    if (cursor_ >= end)
+    const double end = state_.recording()->chart->end();
+    setCursor(state_.cursor() + passed * state_.speed());
+    if (state_.cursor() >= end)
         pause();
 }
 
 void ReviewWindow::setView(double t0, double t1) {
-    if (!recording_)
-        return;
-    const ChartData& data = *recording_->chart;
-    const double whole = std::max(data.end() - data.start(), kMinSpan);
-    const double span = std::clamp(t1 - t0, std::min(kMinSpan, whole), whole);
-    const double start = std::clamp(t0, data.start(), data.start() + whole - span);
-    chart_->setView(start, start + span);
-    statisticsDue_.start();
+    state_.setView(t0, t1);
 }
 
 void ReviewWindow::openOverlay(const QString& path) {
-    if (!recording_ || overlayLoader_.running())
+    if (!state_.recording() || overlayLoader_.running())
         return;
     overlayLoader_.start(path);
 }
@@ -539,37 +385,11 @@ void ReviewWindow::alignOverlay(double overlayTime, double at) {
 }
 
 void ReviewWindow::setOverlayShift(double shift) {
-    if (!overlay_ || !std::isfinite(shift))
-        return;
-    overlayShift_ = shift;
-    chart_->setOverlay(overlay_->chart, overlayShift_);
+    state_.setOverlayShift(shift);
 }
 
 void ReviewWindow::closeOverlay() {
-    overlay_.reset();
-    overlayShift_ = 0;
-    chart_->setOverlay(nullptr, 0);
-}
-
-ChartScene ReviewWindow::pictureScene() const {
-    if (!recording_)
-        return chart_->scene();
-    ChartScene scene = chart_->scene();
-    const ChartData& data = *recording_->chart;
-    const QDateTime started = QDateTime::fromMSecsSinceEpoch(
-        data.table.wallMs.front(), Qt::OffsetFromUTC, data.table.utcOffsetSeconds);
-    scene.title = QStringLiteral("%1   %2   %3 to %4")
-                      .arg(QFileInfo(recording_->path).fileName(),
-                           started.toString(QStringLiteral("yyyy-MM-dd HH:mm")),
-                           timeLabel(&data, scene.t0, TimeStyle::Elapsed, 1),
-                           timeLabel(&data, scene.t1, TimeStyle::Elapsed, 1));
-    if (overlay_) {
-        scene.runName = QFileInfo(recording_->path).fileName();
-        scene.overlayName = QStringLiteral("%1 (overlay, moved %2 s)")
-                                .arg(QFileInfo(overlay_->path).fileName(),
-                                     QString::asprintf("%+.3f", overlayShift_));
-    }
-    return scene;
+    state_.setOverlay(nullptr, 0);
 }
 
 QAbstractItemModel* ReviewWindow::markList() const {
@@ -582,122 +402,35 @@ void ReviewWindow::goToMark(int index) {
 }
 
 void ReviewWindow::setCursorB(std::optional<double> t) {
-    if (!recording_)
-        return;
-    const ChartData& data = *recording_->chart;
-    cursorB_ = t ? std::optional<double>(std::clamp(*t, data.start(), data.end())) : std::nullopt;
-    chart_->setCursorBTime(cursorB_);
-    if (cursorB_)
+    // Placed again where it is, B still brings the statistics forward.
+    if (!state_.setCursorB(t) && state_.recording() && state_.cursorB())
         statisticsDock_->raise();
-    statisticsDue_.start();
 }
 
 std::pair<double, double> ReviewWindow::statisticsSpan() const {
-    if (cursorB_)
-        return {std::min(cursor_, *cursorB_), std::max(cursor_, *cursorB_)};
-    return {chart_->viewStart(), chart_->viewEnd()};
-}
-
-void ReviewWindow::exportSection() {
-    if (!recording_)
-        return;
-    const auto [from, to] = statisticsSpan();
-    const QFileInfo source(recording_->path);
-    const QString suggested =
-        source.dir().filePath(QStringLiteral("%1-%2-%3.csv")
-                                  .arg(source.completeBaseName(), QString::number(from, 'f', 0),
-                                       QString::number(to, 'f', 0)));
-    const QString path = QFileDialog::getSaveFileName(
-        this, QStringLiteral("Export Section"), suggested, QStringLiteral("Recordings (*.csv)"));
-    if (path.isEmpty())
-        return;
-    // The dialog asked before an existing file is replaced; the section is written whole first.
-    QString error;
-    const auto rows = analysis::writeSection(recording_->path, path, {from, to}, &error);
-    if (!rows) {
-        boxes_.show(error + QStringLiteral(" Choose another file or folder, or another span."),
-                    box::OkOnly + box::Exclamation, QStringLiteral("Export Section"));
-        return;
-    }
-    statusBar()->showMessage(
-        QStringLiteral("%1 rows written to %2.").arg(*rows).arg(QDir::toNativeSeparators(path)),
-        8000);
-}
-
-void ReviewWindow::exportWorkbook() {
-    if (!recording_)
-        return;
-    const QString title = QStringLiteral("Export for Spreadsheet");
-    auto between = [](double a, double b) {
-        return QStringLiteral("%1 s to %2 s").arg(a, 0, 'f', 3).arg(b, 0, 'f', 3);
-    };
-    QStringList choices = {
-        QStringLiteral("The whole recording"),
-        QStringLiteral("The view, %1").arg(between(chart_->viewStart(), chart_->viewEnd()))};
-    if (cursorB_)
-        choices << QStringLiteral("Between the cursors, %1")
-                       .arg(between(statisticsSpan().first, statisticsSpan().second));
-    bool ok = false;
-    const QString choice = QInputDialog::getItem(this, title, QStringLiteral("Rows to export:"),
-                                                 choices, cursorB_ ? 2 : 0, false, &ok);
-    if (!ok)
-        return;
-    analysis::Span span;
-    if (choice == choices.value(1))
-        span = {chart_->viewStart(), chart_->viewEnd()};
-    else if (choice == choices.value(2))
-        span = {statisticsSpan().first, statisticsSpan().second};
-    const QFileInfo source(recording_->path);
-    const QString path = QFileDialog::getSaveFileName(
-        this, title, source.dir().filePath(source.completeBaseName() + QStringLiteral(".xlsx")),
-        QStringLiteral("Workbooks (*.xlsx)"));
-    if (path.isEmpty())
-        return;
-
-    const std::shared_ptr<const LoadedRecording> recording = recording_;
-    const std::optional<workbook::Written> written = exportWithProgress(
-        this, boxes_, path,
-        [recording, span, path](const workbook::Options& options, QString* error) {
-            return workbook::write({recording->chart->table, recording->details, recording->path},
-                                   span, path, options, error);
-        });
-    if (!written)
-        return;
-    statusBar()->showMessage(QStringLiteral("%1 rows written to %2.")
-                                 .arg(written->rows)
-                                 .arg(QDir::toNativeSeparators(path)),
-                             8000);
+    return state_.statisticsSpan();
 }
 
 void ReviewWindow::refreshStatistics() {
-    statisticsDue_.stop();
-    if (!recording_) {
-        statistics_->clear();
-        return;
-    }
-    const auto [from, to] = statisticsSpan();
-    statistics_->showFigures(*recording_->chart, cursor_, cursorB_, from, to);
+    statistics_->refresh();
 }
 
 void ReviewWindow::zoom(double factor, double anchor) {
-    const double t0 = chart_->viewStart(), t1 = chart_->viewEnd();
+    const double t0 = state_.viewStart(), t1 = state_.viewEnd();
     const double span = t1 - t0;
     const double wanted = span * factor;
     setView(anchor - (anchor - t0) * wanted / span, anchor + (t1 - anchor) * wanted / span);
 }
 
 void ReviewWindow::zoomAll() {
-    if (!recording_)
-        return;
-    const ChartData& data = *recording_->chart;
-    setView(data.start(), data.start() + std::max(data.end() - data.start(), kMinSpan));
+    state_.viewAll();
 }
 
 QString ReviewWindow::positionText(int decimals) const {
-    if (!recording_)
+    if (!state_.recording())
         return {};
-    const ChartData& data = *recording_->chart;
-    return timeLabel(&data, cursor_, TimeStyle::Elapsed, decimals) + QStringLiteral(" / ") +
+    const ChartData& data = *state_.recording()->chart;
+    return timeLabel(&data, state_.cursor(), TimeStyle::Elapsed, decimals) + QStringLiteral(" / ") +
            timeLabel(&data, data.end(), TimeStyle::Elapsed, decimals);
 }
 
@@ -705,16 +438,17 @@ void ReviewWindow::updateState() {
     const bool on = playing();
     playAction_->setText(on ? QStringLiteral("&Pause") : QStringLiteral("&Play"));
     playAction_->setIcon(style()->standardIcon(on ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
-    playAction_->setEnabled(recording_ != nullptr);
+    const std::shared_ptr<const LoadedRecording>& recording = state_.recording();
+    playAction_->setEnabled(recording != nullptr);
     for (QAction* a : speedActions_->actions())
-        a->setChecked(a->data().toInt() == speed_);
-    speedBox_->setCurrentIndex(speedBox_->findData(speed_));
-    if (!recording_) {
+        a->setChecked(a->data().toInt() == state_.speed());
+    speedBox_->setCurrentIndex(speedBox_->findData(state_.speed()));
+    if (!recording) {
         position_->clear();
         return;
     }
-    const ChartData& data = *recording_->chart;
-    const std::size_t row = data.rowAt(cursor_);
+    const ChartData& data = *recording->chart;
+    const std::size_t row = data.rowAt(state_.cursor());
     const QDateTime wall = QDateTime::fromMSecsSinceEpoch(data.table.wallMs[row], Qt::OffsetFromUTC,
                                                           data.table.utcOffsetSeconds);
     position_->setText(QStringLiteral("Cursor %1    row %2 of %3    %4")
@@ -723,7 +457,7 @@ void ReviewWindow::updateState() {
                            .arg(data.table.size())
                            .arg(wall.toString(QStringLiteral("HH:mm:ss.zzz"))));
     if (replay_.active())
-        replay_.setState(fileNameOf(recording_->path), on, speed_, positionText(1));
+        replay_.setState(fileNameOf(recording->path), on, state_.speed(), positionText(1));
 }
 
 void ReviewWindow::closeEvent(QCloseEvent* event) {
@@ -737,12 +471,9 @@ void ReviewWindow::closeEvent(QCloseEvent* event) {
     closeOverlay();
     loadBar_->hide();
     frames_.stop();
+    state_.setPlaying(false);
     replay_.end();
-    recording_.reset();
-    markModel_->setData(nullptr);
-    chart_->setData(nullptr);
-    details_->clear();
-    note_->hide();
+    state_.setRecording(nullptr);
 #ifdef __GLIBC__
     // The allocator keeps freed pages for later; a review of a big file is not that later.
     ::malloc_trim(0);
@@ -759,12 +490,12 @@ void ReviewWindow::keyPressEvent(QKeyEvent* event) {
         stepRows(1);
         return;
     case Qt::Key_Home:
-        if (recording_)
-            setCursor(recording_->chart->start());
+        if (state_.recording())
+            setCursor(state_.recording()->chart->start());
         return;
     case Qt::Key_End:
-        if (recording_)
-            setCursor(recording_->chart->end());
+        if (state_.recording())
+            setCursor(state_.recording()->chart->end());
         return;
     default:
         QMainWindow::keyPressEvent(event);

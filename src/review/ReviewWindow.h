@@ -1,6 +1,7 @@
 #pragma once
 
 #include "series/RecordingLoader.h"
+#include "series/ReviewState.h"
 #include "strips/StripChart.h"
 #include "base/Clock.h"
 
@@ -34,7 +35,7 @@ class ReviewWindow : public QMainWindow {
     Q_OBJECT
 public:
     static constexpr int kFrameMs = 33;
-    static constexpr double kMinSpan = 1.0;
+    static constexpr double kMinSpan = ReviewState::kMinSpan;
     static inline const QString kOpenTitle = QStringLiteral("Open Recording");
 
     ReviewWindow(PanelReplay& replay, MessageBoxes& boxes, Clock& clock, QWidget* parent = nullptr);
@@ -45,7 +46,10 @@ public:
     // Reads the file in the background and shows it; a failure is said in a box.
     void openFile(const QString& path);
     bool loading() const { return loader_.running(); }
-    const LoadedRecording* recording() const { return recording_.get(); }
+    const LoadedRecording* recording() const { return state_.recording().get(); }
+    // What the window shows; the strips, the statistics, the replay and the tools follow it.
+    ReviewState& state() { return state_; }
+    const ReviewState& state() const { return state_; }
     StripChart* chart() const { return chart_; }
     // A channel with a value a row of the recording shown (a channel computed from others),
     // after its channels; the view, cursors and overlay stay as they are.
@@ -53,14 +57,14 @@ public:
     // The View menu, ending in a separator: the review's tool windows add their items there.
     QMenu* viewMenu() const { return viewMenu_; }
 
-    double cursor() const { return cursor_; }
+    double cursor() const { return state_.cursor(); }
     // Moves the cursor (kept within the recording); the panel follows while replaying.
     void setCursor(double t);
     void stepRows(int rows);
     // The second cursor (B): the statistics are taken between the two; without it, over the
     // view.
     void setCursorB(std::optional<double> t);
-    std::optional<double> cursorB() const { return cursorB_; }
+    std::optional<double> cursorB() const { return state_.cursorB(); }
     StatisticsPanel* statistics() const { return statistics_; }
     // The recording's marks as listed ("0:12.500  pull 1"), made as they are shown.
     QAbstractItemModel* markList() const;
@@ -81,9 +85,9 @@ public:
 
     void play();
     void pause();
-    bool playing() const { return frames_.isActive(); }
+    bool playing() const { return state_.playing(); }
     void setSpeed(int speed);
-    int speed() const { return speed_; }
+    int speed() const { return state_.speed(); }
     // Moves the playing cursor on by the time passed since the last frame, times the speed.
     void playFrame();
 
@@ -96,8 +100,8 @@ public:
     // A second recording over the first, for comparison, aligned at the starts.
     void openOverlay(const QString& path);
     bool overlayLoading() const { return overlayLoader_.running(); }
-    const LoadedRecording* overlay() const { return overlay_.get(); }
-    double overlayShift() const { return overlayShift_; }
+    const LoadedRecording* overlay() const { return state_.overlay().get(); }
+    double overlayShift() const { return state_.overlayShift(); }
     // Moves the overlay so its time `t` stands at the recording's time `at`.
     void alignOverlay(double overlayTime, double at);
     void setOverlayShift(double shift);
@@ -108,11 +112,18 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    static constexpr int kSpeeds[] = {1, 4, 16};
+
     void buildMenus();
+    // View, Align Overlay at a Mark...: a mark of each recording, asked for, put at one time.
+    void alignOverlayAtMark();
     void buildLoadBar();
-    void showRecording(std::shared_ptr<const LoadedRecording> recording);
+    void showRecording();
     void showDetails();
     void loadEnded();
+    // The panel and the position follow the cursor.
+    void cursorMoved();
+    void playingChanged(bool playing);
     void updateState();
 
     PanelReplay& replay_;
@@ -120,9 +131,7 @@ private:
     Clock& clock_;
     RecordingLoader loader_;
     RecordingLoader overlayLoader_;
-    std::shared_ptr<const LoadedRecording> overlay_;
-    double overlayShift_ = 0;
-    std::shared_ptr<const LoadedRecording> recording_;
+    ReviewState state_;
     QString loadingPath_;
     StripChart* chart_;
     QLabel* note_;
@@ -136,8 +145,6 @@ private:
     QListView* marks_;
     MarkListModel* markModel_;
     StatisticsPanel* statistics_;
-    QTimer statisticsDue_;
-    std::optional<double> cursorB_;
     QAction* playAction_;
     QMenu* viewMenu_ = nullptr;
     QActionGroup* speedActions_;
@@ -145,8 +152,6 @@ private:
     QLabel* position_;
     QTimer frames_;
     Instant lastFrame_{};
-    double cursor_ = 0;
-    int speed_ = 1;
     std::size_t shownRow_ = std::size_t(-1);
 };
 

@@ -1,6 +1,7 @@
 #include "review/StatisticsPanel.h"
 
 #include "analysis/Statistics.h"
+#include "series/ReviewState.h"
 #include "strips/StripPainter.h"
 
 #include <QApplication>
@@ -141,6 +142,29 @@ QSize StatisticsPanel::sizeHint() const {
 
 void StatisticsPanel::copy() const {
     QApplication::clipboard()->setText(text());
+}
+
+void StatisticsPanel::follow(const ReviewState& review) {
+    review_ = &review;
+    due_.setSingleShot(true);
+    due_.setInterval(150);
+    connect(&due_, &QTimer::timeout, this, &StatisticsPanel::refresh, Qt::UniqueConnection);
+    auto soon = [this] { due_.start(); };
+    connect(&review, &ReviewState::recordingChanged, this, soon);
+    connect(&review, &ReviewState::channelsChanged, this, soon);
+    connect(&review, &ReviewState::cursorChanged, this, soon);
+    connect(&review, &ReviewState::cursorBChanged, this, soon);
+    connect(&review, &ReviewState::viewChanged, this, soon);
+}
+
+void StatisticsPanel::refresh() {
+    due_.stop();
+    if (!review_ || !review_->recording()) {
+        clear();
+        return;
+    }
+    const auto [from, to] = review_->statisticsSpan();
+    showFigures(*review_->recording()->chart, review_->cursor(), review_->cursorB(), from, to);
 }
 
 }  // namespace ignivex::chart

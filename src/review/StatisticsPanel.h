@@ -2,6 +2,7 @@
 
 #include "series/ChartData.h"
 
+#include <QTimer>
 #include <QWidget>
 #include <optional>
 
@@ -9,6 +10,8 @@ class QLabel;
 class QTableWidget;
 
 namespace ignivex::chart {
+
+class ReviewState;
 
 // Beside the review: for every channel its value at cursor A and at cursor B, the difference,
 // and the least, greatest and mean value between them (an input's mean is its share of time
@@ -24,6 +27,11 @@ public:
     void showFigures(const ChartData& data, double a, std::optional<double> b, double from,
                      double to);
     void clear();
+    // From now on the figures follow the review's cursors, view and recording, a moment after
+    // they changed: a pass over every row is done once they have come to rest.
+    void follow(const ReviewState& review);
+    // Brings the figures up to date now.
+    void refresh();
 
     // The table as tab-separated lines with a header, as copied.
     QString text() const;
@@ -37,6 +45,8 @@ private:
 
     QLabel* span_;
     QTableWidget* table_;
+    const ReviewState* review_ = nullptr;
+    QTimer due_;
 };
 
 }  // namespace ignivex::chart

@@ -1,14 +1,9 @@
 #pragma once
 
-#include "series/RecordingLoader.h"
-#include "series/ChannelText.h"
-#include "series/XyGrid.h"
+#include "review/ReviewTool.h"
+#include "review/XyPlot.h"
 
-#include <QFutureWatcher>
-#include <QImage>
 #include <QMainWindow>
-#include <QTimer>
-#include <memory>
 
 class QCheckBox;
 class QComboBox;
@@ -22,135 +17,21 @@ namespace ignivex::chart {
 
 class SpanChoice;
 
-// What the plot shows: the rows, which channels, and over which span.
-struct XyChoice {
-    std::shared_ptr<const ChartData> data;
-    tools::Details details;  // the recording's, for MAP's range
-    record::ChannelId x = record::channelOf(Value::Rpm);
-    record::ChannelId y = record::channelOf(Value::Advance);
-    std::optional<record::ChannelId> colour = record::channelOf(Value::Map);
-    analysis::Span span;
-    // The review's overlay, plotted beside the rows when asked for: its times are moved by
-    // overlayShift onto the recording's, and the span with them.
-    std::shared_ptr<const ChartData> overlay;
-    double overlayShift = 0;
-    QString name, overlayName;  // the two files, as the legend and the pointing name them
-
-    // A channel of the rows: how it is named, drawn and counted.
-    const record::ChannelInfo& channel(record::ChannelId c) const;
-};
-
-// The points of one grid as painted: one pixel a cell, or dots when they are few.
-struct XyCells {
-    QImage image;                   // empty when drawn as dots
-    std::vector<std::size_t> dots;  // the cells drawn as dots
-    qint64 occupied = 0;            // cells with a point
-};
-
-// A finished picture of the points: the grid, its pixels, and the axes it was counted on.
-struct XyPicture {
-    XyGrid grid;
-    XyCells cells;
-    std::optional<tools::AxisRange> colourScale;
-    // The overlay's points, on the same axes, when it is shown; its grid is empty otherwise.
-    XyGrid overlay;
-    XyCells overlayCells;
-};
-
-// A point under the mouse: a cell of the recording's grid or of the overlay's.
-struct XyHit {
-    std::size_t cell;
-    bool overlay = false;
-    bool operator==(const XyHit&) const = default;
-};
-
-// The points of one channel against another, painted from a grid counted in a worker thread:
-// the shade of a pixel says how many points it holds, or its colour the mean of a third
-// channel there. Few points are drawn as dots, many as pixels, so density shows at any count.
-// Pointing names the row under the mouse; a click asks for the review's cursor there.
-class XyPlot : public QWidget {
-    Q_OBJECT
-public:
-    // Below this many occupied pixels the points are dots big enough to see one by one.
-    static constexpr qint64 kMostDots = 6000;
-
-    explicit XyPlot(QWidget* parent = nullptr);
-    ~XyPlot() override;
-
-    void setChoice(const XyChoice& choice);
-    const XyChoice& choice() const { return choice_; }
-    void setSubtitle(const QString& text);
-    // The row of the review's cursor, ringed in the cursor's colour when it is plotted.
-    void setMarkedRow(std::optional<std::size_t> row);
-    std::optional<std::size_t> markedRow() const { return marked_; }
-    // A picture is asked for and not yet shown.
-    bool busy() const { return drawing_; }
-    const XyPicture& picture() const { return picture_; }
-
-    // The plot's area inside the widget, and where a value pair lies there.
-    QRectF plotArea() const;
-    QPointF pointOf(double x, double y) const;
-    // The row whose point is nearest the position, within a few pixels.
-    std::optional<std::size_t> rowNear(const QPointF& pos) const;
-    // "0:03.000 (row 7): RPM 4500 rpm, ...", of the overlay's row when `overlay`, named so.
-    QString describeRow(std::size_t row, bool overlay = false) const;
-
-    // The widget's state painted into any device: the screen, or a picture to save.
-    void paint(QPainter& p, const QRectF& area) const;
-
-    QSize sizeHint() const override { return {820, 600}; }
-    QSize minimumSizeHint() const override { return {360, 280}; }
-
-signals:
-    void cursorRequested(double t);
-    void pointed(const QString& text);  // empty when no point is under the mouse
-    void drawn();
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void leaveEvent(QEvent* event) override;
-
-private:
-    void schedule();
-    void start();
-    std::optional<XyHit> hitNear(const QPointF& pos) const;
-
-    XyChoice choice_;
-    QString subtitle_;
-    XyPicture picture_;
-    QTimer queued_;
-    QFutureWatcher<XyPicture> watcher_;
-    std::shared_ptr<std::atomic<bool>> cancel_;
-    bool pending_ = false;
-    bool drawing_ = false;
-    std::optional<XyHit> hovered_;
-    std::optional<std::size_t> marked_;  // a row of the recording
-};
-
 // View, XY Plot... of the review: the plot with its choices, the points under the mouse in
 // the status line, and the picture saved as PNG.
-class XyPlotWindow : public QMainWindow {
+class XyPlotWindow : public QMainWindow, public ReviewTool {
     Q_OBJECT
 public:
     static inline const QString kExportTitle = QStringLiteral("Export Picture");
 
     explicit XyPlotWindow(MessageBoxes& boxes, QWidget* parent = nullptr);
 
-    void setRecording(const LoadedRecording& recording);
-    void clearRecording();
-    void setView(double t0, double t1);
-    // The review's cursors A and B; nothing while B is not placed.
-    void setCursors(std::optional<std::pair<double, double>> ab);
+    // The review's recording, view and cursors A and B (the span between them only while B is
+    // placed); the row of cursor A is marked on the plot, and a click on a point moves it there.
+    // The review's overlay is plotted while "Show the overlay" is ticked.
+    void follow(ReviewState& review) override;
     void setChannels(record::ChannelId x, record::ChannelId y,
                      std::optional<record::ChannelId> colour);
-    // Where the review's cursor is: its row is marked on the plot.
-    void setCursorTime(double t);
-    // The review's overlay and how far it is moved, or nothing; its points are plotted while
-    // "Show the overlay" is ticked.
-    void setOverlay(const LoadedRecording* overlay, double shift);
     void setOverlayShown(bool shown);
 
     XyPlot* plot() const { return plot_; }
@@ -160,14 +41,25 @@ public:
     QString savePicture(const QString& path) const;
     void exportPicture();
 
-signals:
-    void cursorRequested(double t);
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 private:
+    void followRecording();
+    void followCursors();
+    void followOverlay();
+    void setRecording(const LoadedRecording& recording);
+    void clearRecording();
+    // Where the review's cursor is: its row is marked on the plot.
+    void setCursorTime(double t);
+    // The overlay and how far it is moved, or nothing.
+    void setOverlay(const LoadedRecording* overlay, double shift);
     void replot();
     void summarise();
 
     MessageBoxes& boxes_;
+    ReviewState* review_ = nullptr;
+    bool closed_ = false;  // the window let go of the recording
     LoadedRecording recording_;
     LoadedRecording overlay_;
     double overlayShift_ = 0;

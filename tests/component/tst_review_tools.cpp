@@ -14,6 +14,7 @@
 
 #include <QComboBox>
 #include <private/qzipreader_p.h>
+#include "series/ReviewState.h"
 #include "support/MainHarness.h"
 
 #include <QCheckBox>
@@ -40,6 +41,11 @@ LoadedRecording loaded(const QString& path) {
 
 LoadedRecording pull() {
     return loaded(kPull);
+}
+
+// A review's state showing the recording, as the tool windows follow it.
+std::shared_ptr<const LoadedRecording> shown(LoadedRecording recording) {
+    return std::make_shared<const LoadedRecording>(std::move(recording));
 }
 
 void setEdges(QLineEdit* edit, const QString& text) {
@@ -121,14 +127,16 @@ void TestReviewTools::mapTable() {
     ScriptedBoxes boxes;
     MapTableWindow w(boxes);
     w.show();
-    w.setRecording(pull());
+    ReviewState state;
+    state.setRecording(shown(pull()));
+    w.follow(state);
     w.setChannel(*record::Table().channelNamed(of));
     if (!rpmEdges.isEmpty())
         setEdges(w.findChild<QLineEdit*>("txtRpmEdges"), rpmEdges);
     if (!mapEdges.isEmpty())
         setEdges(w.findChild<QLineEdit*>("txtMapEdges"), mapEdges);
     if (span == SpanChoice::View) {
-        w.setView(from, to);
+        state.setView(from, to);
         w.spanChoice()->setKind(SpanChoice::View);
     } else if (span == SpanChoice::Between) {
         w.spanChoice()->setBetween(from, to);
@@ -160,9 +168,11 @@ void TestReviewTools::edgesRefusedKeepTheTable() {
     ScriptedBoxes boxes;
     MapTableWindow w(boxes);
     auto* mapText = w.findChild<QLineEdit*>("txtMapEdges");
-    w.setRecording(loaded(kEdges));  // map range 1; pull.csv's is 3
+    ReviewState state;
+    w.follow(state);
+    state.setRecording(shown(loaded(kEdges)));  // map range 1; pull.csv's is 3
     QCOMPARE(mapText->text(), QString("0,5,10,15,20,25,30"));
-    w.setRecording(pull());
+    state.setRecording(shown(pull()));
     QCOMPARE(mapText->text(), QString("0,10,20,30,40,50,60,70,80,90"));
     QTRY_VERIFY(!w.busy());
     const QByteArray before = w.csv();
@@ -175,7 +185,7 @@ void TestReviewTools::edgesRefusedKeepTheTable() {
     QCOMPARE(w.problem(), QString());
     QTRY_VERIFY(!w.busy());
     QVERIFY(w.csv().contains(",0,50,"));
-    w.setRecording(loaded(kEdges));  // edges of the user's own stay
+    state.setRecording(shown(loaded(kEdges)));  // edges of the user's own stay
     QCOMPARE(mapText->text(), QString("0,50,100"));
     QStringList edges;
     for (int i = 0; i < 10000; ++i)
@@ -396,7 +406,9 @@ void TestReviewTools::picturesOfARecording() {
     XyPlotWindow xy(boxes);
     xy.resize(960, 680);
     xy.show();
-    xy.setRecording(rec);
+    ReviewState state;
+    state.setRecording(shown(rec));
+    xy.follow(state);
     QTRY_VERIFY(!xy.plot()->busy());
     QTemporaryDir dir;
     QCOMPARE(xy.savePicture(dir.filePath("xy.png")), QString());
@@ -416,7 +428,7 @@ void TestReviewTools::picturesOfARecording() {
     MapTableWindow table(boxes);
     table.resize(1180, 700);
     table.show();
-    table.setRecording(rec);
+    table.follow(state);
     QTRY_VERIFY(!table.busy());
     const QString shots = qEnvironmentVariable("IGNIVEX_SCREENSHOT_DIR");
     if (!shots.isEmpty()) {
