@@ -57,10 +57,13 @@ struct Logger {
     bool stderrSays(const QString& text) {
         QDeadlineTimer deadline(20000);
         while (!deadline.hasExpired()) {
+            const bool running = app.state() != QProcess::NotRunning;
             app.waitForReadyRead(100);
             err += app.readAllStandardError();
             if (err.contains(text.toUtf8()))
                 return true;
+            if (!running)  // all it wrote has been read
+                return false;
         }
         return false;
     }
@@ -317,8 +320,24 @@ void TestHeadlessEndToEnd::garbageIsNotOk() {
     Logger l(fault);
     l.start({"--port", QString::number(kPort), "--rate", "20"});
     if (fault.contains("0x2F:1") || fault.contains("--stream")) {
-        const bool ended = l.app.waitForFinished(20000);
-        const QByteArray err = l.app.readAllStandardError();
+        // A stream overflows the 256-byte receive buffer whenever the reader falls 46 ms
+        // behind (a slow build, a busy machine): then the opening may find no link, or no
+        // status, and the logger goes on as for a module that does not answer. Its rows, if
+        // any, say "surplus"; no row is "ok".
+        if (fault.contains("--stream") && l.stderrSays("Recording 20 per second")) {
+            QTest::qWait(2500);  // two more openings, a second apart
+            l.signal(SIGTERM);
+            QVERIFY(l.app.waitForFinished(10000));
+            QCOMPARE(l.app.exitCode(), 0);
+            for (const QByteArray& row : l.rows(0)) {
+                const auto r = record::parseRow(row);
+                QVERIFY2(r && r->status != Sample::End::Complete, row.constData());
+            }
+            return;
+        }
+        const bool ended =
+            l.app.state() == QProcess::NotRunning || l.app.waitForFinished(20000);
+        const QByteArray err = l.err + l.app.readAllStandardError();
         QVERIFY2(ended, err.constData());
         QCOMPARE(l.app.exitCode(), 4);
         QVERIFY(err.contains("MAP range is unknown and " + l.file.toUtf8()));
