@@ -2,23 +2,34 @@
 
 #include "record/RecordingTable.h"
 
+#include <cstdint>
 #include <limits>
+#include <memory>
+#include <vector>
 
 namespace ignivex::analysis {
 
-// A stretch of a recording by its elapsed seconds, both ends included.
+// A filter's verdict on each row of a table: 1 where the row passes.
+using RowsPassing = std::vector<std::uint8_t>;
+
+// A stretch of a recording by its elapsed seconds, both ends included, and the rows a filter
+// lets through (every row where none is set).
 struct Span {
     double from = -std::numeric_limits<double>::infinity();
     double to = std::numeric_limits<double>::infinity();
+    std::shared_ptr<const RowsPassing> passing;
 
     bool contains(double t) const { return t >= from && t <= to; }
+    bool passes(std::size_t row) const {
+        return !passing || (row < passing->size() && (*passing)[row] != 0);
+    }
 };
 
-// Whether a row counts in a figure: inside the span, and read whole in its tick's own time
-// (a row of any other status is left out of every figure).
+// Whether a row counts in a figure: inside the span, through the filter, and read whole in its
+// tick's own time (a row of any other status is left out of every figure).
 inline bool counts(const record::Table& table, std::size_t row, const Span& span) {
     return table.status[row] == std::uint8_t(Sample::End::Complete) &&
-           span.contains(table.elapsed[row]);
+           span.contains(table.elapsed[row]) && span.passes(row);
 }
 
 }  // namespace ignivex::analysis

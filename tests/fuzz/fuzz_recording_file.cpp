@@ -47,8 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < t.size(); ++i) {
         if (!std::isfinite(t.elapsed[i]) || (i > 0 && t.elapsed[i] < t.elapsed[i - 1]))
             std::abort();
-        for (const auto& column : t.values) {
-            if (std::isinf(column[i]))  // a value no float holds is a gap, never infinity
+        for (record::ChannelId c = 0; c < t.channelCount(); ++c) {
+            if (std::isinf(t.column(c)[i]))  // a value no float holds is a gap, never infinity
                 std::abort();
         }
     }
