@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace ignivex::formula {
+
+// Where a formula went wrong, in words for its author, and at which character (0-based; -1
+// where no one place is to blame).
+struct Problem {
+    QString message;
+    int position = -1;
+};
+
+// The functions over time: each reads a channel's rows before this one, which a formula of
+// muParser's, evaluated row by row, cannot.
+enum class TimeFunction { Rate, Smooth, Ago };
+struct TimeCall {
+    TimeFunction function = TimeFunction::Rate;
+    QString channel;
+    double seconds = 0;
+    bool operator==(const TimeCall&) const = default;
+};
+
+// What a formula may be given: longer or deeper is refused before muParser sees it.
+inline constexpr int kMostCharacters = 10000;
+inline constexpr int kDeepestNesting = 200;
+
+// The values a formula reads: per channel it names, one a row, as the file wrote them (NaN
+// where a row has none), and each row's elapsed seconds.
+struct Inputs {
+    const std::vector<double>* elapsed = nullptr;
+    std::vector<const std::vector<double>*> channels;  // in the order of Formula::reads()
+};
+
+// One formula, read by muParser against the names of the channels it may use. Its value on a
+// row is empty (NaN) where any value it reads there is empty, and where it is not a finite
+// number (a division by zero).
+class Formula {
+public:
+    // The formula, or nothing and what is wrong with it in `problem`.
+    static std::optional<Formula> read(const QString& text, const QStringList& channels,
+                                       Problem* problem);
+    Formula(Formula&&) noexcept;
+    Formula& operator=(Formula&&) noexcept;
+    ~Formula();
+
+    // The channels it reads, directly or through a function over time, each once.
+    const QStringList& reads() const;
+    std::vector<double> evaluate(const Inputs& inputs) const;
+
+private:
+    struct Parts;
+    explicit Formula(std::unique_ptr<Parts> parts);
+    std::unique_ptr<Parts> parts_;
+};
+
+// The three functions over a channel's values (as written, NaN where empty) and the rows' times.
+// rate: (x here - x on the row before) / (their time apart), empty on the first row;
+// smooth: the mean of the values present on the rows within (t - S, t], empty where none is;
+// ago: x on the last row at t - S or earlier, empty where there is none.
+std::vector<double> overTime(const TimeCall& call, const std::vector<double>& elapsed,
+                             const std::vector<double>& values);
+
+// The names a formula can call besides the channels ("sin", "min", ...), and its constants.
+bool isFunctionName(const QString& name);
+bool isConstantName(const QString& name);
+
+}  // namespace ignivex::formula
