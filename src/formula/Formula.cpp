@@ -429,12 +429,12 @@ std::vector<double> overTime(const TimeCall& call, const std::vector<double>& el
         long double sum = 0;
         std::size_t present = 0, oldest = 0;
         for (std::size_t i = 0; i < rows; ++i) {
-            if (!std::isnan(values[i])) {
+            if (std::isfinite(values[i])) {
                 sum += values[i];
                 ++present;
             }
             while (oldest <= i && elapsed[oldest] <= elapsed[i] - call.seconds + kTimeRoom) {
-                if (!std::isnan(values[oldest])) {
+                if (std::isfinite(values[oldest])) {
                     sum -= values[oldest];
                     --present;
                 }

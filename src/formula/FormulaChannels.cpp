@@ -148,8 +148,10 @@ std::vector<double> writtenValues(const record::Table& table, const QString& col
     }
     const auto& values = table.column(*id);
     const int decimals = table.channel(*id).decimals;
+    // Infinity is no value a file can hold: it counts as empty, as NaN does.
     for (std::size_t r = 0; r < out.size(); ++r)
-        out[r] = record::asWritten(double(values[r]), decimals);
+        out[r] = std::isfinite(values[r]) ? record::asWritten(double(values[r]), decimals)
+                                          : std::numeric_limits<double>::quiet_NaN();
     return out;
 }
 

@@ -205,7 +205,10 @@ void MapTableWindow::follow(ReviewState& review) {
         connect(&review, &ReviewState::cursorBChanged, this, &MapTableWindow::followCursors);
         connect(&review, &ReviewState::overlayChanged, this, &MapTableWindow::followOverlay);
         connect(&review, &ReviewState::viewChanged, span_, &SpanChoice::setView);
+        connect(&review, &ReviewState::filterChanged, span_,
+                [this] { span_->setFilter(review_->passing(), review_->activeFilterName()); });
     }
+    span_->setFilter(review.passing(), review.activeFilterName());
     closed_ = false;
     followRecording();
     followCursors();
@@ -349,7 +352,7 @@ void MapTableWindow::recount() {
         if (!overlay)
             return own;
         // The overlay's rows that stand in the same stretch of the review.
-        const analysis::Span moved{span.from - shift, span.to - shift};
+        const analysis::Span moved{span.from - shift, span.to - shift, nullptr};
         const auto theirs = overlay->table.channelNamed(own.channel.column);
         if (!theirs)
             return analysis::difference(own, analysis::MapTable{});

@@ -53,7 +53,7 @@ void ReviewWindow::exportSection() {
         return;
     // The dialog asked before an existing file is replaced; the section is written whole first.
     QString error;
-    const auto rows = analysis::writeSection(recording->path, path, {from, to}, &error);
+    const auto rows = analysis::writeSection(recording->path, path, {from, to, nullptr}, &error);
     if (!rows) {
         boxes_.show(error + QStringLiteral(" Choose another file or folder, or another span."),
                     box::OkOnly + box::Exclamation, QStringLiteral("Export Section"));
@@ -84,9 +84,11 @@ void ReviewWindow::exportWorkbook() {
         return;
     analysis::Span span;
     if (choice == choices.value(1))
-        span = {state_.viewStart(), state_.viewEnd()};
+        span = state_.span(state_.viewStart(), state_.viewEnd());
     else if (choice == choices.value(2))
-        span = {statisticsSpan().first, statisticsSpan().second};
+        span = state_.span(statisticsSpan().first, statisticsSpan().second);
+    else
+        span = state_.span(span.from, span.to);
     const std::shared_ptr<const LoadedRecording> recording = state_.recording();
     const QFileInfo source(recording->path);
     const QString path = QFileDialog::getSaveFileName(

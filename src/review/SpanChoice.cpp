@@ -1,5 +1,7 @@
 #include "review/SpanChoice.h"
 
+#include <limits>
+
 #include "strips/StripPainter.h"
 
 #include <QComboBox>
@@ -98,15 +100,26 @@ SpanChoice::Kind SpanChoice::kind() const {
 analysis::Span SpanChoice::span() const {
     switch (kind()) {
     case View:
-        return {viewFrom_, viewTo_};
+        return {viewFrom_, viewTo_, passing_};
     case Between:
-        return {from_->value(), to_->value()};
+        return {from_->value(), to_->value(), passing_};
     case Cursors:
         // Without cursor B nothing lies between them.
-        return cursors_ ? analysis::Span{cursors_->first, cursors_->second} : analysis::Span{1, 0};
+        return cursors_ ? analysis::Span{cursors_->first, cursors_->second, passing_}
+                        : analysis::Span{1, 0, nullptr};
     default:
-        return {};
+        return {-std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity(),
+                passing_};
     }
+}
+
+void SpanChoice::setFilter(std::shared_ptr<const analysis::RowsPassing> passing,
+                           const QString& name) {
+    if (passing == passing_ && name == filterName_)
+        return;
+    passing_ = std::move(passing);
+    filterName_ = passing_ ? name : QString();
+    emit changed();
 }
 
 QString SpanChoice::problem() const {
@@ -120,6 +133,12 @@ QString SpanChoice::problem() const {
 }
 
 QString SpanChoice::text(const ChartData* data) const {
+    const QString through =
+        filterName_.isEmpty() ? QString() : QStringLiteral(", through “%1”").arg(filterName_);
+    return spanText(data) + through;
+}
+
+QString SpanChoice::spanText(const ChartData* data) const {
     const analysis::Span s = span();
     const QString between = QStringLiteral("%1 to %2")
                                 .arg(timeLabel(data, s.from, TimeStyle::Elapsed, 1),

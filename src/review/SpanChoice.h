@@ -33,6 +33,8 @@ public:
     void setKind(Kind kind);
     // From and To, in seconds since the start of the recording (the kind becomes Between).
     void setBetween(double from, double to);
+    // The rows the review's filter lets through, and its name; nullptr for no filter.
+    void setFilter(std::shared_ptr<const analysis::RowsPassing> passing, const QString& name);
 
     Kind kind() const;
     analysis::Span span() const;
@@ -46,6 +48,7 @@ signals:
 
 private:
     void kindChosen();
+    QString spanText(const ChartData* data) const;
 
     QComboBox* kind_;
     QLabel* fromLabel_;
@@ -54,6 +57,8 @@ private:
     QDoubleSpinBox* to_;
     double viewFrom_ = 0, viewTo_ = 0;
     std::optional<std::pair<double, double>> cursors_;  // earlier first
+    std::shared_ptr<const analysis::RowsPassing> passing_;
+    QString filterName_;
 };
 
 }  // namespace ignivex::chart

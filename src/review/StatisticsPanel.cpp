@@ -89,7 +89,8 @@ void StatisticsPanel::showChannels(const record::Table& table) {
 
 void StatisticsPanel::showFigures(const ChartData& data, double a, std::optional<double> b,
                                   double from, double to) {
-    const analysis::Statistics stats = analysis::statistics(data.table, {from, to});
+    const analysis::Statistics stats =
+        analysis::statistics(data.table, review_ ? review_->span(from, to) : analysis::Span{from, to, nullptr});
     const QString when =
         b ? QStringLiteral("between the cursors") : QStringLiteral("over the view");
     span_->setText(QStringLiteral("\u0394t %1 s %2, %3 to %4.\nRows not ok are left out.")

@@ -128,7 +128,10 @@ void XyPlotWindow::follow(ReviewState& review) {
         connect(&review, &ReviewState::cursorBChanged, this, &XyPlotWindow::followCursors);
         connect(&review, &ReviewState::overlayChanged, this, &XyPlotWindow::followOverlay);
         connect(&review, &ReviewState::viewChanged, span_, &SpanChoice::setView);
+        connect(&review, &ReviewState::filterChanged, span_,
+                [this] { span_->setFilter(review_->passing(), review_->activeFilterName()); });
     }
+    span_->setFilter(review.passing(), review.activeFilterName());
     closed_ = false;
     followRecording();
     span_->setView(review.viewStart(), review.viewEnd());

@@ -8,9 +8,16 @@ namespace ignivex::chart {
 ReviewState::ReviewState(QObject* parent) : QObject(parent) {}
 
 bool ReviewState::setRecording(std::shared_ptr<const LoadedRecording> recording) {
-    if (recording == recording_)
+    if (recording == plain_)
         return false;
-    recording_ = std::move(recording);
+    plain_ = std::move(recording);
+    formulaProblem_.clear();
+    recording_ = computed(plain_, formulas_, &formulaProblem_);
+    if (!formulaProblem_.isEmpty())
+        recording_ = plain_;
+    // A filter that cannot be read over this recording applies to none of its rows.
+    if (filterRows(recording_.get(), filters_, active_, &passing_))
+        passing_.reset();
     if (recording_) {
         const ChartData& data = *recording_->chart;
         cursorB_.reset();
@@ -23,13 +30,112 @@ bool ReviewState::setRecording(std::shared_ptr<const LoadedRecording> recording)
 }
 
 bool ReviewState::addChannel(record::ChannelInfo channel, std::vector<float> values) {
-    if (!recording_)
+    if (!plain_)
         return false;
-    auto next = std::make_shared<LoadedRecording>(*recording_);
-    next->chart = withChannel(*recording_->chart, std::move(channel), std::move(values));
-    recording_ = std::move(next);
+    auto next = std::make_shared<LoadedRecording>(*plain_);
+    next->chart = withChannel(*plain_->chart, std::move(channel), std::move(values));
+    plain_ = std::move(next);
+    QString problem;
+    recording_ = computed(plain_, formulas_, &problem);
+    if (!problem.isEmpty())
+        recording_ = plain_;
     emit channelsChanged();
     return true;
+}
+
+std::shared_ptr<const LoadedRecording> ReviewState::computed(
+    const std::shared_ptr<const LoadedRecording>& plain,
+    const std::vector<formula::Definition>& defs, QString* problem) const {
+    if (!plain || defs.empty())
+        return plain;
+    record::Table table = plain->chart->table;
+    if (const auto why = formula::addChannels(table, defs)) {
+        *problem = *why;
+        return nullptr;
+    }
+    std::shared_ptr<const ChartData> data = plain->chart;
+    for (ChannelId c = data->table.channelCount(); c < table.channelCount(); ++c)
+        data = withChannel(*data, table.channel(c), table.column(c));
+    auto out = std::make_shared<LoadedRecording>(*plain);
+    out->chart = std::move(data);
+    return out;
+}
+
+std::optional<QString> ReviewState::setFormulas(std::vector<formula::Definition> definitions) {
+    if (definitions == formulas_)
+        return std::nullopt;
+    QString problem;
+    auto recording = computed(plain_, definitions, &problem);
+    auto overlay = computed(plainOverlay_, definitions, &problem);
+    if (!problem.isEmpty())
+        return problem;
+    // A filter may read a channel by formula that is now gone.
+    std::shared_ptr<const analysis::RowsPassing> passing;
+    const auto filterProblem = filterRows(recording.get(), filters_, active_, &passing);
+    formulas_ = std::move(definitions);
+    formulaProblem_.clear();
+    recording_ = std::move(recording);
+    overlay_ = std::move(overlay);
+    const bool filterMoved = passing != passing_ || filterProblem;
+    if (filterProblem)
+        active_ = -1;
+    passing_ = filterProblem ? nullptr : passing;
+    emit channelsChanged();
+    if (overlay_)
+        emit overlayChanged();
+    if (filterMoved)
+        emit filterChanged();
+    return std::nullopt;
+}
+
+std::optional<QString> ReviewState::filterRows(
+    const LoadedRecording* recording, const std::vector<formula::Filter>& filters, int active,
+    std::shared_ptr<const analysis::RowsPassing>* out) {
+    out->reset();
+    if (active < 0 || std::size_t(active) >= filters.size() || !recording)
+        return std::nullopt;
+    formula::Problem problem;
+    auto rows = formula::rowsPassing(recording->chart->table, filters[std::size_t(active)],
+                                     &problem);
+    if (!rows)
+        return QStringLiteral("%1: %2").arg(filters[std::size_t(active)].name, problem.message);
+    *out = std::make_shared<const analysis::RowsPassing>(std::move(*rows));
+    return std::nullopt;
+}
+
+std::optional<QString> ReviewState::setFilters(std::vector<formula::Filter> filters, int active) {
+    if (active >= int(filters.size()))
+        active = -1;
+    std::shared_ptr<const analysis::RowsPassing> passing;
+    if (const auto problem = filterRows(recording_.get(), filters, active, &passing))
+        return problem;
+    if (filters == filters_ && active == active_)
+        return std::nullopt;
+    filters_ = std::move(filters);
+    active_ = std::max(active, -1);
+    passing_ = std::move(passing);
+    emit filterChanged();
+    return std::nullopt;
+}
+
+std::vector<std::pair<double, double>> ReviewState::leftOut() const {
+    std::vector<std::pair<double, double>> out;
+    if (!passing_ || !recording_)
+        return out;
+    const auto& t = recording_->chart->table.elapsed;
+    const auto& p = *passing_;
+    // A stretch runs from its first row left out to the next row that passes.
+    for (std::size_t i = 0; i < p.size() && i < t.size();) {
+        if (p[i]) {
+            ++i;
+            continue;
+        }
+        const std::size_t first = i;
+        while (i < p.size() && !p[i])
+            ++i;
+        out.emplace_back(t[first], i < t.size() ? t[i] : t.back());
+    }
+    return out;
 }
 
 bool ReviewState::setOverlay(std::shared_ptr<const LoadedRecording> overlay, double shift) {
@@ -37,9 +143,13 @@ bool ReviewState::setOverlay(std::shared_ptr<const LoadedRecording> overlay, dou
         return false;
     if (!overlay)
         shift = 0;
-    if (overlay == overlay_ && shift == overlayShift_)
+    if (overlay == plainOverlay_ && shift == overlayShift_)
         return false;
-    overlay_ = std::move(overlay);
+    plainOverlay_ = std::move(overlay);
+    QString problem;
+    overlay_ = computed(plainOverlay_, formulas_, &problem);
+    if (!problem.isEmpty())
+        overlay_ = plainOverlay_;
     overlayShift_ = shift;
     emit overlayChanged();
     return true;
@@ -48,7 +158,7 @@ bool ReviewState::setOverlay(std::shared_ptr<const LoadedRecording> overlay, dou
 bool ReviewState::setOverlayShift(double shift) {
     if (!overlay_)
         return false;
-    return setOverlay(overlay_, shift);
+    return setOverlay(plainOverlay_, shift);
 }
 
 bool ReviewState::setCursor(double t) {

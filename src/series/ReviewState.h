@@ -1,5 +1,7 @@
 #pragma once
 
+#include "analysis/Span.h"
+#include "formula/FormulaChannels.h"
 #include "series/RecordingLoader.h"
 
 #include <QObject>
@@ -29,6 +31,29 @@ public:
     // The recording with one channel more (a value a row, computed from others), after its
     // channels; the view, the cursors and the overlay stay. Nothing without a recording.
     bool addChannel(record::ChannelInfo channel, std::vector<float> values);
+
+    // Channels by formula, computed over the recording and the overlay (and any recording
+    // shown later) after the channels they have. Where one cannot be computed nothing changes
+    // and the first problem is returned; channelsChanged follows a change.
+    const std::vector<formula::Definition>& formulas() const { return formulas_; }
+    std::optional<QString> setFormulas(std::vector<formula::Definition> definitions);
+    // A recording that would not take the channels by formula is shown without them; why.
+    const QString& formulaProblem() const { return formulaProblem_; }
+
+    // The named filters and the one applied to the figures, the tools and the exports (-1 for
+    // none). A condition that cannot be read is refused with its problem; filterChanged follows.
+    const std::vector<formula::Filter>& filters() const { return filters_; }
+    int activeFilter() const { return active_; }
+    QString activeFilterName() const {
+        return active_ >= 0 ? filters_[std::size_t(active_)].name : QString();
+    }
+    std::optional<QString> setFilters(std::vector<formula::Filter> filters, int active);
+    // The recording's rows the filter lets through; nullptr while none applies.
+    const std::shared_ptr<const analysis::RowsPassing>& passing() const { return passing_; }
+    // A span of the recording, through the filter.
+    analysis::Span span(double from, double to) const { return {from, to, passing_}; }
+    // The stretches of time the filter leaves out, for the strips to shade.
+    std::vector<std::pair<double, double>> leftOut() const;
 
     const std::shared_ptr<const LoadedRecording>& overlay() const { return overlay_; }
     double overlayShift() const { return overlayShift_; }
@@ -61,7 +86,8 @@ public:
 
 signals:
     void recordingChanged();
-    void channelsChanged();  // the same rows, with a channel added
+    void channelsChanged();  // the same rows, with channels added or taken away
+    void filterChanged();
     void overlayChanged();
     void cursorChanged(double t);
     void cursorBChanged();
@@ -70,8 +96,24 @@ signals:
     void playingChanged(bool playing);
 
 private:
+    // The recording (or overlay) as given, with the channels by formula.
+    std::shared_ptr<const LoadedRecording> computed(const std::shared_ptr<const LoadedRecording>& plain,
+                                                    const std::vector<formula::Definition>& defs,
+                                                    QString* problem) const;
+    // The filter's verdict on the recording's rows, or the condition's problem.
+    static std::optional<QString> filterRows(const LoadedRecording* recording,
+                                             const std::vector<formula::Filter>& filters,
+                                             int active,
+                                             std::shared_ptr<const analysis::RowsPassing>* out);
+
+    std::shared_ptr<const LoadedRecording> plain_, plainOverlay_;
     std::shared_ptr<const LoadedRecording> recording_;
     std::shared_ptr<const LoadedRecording> overlay_;
+    std::vector<formula::Definition> formulas_;
+    QString formulaProblem_;
+    std::vector<formula::Filter> filters_;
+    int active_ = -1;
+    std::shared_ptr<const analysis::RowsPassing> passing_;
     double overlayShift_ = 0;
     double cursor_ = 0;
     std::optional<double> cursorB_;

@@ -162,7 +162,7 @@ std::optional<Written> write(const Source& recording, const analysis::Span& span
     const record::Table& t = recording.table;
     std::size_t total = 0;
     for (std::size_t i = 0; i < t.size(); ++i)
-        total += span.contains(t.elapsed[i]) ? 1 : 0;
+        total += span.contains(t.elapsed[i]) && span.passes(i) ? 1 : 0;
     if (total == 0) {
         *error = analysis::noRowText(recording.path, span);
         return std::nullopt;
@@ -225,7 +225,7 @@ std::optional<Written> write(const Source& recording, const analysis::Span& span
     for (std::size_t i = 0; i < t.size(); ++i) {
         while (mark != t.userMarks.end() && mark->row < i)
             ++mark;
-        if (!span.contains(t.elapsed[i]))
+        if (!span.contains(t.elapsed[i]) || !span.passes(i))
             continue;
         if (rowInSheet == options.rowsPerSheet)
             openSheet();

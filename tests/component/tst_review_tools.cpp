@@ -264,7 +264,7 @@ void TestReviewTools::xyBinning() {
     r.y = *record::Table().channelNamed(y);
     if (!colour.isEmpty())
         r.colour = record::Table().channelNamed(colour);
-    r.span = {from, to};
+    r.span = {from, to, nullptr};
     r.width = cells.width();
     r.height = cells.height();
     r.xRange = {ranges.left(), ranges.right()};
