@@ -2,6 +2,7 @@
 
 #include "live/LiveChartWindow.h"
 #include "replay/PanelReplay.h"
+#include "review/FormulaTools.h"
 #include "review/ReviewTools.h"
 #include "review/ReviewWindow.h"
 #include "acquire/Acquisition.h"
@@ -48,6 +49,7 @@ void ChartWindows::openRecording(const QString& path) {
         review_ = new ReviewWindow(*replay_, parts_.boxes, parts_.clock, parts_.mainWindow);
         // Made beside the review rather than by it: the tools know the review, not the reverse.
         new ReviewTools(*review_, parts_.boxes, review_->viewMenu());
+        new FormulaTools(*review_, parts_.boxes, review_->viewMenu());
     }
     review_->show();
     review_->raise();

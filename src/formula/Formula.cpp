@@ -316,8 +316,19 @@ QString describe(const mu::Parser::exception_type& e) {
 struct Formula::Parts {
     mu::Parser parser;
     Prepared prepared;
+    std::vector<double> probe;
     // What muParser reads, a chunk at a time: the channels named, then the calls over time.
-    std::vector<std::vector<double>> buffers;
+    std::vector<double> buffers;
+
+    // Each input at `base` + its place x `stride`.
+    void defineInputs(double* base, std::size_t stride) {
+        const auto named = std::size_t(prepared.reads.size());
+        for (std::size_t i = 0; i < named + prepared.calls.size(); ++i) {
+            const std::string name = i < named ? prepared.reads[qsizetype(i)].toStdString()
+                                               : "_t" + std::to_string(i - named);
+            parser.DefineVar(name, base + (stride ? i * stride : i));
+        }
+    }
 };
 
 Formula::Formula(std::unique_ptr<Parts> parts) : parts_(std::move(parts)) {}
@@ -345,14 +356,11 @@ std::optional<Formula> Formula::read(const QString& text, const QStringList& cha
     auto parts = std::make_unique<Parts>();
     parts->prepared = std::move(*prepared);
     const Prepared& p = parts->prepared;
-    parts->buffers.assign(std::size_t(p.reads.size()) + p.calls.size(),
-                          std::vector<double>(kChunk, 0.0));
+    // Read against one value a name; the chunks to evaluate in come when first needed, so
+    // checking a formula as it is typed costs no more than reading it.
+    parts->probe.assign(std::size_t(p.reads.size()) + p.calls.size(), 0.0);
     try {
-        for (qsizetype i = 0; i < p.reads.size(); ++i)
-            parts->parser.DefineVar(p.reads[i].toStdString(), parts->buffers[std::size_t(i)].data());
-        for (std::size_t c = 0; c < p.calls.size(); ++c)
-            parts->parser.DefineVar("_t" + std::to_string(c),
-                                    parts->buffers[std::size_t(p.reads.size()) + c].data());
+        parts->defineInputs(parts->probe.data(), 0);
         parts->parser.SetExpr(p.expression);
         parts->parser.Eval();
         if (parts->parser.GetNumResults() != 1) {
@@ -385,6 +393,10 @@ std::vector<double> Formula::evaluate(const Inputs& inputs) const {
     for (const auto& t : timed)
         sources.push_back(&t);
 
+    if (parts_->buffers.empty() && !sources.empty()) {
+        parts_->buffers.assign(sources.size() * kChunk, 0.0);
+        parts_->defineInputs(parts_->buffers.data(), kChunk);
+    }
     std::vector<double> out(rows, kNaN);
     std::vector<std::uint8_t> empty(kChunk);
     for (std::size_t first = 0; first < rows; first += kChunk) {
@@ -392,7 +404,7 @@ std::vector<double> Formula::evaluate(const Inputs& inputs) const {
         std::fill(empty.begin(), empty.begin() + n, 0);
         for (std::size_t s = 0; s < sources.size(); ++s) {
             const double* from = sources[s]->data() + first;
-            double* to = parts_->buffers[s].data();
+            double* to = parts_->buffers.data() + s * kChunk;
             // A channel read only through a call over time is not itself this row's input.
             const bool input = s >= p.direct.size() || p.direct[s];
             for (int r = 0; r < n; ++r) {

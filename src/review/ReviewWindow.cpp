@@ -126,9 +126,17 @@ ReviewWindow::ReviewWindow(PanelReplay& replay, MessageBoxes& boxes, Clock& cloc
     // The strips show the state; what the user does on them goes to the state.
     connect(&state_, &ReviewState::recordingChanged, this, &ReviewWindow::showRecording);
     connect(&state_, &ReviewState::channelsChanged, this, [this] {
+        if (!state_.recording())
+            return;
         markModel_->setData(state_.recording()->chart);
         chart_->setData(state_.recording()->chart);
     });
+    auto shadeLeftOut = [this] {
+        auto out = std::make_shared<const std::vector<Gap>>(state_.leftOut());
+        chart_->setLeftOut(out->empty() && !state_.passing() ? nullptr : out);
+    };
+    connect(&state_, &ReviewState::filterChanged, this, shadeLeftOut);
+    connect(&state_, &ReviewState::recordingChanged, this, shadeLeftOut);
     connect(&state_, &ReviewState::cursorChanged, this, &ReviewWindow::cursorMoved);
     connect(&state_, &ReviewState::cursorBChanged, this, [this] {
         chart_->setCursorBTime(state_.cursorB());

@@ -113,7 +113,7 @@ XyPicture makePicture(const XyChoice& c, int width, int height, const std::atomi
     const record::Table& table = c.data->table;
     SpanExtent ex = extentOf(table, c.x, c.span);
     SpanExtent ey = extentOf(table, c.y, c.span);
-    const analysis::Span overlaySpan{c.span.from - c.overlayShift, c.span.to - c.overlayShift};
+    const analysis::Span overlaySpan{c.span.from - c.overlayShift, c.span.to - c.overlayShift, nullptr};
     if (c.overlay) {
         // One pair of axes holds both recordings' points.
         const auto ox = c.overlay->table.channelNamed(c.channel(c.x).column);

@@ -80,7 +80,8 @@ std::optional<QString> ReviewState::setFormulas(std::vector<formula::Definition>
     if (filterProblem)
         active_ = -1;
     passing_ = filterProblem ? nullptr : passing;
-    emit channelsChanged();
+    if (recording_)
+        emit channelsChanged();
     if (overlay_)
         emit overlayChanged();
     if (filterMoved)
@@ -118,8 +119,8 @@ std::optional<QString> ReviewState::setFilters(std::vector<formula::Filter> filt
     return std::nullopt;
 }
 
-std::vector<std::pair<double, double>> ReviewState::leftOut() const {
-    std::vector<std::pair<double, double>> out;
+std::vector<Gap> ReviewState::leftOut() const {
+    std::vector<Gap> out;
     if (!passing_ || !recording_)
         return out;
     const auto& t = recording_->chart->table.elapsed;
@@ -133,7 +134,7 @@ std::vector<std::pair<double, double>> ReviewState::leftOut() const {
         const std::size_t first = i;
         while (i < p.size() && !p[i])
             ++i;
-        out.emplace_back(t[first], i < t.size() ? t[i] : t.back());
+        out.push_back({t[first], i < t.size() ? t[i] : t.back()});
     }
     return out;
 }

@@ -25,6 +25,8 @@ public:
     explicit ReviewState(QObject* parent = nullptr);
 
     const std::shared_ptr<const LoadedRecording>& recording() const { return recording_; }
+    // The recording as it was given, without the channels by formula.
+    const std::shared_ptr<const LoadedRecording>& plainRecording() const { return plain_; }
     // A new recording comes with the cursor at its start, no cursor B and the whole of it in
     // view; recordingChanged stands for those too. Without one the rest stays as it was.
     bool setRecording(std::shared_ptr<const LoadedRecording> recording);
@@ -53,7 +55,7 @@ public:
     // A span of the recording, through the filter.
     analysis::Span span(double from, double to) const { return {from, to, passing_}; }
     // The stretches of time the filter leaves out, for the strips to shade.
-    std::vector<std::pair<double, double>> leftOut() const;
+    std::vector<Gap> leftOut() const;
 
     const std::shared_ptr<const LoadedRecording>& overlay() const { return overlay_; }
     double overlayShift() const { return overlayShift_; }

@@ -136,6 +136,13 @@ void StripChart::setMapRange(const QString& text) {
     changed();
 }
 
+void StripChart::setLeftOut(std::shared_ptr<const std::vector<Gap>> stretches) {
+    if (stretches == scene_.leftOut)
+        return;
+    scene_.leftOut = std::move(stretches);
+    changed();
+}
+
 void StripChart::editChannels() {
     ChannelsDialog dialog(scene_.strips, scene_.mapRange, this);
     if (dialog.exec() != QDialog::Accepted || dialog.arrangement() == scene_.strips)

@@ -44,6 +44,8 @@ public:
     // charts that remember theirs take each change at once.
     void rememberArrangement();
     void setMapRange(const QString& text);
+    // The stretches a filter leaves out, shaded in every strip; nullptr for none.
+    void setLeftOut(std::shared_ptr<const std::vector<Gap>> stretches);
     // Asks which series to show and how to group them.
     void editChannels();
     // Every strip's scale back to the automatic one.

@@ -242,6 +242,22 @@ struct Painter {
         return rowsIn(d, scene.t0, scene.t1, shift);
     }
 
+    void leftOut(const QRectF& r) {
+        if (!scene.leftOut)
+            return;
+        const QColor shade(120, 120, 140, 56);
+        const auto& out = *scene.leftOut;
+        const auto first = std::lower_bound(out.begin(), out.end(), scene.t0,
+                                            [](const Gap& g, double t) { return g.to < t; });
+        for (auto g = first; g != out.end() && g->from <= scene.t1; ++g) {
+            const double left = std::max(r.left(), x(g->from));
+            const double right = std::min(r.right(), x(g->to));
+            // At least a pixel wide, so a single row left out still shows.
+            if (right >= left)
+                p.fillRect(QRectF(left, r.top(), std::max(right - left, 1.0), r.height()), shade);
+        }
+    }
+
     void gaps(const QRectF& r) {
         QBrush hatch(QColor(200, 200, 200), Qt::BDiagPattern);
         const auto first = std::lower_bound(data.gaps.begin(), data.gaps.end(), scene.t0,
@@ -376,6 +392,7 @@ struct Painter {
         const StripGroup& group = scene.strips.strips[std::size_t(index)];
         const QRectF r = layout.strip(index);
         p.fillRect(r, kStripFill);
+        leftOut(r);
         gaps(r);
 
         const bool scaled = hasScale(group);

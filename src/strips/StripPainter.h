@@ -36,6 +36,8 @@ struct ChartScene {
     QString title;      // a line above the strips (exported pictures); may be empty
     Arrangement strips = Arrangement::standard();
     QString mapRange;  // what MAP's values run over ("0 to 60"), for its label; may be empty
+    // The stretches a filter leaves out of the figures, shaded; in time order.
+    std::shared_ptr<const std::vector<Gap>> leftOut;
 };
 
 // Where the strips and the time axis lie within an area. A strip with a value that is not an

@@ -62,6 +62,7 @@ void TestFormula::values_data() {
     QTest::newRow("an empty input empties a choice")
         << "gpi1 ? 1 : gpi3_v" << Values{1, 1, E, 1, 2, 1};
     QTest::newRow("time itself") << "elapsed_s > 1 && map < 35" << Values{0, 0, 0, 1, 1, 0};
+    QTest::newRow("a constant on every row") << "2 * 3" << Values{6, 6, 6, 6, 6, 6};
     QTest::newRow("muParser's functions") << "max(abs(map - 25), 3)" << Values{5, 3, 3, 3, 5, 15};
 }
 
