@@ -29,6 +29,13 @@ bool near(double a, double b) {
     return std::abs(a - b) < 1e-4;
 }
 
+QList<double> numbers(const QString& text) {
+    QList<double> out;
+    for (const QString& n : text.split(' ', Qt::SkipEmptyParts))
+        out << n.toDouble();
+    return out;
+}
+
 }  // namespace
 
 class TestAnalysis : public QObject {
@@ -38,6 +45,8 @@ private slots:
     void statistics();
     void mapTable();
     void mapTableDifference();
+    void mapTableOfAnyChannels_data();
+    void mapTableOfAnyChannels();
     void edges_data();
     void edges();
     void section();
@@ -126,6 +135,58 @@ void TestAnalysis::mapTableDifference() {
     QVERIFY(
         analysis::difference(whole, analysis::mapTable(pull(), Value::Advance, rpm, map, {10, 20}))
             .cells.empty());
+}
+
+// Worked from pull.csv without its Esc row (gpi1 is 0 at 0.0, 2.0 and 3.5 s).
+void TestAnalysis::mapTableOfAnyChannels_data() {
+    QTest::addColumn<QStringList>("channels");  // of, rows, columns
+    QTest::addColumn<QString>("rowEdges");
+    QTest::addColumn<QString>("columnEdges");
+    QTest::addColumn<int>("minSamples");
+    QTest::addColumn<QStringList>("cells");  // "row column samples mean min max sd seconds"
+    const QStringList rpmOverBattery = {"0 0 1 900 900 900 0 0.5",
+                                        "0 1 3 2500 1000 4500 1471.9601 1.5",
+                                        "1 0 1 4000 4000 4000 0 0.5", "1 1 1 3000 3000 3000 0 0.5"};
+    QTest::newRow("rpm over battery and an input")
+        << QStringList{"rpm", "battery_v", "gpi1"} << "13,13.5,14"
+        << "0,1,2" << 1 << rpmOverBattery;
+    QTest::newRow("fewer than two samples: empty")
+        << QStringList{"rpm", "battery_v", "gpi1"} << "13,13.5,14"
+        << "0,1,2" << 2 << QStringList{rpmOverBattery[1]};
+    QTest::newRow("battery over MAP rows and rpm columns")
+        << QStringList{"battery_v", "map", "rpm"} << "0,30,60"
+        << "0,3000,5000" << 1
+        << QStringList{"0 0 2 13.1 13 13.2 0.1 1", "1 0 2 13.7 13.4 14 0.3 0.5",
+                       "1 1 3 13.4666667 13 13.8 0.3399346 1.5"};
+}
+
+void TestAnalysis::mapTableOfAnyChannels() {
+    QFETCH(QStringList, channels);
+    QFETCH(QString, rowEdges);
+    QFETCH(QString, columnEdges);
+    QFETCH(int, minSamples);
+    QFETCH(QStringList, cells);
+    const record::Table rows = pull();
+    analysis::MapRequest r;
+    r.of = *rows.channelNamed(channels[0]);
+    r.rows = *rows.channelNamed(channels[1]);
+    r.columns = *rows.channelNamed(channels[2]);
+    r.rowEdges = numbers(QString(rowEdges).replace(',', ' '));
+    r.columnEdges = numbers(QString(columnEdges).replace(',', ' '));
+    r.minSamples = minSamples;
+    const auto table = analysis::mapTable(rows, r, {});
+    QCOMPARE(qsizetype(table.cells.size()), cells.size());
+    for (qsizetype i = 0; i < cells.size(); ++i) {
+        const auto& c = table.cells[std::size_t(i)];
+        const QList<double> e = numbers(cells[i]);
+        const QList<double> got = {
+            double(c.rpmBin), double(c.mapBin), double(c.samples), c.mean, c.min, c.max, c.sd,
+            c.seconds};
+        for (qsizetype k = 0; k < e.size(); ++k)
+            QVERIFY2(
+                near(got[k], e[k]),
+                qPrintable(QStringLiteral("cell %1, figure %2: %3").arg(i).arg(k).arg(got[k])));
+    }
 }
 
 void TestAnalysis::edges_data() {
