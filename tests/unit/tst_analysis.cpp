@@ -2,6 +2,7 @@
 // and the command line that answers them. The expected figures were worked out by hand from
 // the fixture tests/fixtures/analysis/pull.csv (eight rows half a second apart; the one at
 // 2.5 s is an Esc row, and gpi3_v is empty at 3.0 s).
+#include "analysis/Histogram.h"
 #include "analysis/MapTable.h"
 #include "analysis/Section.h"
 #include "analysis/Statistics.h"
@@ -29,6 +30,19 @@ bool near(double a, double b) {
     return std::abs(a - b) < 1e-4;
 }
 
+// Rows of engine speed alone, at these times; NaN is a cell not read.
+record::Table rpmRows(const QList<double>& times, const QList<double>& rpm) {
+    record::Table t;
+    record::RowCells cells;
+    cells.values.fill(qQNaN());
+    for (qsizetype i = 0; i < times.size(); ++i) {
+        cells.elapsed = times[i];
+        cells.values[std::size_t(Value::Rpm)] = rpm[i];
+        t.append(cells);
+    }
+    return t;
+}
+
 QList<double> numbers(const QString& text) {
     QList<double> out;
     for (const QString& n : text.split(' ', Qt::SkipEmptyParts))
@@ -47,6 +61,10 @@ private slots:
     void mapTableDifference();
     void mapTableOfAnyChannels_data();
     void mapTableOfAnyChannels();
+    void histogram_data();
+    void histogram();
+    void histogramFigures_data();
+    void histogramFigures();
     void edges_data();
     void edges();
     void section();
@@ -187,6 +205,100 @@ void TestAnalysis::mapTableOfAnyChannels() {
                 near(got[k], e[k]),
                 qPrintable(QStringLiteral("cell %1, figure %2: %3").arg(i).arg(k).arg(got[k])));
     }
+}
+
+// Rows half a second apart unless said; the gap threshold is then 1.5 s.
+void TestAnalysis::histogram_data() {
+    QTest::addColumn<QString>("times");
+    QTest::addColumn<QString>("rpm");
+    QTest::addColumn<QString>("edges");  // empty: the default bins
+    QTest::addColumn<QString>("ends");   // the first and the last edge
+    QTest::addColumn<int>("binCount");
+    QTest::addColumn<QStringList>("filled");  // "bin samples seconds share", the others empty
+    QTest::newRow("on an edge: in the bin it starts; outside: in none")
+        << "0 0.5 1 1.5 2"
+        << "1000 2000 2999.9 3000 500"
+        << "0,100,1000,2000,3000"
+        << "0 3000" << 4 << QStringList{"1 1 0 0", "2 1 0.5 0.25", "3 2 1 0.5"};
+    QTest::newRow("default bins: the greatest value in the last")
+        << "0 0.5 1"
+        << "1000 1100 3000"
+        << ""
+        << "1000 3000" << 20 << QStringList{"0 1 0.5 0.5", "1 1 0.5 0.5", "19 1 0 0"};
+    QTest::newRow("a gap counts as the threshold; a cell not read counts nothing")
+        << "0 0.5 1 11 11.5 12"
+        << "1000 1000 2000 2000 nan 1000"
+        << "0,1500,2500"
+        << "0 2500" << 2 << QStringList{"0 3 1 0.3333333", "1 2 2 0.6666667"};
+    QTest::newRow("one value: bins one decimal wide around it")
+        << "0 0.5 1"
+        << "2500 2500 2500"
+        << ""
+        << "2499 2501" << 20 << QStringList{"10 3 1 1"};
+    QTest::newRow("one row: shares of the samples") << "0"
+                                                    << "2000"
+                                                    << "0,5000"
+                                                    << "0 5000" << 1 << QStringList{"0 1 0 1"};
+    QTest::newRow("nothing counted: no bins") << "0 0.5"
+                                              << "nan nan"
+                                              << "0,5000"
+                                              << "" << 0 << QStringList{};
+}
+
+void TestAnalysis::histogram() {
+    QFETCH(QString, times);
+    QFETCH(QString, rpm);
+    QFETCH(QString, edges);
+    QFETCH(QString, ends);
+    QFETCH(int, binCount);
+    QFETCH(QStringList, filled);
+    const auto h = analysis::histogram(rpmRows(numbers(times), numbers(rpm)), 0, {},
+                                       numbers(QString(edges).replace(',', ' ')));
+    QCOMPARE(int(h.bins.size()), binCount);
+    QCOMPARE(h.empty.isEmpty(), binCount > 0);
+    if (binCount == 0)
+        return;
+    QCOMPARE(QList<double>({h.bins.front().from, h.bins.back().to}), numbers(ends));
+    QList<double> expected(binCount * 3, 0.0), got;
+    for (const QString& f : filled) {
+        const QList<double> e = numbers(f);
+        for (int k = 0; k < 3; ++k)
+            expected[int(e[0]) * 3 + k] = e[k + 1];
+    }
+    for (const analysis::HistogramBin& b : h.bins)
+        got << double(b.samples) << b.seconds << b.share;
+    for (qsizetype i = 0; i < got.size(); ++i)
+        QVERIFY2(
+            near(got[i], expected[i]),
+            qPrintable(QStringLiteral("bin %1, figure %2: %3").arg(i / 3).arg(i % 3).arg(got[i])));
+}
+
+// Percentiles between closest ranks: rank p x (n - 1) from 0, as numpy's default.
+void TestAnalysis::histogramFigures_data() {
+    QTest::addColumn<QString>("rpm");
+    QTest::addColumn<QString>("figures");  // mean median sd p5 p95
+    QTest::newRow("odd count, unsorted") << "10 3 1 4 2"
+                                         << "4 3 3.1622777 1.2 8.8";
+    QTest::newRow("even count") << "9 4 2 5 4 7 5 4"
+                                << "5 4.5 2 2.7 8.3";
+    QTest::newRow("one value") << "7"
+                               << "7 7 0 7 7";
+    QTest::newRow("large and steady") << "6000.1 6000.3"
+                                      << "6000.2 6000.2 0.1 6000.11 6000.29";
+}
+
+void TestAnalysis::histogramFigures() {
+    QFETCH(QString, rpm);
+    QFETCH(QString, figures);
+    const QList<double> values = numbers(rpm);
+    QList<double> times;
+    for (qsizetype i = 0; i < values.size(); ++i)
+        times << 0.5 * double(i);
+    const auto h = analysis::histogram(rpmRows(times, values), 0, {});
+    const QList<double> got = {h.mean, h.median, h.sd, h.p5, h.p95}, e = numbers(figures);
+    for (qsizetype k = 0; k < e.size(); ++k)
+        QVERIFY2(near(got[k], e[k]),
+                 qPrintable(QStringLiteral("figure %1: %2").arg(k).arg(got[k])));
 }
 
 void TestAnalysis::edges_data() {
