@@ -353,17 +353,49 @@ void TestAnalysis::commandLine_data() {
     QTest::newRow("table") << QStringList{"--table",     kPull,
                                           "--rpm-edges", "0,1000,2000,3000,5000",
                                           "--map-edges", "0,30,60"}
-                           << 0 << "3000,5000,30,60,3,27.66667";
+                           << 0 << "3000,5000,30,60,3,27.66667,25.000,30.000,2.05480";
     // Worked out from edges.csv: on an edge is in the cell above it, on the last edge in none.
     QTest::newRow("table on edges that are not whole numbers")
         << QStringList{"--table",     kEdges, "--rpm-edges", "845.7,1623.9,3186.1,6510.4",
                        "--map-edges", "6,9.7,17.4,29.8"}
         << 0
-        << "mean\n845.7,1623.9,6,9.7,1,12.81000\n845.7,1623.9,9.7,17.4,1,12.34500\n"
-           "1623.9,3186.1,6,9.7,1,15.99700\n1623.9,3186.1,9.7,17.4,2,14.35650\n"
-           "1623.9,3186.1,17.4,29.8,1,20.03900\n3186.1,6510.4,17.4,29.8,2,25.22500\n";
+        << "sd\n845.7,1623.9,6,9.7,1,12.81000,12.810,12.810,0.00000\n"
+           "845.7,1623.9,9.7,17.4,1,12.34500,12.345,12.345,0.00000\n"
+           "1623.9,3186.1,6,9.7,1,15.99700,15.997,15.997,0.00000\n"
+           "1623.9,3186.1,9.7,17.4,2,14.35650,14.180,14.533,0.17650\n"
+           "1623.9,3186.1,17.4,29.8,1,20.03900,20.039,20.039,0.00000\n"
+           "3186.1,6510.4,17.4,29.8,2,25.22500,22.676,27.774,2.54900\n";
     QTest::newRow("table's MAP edges follow the range (1: 0 to 30 by 5)")
-        << QStringList{"--table", kEdges} << 0 << "\n3000,3500,25,30,2,23.83800\n";
+        << QStringList{"--table", kEdges} << 0
+        << "rpm_from,rpm_to,map_from,map_to,samples,mean,min,max,sd\n"
+           "500,1000,5,10,2,8.67250,5.000,12.345,3.67250\n";
+    QTest::newRow("table of other channels, cells of two samples or more")
+        << QStringList{"--table",        kPull,         "--of",          "rpm",       "--rows",
+                       "battery_v",      "--row-edges", "13,13.5,14",    "--columns", "gpi1",
+                       "--column-edges", "0,1,2",       "--min-samples", "2"}
+        << 0
+        << "battery_v_from,battery_v_to,gpi1_from,gpi1_to,samples,mean,min,max,sd\n"
+           "13,13.5,1,2,3,2500.000,1000.0,4500.0,1471.960\n";
+    QTest::newRow("histogram, a bin left empty")
+        << QStringList{"--histogram", kPull, "--of", "rpm", "--edges", "0,1000,2900,3000"} << 0
+        << "from,to,samples,seconds,share\n0,1000,1,0.500,0.16667\n"
+           "1000,2900,3,1.000,0.33333\n2900,3000,0,0.000,0.00000\n";
+    QTest::newRow("histogram without a channel")
+        << QStringList{"--histogram", kPull} << 2 << "--histogram needs --of";
+    QTest::newRow("unknown rows") << QStringList{"--table", kPull, "--rows", "boost"} << 2
+                                  << "--rows takes a column of the recording (rpm, advance, map, "
+                                     "battery_v, gpi3_v, gpi1, gpi2, gpi3), not \"boost\"";
+    QTest::newRow("other rows need their edges")
+        << QStringList{"--table", kPull, "--rows", "gpi3_v"} << 2
+        << "--rows gpi3_v needs --row-edges";
+    QTest::newRow("rpm edges for rows of another channel")
+        << QStringList{"--table", kPull, "--rows", "map", "--rpm-edges", "0,10"} << 2
+        << "the rows are map: give --row-edges";
+    QTest::newRow("falling edges")
+        << QStringList{"--histogram", kPull, "--of", "rpm", "--edges", "0,10,5"} << 2
+        << "--edges: each edge must be greater";
+    QTest::newRow("no samples") << QStringList{"--table", kPull, "--min-samples", "0"} << 2
+                                << "--min-samples takes a whole number of samples, 1 or more";
     QTest::newRow("section onto an existing file")
         << QStringList{"--section", kPull, "--from", "1", "--to", "2", "--out", kPull} << 3
         << "already exists";
