@@ -17,15 +17,23 @@ QList<double> steps(double from, double to, double step) {
     return edges;
 }
 
-// The bin of `v` among `edges`, or -1 outside them.
+}  // namespace
+
 int binOf(const QList<double>& edges, double v) {
-    if (!(v >= edges.front()) || !(v < edges.back()))
+    if (edges.size() < 2 || !(v >= edges.front()) || !(v < edges.back()))
         return -1;
     const auto it = std::upper_bound(edges.begin(), edges.end(), v);
     return int(it - edges.begin()) - 1;
 }
 
-}  // namespace
+std::optional<QList<double>> defaultEdgesOf(const record::ChannelInfo& channel,
+                                            std::optional<std::int16_t> rangeCode) {
+    if (channel.is(Value::Rpm))
+        return defaultRpmEdges();
+    if (channel.is(Value::Map))
+        return defaultMapEdges(rangeCode);
+    return std::nullopt;
+}
 
 QList<double> defaultRpmEdges() {
     return steps(0, 8000, 500);
@@ -72,43 +80,78 @@ std::optional<QList<double>> edgesFrom(const QString& text, QString* why, const 
     return edges;
 }
 
-MapTable mapTable(const record::Table& table, record::ChannelId of, const QList<double>& rpmEdges,
-                  const QList<double>& mapEdges, const Span& span) {
+MapTable mapTable(const record::Table& table, const MapRequest& request, const Span& span) {
     MapTable out;
-    out.rpmEdges = rpmEdges;
-    out.mapEdges = mapEdges;
-    out.of = of;
-    out.channel = table.channel(of);
-    const auto& rpm = table.column(Value::Rpm);
-    const auto& map = table.column(Value::Map);
-    const auto& value = table.column(of);
-    const int rpmDecimals = table.channel(record::channelOf(Value::Rpm)).decimals;
-    const int mapDecimals = table.channel(record::channelOf(Value::Map)).decimals;
+    out.rpmEdges = request.rowEdges;
+    out.mapEdges = request.columnEdges;
+    out.of = request.of;
+    out.channel = table.channel(request.of);
+    out.rows = request.rows;
+    out.columns = request.columns;
+    out.minSamples = std::max<qint64>(request.minSamples, 1);
+    const auto& rowValues = table.column(request.rows);
+    const auto& columnValues = table.column(request.columns);
+    const auto& value = table.column(request.of);
+    const int rowDecimals = table.channel(request.rows).decimals;
+    const int columnDecimals = table.channel(request.columns).decimals;
     const int valueDecimals = out.channel.decimals;
     const double longest = record::gapThresholdOf(table.elapsed);
+    // In units of the value's last decimal, whole numbers: the sum is exact however many rows
+    // there are. The squares are taken from the cell's first value, so a large, steady value
+    // (an engine speed) loses nothing to the square of its size.
     struct Sum {
         qint64 samples = 0;
-        double units = 0, seconds = 0;
+        double units = 0, seconds = 0, first = 0, fromFirst = 0, squares = 0, least = 0, most = 0;
     };
     std::map<std::pair<int, int>, Sum> sums;
+    // Rows follow each other within a cell for long stretches: the last cell is kept at hand.
+    std::pair<int, int> lastBin{-1, -1};
+    Sum* last = nullptr;
     for (std::size_t row = 0; row < table.size(); ++row) {
         if (!counts(table, row, span) || !std::isfinite(value[row]))
             continue;
-        const int r = binOf(rpmEdges, record::asWritten(rpm[row], rpmDecimals));
-        const int m = binOf(mapEdges, record::asWritten(map[row], mapDecimals));
-        if (r < 0 || m < 0)
+        const int r = binOf(out.rpmEdges, record::asWritten(rowValues[row], rowDecimals));
+        const int c = binOf(out.mapEdges, record::asWritten(columnValues[row], columnDecimals));
+        if (r < 0 || c < 0)
             continue;
-        Sum& s = sums[{r, m}];
+        if (!last || lastBin != std::pair{r, c}) {
+            lastBin = {r, c};
+            last = &sums[lastBin];
+        }
+        Sum& s = *last;
+        const double u = record::writtenUnits(value[row], valueDecimals);
+        if (s.samples == 0)
+            s.first = s.least = s.most = u;
         ++s.samples;
-        s.units += record::writtenUnits(value[row], valueDecimals);  // exact, however many
-        if (row + 1 < table.size())
-            s.seconds += std::min(table.elapsed[row + 1] - table.elapsed[row], longest);
+        s.units += u;
+        s.fromFirst += u - s.first;
+        s.squares += (u - s.first) * (u - s.first);
+        s.least = std::min(s.least, u);
+        s.most = std::max(s.most, u);
+        s.seconds += secondsOf(table, row, longest);
     }
     const double scale = record::kDecimalScale[valueDecimals];
-    for (const auto& [bin, s] : sums)
-        out.cells.push_back(
-            {bin.first, bin.second, s.samples, s.units / scale / double(s.samples), s.seconds});
+    for (const auto& [bin, s] : sums) {
+        if (s.samples < out.minSamples)
+            continue;
+        const double n = double(s.samples);
+        const double variance = (s.squares - s.fromFirst * s.fromFirst / n) / n;
+        MapCell cell{bin.first, bin.second, s.samples, s.units / scale / n, s.seconds};
+        cell.min = s.least / scale;
+        cell.max = s.most / scale;
+        cell.sd = std::sqrt(std::max(variance, 0.0)) / scale;
+        out.cells.push_back(cell);
+    }
     return out;
+}
+
+MapTable mapTable(const record::Table& table, record::ChannelId of, const QList<double>& rpmEdges,
+                  const QList<double>& mapEdges, const Span& span) {
+    MapRequest request;
+    request.of = of;
+    request.rowEdges = rpmEdges;
+    request.columnEdges = mapEdges;
+    return mapTable(table, request, span);
 }
 
 MapTable difference(const MapTable& a, const MapTable& b) {
@@ -117,6 +160,9 @@ MapTable difference(const MapTable& a, const MapTable& b) {
     out.mapEdges = a.mapEdges;
     out.of = a.of;
     out.channel = a.channel;
+    out.rows = a.rows;
+    out.columns = a.columns;
+    out.minSamples = a.minSamples;
     std::map<std::pair<int, int>, const MapCell*> other;
     for (const MapCell& c : b.cells)
         other[{c.rpmBin, c.mapBin}] = &c;

@@ -2,6 +2,7 @@
 
 #include "record/RecordingTable.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <memory>
@@ -30,6 +31,14 @@ struct Span {
 inline bool counts(const record::Table& table, std::size_t row, const Span& span) {
     return table.status[row] == std::uint8_t(Sample::End::Complete) &&
            span.contains(table.elapsed[row]) && span.passes(row);
+}
+
+// The time a row stands for: to the next row of the table, counted or not, a gap as no longer
+// than `longest` (the recording's gap threshold); the last row stands for none, as nothing
+// says how long its values held.
+inline double secondsOf(const record::Table& table, std::size_t row, double longest) {
+    return row + 1 < table.size() ? std::min(table.elapsed[row + 1] - table.elapsed[row], longest)
+                                  : 0.0;
 }
 
 }  // namespace ignivex::analysis

@@ -1,5 +1,6 @@
 #include "app/AnalysisCommands.h"
 
+#include "analysis/Histogram.h"
 #include "analysis/MapTable.h"
 #include "analysis/Section.h"
 #include "analysis/Statistics.h"
@@ -10,6 +11,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QMap>
 #include <algorithm>
 #include <cmath>
@@ -23,7 +25,11 @@ namespace {
 using namespace command_line;
 
 const QStringList kCommands = {QStringLiteral("--stats"), QStringLiteral("--table"),
-                               QStringLiteral("--section"), QStringLiteral("--xlsx")};
+                               QStringLiteral("--histogram"), QStringLiteral("--section"),
+                               QStringLiteral("--xlsx")};
+
+// As many edges as the review's map table takes in a field.
+constexpr analysis::EdgeBounds kMostEdges{201, 4000};
 
 const QString kSpanHelp = QStringLiteral(" Give a span the recording covers with --from and --to.");
 
@@ -39,8 +45,14 @@ QStringList optionsOf(const QString& command) {
     if (command == u"--stats")
         return {QStringLiteral("--from"), QStringLiteral("--to")};
     if (command == u"--table")
+        return {QStringLiteral("--from"),         QStringLiteral("--to"),
+                QStringLiteral("--of"),           QStringLiteral("--rows"),
+                QStringLiteral("--row-edges"),    QStringLiteral("--columns"),
+                QStringLiteral("--column-edges"), QStringLiteral("--rpm-edges"),
+                QStringLiteral("--map-edges"),    QStringLiteral("--min-samples")};
+    if (command == u"--histogram")
         return {QStringLiteral("--from"), QStringLiteral("--to"), QStringLiteral("--of"),
-                QStringLiteral("--rpm-edges"), QStringLiteral("--map-edges")};
+                QStringLiteral("--edges")};
     // --section and --xlsx
     return {QStringLiteral("--from"), QStringLiteral("--to"), QStringLiteral("--out")};
 }
@@ -89,6 +101,16 @@ QString number(double v, int decimals) {
     return QString::number(v, 'f', decimals);
 }
 
+// An edge as the number it is, in as few digits as tell it apart: 845.7, 3000, 13.0125.
+QString edgeText(double v) {
+    return QString::number(v, 'f', QLocale::FloatingPointShortest);
+}
+
+// A mean or a deviation: two decimals more than the channel writes; an input's to a thousandth.
+int meanDecimals(const record::ChannelInfo& channel) {
+    return channel.onOff() ? 3 : channel.decimals + 2;
+}
+
 std::optional<record::Recording> load(const QString& path, QString* error) {
     record::ReadResult read = record::readRecording(path);
     if (!read.recording) {
@@ -116,6 +138,207 @@ void printStatistics(const record::Table& table, const analysis::Span& span) {
         out += QLatin1Char('\n');
     }
     print(stdout, out);
+}
+
+// --table, as asked: channels by their column names, edges where given.
+struct TableChoice {
+    QString of = QStringLiteral("advance");
+    QString rows = QStringLiteral("rpm");
+    QString columns = QStringLiteral("map");
+    std::optional<QList<double>> rowEdges, columnEdges;
+    bool rowEdgesAsRpm = false, columnEdgesAsMap = false;  // given as --rpm-edges, --map-edges
+    qint64 minSamples = 1;
+};
+
+struct HistogramChoice {
+    QString of;
+    QList<double> edges;  // empty: the default bins
+};
+
+// The edges an option gives, or nothing with what is wrong in `why`.
+std::optional<QList<double>> edgesOption(const Arguments& a, const QString& name, QString* why) {
+    QString reason;
+    auto edges = analysis::edgesFrom(a.options.value(name), &reason, kMostEdges);
+    if (!edges)
+        *why = QStringLiteral(
+                   "%1: %2 (give increasing numbers separated by commas, such as "
+                   "0,500,1000)")
+                   .arg(name, reason);
+    return edges;
+}
+
+std::optional<TableChoice> tableChoiceOf(const Arguments& a, QString* why) {
+    TableChoice c;
+    c.of = a.options.value(QStringLiteral("--of"), c.of);
+    c.rows = a.options.value(QStringLiteral("--rows"), c.rows);
+    c.columns = a.options.value(QStringLiteral("--columns"), c.columns);
+    struct Axis {
+        const char* edges;
+        const char* named;
+        std::optional<QList<double>>* into;
+        bool* asNamed;
+    };
+    for (const Axis& axis :
+         {Axis{"--row-edges", "--rpm-edges", &c.rowEdges, &c.rowEdgesAsRpm},
+          Axis{"--column-edges", "--map-edges", &c.columnEdges, &c.columnEdgesAsMap}}) {
+        const QString edges = QString::fromLatin1(axis.edges);
+        const QString named = QString::fromLatin1(axis.named);
+        if (a.options.contains(edges) && a.options.contains(named)) {
+            *why = QStringLiteral("%1 and %2 both give the same edges: give one of them")
+                       .arg(edges, named);
+            return std::nullopt;
+        }
+        const QString given = a.options.contains(named) ? named : edges;
+        if (!a.options.contains(given))
+            continue;
+        *axis.into = edgesOption(a, given, why);
+        if (!*axis.into)
+            return std::nullopt;
+        *axis.asNamed = given == named;
+    }
+    if (a.options.contains(QStringLiteral("--min-samples"))) {
+        const QString text = a.options.value(QStringLiteral("--min-samples"));
+        bool ok = false;
+        c.minSamples = text.trimmed().toLongLong(&ok);
+        if (!ok || c.minSamples < 1) {
+            *why = QStringLiteral(
+                       "--min-samples takes a whole number of samples, 1 or more, "
+                       "not \"%1\"")
+                       .arg(readable(text, 40));
+            return std::nullopt;
+        }
+    }
+    return c;
+}
+
+std::optional<HistogramChoice> histogramChoiceOf(const Arguments& a, QString* why) {
+    if (!a.options.contains(QStringLiteral("--of"))) {
+        *why = QStringLiteral(
+            "--histogram needs --of and the column name of a channel, such as "
+            "--of rpm");
+        return std::nullopt;
+    }
+    HistogramChoice c;
+    c.of = a.options.value(QStringLiteral("--of"));
+    if (a.options.contains(QStringLiteral("--edges"))) {
+        const auto edges = edgesOption(a, QStringLiteral("--edges"), why);
+        if (!edges)
+            return std::nullopt;
+        c.edges = *edges;
+    }
+    return c;
+}
+
+// The channel of that column name in the table, or nothing with what is wrong in `why`.
+std::optional<record::ChannelId> channelOf(const record::Table& table, const QString& option,
+                                           const QString& name, QString* why) {
+    const auto id = table.channelNamed(name);
+    if (!id) {
+        QStringList names;
+        for (record::ChannelId c = 0; c < table.channelCount(); ++c)
+            names << table.channel(c).column;
+        *why = QStringLiteral("%1 takes a column of the recording (%2), not \"%3\"")
+                   .arg(option, names.join(QStringLiteral(", ")), readable(name, 40));
+    }
+    return id;
+}
+
+// The edges of one side of the map table: given, or the channel's own (rpm's, MAP's).
+std::optional<QList<double>> axisEdges(const std::optional<QList<double>>& given, bool asNamed,
+                                       const record::ChannelInfo& channel, Value named,
+                                       const char* side, const char* option,
+                                       const char* namedOption, const record::Recording& recording,
+                                       QString* why) {
+    if (given && asNamed && !channel.is(named)) {
+        *why = QStringLiteral("%1 gives the edges of %2 %3, and the %3 are %4: give %5")
+                   .arg(QString::fromLatin1(namedOption),
+                        record::channelInfoOf(kValues[std::size_t(named)]).column,
+                        QString::fromLatin1(side), channel.column, QString::fromLatin1(option));
+        return std::nullopt;
+    }
+    if (given)
+        return given;
+    const auto own = analysis::defaultEdgesOf(channel, record::rangeCodeOf(recording.details));
+    if (!own)
+        *why = QStringLiteral(
+                   "%1 %2 needs %3 E0,E1,...: only rpm and map have edges of "
+                   "their own")
+                   .arg(QStringLiteral("--%1").arg(QString::fromLatin1(side)), channel.column,
+                        QString::fromLatin1(option));
+    return own;
+}
+
+int printMapTable(const TableChoice& choice, const record::Recording& recording,
+                  const analysis::Span& span, const QString& program) {
+    const record::Table& rows = recording.table;
+    QString why;
+    analysis::MapRequest request;
+    const auto of = channelOf(rows, QStringLiteral("--of"), choice.of, &why);
+    const auto across =
+        of ? channelOf(rows, QStringLiteral("--rows"), choice.rows, &why) : std::nullopt;
+    const auto down =
+        across ? channelOf(rows, QStringLiteral("--columns"), choice.columns, &why) : std::nullopt;
+    if (!down)
+        return usage(program, why);
+    const auto rowEdges =
+        axisEdges(choice.rowEdges, choice.rowEdgesAsRpm, rows.channel(*across), Value::Rpm, "rows",
+                  "--row-edges", "--rpm-edges", recording, &why);
+    const auto columnEdges = rowEdges ? axisEdges(choice.columnEdges, choice.columnEdgesAsMap,
+                                                  rows.channel(*down), Value::Map, "columns",
+                                                  "--column-edges", "--map-edges", recording, &why)
+                                      : std::nullopt;
+    if (!columnEdges)
+        return usage(program, why);
+    request.of = *of;
+    request.rows = *across;
+    request.columns = *down;
+    request.rowEdges = *rowEdges;
+    request.columnEdges = *columnEdges;
+    request.minSamples = choice.minSamples;
+    const analysis::MapTable table = analysis::mapTable(rows, request, span);
+    const int decimals = meanDecimals(table.channel);
+    const QString r = rows.channel(*across).column, c = rows.channel(*down).column;
+    QString out = QStringLiteral("%1_from,%1_to,%2_from,%2_to,samples,mean,min,max,sd\n").arg(r, c);
+    for (const analysis::MapCell& cell : table.cells) {
+        out += QStringLiteral("%1,%2,%3,%4,%5,%6,%7,%8,%9\n")
+                   .arg(edgeText(table.rpmEdges[cell.rpmBin]),
+                        edgeText(table.rpmEdges[cell.rpmBin + 1]),
+                        edgeText(table.mapEdges[cell.mapBin]),
+                        edgeText(table.mapEdges[cell.mapBin + 1]), QString::number(cell.samples),
+                        number(cell.mean, decimals), number(cell.min, table.channel.decimals),
+                        number(cell.max, table.channel.decimals), number(cell.sd, decimals));
+    }
+    print(stdout, out);
+    return kDone;
+}
+
+int printHistogram(const HistogramChoice& choice, const record::Recording& recording,
+                   const analysis::Span& span, const QString& program) {
+    QString why;
+    const auto of = channelOf(recording.table, QStringLiteral("--of"), choice.of, &why);
+    if (!of)
+        return usage(program, why);
+    const analysis::Histogram h = analysis::histogram(recording.table, *of, span, choice.edges);
+    QString out = QStringLiteral("from,to,samples,seconds,share\n");
+    for (const analysis::HistogramBin& bin : h.bins)
+        out += QStringLiteral("%1,%2,%3,%4,%5\n")
+                   .arg(edgeText(bin.from), edgeText(bin.to), QString::number(bin.samples),
+                        number(bin.seconds, 3), number(bin.share, 5));
+    print(stdout, out);
+    if (!h.empty.isEmpty()) {
+        print(stderr, QStringLiteral("%1: %2%3\n").arg(program, h.empty, kSpanHelp));
+        return kDone;
+    }
+    // The figures over every counted value go beside the table, not into it, so its lines
+    // stay one kind: a bin each.
+    const int decimals = meanDecimals(h.channel);
+    print(stderr, QStringLiteral("%1: %2 values of %3: mean %4, median %5, sd %6, 5th percentile "
+                                 "%7, 95th percentile %8\n")
+                      .arg(program, QString::number(h.samples), h.channel.column,
+                           number(h.mean, decimals), number(h.median, decimals),
+                           number(h.sd, decimals), number(h.p5, decimals),
+                           number(h.p95, decimals)));
+    return kDone;
 }
 
 bool refuseExisting(const QString& target, const QString& program) {
@@ -183,8 +406,10 @@ bool isAnalysis(const QStringList& arguments) {
 QString usageLines(const QString& program) {
     return QStringLiteral(
                "usage: %1 --stats FILE [--from S] [--to S]\n"
-               "       %1 --table FILE [--of CHANNEL] [--rpm-edges E0,E1,...] "
-               "[--map-edges E0,E1,...] [--from S] [--to S]\n"
+               "       %1 --table FILE [--of CHANNEL] [--rows CHANNEL] [--row-edges E0,E1,...] "
+               "[--columns CHANNEL] [--column-edges E0,E1,...] [--rpm-edges E0,E1,...] "
+               "[--map-edges E0,E1,...] [--min-samples N] [--from S] [--to S]\n"
+               "       %1 --histogram FILE --of CHANNEL [--edges E0,E1,...] [--from S] [--to S]\n"
                "       %1 --section FILE --from S --to S --out NEW\n"
                "       %1 --xlsx FILE --out NEW.xlsx [--from S] [--to S]\n")
         .arg(program);
@@ -238,6 +463,16 @@ int run(const QStringList& arguments, const QString& program) {
         return kDone;
     }
 
+    // What is asked is read from the arguments before the recording, so a mistake in them is
+    // told at once; the channels are named, and found in the table once it is read.
+    std::optional<TableChoice> tableChoice;
+    std::optional<HistogramChoice> histogramChoice;
+    QString wrong;
+    if (a.command == u"--table" && !(tableChoice = tableChoiceOf(a, &wrong)))
+        return usage(program, wrong);
+    if (a.command == u"--histogram" && !(histogramChoice = histogramChoiceOf(a, &wrong)))
+        return usage(program, wrong);
+
     QString error;
     const std::optional<record::Recording> recording = load(a.file, &error);
     if (!recording) {
@@ -249,47 +484,8 @@ int run(const QStringList& arguments, const QString& program) {
         return kDone;
     }
 
-    const record::Table& rows = recording->table;
-    std::optional<record::ChannelId> of = record::channelOf(Value::Advance);
-    if (a.options.contains(QStringLiteral("--of"))) {
-        of = rows.channelNamed(a.options.value(QStringLiteral("--of")));
-        if (!of) {
-            QStringList names;
-            for (record::ChannelId c = 0; c < rows.channelCount(); ++c)
-                names << rows.channel(c).column;
-            return usage(program, QStringLiteral("--of takes a column of the recording (%1), "
-                                                 "not \"%2\"")
-                                      .arg(names.join(QStringLiteral(", ")),
-                                           readable(a.options.value(QStringLiteral("--of")), 40)));
-        }
-    }
-    QList<double> rpmEdges = analysis::defaultRpmEdges();
-    QList<double> mapEdges = analysis::defaultMapEdges(record::rangeCodeOf(recording->details));
-    for (const auto& [name, into] : {std::pair{QStringLiteral("--rpm-edges"), &rpmEdges},
-                                     std::pair{QStringLiteral("--map-edges"), &mapEdges}}) {
-        if (!a.options.contains(name))
-            continue;
-        QString why;
-        const auto edges = analysis::edgesFrom(a.options.value(name), &why);
-        if (!edges)
-            return usage(program, QStringLiteral("%1: %2").arg(name, why));
-        *into = *edges;
-    }
-    const analysis::MapTable table =
-        analysis::mapTable(recording->table, *of, rpmEdges, mapEdges, span);
-    const int decimals = table.channel.onOff() ? 3 : table.channel.decimals + 2;
-    QString out = QStringLiteral("rpm_from,rpm_to,map_from,map_to,samples,mean\n");
-    for (const analysis::MapCell& c : table.cells) {
-        out += QStringLiteral("%1,%2,%3,%4,%5,%6\n")
-                   .arg(rpmEdges[c.rpmBin])
-                   .arg(rpmEdges[c.rpmBin + 1])
-                   .arg(mapEdges[c.mapBin])
-                   .arg(mapEdges[c.mapBin + 1])
-                   .arg(c.samples)
-                   .arg(number(c.mean, decimals));
-    }
-    print(stdout, out);
-    return kDone;
+    return a.command == u"--table" ? printMapTable(*tableChoice, *recording, span, program)
+                                   : printHistogram(*histogramChoice, *recording, span, program);
 }
 
 }  // namespace ignivex::analysis_commands

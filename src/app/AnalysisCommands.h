@@ -4,8 +4,8 @@
 #include <QStringList>
 
 // Questions asked of a recording from the command line, answered as CSV on standard output
-// with no window: --stats, --table and --section. Errors go to standard error, with the exit
-// codes of the recorder.
+// with no window: --stats, --table, --histogram, --section and --xlsx. Errors go to standard
+// error, with the exit codes of the recorder.
 namespace ignivex::analysis_commands {
 
 // True when the first argument is one of the analysis options.

@@ -157,12 +157,24 @@ not ok are left out of every figure.
   --stats FILE [--from S] [--to S]
         a line per channel: channel,samples,min,max,mean (an input's mean is its share of
         samples at 1)
-  --table FILE [--of CHANNEL] [--rpm-edges E0,E1,...] [--map-edges E0,E1,...] [--from S] [--to S]
-        CHANNEL (a column name, default advance) averaged over cells of rpm and map, a line
-        per cell with samples: rpm_from,rpm_to,map_from,map_to,samples,mean; a value belongs
-        to [from, to) of its bin; default edges 0 to 8000 rpm in steps of 500, and MAP
-        across the recording's range: 0 to 30 in steps of 5 (map range 1), 0 to 60 (range 2)
-        or 0 to 90 (range 3, or no range named) in steps of 10
+  --table FILE [--of CHANNEL] [--rows CHANNEL] [--row-edges E0,E1,...] [--columns CHANNEL]
+              [--column-edges E0,E1,...] [--min-samples N] [--from S] [--to S]
+        CHANNEL (a column name, default advance) over cells of two channels, rows rpm and
+        columns map unless --rows and --columns name others; a line per cell with at least N
+        samples (default 1): ROWS_from,ROWS_to,COLUMNS_from,COLUMNS_to,samples,mean,min,max,sd
+        (sd: the population standard deviation). A value belongs to [from, to) of its bin;
+        rpm's edges are 0 to 8000 in steps of 500 and map's span the recording's range: 0 to
+        30 in steps of 5 (map range 1), 0 to 60 (range 2) or 0 to 90 (range 3, or no range
+        named) in steps of 10; any other channel needs its edges. --rpm-edges and --map-edges
+        give the edges while the rows are rpm and the columns map. At most 201 edges a side.
+  --histogram FILE --of CHANNEL [--edges E0,E1,...] [--from S] [--to S]
+        CHANNEL in bins, a line per bin, empty ones too: from,to,samples,seconds,share. A row
+        stands for the time to the next row (a gap as no longer than the gap threshold; the
+        last row for none); share is of the counted time, of the samples when that is none.
+        Given edges: a value belongs to [from, to) of its bin. Default: 20 equal bins from
+        the least to the greatest value, the greatest in the last bin. Standard error then
+        gives the values' mean, median, sd (the population's), 5th and 95th percentiles
+        (between closest ranks: rank p x (n - 1) of the sorted values, from 0, interpolated).
   --section FILE --from S --to S --out NEW
         writes that span as a recording of its own; an existing NEW is refused
   --xlsx FILE --out NEW.xlsx [--from S] [--to S]

@@ -2,6 +2,7 @@
 // and the command line that answers them. The expected figures were worked out by hand from
 // the fixture tests/fixtures/analysis/pull.csv (eight rows half a second apart; the one at
 // 2.5 s is an Esc row, and gpi3_v is empty at 3.0 s).
+#include "analysis/Histogram.h"
 #include "analysis/MapTable.h"
 #include "analysis/Section.h"
 #include "analysis/Statistics.h"
@@ -29,6 +30,26 @@ bool near(double a, double b) {
     return std::abs(a - b) < 1e-4;
 }
 
+// Rows of engine speed alone, at these times; NaN is a cell not read.
+record::Table rpmRows(const QList<double>& times, const QList<double>& rpm) {
+    record::Table t;
+    record::RowCells cells;
+    cells.values.fill(qQNaN());
+    for (qsizetype i = 0; i < times.size(); ++i) {
+        cells.elapsed = times[i];
+        cells.values[std::size_t(Value::Rpm)] = rpm[i];
+        t.append(cells);
+    }
+    return t;
+}
+
+QList<double> numbers(const QString& text) {
+    QList<double> out;
+    for (const QString& n : text.split(' ', Qt::SkipEmptyParts))
+        out << n.toDouble();
+    return out;
+}
+
 }  // namespace
 
 class TestAnalysis : public QObject {
@@ -38,6 +59,12 @@ private slots:
     void statistics();
     void mapTable();
     void mapTableDifference();
+    void mapTableOfAnyChannels_data();
+    void mapTableOfAnyChannels();
+    void histogram_data();
+    void histogram();
+    void histogramFigures_data();
+    void histogramFigures();
     void edges_data();
     void edges();
     void section();
@@ -128,6 +155,152 @@ void TestAnalysis::mapTableDifference() {
             .cells.empty());
 }
 
+// Worked from pull.csv without its Esc row (gpi1 is 0 at 0.0, 2.0 and 3.5 s).
+void TestAnalysis::mapTableOfAnyChannels_data() {
+    QTest::addColumn<QStringList>("channels");  // of, rows, columns
+    QTest::addColumn<QString>("rowEdges");
+    QTest::addColumn<QString>("columnEdges");
+    QTest::addColumn<int>("minSamples");
+    QTest::addColumn<QStringList>("cells");  // "row column samples mean min max sd seconds"
+    const QStringList rpmOverBattery = {"0 0 1 900 900 900 0 0.5",
+                                        "0 1 3 2500 1000 4500 1471.9601 1.5",
+                                        "1 0 1 4000 4000 4000 0 0.5", "1 1 1 3000 3000 3000 0 0.5"};
+    QTest::newRow("rpm over battery and an input")
+        << QStringList{"rpm", "battery_v", "gpi1"} << "13,13.5,14"
+        << "0,1,2" << 1 << rpmOverBattery;
+    QTest::newRow("fewer than two samples: empty")
+        << QStringList{"rpm", "battery_v", "gpi1"} << "13,13.5,14"
+        << "0,1,2" << 2 << QStringList{rpmOverBattery[1]};
+    QTest::newRow("battery over MAP rows and rpm columns")
+        << QStringList{"battery_v", "map", "rpm"} << "0,30,60"
+        << "0,3000,5000" << 1
+        << QStringList{"0 0 2 13.1 13 13.2 0.1 1", "1 0 2 13.7 13.4 14 0.3 0.5",
+                       "1 1 3 13.4666667 13 13.8 0.3399346 1.5"};
+}
+
+void TestAnalysis::mapTableOfAnyChannels() {
+    QFETCH(QStringList, channels);
+    QFETCH(QString, rowEdges);
+    QFETCH(QString, columnEdges);
+    QFETCH(int, minSamples);
+    QFETCH(QStringList, cells);
+    const record::Table rows = pull();
+    analysis::MapRequest r;
+    r.of = *rows.channelNamed(channels[0]);
+    r.rows = *rows.channelNamed(channels[1]);
+    r.columns = *rows.channelNamed(channels[2]);
+    r.rowEdges = numbers(QString(rowEdges).replace(',', ' '));
+    r.columnEdges = numbers(QString(columnEdges).replace(',', ' '));
+    r.minSamples = minSamples;
+    const auto table = analysis::mapTable(rows, r, {});
+    QCOMPARE(qsizetype(table.cells.size()), cells.size());
+    for (qsizetype i = 0; i < cells.size(); ++i) {
+        const auto& c = table.cells[std::size_t(i)];
+        const QList<double> e = numbers(cells[i]);
+        const QList<double> got = {
+            double(c.rpmBin), double(c.mapBin), double(c.samples), c.mean, c.min, c.max, c.sd,
+            c.seconds};
+        for (qsizetype k = 0; k < e.size(); ++k)
+            QVERIFY2(
+                near(got[k], e[k]),
+                qPrintable(QStringLiteral("cell %1, figure %2: %3").arg(i).arg(k).arg(got[k])));
+    }
+}
+
+// Rows half a second apart unless said; the gap threshold is then 1.5 s.
+void TestAnalysis::histogram_data() {
+    QTest::addColumn<QString>("times");
+    QTest::addColumn<QString>("rpm");
+    QTest::addColumn<QString>("edges");  // empty: the default bins
+    QTest::addColumn<QString>("ends");   // the first and the last edge
+    QTest::addColumn<int>("binCount");
+    QTest::addColumn<QStringList>("filled");  // "bin samples seconds share", the others empty
+    QTest::newRow("on an edge: in the bin it starts; outside: in none")
+        << "0 0.5 1 1.5 2"
+        << "1000 2000 2999.9 3000 500"
+        << "0,100,1000,2000,3000"
+        << "0 3000" << 4 << QStringList{"1 1 0 0", "2 1 0.5 0.25", "3 2 1 0.5"};
+    QTest::newRow("default bins: the greatest value in the last")
+        << "0 0.5 1"
+        << "1000 1100 3000"
+        << ""
+        << "1000 3000" << 20 << QStringList{"0 1 0.5 0.5", "1 1 0.5 0.5", "19 1 0 0"};
+    QTest::newRow("a gap counts as the threshold; a cell not read counts nothing")
+        << "0 0.5 1 11 11.5 12"
+        << "1000 1000 2000 2000 nan 1000"
+        << "0,1500,2500"
+        << "0 2500" << 2 << QStringList{"0 3 1 0.3333333", "1 2 2 0.6666667"};
+    QTest::newRow("one value: bins one decimal wide around it")
+        << "0 0.5 1"
+        << "2500 2500 2500"
+        << ""
+        << "2499 2501" << 20 << QStringList{"10 3 1 1"};
+    QTest::newRow("one row: shares of the samples") << "0"
+                                                    << "2000"
+                                                    << "0,5000"
+                                                    << "0 5000" << 1 << QStringList{"0 1 0 1"};
+    QTest::newRow("nothing counted: no bins") << "0 0.5"
+                                              << "nan nan"
+                                              << "0,5000"
+                                              << "" << 0 << QStringList{};
+}
+
+void TestAnalysis::histogram() {
+    QFETCH(QString, times);
+    QFETCH(QString, rpm);
+    QFETCH(QString, edges);
+    QFETCH(QString, ends);
+    QFETCH(int, binCount);
+    QFETCH(QStringList, filled);
+    const auto h = analysis::histogram(rpmRows(numbers(times), numbers(rpm)), 0, {},
+                                       numbers(QString(edges).replace(',', ' ')));
+    QCOMPARE(int(h.bins.size()), binCount);
+    QCOMPARE(h.empty.isEmpty(), binCount > 0);
+    if (binCount == 0)
+        return;
+    QCOMPARE(QList<double>({h.bins.front().from, h.bins.back().to}), numbers(ends));
+    QList<double> expected(binCount * 3, 0.0), got;
+    for (const QString& f : filled) {
+        const QList<double> e = numbers(f);
+        for (int k = 0; k < 3; ++k)
+            expected[int(e[0]) * 3 + k] = e[k + 1];
+    }
+    for (const analysis::HistogramBin& b : h.bins)
+        got << double(b.samples) << b.seconds << b.share;
+    for (qsizetype i = 0; i < got.size(); ++i)
+        QVERIFY2(
+            near(got[i], expected[i]),
+            qPrintable(QStringLiteral("bin %1, figure %2: %3").arg(i / 3).arg(i % 3).arg(got[i])));
+}
+
+// Percentiles between closest ranks: rank p x (n - 1) from 0, as numpy's default.
+void TestAnalysis::histogramFigures_data() {
+    QTest::addColumn<QString>("rpm");
+    QTest::addColumn<QString>("figures");  // mean median sd p5 p95
+    QTest::newRow("odd count, unsorted") << "10 3 1 4 2"
+                                         << "4 3 3.1622777 1.2 8.8";
+    QTest::newRow("even count") << "9 4 2 5 4 7 5 4"
+                                << "5 4.5 2 2.7 8.3";
+    QTest::newRow("one value") << "7"
+                               << "7 7 0 7 7";
+    QTest::newRow("large and steady") << "6000.1 6000.3"
+                                      << "6000.2 6000.2 0.1 6000.11 6000.29";
+}
+
+void TestAnalysis::histogramFigures() {
+    QFETCH(QString, rpm);
+    QFETCH(QString, figures);
+    const QList<double> values = numbers(rpm);
+    QList<double> times;
+    for (qsizetype i = 0; i < values.size(); ++i)
+        times << 0.5 * double(i);
+    const auto h = analysis::histogram(rpmRows(times, values), 0, {});
+    const QList<double> got = {h.mean, h.median, h.sd, h.p5, h.p95}, e = numbers(figures);
+    for (qsizetype k = 0; k < e.size(); ++k)
+        QVERIFY2(near(got[k], e[k]),
+                 qPrintable(QStringLiteral("figure %1: %2").arg(k).arg(got[k])));
+}
+
 void TestAnalysis::edges_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("valid");
@@ -180,17 +353,49 @@ void TestAnalysis::commandLine_data() {
     QTest::newRow("table") << QStringList{"--table",     kPull,
                                           "--rpm-edges", "0,1000,2000,3000,5000",
                                           "--map-edges", "0,30,60"}
-                           << 0 << "3000,5000,30,60,3,27.66667";
+                           << 0 << "3000,5000,30,60,3,27.66667,25.000,30.000,2.05480";
     // Worked out from edges.csv: on an edge is in the cell above it, on the last edge in none.
     QTest::newRow("table on edges that are not whole numbers")
         << QStringList{"--table",     kEdges, "--rpm-edges", "845.7,1623.9,3186.1,6510.4",
                        "--map-edges", "6,9.7,17.4,29.8"}
         << 0
-        << "mean\n845.7,1623.9,6,9.7,1,12.81000\n845.7,1623.9,9.7,17.4,1,12.34500\n"
-           "1623.9,3186.1,6,9.7,1,15.99700\n1623.9,3186.1,9.7,17.4,2,14.35650\n"
-           "1623.9,3186.1,17.4,29.8,1,20.03900\n3186.1,6510.4,17.4,29.8,2,25.22500\n";
+        << "sd\n845.7,1623.9,6,9.7,1,12.81000,12.810,12.810,0.00000\n"
+           "845.7,1623.9,9.7,17.4,1,12.34500,12.345,12.345,0.00000\n"
+           "1623.9,3186.1,6,9.7,1,15.99700,15.997,15.997,0.00000\n"
+           "1623.9,3186.1,9.7,17.4,2,14.35650,14.180,14.533,0.17650\n"
+           "1623.9,3186.1,17.4,29.8,1,20.03900,20.039,20.039,0.00000\n"
+           "3186.1,6510.4,17.4,29.8,2,25.22500,22.676,27.774,2.54900\n";
     QTest::newRow("table's MAP edges follow the range (1: 0 to 30 by 5)")
-        << QStringList{"--table", kEdges} << 0 << "\n3000,3500,25,30,2,23.83800\n";
+        << QStringList{"--table", kEdges} << 0
+        << "rpm_from,rpm_to,map_from,map_to,samples,mean,min,max,sd\n"
+           "500,1000,5,10,2,8.67250,5.000,12.345,3.67250\n";
+    QTest::newRow("table of other channels, cells of two samples or more")
+        << QStringList{"--table",        kPull,         "--of",          "rpm",       "--rows",
+                       "battery_v",      "--row-edges", "13,13.5,14",    "--columns", "gpi1",
+                       "--column-edges", "0,1,2",       "--min-samples", "2"}
+        << 0
+        << "battery_v_from,battery_v_to,gpi1_from,gpi1_to,samples,mean,min,max,sd\n"
+           "13,13.5,1,2,3,2500.000,1000.0,4500.0,1471.960\n";
+    QTest::newRow("histogram, a bin left empty")
+        << QStringList{"--histogram", kPull, "--of", "rpm", "--edges", "0,1000,2900,3000"} << 0
+        << "from,to,samples,seconds,share\n0,1000,1,0.500,0.16667\n"
+           "1000,2900,3,1.000,0.33333\n2900,3000,0,0.000,0.00000\n";
+    QTest::newRow("histogram without a channel")
+        << QStringList{"--histogram", kPull} << 2 << "--histogram needs --of";
+    QTest::newRow("unknown rows") << QStringList{"--table", kPull, "--rows", "boost"} << 2
+                                  << "--rows takes a column of the recording (rpm, advance, map, "
+                                     "battery_v, gpi3_v, gpi1, gpi2, gpi3), not \"boost\"";
+    QTest::newRow("other rows need their edges")
+        << QStringList{"--table", kPull, "--rows", "gpi3_v"} << 2
+        << "--rows gpi3_v needs --row-edges";
+    QTest::newRow("rpm edges for rows of another channel")
+        << QStringList{"--table", kPull, "--rows", "map", "--rpm-edges", "0,10"} << 2
+        << "the rows are map: give --row-edges";
+    QTest::newRow("falling edges")
+        << QStringList{"--histogram", kPull, "--of", "rpm", "--edges", "0,10,5"} << 2
+        << "--edges: each edge must be greater";
+    QTest::newRow("no samples") << QStringList{"--table", kPull, "--min-samples", "0"} << 2
+                                << "--min-samples takes a whole number of samples, 1 or more";
     QTest::newRow("section onto an existing file")
         << QStringList{"--section", kPull, "--from", "1", "--to", "2", "--out", kPull} << 3
         << "already exists";

@@ -28,9 +28,13 @@ private slots:
 // Every option the command line takes, the logger's and the questions', is in --help.
 void TestCommandLine::helpNamesEveryOption() {
     const QString help = helpText("Ignivex_Log");
-    for (const char* o : {"--record", "--port", "--rate", "--duration", "--force", "--help", "-h",
-                          "--version", "--stats", "--table", "--section", "--xlsx", "--from",
-                          "--to", "--of", "--rpm-edges", "--map-edges", "--out", "SIGUSR1"})
+    for (const char* o :
+         {"--record",    "--port",      "--rate",    "--duration",     "--force",
+          "--help",      "-h",          "--version", "--stats",        "--table",
+          "--section",   "--xlsx",      "--from",    "--to",           "--of",
+          "--rpm-edges", "--map-edges", "--out",     "SIGUSR1",        "--histogram",
+          "--rows",      "--row-edges", "--columns", "--column-edges", "--min-samples",
+          "--edges"})
         QVERIFY2(help.contains(QRegularExpression(
                      QString("(^|[\\s\\[])%1[\\s,=\\]]").arg(QRegularExpression::escape(o)))),
                  o);
