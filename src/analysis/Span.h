@@ -16,6 +16,10 @@ using RowsPassing = std::vector<std::uint8_t>;
 // A stretch of a recording by its elapsed seconds, both ends included, and the rows a filter
 // lets through (every row where none is set).
 struct Span {
+    Span() = default;
+    Span(double from, double to, std::shared_ptr<const RowsPassing> passing = nullptr)
+        : from(from), to(to), passing(std::move(passing)) {}
+
     double from = -std::numeric_limits<double>::infinity();
     double to = std::numeric_limits<double>::infinity();
     std::shared_ptr<const RowsPassing> passing;
