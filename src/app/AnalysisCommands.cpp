@@ -6,6 +6,7 @@
 #include "analysis/Statistics.h"
 #include "app/CommandLine.h"
 #include "base/MessageText.h"
+#include "formula/FormulaChannels.h"
 #include "record/RecordingReader.h"
 #include "workbook/Workbook.h"
 
@@ -37,24 +38,32 @@ struct Arguments {
     QString command;
     QString file;
     QMap<QString, QString> options;  // "--from" -> "12.5"
+    QStringList channels;            // each --channel's NAME=FORMULA, in their order
     QString error;
 };
 
+// What channels by formula and a filter add to a command that counts rows.
+const QStringList kFormulaOptions = {QStringLiteral("--channel"), QStringLiteral("--where"),
+                                     QStringLiteral("--settle")};
+
 // Which options each command takes, each followed by its value.
 QStringList optionsOf(const QString& command) {
+    if (command == u"--section")
+        return {QStringLiteral("--from"), QStringLiteral("--to"), QStringLiteral("--out")};
+    QStringList counted = kFormulaOptions;
     if (command == u"--stats")
-        return {QStringLiteral("--from"), QStringLiteral("--to")};
+        return counted << QStringLiteral("--from") << QStringLiteral("--to");
     if (command == u"--table")
-        return {QStringLiteral("--from"),         QStringLiteral("--to"),
+        return counted + QStringList{QStringLiteral("--from"),         QStringLiteral("--to"),
                 QStringLiteral("--of"),           QStringLiteral("--rows"),
                 QStringLiteral("--row-edges"),    QStringLiteral("--columns"),
                 QStringLiteral("--column-edges"), QStringLiteral("--rpm-edges"),
                 QStringLiteral("--map-edges"),    QStringLiteral("--min-samples")};
     if (command == u"--histogram")
-        return {QStringLiteral("--from"), QStringLiteral("--to"), QStringLiteral("--of"),
-                QStringLiteral("--edges")};
-    // --section and --xlsx
-    return {QStringLiteral("--from"), QStringLiteral("--to"), QStringLiteral("--out")};
+        return counted + QStringList{QStringLiteral("--from"), QStringLiteral("--to"),
+                                     QStringLiteral("--of"), QStringLiteral("--edges")};
+    // --xlsx
+    return counted << QStringLiteral("--from") << QStringLiteral("--to") << QStringLiteral("--out");
 }
 
 Arguments parseArguments(const QStringList& arguments) {
@@ -76,9 +85,91 @@ Arguments parseArguments(const QStringList& arguments) {
             a.error = QStringLiteral("%1 needs a value").arg(name);
             return a;
         }
-        a.options.insert(name, arguments[++i]);
+        if (name == u"--channel")
+            a.channels << arguments[++i];
+        else
+            a.options.insert(name, arguments[++i]);
     }
     return a;
+}
+
+// The channels by formula and the filter the arguments ask for.
+struct FormulaChoice {
+    std::vector<formula::Definition> channels;
+    std::optional<formula::Filter> filter;
+};
+
+QString problemText(const QString& option, const QString& given, const formula::Problem& p) {
+    return QStringLiteral("%1 %2: %3%4")
+        .arg(option, readable(given, 80), p.message,
+             p.position >= 0 ? QStringLiteral(" (at character %1)").arg(p.position + 1)
+                             : QString());
+}
+
+// Read and checked against the module's channels before the recording is, so a mistake is
+// told at once; a recording holds the module's channels, so what reads here reads there.
+std::optional<FormulaChoice> formulaChoiceOf(const Arguments& a, QString* why) {
+    FormulaChoice c;
+    for (const QString& given : a.channels) {
+        const auto eq = given.indexOf(u'=');
+        if (eq <= 0) {
+            *why = QStringLiteral("--channel takes NAME=FORMULA, such as --channel "
+                                  "map_kpa=map*6.895, not \"%1\"")
+                       .arg(readable(given, 40));
+            return std::nullopt;
+        }
+        c.channels.push_back({given.left(eq).trimmed(), given.mid(eq + 1), {}, 3});
+    }
+    const record::Table module;
+    const auto problems = formula::check(c.channels, module);
+    for (std::size_t i = 0; i < problems.size(); ++i) {
+        if (problems[i]) {
+            *why = problemText(QStringLiteral("--channel"), a.channels[qsizetype(i)], *problems[i]);
+            return std::nullopt;
+        }
+    }
+    const bool settles = a.options.contains(QStringLiteral("--settle"));
+    if (!a.options.contains(QStringLiteral("--where"))) {
+        if (settles)
+            *why = QStringLiteral("--settle needs --where and the condition it settles");
+        return settles ? std::nullopt : std::optional(c);
+    }
+    formula::Filter filter{QStringLiteral("--where"), a.options.value(QStringLiteral("--where")), 0};
+    if (settles) {
+        bool ok = false;
+        filter.settleSeconds = a.options.value(QStringLiteral("--settle")).toDouble(&ok);
+        if (!ok || !std::isfinite(filter.settleSeconds) || filter.settleSeconds < 0) {
+            *why = QStringLiteral("--settle takes seconds, 0 or more, not \"%1\"")
+                       .arg(readable(a.options.value(QStringLiteral("--settle")), 40));
+            return std::nullopt;
+        }
+    }
+    QStringList names = formula::channelNames(module);
+    for (const formula::Definition& d : c.channels)
+        names << d.name;
+    formula::Problem p;
+    if (!formula::Formula::read(filter.condition, names, &p)) {
+        *why = problemText(QStringLiteral("--where"), filter.condition, p);
+        return std::nullopt;
+    }
+    c.filter = filter;
+    return c;
+}
+
+// The channels added to the recording's table and the filter set on the span; the failure's
+// message otherwise (the formulas read already, so only memory can fail here).
+std::optional<QString> applyFormulas(const FormulaChoice& c, record::Recording& recording,
+                                     analysis::Span& span) {
+    if (const auto problem = formula::addChannels(recording.table, c.channels))
+        return problem;
+    if (!c.filter)
+        return std::nullopt;
+    formula::Problem p;
+    auto rows = formula::rowsPassing(recording.table, *c.filter, &p);
+    if (!rows)
+        return problemText(QStringLiteral("--where"), c.filter->condition, p);
+    span.passing = std::make_shared<const analysis::RowsPassing>(std::move(*rows));
+    return std::nullopt;
 }
 
 std::optional<double> secondsFrom(const QString& text) {
@@ -349,22 +440,29 @@ bool refuseExisting(const QString& target, const QString& program) {
     return true;
 }
 
-int exportWorkbook(const Arguments& a, const analysis::Span& span, const QString& program) {
+int exportWorkbook(const Arguments& a, analysis::Span span, const FormulaChoice& formulas,
+                   const QString& program) {
     const QString target = a.options.value(QStringLiteral("--out"));
     if (target.isEmpty())
         return usage(program, QStringLiteral("--xlsx needs --out and the workbook's file name"));
     if (refuseExisting(target, program))
         return kFileNotWritten;
     QString error;
-    const std::optional<record::Recording> recording = load(a.file, &error);
+    std::optional<record::Recording> recording = load(a.file, &error);
     if (!recording) {
         print(stderr, QStringLiteral("%1: %2\n").arg(program, error));
         return kFailed;
     }
+    if (const auto failed = applyFormulas(formulas, *recording, span)) {
+        print(stderr, QStringLiteral("%1: %2\n").arg(program, *failed));
+        return kFailed;
+    }
     // Refused as the section refuses it: a workbook of no rows is nothing to open.
     const std::vector<double>& elapsed = recording->table.elapsed;
-    if (std::none_of(elapsed.begin(), elapsed.end(),
-                     [&span](double t) { return span.contains(t); })) {
+    bool anyRow = false;
+    for (std::size_t i = 0; i < elapsed.size() && !anyRow; ++i)
+        anyRow = span.contains(elapsed[i]) && span.passes(i);
+    if (!anyRow) {
         print(stderr, QStringLiteral("%1: %2%3\n")
                           .arg(program, analysis::noRowText(a.file, span), kSpanHelp));
         return kFileNotWritten;
@@ -405,13 +503,16 @@ bool isAnalysis(const QStringList& arguments) {
 
 QString usageLines(const QString& program) {
     return QStringLiteral(
-               "usage: %1 --stats FILE [--from S] [--to S]\n"
-               "       %1 --table FILE [--of CHANNEL] [--rows CHANNEL] [--row-edges E0,E1,...] "
-               "[--columns CHANNEL] [--column-edges E0,E1,...] [--rpm-edges E0,E1,...] "
-               "[--map-edges E0,E1,...] [--min-samples N] [--from S] [--to S]\n"
-               "       %1 --histogram FILE --of CHANNEL [--edges E0,E1,...] [--from S] [--to S]\n"
+               "usage: %1 --stats FILE [FORMULAS] [--from S] [--to S]\n"
+               "       %1 --table FILE [FORMULAS] [--of CHANNEL] [--rows CHANNEL] "
+               "[--row-edges E0,E1,...] [--columns CHANNEL] [--column-edges E0,E1,...] "
+               "[--rpm-edges E0,E1,...] [--map-edges E0,E1,...] [--min-samples N] [--from S] "
+               "[--to S]\n"
+               "       %1 --histogram FILE [FORMULAS] --of CHANNEL [--edges E0,E1,...] [--from S] "
+               "[--to S]\n"
                "       %1 --section FILE --from S --to S --out NEW\n"
-               "       %1 --xlsx FILE --out NEW.xlsx [--from S] [--to S]\n")
+               "       %1 --xlsx FILE [FORMULAS] --out NEW.xlsx [--from S] [--to S]\n"
+               "  FORMULAS: [--channel NAME=FORMULA]... [--where FORMULA [--settle S]]\n")
         .arg(program);
 }
 
@@ -434,8 +535,12 @@ int run(const QStringList& arguments, const QString& program) {
     if (span.from > span.to)
         return usage(program, QStringLiteral("--from must not be later than --to"));
 
+    QString wrong;
+    std::optional<FormulaChoice> formulas;
+    if (a.command != u"--section" && !(formulas = formulaChoiceOf(a, &wrong)))
+        return usage(program, wrong);
     if (a.command == u"--xlsx")
-        return exportWorkbook(a, span, program);
+        return exportWorkbook(a, span, *formulas, program);
     if (a.command == u"--section") {
         if (!a.options.contains(QStringLiteral("--from")) ||
             !a.options.contains(QStringLiteral("--to")) ||
@@ -467,16 +572,19 @@ int run(const QStringList& arguments, const QString& program) {
     // told at once; the channels are named, and found in the table once it is read.
     std::optional<TableChoice> tableChoice;
     std::optional<HistogramChoice> histogramChoice;
-    QString wrong;
     if (a.command == u"--table" && !(tableChoice = tableChoiceOf(a, &wrong)))
         return usage(program, wrong);
     if (a.command == u"--histogram" && !(histogramChoice = histogramChoiceOf(a, &wrong)))
         return usage(program, wrong);
 
     QString error;
-    const std::optional<record::Recording> recording = load(a.file, &error);
+    std::optional<record::Recording> recording = load(a.file, &error);
     if (!recording) {
         print(stderr, QStringLiteral("%1: %2\n").arg(program, error));
+        return kFailed;
+    }
+    if (const auto failed = applyFormulas(*formulas, *recording, span)) {
+        print(stderr, QStringLiteral("%1: %2\n").arg(program, *failed));
         return kFailed;
     }
     if (a.command == u"--stats") {

@@ -380,6 +380,24 @@ void TestAnalysis::commandLine_data() {
         << QStringList{"--histogram", kPull, "--of", "rpm", "--edges", "0,1000,2900,3000"} << 0
         << "from,to,samples,seconds,share\n0,1000,1,0.500,0.16667\n"
            "1000,2900,3,1.000,0.33333\n2900,3000,0,0.000,0.00000\n";
+    QTest::newRow("stats of a channel by formula")
+        << QStringList{"--stats", kPull, "--channel", "krpm=rpm/1000", "--from", "1", "--to", "3"}
+        << 0 << "krpm,4,2.000,4.500,3.37500";
+    // gpi1 turns on at 0.5 s and at 2.5 s: the rows at 1.0, 1.5 and 3.0 s are settled.
+    QTest::newRow("stats through a filter that settles")
+        << QStringList{"--stats", kPull, "--where", "gpi1 == 1", "--settle", "0.5"} << 0
+        << "rpm,3,2000.0,4500.0,3166.667";
+    QTest::newRow("histogram of a rate")
+        << QStringList{"--histogram", kPull, "--channel", "r=rate(rpm)", "--of", "r", "--edges",
+                       "0,1000,3000"}
+        << 0 << "from,to,samples,seconds,share\n0,1000,1,0.500,0.20000\n1000,3000,3,1.500,0.60000\n";
+    QTest::newRow("channels in a loop")
+        << QStringList{"--stats", kPull, "--channel", "a=b+1", "--channel", "b=a*2"} << 2
+        << "--channel a=b+1: “a” depends on itself: a → b → a";
+    QTest::newRow("a condition that does not read")
+        << QStringList{"--table", kPull, "--where", "rpm >"} << 2
+        << "--where rpm >: The formula ends too soon: a value, a channel, a function or “(” was "
+           "expected (at character 6)";
     QTest::newRow("histogram without a channel")
         << QStringList{"--histogram", kPull} << 2 << "--histogram needs --of";
     QTest::newRow("unknown rows") << QStringList{"--table", kPull, "--rows", "boost"} << 2
