@@ -6,8 +6,14 @@
 
 #include "analysis/Histogram.h"
 #include "analysis/MapTable.h"
+#include "formula/FormulaChannels.h"
+#include "record/RecordFormat.h"
 #include "record/RecordingTable.h"
 
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimeZone>
 #include <QtGlobal>
 #include <cmath>
 #include <cstdio>
@@ -50,6 +56,99 @@ record::Table recordingOf(double seconds) {
         t.append(cells);
     }
     return t;
+}
+
+// The table as a recording file, for the questions asked end to end.
+void writeFile(const record::Table& t, const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return;
+    record::Details d;
+    d.tool = QStringLiteral("Ignivex Log 1.1");
+    d.port = QStringLiteral("Com1 (/dev/ttyUSB0)");
+    d.firmwareId = QStringLiteral("IGX-2 V1.10");
+    d.statusRead = true;
+    d.status = 0x05;
+    d.rangeCode = 1;
+    d.rate = QStringLiteral("as fast as the link allows");
+    d.started = QDateTime(QDate(2026, 12, 8), QTime(14, 0), QTimeZone(3600));
+    f.write(record::preamble(d));
+    const Instant start(std::chrono::seconds(1));
+    QByteArray block;
+    auto v = [&](Value which, std::size_t i) { return t.column(which)[i]; };
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        Sample s;
+        s.monotonic = start + std::chrono::microseconds(qint64(t.elapsed[i] * 1e6));
+        s.wallClock = d.started.addMSecs(qint64(t.elapsed[i] * 1000));
+        s.gpiBits = std::int16_t((v(Value::Gpi1, i) > 0 ? 0x04 : 0) |
+                                 (v(Value::Gpi2, i) > 0 ? 0x08 : 0) |
+                                 (v(Value::Gpi3, i) > 0 ? 0x10 : 0));
+        s.gpi3Analog = v(Value::Gpi3Volts, i);
+        s.map = v(Value::Map, i);
+        s.battery = v(Value::Battery, i);
+        s.rpm = v(Value::Rpm, i);
+        s.advance = v(Value::Advance, i);
+        s.end = Sample::End(t.status[i]);
+        block += record::row(s, start);
+        if (block.size() > (1 << 20)) {
+            f.write(block);
+            block.clear();
+        }
+    }
+    f.write(block);
+}
+
+// The same question of the same file, asked of pandas: the channel, the filter with its settle
+// time (the rows within 0.5 s of the condition turning true left out), the cells' means.
+const char* const kPandasQuestion = R"(import sys, time, numpy, pandas
+t = time.monotonic()
+d = pandas.read_csv(sys.argv[1], comment='#')
+d['adv_net'] = d.advance - 0.5 * d.map
+on = ((d.rpm > 3000) & (d.gpi1 == 0)).fillna(False)
+turned = on & ~on.shift(fill_value=False)
+since = d.elapsed_s.where(turned).ffill()
+keep = on & (d.elapsed_s - since >= 0.5) & (d.status == 'ok')
+k = d[keep]
+rows = pandas.cut(k.rpm, numpy.arange(0, 8001, 500), right=False)
+cols = pandas.cut(k.map, numpy.arange(0, 31, 5), right=False)
+cells = k.groupby([rows, cols], observed=True).adv_net.agg(['count', 'mean', 'min', 'max', 'std'])
+print((time.monotonic() - t) * 1000, len(cells))
+)";
+
+void endToEnd(const record::Table& t) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("ten-hours.csv"));
+    auto start = Steady::now();
+    writeFile(t, path);
+    std::printf("\nOne question end to end: open the file, a channel by formula, a filter with "
+                "a settle time, the map table\n  %-52s %.0f MB, written in %.0f ms\n", "file",
+                double(QFile(path).size()) / (1024 * 1024), microsSince(start) / 1000);
+    QProcess ours;
+    start = Steady::now();
+    ours.start(QStringLiteral(IGNIVEX_APP),
+               {QStringLiteral("--table"), path, QStringLiteral("--channel"),
+                QStringLiteral("adv_net=advance - 0.5 * map"), QStringLiteral("--of"),
+                QStringLiteral("adv_net"), QStringLiteral("--where"),
+                QStringLiteral("rpm > 3000 && gpi1 == 0"), QStringLiteral("--settle"),
+                QStringLiteral("0.5")});
+    ours.waitForFinished(-1);
+    const double oursMs = microsSince(start) / 1000;
+    const auto lines = ours.readAllStandardOutput().count('\n');
+    std::printf("  %-52s %7.0f ms  (%lld lines, exit %d)\n", "Ignivex_Log --table ... --where",
+                oursMs, qint64(lines), ours.exitCode());
+    QProcess pandas;
+    pandas.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral("-c"), QString::fromLatin1(kPandasQuestion), path});
+    if (pandas.waitForFinished(-1) && pandas.exitCode() == 0) {
+        const QList<QByteArray> out = pandas.readAllStandardOutput().trimmed().split(' ');
+        const double pandasMs = out.value(0).toDouble();
+        std::printf("  %-52s %7.0f ms  (%s cells; ours is %.2f times that)\n",
+                    "pandas, the same question", pandasMs, out.value(1).constData(),
+                    oursMs / pandasMs);
+    } else {
+        std::printf("  %-52s not installed or failed: %s\n", "pandas",
+                    pandas.readAllStandardError().left(300).constData());
+    }
 }
 
 template <typename Compute>
@@ -112,6 +211,44 @@ int main(int argc, char** argv) {
         });
     }
     std::printf("  %-52s %zu bins, %zu cells with samples\n", "counted", bins, cells);
+
+    std::printf("\nChannels by formula and a filter over the whole recording\n");
+    const QStringList names = formula::channelNames(t);
+    for (const char* text : {"(rpm * 2 + advance) / 3 - map * 0.5", "smooth(rpm, 0.5)"}) {
+        const auto f = formula::Formula::read(QString::fromLatin1(text), names, nullptr);
+        std::size_t present = 0;
+        timed(text, runs, [&] {
+            const std::vector<double> v = formula::evaluate(*f, t);
+            present = std::size_t(std::count_if(v.begin(), v.end(),
+                                                [](double x) { return !std::isnan(x); }));
+        });
+        std::printf("  %-52s %zu values\n", "", present);
+    }
+    const formula::Filter filter{QStringLiteral("pull"),
+                                 QStringLiteral("rpm > 3000 && gpi1 == 0"), 0.5};
+    analysis::Span through;
+    timed("filter: rpm > 3000 && gpi1 == 0, settled 0.5 s", runs, [&] {
+        through.passing = std::make_shared<const analysis::RowsPassing>(
+            *formula::rowsPassing(t, filter, nullptr));
+    });
+    record::Table withNet = t;
+    formula::addChannels(withNet, {{QStringLiteral("adv_net"),
+                                    QStringLiteral("advance - 0.5 * map"), QStringLiteral("deg"), 1}});
+    const auto net = *withNet.channelNamed(QStringLiteral("adv_net"));
+    timed("map table of adv_net through the filter", runs, [&] {
+        analysis::MapRequest r;
+        r.of = net;
+        r.rows = record::channelOf(Value::Rpm);
+        r.columns = record::channelOf(Value::Map);
+        r.rowEdges = analysis::defaultRpmEdges();
+        r.columnEdges = analysis::defaultMapEdges(1);
+        cells = analysis::mapTable(withNet, r, through).cells.size();
+    });
+    timed("histogram of adv_net through the filter", runs, [&] {
+        bins = analysis::histogram(withNet, net, through).bins.size();
+    });
+    std::printf("  %-52s %zu bins, %zu cells with samples\n", "counted", bins, cells);
+    endToEnd(t);
     printLoadAtEnd();
     return 0;
 }

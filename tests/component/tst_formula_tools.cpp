@@ -1,0 +1,114 @@
+// View, Channels by Formula... and the Filter box of the review, over
+// tests/fixtures/analysis/pull.csv (eight rows half a second apart; gpi1 is 0,1,1,1,0,1,1,0).
+// With IGNIVEX_SCREENSHOT_DIR set, the dialog showing a problem and the review showing a
+// channel by formula and a filter's shading are saved there.
+#include "app/ChartWindows.h"
+#include "review/FormulaDialog.h"
+#include "review/FormulaTools.h"
+#include "review/ReviewWindow.h"
+#include "base/AppIdentity.h"
+#include "support/IsolatedConfig.h"
+#include "support/MainHarness.h"
+#include "support/ScriptedBoxes.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QLabel>
+#include <QSettings>
+#include <QTableWidget>
+#include <QtTest>
+
+using namespace ignivex;
+using namespace ignivex::chart;
+using namespace ignivex::test;
+
+namespace {
+const QString kPull = QStringLiteral(IGNIVEX_FIXTURES "/analysis/pull.csv");
+}
+
+class TestFormulaTools : public QObject {
+    Q_OBJECT
+private slots:
+    void dialogShowsTheProblem_data();
+    void dialogShowsTheProblem();
+    void appliedToTheReview();
+};
+
+void TestFormulaTools::dialogShowsTheProblem_data() {
+    QTest::addColumn<QString>("formula");
+    QTest::addColumn<QString>("shown");  // a piece of the problem line, or "" for none
+    QTest::newRow("sound") << "advance - 0.5 * map" << "";
+    QTest::newRow("two operators") << "advance - * map" << "comes too soon: a value, a channel, "
+                                                          "a function or “(” was expected (at "
+                                                          "character 11)";
+    QTest::newRow("reads itself") << "adv_net + 1" << "“adv_net” depends on itself";
+    QTest::newRow("unknown name") << "advance - boost" << "There is no channel “boost”";
+}
+
+void TestFormulaTools::dialogShowsTheProblem() {
+    QFETCH(QString, formula);
+    QFETCH(QString, shown);
+    ScriptedBoxes boxes;
+    FormulaDialog dialog(boxes);
+    formula::Formulas f;
+    f.channels = {{"adv_net", formula, "\u00b0", 1}};
+    dialog.setFormulas(f, record::Table());
+    auto* label = dialog.findChild<QLabel*>("lblProblem");
+    QCOMPARE(dialog.problems().value(0).isEmpty(), shown.isEmpty());
+    if (!shown.isEmpty())
+        QVERIFY2(label->text().contains(shown.toHtmlEscaped()), qPrintable(label->text()));
+    // Apply hands on only what is sound.
+    QSignalSpy applied(&dialog, &FormulaDialog::applied);
+    boxes.answer({box::Ok});
+    dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Apply)->click();
+    QCOMPARE(applied.count(), shown.isEmpty() ? 1 : 0);
+    QCOMPARE(boxes.shown.size(), shown.isEmpty() ? 0 : 1);
+}
+
+void TestFormulaTools::appliedToTheReview() {
+    IsolatedConfig config;
+    MainHarness h;
+    h.show();
+    h.w().charts().openRecording(kPull);
+    ReviewWindow& review = *h.w().charts().reviewWindow();
+    QTRY_VERIFY_WITH_TIMEOUT(review.recording() != nullptr, 10000);
+    auto* tools = review.findChild<FormulaTools*>();
+    formula::Formulas f;
+    f.channels = {{"adv_net", "advance - 0.5 * map", "\u00b0", 1}};
+    f.filters = {{"on", "gpi1 == 1", 0.5}};
+    QVERIFY(tools->apply(f));
+    const auto net = review.recording()->chart->table.channelNamed(u"adv_net");
+    QVERIFY(net);
+    // 10 - 0.5 x 20 on the first row; 30 - 0.5 x 50 at 2.0 s.
+    QCOMPARE(review.recording()->chart->table.column(*net)[0], 0.0f);
+    QCOMPARE(review.recording()->chart->table.column(*net)[4], 5.0f);
+    // Chosen in the box: the rows at 1.0, 1.5 and 3.0 s pass, the rest is shaded.
+    QComboBox* box = tools->filterBox();
+    QCOMPARE(box->count(), 2);
+    box->setCurrentIndex(1);
+    emit box->activated(1);
+    QCOMPARE(review.state().activeFilterName(), QString("on"));
+    QStringList out;
+    for (const Gap& g : review.state().leftOut())
+        out << QString("%1-%2").arg(g.from).arg(g.to);
+    QCOMPARE(out, QStringList({"0-1", "2-3", "3.5-3.5"}));
+    // Kept in the settings for the next start.
+    QSettings settings = userSettings();
+    QCOMPARE(formula::loadFormulas(settings), f);
+
+    const QString shots = qEnvironmentVariable("IGNIVEX_SCREENSHOT_DIR");
+    if (shots.isEmpty())
+        return;
+    review.resize(1200, 760);
+    QVERIFY(review.grab().save(shots + "/review-formula-filter.png"));
+    tools->openDialog();
+    FormulaDialog* dialog = tools->dialog();
+    auto* table = dialog->findChild<QTableWidget*>("tblFormulas");
+    table->item(0, 1)->setText("advance - * map");
+    table->setCurrentCell(0, 1);
+    QVERIFY(dialog->grab().save(shots + "/formula-editor.png"));
+}
+
+QTEST_MAIN(TestFormulaTools)
+#include "tst_formula_tools.moc"
