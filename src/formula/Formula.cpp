@@ -12,9 +12,6 @@ namespace ignivex::formula {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-// Rows are evaluated this many at a time, so the inputs muParser reads stay a few MB whatever
-// the recording's length.
-constexpr int kChunk = 1 << 15;
 // Times are compared with this much room: elapsed seconds are written to the millisecond, and
 // 0.3 - 0.1 in doubles is a hair below 0.2.
 constexpr double kTimeRoom = 1e-9;
@@ -316,17 +313,16 @@ QString describe(const mu::Parser::exception_type& e) {
 struct Formula::Parts {
     mu::Parser parser;
     Prepared prepared;
+    // What muParser reads: the channels named, then the calls over time, one value each.
     std::vector<double> probe;
-    // What muParser reads, a chunk at a time: the channels named, then the calls over time.
-    std::vector<double> buffers;
 
-    // Each input at `base` + its place x `stride`.
-    void defineInputs(double* base, std::size_t stride) {
+    // Each input at its place in `base`.
+    void defineInputs(double* base) {
         const auto named = std::size_t(prepared.reads.size());
         for (std::size_t i = 0; i < named + prepared.calls.size(); ++i) {
             const std::string name = i < named ? prepared.reads[qsizetype(i)].toStdString()
                                                : "_t" + std::to_string(i - named);
-            parser.DefineVar(name, base + (stride ? i * stride : i));
+            parser.DefineVar(name, base + i);
         }
     }
 };
@@ -356,11 +352,9 @@ std::optional<Formula> Formula::read(const QString& text, const QStringList& cha
     auto parts = std::make_unique<Parts>();
     parts->prepared = std::move(*prepared);
     const Prepared& p = parts->prepared;
-    // Read against one value a name; the chunks to evaluate in come when first needed, so
-    // checking a formula as it is typed costs no more than reading it.
     parts->probe.assign(std::size_t(p.reads.size()) + p.calls.size(), 0.0);
     try {
-        parts->defineInputs(parts->probe.data(), 0);
+        parts->defineInputs(parts->probe.data());
         parts->parser.SetExpr(p.expression);
         parts->parser.Eval();
         if (parts->parser.GetNumResults() != 1) {
@@ -382,88 +376,85 @@ std::optional<Formula> Formula::read(const QString& text, const QStringList& cha
 
 std::vector<double> Formula::evaluate(const Inputs& inputs) const {
     const Prepared& p = parts_->prepared;
-    const std::size_t rows = inputs.elapsed ? inputs.elapsed->size() : 0;
+    const std::size_t rows = inputs.rows;
     std::vector<std::vector<double>> timed;
     timed.reserve(p.calls.size());
     for (const TimeCall& call : p.calls) {
         const auto at = p.reads.indexOf(call.channel);
-        timed.push_back(overTime(call, *inputs.elapsed, *inputs.channels[std::size_t(at)]));
+        timed.push_back(overTime(call, rows, inputs.elapsed, inputs.channels[std::size_t(at)]));
     }
-    std::vector<const std::vector<double>*> sources = inputs.channels;
-    for (const auto& t : timed)
-        sources.push_back(&t);
-
-    if (parts_->buffers.empty() && !sources.empty()) {
-        parts_->buffers.assign(sources.size() * kChunk, 0.0);
-        parts_->defineInputs(parts_->buffers.data(), kChunk);
-    }
+    // Row by row into the values muParser was given at reading: its bulk evaluation runs on
+    // OpenMP threads, which on a busy machine wait on each other for longer than the work
+    // takes, and spin while they wait.
     std::vector<double> out(rows, kNaN);
-    std::vector<std::uint8_t> empty(kChunk);
-    for (std::size_t first = 0; first < rows; first += kChunk) {
-        const int n = int(std::min<std::size_t>(kChunk, rows - first));
-        std::fill(empty.begin(), empty.begin() + n, 0);
-        for (std::size_t s = 0; s < sources.size(); ++s) {
-            const double* from = sources[s]->data() + first;
-            double* to = parts_->buffers.data() + s * kChunk;
+    double* slot = parts_->probe.data();
+    const std::size_t named = inputs.channels.size();
+    for (std::size_t r = 0; r < rows; ++r) {
+        bool empty = false;
+        for (std::size_t s = 0; s < named; ++s) {
+            slot[s] = inputs.channels[s].at(r);
             // A channel read only through a call over time is not itself this row's input.
-            const bool input = s >= p.direct.size() || p.direct[s];
-            for (int r = 0; r < n; ++r) {
-                to[r] = from[r];
-                if (input)
-                    empty[std::size_t(r)] |= std::isnan(from[r]);
-            }
+            empty = empty || (p.direct[s] && std::isnan(slot[s]));
         }
-        double* result = out.data() + first;
-        parts_->parser.Eval(result, n);
-        for (int r = 0; r < n; ++r) {
-            if (empty[std::size_t(r)] || !std::isfinite(result[r]))
-                result[r] = kNaN;
+        for (std::size_t c = 0; c < timed.size(); ++c) {
+            slot[named + c] = timed[c][r];
+            empty = empty || std::isnan(slot[named + c]);
         }
+        if (empty)
+            continue;
+        const double v = parts_->parser.Eval();
+        if (std::isfinite(v))
+            out[r] = v;
     }
     return out;
 }
 
-std::vector<double> overTime(const TimeCall& call, const std::vector<double>& elapsed,
-                             const std::vector<double>& values) {
-    const std::size_t rows = elapsed.size();
+std::vector<double> overTime(const TimeCall& call, std::size_t rows, const Column& elapsed,
+                             const Column& values) {
     std::vector<double> out(rows, kNaN);
     switch (call.function) {
     case TimeFunction::Rate:
         for (std::size_t i = 1; i < rows; ++i) {
-            const double dt = elapsed[i] - elapsed[i - 1];
+            const double dt = elapsed.at(i) - elapsed.at(i - 1);
             if (dt > 0)
-                out[i] = (values[i] - values[i - 1]) / dt;
+                out[i] = (values.at(i) - values.at(i - 1)) / dt;
         }
         break;
     case TimeFunction::Smooth: {
         // A window that slides: rows enter at its top and leave at its bottom once they are
-        // S or more behind. Summed in long double, so adding and taking away leaves no drift.
+        // S or more behind. Summed in units of the last decimal, whole numbers, so adding and
+        // taking away leaves no drift while the sum stays below 2^53; a long double past that.
         long double sum = 0;
         std::size_t present = 0, oldest = 0;
+        const double timeScale = elapsed.scale();
+        const double window = call.seconds * timeScale - kTimeRoom * timeScale;
         for (std::size_t i = 0; i < rows; ++i) {
-            if (std::isfinite(values[i])) {
-                sum += values[i];
+            const double v = values.units(i);
+            if (!std::isnan(v)) {
+                sum += v;
                 ++present;
             }
-            while (oldest <= i && elapsed[oldest] <= elapsed[i] - call.seconds + kTimeRoom) {
-                if (std::isfinite(values[oldest])) {
-                    sum -= values[oldest];
+            const double bottom = elapsed.units(i) - window;
+            for (; oldest <= i && elapsed.units(oldest) <= bottom; ++oldest) {
+                const double gone = values.units(oldest);
+                if (!std::isnan(gone)) {
+                    sum -= gone;
                     --present;
                 }
-                ++oldest;
             }
             if (present > 0)
-                out[i] = double(sum / present);
+                out[i] = double(sum / present) / values.scale();
         }
         break;
     }
     case TimeFunction::Ago: {
         std::size_t next = 0;  // the first row not yet S behind row i
         for (std::size_t i = 0; i < rows; ++i) {
-            while (next < rows && elapsed[next] <= elapsed[i] - call.seconds + kTimeRoom)
+            const double bottom = elapsed.at(i) - call.seconds + kTimeRoom;
+            while (next < rows && elapsed.at(next) <= bottom)
                 ++next;
             if (next > 0)
-                out[i] = values[next - 1];
+                out[i] = values.at(next - 1);
         }
         break;
     }

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "record/RecordingTable.h"
+
 #include <QString>
 #include <QStringList>
+#include <cmath>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -29,11 +33,41 @@ struct TimeCall {
 inline constexpr int kMostCharacters = 10000;
 inline constexpr int kDeepestNesting = 200;
 
-// The values a formula reads: per channel it names, one a row, as the file wrote them (NaN
-// where a row has none), and each row's elapsed seconds.
+// A column a formula reads, a value a row as the file wrote it: a float rounded to its
+// decimals, or a double (the rows' seconds) rounded the same way; NaN where a row has none,
+// infinity (which no file holds) counted as none too. Read where it lies, not copied: a long
+// recording's columns are tens of MB each.
+struct Column {
+    const float* floats = nullptr;
+    const double* doubles = nullptr;
+    int decimals = 3;
+
+    // Neither: a column the rows do not have, empty on every row.
+    double at(std::size_t r) const {
+        if (!floats && !doubles)
+            return std::numeric_limits<double>::quiet_NaN();
+        const double v = floats ? double(floats[r]) : doubles[r];
+        return std::isfinite(v) ? record::asWritten(v, decimals)
+                                : std::numeric_limits<double>::quiet_NaN();
+    }
+    // The same in units of its last decimal (13.835 with three: 13835), a whole number, so
+    // sums of many are exact and no division is needed per row.
+    double units(std::size_t r) const {
+        if (!floats && !doubles)
+            return std::numeric_limits<double>::quiet_NaN();
+        const double v = floats ? double(floats[r]) : doubles[r];
+        return std::isfinite(v) ? record::writtenUnits(v, decimals)
+                                : std::numeric_limits<double>::quiet_NaN();
+    }
+    double scale() const { return record::kDecimalScale[decimals]; }
+};
+
+// The values a formula reads: per channel it names, in the order of Formula::reads(), and each
+// row's elapsed seconds.
 struct Inputs {
-    const std::vector<double>* elapsed = nullptr;
-    std::vector<const std::vector<double>*> channels;  // in the order of Formula::reads()
+    std::size_t rows = 0;
+    Column elapsed;
+    std::vector<Column> channels;
 };
 
 // One formula, read by muParser against the names of the channels it may use. Its value on a
@@ -50,6 +84,8 @@ public:
 
     // The channels it reads, directly or through a function over time, each once.
     const QStringList& reads() const;
+    // A value a row, NaN where it is empty. Not for two threads at once: muParser reads the
+    // row's values from the formula's own.
     std::vector<double> evaluate(const Inputs& inputs) const;
 
 private:
@@ -62,8 +98,8 @@ private:
 // rate: (x here - x on the row before) / (their time apart), empty on the first row;
 // smooth: the mean of the values present on the rows within (t - S, t], empty where none is;
 // ago: x on the last row at t - S or earlier, empty where there is none.
-std::vector<double> overTime(const TimeCall& call, const std::vector<double>& elapsed,
-                             const std::vector<double>& values);
+std::vector<double> overTime(const TimeCall& call, std::size_t rows, const Column& elapsed,
+                             const Column& values);
 
 // The names a formula can call besides the channels ("sin", "min", ...), and its constants.
 bool isFunctionName(const QString& name);

@@ -134,36 +134,31 @@ QStringList channelNames(const record::Table& table) {
     return names;
 }
 
+namespace {
+
+Column columnOf(const record::Table& table, const QString& name) {
+    if (name == kElapsed)
+        return {nullptr, table.elapsed.data(), 3};
+    const auto id = table.channelNamed(name);
+    if (!id)
+        return {};
+    return {table.column(*id).data(), nullptr, table.channel(*id).decimals};
+}
+
+}  // namespace
+
 std::vector<double> writtenValues(const record::Table& table, const QString& column) {
     std::vector<double> out(table.size());
-    if (column == kElapsed) {
-        for (std::size_t r = 0; r < out.size(); ++r)
-            out[r] = record::asWritten(table.elapsed[r], 3);
-        return out;
-    }
-    const auto id = table.channelNamed(column);
-    if (!id) {
-        std::fill(out.begin(), out.end(), std::numeric_limits<double>::quiet_NaN());
-        return out;
-    }
-    const auto& values = table.column(*id);
-    const int decimals = table.channel(*id).decimals;
-    // Infinity is no value a file can hold: it counts as empty, as NaN does.
+    const Column c = columnOf(table, column);
     for (std::size_t r = 0; r < out.size(); ++r)
-        out[r] = std::isfinite(values[r]) ? record::asWritten(double(values[r]), decimals)
-                                          : std::numeric_limits<double>::quiet_NaN();
+        out[r] = c.at(r);
     return out;
 }
 
 std::vector<double> evaluate(const Formula& formula, const record::Table& table) {
-    const std::vector<double> elapsed = writtenValues(table, kElapsed);
-    std::vector<std::vector<double>> columns;
-    columns.reserve(std::size_t(formula.reads().size()));
-    Inputs inputs{&elapsed, {}};
-    for (const QString& name : formula.reads()) {
-        columns.push_back(writtenValues(table, name));
-        inputs.channels.push_back(&columns.back());
-    }
+    Inputs inputs{table.size(), columnOf(table, kElapsed), {}};
+    for (const QString& name : formula.reads())
+        inputs.channels.push_back(columnOf(table, name));
     return formula.evaluate(inputs);
 }
 
