@@ -4,6 +4,7 @@
 // pixels were worked out by hand from the fixture's rows; the review's hook is driven through
 // the real main window.
 #include "app/ChartWindows.h"
+#include "review/HistogramChart.h"
 #include "review/HistogramWindow.h"
 #include "review/MapTableWindow.h"
 #include "review/ReviewTools.h"
@@ -351,6 +352,11 @@ void TestReviewTools::histogramOfAFormula() {
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QCOMPARE(saved.readAll(), w.csv());
     QVERIFY(!w.saveCsv(dir.filePath("no such folder/h.csv")).isEmpty());
+    w.show();
+    QCOMPARE(w.savePicture(dir.filePath("h.png")), QString());
+    QCOMPARE(QImage(dir.filePath("h.png")).size(),
+             w.chart()->size() * w.chart()->devicePixelRatioF());
+    QVERIFY(!w.savePicture(dir.filePath("no such folder/h.png")).isEmpty());
     setEdges(w.findChild<QLineEdit*>("txtEdges"), "2,1");
     QVERIFY(w.problem().startsWith("Edges: each edge must be greater than the one before it."));
 }
