@@ -17,7 +17,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFormLayout>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -26,12 +26,15 @@
 #include <QLocale>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
-#include <tuple>
+#include <cmath>
+#include <limits>
+#include <map>
 
 namespace ignivex::chart {
 
@@ -56,13 +59,39 @@ QString binText(const QList<double>& edges, int bin) {
     return QString::number(edges[bin]) + kDash + QString::number(edges[bin + 1]);
 }
 
+// Edges for a channel that has none of its own: about ten steps of 1, 2 or 5 times a power of
+// ten over its values in the span as written, the first at or below the least, the last above
+// the greatest (a bin holds its lower edge, not its upper). 0 to 1 when the span has none.
+QList<double> rangeEdges(const record::Table& table, record::ChannelId c,
+                         const analysis::Span& span) {
+    const auto& values = table.column(c);
+    const int decimals = table.channel(c).decimals;
+    double least = std::numeric_limits<double>::infinity(), most = -least;
+    for (std::size_t row = 0; row < table.size(); ++row) {
+        if (!analysis::counts(table, row, span) || !std::isfinite(values[row]))
+            continue;
+        const double v = record::asWritten(values[row], decimals);
+        least = std::min(least, v);
+        most = std::max(most, v);
+    }
+    if (!(least <= most))
+        return {0, 1};
+    // No step finer than ten of the last decimal written: a steady value gets one bin.
+    const double unit = 1 / record::kDecimalScale[decimals];
+    const double step = tools::niceStep(std::max(most - least, 10 * unit) / 10);
+    const double places = std::pow(10.0, tools::decimalsFor(step));
+    const auto first = qint64(std::floor(least / step + 1e-9));
+    const auto last = qint64(std::floor(most / step + 1e-9)) + 1;
+    QList<double> edges;
+    for (qint64 k = first; k <= last; ++k)
+        edges << std::round(double(k) * step * places) / places;
+    return edges;
+}
+
 }  // namespace
 
 MapTableWindow::MapTableWindow(MessageBoxes& boxes, QWidget* parent)
-    : QMainWindow(parent, Qt::Window),
-      boxes_(boxes),
-      rpmEdges_(analysis::defaultRpmEdges()),
-      mapEdges_(analysis::defaultMapEdges()) {
+    : QMainWindow(parent, Qt::Window), boxes_(boxes) {
     setObjectName(QStringLiteral("frmMapTable"));
     setWindowTitle(QStringLiteral("Map Table - Ignivex Log"));
     auto* central = new QWidget(this);
@@ -71,7 +100,6 @@ MapTableWindow::MapTableWindow(MessageBoxes& boxes, QWidget* parent)
     auto* choices = new QHBoxLayout;
     of_ = new QComboBox(this);
     of_->setObjectName(QStringLiteral("cboOf"));
-    fillChannels(record::Table());
     auto* ofLabel = new QLabel(QStringLiteral("&Mean of"), this);
     ofLabel->setBuddy(of_);
     span_ = new SpanChoice(this);
@@ -91,44 +119,87 @@ MapTableWindow::MapTableWindow(MessageBoxes& boxes, QWidget* parent)
     choices->addWidget(difference_);
     choices->addStretch(1);
 
-    auto* edges = new QFormLayout;
-    auto edit = [this](const char* name, const QString& tip) {
-        auto* e = new QLineEdit(this);
-        e->setObjectName(QLatin1String(name));
-        e->setToolTip(tip);
+    auto* axes = new QGridLayout;
+    auto axis = [this, axes](Axis& a, int row, const QString& label, const QString& edgesLabel,
+                             const char* box, const char* field, Value fallback) {
+        a.fallback = record::channelOf(fallback);
+        a.channel = new QComboBox(this);
+        a.channel->setObjectName(QLatin1String(box));
+        a.channel->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        connect(a.channel, &QComboBox::activated, this, [this, &a] { axisChosen(a); });
+        a.text = new QLineEdit(this);
+        a.text->setObjectName(QLatin1String(field));
+        a.text->setToolTip(QStringLiteral(
+            "The edges in increasing order, separated by commas. A value belongs to the bin "
+            "from its edge up to, but not including, the next. Empty: the channel's defaults."));
         // One character more than is taken, so a text that was cut shows as too long.
-        e->setMaxLength(int(kMost.characters) + 1);
-        connect(e, &QLineEdit::editingFinished, this, &MapTableWindow::edgesEdited);
-        connect(e, &QLineEdit::textEdited, this, [this](const QString& text) {
+        a.text->setMaxLength(int(kMost.characters) + 1);
+        connect(a.text, &QLineEdit::editingFinished, this, &MapTableWindow::edgesEdited);
+        connect(a.text, &QLineEdit::textEdited, this, [this](const QString& text) {
             if (text.size() > kMost.characters)
                 edgesEdited();
         });
-        return e;
+        auto* name = new QLabel(label, this);
+        name->setBuddy(a.channel);
+        a.label = new QLabel(edgesLabel, this);
+        a.label->setBuddy(a.text);
+        axes->addWidget(name, row, 0);
+        axes->addWidget(a.channel, row, 1);
+        axes->addWidget(a.label, row, 2);
+        axes->addWidget(a.text, row, 3);
     };
-    rpmText_ =
-        edit("txtRpmEdges", QStringLiteral("The rows' edges in rpm, in increasing order, "
-                                           "separated by commas. A value belongs to the row "
-                                           "from its edge up to, but not including, the next."));
-    mapText_ = edit("txtMapEdges", QStringLiteral("The columns' edges in MAP units, in increasing "
-                                                  "order, separated by commas."));
-    rpmText_->setText(edgesText(rpmEdges_));
-    mapText_->setText(edgesText(mapEdges_));
+    axis(rows_, 0, QStringLiteral("&Rows"), QStringLiteral("Row &edges"), "cboRows",
+         "txtRpmEdges", Value::Rpm);
+    axis(columns_, 1, QStringLiteral("Co&lumns"), QStringLiteral("Col&umn edges"), "cboColumns",
+         "txtMapEdges", Value::Map);
+    axes->setColumnStretch(3, 1);
+    auto* swap = new QPushButton(QStringLiteral("S&wap"), this);
+    swap->setObjectName(QStringLiteral("cmdSwap"));
+    swap->setToolTip(QStringLiteral("The rows become the columns and the columns the rows"));
+    connect(swap, &QPushButton::clicked, this, &MapTableWindow::swapAxes);
     auto* defaults = new QPushButton(QStringLiteral("&Default Edges"), this);
     defaults->setObjectName(QStringLiteral("cmdDefaultEdges"));
     connect(defaults, &QPushButton::clicked, this, [this] {
-        rpmText_->setText(edgesText(analysis::defaultRpmEdges()));
-        mapText_->setText(edgesText(analysis::defaultMapEdges(rangeCode())));
+        resetEdges(rows_);
+        resetEdges(columns_);
         edgesEdited();
     });
-    auto* mapRow = new QHBoxLayout;
-    mapRow->addWidget(mapText_, 1);
-    mapRow->addWidget(defaults);
-    auto* rpmLabel = new QLabel(QStringLiteral("&RPM edges"), this);
-    rpmLabel->setBuddy(rpmText_);
-    auto* mapLabel = new QLabel(QStringLiteral("M&AP edges"), this);
-    mapLabel->setBuddy(mapText_);
-    edges->addRow(rpmLabel, rpmText_);
-    edges->addRow(mapLabel, mapRow);
+    axes->addWidget(swap, 0, 4);
+    axes->addWidget(defaults, 1, 4);
+
+    auto* shown = new QHBoxLayout;
+    extra_ = new QComboBox(this);
+    extra_->setObjectName(QStringLiteral("cboExtra"));
+    extra_->addItem(QStringLiteral("The mean"), NoExtra);
+    extra_->addItem(QStringLiteral("The mean and the least"), Least);
+    extra_->addItem(QStringLiteral("The mean and the greatest"), Greatest);
+    extra_->addItem(QStringLiteral("The mean and the deviation"), Deviation);
+    connect(extra_, &QComboBox::activated, this, [this] { fill(table_); });
+    auto* extraLabel = new QLabel(QStringLiteral("&Show"), this);
+    extraLabel->setBuddy(extra_);
+    minSamples_ = new QSpinBox(this);
+    minSamples_->setObjectName(QStringLiteral("spnMinSamples"));
+    minSamples_->setRange(1, 1000000000);
+    minSamples_->setKeyboardTracking(false);
+    minSamples_->setToolTip(QStringLiteral("A cell with fewer samples shows empty: a mean of a "
+                                           "few samples says little"));
+    connect(minSamples_, &QSpinBox::valueChanged, this, &MapTableWindow::recount);
+    auto* minLabel = new QLabel(QStringLiteral("Minimum sam&ples"), this);
+    minLabel->setBuddy(minSamples_);
+    auto* copyTable = new QPushButton(QStringLiteral("Copy &Table"), this);
+    copyTable->setObjectName(QStringLiteral("cmdCopyTable"));
+    copyTable->setToolTip(QStringLiteral("Every cell's mean with the bins, as a table a "
+                                         "spreadsheet takes when pasted"));
+    connect(copyTable, &QPushButton::clicked, this,
+            [this] { QGuiApplication::clipboard()->setText(tableText()); });
+    shown->addWidget(extraLabel);
+    shown->addWidget(extra_);
+    shown->addSpacing(12);
+    shown->addWidget(minLabel);
+    shown->addWidget(minSamples_);
+    shown->addStretch(1);
+    shown->addWidget(copyTable);
+    fillChannels(record::Table());
 
     problem_ = new QLabel(this);
     problem_->setObjectName(QStringLiteral("lblProblem"));
@@ -147,7 +218,8 @@ MapTableWindow::MapTableWindow(MessageBoxes& boxes, QWidget* parent)
     legend_->setObjectName(QStringLiteral("lblLegend"));
 
     column->addLayout(choices);
-    column->addLayout(edges);
+    column->addLayout(axes);
+    column->addLayout(shown);
     column->addWidget(problem_);
     column->addWidget(caption_);
     column->addWidget(cells_, 1);
@@ -171,6 +243,11 @@ MapTableWindow::MapTableWindow(MessageBoxes& boxes, QWidget* parent)
     copy->setShortcut(QKeySequence::Copy);
     connect(copy, &QAction::triggered, this,
             [this] { QGuiApplication::clipboard()->setText(selectedMeans()); });
+    QAction* copyAll = editMenu->addAction(QStringLiteral("Copy &Table"));
+    copyAll->setObjectName(QStringLiteral("mnuCopyTable"));
+    copyAll->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
+    connect(copyAll, &QAction::triggered, this,
+            [this] { QGuiApplication::clipboard()->setText(tableText()); });
 
     connect(of_, &QComboBox::activated, this, &MapTableWindow::recount);
     connect(span_, &SpanChoice::changed, this, &MapTableWindow::recount);
@@ -182,6 +259,11 @@ MapTableWindow::MapTableWindow(MessageBoxes& boxes, QWidget* parent)
         }
         table_ = watcher_.result();
         counting_ = false;
+        // Edges found from the channel's values in the span are shown once they are known.
+        if (!fixedEdges(rows_))
+            showEdges(rows_, table_.rpmEdges);
+        if (!fixedEdges(columns_))
+            showEdges(columns_, table_.mapEdges);
         fill(table_);
         emit counted();
     });
@@ -246,10 +328,13 @@ void MapTableWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MapTableWindow::setRecording(const LoadedRecording& recording) {
-    const bool same = recording.chart == recording_.chart;
-    take(recording);
-    if (!same && recording_.chart) {
-        span_->setLimits(recording_.chart->start(), recording_.chart->end());
+    const auto before = recording_.chart;
+    recording_ = recording;
+    if (recording_.chart && recording_.chart != before) {
+        // Channels added by formula bring the same rows: From and To stay as they were typed.
+        if (!before || before->start() != recording_.chart->start() ||
+            before->end() != recording_.chart->end())
+            span_->setLimits(recording_.chart->start(), recording_.chart->end());
         fillChannels(recording_.chart->table);
     }
     setWindowTitle(
@@ -261,31 +346,38 @@ std::optional<std::int16_t> MapTableWindow::rangeCode() const {
     return record::rangeCodeOf(recording_.details);
 }
 
-void MapTableWindow::take(const LoadedRecording& recording) {
-    // Edges left at the default follow the recording's MAP range; edges of the user's own stay.
-    const bool mapDefault = mapEdges_ == analysis::defaultMapEdges(rangeCode());
-    recording_ = recording;
-    if (mapDefault && mapEdges_ != analysis::defaultMapEdges(rangeCode())) {
-        mapEdges_ = analysis::defaultMapEdges(rangeCode());
-        mapText_->setText(edgesText(mapEdges_));
-        mapText_->setStyleSheet(QString());
-    }
-}
-
 void MapTableWindow::clearRecording() {
-    take({});
+    recording_ = {};
     recount();
 }
 
+const record::ChannelInfo& MapTableWindow::channelInfo(record::ChannelId c) const {
+    static const record::Table none;
+    const record::Table& table = recording_.chart ? recording_.chart->table : none;
+    return table.channel(c >= 0 && c < table.channelCount() ? c : 0);
+}
+
 void MapTableWindow::fillChannels(const record::Table& table) {
-    // The choice kept by name: the same channel in a recording that has others besides.
-    const QString chosen = of_->currentText();
-    const QSignalBlocker block(of_);
-    of_->clear();
-    for (record::ChannelId c = 0; c < table.channelCount(); ++c)
-        of_->addItem(table.channel(c).name, c);
-    const int at = of_->findText(chosen);
-    of_->setCurrentIndex(at >= 0 ? at : int(record::channelOf(Value::Advance)));
+    // Each choice kept by name: the same channel in a recording that has others besides.
+    for (auto [box, fallback] : {std::pair{of_, record::channelOf(Value::Advance)},
+                                 std::pair{rows_.channel, rows_.fallback},
+                                 std::pair{columns_.channel, columns_.fallback}}) {
+        const QString chosen = box->currentText();
+        const QSignalBlocker block(box);
+        box->clear();
+        for (record::ChannelId c = 0; c < table.channelCount(); ++c)
+            box->addItem(table.channel(c).name, c);
+        const int at = box->findText(chosen);
+        box->setCurrentIndex(at >= 0 ? at : int(fallback));
+    }
+    // An axis whose channel is gone starts again on its new channel's defaults.
+    for (Axis* a : {&rows_, &columns_}) {
+        const QString column = table.channel(a->channel->currentData().toInt()).column;
+        if (column != a->column) {
+            a->column = column;
+            resetEdges(*a);
+        }
+    }
 }
 
 void MapTableWindow::setChannel(record::ChannelId of) {
@@ -293,25 +385,94 @@ void MapTableWindow::setChannel(record::ChannelId of) {
     recount();
 }
 
+void MapTableWindow::setAxes(record::ChannelId rows, record::ChannelId columns) {
+    for (auto [a, c] : {std::pair{&rows_, rows}, std::pair{&columns_, columns}}) {
+        a->channel->setCurrentIndex(a->channel->findData(int(c)));
+        a->column = channelInfo(a->channel->currentData().toInt()).column;
+        resetEdges(*a);
+    }
+    recount();
+}
+
+void MapTableWindow::axisChosen(Axis& axis) {
+    const QString column = channelInfo(axis.channel->currentData().toInt()).column;
+    if (column == axis.column)
+        return;
+    axis.column = column;
+    resetEdges(axis);
+    recount();
+}
+
+void MapTableWindow::swapAxes() {
+    const int rowsAt = rows_.channel->currentIndex();
+    rows_.channel->setCurrentIndex(columns_.channel->currentIndex());
+    columns_.channel->setCurrentIndex(rowsAt);
+    std::swap(rows_.column, columns_.column);
+    std::swap(rows_.own, columns_.own);
+    const QString rowsText = rows_.text->text(), rowsShown = rows_.shown;
+    rows_.text->setText(columns_.text->text());
+    rows_.shown = columns_.shown;
+    columns_.text->setText(rowsText);
+    columns_.shown = rowsShown;
+    recount();
+}
+
+void MapTableWindow::setExtra(Extra extra) {
+    extra_->setCurrentIndex(extra_->findData(extra));
+    fill(table_);
+}
+
+void MapTableWindow::setMinSamples(int samples) {
+    minSamples_->setValue(samples);
+}
+
 QString MapTableWindow::problem() const {
     return problem_->text();
 }
 
+void MapTableWindow::resetEdges(Axis& axis) {
+    axis.own.reset();
+    axis.text->clear();
+    axis.shown.clear();
+    axis.text->setStyleSheet(QString());
+}
+
+void MapTableWindow::showEdges(Axis& axis, const QList<double>& edges) {
+    // Not over what is being typed there.
+    if (axis.text->text() != axis.shown)
+        return;
+    axis.shown = edgesText(edges);
+    axis.text->setText(axis.shown);
+    axis.text->setStyleSheet(QString());
+}
+
+std::optional<QList<double>> MapTableWindow::fixedEdges(const Axis& axis) const {
+    if (axis.own)
+        return axis.own;
+    return analysis::defaultEdgesOf(channelInfo(axis.channel->currentData().toInt()), rangeCode());
+}
+
 void MapTableWindow::edgesEdited() {
     QStringList problems;
-    for (auto [edit, edges, name] :
-         {std::tuple{rpmText_, &rpmEdges_, QStringLiteral("RPM edges")},
-          std::tuple{mapText_, &mapEdges_, QStringLiteral("MAP edges")}}) {
-        QString why;
-        const auto parsed = analysis::edgesFrom(edit->text(), &why, kMost);
-        edit->setStyleSheet(parsed ? QString() : kBadEdge);
-        if (!parsed) {
-            problems << QStringLiteral("%1: %2.").arg(name, why);
+    for (Axis* a : {&rows_, &columns_}) {
+        const QString text = a->text->text().trimmed();
+        // The field as it was last filled or taken: defaults shown there stay defaults.
+        if (a->text->text() == a->shown)
+            continue;
+        if (text.isEmpty()) {
+            resetEdges(*a);
             continue;
         }
-        if (*parsed == *edges)
+        QString why;
+        const auto parsed = analysis::edgesFrom(text, &why, kMost);
+        a->text->setStyleSheet(parsed ? QString() : kBadEdge);
+        if (!parsed) {
+            problems << QStringLiteral("%1 edges: %2.")
+                            .arg(channelInfo(a->channel->currentData().toInt()).name, why);
             continue;
-        *edges = *parsed;
+        }
+        a->own = *parsed;
+        a->shown = a->text->text();
     }
     if (!problems.isEmpty()) {
         problems << QStringLiteral(
@@ -331,13 +492,24 @@ void MapTableWindow::recount() {
         pending_ = true;
         return;
     }
-    const record::ChannelId of = of_->currentData().toInt();
+    analysis::MapRequest request;
+    request.of = of_->currentData().toInt();
+    request.rows = rows_.channel->currentData().toInt();
+    request.columns = columns_.channel->currentData().toInt();
+    request.minSamples = minSamples_->value();
+    const auto rowEdges = fixedEdges(rows_), columnEdges = fixedEdges(columns_);
+    for (auto [a, edges] : {std::pair{&rows_, &rowEdges}, std::pair{&columns_, &columnEdges}}) {
+        if (*edges && !a->own)
+            showEdges(*a, **edges);
+    }
     if (!recording_.chart) {
         table_ = {};
-        table_.rpmEdges = rpmEdges_;
-        table_.mapEdges = mapEdges_;
-        table_.of = of;
-        table_.channel = record::channelInfoOf(kValues[std::size_t(of < kValueCount ? of : 0)]);
+        table_.rpmEdges = rowEdges.value_or(QList<double>{});
+        table_.mapEdges = columnEdges.value_or(QList<double>{});
+        table_.of = request.of;
+        table_.rows = request.rows;
+        table_.columns = request.columns;
+        table_.channel = channelInfo(request.of);
         fill(table_);
         emit counted();
         return;
@@ -346,18 +518,28 @@ void MapTableWindow::recount() {
     counting_ = true;
     const std::shared_ptr<const ChartData> overlay = difference() ? overlay_ : nullptr;
     watcher_.setFuture(QtConcurrent::run([data = recording_.chart, overlay, shift = overlayShift_,
-                                          of, rpm = rpmEdges_, map = mapEdges_,
-                                          span = span_->span()] {
-        const analysis::MapTable own = analysis::mapTable(data->table, of, rpm, map, span);
+                                          request, rowEdges, columnEdges,
+                                          span = span_->span()]() mutable {
+        request.rowEdges = rowEdges ? *rowEdges : rangeEdges(data->table, request.rows, span);
+        request.columnEdges =
+            columnEdges ? *columnEdges : rangeEdges(data->table, request.columns, span);
+        const analysis::MapTable own = analysis::mapTable(data->table, request, span);
         if (!overlay)
             return own;
-        // The overlay's rows that stand in the same stretch of the review.
+        // The overlay's rows that stand in the same stretch of the review, over its channels
+        // of the same names, on the same edges.
         const analysis::Span moved{span.from - shift, span.to - shift, nullptr};
-        const auto theirs = overlay->table.channelNamed(own.channel.column);
-        if (!theirs)
+        const record::Table& theirs = overlay->table;
+        const auto of = theirs.channelNamed(own.channel.column);
+        const auto rows = theirs.channelNamed(data->table.channel(request.rows).column);
+        const auto columns = theirs.channelNamed(data->table.channel(request.columns).column);
+        if (!of || !rows || !columns)
             return analysis::difference(own, analysis::MapTable{});
-        return analysis::difference(own,
-                                    analysis::mapTable(overlay->table, *theirs, rpm, map, moved));
+        analysis::MapRequest other = request;
+        other.of = *of;
+        other.rows = *rows;
+        other.columns = *columns;
+        return analysis::difference(own, analysis::mapTable(theirs, other, moved));
     }));
 }
 
@@ -379,19 +561,26 @@ bool MapTableWindow::difference() const {
 
 void MapTableWindow::fill(const analysis::MapTable& table) {
     const record::ChannelInfo& entry = table.channel;
+    const record::ChannelInfo& across = channelInfo(table.rows);
+    const record::ChannelInfo& down = channelInfo(table.columns);
     const auto code = record::rangeCodeOf(recording_.details);
+    for (auto [a, info] : {std::pair{&rows_, &across}, std::pair{&columns_, &down}})
+        a->label->setText(a == &rows_ ? QStringLiteral("%1 &edges").arg(info->name)
+                                      : QStringLiteral("%1 ed&ges").arg(info->name));
+    const int rowCount = std::max(0, int(table.rpmEdges.size()) - 1);
+    const int columnCount = std::max(0, int(table.mapEdges.size()) - 1);
     cells_->clear();
-    cells_->setRowCount(int(table.rpmEdges.size()) - 1);
-    cells_->setColumnCount(int(table.mapEdges.size()) - 1);
+    cells_->setRowCount(rowCount);
+    cells_->setColumnCount(columnCount);
     QStringList rows, columns;
-    for (int r = 0; r + 1 < table.rpmEdges.size(); ++r)
-        rows << binText(table.rpmEdges, r) + QStringLiteral(" rpm");
-    for (int m = 0; m + 1 < table.mapEdges.size(); ++m)
+    for (int r = 0; r < rowCount; ++r)
+        rows << binText(table.rpmEdges, r) + tools::unitSuffix(across);
+    for (int m = 0; m < columnCount; ++m)
         columns << binText(table.mapEdges, m);
     cells_->setVerticalHeaderLabels(rows);
     cells_->setHorizontalHeaderLabels(columns);
-    cells_->horizontalHeader()->setToolTip(
-        tools::channelTitle(record::channelInfoOf(valueSpec(Value::Map)), recording_.details));
+    cells_->horizontalHeader()->setToolTip(tools::channelTitle(down, recording_.details));
+    cells_->verticalHeader()->setToolTip(tools::channelTitle(across, recording_.details));
 
     double low = 0, high = 0;
     if (!table.cells.empty()) {
@@ -403,21 +592,36 @@ void MapTableWindow::fill(const analysis::MapTable& table) {
     }
     const QString unit = tools::unitSuffix(entry);
     const QString name = entry.name;
+    const auto extra = Extra(extra_->currentData().toInt());
+    // The least and the greatest as a read-out shows them; the deviation as a mean is shown.
+    auto written = [&entry](double v) {
+        return QString::number(v, 'f', entry.onOff() ? 0 : entry.shownDecimals);
+    };
     for (const analysis::MapCell& c : table.cells) {
-        auto* item = new QTableWidgetItem(QStringLiteral("%1\n%2 \u00b7 %3")
-                                              .arg(tools::meanText(entry, c.mean),
-                                                   QLocale().toString(c.samples),
-                                                   tools::durationText(c.seconds)));
+        QString text = tools::meanText(entry, c.mean) + QLatin1Char('\n');
+        if (extra == Least)
+            text += QStringLiteral("min %1\n").arg(written(c.min));
+        else if (extra == Greatest)
+            text += QStringLiteral("max %1\n").arg(written(c.max));
+        else if (extra == Deviation)
+            text += QStringLiteral("sd %1\n").arg(tools::meanText(entry, c.sd));
+        text += QStringLiteral("%1 \u00b7 %2").arg(QLocale().toString(c.samples),
+                                                   tools::durationText(c.seconds));
+        auto* item = new QTableWidgetItem(text);
         item->setTextAlignment(Qt::AlignCenter);
         const QColor background =
             tools::heatColour(high > low ? (c.mean - low) / (high - low) : 0.5);
         item->setBackground(background);
         item->setForeground(tools::textOn(background));
-        item->setToolTip(QStringLiteral("%1 rpm, MAP %2\n%3: mean %4%5\n%6 samples over %7")
-                             .arg(binText(table.rpmEdges, c.rpmBin),
-                                  binText(table.mapEdges, c.mapBin), name,
-                                  tools::meanText(entry, c.mean), unit,
-                                  QLocale().toString(c.samples), tools::durationText(c.seconds)));
+        item->setToolTip(
+            QStringLiteral("%1 %2%3, %4 %5%6\n%7: mean %8%9\nleast %10, greatest %11, "
+                           "deviation %12\n%13 samples over %14")
+                .arg(across.name, binText(table.rpmEdges, c.rpmBin), tools::unitSuffix(across),
+                     down.name, binText(table.mapEdges, c.mapBin), tools::unitSuffix(down), name,
+                     tools::meanText(entry, c.mean), unit)
+                .arg(written(c.min) + unit, written(c.max) + unit,
+                     tools::meanText(entry, c.sd) + unit, QLocale().toString(c.samples),
+                     tools::durationText(c.seconds)));
         cells_->setItem(c.rpmBin, c.mapBin, item);
     }
     // Columns of one width, as wide as the widest cell, filling the window when they fit.
@@ -435,14 +639,19 @@ void MapTableWindow::fill(const analysis::MapTable& table) {
     for (int r = 0; r < cells_->rowCount(); ++r)
         cells_->setRowHeight(r, tallest);
 
+    static const QStringList kExtraCaption{
+        QString(), QStringLiteral("the least, "), QStringLiteral("the greatest, "),
+        QStringLiteral("the standard deviation, ")};
     caption_->setText(
-        QStringLiteral("<b>%1</b>%3: the mean in each cell, under it the samples "
-                       "\u00b7 the time spent there. Rows: rpm. Columns: %2.")
+        QStringLiteral("<b>%1</b>%2: the mean in each cell, under it %3the samples "
+                       "\u00b7 the time spent there. Rows: %4. Columns: %5.")
             .arg(tools::channelTitle(entry, recording_.details).toHtmlEscaped(),
-                 tools::channelTitle(record::channelInfoOf(valueSpec(Value::Map)), recording_.details).toHtmlEscaped(),
                  difference() ? QStringLiteral(", this recording less the overlay (cells both "
                                                "have samples in)")
-                              : QString()));
+                              : QString(),
+                 kExtraCaption.value(int(extra)),
+                 tools::channelTitle(across, recording_.details).toHtmlEscaped(),
+                 tools::channelTitle(down, recording_.details).toHtmlEscaped()));
     if (table.cells.empty()) {
         legend_->clear();
     } else {
@@ -465,11 +674,17 @@ void MapTableWindow::fill(const analysis::MapTable& table) {
         return;
     }
     if (table.cells.empty()) {
-        status_->setText(code == 0
-                             ? QStringLiteral("The module had no MAP sensor (map range 0): no row "
-                                              "has a MAP value, so no cell has samples.")
-                             : QStringLiteral("No row of this span falls in a cell: widen the span "
-                                              "or the edges."));
+        const bool overMap = across.is(Value::Map) || down.is(Value::Map);
+        status_->setText(
+            code == 0 && overMap
+                ? QStringLiteral("The module had no MAP sensor (map range 0): no row "
+                                 "has a MAP value, so no cell has samples.")
+            : table.minSamples > 1
+                ? QStringLiteral("No cell of this span has %1 samples or more: widen the span "
+                                 "or the edges, or lower the minimum.")
+                      .arg(table.minSamples)
+                : QStringLiteral("No row of this span falls in a cell: widen the span "
+                                 "or the edges."));
         return;
     }
     qint64 samples = 0;
@@ -481,33 +696,49 @@ void MapTableWindow::fill(const analysis::MapTable& table) {
                               span_->text(recording_.chart.get())));
 }
 
-QString MapTableWindow::selectedMeans() const {
-    // The means of the selected cells as tab-separated lines, headed by their bins, the way a
-    // spreadsheet takes a pasted table; a cell without samples stays empty.
-    const QList<QTableWidgetSelectionRange> ranges = cells_->selectedRanges();
-    if (ranges.isEmpty())
-        return {};
-    const QTableWidgetSelectionRange& r = ranges.first();
+QString MapTableWindow::meansText(int top, int bottom, int left, int right,
+                                  const QString& corner) const {
+    // Tab-separated lines, headed by their bins, the way a spreadsheet takes a pasted table; a
+    // cell without samples stays empty.
     const record::ChannelInfo& entry = table_.channel;
-    QString text;
-    for (int m = r.leftColumn(); m <= r.rightColumn(); ++m)
+    std::map<std::pair<int, int>, const analysis::MapCell*> at;
+    for (const analysis::MapCell& c : table_.cells)
+        at[{c.rpmBin, c.mapBin}] = &c;
+    QString text = corner;
+    for (int m = left; m <= right; ++m)
         text += QLatin1Char('\t') + binText(table_.mapEdges, m);
-    for (int row = r.topRow(); row <= r.bottomRow(); ++row) {
+    for (int row = top; row <= bottom; ++row) {
         text += QLatin1Char('\n') + binText(table_.rpmEdges, row);
-        for (int m = r.leftColumn(); m <= r.rightColumn(); ++m) {
+        for (int m = left; m <= right; ++m) {
             text += QLatin1Char('\t');
-            for (const analysis::MapCell& c : table_.cells) {
-                if (c.rpmBin == row && c.mapBin == m)
-                    text += tools::meanText(entry, c.mean);
-            }
+            if (const auto it = at.find({row, m}); it != at.end())
+                text += tools::meanText(entry, it->second->mean);
         }
     }
     return text + QLatin1Char('\n');
 }
 
+QString MapTableWindow::selectedMeans() const {
+    const QList<QTableWidgetSelectionRange> ranges = cells_->selectedRanges();
+    if (ranges.isEmpty())
+        return {};
+    const QTableWidgetSelectionRange& r = ranges.first();
+    return meansText(r.topRow(), r.bottomRow(), r.leftColumn(), r.rightColumn(), QString());
+}
+
+QString MapTableWindow::tableText() const {
+    if (table_.rpmEdges.size() < 2 || table_.mapEdges.size() < 2)
+        return {};
+    // The corner names what runs down and what across.
+    return meansText(0, int(table_.rpmEdges.size()) - 2, 0, int(table_.mapEdges.size()) - 2,
+                     QStringLiteral("%1 \\ %2").arg(channelInfo(table_.rows).name,
+                                                    channelInfo(table_.columns).name));
+}
+
 QByteArray MapTableWindow::csv() const {
     const record::ChannelInfo& entry = table_.channel;
-    QString out = QStringLiteral("rpm_from,rpm_to,map_from,map_to,samples,mean,seconds\n");
+    QString out = QStringLiteral("%1_from,%1_to,%2_from,%2_to,samples,mean,seconds\n")
+                      .arg(channelInfo(table_.rows).column, channelInfo(table_.columns).column);
     for (const analysis::MapCell& c : table_.cells) {
         out += QStringLiteral("%1,%2,%3,%4,%5,%6,%7\n")
                    .arg(table_.rpmEdges[c.rpmBin])

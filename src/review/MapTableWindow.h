@@ -11,6 +11,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QSpinBox;
 class QTableWidget;
 
 namespace ignivex {
@@ -21,9 +22,11 @@ namespace ignivex::chart {
 
 class SpanChoice;
 
-// View, Map Table... of the review: a channel (advance at first) averaged over cells of rpm
-// (rows) and MAP (columns), each cell with its sample count and time spent, coloured from the
-// lowest mean to the highest. The table is counted in a worker thread; it can be saved as CSV.
+// View, Map Table... of the review: a channel (advance at first) averaged over cells of two
+// others (rpm as the rows and MAP as the columns at first; any channel, those by formula too),
+// each cell with its sample count and time spent, and the least, the greatest or the deviation
+// when asked for, coloured from the lowest mean to the highest. The table is counted in a worker
+// thread; it can be saved as CSV or copied whole.
 class MapTableWindow : public QMainWindow, public ReviewTool {
     Q_OBJECT
 public:
@@ -37,6 +40,15 @@ public:
     // overlay's, cell by cell.
     void follow(ReviewState& review) override;
     void setChannel(record::ChannelId of);
+    // The channels of the rows and the columns; each starts on its default edges.
+    void setAxes(record::ChannelId rows, record::ChannelId columns);
+    // The rows become the columns and the columns the rows, each with its edges.
+    void swapAxes();
+    // What a cell shows under its mean.
+    enum Extra { NoExtra, Least, Greatest, Deviation };
+    void setExtra(Extra extra);
+    // A cell with fewer samples shows empty.
+    void setMinSamples(int samples);
     bool difference() const;
 
     // A count is under way, or its result not yet shown.
@@ -49,6 +61,8 @@ public:
 
     // Edit, Copy: the selected cells' means with their bins, tab-separated.
     QString selectedMeans() const;
+    // Copy Table: every cell's mean, headed by the bins, tab-separated.
+    QString tableText() const;
     // The table as CSV: a header, then one line per cell with samples.
     QByteArray csv() const;
     // Writes the CSV; an empty text, or why it failed.
@@ -62,8 +76,27 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // The table's channels as the choice of what is averaged.
+    // The rows' or the columns': which channel, on which edges.
+    struct Axis {
+        QComboBox* channel = nullptr;
+        QLineEdit* text = nullptr;
+        QLabel* label = nullptr;
+        record::ChannelId fallback = 0;  // where the chosen channel is gone
+        QString column;                  // the channel the edges are for
+        std::optional<QList<double>> own;  // typed; nothing: the channel's defaults
+        QString shown;                     // the edges the field was last given
+    };
+
+    // The table's channels as the choice of what is averaged and over what.
     void fillChannels(const record::Table& table);
+    void axisChosen(Axis& axis);
+    void showEdges(Axis& axis, const QList<double>& edges);
+    // Back to the channel's default edges, the field emptied until they are shown.
+    void resetEdges(Axis& axis);
+    // The edges where they are known before counting: typed, or rpm's and MAP's own.
+    std::optional<QList<double>> fixedEdges(const Axis& axis) const;
+    const record::ChannelInfo& channelInfo(record::ChannelId c) const;
+    QString meansText(int top, int bottom, int left, int right, const QString& corner) const;
     void followRecording();
     void followCursors();
     void followOverlay();
@@ -74,7 +107,6 @@ private:
     void recount();
     void edgesEdited();
     void fill(const analysis::MapTable& table);
-    void take(const LoadedRecording& recording);
     // The MAP range the recording names, if it names one.
     std::optional<std::int16_t> rangeCode() const;
 
@@ -83,8 +115,8 @@ private:
     bool closed_ = false;  // the window let go of the recording
     LoadedRecording recording_;
     analysis::MapTable table_;
-    QList<double> rpmEdges_;
-    QList<double> mapEdges_;
+    Axis rows_;
+    Axis columns_;
     QFutureWatcher<analysis::MapTable> watcher_;
     bool pending_ = false;
     bool counting_ = false;
@@ -92,8 +124,8 @@ private:
     QCheckBox* difference_;
     std::shared_ptr<const ChartData> overlay_;
     double overlayShift_ = 0;
-    QLineEdit* rpmText_;
-    QLineEdit* mapText_;
+    QComboBox* extra_;
+    QSpinBox* minSamples_;
     SpanChoice* span_;
     QLabel* caption_;
     QLabel* problem_;

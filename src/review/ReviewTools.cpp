@@ -1,5 +1,6 @@
 #include "review/ReviewTools.h"
 
+#include "review/HistogramWindow.h"
 #include "review/MapTableWindow.h"
 #include "review/ReviewWindow.h"
 #include "review/XyPlotWindow.h"
@@ -20,11 +21,16 @@ ReviewTools::ReviewTools(ReviewWindow& review, MessageBoxes& boxes, QMenu* viewM
     xyPlotAction_->setObjectName(QStringLiteral("mnuXyPlot"));
     xyPlotAction_->setStatusTip(QStringLiteral("One channel against another, coloured by a third"));
     connect(xyPlotAction_, &QAction::triggered, this, &ReviewTools::openXyPlot);
+    histogramAction_ = viewMenu->addAction(QStringLiteral("&Histogram\u2026"));
+    histogramAction_->setObjectName(QStringLiteral("mnuHistogram"));
+    histogramAction_->setStatusTip(QStringLiteral("The time a channel spent in each bin of its values"));
+    connect(histogramAction_, &QAction::triggered, this, &ReviewTools::openHistogram);
     // Greyed while nothing is loaded; a shortcut or a script reaching them then hears why.
     connect(viewMenu, &QMenu::aboutToShow, this, [this] {
         const bool loaded = review_.recording() != nullptr;
         mapTableAction_->setEnabled(loaded);
         xyPlotAction_->setEnabled(loaded);
+        histogramAction_->setEnabled(loaded);
     });
     // The review lets go of its recording only when it is closed; the windows close with it,
     // once the review's own closing is over.
@@ -40,6 +46,8 @@ ReviewTools::ReviewTools(ReviewWindow& review, MessageBoxes& boxes, QMenu* viewM
                     mapTable_->close();
                 if (xyPlot_)
                     xyPlot_->close();
+                if (histogram_)
+                    histogram_->close();
             },
             Qt::QueuedConnection);
     });
@@ -66,6 +74,14 @@ void ReviewTools::openXyPlot() {
     if (!xyPlot_)
         xyPlot_ = new XyPlotWindow(boxes_, &review_);
     open(xyPlot_, *xyPlot_);
+}
+
+void ReviewTools::openHistogram() {
+    if (!ready(QStringLiteral("histogram")))
+        return;
+    if (!histogram_)
+        histogram_ = new HistogramWindow(boxes_, &review_);
+    open(histogram_, *histogram_);
 }
 
 void ReviewTools::open(QWidget* window, ReviewTool& tool) {

@@ -1,8 +1,11 @@
-// The map table and the XY plot of a recording, for the fixture tests/fixtures/analysis/pull.csv
-// (eight rows half a second apart; the row at 2.5 s is an Esc row, left out of every figure,
-// and gpi3_v is empty at 3.0 s). The expected cells, lines and pixels were worked out by hand
-// from the fixture's rows; the review's hook is driven through the real main window.
+// The map table, the XY plot and the histogram of a recording, for the fixture
+// tests/fixtures/analysis/pull.csv (eight rows half a second apart; the row at 2.5 s is an Esc
+// row, left out of every figure, and gpi3_v is empty at 3.0 s). The expected cells, lines and
+// pixels were worked out by hand from the fixture's rows; the review's hook is driven through
+// the real main window.
 #include "app/ChartWindows.h"
+#include "review/HistogramChart.h"
+#include "review/HistogramWindow.h"
 #include "review/MapTableWindow.h"
 #include "review/ReviewTools.h"
 #include "review/ReviewWindow.h"
@@ -53,6 +56,16 @@ void setEdges(QLineEdit* edit, const QString& text) {
     emit edit->editingFinished();
 }
 
+// pull.csv with a channel by formula: adv_net, at one decimal. Its values by row, worked out from
+// advance and map: 0, -0.5, 0, 2.5, 5, (the Esc row), 0.5, 4.5.
+void addAdvNet(ReviewState& state) {
+    QVERIFY(!state.setFormulas({{"adv_net", "advance - 0.5 * map", "\u00b0", 1}}));
+}
+
+record::ChannelId channelNamed(const ReviewState& state, const QString& column) {
+    return *state.recording()->chart->table.channelNamed(column);
+}
+
 }  // namespace
 
 class TestReviewTools : public QObject {
@@ -60,7 +73,11 @@ class TestReviewTools : public QObject {
 private slots:
     void mapTable_data();
     void mapTable();
+    void mapTableAxes_data();
+    void mapTableAxes();
     void edgesRefusedKeepTheTable();
+    void histogramOfAFormula_data();
+    void histogramOfAFormula();
     void xyBinning_data();
     void xyBinning();
     void reviewHook();
@@ -164,6 +181,77 @@ void TestReviewTools::mapTable() {
     QVERIFY(!w.saveCsv(dir.filePath("no such folder/table.csv")).isEmpty());
 }
 
+void TestReviewTools::mapTableAxes_data() {
+    QTest::addColumn<QString>("rows");
+    QTest::addColumn<QString>("rowEdges");  // empty: the channel's defaults
+    QTest::addColumn<bool>("swap");         // rpm's edges and MAP's swapped after they are set
+    QTest::addColumn<int>("minSamples");
+    QTest::addColumn<int>("extra");  // MapTableWindow::Extra
+    QTest::addColumn<QString>("rowText");
+    QTest::addColumn<QStringList>("lines");  // the CSV, its header first
+    QTest::addColumn<QPoint>("cell");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("tableLine");  // Copy Table's line of the cell's row
+    const QString rpm = "0,1000,2000,3000,5000";
+    const QStringList swapped{"map_from,map_to,rpm_from,rpm_to,samples,mean,seconds",
+                              "0,30,0,1000,1,10.00000,0.500", "0,30,1000,2000,1,12.00000,0.500",
+                              "30,60,2000,3000,2,21.00000,0.500",
+                              "30,60,3000,5000,3,27.66667,1.500"};
+    const QString row1 = "30\u201360\t\t\t21.00\t27.67";
+    QTest::newRow("swapped") << "rpm" << rpm << true << 1 << 0 << "0,30,60" << swapped
+                             << QPoint(3, 1) << "27.67\n3 \u00b7 1.5 s" << row1;
+    QTest::newRow("swapped, two samples or more")
+        << "rpm" << rpm << true << 2 << 0 << "0,30,60"
+        << QStringList{swapped[0], swapped[3], swapped[4]} << QPoint(0, 0) << ""
+        << "0\u201330\t\t\t\t";
+    // The cell of 3000 to 5000 rpm: advance 25, 30 and 28.
+    QTest::newRow("the least") << "rpm" << rpm << true << 1 << 1 << "0,30,60" << swapped
+                               << QPoint(3, 1) << "27.67\nmin 25.0\n3 \u00b7 1.5 s" << row1;
+    QTest::newRow("the deviation") << "rpm" << rpm << true << 1 << 3 << "0,30,60" << swapped
+                                   << QPoint(3, 1) << "27.67\nsd 2.05\n3 \u00b7 1.5 s" << row1;
+    // adv_net from -0.5 to 5: steps of 1 from -1, the greatest inside the last.
+    QTest::newRow("rows by formula, edges from their range")
+        << "adv_net" << "" << false << 1 << 0 << "-1,0,1,2,3,4,5,6"
+        << QStringList{"adv_net_from,adv_net_to,map_from,map_to,samples,mean,seconds",
+                       "-1,0,0,30,1,12.00000,0.500", "0,1,0,30,1,10.00000,0.500",
+                       "0,1,30,60,2,24.00000,1.000", "2,3,30,60,1,25.00000,0.500",
+                       "4,5,30,60,1,22.00000,0.000", "5,6,30,60,1,30.00000,0.500"}
+        << QPoint(1, 1) << "24.00\n2 \u00b7 1.0 s" << "0\u20131\t10.00\t24.00";
+}
+
+void TestReviewTools::mapTableAxes() {
+    QFETCH(QString, rows);
+    QFETCH(QString, rowEdges);
+    QFETCH(bool, swap);
+    QFETCH(int, minSamples);
+    QFETCH(int, extra);
+    QFETCH(QString, rowText);
+    QFETCH(QStringList, lines);
+    QFETCH(QPoint, cell);
+    QFETCH(QString, text);
+    QFETCH(QString, tableLine);
+    ScriptedBoxes boxes;
+    MapTableWindow w(boxes);
+    ReviewState state;
+    state.setRecording(shown(pull()));
+    w.follow(state);
+    addAdvNet(state);
+    w.setAxes(channelNamed(state, rows), channelNamed(state, "map"));
+    if (!rowEdges.isEmpty())
+        setEdges(w.findChild<QLineEdit*>("txtRpmEdges"), rowEdges);
+    setEdges(w.findChild<QLineEdit*>("txtMapEdges"), "0,30,60");
+    if (swap)
+        w.swapAxes();
+    w.setMinSamples(minSamples);
+    w.setExtra(MapTableWindow::Extra(extra));
+    QTRY_VERIFY(!w.busy());
+    QCOMPARE(w.findChild<QLineEdit*>("txtRpmEdges")->text(), rowText);
+    QCOMPARE(QString::fromUtf8(w.csv()).split('\n'), lines + QStringList{""});
+    const QTableWidgetItem* item = w.cells()->item(cell.y(), cell.x());
+    QCOMPARE(item ? item->text() : QString(), text);
+    QCOMPARE(w.tableText().split('\n').value(cell.y() + 1), tableLine);
+}
+
 void TestReviewTools::edgesRefusedKeepTheTable() {
     ScriptedBoxes boxes;
     MapTableWindow w(boxes);
@@ -194,6 +282,83 @@ void TestReviewTools::edgesRefusedKeepTheTable() {
     QVERIFY(w.problem().startsWith("MAP edges: 300 edges given, at most 201"));
     setEdges(mapText, edges.join(','));  // 48,889 characters, of which the field keeps 4001
     QVERIFY(w.problem().startsWith("MAP edges: the text is longer than 4000 characters"));
+}
+
+void TestReviewTools::histogramOfAFormula_data() {
+    QTest::addColumn<QString>("edges");  // empty: the default 20 bins
+    QTest::addColumn<double>("from");    // NaN: the whole recording
+    QTest::addColumn<double>("to");
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<int>("bins");
+    QTest::addColumn<QStringList>("lines");  // of the bins with samples
+    QTest::addColumn<QString>("figures");
+    const double whole = std::nan("");
+    // Sorted: -0.5, 0, 0, 0.5, 2.5, 4.5, 5; each row half a second but the last, 3 s in all.
+    // From -0.5 to 5 in steps of 0.275; 5, the greatest, in the last bin.
+    QTest::newRow("default bins")
+        << "" << whole << whole << "" << 20
+        << QStringList{"-0.5,-0.225,1,0.500,0.16667", "-0.225,0.05,2,1.000,0.33333",
+                       "0.325,0.6,1,0.500,0.16667", "2.25,2.525,1,0.500,0.16667",
+                       "4.45,4.725,1,0.000,0.00000", "4.725,5,1,0.500,0.16667"}
+        << "7 values over 3.0 s: mean 1.71 \u00b0, median 0.50 \u00b0, standard deviation "
+           "2.12 \u00b0, 5th percentile -0.35 \u00b0, 95th percentile 4.85 \u00b0";
+    QTest::newRow("edges given, a span")
+        << "-1, 0, 2, 6" << 1.0 << 2.0 << "" << 3
+        << QStringList{"0,2,1,0.500,0.33333", "2,6,2,1.000,0.66667"}
+        << "3 values over 1.5 s: mean 2.50 \u00b0, median 2.50 \u00b0, standard deviation "
+           "2.04 \u00b0, 5th percentile 0.25 \u00b0, 95th percentile 4.75 \u00b0";
+    // Rows at 3000, 4000 and 4500 rpm: 2.5, 5 and 0.5.
+    QTest::newRow("through a filter")
+        << "-1,0,2,6" << whole << whole << "rpm >= 3000" << 3
+        << QStringList{"0,2,1,0.500,0.33333", "2,6,2,1.000,0.66667"}
+        << "3 values over 1.5 s: mean 2.67 \u00b0, median 2.50 \u00b0, standard deviation "
+           "1.84 \u00b0, 5th percentile 0.70 \u00b0, 95th percentile 4.75 \u00b0";
+}
+
+void TestReviewTools::histogramOfAFormula() {
+    QFETCH(QString, edges);
+    QFETCH(double, from);
+    QFETCH(double, to);
+    QFETCH(QString, filter);
+    QFETCH(int, bins);
+    QFETCH(QStringList, lines);
+    QFETCH(QString, figures);
+    ScriptedBoxes boxes;
+    HistogramWindow w(boxes);
+    ReviewState state;
+    state.setRecording(shown(pull()));
+    w.follow(state);
+    addAdvNet(state);  // after the window follows: its channels are filled again
+    auto* channel = w.findChild<QComboBox*>("cboChannel");
+    QVERIFY(channel->findText("adv_net") >= 0);
+    w.setChannel(channelNamed(state, "adv_net"));
+    setEdges(w.findChild<QLineEdit*>("txtEdges"), edges);
+    if (!std::isnan(from))
+        w.spanChoice()->setBetween(from, to);
+    if (!filter.isEmpty())
+        QVERIFY(!state.setFilters({{"fast", filter, 0}}, 0));
+    QTRY_VERIFY(!w.busy());
+    QStringList csv = QString::fromUtf8(w.csv()).split('\n');
+    QCOMPARE(csv.takeFirst(), QString("from,to,samples,seconds,share"));
+    QCOMPARE(csv.takeLast(), QString());
+    QCOMPARE(csv.size(), bins);
+    QCOMPARE(w.bins()->rowCount(), bins);
+    csv.removeIf([](const QString& line) { return line.section(',', 2, 2) == "0"; });
+    QCOMPARE(csv, lines);
+    QCOMPARE(w.figures(), figures);
+    QTemporaryDir dir;
+    QCOMPARE(w.saveCsv(dir.filePath("h.csv")), QString());
+    QFile saved(dir.filePath("h.csv"));
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), w.csv());
+    QVERIFY(!w.saveCsv(dir.filePath("no such folder/h.csv")).isEmpty());
+    w.show();
+    QCOMPARE(w.savePicture(dir.filePath("h.png")), QString());
+    QCOMPARE(QImage(dir.filePath("h.png")).size(),
+             w.chart()->size() * w.chart()->devicePixelRatioF());
+    QVERIFY(!w.savePicture(dir.filePath("no such folder/h.png")).isEmpty());
+    setEdges(w.findChild<QLineEdit*>("txtEdges"), "2,1");
+    QVERIFY(w.problem().startsWith("Edges: each edge must be greater than the one before it."));
 }
 
 void TestReviewTools::xyBinning_data() {
@@ -349,6 +514,9 @@ void TestReviewTools::reviewHook() {
     tools->openXyPlot();
     QCOMPARE(h.boxes.count(), 1);
     QVERIFY(!xy.isVisible());
+    tools->openHistogram();
+    QCOMPARE(h.boxes.count(), 2);
+    QVERIFY(!tools->histogramWindow());
 }
 
 // The exported picture is the plot as shown. With IGNIVEX_SCREENSHOT_DIR set, both windows are
@@ -434,6 +602,26 @@ void TestReviewTools::picturesOfARecording() {
     if (!shots.isEmpty()) {
         QVERIFY(xy.grab().save(shots + "/xy-advance-rpm-map.png"));
         QVERIFY(table.grab().save(shots + "/map-table.png"));
+        // A channel by formula, averaged in the map table and counted in the histogram.
+        ReviewState withFormula;
+        withFormula.setRecording(shown(rec));
+        addAdvNet(withFormula);
+        MapTableWindow formulaTable(boxes);
+        formulaTable.resize(1180, 700);
+        formulaTable.show();
+        formulaTable.follow(withFormula);
+        formulaTable.setChannel(channelNamed(withFormula, "adv_net"));
+        formulaTable.setExtra(MapTableWindow::Deviation);
+        QTRY_VERIFY(!formulaTable.busy());
+        QVERIFY(formulaTable.grab().save(shots + "/map-table-formula.png"));
+        HistogramWindow histogram(boxes);
+        histogram.resize(1180, 680);
+        histogram.show();
+        histogram.follow(withFormula);
+        histogram.setChannel(channelNamed(withFormula, "adv_net"));
+        QTRY_VERIFY(!histogram.busy());
+        QCoreApplication::processEvents();  // the status line laid out for its text
+        QVERIFY(histogram.grab().save(shots + "/histogram.png"));
         // The drive laid over itself 3 s later, the whole of it; in the XY plot, the view's.
         IsolatedConfig config;
         MainHarness h;
