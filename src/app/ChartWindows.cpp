@@ -4,6 +4,7 @@
 #include "replay/PanelReplay.h"
 #include "review/FormulaTools.h"
 #include "review/ReviewTools.h"
+#include "review/StudyTools.h"
 #include "review/ReviewWindow.h"
 #include "acquire/Acquisition.h"
 #include "display/RealTimeView.h"
@@ -48,8 +49,9 @@ void ChartWindows::openRecording(const QString& path) {
     if (!review_) {
         review_ = new ReviewWindow(*replay_, parts_.boxes, parts_.clock, parts_.mainWindow);
         // Made beside the review rather than by it: the tools know the review, not the reverse.
-        new ReviewTools(*review_, parts_.boxes, review_->viewMenu());
-        new FormulaTools(*review_, parts_.boxes, review_->viewMenu());
+        auto* tools = new ReviewTools(*review_, parts_.boxes, review_->viewMenu());
+        auto* formulas = new FormulaTools(*review_, parts_.boxes, review_->viewMenu());
+        new StudyTools(*review_, parts_.boxes, *tools, *formulas);
     }
     review_->show();
     review_->raise();

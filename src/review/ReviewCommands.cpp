@@ -27,6 +27,7 @@ void ReviewWindow::buildMenus() {
         return a;
     };
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    fileMenu_ = file;
     connect(action(file, QStringLiteral("&Open Recording\u2026"),
                    QStringLiteral("mnuOpenRecording"), {QKeySequence::Open}),
             &QAction::triggered, this, [this] {

@@ -168,6 +168,7 @@ ReviewWindow::ReviewWindow(PanelReplay& replay, MessageBoxes& boxes, Clock& cloc
             });
     connect(&overlayLoader_, &RecordingLoader::failed, this, [this](const QString& message) {
         boxes_.show(message, box::OkOnly + box::Exclamation, QStringLiteral("Open Overlay"));
+        emit overlayFailed(message);
     });
     connect(chart_, &StripChart::panRequested, this,
             [this](double dt) { setView(state_.viewStart() + dt, state_.viewEnd() + dt); });

@@ -56,6 +56,8 @@ public:
     void addChannel(record::ChannelInfo channel, std::vector<float> values);
     // The View menu, ending in a separator: the review's tool windows add their items there.
     QMenu* viewMenu() const { return viewMenu_; }
+    // The File menu; items added before its last two (a separator and Close) stand above Close.
+    QMenu* fileMenu() const { return fileMenu_; }
 
     double cursor() const { return state_.cursor(); }
     // Moves the cursor (kept within the recording); the panel follows while replaying.
@@ -107,6 +109,10 @@ public:
     void setOverlayShift(double shift);
     void closeOverlay();
 
+signals:
+    // The overlay asked for could not be read; the user has been told why.
+    void overlayFailed(const QString& message);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -147,6 +153,7 @@ private:
     StatisticsPanel* statistics_;
     QAction* playAction_;
     QMenu* viewMenu_ = nullptr;
+    QMenu* fileMenu_ = nullptr;
     QActionGroup* speedActions_;
     QComboBox* speedBox_;
     QLabel* position_;

@@ -5,7 +5,9 @@
 #include "app/ChartWindows.h"
 #include "review/FormulaDialog.h"
 #include "review/FormulaTools.h"
+#include "review/ReviewTools.h"
 #include "review/ReviewWindow.h"
+#include "review/StudyTools.h"
 #include "base/AppIdentity.h"
 #include "support/IsolatedConfig.h"
 #include "support/MainHarness.h"
@@ -16,6 +18,8 @@
 #include <QPushButton>
 #include <QLabel>
 #include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -33,6 +37,7 @@ private slots:
     void dialogShowsTheProblem_data();
     void dialogShowsTheProblem();
     void appliedToTheReview();
+    void studySavedAndOpened();
 };
 
 void TestFormulaTools::dialogShowsTheProblem_data() {
@@ -108,6 +113,56 @@ void TestFormulaTools::appliedToTheReview() {
     table->item(0, 1)->setText("advance - * map");
     table->setCurrentCell(0, 1);
     QVERIFY(dialog->grab().save(shots + "/formula-editor.png"));
+}
+
+void TestFormulaTools::studySavedAndOpened() {
+    IsolatedConfig config;
+    MainHarness h;
+    h.show();
+    h.w().charts().openRecording(kPull);
+    ReviewWindow& review = *h.w().charts().reviewWindow();
+    QTRY_VERIFY_WITH_TIMEOUT(review.recording() != nullptr, 10000);
+    review.openOverlay(kPull);
+    QTRY_VERIFY_WITH_TIMEOUT(review.overlay() != nullptr, 10000);
+    formula::Formulas f;
+    f.channels = {{"adv_net", "advance - 0.5 * map", "\u00b0", 1}};
+    f.filters = {{"on", "gpi1 == 1", 0.5}};
+    QVERIFY(review.findChild<FormulaTools*>()->apply(f));
+    ReviewState& state = review.state();
+    state.setFilters(state.filters(), 0);
+    state.setOverlayShift(1.5);
+    state.setView(0.5, 2.5);
+    state.setCursor(1.0);
+    state.setCursorB(2.0);
+    review.findChild<ReviewTools*>()->openHistogram();
+    auto* studies = review.findChild<StudyTools*>();
+    const Study saved = *studies->current();
+    QTemporaryDir dir;
+    const QString path = dir.filePath("pull.study.json");
+    QVERIFY(studies->save(path));
+    QCOMPARE(StudyTools::recentStudies(), QStringList{path});
+
+    review.closeOverlay();
+    state.setFilters(state.filters(), -1);
+    state.setCursorB(std::nullopt);
+    QSignalSpy opened(studies, &StudyTools::opened);
+    studies->open(path);
+    QTRY_COMPARE_WITH_TIMEOUT(opened.count(), 1, 10000);
+    QCOMPARE(*studies->current(), saved);
+
+    // What is wrong with a file is said; the review stays as it was.
+    QFile bad(dir.filePath("bad.study.json"));
+    QVERIFY(bad.open(QIODevice::WriteOnly));
+    bad.write(R"({"kind": "Ignivex Log study", "version": 1, "recording": "pull.csv",
+                 "view_s": [0], "cursor_s": 0})");
+    bad.close();
+    ScriptedBoxes* boxes = &h.boxes;
+    const auto before = boxes->count();
+    studies->open(bad.fileName());
+    QCOMPARE(boxes->count(), before + 1);
+    QVERIFY2(boxes->shown.last().text.contains("its view or cursors are not numbers of seconds"),
+             qPrintable(boxes->shown.last().text));
+    QCOMPARE(*studies->current(), saved);
 }
 
 QTEST_MAIN(TestFormulaTools)
