@@ -154,10 +154,10 @@ std::optional<Formulas> formulasFromJson(const QJsonObject& o, QString* why) {
     return f;
 }
 
-bool writeFormulasFile(const QString& path, const Formulas& f, QString* why) {
+bool writeJsonFile(const QString& path, const QJsonObject& object, QString* why) {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(QJsonDocument(toJson(f)).toJson()) < 0 || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(object).toJson()) < 0 ||
+        !file.commit()) {
         if (why)
             *why = file.errorString();
         return false;
@@ -165,30 +165,35 @@ bool writeFormulasFile(const QString& path, const Formulas& f, QString* why) {
     return true;
 }
 
-std::optional<Formulas> readFormulasFile(const QString& path, QString* why) {
+std::optional<QJsonObject> readJsonFile(const QString& path, qint64 mostBytes, QString* why) {
+    auto fail = [why](const QString& text) {
+        if (why)
+            *why = text;
+        return std::nullopt;
+    };
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (why)
-            *why = file.errorString();
-        return std::nullopt;
-    }
-    if (file.size() > kMostFileBytes) {
-        if (why)
-            *why = QStringLiteral("it is larger than a file of formulas can be");
-        return std::nullopt;
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(file.errorString());
+    if (file.size() > mostBytes)
+        return fail(QStringLiteral("it is larger than %1 MB").arg(mostBytes / (1024 * 1024)));
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
-    if (!doc.isObject()) {
-        if (why)
-            *why = error.error != QJsonParseError::NoError
-                       ? QStringLiteral("it is not JSON (%1 at byte %2)")
-                             .arg(error.errorString())
-                             .arg(error.offset)
-                       : QStringLiteral("it holds no JSON object");
-        return std::nullopt;
-    }
-    return formulasFromJson(doc.object(), why);
+    if (!doc.isObject())
+        return fail(error.error != QJsonParseError::NoError
+                        ? QStringLiteral("it is not JSON (%1 at byte %2)")
+                              .arg(error.errorString())
+                              .arg(error.offset)
+                        : QStringLiteral("it holds no JSON object"));
+    return doc.object();
+}
+
+bool writeFormulasFile(const QString& path, const Formulas& f, QString* why) {
+    return writeJsonFile(path, toJson(f), why);
+}
+
+std::optional<Formulas> readFormulasFile(const QString& path, QString* why) {
+    const auto object = readJsonFile(path, kMostFileBytes, why);
+    return object ? formulasFromJson(*object, why) : std::nullopt;
 }
 
 std::vector<Definition> examples(MapUnit mapUnit) {

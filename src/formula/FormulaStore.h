@@ -37,6 +37,11 @@ std::optional<Formulas> formulasFromJson(const QJsonObject& object, QString* why
 bool writeFormulasFile(const QString& path, const Formulas& formulas, QString* why);
 std::optional<Formulas> readFormulasFile(const QString& path, QString* why);
 
+// A JSON object as a file of its own, written whole or not at all; read back with what is wrong
+// named (it cannot be opened, is larger than `mostBytes`, is not JSON or holds no object).
+bool writeJsonFile(const QString& path, const QJsonObject& object, QString* why);
+std::optional<QJsonObject> readJsonFile(const QString& path, qint64 mostBytes, QString* why);
+
 // Ready-made channels: MAP in the other units (when the module's unit is named), engine speed
 // per second, advance smoothed over half a second.
 std::vector<Definition> examples(MapUnit mapUnit);

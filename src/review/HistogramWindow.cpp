@@ -173,17 +173,10 @@ void HistogramWindow::follow(ReviewState& review) {
         connect(&review, &QObject::destroyed, this, [this] { review_ = nullptr; });
         connect(&review, &ReviewState::recordingChanged, this, &HistogramWindow::followRecording);
         connect(&review, &ReviewState::channelsChanged, this, &HistogramWindow::followRecording);
-        connect(&review, &ReviewState::cursorChanged, this, &HistogramWindow::followCursors);
-        connect(&review, &ReviewState::cursorBChanged, this, &HistogramWindow::followCursors);
-        connect(&review, &ReviewState::viewChanged, span_, &SpanChoice::setView);
-        connect(&review, &ReviewState::filterChanged, span_,
-                [this] { span_->setFilter(review_->passing(), review_->activeFilterName()); });
+        span_->follow(review);
     }
-    span_->setFilter(review.passing(), review.activeFilterName());
     closed_ = false;
     followRecording();
-    followCursors();
-    span_->setView(review.viewStart(), review.viewEnd());
 }
 
 void HistogramWindow::followRecording() {
@@ -194,12 +187,6 @@ void HistogramWindow::followRecording() {
     } else if (recording->chart != recording_.chart) {
         setRecording(*recording);
     }
-}
-
-void HistogramWindow::followCursors() {
-    const auto b = review_ && review_->recording() ? review_->cursorB() : std::nullopt;
-    span_->setCursors(b ? std::optional<std::pair<double, double>>({review_->cursor(), *b})
-                        : std::nullopt);
 }
 
 void HistogramWindow::closeEvent(QCloseEvent* event) {

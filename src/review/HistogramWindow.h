@@ -66,7 +66,6 @@ protected:
 private:
     void fillChannels(const record::Table& table);
     void followRecording();
-    void followCursors();
     void setRecording(const LoadedRecording& recording);
     void edgesEdited();
     void recount();

@@ -283,19 +283,12 @@ void MapTableWindow::follow(ReviewState& review) {
         connect(&review, &QObject::destroyed, this, [this] { review_ = nullptr; });
         connect(&review, &ReviewState::recordingChanged, this, &MapTableWindow::followRecording);
         connect(&review, &ReviewState::channelsChanged, this, &MapTableWindow::followRecording);
-        connect(&review, &ReviewState::cursorChanged, this, &MapTableWindow::followCursors);
-        connect(&review, &ReviewState::cursorBChanged, this, &MapTableWindow::followCursors);
         connect(&review, &ReviewState::overlayChanged, this, &MapTableWindow::followOverlay);
-        connect(&review, &ReviewState::viewChanged, span_, &SpanChoice::setView);
-        connect(&review, &ReviewState::filterChanged, span_,
-                [this] { span_->setFilter(review_->passing(), review_->activeFilterName()); });
+        span_->follow(review);
     }
-    span_->setFilter(review.passing(), review.activeFilterName());
     closed_ = false;
     followRecording();
-    followCursors();
     followOverlay();
-    span_->setView(review.viewStart(), review.viewEnd());
 }
 
 void MapTableWindow::followRecording() {
@@ -306,12 +299,6 @@ void MapTableWindow::followRecording() {
     } else if (recording->chart != recording_.chart) {
         setRecording(*recording);
     }
-}
-
-void MapTableWindow::followCursors() {
-    const auto b = review_ && review_->recording() ? review_->cursorB() : std::nullopt;
-    span_->setCursors(b ? std::optional<std::pair<double, double>>({review_->cursor(), *b})
-                        : std::nullopt);
 }
 
 void MapTableWindow::followOverlay() {

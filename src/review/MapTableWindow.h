@@ -98,7 +98,6 @@ private:
     const record::ChannelInfo& channelInfo(record::ChannelId c) const;
     QString meansText(int top, int bottom, int left, int right, const QString& corner) const;
     void followRecording();
-    void followCursors();
     void followOverlay();
     void setRecording(const LoadedRecording& recording);
     void clearRecording();

@@ -1,5 +1,7 @@
 #include "review/SpanChoice.h"
 
+#include "series/ReviewState.h"
+
 #include <limits>
 
 #include "strips/StripPainter.h"
@@ -111,6 +113,25 @@ analysis::Span SpanChoice::span() const {
         return {-std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity(),
                 passing_};
     }
+}
+
+void SpanChoice::follow(ReviewState& review) {
+    for (auto& c : followed_)
+        disconnect(c);
+    ReviewState* r = &review;
+    auto cursors = [this, r] {
+        const auto b = r->recording() ? r->cursorB() : std::nullopt;
+        setCursors(b ? std::optional<std::pair<double, double>>({r->cursor(), *b}) : std::nullopt);
+    };
+    auto filter = [this, r] { setFilter(r->passing(), r->activeFilterName()); };
+    followed_[0] = connect(r, &ReviewState::viewChanged, this, &SpanChoice::setView);
+    followed_[1] = connect(r, &ReviewState::cursorChanged, this, cursors);
+    followed_[2] = connect(r, &ReviewState::cursorBChanged, this, cursors);
+    followed_[3] = connect(r, &ReviewState::filterChanged, this, filter);
+    followed_[4] = connect(r, &ReviewState::recordingChanged, this, cursors);
+    filter();
+    cursors();
+    setView(r->viewStart(), r->viewEnd());
 }
 
 void SpanChoice::setFilter(std::shared_ptr<const analysis::RowsPassing> passing,

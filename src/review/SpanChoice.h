@@ -13,6 +13,7 @@ class QLabel;
 namespace ignivex::chart {
 
 struct ChartData;
+class ReviewState;
 
 // Which rows a figure covers: the whole recording, the review's view (followed as it moves),
 // from one time to another, or between the review's cursors A and B (followed too).
@@ -35,6 +36,8 @@ public:
     void setBetween(double from, double to);
     // The rows the review's filter lets through, and its name; nullptr for no filter.
     void setFilter(std::shared_ptr<const analysis::RowsPassing> passing, const QString& name);
+    // The review's view, cursors and filter, followed from now on (from no other review).
+    void follow(ReviewState& review);
 
     Kind kind() const;
     analysis::Span span() const;
@@ -59,6 +62,7 @@ private:
     std::optional<std::pair<double, double>> cursors_;  // earlier first
     std::shared_ptr<const analysis::RowsPassing> passing_;
     QString filterName_;
+    QMetaObject::Connection followed_[5];
 };
 
 }  // namespace ignivex::chart

@@ -127,14 +127,10 @@ void XyPlotWindow::follow(ReviewState& review) {
         connect(&review, &ReviewState::cursorChanged, this, &XyPlotWindow::followCursors);
         connect(&review, &ReviewState::cursorBChanged, this, &XyPlotWindow::followCursors);
         connect(&review, &ReviewState::overlayChanged, this, &XyPlotWindow::followOverlay);
-        connect(&review, &ReviewState::viewChanged, span_, &SpanChoice::setView);
-        connect(&review, &ReviewState::filterChanged, span_,
-                [this] { span_->setFilter(review_->passing(), review_->activeFilterName()); });
+        span_->follow(review);
     }
-    span_->setFilter(review.passing(), review.activeFilterName());
     closed_ = false;
     followRecording();
-    span_->setView(review.viewStart(), review.viewEnd());
 }
 
 void XyPlotWindow::followRecording() {
@@ -150,11 +146,7 @@ void XyPlotWindow::followRecording() {
 }
 
 void XyPlotWindow::followCursors() {
-    const bool loaded = review_ && review_->recording();
-    const auto b = loaded ? review_->cursorB() : std::nullopt;
-    span_->setCursors(b ? std::optional<std::pair<double, double>>({review_->cursor(), *b})
-                        : std::nullopt);
-    if (loaded)
+    if (review_ && review_->recording())
         setCursorTime(review_->cursor());
 }
 

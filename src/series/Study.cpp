@@ -1,10 +1,7 @@
 #include "series/Study.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QSaveFile>
 #include <cmath>
 
 namespace ignivex::chart {
@@ -95,39 +92,12 @@ std::optional<Study> studyFromJson(const QJsonObject& o, const QDir& folder, QSt
 }
 
 bool writeStudy(const QString& path, const Study& study, QString* why) {
-    QSaveFile file(path);
-    const QDir folder = QFileInfo(path).absoluteDir();
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(QJsonDocument(toJson(study, folder)).toJson()) < 0 || !file.commit()) {
-        if (why)
-            *why = file.errorString();
-        return false;
-    }
-    return true;
+    return formula::writeJsonFile(path, toJson(study, QFileInfo(path).absoluteDir()), why);
 }
 
 std::optional<Study> readStudy(const QString& path, QString* why) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (why)
-            *why = file.errorString();
-        return std::nullopt;
-    }
-    if (file.size() > kMostFileBytes) {
-        if (why)
-            *why = QStringLiteral("it is larger than a study can be");
-        return std::nullopt;
-    }
-    QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
-    if (!doc.isObject()) {
-        if (why)
-            *why = QStringLiteral("it is not JSON (%1 at byte %2)")
-                       .arg(error.errorString())
-                       .arg(error.offset);
-        return std::nullopt;
-    }
-    return studyFromJson(doc.object(), QFileInfo(path).absoluteDir(), why);
+    const auto object = formula::readJsonFile(path, kMostFileBytes, why);
+    return object ? studyFromJson(*object, QFileInfo(path).absoluteDir(), why) : std::nullopt;
 }
 
 }  // namespace ignivex::chart
