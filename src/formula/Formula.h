@@ -50,6 +50,8 @@ public:
 
     // The channels it reads, directly or through a function over time, each once.
     const QStringList& reads() const;
+    // Its calls over time, each once: what it reads from rows before the one it is evaluated on.
+    const std::vector<TimeCall>& calls() const;
     std::vector<double> evaluate(const Inputs& inputs) const;
 
 private:

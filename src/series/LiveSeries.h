@@ -1,8 +1,10 @@
 #pragma once
 
 #include "acquire/Sample.h"
+#include "formula/FormulaChannels.h"
 #include "series/ChartData.h"
 
+#include <QStringList>
 #include <optional>
 
 namespace ignivex::chart {
@@ -10,6 +12,11 @@ namespace ignivex::chart {
 // The samples of the live chart since the real-time view opened, in the same columns as a
 // recording, times counted from the first sample. Bounded: the newest kKeptRows are kept (four
 // hours at the fastest rate, days at the view's own pace), some 60 MB.
+//
+// Beside the module's columns it keeps the channels by formula and the rows a filter passes,
+// worked out at a snapshot for the rows that came since the last one: each new row is evaluated
+// with the rows before it that its functions over time read, so a frame costs the new rows and
+// that history, not the rows in view.
 class LiveSeries {
 public:
     static constexpr std::size_t kKeptRows = 1'200'000;
@@ -18,16 +25,43 @@ public:
 
     void append(const Sample& sample);
     void clear();
+    // The module's channels only, as a recording of them would hold.
     const record::Table& table() const { return table_; }
     double latest() const { return table_.empty() ? 0 : table_.elapsed.back(); }
     double earliest() const { return table_.empty() ? 0 : table_.elapsed.front(); }
-    // The rows from `from` on (and the one before, so the line enters the view), to paint.
-    std::shared_ptr<const ChartData> snapshot(double from) const;
+    // The rows from `from` on (and the one before, so the line enters the view), with the
+    // channels by formula, to paint.
+    std::shared_ptr<const ChartData> snapshot(double from);
+    // The stretches the filter leaves out of those rows; nullptr without a filter.
+    std::shared_ptr<const std::vector<Gap>> leftOut(double from);
+
+    // The channels by formula to compute, for every row kept. Those that cannot be computed are
+    // left out; what is wrong with each of them is returned, a line each.
+    QStringList setChannels(const std::vector<formula::Definition>& definitions);
+    // The filter to apply (nothing: none); what is wrong with its condition where it cannot be.
+    std::optional<QString> setFilter(std::optional<formula::Filter> filter);
+    const std::vector<formula::Definition>& channels() const { return definitions_; }
 
 private:
+    std::size_t firstFrom(double from) const;
+    void catchUp();
+    void restart();
+    double lookback(const QString& text, const QStringList& names, std::size_t* calls) const;
+
     record::Table table_;
     std::optional<Instant> start_;
     std::size_t keptRows_;
+
+    std::vector<formula::Definition> definitions_;  // the sound ones
+    std::vector<record::ChannelInfo> infos_;          // theirs, each after those it reads
+    std::vector<std::vector<float>> columns_;        // one a channel, rows [0, done_)
+    std::optional<formula::Filter> filter_;
+    std::vector<std::uint8_t> passing_;  // rows [0, done_) when a filter is set
+    double since_ = 0;                   // when the filter's condition last turned true
+    bool lastOn_ = false;
+    std::size_t done_ = 0;     // the rows worked out
+    double historySeconds_ = 0;  // before a new row, what the formulas may read
+    std::size_t historyRows_ = 0;
 };
 
 }  // namespace ignivex::chart
