@@ -15,6 +15,10 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // Rows are evaluated this many at a time, so the inputs muParser reads stay a few MB whatever
 // the recording's length.
 constexpr int kChunk = 1 << 15;
+// muParser evaluates many rows at once in OpenMP threads, which are started and then wait
+// spinning for more: for the few new rows of the live chart each frame that costs far more
+// than evaluating them one by one.
+constexpr int kFewRows = 1024;
 // Times are compared with this much room: elapsed seconds are written to the millisecond, and
 // 0.3 - 0.1 in doubles is a hair below 0.2.
 constexpr double kTimeRoom = 1e-9;
@@ -418,7 +422,16 @@ std::vector<double> Formula::evaluate(const Inputs& inputs) const {
             }
         }
         double* result = out.data() + first;
-        parts_->parser.Eval(result, n);
+        if (n <= kFewRows) {
+            // One by one, each row's values moved to the front of the inputs.
+            for (int r = 0; r < n; ++r) {
+                for (std::size_t s = 0; s < sources.size(); ++s)
+                    parts_->buffers[s * kChunk] = parts_->buffers[s * kChunk + std::size_t(r)];
+                result[r] = parts_->parser.Eval();
+            }
+        } else {
+            parts_->parser.Eval(result, n);
+        }
         for (int r = 0; r < n; ++r) {
             if (empty[std::size_t(r)] || !std::isfinite(result[r]))
                 result[r] = kNaN;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace ignivex::chart {
 
@@ -69,39 +70,64 @@ QStringList LiveSeries::setChannels(const std::vector<formula::Definition>& defi
     }
     definitions_ = std::move(sound);
     infos_.clear();
-    for (record::ChannelId c = kValueCount; c < made.channelCount(); ++c)
+    computing_.clear();
+    for (record::ChannelId c = kValueCount; c < made.channelCount(); ++c) {
+        const auto d = std::find_if(definitions_.begin(), definitions_.end(),
+                                    [&](const auto& d) { return d.name == made.channel(c).column; });
+        // Each reads only the module's channels and those before it, already in infos_.
+        auto computing = prepare(d->formula);
+        if (!computing)
+            break;
         infos_.push_back(made.channel(c));
+        computing_.push_back(std::move(*computing));
+    }
     restart();
     return out;
 }
 
 std::optional<QString> LiveSeries::setFilter(std::optional<formula::Filter> filter) {
-    filter_.reset();
-    if (filter) {
-        record::Table made;
-        formula::addChannels(made, definitions_);
-        formula::Problem problem;
-        if (!formula::rowsPassing(made, *filter, &problem)) {
-            restart();
-            return problem.message;
-        }
-        filter_ = std::move(filter);
-    }
+    condition_.reset();
+    settleSeconds_ = 0;
     restart();
+    if (!filter)
+        return std::nullopt;
+    record::Table made;
+    formula::addChannels(made, definitions_);
+    formula::Problem problem;
+    if (!formula::rowsPassing(made, *filter, &problem))
+        return problem.message;
+    condition_ = prepare(filter->condition);
+    settleSeconds_ = filter->settleSeconds;
     return std::nullopt;
 }
 
-double LiveSeries::lookback(const QString& text, const QStringList& names,
-                            std::size_t* calls) const {
-    const auto f = formula::Formula::read(text, names, nullptr);
-    double seconds = 0;
-    if (f) {
-        for (const formula::TimeCall& call : f->calls()) {
-            seconds = std::max(seconds, call.seconds);
-            ++*calls;
-        }
+std::optional<LiveSeries::Computing> LiveSeries::prepare(const QString& text) const {
+    QStringList names = formula::channelNames(plainTable());
+    for (const auto& info : infos_)
+        names << info.column;
+    auto f = formula::Formula::read(text, names, nullptr);
+    if (!f)
+        return std::nullopt;
+    Computing c{std::move(*f), {}, 0, 1};
+    for (const QString& name : c.formula.reads()) {
+        if (const auto id = plainTable().channelNamed(name))
+            c.sources.push_back(*id);
+        else if (names.indexOf(name) < plainTable().channelCount() + 1)
+            c.sources.push_back(kSeconds);
+        else
+            c.sources.push_back(kComputed - int(names.indexOf(name)) +
+                                plainTable().channelCount() + 1);
     }
-    return seconds;
+    for (const formula::TimeCall& call : c.formula.calls()) {
+        c.historySeconds = std::max(c.historySeconds, call.seconds);
+        ++c.historyRows;
+    }
+    return c;
+}
+
+const record::Table& LiveSeries::plainTable() {
+    static const record::Table plain;
+    return plain;
 }
 
 void LiveSeries::restart() {
@@ -110,58 +136,66 @@ void LiveSeries::restart() {
     since_ = 0;
     lastOn_ = false;
     done_ = 0;
-    // A channel read by another is itself worked out over the history given to the new rows,
-    // so the history is what the whole chain reads: the sum of each formula's.
-    QStringList names = formula::channelNames(record::Table());
-    for (const auto& d : definitions_)
-        names << d.name;
-    std::size_t calls = 0;
-    historySeconds_ = 0;
-    for (const auto& d : definitions_)
-        historySeconds_ += lookback(d.formula, names, &calls);
-    if (filter_)
-        historySeconds_ += lookback(filter_->condition, names, &calls);
-    historyRows_ = calls + 1;
+}
+
+std::vector<double> LiveSeries::newValues(const Computing& c) const {
+    const auto& e = table_.elapsed;
+    std::size_t first = std::size_t(
+        std::lower_bound(e.begin(), e.end(), e[done_] - c.historySeconds - kEdgeSeconds) -
+        e.begin());
+    first = first > c.historyRows ? first - c.historyRows : 0;
+    const std::size_t rows = e.size() - first;
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    std::vector<double> seconds(rows);
+    for (std::size_t r = 0; r < rows; ++r)
+        seconds[r] = record::asWritten(e[first + r], 3);
+    // As the file would write them (record::asWritten), as a recording's formulas read them.
+    std::vector<std::vector<double>> values;
+    values.reserve(c.sources.size());
+    formula::Inputs inputs{&seconds, {}};
+    for (const int s : c.sources) {
+        if (s == kSeconds) {
+            inputs.channels.push_back(&seconds);
+            continue;
+        }
+        const bool computed = s <= kComputed;
+        const auto& column = computed ? columns_[std::size_t(kComputed - s)]
+                                      : table_.column(record::ChannelId(s));
+        const int decimals = computed ? infos_[std::size_t(kComputed - s)].decimals
+                                      : table_.channel(record::ChannelId(s)).decimals;
+        std::vector<double>& v = values.emplace_back(rows);
+        for (std::size_t r = 0; r < rows; ++r) {
+            const float x = column[first + r];
+            v[r] = std::isfinite(x) ? record::asWritten(double(x), decimals) : nan;
+        }
+        inputs.channels.push_back(&v);
+    }
+    std::vector<double> out = c.formula.evaluate(inputs);
+    out.erase(out.begin(), out.begin() + std::ptrdiff_t(done_ - first));
+    return out;
 }
 
 void LiveSeries::catchUp() {
     const std::size_t rows = table_.size();
     if (done_ >= rows)
         return;
-    if (definitions_.empty() && !filter_) {
-        done_ = rows;
-        return;
+    // In the order they are computed: a channel read by another has its new values first.
+    for (std::size_t j = 0; j < computing_.size(); ++j) {
+        const std::vector<double> values = newValues(computing_[j]);
+        columns_[j].insert(columns_[j].end(), values.begin(), values.end());
     }
-    const auto& e = table_.elapsed;
-    std::size_t first = std::size_t(
-        std::lower_bound(e.begin(), e.end(), e[done_] - historySeconds_ - kEdgeSeconds) -
-        e.begin());
-    first = first > historyRows_ ? first - historyRows_ : 0;
-    record::Table work = table_.slice(first);
-    if (formula::addChannels(work, definitions_)) {
-        // Only more rows than memory holds refuse sound channels: they are left out.
-        definitions_.clear();
-        infos_.clear();
-        work = table_.slice(first);
-    }
-    columns_.resize(infos_.size());
-    const std::size_t from = done_ - first;
-    for (std::size_t j = 0; j < infos_.size(); ++j) {
-        const auto& values = work.column(*work.channelNamed(infos_[j].column));
-        columns_[j].insert(columns_[j].end(), values.begin() + std::ptrdiff_t(from), values.end());
-    }
-    if (filter_) {
+    if (condition_) {
         // The settle time counts from where the condition turned true, which may be long
-        // before the history: it is carried from row to row here rather than worked out again.
-        formula::Filter condition = *filter_;
-        condition.settleSeconds = 0;
-        const auto on = formula::rowsPassing(work, condition, nullptr);
+        // before the history: it is carried from row to row rather than worked out again.
+        const std::vector<double> verdict = newValues(*condition_);
         for (std::size_t r = done_; r < rows; ++r) {
-            const bool now = on && (*on)[r - first];
-            if (now && !lastOn_)
-                since_ = e[r];
-            passing_.push_back(now && e[r] - since_ >= filter_->settleSeconds - kTimeRoom);
-            lastOn_ = now;
+            const double v = verdict[r - done_];
+            const bool on = !std::isnan(v) && v != 0;
+            if (on && !lastOn_)
+                since_ = table_.elapsed[r];
+            passing_.push_back(on &&
+                               table_.elapsed[r] - since_ >= settleSeconds_ - kTimeRoom);
+            lastOn_ = on;
         }
     }
     done_ = rows;
@@ -185,7 +219,7 @@ std::shared_ptr<const ChartData> LiveSeries::snapshot(double from) {
 
 std::shared_ptr<const std::vector<Gap>> LiveSeries::leftOut(double from) {
     catchUp();
-    if (!filter_)
+    if (!condition_)
         return nullptr;
     auto out = std::make_shared<std::vector<Gap>>();
     const auto& t = table_.elapsed;

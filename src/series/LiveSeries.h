@@ -43,10 +43,23 @@ public:
     const std::vector<formula::Definition>& channels() const { return definitions_; }
 
 private:
+    // A formula read once, with where each value it reads comes from: a module's channel (its
+    // id), the rows' seconds (kSeconds) or a channel by formula (kComputed - its index).
+    static constexpr int kSeconds = -1;
+    static constexpr int kComputed = -2;
+    struct Computing {
+        formula::Formula formula;
+        std::vector<int> sources;
+        double historySeconds = 0;  // before a new row, what its functions over time read
+        std::size_t historyRows = 1;
+    };
+    static const record::Table& plainTable();  // the module's channels, no rows
+    std::optional<Computing> prepare(const QString& text) const;
+    // Its values on the rows not yet worked out, from those before them that it reads.
+    std::vector<double> newValues(const Computing& computing) const;
     std::size_t firstFrom(double from) const;
     void catchUp();
     void restart();
-    double lookback(const QString& text, const QStringList& names, std::size_t* calls) const;
 
     record::Table table_;
     std::optional<Instant> start_;
@@ -54,14 +67,14 @@ private:
 
     std::vector<formula::Definition> definitions_;  // the sound ones
     std::vector<record::ChannelInfo> infos_;          // theirs, each after those it reads
+    std::vector<Computing> computing_;               // one a channel, as infos_
     std::vector<std::vector<float>> columns_;        // one a channel, rows [0, done_)
-    std::optional<formula::Filter> filter_;
+    std::optional<Computing> condition_;             // the filter's
+    double settleSeconds_ = 0;
     std::vector<std::uint8_t> passing_;  // rows [0, done_) when a filter is set
     double since_ = 0;                   // when the filter's condition last turned true
     bool lastOn_ = false;
-    std::size_t done_ = 0;     // the rows worked out
-    double historySeconds_ = 0;  // before a new row, what the formulas may read
-    std::size_t historyRows_ = 0;
+    std::size_t done_ = 0;  // the rows worked out
 };
 
 }  // namespace ignivex::chart
