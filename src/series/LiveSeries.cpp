@@ -179,6 +179,17 @@ void LiveSeries::catchUp() {
     const std::size_t rows = table_.size();
     if (done_ >= rows)
         return;
+    const auto& e = table_.elapsed;
+    const double oldest = e.back() - kWorkedBackSeconds;
+    if (e[done_] < oldest) {
+        const auto skip = std::size_t(std::lower_bound(e.begin(), e.end(), oldest) - e.begin());
+        for (auto& c : columns_)
+            c.resize(skip, std::numeric_limits<float>::quiet_NaN());
+        if (condition_)
+            passing_.resize(skip, 1);
+        lastOn_ = false;
+        done_ = skip;
+    }
     // In the order they are computed: a channel read by another has its new values first.
     for (std::size_t j = 0; j < computing_.size(); ++j) {
         const std::vector<double> values = newValues(computing_[j]);
@@ -192,9 +203,8 @@ void LiveSeries::catchUp() {
             const double v = verdict[r - done_];
             const bool on = !std::isnan(v) && v != 0;
             if (on && !lastOn_)
-                since_ = table_.elapsed[r];
-            passing_.push_back(on &&
-                               table_.elapsed[r] - since_ >= settleSeconds_ - kTimeRoom);
+                since_ = e[r];
+            passing_.push_back(on && e[r] - since_ >= settleSeconds_ - kTimeRoom);
             lastOn_ = on;
         }
     }

@@ -20,6 +20,10 @@ namespace ignivex::chart {
 class LiveSeries {
 public:
     static constexpr std::size_t kKeptRows = 1'200'000;
+    // Rows older than this behind the newest when they are first worked out (the window was
+    // closed, or the formulas changed) are left without channels by formula and unshaded: the
+    // longest view, so catching up never costs more than ten minutes of rows at once.
+    static constexpr double kWorkedBackSeconds = 600;
 
     explicit LiveSeries(std::size_t keptRows = kKeptRows) : keptRows_(keptRows) {}
 

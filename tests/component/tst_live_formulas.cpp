@@ -71,6 +71,7 @@ private slots:
     void channelValues_data();
     void channelValues();
     void filterShadesAndSettingsAreFollowed();
+    void catchingUpIsBounded();
     void picture();
 };
 
@@ -117,6 +118,23 @@ void TestLiveFormulas::filterShadesAndSettingsAreFollowed() {
     QVERIFY(rig.column("adv_s").empty() && rig.column("drpm").size() == 6);
     QVERIFY(!rig.live->chart()->scene().leftOut);
     QVERIFY(rig.live->formulaNote()->text().isEmpty());
+}
+
+// Worked out after a long time unseen, only the last ten minutes get values.
+void TestLiveFormulas::catchingUpIsBounded() {
+    chart::LiveSeries series;
+    series.setChannels({{"twice", "2 * rpm", "", 0}});
+    Sample s;
+    for (int i = 0; i <= 700; ++i) {
+        s.monotonic = Instant(std::chrono::seconds(i));
+        s.rpm = float(i);
+        series.append(s);
+    }
+    const auto data = series.snapshot(0);
+    const auto& twice = data->table.column(*data->table.channelNamed(u"twice"));
+    QVERIFY(std::isnan(twice[99]));  // 601 s behind the newest row
+    QCOMPARE(twice[100], 200.0f);
+    QCOMPARE(twice[700], 1400.0f);
 }
 
 void TestLiveFormulas::picture() {
