@@ -8,6 +8,8 @@
 #include "acquire/Acquisition.h"
 #include "analysis/MapTable.h"
 #include "app/ChartWindows.h"
+#include "base/AppIdentity.h"
+#include "formula/FormulaStore.h"
 #include "live/LiveChartWindow.h"
 #include "series/RecordingLoader.h"
 #include "strips/StripChart.h"
@@ -20,6 +22,7 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QProcess>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTimeZone>
 #include <QVBoxLayout>
@@ -384,9 +387,84 @@ int runQtCharts(const QString& path, bool reduced) {
 }
 #endif
 
+// The channels by formula and the filter of the live runs that have them: each kind of function
+// over time, one reading another, and a filter that settles.
+formula::Formulas liveFormulas() {
+    return {{{"rpm_s", "rate(rpm)", "rpm/s", 0},
+             {"adv_avg", "smooth(advance, 0.5)", "\u00b0", 2},
+             {"rpm_ago", "rpm - ago(rpm, 2)", "rpm", 0},
+             {"map_kpa", "map * 6.895", "kPa", 1}},
+            {{"cruise", "rpm > 1000 && abs(rpm_s) < 500", 1.0}}};
+}
+
+// The GUI thread's cost of one frame of a ten-minute view full at the fastest rate: a frame's
+// rows (33 ms of them) joined, then the snapshot of the view and the stretches left out, as
+// LiveChartWindow::showFrame takes them; without and with the channels by formula.
+void liveFrameCost() {
+    std::printf("\nLive chart, one frame's snapshot of 10 full minutes (%.1f rows a second, "
+                "%d ms a frame)\n",
+                kRowsPerSecond, chart::LiveChartWindow::kFrameMs);
+    std::printf("  %-36s %14s %14s %10s\n", "", "new rows, us", "snapshot, us", "max, us");
+    for (const bool formulas : {false, true}) {
+        chart::LiveSeries series;
+        if (formulas) {
+            series.setChannels(liveFormulas().channels);
+            series.setFilter(liveFormulas().filters.front());
+        }
+        Sample s;
+        int i = 0;
+        auto add = [&](int rows) {
+            for (int end = i + rows; i < end; ++i) {
+                s.monotonic = Instant(std::chrono::microseconds(qint64(i * 1e6 / kRowsPerSecond)));
+                s.rpm = float(900 + i % 500);
+                s.advance = float(10 + i % 7);
+                s.map = 10;
+                series.append(s);
+            }
+        };
+        add(int(600 * kRowsPerSecond));
+        series.snapshot(0);
+        const int perFrame =
+            int(std::lround(kRowsPerSecond * chart::LiveChartWindow::kFrameMs / 1000));
+        double worked = 0, shown = 0, most = 0;
+        const int frames = 300;
+        for (int f = 0; f < frames; ++f) {
+            add(perFrame);
+            const double from = series.latest() - 600;
+            const auto start = Steady::now();
+            // The stretches left out first: they work out the new rows, which the snapshot
+            // then finds done.
+            auto out = series.leftOut(from);
+            const auto between = Steady::now();
+            auto data = series.snapshot(from);
+            const double a = microsSince(start, between), b = microsSince(between);
+            worked += a;
+            shown += b;
+            most = std::max(most, a + b);
+        }
+        std::printf("  %-36s %14.0f %14.0f %10.0f\n",
+                    formulas ? "4 channels by formula and a filter" : "the module's channels only",
+                    worked / frames, shown / frames, most);
+        if (formulas) {
+            // What each frame would cost if the rows in view were worked out again instead.
+            const int again = 20;
+            const auto start = Steady::now();
+            for (int f = 0; f < again; ++f) {
+                record::Table rows = series.table().slice(0);
+                formula::addChannels(rows, liveFormulas().channels);
+                formula::rowsPassing(rows, liveFormulas().filters.front(), nullptr);
+            }
+            std::printf("  %-36s %14.0f\n", "  the same, 10 min worked out again",
+                        microsSince(start) / again);
+        }
+    }
+}
+
 // The live chart at the fastest rate: ticks back to back against the paced simulator, with
-// the chart closed, open on its default minute, and open on ten minutes already full.
+// the chart closed, open on its default minute, and open on ten minutes already full (also
+// with channels by formula and a filter).
 int runLive(int seconds) {
+    liveFrameCost();
     using test::AppRig;
     AppRig app(QStringLiteral(IGNIVEX_SIM), 1,
                {QStringLiteral("--engine"), QStringLiteral("--paced")},
@@ -458,6 +536,11 @@ int runLive(int seconds) {
     run("chart closed", 60, false, false);
     run("chart open, last minute", 60, true, false);
     run("chart open, 10 min full", 600, true, true);
+    {
+        QSettings settings = userSettings();
+        formula::saveFormulas(settings, liveFormulas());
+    }
+    run("10 min full, formulas, filter", 600, true, true);
     std::printf(
         "  CPU %%: the whole process (all threads) over wall time; GUI thr. %%: the thread "
         "that polls; the rest is the chart's painting thread\n");

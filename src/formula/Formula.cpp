@@ -336,6 +336,10 @@ const QStringList& Formula::reads() const {
     return parts_->prepared.reads;
 }
 
+const std::vector<TimeCall>& Formula::calls() const {
+    return parts_->prepared.calls;
+}
+
 std::optional<Formula> Formula::read(const QString& text, const QStringList& channels,
                                      Problem* problem) {
     if (text.size() > kMostCharacters) {

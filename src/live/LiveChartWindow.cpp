@@ -2,10 +2,14 @@
 
 #include "acquire/Acquisition.h"
 #include "strips/PictureExport.h"
+#include "base/AppIdentity.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QLabel>
 #include <QMenuBar>
+#include <QSettings>
+#include <QStatusBar>
 #include <QToolBar>
 #include <algorithm>
 
@@ -42,6 +46,15 @@ LiveChartWindow::LiveChartWindow(LiveSeries& series, Acquisition& acquisition, M
     stateLabel_ = new QLabel(this);
     stateLabel_->setObjectName(QStringLiteral("lblState"));
     stateLabel_->setStyleSheet(QStringLiteral("font-weight: bold; padding: 0 8px;"));
+    filterBox_ = new QComboBox(this);
+    filterBox_->setObjectName(QStringLiteral("cboFilter"));
+    filterBox_->setToolTip(QStringLiteral("The strips shade the rows this filter leaves out"));
+    filterBox_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    connect(filterBox_, &QComboBox::activated, this, &LiveChartWindow::chooseFilter);
+    formulaNote_ = new QLabel(this);
+    formulaNote_->setObjectName(QStringLiteral("lblFormulas"));
+    formulaNote_->setWordWrap(true);
+    statusBar()->addWidget(formulaNote_, 1);
     buildMenus();
     updateSpanLabel();
 
@@ -110,6 +123,61 @@ void LiveChartWindow::buildMenus() {
     bar->addSeparator();
     bar->addWidget(stateLabel_);
     bar->addWidget(spanLabel_);
+
+    QToolBar* filters = addToolBar(QStringLiteral("Filter"));
+    filters->setObjectName(QStringLiteral("barFilter"));
+    filters->setMovable(false);
+    filters->addWidget(new QLabel(QStringLiteral(" Filter: "), filters));
+    filters->addWidget(filterBox_);
+}
+
+void LiveChartWindow::readFormulas() {
+    QSettings settings = userSettings();
+    formula::Formulas formulas = formula::loadFormulas(settings);
+    if (kept_ && formulas == *kept_)
+        return;
+    // The filter chosen stays chosen while one of its name is kept.
+    const int chosen = filterBox_->currentIndex() - 1;
+    const QString active = kept_ && chosen >= 0 && std::size_t(chosen) < kept_->filters.size()
+                               ? kept_->filters[std::size_t(chosen)].name
+                               : QString();
+    if (!kept_ || formulas.channels != kept_->channels)
+        channelProblems_ = series_.setChannels(formulas.channels);
+    kept_ = std::move(formulas);
+    const QSignalBlocker quiet(filterBox_);
+    filterBox_->clear();
+    filterBox_->addItem(QStringLiteral("none: every row"));
+    int index = 0;
+    for (std::size_t i = 0; i < kept_->filters.size(); ++i) {
+        const formula::Filter& f = kept_->filters[i];
+        filterBox_->addItem(f.settleSeconds > 0
+                                ? QStringLiteral("%1 (settled %2 s)").arg(f.name).arg(f.settleSeconds)
+                                : f.name);
+        if (f.name == active)
+            index = int(i) + 1;
+    }
+    filterBox_->setCurrentIndex(index);
+    chooseFilter(index);
+}
+
+void LiveChartWindow::chooseFilter(int index) {
+    std::optional<formula::Filter> filter;
+    if (kept_ && index > 0 && std::size_t(index) <= kept_->filters.size())
+        filter = kept_->filters[std::size_t(index - 1)];
+    QStringList notes;
+    if (!channelProblems_.isEmpty())
+        notes << QStringLiteral("Left out of the chart, as they cannot be computed: %1")
+                     .arg(channelProblems_.join(QStringLiteral("; ")));
+    if (const auto problem = series_.setFilter(filter)) {
+        notes << QStringLiteral("The filter %1 cannot be applied: %2")
+                     .arg(filter->name, *problem);
+        const QSignalBlocker quiet(filterBox_);
+        filterBox_->setCurrentIndex(0);
+    }
+    formulaNote_->setText(notes.join(QStringLiteral(". ")));
+    formulaNote_->setVisible(!notes.isEmpty());
+    dirty_ = true;
+    spanChanged_ = true;
 }
 
 QString LiveChartWindow::stateText() const {
@@ -200,12 +268,20 @@ void LiveChartWindow::showFrame() {
     sincePicture_.start();
     const double start = end - span_;
     chart_->setMapRange(mapRangeLabel(acquisition_.rangeCode()));
-    chart_->setDataAndView(series_.snapshot(start), start, end);
+    chart_->setDataAndView(series_.snapshot(start), start, end, series_.leftOut(start));
 }
 
 void LiveChartWindow::showEvent(QShowEvent* event) {
+    readFormulas();
     frames_.start();
     QMainWindow::showEvent(event);
+}
+
+void LiveChartWindow::changeEvent(QEvent* event) {
+    // Back from the review's dialog, the user finds the channels just applied there.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        readFormulas();
+    QMainWindow::changeEvent(event);
 }
 
 void LiveChartWindow::closeEvent(QCloseEvent* event) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "formula/FormulaStore.h"
 #include "series/LiveSeries.h"
 #include "strips/StripChart.h"
 
@@ -7,6 +8,7 @@
 #include <QMainWindow>
 #include <QTimer>
 
+class QComboBox;
 class QLabel;
 
 namespace ignivex {
@@ -50,14 +52,22 @@ public:
     const LiveSeries& series() const { return series_; }
     // Hands the newest rows to the chart now, as the frame timer does.
     void showFrame();
+    // The channels by formula and the filters kept in the settings, read again: the review's
+    // dialog keeps them there. Done when the window is shown or made active; a channel that
+    // cannot be computed is left out and said once, below the strips.
+    void readFormulas();
+    QComboBox* filterBox() const { return filterBox_; }
+    QLabel* formulaNote() const { return formulaNote_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildMenus();
     void updateSpanLabel();
+    void chooseFilter(int index);
 
     MessageBoxes& boxes_;
     Acquisition& acquisition_;
@@ -74,6 +84,10 @@ private:
     bool spanChanged_ = false;
     double shownEnd_ = 0;  // the newest row in the last picture
     QElapsedTimer sincePicture_;
+    QComboBox* filterBox_;
+    QLabel* formulaNote_;
+    std::optional<formula::Formulas> kept_;  // as read last from the settings
+    QStringList channelProblems_;
 };
 
 }  // namespace ignivex::chart

@@ -76,6 +76,12 @@ void StripChart::setDataAndView(std::shared_ptr<const ChartData> data, double t0
     changed();
 }
 
+void StripChart::setDataAndView(std::shared_ptr<const ChartData> data, double t0, double t1,
+                                std::shared_ptr<const std::vector<Gap>> leftOut) {
+    scene_.leftOut = std::move(leftOut);
+    setDataAndView(std::move(data), t0, t1);
+}
+
 void StripChart::setCursorTime(std::optional<double> t) {
     if (t == scene_.cursor)
         return;

@@ -23,6 +23,9 @@ public:
     void setView(double t0, double t1);
     // Both at once: one picture instead of two.
     void setDataAndView(std::shared_ptr<const ChartData> data, double t0, double t1);
+    // And the stretches a filter leaves out of those rows (setLeftOut), still one picture.
+    void setDataAndView(std::shared_ptr<const ChartData> data, double t0, double t1,
+                        std::shared_ptr<const std::vector<Gap>> leftOut);
     double viewStart() const { return scene_.t0; }
     double viewEnd() const { return scene_.t1; }
     void setCursorTime(std::optional<double> t);
