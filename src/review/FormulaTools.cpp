@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QSettings>
+#include <QStatusBar>
 #include <QToolBar>
 
 namespace ignivex::chart {
@@ -40,6 +41,16 @@ FormulaTools::FormulaTools(ReviewWindow& review, MessageBoxes& boxes, QMenu* vie
     review_.state().setFilters(kept_.filters, -1);
     fillFilterBox();
     connect(&review_.state(), &ReviewState::filterChanged, this, &FormulaTools::fillFilterBox);
+    // Said where the user looks, and kept there until the next message: the recording is
+    // shown, only without the channels by formula.
+    connect(&review_.state(), &ReviewState::recordingChanged, this, [this] {
+        const QString& problem = review_.state().formulaProblem();
+        if (!problem.isEmpty())
+            review_.statusBar()->showMessage(
+                QStringLiteral("The channels by formula are left out of this recording: %1. "
+                               "Mend them in View, Channels by Formula\u2026")
+                    .arg(problem));
+    });
 }
 
 void FormulaTools::openDialog() {
