@@ -306,9 +306,11 @@ void TestChartReview::liveChartTakesEachSample() {
     QVERIFY(t.elapsed[0] == 0 && t.elapsed[1] >= 0.5 && t.elapsed[2] >= t.elapsed[1] + 0.5);
     QCOMPARE(t.column(Value::Rpm).back(), 915.52734375f);  // count 0x1000
     QCOMPARE(t.column(Value::Gpi3).back(), 1.0f);          // bits 0x1C
+    // A picture already being painted (the window's first, of no rows) holds this frame's
+    // back; the window's own frames then bring the rows.
     live.showFrame();
+    QTRY_VERIFY(live.chart()->data() && live.chart()->data()->table.size() == 3);
     QTRY_VERIFY(live.chart()->picturesPainted() > 0);
-    QCOMPARE(live.chart()->data()->table.size(), std::size_t(3));
     // Paused, the view stays where it was while samples keep arriving, and moves back no
     // further than the first sample kept.
     live.setFollowing(false);
