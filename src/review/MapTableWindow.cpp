@@ -475,6 +475,12 @@ void MapTableWindow::edgesEdited() {
 }
 
 void MapTableWindow::recount() {
+    // The edges a recording brings are shown at once, even while a count is still under way.
+    const auto rowEdges = fixedEdges(rows_), columnEdges = fixedEdges(columns_);
+    for (auto [a, edges] : {std::pair{&rows_, &rowEdges}, std::pair{&columns_, &columnEdges}}) {
+        if (*edges && !a->own)
+            showEdges(*a, **edges);
+    }
     if (watcher_.isRunning()) {
         pending_ = true;
         return;
@@ -484,11 +490,6 @@ void MapTableWindow::recount() {
     request.rows = rows_.channel->currentData().toInt();
     request.columns = columns_.channel->currentData().toInt();
     request.minSamples = minSamples_->value();
-    const auto rowEdges = fixedEdges(rows_), columnEdges = fixedEdges(columns_);
-    for (auto [a, edges] : {std::pair{&rows_, &rowEdges}, std::pair{&columns_, &columnEdges}}) {
-        if (*edges && !a->own)
-            showEdges(*a, **edges);
-    }
     if (!recording_.chart) {
         table_ = {};
         table_.rpmEdges = rowEdges.value_or(QList<double>{});
