@@ -140,7 +140,8 @@ void TestFormulaTools::studySavedAndOpened() {
     QTemporaryDir dir;
     const QString path = dir.filePath("pull.study.json");
     QVERIFY(studies->save(path));
-    QCOMPARE(StudyTools::recentStudies(), QStringList{path});
+    // Under Wine the settings are the registry every test shares: the newest comes first.
+    QCOMPARE(StudyTools::recentStudies().value(0), path);
 
     review.closeOverlay();
     state.setFilters(state.filters(), -1);

@@ -31,6 +31,12 @@ public:
             "HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\Ignivex_Log");
     }
     ~IsolatedConfig() {
+        // The channels by formula, filters and studies a test kept would reach every later
+        // test's review and live chart.
+        QSettings app(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Ignivex_Log"),
+                      QStringLiteral("Ignivex_Log"));
+        for (const char* key : {"formulaChannels", "filters", "mapUnit", "recentStudies"})
+            app.remove(QLatin1String(key));
         QSettings s(storeKey(), QSettings::NativeFormat);
         s.remove(QStringLiteral("Properties"));
         if (!saved_.isNull())
