@@ -2,6 +2,7 @@
 // three million rows, made in memory as the reader gives them: reading them is bench_chart's
 // figure), a histogram of one channel and the map table, each over the whole recording and
 // over a span of an hour. It prints; it never judges.
+#include "BenchRecording.h"
 #include "BenchSupport.h"
 
 #include "analysis/Histogram.h"
@@ -63,15 +64,7 @@ void writeFile(const record::Table& t, const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly))
         return;
-    record::Details d;
-    d.tool = QStringLiteral("Ignivex Log 1.1");
-    d.port = QStringLiteral("Com1 (/dev/ttyUSB0)");
-    d.firmwareId = QStringLiteral("IGX-2 V1.10");
-    d.statusRead = true;
-    d.status = 0x05;
-    d.rangeCode = 1;
-    d.rate = QStringLiteral("as fast as the link allows");
-    d.started = QDateTime(QDate(2026, 12, 8), QTime(14, 0), QTimeZone(3600));
+    const record::Details d = fastRecordingDetails();
     f.write(record::preamble(d));
     const Instant start(std::chrono::seconds(1));
     QByteArray block;

@@ -3,6 +3,7 @@
 // the view), each in a process of its own so that its peak memory is its own; the XY plot and
 // the map table counted over the whole recording; and the live chart's CPU share with ticks
 // back to back against the simulator. It prints; it never judges.
+#include "BenchRecording.h"
 #include "BenchSupport.h"
 
 #include "acquire/Acquisition.h"
@@ -63,15 +64,7 @@ long rssKb() {
 void writeHour(const QString& path, double seconds) {
     QFile f(path);
     f.open(QIODevice::WriteOnly);
-    record::Details d;
-    d.tool = QStringLiteral("Ignivex Log 1.1");
-    d.port = QStringLiteral("Com1 (/dev/ttyUSB0)");
-    d.firmwareId = QStringLiteral("IGX-2 V1.10");
-    d.statusRead = true;
-    d.status = 0x05;
-    d.rangeCode = 1;
-    d.rate = QStringLiteral("as fast as the link allows");
-    d.started = QDateTime(QDate(2026, 12, 8), QTime(14, 0), QTimeZone(3600));
+    const record::Details d = fastRecordingDetails();
     f.write(record::preamble(d));
     const Instant start(std::chrono::seconds(1));
     const auto rows = qint64(seconds * kRowsPerSecond);
