@@ -39,6 +39,7 @@ FormulaTools::FormulaTools(ReviewWindow& review, MessageBoxes& boxes, QMenu* vie
     // shown in the dialog, to be mended there.
     review_.state().setFormulas(kept_.channels);
     review_.state().setFilters(kept_.filters, -1);
+    review_.state().setMapUnit(formula::unitText(kept_.mapUnit));
     fillFilterBox();
     connect(&review_.state(), &ReviewState::filterChanged, this, &FormulaTools::fillFilterBox);
     // Said where the user looks, and kept there until the next message: the recording is
@@ -88,6 +89,7 @@ bool FormulaTools::apply(const formula::Formulas& formulas) {
                     box::OkOnly + box::Exclamation, QStringLiteral("Channels by Formula"));
     }
     kept_ = formulas;
+    state.setMapUnit(formula::unitText(formulas.mapUnit));
     QSettings settings = userSettings();
     formula::saveFormulas(settings, kept_);
     fillFilterBox();

@@ -440,4 +440,25 @@ void HistogramWindow::exportPicture() {
                              10000);
 }
 
+QJsonObject HistogramWindow::choices() const {
+    QJsonObject out = span_->choices();
+    const int of = of_->currentData().toInt();
+    if (recording_.chart && of >= 0 && of < recording_.chart->table.channelCount())
+        out.insert(QStringLiteral("of"), recording_.chart->table.channel(of).column);
+    if (!edges_.isEmpty())
+        out.insert(QStringLiteral("edges"), edgesText_->text());
+    return out;
+}
+
+void HistogramWindow::applyChoices(const QJsonObject& choices) {
+    if (!recording_.chart)
+        return;
+    if (const auto c = recording_.chart->table.channelNamed(choices.value(QStringLiteral("of")).toString()))
+        of_->setCurrentIndex(std::max(0, of_->findData(int(*c))));
+    edgesText_->setText(choices.value(QStringLiteral("edges")).toString());
+    span_->applyChoices(choices);
+    edgesEdited();
+    recount();
+}
+
 }  // namespace ignivex::chart

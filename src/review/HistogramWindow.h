@@ -34,6 +34,8 @@ public:
 
     // The review's recording with its channels by formula, its view, cursors and filter.
     void follow(ReviewState& review) override;
+    QJsonObject choices() const override;
+    void applyChoices(const QJsonObject& choices) override;
     void setChannel(record::ChannelId of);
 
     // A count is under way, or its result not yet shown.

@@ -115,8 +115,17 @@ MapTableWindow::MapTableWindow(MessageBoxes& boxes, QWidget* parent)
                        "over the same span of each"));
     difference_->setEnabled(false);
     connect(difference_, &QCheckBox::toggled, this, [this] { recount(); });
+    differenceOf_ = new QComboBox(this);
+    differenceOf_->setObjectName(QStringLiteral("cboDifferenceOf"));
+    differenceOf_->setToolTip(QStringLiteral("The overlay whose means are taken away"));
+    differenceOf_->setEnabled(false);
+    connect(differenceOf_, &QComboBox::activated, this, [this] {
+        if (difference())
+            recount();
+    });
     choices->addSpacing(12);
     choices->addWidget(difference_);
+    choices->addWidget(differenceOf_);
     choices->addStretch(1);
 
     auto* axes = new QGridLayout;
@@ -302,8 +311,11 @@ void MapTableWindow::followRecording() {
 }
 
 void MapTableWindow::followOverlay() {
-    const auto& overlay = review_ ? review_->overlay() : nullptr;
-    setComparison(overlay ? overlay->chart : nullptr, review_ ? review_->overlayShift() : 0);
+    std::vector<Comparison> overlays;
+    for (int i = 0; review_ && i < review_->overlayCount(); ++i)
+        overlays.push_back({review_->overlay(i)->chart, review_->overlayShift(i),
+                            QFileInfo(review_->overlay(i)->path).fileName()});
+    setComparisons(std::move(overlays));
 }
 
 void MapTableWindow::closeEvent(QCloseEvent* event) {
@@ -504,19 +516,23 @@ void MapTableWindow::recount() {
     }
     status_->setText(QStringLiteral("Counting\u2026"));
     counting_ = true;
-    const std::shared_ptr<const ChartData> overlay = difference() ? overlay_ : nullptr;
-    watcher_.setFuture(QtConcurrent::run([data = recording_.chart, overlay, shift = overlayShift_,
-                                          request, rowEdges, columnEdges,
-                                          span = span_->span()]() mutable {
+    const Comparison* compared = difference() ? this->compared() : nullptr;
+    const std::shared_ptr<const ChartData> overlay = compared ? compared->data : nullptr;
+    const analysis::Span span = span_->span();
+    // The overlay's rows that stand in the same stretch of the review, through the filter.
+    const analysis::Span moved =
+        compared && review_ ? review_->overlaySpan(differenceOf_->currentIndex(), span.from, span.to)
+        : compared          ? analysis::Span{span.from - compared->shift, span.to - compared->shift}
+                            : span;
+    watcher_.setFuture(QtConcurrent::run([data = recording_.chart, overlay, moved, request,
+                                          rowEdges, columnEdges, span]() mutable {
         request.rowEdges = rowEdges ? *rowEdges : rangeEdges(data->table, request.rows, span);
         request.columnEdges =
             columnEdges ? *columnEdges : rangeEdges(data->table, request.columns, span);
         const analysis::MapTable own = analysis::mapTable(data->table, request, span);
         if (!overlay)
             return own;
-        // The overlay's rows that stand in the same stretch of the review, over its channels
-        // of the same names, on the same edges.
-        const analysis::Span moved{span.from - shift, span.to - shift, nullptr};
+        // Over its channels of the same names, on the same edges.
         const record::Table& theirs = overlay->table;
         const auto of = theirs.channelNamed(own.channel.column);
         const auto rows = theirs.channelNamed(data->table.channel(request.rows).column);
@@ -531,20 +547,43 @@ void MapTableWindow::recount() {
     }));
 }
 
-void MapTableWindow::setComparison(std::shared_ptr<const ChartData> overlay, double shift) {
-    if (overlay == overlay_ && shift == overlayShift_)
+void MapTableWindow::setComparisons(std::vector<Comparison> overlays) {
+    if (overlays == overlays_)
         return;
-    overlay_ = std::move(overlay);
-    overlayShift_ = shift;
-    difference_->setEnabled(overlay_ != nullptr);
-    if (!overlay_)
+    const QString chosen = differenceOf_->currentText();
+    overlays_ = std::move(overlays);
+    {
+        const QSignalBlocker quiet(differenceOf_);
+        differenceOf_->clear();
+        for (std::size_t i = 0; i < overlays_.size(); ++i)
+            differenceOf_->addItem(
+                QStringLiteral("overlay %1: %2").arg(i + 1).arg(overlays_[i].name));
+        differenceOf_->setCurrentIndex(std::max(0, differenceOf_->findText(chosen)));
+    }
+    difference_->setEnabled(!overlays_.empty());
+    differenceOf_->setEnabled(overlays_.size() > 1);
+    if (overlays_.empty())
         difference_->setChecked(false);
     if (difference())
         recount();
 }
 
+void MapTableWindow::setDifferenceOf(int overlay) {
+    if (overlay < 0 || overlay >= differenceOf_->count() ||
+        overlay == differenceOf_->currentIndex())
+        return;
+    differenceOf_->setCurrentIndex(overlay);
+    if (difference())
+        recount();
+}
+
+const MapTableWindow::Comparison* MapTableWindow::compared() const {
+    const int i = differenceOf_->currentIndex();
+    return i >= 0 && std::size_t(i) < overlays_.size() ? &overlays_[std::size_t(i)] : nullptr;
+}
+
 bool MapTableWindow::difference() const {
-    return difference_->isChecked() && overlay_;
+    return difference_->isChecked() && compared();
 }
 
 void MapTableWindow::fill(const analysis::MapTable& table) {
@@ -634,8 +673,9 @@ void MapTableWindow::fill(const analysis::MapTable& table) {
         QStringLiteral("<b>%1</b>%2: the mean in each cell, under it %3the samples "
                        "\u00b7 the time spent there. Rows: %4. Columns: %5.")
             .arg(tools::channelTitle(entry, recording_.details).toHtmlEscaped(),
-                 difference() ? QStringLiteral(", this recording less the overlay (cells both "
+                 difference() ? QStringLiteral(", this recording less %1 (cells both "
                                                "have samples in)")
+                                    .arg(compared()->name.toHtmlEscaped())
                               : QString(),
                  kExtraCaption.value(int(extra)),
                  tools::channelTitle(across, recording_.details).toHtmlEscaped(),
@@ -770,6 +810,52 @@ void MapTableWindow::exportCsv() {
                                  .arg(table_.cells.size())
                                  .arg(readablePath(QDir::toNativeSeparators(path))),
                              10000);
+}
+
+QJsonObject MapTableWindow::choices() const {
+    QJsonObject out = span_->choices();
+    out.insert(QStringLiteral("of"), channelInfo(of_->currentData().toInt()).column);
+    for (const auto& [key, axis] : {std::pair{QStringLiteral("rows"), &rows_},
+                                    std::pair{QStringLiteral("columns"), &columns_}}) {
+        out.insert(key, channelInfo(axis->channel->currentData().toInt()).column);
+        if (axis->own)
+            out.insert(key + QStringLiteral("_edges"), axis->text->text());
+    }
+    out.insert(QStringLiteral("extra"), extra_->currentData().toInt());
+    out.insert(QStringLiteral("min_samples"), minSamples_->value());
+    out.insert(QStringLiteral("difference"), difference_->isChecked());
+    out.insert(QStringLiteral("difference_of"), differenceOf_->currentIndex());
+    return out;
+}
+
+void MapTableWindow::applyChoices(const QJsonObject& choices) {
+    if (!recording_.chart)
+        return;
+    const record::Table& table = recording_.chart->table;
+    auto channel = [&](const QString& key, QComboBox* box) {
+        if (const auto c = table.channelNamed(choices.value(key).toString()))
+            box->setCurrentIndex(std::max(0, box->findData(int(*c))));
+    };
+    channel(QStringLiteral("of"), of_);
+    for (const auto& [key, axis] : {std::pair{QStringLiteral("rows"), &rows_},
+                                    std::pair{QStringLiteral("columns"), &columns_}}) {
+        channel(key, axis->channel);
+        axis->column = channelInfo(axis->channel->currentData().toInt()).column;
+        resetEdges(*axis);
+        axis->text->setText(choices.value(key + QStringLiteral("_edges")).toString());
+    }
+    if (const int extra = extra_->findData(choices.value(QStringLiteral("extra")).toInt());
+        extra >= 0)
+        extra_->setCurrentIndex(extra);
+    minSamples_->setValue(choices.value(QStringLiteral("min_samples")).toInt(minSamples_->value()));
+    const int against = choices.value(QStringLiteral("difference_of")).toInt(0);
+    if (against >= 0 && against < differenceOf_->count())
+        differenceOf_->setCurrentIndex(against);
+    difference_->setChecked(difference_->isEnabled() &&
+                            choices.value(QStringLiteral("difference")).toBool());
+    span_->applyChoices(choices);
+    edgesEdited();
+    recount();
 }
 
 }  // namespace ignivex::chart

@@ -36,9 +36,11 @@ public:
     ~MapTableWindow() override;
 
     // The review's recording, view and cursors A and B (the span between them only while B is
-    // placed); with the review's overlay the table can show this recording's means less the
-    // overlay's, cell by cell.
+    // placed); with the review's overlays the table can show this recording's means less those
+    // of any one of them, cell by cell.
     void follow(ReviewState& review) override;
+    QJsonObject choices() const override;
+    void applyChoices(const QJsonObject& choices) override;
     void setChannel(record::ChannelId of);
     // The channels of the rows and the columns; each starts on its default edges.
     void setAxes(record::ChannelId rows, record::ChannelId columns);
@@ -50,6 +52,8 @@ public:
     // A cell with fewer samples shows empty.
     void setMinSamples(int samples);
     bool difference() const;
+    // The overlay the difference is taken against (0 is the review's first).
+    void setDifferenceOf(int overlay);
 
     // A count is under way, or its result not yet shown.
     bool busy() const { return counting_; }
@@ -101,8 +105,16 @@ private:
     void followOverlay();
     void setRecording(const LoadedRecording& recording);
     void clearRecording();
-    // The overlay (nothing: none), its times moved by `shift`.
-    void setComparison(std::shared_ptr<const ChartData> overlay, double shift);
+    // The review's overlays to take the difference against, each with its times moved.
+    struct Comparison {
+        std::shared_ptr<const ChartData> data;
+        double shift = 0;
+        QString name;
+        bool operator==(const Comparison& o) const { return data == o.data && shift == o.shift; }
+    };
+    void setComparisons(std::vector<Comparison> overlays);
+    // The overlay chosen to take the difference against; nullptr while there is none.
+    const Comparison* compared() const;
     void recount();
     void edgesEdited();
     void fill(const analysis::MapTable& table);
@@ -121,8 +133,8 @@ private:
     bool counting_ = false;
     QComboBox* of_;
     QCheckBox* difference_;
-    std::shared_ptr<const ChartData> overlay_;
-    double overlayShift_ = 0;
+    QComboBox* differenceOf_;
+    std::vector<Comparison> overlays_;
     QComboBox* extra_;
     QSpinBox* minSamples_;
     SpanChoice* span_;

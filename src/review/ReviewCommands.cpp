@@ -92,9 +92,8 @@ void ReviewWindow::buildMenus() {
     connect(action(view, QStringLiteral("Align Overlay at the S&tart"),
                    QStringLiteral("mnuAlignStart"), {}),
             &QAction::triggered, this, [this] {
-                if (state_.recording() && state_.overlay())
-                    alignOverlay(state_.overlay()->chart->start(),
-                                 state_.recording()->chart->start());
+                if (state_.recording() && overlay())
+                    alignOverlay(overlay()->chart->start(), state_.recording()->chart->start());
             });
     connect(
         action(view, QStringLiteral("Align Overlay at a M&ark\u2026"),
@@ -103,14 +102,15 @@ void ReviewWindow::buildMenus() {
     connect(
         action(view, QStringLiteral("S&hift Overlay\u2026"), QStringLiteral("mnuShiftOverlay"), {}),
         &QAction::triggered, this, [this] {
-            if (!state_.overlay())
+            if (!overlay())
                 return;
             bool ok = false;
             const double shift = QInputDialog::getDouble(
                 this, QStringLiteral("Shift Overlay"),
-                QStringLiteral(
-                    "Seconds the overlay starts after this recording's time 0 (negative: before):"),
-                state_.overlayShift(), -1e7, 1e7, 3, &ok);
+                QStringLiteral("%1\nSeconds the overlay starts after this recording's time 0 "
+                               "(negative: before):")
+                    .arg(QFileInfo(overlay()->path).fileName()),
+                overlayShift(), -1e7, 1e7, 3, &ok);
             if (ok)
                 setOverlayShift(shift);
         });
@@ -118,6 +118,9 @@ void ReviewWindow::buildMenus() {
     QAction* marks = marksDock_->toggleViewAction();
     marks->setText(QStringLiteral("Mar&ks"));
     view->addAction(marks);
+    QAction* overlays = overlaysDock_->toggleViewAction();
+    overlays->setText(QStringLiteral("O&verlays"));
+    view->addAction(overlays);
     QAction* statistics = statisticsDock_->toggleViewAction();
     statistics->setText(QStringLiteral("&Statistics"));
     view->addAction(statistics);
@@ -162,11 +165,11 @@ void ReviewWindow::buildMenus() {
 }
 
 void ReviewWindow::alignOverlayAtMark() {
-    if (!state_.recording() || !state_.overlay())
+    if (!state_.recording() || !overlay())
         return;
     // Held here: either may be replaced while a list is open.
     const std::shared_ptr<const ChartData> mine = state_.recording()->chart,
-                                           theirs = state_.overlay()->chart;
+                                           theirs = overlay()->chart;
     const auto& own = mine->table;
     const auto& other = theirs->table;
     if (own.userMarks.empty() || other.userMarks.empty()) {

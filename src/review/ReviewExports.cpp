@@ -28,12 +28,13 @@ ChartScene ReviewWindow::pictureScene() const {
                            started.toString(QStringLiteral("yyyy-MM-dd HH:mm")),
                            timeLabel(&data, scene.t0, TimeStyle::Elapsed, 1),
                            timeLabel(&data, scene.t1, TimeStyle::Elapsed, 1));
-    if (const auto& overlay = state_.overlay()) {
+    if (state_.overlayCount() > 0)
         scene.runName = QFileInfo(recording->path).fileName();
-        scene.overlayName = QStringLiteral("%1 (overlay, moved %2 s)")
-                                .arg(QFileInfo(overlay->path).fileName(),
-                                     QString::asprintf("%+.3f", state_.overlayShift()));
-    }
+    for (int i = 0; i < state_.overlayCount(); ++i)
+        scene.overlays[std::size_t(i)].name =
+            QStringLiteral("%1 (moved %2 s)")
+                .arg(QFileInfo(state_.overlay(i)->path).fileName(),
+                     QString::asprintf("%+.3f", state_.overlayShift(i)));
     return scene;
 }
 

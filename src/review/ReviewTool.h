@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QJsonObject>
+
 namespace ignivex::chart {
 
 class ReviewState;
@@ -12,6 +14,10 @@ class ReviewState;
 class ReviewTool {
 public:
     virtual void follow(ReviewState& review) = 0;
+    // What is chosen in the window, as a study keeps it (channels by their file column), and
+    // put back from one: a choice that does not fit the recording shown is left as it is.
+    virtual QJsonObject choices() const = 0;
+    virtual void applyChoices(const QJsonObject& choices) = 0;
 
 protected:
     ~ReviewTool() = default;

@@ -1,6 +1,7 @@
 #include "review/ReviewWindow.h"
 
 #include "review/RecentRecordings.h"
+#include "review/OverlaysPanel.h"
 #include "review/StatisticsPanel.h"
 
 #include <QEventLoop>
@@ -10,6 +11,7 @@
 #include <QtConcurrent>
 
 #include "strips/ChartSettings.h"
+#include "strips/OverlayStyle.h"
 #include "review/MarkListModel.h"
 #include "replay/PanelReplay.h"
 #include "strips/PictureExport.h"
@@ -106,9 +108,22 @@ ReviewWindow::ReviewWindow(PanelReplay& replay, MessageBoxes& boxes, Clock& cloc
     marksDock_->setObjectName(QStringLiteral("dockMarks"));
     marksDock_->setWidget(marks_);
     addDockWidget(Qt::RightDockWidgetArea, marksDock_);
+    overlays_ = new OverlaysPanel(state_, this);
+    overlaysDock_ = new QDockWidget(QStringLiteral("Overlays"), this);
+    overlaysDock_->setObjectName(QStringLiteral("dockOverlays"));
+    overlaysDock_->setWidget(overlays_);
+    addDockWidget(Qt::RightDockWidgetArea, overlaysDock_);
+    connect(overlays_, &OverlaysPanel::openRequested, this, [this] {
+        const QString path = askRecording(this);
+        if (!path.isEmpty())
+            openOverlay(path);
+    });
+    connect(overlays_, &OverlaysPanel::alignRequested, this, &ReviewWindow::alignOverlayAtMark);
+    connect(overlays_, &OverlaysPanel::closeRequested, this, &ReviewWindow::closeOverlay);
     // Beside the details as tabs of their own, wide enough for the table.
     tabifyDockWidget(detailsDock_, statisticsDock_);
     tabifyDockWidget(statisticsDock_, marksDock_);
+    tabifyDockWidget(marksDock_, overlaysDock_);
     detailsDock_->raise();
     resizeDocks({detailsDock_}, {statistics_->sizeHint().width()}, Qt::Horizontal);
     statistics_->follow(state_);
@@ -129,6 +144,7 @@ ReviewWindow::ReviewWindow(PanelReplay& replay, MessageBoxes& boxes, Clock& cloc
         if (!state_.recording())
             return;
         markModel_->setData(state_.recording()->chart);
+        showMapLabel();
         chart_->setData(state_.recording()->chart);
     });
     auto shadeLeftOut = [this] {
@@ -145,8 +161,10 @@ ReviewWindow::ReviewWindow(PanelReplay& replay, MessageBoxes& boxes, Clock& cloc
     });
     connect(&state_, &ReviewState::viewChanged, chart_, &StripChart::setView);
     connect(&state_, &ReviewState::overlayChanged, this, [this] {
-        const auto& overlay = state_.overlay();
-        chart_->setOverlay(overlay ? overlay->chart : nullptr, state_.overlayShift());
+        std::vector<SceneOverlay> overlays;
+        for (int i = 0; i < state_.overlayCount(); ++i)
+            overlays.push_back({state_.overlay(i)->chart, state_.overlayShift(i), {}});
+        chart_->setOverlays(std::move(overlays));
     });
     connect(&state_, &ReviewState::speedChanged, this, &ReviewWindow::updateState);
     connect(&state_, &ReviewState::playingChanged, this, &ReviewWindow::playingChanged);
@@ -159,12 +177,15 @@ ReviewWindow::ReviewWindow(PanelReplay& replay, MessageBoxes& boxes, Clock& cloc
                 const QString name = QFileInfo(overlay->path).fileName();
                 // Aligned at the starts.
                 const auto& recording = state_.recording();
-                const double shift = recording
-                                         ? recording->chart->start() - overlay->chart->start()
-                                         : state_.overlayShift();
-                state_.setOverlay(std::move(overlay), shift);
+                const double shift =
+                    recording ? recording->chart->start() - overlay->chart->start() : 0.0;
+                if (!state_.addOverlay(std::move(overlay), shift))
+                    return;
+                overlaysDock_->raise();
                 statusBar()->showMessage(
-                    QStringLiteral("Overlaid %1 (dashed). Ctrl+drag moves it.").arg(name), 8000);
+                    QStringLiteral("Overlaid %1 (%2). Ctrl+drag moves it.")
+                        .arg(name, QLatin1String(overlayStyle(state_.currentOverlay()).name)),
+                    8000);
             });
     connect(&overlayLoader_, &RecordingLoader::failed, this, [this](const QString& message) {
         boxes_.show(message, box::OkOnly + box::Exclamation, QStringLiteral("Open Overlay"));
@@ -251,12 +272,12 @@ void ReviewWindow::showRecording() {
     // The state put cursor A at the start, dropped B and brought the whole recording into view.
     chart_->setCursorBTime(std::nullopt);
     markModel_->setData(recording->chart);
-    if (const auto& overlay = state_.overlay())
-        alignOverlay(overlay->chart->start(), recording->chart->start());
+    for (int i = 0; i < state_.overlayCount(); ++i)
+        state_.setOverlayShift(i, recording->chart->start() - state_.overlay(i)->chart->start());
     loadEnded();
     recent_recordings::add(recording->path);
     const ChartData& data = *recording->chart;
-    chart_->setMapRange(mapRangeLabel(record::rangeCodeOf(recording->details).value_or(0)));
+    showMapLabel();
     chart_->setData(recording->chart);
     note_->setText(QStringLiteral("Not all of the file was read.\n") + recording->note);
     note_->setVisible(!recording->note.isEmpty());
@@ -274,6 +295,16 @@ void ReviewWindow::showRecording() {
 
 void ReviewWindow::addChannel(record::ChannelInfo channel, std::vector<float> values) {
     state_.addChannel(std::move(channel), std::move(values));
+}
+
+void ReviewWindow::showMapLabel() {
+    const auto& recording = state_.recording();
+    const QString range =
+        recording ? mapRangeLabel(record::rangeCodeOf(recording->details).value_or(0)) : QString();
+    const QString& unit = state_.mapUnit();
+    chart_->setMapRange(unit.isEmpty()    ? range
+                        : range.isEmpty() ? unit
+                                          : QStringLiteral("%1 %2").arg(range, unit));
 }
 
 void ReviewWindow::showDetails() {
@@ -386,6 +417,16 @@ void ReviewWindow::setView(double t0, double t1) {
 void ReviewWindow::openOverlay(const QString& path) {
     if (!state_.recording() || overlayLoader_.running())
         return;
+    if (state_.overlayCount() >= ReviewState::kMostOverlays) {
+        const QString message =
+            QStringLiteral("Four recordings can be compared at once, and %1 overlays are open. "
+                           "Close one (File, Close Overlay) before opening %2.")
+                .arg(ReviewState::kMostOverlays)
+                .arg(QFileInfo(path).fileName());
+        boxes_.show(message, box::OkOnly + box::Exclamation, QStringLiteral("Open Overlay"));
+        emit overlayFailed(message);
+        return;
+    }
     overlayLoader_.start(path);
 }
 
@@ -398,6 +439,10 @@ void ReviewWindow::setOverlayShift(double shift) {
 }
 
 void ReviewWindow::closeOverlay() {
+    state_.removeOverlay(state_.currentOverlay());
+}
+
+void ReviewWindow::closeOverlays() {
     state_.setOverlay(nullptr, 0);
 }
 
@@ -477,7 +522,7 @@ void ReviewWindow::closeEvent(QCloseEvent* event) {
         const QSignalBlocker quietToo(&overlayLoader_);
         overlayLoader_.cancel();
     }
-    closeOverlay();
+    closeOverlays();
     loadBar_->hide();
     frames_.stop();
     state_.setPlaying(false);

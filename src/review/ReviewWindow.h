@@ -25,6 +25,7 @@ class MessageBoxes;
 namespace ignivex::chart {
 
 class MarkListModel;
+class OverlaysPanel;
 class PanelReplay;
 class StatisticsPanel;
 
@@ -99,18 +100,24 @@ public:
 
     QString positionText(int decimals) const;
 
-    // A second recording over the first, for comparison, aligned at the starts.
+    // Another recording over the first, for comparison, aligned at the starts; up to three.
+    // It becomes the current overlay, the one the shift, align and close commands act on.
     void openOverlay(const QString& path);
     bool overlayLoading() const { return overlayLoader_.running(); }
-    const LoadedRecording* overlay() const { return state_.overlay().get(); }
-    double overlayShift() const { return state_.overlayShift(); }
-    // Moves the overlay so its time `t` stands at the recording's time `at`.
+    const LoadedRecording* overlay() const {
+        return state_.overlay(state_.currentOverlay()).get();
+    }
+    double overlayShift() const { return state_.overlayShift(state_.currentOverlay()); }
+    // Moves the current overlay so its time `t` stands at the recording's time `at`.
     void alignOverlay(double overlayTime, double at);
     void setOverlayShift(double shift);
+    // Closes the current overlay; closeOverlays closes them all.
     void closeOverlay();
+    void closeOverlays();
 
 signals:
-    // The overlay asked for could not be read; the user has been told why.
+    // The overlay asked for could not be read, or there are as many as can be; the user has
+    // been told why.
     void overlayFailed(const QString& message);
 
 protected:
@@ -126,6 +133,8 @@ private:
     void buildLoadBar();
     void showRecording();
     void showDetails();
+    // MAP's label: the range the recording names, in the unit the user says it is in.
+    void showMapLabel();
     void loadEnded();
     // The panel and the position follow the cursor.
     void cursorMoved();
@@ -148,6 +157,8 @@ private:
     QTreeWidget* details_;
     QDockWidget* statisticsDock_;
     QDockWidget* marksDock_;
+    QDockWidget* overlaysDock_;
+    OverlaysPanel* overlays_;
     QListView* marks_;
     MarkListModel* markModel_;
     StatisticsPanel* statistics_;

@@ -1,5 +1,7 @@
 #include "review/SpanChoice.h"
 
+#include <QJsonObject>
+
 #include "series/ReviewState.h"
 
 #include <limits>
@@ -189,6 +191,29 @@ void SpanChoice::kindChosen() {
                        static_cast<QWidget*>(toLabel_), static_cast<QWidget*>(to_)})
         w->setVisible(between);
     emit changed();
+}
+
+namespace {
+const QStringList kKindNames = {QStringLiteral("whole"), QStringLiteral("view"),
+                                QStringLiteral("between"), QStringLiteral("cursors")};
+}
+
+QJsonObject SpanChoice::choices() const {
+    QJsonObject out{{QStringLiteral("span"), kKindNames.value(int(kind()))}};
+    if (kind() == Between) {
+        out.insert(QStringLiteral("from_s"), from_->value());
+        out.insert(QStringLiteral("to_s"), to_->value());
+    }
+    return out;
+}
+
+void SpanChoice::applyChoices(const QJsonObject& choices) {
+    const int kind = int(kKindNames.indexOf(choices.value(QStringLiteral("span")).toString()));
+    if (kind == Between)
+        setBetween(choices.value(QStringLiteral("from_s")).toDouble(from_->value()),
+                   choices.value(QStringLiteral("to_s")).toDouble(to_->value()));
+    else if (kind >= 0)
+        setKind(Kind(kind));
 }
 
 }  // namespace ignivex::chart

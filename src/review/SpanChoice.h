@@ -39,6 +39,11 @@ public:
     // The review's view, cursors and filter, followed from now on (from no other review).
     void follow(ReviewState& review);
 
+    // The kind, and From and To where they are typed, as a study keeps them; put back as far
+    // as they fit the recording.
+    QJsonObject choices() const;
+    void applyChoices(const QJsonObject& choices);
+
     Kind kind() const;
     analysis::Span span() const;
     // "whole recording", "view 0:12.0 to 0:42.0", "0:12.0 to 0:42.0".

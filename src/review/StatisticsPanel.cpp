@@ -5,6 +5,8 @@
 #include "strips/StripPainter.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QFileInfo>
 #include <QClipboard>
 #include <QHeaderView>
 #include <QLabel>
@@ -35,6 +37,10 @@ QString number(std::optional<double> v, int decimals) {
 StatisticsPanel::StatisticsPanel(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("pnlStatistics"));
     auto* column = new QVBoxLayout(this);
+    of_ = new QComboBox(this);
+    of_->setObjectName(QStringLiteral("cboStatisticsOf"));
+    of_->hide();
+    connect(of_, &QComboBox::activated, this, &StatisticsPanel::refresh);
     span_ = new QLabel(this);
     span_->setObjectName(QStringLiteral("lblSpan"));
     span_->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -51,6 +57,7 @@ StatisticsPanel::StatisticsPanel(QWidget* parent) : QWidget(parent) {
     auto* copy = new QPushButton(QStringLiteral("&Copy Table"), this);
     copy->setObjectName(QStringLiteral("cmdCopyStatistics"));
     connect(copy, &QPushButton::clicked, this, &StatisticsPanel::copy);
+    column->addWidget(of_);
     column->addWidget(span_);
     column->addWidget(table_);
     column->addWidget(copy, 0, Qt::AlignLeft);
@@ -89,14 +96,28 @@ void StatisticsPanel::showChannels(const record::Table& table) {
 
 void StatisticsPanel::showFigures(const ChartData& data, double a, std::optional<double> b,
                                   double from, double to) {
-    const analysis::Statistics stats =
-        analysis::statistics(data.table, review_ ? review_->span(from, to) : analysis::Span{from, to, nullptr});
+    figures(data, a, b, from, to, {});
+}
+
+void StatisticsPanel::figures(const ChartData& data, double a, std::optional<double> b,
+                              double from, double to, const QString& whose) {
+    // An overlay's figures in its own times: the span and the cursors moved back by its shift.
+    const int overlay = !of_->isHidden() ? of_->currentIndex() - 1 : -1;
+    const double shift = overlay >= 0 ? review_->overlayShift(overlay) : 0.0;
+    const analysis::Span span = !review_     ? analysis::Span{from, to, nullptr}
+                                : overlay >= 0 ? review_->overlaySpan(overlay, from, to)
+                                               : review_->span(from, to);
+    const analysis::Statistics stats = analysis::statistics(data.table, span);
     const QString when =
         b ? QStringLiteral("between the cursors") : QStringLiteral("over the view");
     span_->setText(QStringLiteral("\u0394t %1 s %2, %3 to %4.\nRows not ok are left out.")
                        .arg(QString::number(to - from, 'f', 3), when,
-                            timeLabel(&data, from, TimeStyle::Elapsed, 3),
-                            timeLabel(&data, to, TimeStyle::Elapsed, 3)));
+                            timeLabel(&data, from - shift, TimeStyle::Elapsed, 3),
+                            timeLabel(&data, to - shift, TimeStyle::Elapsed, 3)) +
+                   whose);
+    a -= shift;
+    if (b)
+        *b -= shift;
     showChannels(data.table);
     for (int row = 0; row < data.table.channelCount(); ++row) {
         const record::ChannelInfo& entry = data.table.channel(row);
@@ -156,6 +177,33 @@ void StatisticsPanel::follow(const ReviewState& review) {
     connect(&review, &ReviewState::cursorChanged, this, soon);
     connect(&review, &ReviewState::cursorBChanged, this, soon);
     connect(&review, &ReviewState::viewChanged, this, soon);
+    connect(&review, &ReviewState::filterChanged, this, soon);
+    connect(&review, &ReviewState::overlayChanged, this, [this, soon] {
+        listRecordings();
+        soon();
+    });
+    connect(&review, &ReviewState::recordingChanged, this, &StatisticsPanel::listRecordings);
+}
+
+void StatisticsPanel::listRecordings() {
+    const int count = review_->recording() ? review_->overlayCount() : 0;
+    QStringList names;
+    if (count > 0)
+        names << QFileInfo(review_->recording()->path).fileName();
+    for (int i = 0; i < count; ++i)
+        names << QStringLiteral("%1 (overlay %2)")
+                     .arg(QFileInfo(review_->overlay(i)->path).fileName())
+                     .arg(i + 1);
+    QStringList had;
+    for (int i = 0; i < of_->count(); ++i)
+        had << of_->itemText(i);
+    if (names == had)
+        return;
+    const QString chosen = of_->currentText();
+    of_->clear();
+    of_->addItems(names);
+    of_->setCurrentIndex(std::max(0, int(names.indexOf(chosen))));
+    of_->setVisible(count > 0);
 }
 
 void StatisticsPanel::refresh() {
@@ -165,7 +213,16 @@ void StatisticsPanel::refresh() {
         return;
     }
     const auto [from, to] = review_->statisticsSpan();
-    showFigures(*review_->recording()->chart, review_->cursor(), review_->cursorB(), from, to);
+    const int overlay = !of_->isHidden() ? of_->currentIndex() - 1 : -1;
+    if (overlay >= 0 && review_->overlay(overlay)) {
+        figures(*review_->overlay(overlay)->chart, review_->cursor(), review_->cursorB(), from,
+                to,
+                QStringLiteral("\nOf %1, moved %2 s.")
+                    .arg(QFileInfo(review_->overlay(overlay)->path).fileName(),
+                         QString::asprintf("%+.3f", review_->overlayShift(overlay))));
+        return;
+    }
+    figures(*review_->recording()->chart, review_->cursor(), review_->cursorB(), from, to, {});
 }
 
 }  // namespace ignivex::chart

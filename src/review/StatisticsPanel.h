@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <optional>
 
+class QComboBox;
 class QLabel;
 class QTableWidget;
 
@@ -16,7 +17,9 @@ class ReviewState;
 // Beside the review: for every channel its value at cursor A and at cursor B, the difference,
 // and the least, greatest and mean value between them (an input's mean is its share of time
 // at 1); without B, over the view. Rows whose status is not ok are left out of the figures.
-// The table can be copied as text for a spreadsheet.
+// With overlays, the figures are those of the recording or of one overlay, chosen above the
+// table: the overlay's values at the cursors and over the span, moved as it is drawn. The table
+// can be copied as text for a spreadsheet.
 class StatisticsPanel : public QWidget {
     Q_OBJECT
 public:
@@ -42,7 +45,12 @@ public:
 private:
     // A row for each of the table's channels, named; kept while they are the same.
     void showChannels(const record::Table& table);
+    void figures(const ChartData& data, double a, std::optional<double> b, double from,
+                 double to, const QString& whose);
+    // The recording and the overlays to choose from, the choice kept where it can be.
+    void listRecordings();
 
+    QComboBox* of_;
     QLabel* span_;
     QTableWidget* table_;
     const ReviewState* review_ = nullptr;

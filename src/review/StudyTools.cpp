@@ -60,11 +60,14 @@ StudyTools::StudyTools(ReviewWindow& review, MessageBoxes& boxes, ReviewTools& t
 
     connect(&review_.state(), &ReviewState::recordingChanged, this, &StudyTools::step);
     connect(&review_.state(), &ReviewState::overlayChanged, this, &StudyTools::step);
+    // An overlay that cannot be read is left out; the others still come.
     connect(&review_, &ReviewWindow::overlayFailed, this, [this] {
         if (!pending_)
             return;
-        pending_->overlays.clear();
-        finish();
+        const std::size_t failed = std::size_t(review_.state().overlayCount());
+        if (failed < pending_->overlays.size())
+            pending_->overlays.erase(pending_->overlays.begin() + std::ptrdiff_t(failed));
+        step();
     });
 }
 
@@ -97,21 +100,24 @@ std::optional<Study> StudyTools::current() const {
         return std::nullopt;
     Study s;
     s.recording = QFileInfo(state.plainRecording()->path).absoluteFilePath();
-    if (state.overlay())
+    for (int i = 0; i < state.overlayCount(); ++i)
         s.overlays.push_back(
-            {QFileInfo(state.overlay()->path).absoluteFilePath(), state.overlayShift()});
+            {QFileInfo(state.overlay(i)->path).absoluteFilePath(), state.overlayShift(i)});
     s.cursor = state.cursor();
     s.cursorB = state.cursorB();
     s.viewFrom = state.viewStart();
     s.viewTo = state.viewEnd();
     s.formulas = formulas_.formulas();
     s.filter = state.activeFilterName();
-    if (tools_.mapTableWindow() && tools_.mapTableWindow()->isVisible())
-        s.windows << QStringLiteral("map_table");
-    if (tools_.xyPlotWindow() && tools_.xyPlotWindow()->isVisible())
-        s.windows << QStringLiteral("xy_plot");
-    if (tools_.histogramWindow() && tools_.histogramWindow()->isVisible())
-        s.windows << QStringLiteral("histogram");
+    auto kept = [&s](const QString& name, const auto* window) {
+        if (!window || !window->isVisible())
+            return;
+        s.windows << name;
+        s.windowChoices.insert(name, window->choices());
+    };
+    kept(QStringLiteral("map_table"), tools_.mapTableWindow());
+    kept(QStringLiteral("xy_plot"), tools_.xyPlotWindow());
+    kept(QStringLiteral("histogram"), tools_.histogramWindow());
     return s;
 }
 
@@ -153,7 +159,7 @@ void StudyTools::open(const QString& path) {
     pending_.reset();
     if (!formulas_.apply(study->formulas))
         return;
-    review_.closeOverlay();
+    review_.closeOverlays();
     remember(QFileInfo(path).absoluteFilePath());
     pending_ = std::move(*study);
     pendingPath_ = path;
@@ -171,26 +177,22 @@ void StudyTools::step() {
         pending_.reset();  // another recording was opened meanwhile
         return;
     }
-    if (pending_->overlays.empty()) {
+    // The overlays one after the other, in their order.
+    const std::size_t shownOverlays = std::size_t(state.overlayCount());
+    if (shownOverlays >= pending_->overlays.size()) {
         finish();
         return;
     }
-    const Study::Overlay& wanted = pending_->overlays.front();
-    if (!state.overlay()) {
-        if (!review_.overlayLoading())
-            review_.openOverlay(wanted.path);
-        return;
-    }
-    if (QFileInfo(state.overlay()->path).absoluteFilePath() == QFileInfo(wanted.path).absoluteFilePath())
-        finish();
+    if (!review_.overlayLoading())
+        review_.openOverlay(pending_->overlays[shownOverlays].path);
 }
 
 void StudyTools::finish() {
     Study s = std::move(*pending_);
     pending_.reset();
     ReviewState& state = review_.state();
-    if (!s.overlays.empty())
-        state.setOverlayShift(s.overlays.front().shift);
+    for (std::size_t i = 0; i < s.overlays.size(); ++i)
+        state.setOverlayShift(int(i), s.overlays[i].shift);
     state.setView(s.viewFrom, s.viewTo);
     state.setCursor(s.cursor);
     state.setCursorB(s.cursorB);
@@ -200,12 +202,21 @@ void StudyTools::finish() {
             active = int(i);
     }
     state.setFilters(state.filters(), active);
-    if (s.windows.contains(QStringLiteral("map_table")))
+    auto chosen = [&s](const QString& name) {
+        return s.windowChoices.value(name).toObject();
+    };
+    if (s.windows.contains(QStringLiteral("map_table"))) {
         tools_.openMapTable();
-    if (s.windows.contains(QStringLiteral("xy_plot")))
+        tools_.mapTableWindow()->applyChoices(chosen(QStringLiteral("map_table")));
+    }
+    if (s.windows.contains(QStringLiteral("xy_plot"))) {
         tools_.openXyPlot();
-    if (s.windows.contains(QStringLiteral("histogram")))
+        tools_.xyPlotWindow()->applyChoices(chosen(QStringLiteral("xy_plot")));
+    }
+    if (s.windows.contains(QStringLiteral("histogram"))) {
         tools_.openHistogram();
+        tools_.histogramWindow()->applyChoices(chosen(QStringLiteral("histogram")));
+    }
     review_.raise();
     emit opened(pendingPath_);
 }

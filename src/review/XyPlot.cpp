@@ -23,8 +23,13 @@ const QColor kText(40, 40, 40);
 const QColor kQuiet(110, 110, 110);
 const QColor kNoColourValue(160, 160, 160);
 const QColor kCursor(214, 110, 0);  // the review's cursor, as the strips draw it
-// The overlay's points: a red that neither colour scale holds, in squares beside the round dots.
-const QColor kOverlay(226, 40, 40);
+// The overlays' points: colours that neither colour scale holds, in squares beside the round
+// dots.
+const QColor kOverlays[] = {QColor(226, 40, 40), QColor(190, 0, 190), QColor(240, 140, 0)};
+
+QColor overlayColour(int index) {
+    return kOverlays[std::size_t(index) % std::size(kOverlays)];
+}
 constexpr double kOverlayOpacity = 0.7;
 constexpr double kDotRadius = 2.4;
 constexpr double kPointingRadius = 5;  // logical pixels around the mouse that name a point
@@ -113,15 +118,14 @@ XyPicture makePicture(const XyChoice& c, int width, int height, const std::atomi
     const record::Table& table = c.data->table;
     SpanExtent ex = extentOf(table, c.x, c.span);
     SpanExtent ey = extentOf(table, c.y, c.span);
-    const analysis::Span overlaySpan{c.span.from - c.overlayShift, c.span.to - c.overlayShift, nullptr};
-    if (c.overlay) {
-        // One pair of axes holds both recordings' points.
-        const auto ox = c.overlay->table.channelNamed(c.channel(c.x).column);
-        const auto oy = c.overlay->table.channelNamed(c.channel(c.y).column);
+    // One pair of axes holds every recording's points.
+    for (const XyOverlay& o : c.overlays) {
+        const auto ox = o.data->table.channelNamed(c.channel(c.x).column);
+        const auto oy = o.data->table.channelNamed(c.channel(c.y).column);
         if (ox)
-            widen(ex, extentOf(c.overlay->table, *ox, overlaySpan));
+            widen(ex, extentOf(o.data->table, *ox, o.span));
         if (oy)
-            widen(ey, extentOf(c.overlay->table, *oy, overlaySpan));
+            widen(ey, extentOf(o.data->table, *oy, o.span));
     }
     XyRequest request;
     request.x = c.x;
@@ -146,16 +150,22 @@ XyPicture makePicture(const XyChoice& c, int width, int height, const std::atomi
         out.colourScale = r;
     }
     out.cells = cellsOf(g, [&out](std::size_t cell) { return cellColour(out, cell); });
-    const auto ox = c.overlay ? c.overlay->table.channelNamed(c.channel(c.x).column) : std::nullopt;
-    const auto oy = c.overlay ? c.overlay->table.channelNamed(c.channel(c.y).column) : std::nullopt;
-    if (ox && oy) {
-        XyRequest own = request;
-        own.x = *ox;
-        own.y = *oy;
-        own.colour.reset();
-        own.span = overlaySpan;
-        out.overlay = binXy(c.overlay->table, own, cancel);
-        out.overlayCells = cellsOf(out.overlay, [](std::size_t) { return kOverlay; });
+    for (std::size_t i = 0; i < c.overlays.size(); ++i) {
+        const XyOverlay& o = c.overlays[i];
+        const auto ox = o.data->table.channelNamed(c.channel(c.x).column);
+        const auto oy = o.data->table.channelNamed(c.channel(c.y).column);
+        XyPicture::Overlay points;
+        if (ox && oy) {
+            XyRequest own = request;
+            own.x = *ox;
+            own.y = *oy;
+            own.colour.reset();
+            own.span = o.span;
+            points.grid = binXy(o.data->table, own, cancel);
+            const QColor colour = overlayColour(int(i));
+            points.cells = cellsOf(points.grid, [colour](std::size_t) { return colour; });
+        }
+        out.overlays.push_back(std::move(points));
     }
     return out;
 }
@@ -256,7 +266,7 @@ QPointF XyPlot::pointOf(double x, double y) const {
 
 std::optional<std::size_t> XyPlot::rowNear(const QPointF& pos) const {
     const auto hit = hitNear(pos);
-    if (!hit || hit->overlay)
+    if (!hit || hit->overlay >= 0)
         return std::nullopt;
     return std::size_t(picture_.grid.rows[hit->cell]);
 }
@@ -271,9 +281,9 @@ std::optional<XyHit> XyPlot::hitNear(const QPointF& pos) const {
     const int reach = int(std::ceil(kPointingRadius * std::max(perX, perY)));
     double best = std::numeric_limits<double>::max();
     std::optional<XyHit> found;
-    // The overlay's grid, when there is one, has the same cells: the nearest point of either.
-    for (const bool overlay : {false, true}) {
-        const XyGrid& grid = overlay ? picture_.overlay : g;
+    // The overlays' grids have the same cells: the nearest point of any.
+    for (int overlay = -1; overlay < int(picture_.overlays.size()); ++overlay) {
+        const XyGrid& grid = overlay >= 0 ? picture_.overlays[std::size_t(overlay)].grid : g;
         if (grid.counts.size() != g.counts.size())
             continue;
         for (int row = std::max(0, int(cy) - reach); row <= std::min(g.height - 1, int(cy) + reach);
@@ -294,8 +304,15 @@ std::optional<XyHit> XyPlot::hitNear(const QPointF& pos) const {
     return found;
 }
 
-QString XyPlot::describeRow(std::size_t row, bool overlay) const {
-    const ChartData& data = overlay && choice_.overlay ? *choice_.overlay : *choice_.data;
+const XyGrid& XyPlot::gridOf(int overlay) const {
+    return overlay >= 0 && std::size_t(overlay) < picture_.overlays.size()
+               ? picture_.overlays[std::size_t(overlay)].grid
+               : picture_.grid;
+}
+
+QString XyPlot::describeRow(std::size_t row, int overlay) const {
+    const bool theirs = overlay >= 0 && std::size_t(overlay) < choice_.overlays.size();
+    const ChartData& data = theirs ? *choice_.overlays[std::size_t(overlay)].data : *choice_.data;
     const record::Table& t = data.table;
     QStringList values;
     QList<record::ChannelId> shown = {choice_.x, choice_.y};
@@ -315,12 +332,13 @@ QString XyPlot::describeRow(std::size_t row, bool overlay) const {
                        .arg(timeLabel(&data, t.elapsed[row], TimeStyle::Elapsed, 3))
                        .arg(row + 1)
                        .arg(values.join(QStringLiteral(", ")));
-    // With an overlay shown, each point says which file it is of.
-    if (choice_.overlay)
-        text = QStringLiteral("%1%2, ").arg(overlay ? QStringLiteral("Overlay ") : QString(),
-                                            overlay ? choice_.overlayName : choice_.name) +
+    // With overlays shown, each point says which file it is of.
+    if (!choice_.overlays.empty())
+        text = QStringLiteral("%1%2, ").arg(
+                   theirs ? QStringLiteral("Overlay %1 ").arg(overlay + 1) : QString(),
+                   theirs ? choice_.overlays[std::size_t(overlay)].name : choice_.name) +
                text;
-    const XyGrid& grid = hovered_ && hovered_->overlay ? picture_.overlay : picture_.grid;
+    const XyGrid& grid = gridOf(hovered_ ? hovered_->overlay : -1);
     if (hovered_ && hovered_->cell < grid.counts.size() && grid.counts[hovered_->cell] > 1)
         text += QStringLiteral("; %1 points in this pixel, the last of them named")
                     .arg(QLocale().toString(grid.counts[hovered_->cell]));
@@ -359,15 +377,18 @@ void XyPlot::paint(QPainter& p, const QRectF& area) const {
     if (choice_.data && !busy())
         sub += QStringLiteral(" \u00b7 %1 points").arg(QLocale().toString(g.points));
     QRectF subBox = titleBox.translated(0, l.line + 2);
-    if (choice_.overlay && !busy()) {
-        // Right of it, the overlay's square and file.
-        const QString other = QStringLiteral("overlay %1 \u00b7 %2 points")
-                                  .arg(choice_.overlayName, QLocale().toString(pic.overlay.points));
-        const double width = std::min(fm.horizontalAdvance(other), subBox.width() / 2);
+    // Right of it, each overlay's square and file, the last rightmost.
+    const int count = busy() ? 0 : int(std::min(choice_.overlays.size(), pic.overlays.size()));
+    for (int i = count - 1; i >= 0; --i) {
+        const QString other =
+            QStringLiteral("%1 \u00b7 %2 points")
+                .arg(choice_.overlays[std::size_t(i)].name,
+                     QLocale().toString(pic.overlays[std::size_t(i)].grid.points));
+        const double width = std::min(fm.horizontalAdvance(other), subBox.width() / (2 * count));
         const QRectF box(subBox.right() - width, subBox.top(), width, subBox.height());
         p.fillRect(QRectF(box.left() - 2 * kDotRadius - 6, box.center().y() - kDotRadius,
                           2 * kDotRadius, 2 * kDotRadius),
-                   kOverlay);
+                   overlayColour(i));
         p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter,
                    fm.elidedText(other, Qt::ElideMiddle, width));
         subBox.setRight(box.left() - 2 * kDotRadius - 16);
@@ -424,20 +445,23 @@ void XyPlot::paint(QPainter& p, const QRectF& area) const {
     p.save();
     p.setClipRect(l.plot.adjusted(-kDotRadius, -kDotRadius, kDotRadius, kDotRadius));
     const double cw = l.plot.width() / g.width, ch = l.plot.height() / g.height;
-    // The overlay's points first, in squares, partly see-through: the recording's are drawn
-    // over them, as on the strips.
-    if (pic.overlay.counts.size() == g.counts.size()) {
+    // The overlays' points first, the last lowest, in squares, partly see-through: the
+    // recording's are drawn over them, as on the strips.
+    for (int i = int(pic.overlays.size()) - 1; i >= 0; --i) {
+        const XyPicture::Overlay& o = pic.overlays[std::size_t(i)];
+        if (o.grid.counts.size() != g.counts.size())
+            continue;
         p.setOpacity(kOverlayOpacity);
-        if (!pic.overlayCells.image.isNull()) {
-            p.drawImage(l.plot, pic.overlayCells.image);
+        if (!o.cells.image.isNull()) {
+            p.drawImage(l.plot, o.cells.image);
         } else {
-            for (std::size_t cell : pic.overlayCells.dots)
+            for (std::size_t cell : o.cells.dots)
                 p.fillRect(QRectF(l.plot.left() + double(cell % std::size_t(g.width)) * cw +
                                       cw / 2 - kDotRadius,
                                   l.plot.top() + double(cell / std::size_t(g.width)) * ch + ch / 2 -
                                       kDotRadius,
                                   2 * kDotRadius, 2 * kDotRadius),
-                           kOverlay);
+                           overlayColour(i));
         }
         p.setOpacity(1);
     }
@@ -535,8 +559,8 @@ void XyPlot::mouseMoveEvent(QMouseEvent* event) {
         hovered_ = hit;
         update();
     }
-    const XyGrid& grid = hit && hit->overlay ? picture_.overlay : picture_.grid;
-    emit pointed(hit ? describeRow(std::size_t(grid.rows[hit->cell]), hit->overlay) : QString());
+    emit pointed(hit ? describeRow(std::size_t(gridOf(hit->overlay).rows[hit->cell]), hit->overlay)
+                     : QString());
 }
 
 void XyPlot::mouseReleaseEvent(QMouseEvent* event) {
@@ -546,10 +570,11 @@ void XyPlot::mouseReleaseEvent(QMouseEvent* event) {
     if (!hit)
         return;
     // An overlay's point puts the cursor where the overlay's row stands in the recording.
-    if (hit->overlay)
+    if (hit->overlay >= 0 && std::size_t(hit->overlay) < choice_.overlays.size()) {
+        const XyOverlay& o = choice_.overlays[std::size_t(hit->overlay)];
         emit cursorRequested(
-            choice_.overlay->table.elapsed[std::size_t(picture_.overlay.rows[hit->cell])] +
-            choice_.overlayShift);
+            o.data->table.elapsed[std::size_t(gridOf(hit->overlay).rows[hit->cell])] + o.shift);
+    }
     else
         emit cursorRequested(
             choice_.data->table.elapsed[std::size_t(picture_.grid.rows[hit->cell])]);

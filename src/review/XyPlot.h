@@ -13,6 +13,15 @@
 
 namespace ignivex::chart {
 
+// An overlay of the review plotted beside the rows: its span is in its own times (the
+// recording's moved back by `shift`), through the filter as it reads its rows.
+struct XyOverlay {
+    std::shared_ptr<const ChartData> data;
+    double shift = 0;
+    analysis::Span span;
+    QString name;  // its file, as the legend and the pointing name it
+};
+
 // What the plot shows: the rows, which channels, and over which span.
 struct XyChoice {
     std::shared_ptr<const ChartData> data;
@@ -21,11 +30,10 @@ struct XyChoice {
     record::ChannelId y = record::channelOf(Value::Advance);
     std::optional<record::ChannelId> colour = record::channelOf(Value::Map);
     analysis::Span span;
-    // The review's overlay, plotted beside the rows when asked for: its times are moved by
-    // overlayShift onto the recording's, and the span with them.
-    std::shared_ptr<const ChartData> overlay;
-    double overlayShift = 0;
-    QString name, overlayName;  // the two files, as the legend and the pointing name them
+    // The review's overlays, plotted beside the rows when asked for, each in a colour of its
+    // own.
+    std::vector<XyOverlay> overlays;
+    QString name;  // the recording's file
 
     // A channel of the rows: how it is named, drawn and counted.
     const record::ChannelInfo& channel(record::ChannelId c) const;
@@ -43,15 +51,18 @@ struct XyPicture {
     XyGrid grid;
     XyCells cells;
     std::optional<tools::AxisRange> colourScale;
-    // The overlay's points, on the same axes, when it is shown; its grid is empty otherwise.
-    XyGrid overlay;
-    XyCells overlayCells;
+    // Each overlay's points, on the same axes; a grid is empty where its channels are missing.
+    struct Overlay {
+        XyGrid grid;
+        XyCells cells;
+    };
+    std::vector<Overlay> overlays;
 };
 
-// A point under the mouse: a cell of the recording's grid or of the overlay's.
+// A point under the mouse: a cell of the recording's grid (overlay -1) or of an overlay's.
 struct XyHit {
     std::size_t cell;
-    bool overlay = false;
+    int overlay = -1;
     bool operator==(const XyHit&) const = default;
 };
 
@@ -83,8 +94,9 @@ public:
     QPointF pointOf(double x, double y) const;
     // The row whose point is nearest the position, within a few pixels.
     std::optional<std::size_t> rowNear(const QPointF& pos) const;
-    // "0:03.000 (row 7): RPM 4500 rpm, ...", of the overlay's row when `overlay`, named so.
-    QString describeRow(std::size_t row, bool overlay = false) const;
+    // "0:03.000 (row 7): RPM 4500 rpm, ...", of overlay `overlay`'s row (-1: the recording's),
+    // named so.
+    QString describeRow(std::size_t row, int overlay = -1) const;
 
     // The widget's state painted into any device: the screen, or a picture to save.
     void paint(QPainter& p, const QRectF& area) const;
@@ -108,6 +120,8 @@ private:
     void schedule();
     void start();
     std::optional<XyHit> hitNear(const QPointF& pos) const;
+    // The recording's grid (-1) or an overlay's.
+    const XyGrid& gridOf(int overlay) const;
 
     XyChoice choice_;
     QString subtitle_;

@@ -9,6 +9,7 @@
 #include "strips/StripPainter.h"
 #include "base/MessageText.h"
 
+#include <algorithm>
 #include <QBuffer>
 #include <QCloseEvent>
 #include <QCheckBox>
@@ -75,11 +76,11 @@ XyPlotWindow::XyPlotWindow(MessageBoxes& boxes, QWidget* parent)
     span_ = new SpanChoice(this);
     choices->addSpacing(12);
     choices->addWidget(span_);
-    showOverlay_ = new QCheckBox(QStringLiteral("Show the &overlay"), this);
+    showOverlay_ = new QCheckBox(QStringLiteral("Show the &overlays"), this);
     showOverlay_->setObjectName(QStringLiteral("chkOverlay"));
     showOverlay_->setToolTip(
-        QStringLiteral("The points of the recording overlaid in the review (File, Open "
-                       "Overlay\u2026), in red squares"));
+        QStringLiteral("The points of the recordings overlaid in the review (File, Open "
+                       "Overlay\u2026), in squares of red, purple and orange"));
     showOverlay_->setEnabled(false);
     connect(showOverlay_, &QCheckBox::toggled, this, &XyPlotWindow::replot);
     choices->addSpacing(12);
@@ -152,8 +153,13 @@ void XyPlotWindow::followCursors() {
 
 void XyPlotWindow::followOverlay() {
     // As with the recording, a closed window holds no overlay.
-    const bool shown = review_ && review_->recording() && !closed_;
-    setOverlay(shown ? review_->overlay().get() : nullptr, review_ ? review_->overlayShift() : 0);
+    std::vector<XyOverlay> overlays;
+    if (review_ && review_->recording() && !closed_) {
+        for (int i = 0; i < review_->overlayCount(); ++i)
+            overlays.push_back({review_->overlay(i)->chart, review_->overlayShift(i), {},
+                                QFileInfo(review_->overlay(i)->path).fileName()});
+    }
+    setOverlays(std::move(overlays));
 }
 
 void XyPlotWindow::closeEvent(QCloseEvent* event) {
@@ -179,18 +185,19 @@ void XyPlotWindow::setRecording(const LoadedRecording& recording) {
 
 void XyPlotWindow::clearRecording() {
     recording_ = {};
-    overlay_ = {};
+    overlays_.clear();
     showOverlay_->setEnabled(false);
     replot();
 }
 
-void XyPlotWindow::setOverlay(const LoadedRecording* overlay, double shift) {
-    const std::shared_ptr<const ChartData> data = overlay ? overlay->chart : nullptr;
-    if (data == overlay_.chart && (!data || shift == overlayShift_))
+void XyPlotWindow::setOverlays(std::vector<XyOverlay> overlays) {
+    auto same = [](const XyOverlay& a, const XyOverlay& b) {
+        return a.data == b.data && a.shift == b.shift;
+    };
+    if (std::equal(overlays.begin(), overlays.end(), overlays_.begin(), overlays_.end(), same))
         return;
-    overlay_ = overlay ? *overlay : LoadedRecording{};
-    overlayShift_ = shift;
-    showOverlay_->setEnabled(data != nullptr);
+    overlays_ = std::move(overlays);
+    showOverlay_->setEnabled(!overlays_.empty());
     if (showOverlay_->isChecked())
         replot();
 }
@@ -223,10 +230,11 @@ void XyPlotWindow::replot() {
     c.colour = colour < 0 ? std::nullopt : std::optional<record::ChannelId>(colour);
     c.span = span_->span();
     c.name = QFileInfo(recording_.path).fileName();
-    if (recording_.chart && overlay_.chart && showOverlay_->isChecked()) {
-        c.overlay = overlay_.chart;
-        c.overlayShift = overlayShift_;
-        c.overlayName = QFileInfo(overlay_.path).fileName();
+    // Each overlay over the same span, moved back into its own times, through the filter.
+    if (recording_.chart && showOverlay_->isChecked() && review_) {
+        c.overlays = overlays_;
+        for (std::size_t i = 0; i < c.overlays.size(); ++i)
+            c.overlays[i].span = review_->overlaySpan(int(i), c.span.from, c.span.to);
     }
     plot_->setSubtitle(recording_.chart ? QStringLiteral("%1 \u00b7 %2")
                                               .arg(QFileInfo(recording_.path).fileName(),
@@ -251,8 +259,10 @@ void XyPlotWindow::summarise() {
     QString text =
         QStringLiteral("%1 points in %2 pixels")
             .arg(QLocale().toString(pic.grid.points), QLocale().toString(pic.cells.occupied));
-    if (plot_->choice().overlay)
-        text += QStringLiteral("; overlay %1 points").arg(QLocale().toString(pic.overlay.points));
+    for (std::size_t i = 0; i < pic.overlays.size(); ++i)
+        text += QStringLiteral("; overlay %1: %2 points")
+                    .arg(i + 1)
+                    .arg(QLocale().toString(pic.overlays[i].grid.points));
     status_->setText(text);
 }
 
@@ -293,6 +303,34 @@ void XyPlotWindow::exportPicture() {
     statusBar()->showMessage(QStringLiteral("Saved the picture as %1.")
                                  .arg(readablePath(QDir::toNativeSeparators(path))),
                              10000);
+}
+
+QJsonObject XyPlotWindow::choices() const {
+    QJsonObject out = span_->choices();
+    const XyChoice& c = plot_->choice();
+    out.insert(QStringLiteral("x"), c.channel(c.x).column);
+    out.insert(QStringLiteral("y"), c.channel(c.y).column);
+    out.insert(QStringLiteral("colour"), c.colour ? c.channel(*c.colour).column : QString());
+    out.insert(QStringLiteral("overlays"), showOverlay_->isChecked());
+    return out;
+}
+
+void XyPlotWindow::applyChoices(const QJsonObject& choices) {
+    if (!recording_.chart)
+        return;
+    const record::Table& table = recording_.chart->table;
+    for (const auto& [key, box] : {std::pair{QStringLiteral("x"), x_},
+                                   std::pair{QStringLiteral("y"), y_},
+                                   std::pair{QStringLiteral("colour"), colour_}}) {
+        const QString column = choices.value(key).toString();
+        if (box == colour_ && choices.contains(key) && column.isEmpty())
+            box->setCurrentIndex(box->findData(-1));
+        else if (const auto c = table.channelNamed(column))
+            box->setCurrentIndex(std::max(0, box->findData(int(*c))));
+    }
+    showOverlay_->setChecked(choices.value(QStringLiteral("overlays")).toBool());
+    span_->applyChoices(choices);
+    replot();
 }
 
 }  // namespace ignivex::chart

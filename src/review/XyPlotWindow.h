@@ -28,8 +28,10 @@ public:
 
     // The review's recording, view and cursors A and B (the span between them only while B is
     // placed); the row of cursor A is marked on the plot, and a click on a point moves it there.
-    // The review's overlay is plotted while "Show the overlay" is ticked.
+    // The review's overlays are plotted while "Show the overlays" is ticked.
     void follow(ReviewState& review) override;
+    QJsonObject choices() const override;
+    void applyChoices(const QJsonObject& choices) override;
     void setChannels(record::ChannelId x, record::ChannelId y,
                      std::optional<record::ChannelId> colour);
     void setOverlayShown(bool shown);
@@ -52,8 +54,8 @@ private:
     void clearRecording();
     // Where the review's cursor is: its row is marked on the plot.
     void setCursorTime(double t);
-    // The overlay and how far it is moved, or nothing.
-    void setOverlay(const LoadedRecording* overlay, double shift);
+    // The review's overlays, moved and through the filter as it shows them.
+    void setOverlays(std::vector<XyOverlay> overlays);
     void replot();
     void summarise();
 
@@ -61,8 +63,7 @@ private:
     ReviewState* review_ = nullptr;
     bool closed_ = false;  // the window let go of the recording
     LoadedRecording recording_;
-    LoadedRecording overlay_;
-    double overlayShift_ = 0;
+    std::vector<XyOverlay> overlays_;
     QCheckBox* showOverlay_;
     XyPlot* plot_;
     QComboBox* x_;

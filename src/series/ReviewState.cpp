@@ -66,7 +66,9 @@ std::optional<QString> ReviewState::setFormulas(std::vector<formula::Definition>
         return std::nullopt;
     QString problem;
     auto recording = computed(plain_, definitions, &problem);
-    auto overlay = computed(plainOverlay_, definitions, &problem);
+    std::vector<std::shared_ptr<const LoadedRecording>> overlays;
+    for (const Overlay& o : overlays_)
+        overlays.push_back(computed(o.plain, definitions, &problem));
     if (!problem.isEmpty())
         return problem;
     // A filter may read a channel by formula that is now gone.
@@ -75,18 +77,29 @@ std::optional<QString> ReviewState::setFormulas(std::vector<formula::Definition>
     formulas_ = std::move(definitions);
     formulaProblem_.clear();
     recording_ = std::move(recording);
-    overlay_ = std::move(overlay);
+    for (std::size_t i = 0; i < overlays.size(); ++i)
+        overlays_[i].recording = std::move(overlays[i]);
     const bool filterMoved = passing != passing_ || filterProblem;
     if (filterProblem)
         active_ = -1;
     passing_ = filterProblem ? nullptr : passing;
+    filterOverlays();
     if (recording_)
         emit channelsChanged();
-    if (overlay_)
+    if (!overlays_.empty())
         emit overlayChanged();
     if (filterMoved)
         emit filterChanged();
     return std::nullopt;
+}
+
+bool ReviewState::setMapUnit(const QString& unit) {
+    if (unit == mapUnit_)
+        return false;
+    mapUnit_ = unit;
+    if (recording_)
+        emit channelsChanged();
+    return true;
 }
 
 std::optional<QString> ReviewState::filterRows(
@@ -115,6 +128,7 @@ std::optional<QString> ReviewState::setFilters(std::vector<formula::Filter> filt
     filters_ = std::move(filters);
     active_ = std::max(active, -1);
     passing_ = std::move(passing);
+    filterOverlays();
     emit filterChanged();
     return std::nullopt;
 }
@@ -139,27 +153,87 @@ std::vector<Gap> ReviewState::leftOut() const {
     return out;
 }
 
+const std::shared_ptr<const LoadedRecording>& ReviewState::overlay(int index) const {
+    static const std::shared_ptr<const LoadedRecording> none;
+    return index >= 0 && index < overlayCount() ? overlays_[std::size_t(index)].recording : none;
+}
+
+double ReviewState::overlayShift(int index) const {
+    return index >= 0 && index < overlayCount() ? overlays_[std::size_t(index)].shift : 0.0;
+}
+
+analysis::Span ReviewState::overlaySpan(int index, double from, double to) const {
+    const double shift = overlayShift(index);
+    if (index < 0 || index >= overlayCount())
+        return {from - shift, to - shift, nullptr};
+    return {from - shift, to - shift, overlays_[std::size_t(index)].passing};
+}
+
+void ReviewState::filterOverlays() {
+    for (Overlay& o : overlays_) {
+        if (filterRows(o.recording.get(), filters_, active_, &o.passing))
+            o.passing = std::make_shared<const analysis::RowsPassing>(
+                o.recording->chart->table.elapsed.size(), false);
+    }
+}
+
 bool ReviewState::setOverlay(std::shared_ptr<const LoadedRecording> overlay, double shift) {
     if (!std::isfinite(shift))
         return false;
-    if (!overlay)
-        shift = 0;
-    if (overlay == plainOverlay_ && shift == overlayShift_)
+    if (!overlay) {
+        if (overlays_.empty())
+            return false;
+        overlays_.clear();
+        currentOverlay_ = 0;
+        emit overlayChanged();
+        return true;
+    }
+    if (overlays_.size() == 1 && overlays_.front().plain == overlay)
+        return setOverlayShift(0, shift);
+    overlays_.clear();
+    return addOverlay(std::move(overlay), shift);
+}
+
+bool ReviewState::addOverlay(std::shared_ptr<const LoadedRecording> overlay, double shift) {
+    if (!overlay || !std::isfinite(shift) || overlayCount() >= kMostOverlays)
         return false;
-    plainOverlay_ = std::move(overlay);
     QString problem;
-    overlay_ = computed(plainOverlay_, formulas_, &problem);
+    auto recording = computed(overlay, formulas_, &problem);
+    // An overlay that will not take the channels by formula is compared on the module's.
     if (!problem.isEmpty())
-        overlay_ = plainOverlay_;
-    overlayShift_ = shift;
+        recording = overlay;
+    overlays_.push_back({std::move(overlay), std::move(recording), shift, nullptr});
+    currentOverlay_ = overlayCount() - 1;
+    filterOverlays();
     emit overlayChanged();
     return true;
 }
 
-bool ReviewState::setOverlayShift(double shift) {
-    if (!overlay_)
+bool ReviewState::removeOverlay(int index) {
+    if (index < 0 || index >= overlayCount())
         return false;
-    return setOverlay(plainOverlay_, shift);
+    overlays_.erase(overlays_.begin() + index);
+    if (currentOverlay_ >= overlayCount())
+        currentOverlay_ = std::max(0, overlayCount() - 1);
+    emit overlayChanged();
+    return true;
+}
+
+bool ReviewState::setOverlayShift(int index, double shift) {
+    if (index < 0 || index >= overlayCount() || !std::isfinite(shift) ||
+        overlays_[std::size_t(index)].shift == shift)
+        return false;
+    overlays_[std::size_t(index)].shift = shift;
+    emit overlayChanged();
+    return true;
+}
+
+bool ReviewState::setCurrentOverlay(int index) {
+    if (index < 0 || index >= overlayCount() || index == currentOverlay_)
+        return false;
+    currentOverlay_ = index;
+    emit overlayChanged();
+    return true;
 }
 
 bool ReviewState::setCursor(double t) {

@@ -11,7 +11,8 @@
 
 namespace ignivex::chart {
 
-// What the review shows: the recording, the overlay and how far it is moved, cursor A, cursor B,
+// What the review shows: the recording, up to three overlays and how far each is moved, cursor
+// A, cursor B,
 // the view, and the playback's speed and whether it runs. The review's window, its strips, its
 // statistics, the panel's replay and the tool windows all read it here and follow its signals.
 // Each setter keeps its value within the recording and signals only when the value changed;
@@ -39,6 +40,10 @@ public:
     // and the first problem is returned; channelsChanged follows a change.
     const std::vector<formula::Definition>& formulas() const { return formulas_; }
     std::optional<QString> setFormulas(std::vector<formula::Definition> definitions);
+    // The unit the user says the module's MAP is in (the module names none); empty while none
+    // is said. It follows MAP's name where MAP is labelled.
+    const QString& mapUnit() const { return mapUnit_; }
+    bool setMapUnit(const QString& unit);
     // A recording that would not take the channels by formula is shown without them; why.
     const QString& formulaProblem() const { return formulaProblem_; }
 
@@ -57,12 +62,28 @@ public:
     // The stretches of time the filter leaves out, for the strips to shade.
     std::vector<Gap> leftOut() const;
 
-    const std::shared_ptr<const LoadedRecording>& overlay() const { return overlay_; }
-    double overlayShift() const { return overlayShift_; }
-    // nullptr: none (its shift is then 0). A shift that is not finite is refused.
+    // Four recordings compared at most: the recording and three overlays.
+    static constexpr int kMostOverlays = 3;
+    int overlayCount() const { return int(overlays_.size()); }
+    // Overlay `index` (nullptr past the last), and how far its times are moved.
+    const std::shared_ptr<const LoadedRecording>& overlay(int index = 0) const;
+    double overlayShift(int index = 0) const;
+    // A span of the recording's time [from, to] as overlay `index`'s own times, through the
+    // filter as it reads that overlay's rows (a condition it cannot read there lets none pass).
+    analysis::Span overlaySpan(int index, double from, double to) const;
+    // The one overlay, in place of all there are; nullptr: none. A shift that is not finite is
+    // refused.
     bool setOverlay(std::shared_ptr<const LoadedRecording> overlay, double shift);
-    // Moves the overlay's times by `shift` seconds; nothing without an overlay.
-    bool setOverlayShift(double shift);
+    // One more overlay, after the others; refused when there are kMostOverlays already. It
+    // becomes the current one.
+    bool addOverlay(std::shared_ptr<const LoadedRecording> overlay, double shift);
+    bool removeOverlay(int index);
+    // Moves overlay `index`'s times by `shift` seconds; nothing without it.
+    bool setOverlayShift(int index, double shift);
+    bool setOverlayShift(double shift) { return setOverlayShift(currentOverlay_, shift); }
+    // The overlay the window's shift, align and close commands act on (0 without overlays).
+    int currentOverlay() const { return currentOverlay_; }
+    bool setCurrentOverlay(int index);
 
     double cursor() const { return cursor_; }
     // Kept within the recording; a cursor outside the view pages the view on (while playing, the
@@ -90,7 +111,7 @@ signals:
     void recordingChanged();
     void channelsChanged();  // the same rows, with channels added or taken away
     void filterChanged();
-    void overlayChanged();
+    void overlayChanged();  // an overlay came, went or moved, or the current one changed
     void cursorChanged(double t);
     void cursorBChanged();
     void viewChanged(double t0, double t1);
@@ -108,15 +129,24 @@ private:
                                              int active,
                                              std::shared_ptr<const analysis::RowsPassing>* out);
 
-    std::shared_ptr<const LoadedRecording> plain_, plainOverlay_;
+    struct Overlay {
+        std::shared_ptr<const LoadedRecording> plain, recording;
+        double shift = 0;
+        std::shared_ptr<const analysis::RowsPassing> passing;
+    };
+    // Each overlay's rows through the active filter.
+    void filterOverlays();
+
+    std::shared_ptr<const LoadedRecording> plain_;
     std::shared_ptr<const LoadedRecording> recording_;
-    std::shared_ptr<const LoadedRecording> overlay_;
+    std::vector<Overlay> overlays_;
+    int currentOverlay_ = 0;
     std::vector<formula::Definition> formulas_;
     QString formulaProblem_;
+    QString mapUnit_;
     std::vector<formula::Filter> filters_;
     int active_ = -1;
     std::shared_ptr<const analysis::RowsPassing> passing_;
-    double overlayShift_ = 0;
     double cursor_ = 0;
     std::optional<double> cursorB_;
     double t0_ = 0, t1_ = 0;

@@ -33,7 +33,8 @@ QJsonObject toJson(const Study& s, const QDir& folder) {
                     {QStringLiteral("view_s"), QJsonArray{s.viewFrom, s.viewTo}},
                     {QStringLiteral("formulas"), formula::toJson(s.formulas)},
                     {QStringLiteral("filter"), s.filter},
-                    {QStringLiteral("windows"), QJsonArray::fromStringList(s.windows)}};
+                    {QStringLiteral("windows"), QJsonArray::fromStringList(s.windows)},
+                    {QStringLiteral("window_choices"), s.windowChoices}};
     if (s.cursorB)
         out.insert(QStringLiteral("cursor_b_s"), *s.cursorB);
     return out;
@@ -87,6 +88,11 @@ std::optional<Study> studyFromJson(const QJsonObject& o, const QDir& folder, QSt
         // A window this version does not have is passed over, not refused.
         if (kWindows.contains(v.toString()) && !s.windows.contains(v.toString()))
             s.windows << v.toString();
+    }
+    const QJsonObject choices = o.value(QStringLiteral("window_choices")).toObject();
+    for (auto i = choices.begin(); i != choices.end(); ++i) {
+        if (kWindows.contains(i.key()) && i.value().isObject())
+            s.windowChoices.insert(i.key(), i.value());
     }
     return s;
 }

@@ -11,8 +11,8 @@
 namespace ignivex::chart {
 
 // What is open in a review, kept as a file to open again: the recording and its overlays with
-// their shifts, the cursors, the view, the channels by formula and filters with the one
-// applied, and the tool windows open. Paths are kept relative to the study's folder, so a
+// their shifts (up to three), the cursors, the view, the channels by formula and filters with the one
+// applied, and the tool windows open with their choices. Paths are kept relative to the study's folder, so a
 // folder of recordings and studies can be moved or sent whole.
 struct Study {
     QString recording;  // absolute
@@ -28,6 +28,8 @@ struct Study {
     formula::Formulas formulas;
     QString filter;       // the name of the filter applied; empty for none
     QStringList windows;  // the tool windows open: "map_table", "xy_plot", "histogram"
+    // What is chosen in each of them, by the window's name (channels by their file column).
+    QJsonObject windowChoices;
     bool operator==(const Study&) const = default;
 };
 

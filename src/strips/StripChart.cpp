@@ -89,9 +89,8 @@ void StripChart::setCursorTime(std::optional<double> t) {
     changed();
 }
 
-void StripChart::setOverlay(std::shared_ptr<const ChartData> overlay, double shift) {
-    scene_.overlay = std::move(overlay);
-    scene_.overlayShift = shift;
+void StripChart::setOverlays(std::vector<SceneOverlay> overlays) {
+    scene_.overlays = std::move(overlays);
     changed();
 }
 
@@ -357,7 +356,7 @@ void StripChart::mouseMoveEvent(QMouseEvent* event) {
         const double secondsPerPixel = timeAtX(1) - timeAtX(0);
         const double seconds = (pos.x() - lastDragX_) * secondsPerPixel;
         // With Ctrl held, the drag moves the overlaid recording along the other.
-        if ((event->modifiers() & Qt::ControlModifier) && scene_.overlay)
+        if ((event->modifiers() & Qt::ControlModifier) && !scene_.overlays.empty())
             emit overlayShiftRequested(seconds);
         else
             emit panRequested(-seconds);

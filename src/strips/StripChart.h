@@ -31,8 +31,8 @@ public:
     void setCursorTime(std::optional<double> t);
     std::optional<double> cursorTime() const { return scene_.cursor; }
     void setCursorBTime(std::optional<double> t);
-    // A second recording over the first, its times moved by `shift` seconds; nullptr: none.
-    void setOverlay(std::shared_ptr<const ChartData> overlay, double shift);
+    // Up to three recordings over the first, each with its times moved; none: an empty list.
+    void setOverlays(std::vector<SceneOverlay> overlays);
     std::optional<double> cursorBTime() const { return scene_.cursorB; }
     std::optional<double> pointerTime() const { return scene_.pointer; }
     void setTimeStyle(TimeStyle style);

@@ -1,6 +1,7 @@
 #include "strips/StripPainter.h"
 
 #include "series/Scales.h"
+#include "strips/OverlayStyle.h"
 
 #include "acquire/Sample.h"
 
@@ -43,14 +44,11 @@ const QColor kCursorB(0, 120, 170);
 const QColor kSpan(0, 120, 170, 28);
 const QColor kPointer(90, 90, 90);
 const QColor kUserMark(120, 40, 150);
-// The overlay's inputs: the recording's are near black, and a lighter black is still grey.
-const QColor kOverlayInput(200, 40, 120);
-// An overlay's dashes, on and off, in logical pixels: at every zoom, whether its rows are drawn
-// one by one or as a column's extremes.
-constexpr double kDashOn = 6, kDashOff = 4;
+// The length of a piece of an overlay's line in a legend.
+constexpr double kSampleLength = 16;
 
-QColor overlayColour(const StripChannel& channel) {
-    return channel.info.onOff() ? kOverlayInput : colourOf(channel.info).lighter(160);
+QColor overlayColour(int index, const StripChannel& channel) {
+    return chart::overlayColour(index, channel.info, colourOf(channel.info));
 }
 
 // The channel's column in rows `d`: the arrangement may have been made for another table (the
@@ -165,9 +163,8 @@ Range stripRange(const ChartScene& scene, const StripGroup& group, double height
             continue;
         minSpan = std::max(minSpan, series.info.minSpan);
         include(visible, *scene.data, series, rowsIn(*scene.data, scene.t0, scene.t1, 0));
-        if (scene.overlay)
-            include(visible, *scene.overlay, series,
-                    rowsIn(*scene.overlay, scene.t0, scene.t1, scene.overlayShift));
+        for (const SceneOverlay& o : scene.overlays)
+            include(visible, *o.data, series, rowsIn(*o.data, scene.t0, scene.t1, o.shift));
     }
     return valueRange(visible, minSpan, height);
 }
@@ -186,7 +183,7 @@ QString readoutText(const ChartData& data, const StripChannel& series, double t)
 }
 
 bool hasLegend(const ChartScene& scene) {
-    return !scene.title.isEmpty() && scene.overlay && !scene.overlayName.isEmpty();
+    return !scene.title.isEmpty() && !scene.overlays.empty() && !scene.runName.isEmpty();
 }
 
 // Below the title, and the legend of the files when there is one.
@@ -196,12 +193,6 @@ QRectF chartArea(const QRectF& whole, const ChartScene& scene) {
     if (!scene.title.isEmpty())
         area.setTop(whole.top() + 2 + line * (hasLegend(scene) ? 2 : 1));
     return area;
-}
-
-QPen overlayPen(const QColor& colour, double width) {
-    QPen pen(colour, width, Qt::CustomDashLine);
-    pen.setDashPattern({kDashOn / width, kDashOff / width});
-    return pen;
 }
 
 double timeStep(double secondsPerPixel, TimeStyle style) {
@@ -270,23 +261,23 @@ struct Painter {
         }
     }
 
-    // The series of `d` (the recording, or the overlay moved by `shift`, drawn dashed and
-    // lighter: its own line style).
+    // The series of `d` (the recording, or overlay number `overlay` moved by `shift`, drawn in
+    // that overlay's dashes and shade).
     void line(const QRectF& r, const StripChannel& series, const Range& range, std::size_t i0,
-              std::size_t i1, const ChartData& d, double shift = 0, bool overlay = false) {
+              std::size_t i1, const ChartData& d, double shift = 0, int overlay = -1) {
         const std::optional<ChannelId> own = channelIn(d, series);
         if (!own)
             return;
         const std::vector<float>& values = d.table.column(*own);
         const std::vector<double>& times = d.table.elapsed;
         auto x = [&](double t) { return this->x(t + shift); };
-        const QColor colour = overlay ? overlayColour(series) : colourOf(series.info);
+        const QColor colour = overlay >= 0 ? overlayColour(overlay, series) : colourOf(series.info);
         auto y = [&](double v) {
             return r.bottom() - (v - range.low) / (range.high - range.low) * r.height();
         };
         p.save();
         p.setClipRect(r.adjusted(0, -1, 0, 1));
-        QPen pen = overlay ? overlayPen(colour, kLineWidth) : QPen(colour, kLineWidth);
+        QPen pen = overlay >= 0 ? overlayPen(overlay, colour, kLineWidth) : QPen(colour, kLineWidth);
         pen.setJoinStyle(Qt::RoundJoin);
         p.setPen(pen);
         const int columns = std::max(1, int(std::ceil(layout.plot.width() * columnsPerPixel)));
@@ -338,13 +329,14 @@ struct Painter {
                 lower.clear();
             };
             // The overlay's columns in dashes, counted from its time 0 so they move with it.
-            const double on = std::max(1.0, std::round(kDashOn * columnsPerPixel));
-            const double period = on + std::max(1.0, std::round(kDashOff * columnsPerPixel));
+            const OverlayStyle style = overlayStyle(std::max(overlay, 0));
+            const double on = std::max(1.0, std::round(style.dashOn * columnsPerPixel));
+            const double period = on + std::max(1.0, std::round(style.dashOff * columnsPerPixel));
             const double phase = std::fmod(
                 std::floor((scene.t0 - shift) / ((scene.t1 - scene.t0) / columns)), period);
             auto dashed = [&](int c) {
                 const double at = std::fmod(phase + c, period);
-                return overlay && (at < 0 ? at + period : at) >= on;
+                return overlay >= 0 && (at < 0 ? at + period : at) >= on;
             };
             float before = kNoValue;
             for (int c = 0; c < columns; ++c) {
@@ -428,9 +420,10 @@ struct Painter {
         // of its own when several share the strip.
         for (auto s = group.series.rbegin(); s != group.series.rend(); ++s) {
             const Range own = s->info.onOff() ? laneRange(group, *s) : range;
-            if (scene.overlay) {
-                const auto [o0, o1] = rowsInView(*scene.overlay, scene.overlayShift);
-                line(r, *s, own, o0, o1, *scene.overlay, scene.overlayShift, true);
+            for (int o = int(scene.overlays.size()) - 1; o >= 0; --o) {
+                const SceneOverlay& overlay = scene.overlays[std::size_t(o)];
+                const auto [o0, o1] = rowsInView(*overlay.data, overlay.shift);
+                line(r, *s, own, o0, o1, *overlay.data, overlay.shift, o);
             }
             line(r, *s, own, rows.first, rows.second, data);
         }
@@ -453,22 +446,25 @@ struct Painter {
         const int room = std::max(1, int(r.height() / bfm.height()));
         const bool twoLines = room >= 2 * count;
         const bool lanes = !hasScale(group) && inputCount(group) > 1;
-        // With an overlay, its value too: on a line of its own while there is room.
-        const bool threeLines = scene.overlay && room >= 3 * count;
-        const int lines = threeLines ? 3 : 2;
+        // With overlays, theirs too: each on a line of its own while there is room, else
+        // together on one.
+        const int overlays = int(scene.overlays.size());
+        const bool eachOwn = overlays > 1 && room >= (2 + overlays) * count;
+        const bool ownLine = overlays > 0 && room >= 3 * count;
+        const int lines = eachOwn ? 2 + overlays : ownLine ? 3 : 2;
         for (int i = 0; i < count && (lanes || i < room); ++i) {
             const StripChannel& s = group.series[std::size_t(i)];
             p.setPen(colourOf(s.info).darker(115));
             const QString label = labelOf(s.info, scene.mapRange);
             const QString value = readoutText(data, s, readout);
-            const QString other = scene.overlay
-                                      ? readoutText(*scene.overlay, s, readout - scene.overlayShift)
-                                      : QString();
+            QStringList others;
+            for (const SceneOverlay& o : scene.overlays)
+                others << readoutText(*o.data, s, readout - o.shift);
             const QString lead = label + QStringLiteral("  ");
             if (lanes || (count == 1 && s.info.onOff())) {
                 const double top = lanes ? r.top() + r.height() * i / count : r.top();
                 values(QRectF(gutter.left(), top, gutter.width(), r.height() / (lanes ? count : 1)),
-                       s, lead + value, other);
+                       s, lead + value, others);
             } else if (twoLines) {
                 const double top = gutter.top() + lines * i * bfm.height();
                 p.drawText(QRectF(gutter.left(), top, gutter.width(), bfm.height()),
@@ -476,36 +472,40 @@ struct Painter {
                            bfm.elidedText(label, Qt::ElideRight, gutter.width()));
                 const QRectF second(gutter.left(), top + bfm.height(), gutter.width(),
                                     bfm.height());
-                if (threeLines) {
+                if (eachOwn) {
                     values(second, s, value, {});
-                    values(second.translated(0, bfm.height()), s, {}, other);
+                    for (int o = 0; o < overlays; ++o)
+                        values(second.translated(0, (o + 1) * bfm.height()), s, {}, {others[o]}, o);
+                } else if (ownLine) {
+                    values(second, s, value, {});
+                    values(second.translated(0, bfm.height()), s, {}, others);
                 } else {
-                    values(second, s, value, other);
+                    values(second, s, value, others);
                 }
             } else {
                 values(QRectF(gutter.left(), gutter.top() + i * bfm.height(), gutter.width(),
                               bfm.height()),
-                       s, lead + value, other);
+                       s, lead + value, others);
             }
         }
         p.setFont(scene.font);
     }
 
-    // A piece of a series' line, solid or the overlay's dashes, as a legend shows it.
-    void sample(double left, double y, double length, const QColor& colour, bool overlay) {
+    // A piece of a series' line, solid or overlay `overlay`'s dashes, as a legend shows it.
+    void sample(double left, double y, double length, const QColor& colour, int overlay) {
         p.save();
         p.setRenderHint(QPainter::Antialiasing, false);
-        p.setPen(overlay ? overlayPen(colour, 2) : QPen(colour, 2));
+        p.setPen(overlay >= 0 ? overlayPen(overlay, colour, 2) : QPen(colour, 2));
         p.drawLine(QPointF(left, y), QPointF(left + length, y));
         p.restore();
     }
 
-    // `text` in the series' colour, then, when the overlay has a value, a piece of its dashed
-    // line and its value in its colour.
+    // `text` in the series' colour, then each overlay's value after a piece of its line, in its
+    // colour, as far as there is room; `others` begins with overlay `first`'s.
     void values(const QRectF& box, const StripChannel& s, const QString& text,
-                const QString& other) {
+                const QStringList& others, int first = 0) {
         const QFontMetricsF bfm(p.font());
-        if (other.isEmpty()) {
+        if (others.isEmpty()) {
             p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter,
                        bfm.elidedText(text, Qt::ElideMiddle, box.width()));
             return;
@@ -514,29 +514,34 @@ struct Painter {
             text.isEmpty() ? 0 : std::min(bfm.horizontalAdvance(text), box.width());
         p.drawText(QRectF(box.left(), box.top(), width, box.height()),
                    Qt::AlignLeft | Qt::AlignVCenter, bfm.elidedText(text, Qt::ElideMiddle, width));
-        const double at = box.left() + width + (text.isEmpty() ? 0 : 6);
-        sample(at, std::round(box.center().y()) + 0.5, 2 * kDashOn + kDashOff, overlayColour(s),
-               true);
+        double at = box.left() + width + (text.isEmpty() ? 0 : 6);
         const QPen own = p.pen();
-        p.setPen(overlayColour(s).darker(125));
-        const double left = at + 2 * kDashOn + kDashOff + 4;
-        p.drawText(QRectF(left, box.top(), std::max(0.0, box.right() - left), box.height()),
-                   Qt::AlignLeft | Qt::AlignVCenter,
-                   bfm.elidedText(other, Qt::ElideRight, std::max(0.0, box.right() - left)));
+        for (int i = 0; i < others.size() && at + kSampleLength < box.right(); ++i) {
+            const int o = first + i;
+            sample(at, std::round(box.center().y()) + 0.5, kSampleLength, overlayColour(o, s), o);
+            p.setPen(overlayColour(o, s).darker(125));
+            const double left = at + kSampleLength + 3;
+            const double room = std::max(0.0, box.right() - left);
+            const QString shown = bfm.elidedText(others[i], Qt::ElideRight, room);
+            p.drawText(QRectF(left, box.top(), room, box.height()),
+                       Qt::AlignLeft | Qt::AlignVCenter, shown);
+            at = left + bfm.horizontalAdvance(shown) + 8;
+        }
         p.setPen(own);
     }
 
-    // Under the title of a picture with an overlay: each file beside a piece of its line.
+    // Under the title of a picture with overlays: each file beside a piece of its line.
     void fileLegend(const QRectF& band) {
         double left = band.left();
         const double y = std::round(band.center().y()) + 0.5;
-        for (const bool overlay : {false, true}) {
-            QString name = overlay ? scene.overlayName : scene.runName;
+        const int count = int(scene.overlays.size()) + 1;
+        for (int i = 0; i < count; ++i) {
+            QString name = i == 0 ? scene.runName : scene.overlays[std::size_t(i - 1)].name;
             const double room = band.right() - left - 28;
             if (room <= 0)
                 break;
-            name = fm.elidedText(name, Qt::ElideMiddle, overlay ? room : room / 2);
-            sample(left, y, 22, kText, overlay);
+            name = fm.elidedText(name, Qt::ElideMiddle, room / (count - i));
+            sample(left, y, 22, kText, i - 1);
             p.setPen(kText);
             p.drawText(QRectF(left + 28, band.top(), room, band.height()),
                        Qt::AlignLeft | Qt::AlignVCenter, name);

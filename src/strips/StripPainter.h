@@ -17,18 +17,24 @@ namespace ignivex::chart {
 // How the time axis is labelled: from the start of a recording, or by the clock (live).
 enum class TimeStyle { Elapsed, TimeOfDay };
 
+// A recording drawn over the first for comparison, its times moved by `shift`, in the line
+// style of its place (OverlayStyle). `name` is what an exported picture's legend calls it.
+struct SceneOverlay {
+    std::shared_ptr<const ChartData> data;
+    double shift = 0;
+    QString name;
+};
+
 // Everything a picture of the strips depends on, by value: it can be painted on another thread.
 struct ChartScene {
     std::shared_ptr<const ChartData> data;
     double t0 = 0, t1 = 60;         // the view, in seconds of the data's own time
     std::optional<double> cursor;   // the review's cursor (A)
     std::optional<double> cursorB;  // its second cursor: statistics are taken between the two
-    // A second recording drawn over the first for comparison, its times moved by overlayShift.
-    std::shared_ptr<const ChartData> overlay;
-    double overlayShift = 0;
-    // Exported pictures with an overlay: the two files, named under the title beside a piece
-    // of their lines.
-    QString runName, overlayName;
+    // Up to three recordings drawn over the first. Exported pictures with overlays name the
+    // files under the title, each beside a piece of its line.
+    std::vector<SceneOverlay> overlays;
+    QString runName;
     std::optional<double> pointer;  // where the mouse pointer is
     TimeStyle timeStyle = TimeStyle::Elapsed;
     QFont font;

@@ -18,7 +18,9 @@
 #include "record/RecordFormat.h"
 #include "support/MainHarness.h"
 
+#include <QComboBox>
 #include <QDialog>
+#include <QFileInfo>
 #include <QDockWidget>
 #include <QLabel>
 #include <QPainter>
@@ -120,6 +122,7 @@ private slots:
     void overlayAlignsAndMoves();
     void overlayIsToldApart_data();
     void overlayIsToldApart();
+    void fourRecordingsCompared();
     void manyMarksListedAndThinned();
     void statisticsBetweenTheCursors_data();
     void statisticsBetweenTheCursors();
@@ -515,9 +518,9 @@ void TestChartReview::overlayAlignsAndMoves() {
     rig.review()->openOverlay(QStringLiteral(IGNIVEX_FIXTURES "/recordings/marked.csv"));
     QTRY_VERIFY(rig.review()->overlay() != nullptr);
     QCOMPARE(rig.review()->overlayShift(), -0.012);  // its first row at 0.012 s, the pull's at 0
-    QCOMPARE(rig.review()->chart()->scene().overlay, rig.review()->overlay()->chart);
+    QCOMPARE(rig.review()->chart()->scene().overlays.at(0).data, rig.review()->overlay()->chart);
     rig.review()->alignOverlay(0.212, 3.0);  // its last row under the pull's row at 3 s
-    QCOMPARE(rig.review()->chart()->scene().overlayShift, 2.788);
+    QCOMPARE(rig.review()->chart()->scene().overlays.at(0).shift, 2.788);
     QCOMPARE(chart::savePicture(rig.review()->chart()->scene(), QSize(600, 400), 1,
                                 rig.dir.filePath("overlay.png")),
              QString());
@@ -529,10 +532,10 @@ void TestChartReview::overlayAlignsAndMoves() {
     QFile svg(rig.dir.filePath("overlay.svg"));
     QVERIFY(svg.open(QIODevice::ReadOnly));
     const QByteArray text = svg.readAll();
-    QVERIFY(text.contains("pull.csv") && text.contains("marked.csv (overlay, moved +2.788 s)"));
+    QVERIFY(text.contains("pull.csv") && text.contains("marked.csv (moved +2.788 s)"));
 #endif
     rig.review()->closeOverlay();
-    QVERIFY(!rig.review()->chart()->scene().overlay);
+    QVERIFY(rig.review()->chart()->scene().overlays.empty());
 }
 
 // The overlay is dashed whether its rows are drawn one by one or as each column's extremes, and
@@ -560,7 +563,7 @@ void TestChartReview::overlayIsToldApart() {
     };
     chart::ChartScene scene;
     scene.data = table(2000, 1);
-    scene.overlay = table(4000, 0);
+    scene.overlays = {{table(4000, 0), 0, {}}};
     scene.t1 = seconds;
     scene.strips = chart::Arrangement::fromText(QStringLiteral("rpm;gpi1"));
     QImage image(800, 500, QImage::Format_ARGB32_Premultiplied);
@@ -590,6 +593,66 @@ void TestChartReview::overlayIsToldApart() {
         for (int x = inputs.left(); x <= inputs.right() && !ownColour; ++x)
             ownColour = image.pixelColor(x, y).red() > image.pixelColor(x, y).green() + 60;
     QVERIFY(ownColour);
+}
+
+// Four recordings compared: pull.csv with three overlays, each in a line of its own; a fourth
+// is refused with what to do; an overlay's statistics are of its own rows, moved as it is drawn.
+void TestChartReview::fourRecordingsCompared() {
+    Rig rig;
+    const QString pull = QStringLiteral(IGNIVEX_FIXTURES "/analysis/pull.csv");
+    QVERIFY(rig.open(pull));
+    chart::ReviewState& state = rig.review()->state();
+    const QString overlays[] = {QStringLiteral(IGNIVEX_FIXTURES "/recordings/marked.csv"), pull,
+                                QStringLiteral(IGNIVEX_FIXTURES "/recordings/sample.csv")};
+    for (int i = 0; i < 3; ++i) {
+        rig.review()->openOverlay(overlays[i]);
+        QTRY_COMPARE(state.overlayCount(), i + 1);
+    }
+    const auto before = rig.boxes.count();
+    rig.review()->openOverlay(pull);
+    QCOMPARE(rig.boxes.count(), before + 1);
+    QCOMPARE(rig.boxes.shown.last().text,
+             QStringLiteral("Four recordings can be compared at once, and 3 overlays are open. "
+                            "Close one (File, Close Overlay) before opening pull.csv."));
+    QCOMPARE(state.overlayCount(), 3);
+
+    // pull.csv over itself a second later: at cursor A (2 s) its row of 1 s, 2000 rpm; over the
+    // view (0 to 3.5 s, its 0 to 2.5 s) its rows ok are 900, 1000, 2000, 3000 and 4000 rpm.
+    QVERIFY(state.setOverlayShift(1, 1.0));
+    state.setCursor(2.0);
+    auto* of = rig.review()->statistics()->findChild<QComboBox*>("cboStatisticsOf");
+    QCOMPARE(of->count(), 4);
+    of->setCurrentIndex(2);
+    rig.review()->refreshStatistics();
+    const QString text = rig.review()->statistics()->text();
+    QVERIFY2(text.contains("\nRPM (rpm)\t2000.0\t\t\t900.0\t4000.0\t2180.0"), qPrintable(text));
+    QVERIFY2(text.contains("Of pull.csv, moved +1.000 s."), qPrintable(text));
+
+    // Each overlay's inputs in a colour of its own, none the recording's grey.
+    chart::ChartScene scene = rig.review()->chart()->scene();
+    QCOMPARE(scene.overlays.size(), std::size_t(3));
+    scene.strips = chart::Arrangement::fromText(QStringLiteral("gpi1"));
+    QImage image(800, 300, QImage::Format_ARGB32_Premultiplied);
+    QPainter p(&image);
+    chart::paintChart(p, image.rect(), scene);
+    p.end();
+    for (const QColor wanted : {QColor(200, 40, 120), QColor(30, 130, 60), QColor(200, 120, 0)}) {
+        bool found = false;
+        for (int y = 0; y < image.height() && !found; ++y)
+            for (int x = 0; x < image.width() && !found; ++x) {
+                const QColor c = image.pixelColor(x, y);
+                found = std::abs(c.red() - wanted.red()) + std::abs(c.green() - wanted.green()) +
+                            std::abs(c.blue() - wanted.blue()) < 40;
+            }
+        QVERIFY2(found, qPrintable(wanted.name()));
+    }
+
+    // Closing the current overlay (the last opened) leaves the others in their order.
+    QVERIFY(state.setCurrentOverlay(0));
+    rig.review()->closeOverlay();
+    QCOMPARE(state.overlayCount(), 2);
+    QCOMPARE(QFileInfo(state.overlay(0)->path).fileName(), QStringLiteral("pull.csv"));
+    QCOMPARE(of->count(), 3);
 }
 
 // Every mark is listed, Enter on one goes to it, and the strips draw no more than one a

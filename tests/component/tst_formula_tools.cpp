@@ -5,6 +5,9 @@
 #include "app/ChartWindows.h"
 #include "review/FormulaDialog.h"
 #include "review/FormulaTools.h"
+#include "review/HistogramWindow.h"
+#include "review/MapTableWindow.h"
+#include "review/SpanChoice.h"
 #include "review/ReviewTools.h"
 #include "review/ReviewWindow.h"
 #include "review/StudyTools.h"
@@ -13,7 +16,9 @@
 #include "support/MainHarness.h"
 #include "support/ScriptedBoxes.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QJsonObject>
 #include <QDialogButtonBox>
 #include <QPushButton>
 #include <QLabel>
@@ -82,7 +87,10 @@ void TestFormulaTools::appliedToTheReview() {
     formula::Formulas f;
     f.channels = {{"adv_net", "advance - 0.5 * map", "\u00b0", 1}};
     f.filters = {{"on", "gpi1 == 1", 0.5}};
+    f.mapUnit = formula::MapUnit::Kpa;
     QVERIFY(tools->apply(f));
+    // MAP is labelled with the range pull.csv names and the unit it is said to be in.
+    QCOMPARE(review.chart()->scene().mapRange, QStringLiteral("0 to 90 kPa"));
     const auto net = review.recording()->chart->table.channelNamed(u"adv_net");
     QVERIFY(net);
     // 10 - 0.5 x 20 on the first row; 30 - 0.5 x 50 at 2.0 s.
@@ -122,19 +130,32 @@ void TestFormulaTools::studySavedAndOpened() {
     h.w().charts().openRecording(kPull);
     ReviewWindow& review = *h.w().charts().reviewWindow();
     QTRY_VERIFY_WITH_TIMEOUT(review.recording() != nullptr, 10000);
-    review.openOverlay(kPull);
-    QTRY_VERIFY_WITH_TIMEOUT(review.overlay() != nullptr, 10000);
+    for (int i = 0; i < 3; ++i) {
+        review.openOverlay(i == 1 ? QStringLiteral(IGNIVEX_FIXTURES "/recordings/marked.csv") : kPull);
+        QTRY_COMPARE_WITH_TIMEOUT(review.state().overlayCount(), i + 1, 10000);
+    }
     formula::Formulas f;
     f.channels = {{"adv_net", "advance - 0.5 * map", "\u00b0", 1}};
     f.filters = {{"on", "gpi1 == 1", 0.5}};
     QVERIFY(review.findChild<FormulaTools*>()->apply(f));
     ReviewState& state = review.state();
     state.setFilters(state.filters(), 0);
-    state.setOverlayShift(1.5);
+    state.setOverlayShift(0, 1.5);
+    state.setOverlayShift(2, -0.25);
     state.setView(0.5, 2.5);
     state.setCursor(1.0);
     state.setCursorB(2.0);
-    review.findChild<ReviewTools*>()->openHistogram();
+    // The tool windows' choices come back with them.
+    auto* tools = review.findChild<ReviewTools*>();
+    tools->openHistogram();
+    tools->histogramWindow()->setChannel(state.recording()->chart->table.channelNamed(u"adv_net").value());
+    tools->histogramWindow()->spanChoice()->setBetween(0.5, 3.0);
+    tools->openMapTable();
+    tools->mapTableWindow()->setExtra(MapTableWindow::Deviation);
+    tools->mapTableWindow()->setMinSamples(2);
+    tools->mapTableWindow()->swapAxes();
+    tools->mapTableWindow()->setDifferenceOf(2);
+    tools->mapTableWindow()->findChild<QCheckBox*>("chkDifference")->setChecked(true);
     auto* studies = review.findChild<StudyTools*>();
     const Study saved = *studies->current();
     QTemporaryDir dir;
@@ -143,7 +164,12 @@ void TestFormulaTools::studySavedAndOpened() {
     // Under Wine the settings are the registry every test shares: the newest comes first.
     QCOMPARE(StudyTools::recentStudies().value(0), path);
 
-    review.closeOverlay();
+    QCOMPARE(saved.overlays.size(), std::size_t(3));
+    QCOMPARE(saved.windowChoices.value("histogram").toObject().value("of").toString(), "adv_net");
+    review.closeOverlays();
+    tools->histogramWindow()->setChannel(0);
+    tools->mapTableWindow()->setMinSamples(1);
+    tools->mapTableWindow()->swapAxes();
     state.setFilters(state.filters(), -1);
     state.setCursorB(std::nullopt);
     QSignalSpy opened(studies, &StudyTools::opened);

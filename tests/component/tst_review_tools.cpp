@@ -25,6 +25,7 @@
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QDockWidget>
 #include <QtTest>
 
 using namespace ignivex;
@@ -494,17 +495,17 @@ void TestReviewTools::reviewHook() {
     QVERIFY(!showOverlay->isEnabled());
     review.openOverlay(QStringLiteral(IGNIVEX_FIXTURES "/recordings/marked.csv"));
     QTRY_VERIFY(showOverlay->isEnabled());
-    QVERIFY(!xy.plot()->choice().overlay);
+    QVERIFY(xy.plot()->choice().overlays.empty());
     showOverlay->setChecked(true);
-    QTRY_VERIFY(!xy.plot()->busy() && xy.plot()->choice().overlay);
-    QCOMPARE(xy.plot()->picture().overlay.points, 2);
+    QTRY_VERIFY(!xy.plot()->busy() && xy.plot()->choice().overlays.size() == 1);
+    QCOMPARE(xy.plot()->picture().overlays.at(0).grid.points, 2);
     QCOMPARE(xy.plot()->picture().grid.points, 7);
     const QPoint other = xy.plot()->pointOf(920, 22.676).toPoint();
     QMouseEvent over(QEvent::MouseMove, other, xy.plot()->mapToGlobal(other), Qt::NoButton,
                      Qt::NoButton, {});
     QCoreApplication::sendEvent(xy.plot(), &over);
     QTRY_VERIFY(xy.statusBar()->currentMessage().startsWith(
-        "Overlay marked.csv, 0:00.212 (row 3): RPM 920 rpm, Advance 22.7 \u00b0"));
+        "Overlay 1 marked.csv, 0:00.212 (row 3): RPM 920 rpm, Advance 22.7 \u00b0"));
     QTest::mouseClick(xy.plot(), Qt::LeftButton, {}, other);
     QCOMPARE(review.cursor(), 0.2);
 
@@ -641,9 +642,23 @@ void TestReviewTools::picturesOfARecording() {
         tools->xyPlotWindow()->spanChoice()->setKind(SpanChoice::View);
         review.setView(rec.chart->start() + 12, rec.chart->start() + 24);
         tools->xyPlotWindow()->setOverlayShown(true);
-        QTRY_VERIFY(tools->xyPlotWindow()->plot()->choice().overlay &&
+        QTRY_VERIFY(tools->xyPlotWindow()->plot()->choice().overlays.size() == 1 &&
                     !tools->xyPlotWindow()->plot()->busy());
         QVERIFY(tools->xyPlotWindow()->grab().save(shots + "/xy-overlay.png"));
+        // Four runs compared: the drive over itself 3, 6 and 9 s later, with the legend.
+        tools->xyPlotWindow()->close();
+        for (double shift : {6.0, 9.0}) {
+            const int count = review.state().overlayCount();
+            review.openOverlay(rec.path);
+            QTRY_VERIFY_WITH_TIMEOUT(review.state().overlayCount() == count + 1, 10000);
+            review.setOverlayShift(shift);
+        }
+        review.zoomAll();
+        review.setView(rec.chart->start() + 10, rec.chart->start() + 40);
+        review.setCursor(rec.chart->start() + 22);
+        review.findChild<QDockWidget*>("dockOverlays")->raise();
+        QCoreApplication::processEvents();
+        QVERIFY(review.grab().save(shots + "/review-four-runs.png"));
     }
 }
 

@@ -28,6 +28,7 @@ private slots:
     void cursor_data();
     void cursor();
     void nothingWithoutItsRecording();
+    void threeOverlaysAtMost();
 };
 
 void TestReviewState::view_data() {
@@ -124,6 +125,49 @@ void TestReviewState::nothingWithoutItsRecording() {
     QVERIFY(state.setRecording(pull()));
     QVERIFY(!state.cursorB());
     QCOMPARE(state.statisticsSpan(), std::make_pair(0.0, 3.5));
+}
+
+// Four recordings compared: three overlays, each moved on its own; closing one leaves the
+// others in their order. A filter reads each overlay's own rows (pull.csv's gpi1 is
+// 0,1,1,1,0,1,1,0), and its span is the recording's moved back by the overlay's shift.
+void TestReviewState::threeOverlaysAtMost() {
+    ReviewState state;
+    QVERIFY(state.setRecording(pull()));
+    const auto a = pull(), b = pull(), c = pull();
+    QVERIFY(state.addOverlay(a, 1.0));
+    QVERIFY(state.addOverlay(b, 2.0));
+    QVERIFY(state.addOverlay(c, 3.0));
+    QVERIFY(!state.addOverlay(pull(), 4.0));
+    QCOMPARE(state.overlayCount(), 3);
+    QCOMPARE(state.currentOverlay(), 2);
+    QVERIFY(state.setOverlayShift(1, 2.5));
+    QCOMPARE(state.overlayShift(1), 2.5);
+    QCOMPARE(state.overlayShift(2), 3.0);
+    QVERIFY(!state.setOverlayShift(3, 1.0));
+    QVERIFY(!state.overlay(3));
+
+    QVERIFY(state.setCurrentOverlay(0));
+    QVERIFY(state.removeOverlay(0));
+    QCOMPARE(state.overlay(0), b);
+    QCOMPARE(state.overlay(1), c);
+    QCOMPARE(state.currentOverlay(), 0);
+    QVERIFY(state.setCurrentOverlay(1));
+    QVERIFY(state.removeOverlay(1));
+    QCOMPARE(state.currentOverlay(), 0);
+    QCOMPARE(state.overlayCount(), 1);
+
+    const analysis::Span plain = state.overlaySpan(0, 3.0, 4.0);
+    QCOMPARE(plain.from, 0.5);
+    QCOMPARE(plain.to, 1.5);
+    QVERIFY(!plain.passing);
+    QVERIFY(!state.setFilters({{QStringLiteral("on"), QStringLiteral("gpi1 == 1"), 0}}, 0));
+    const analysis::Span filtered = state.overlaySpan(0, 3.0, 4.0);
+    QVERIFY(filtered.passing);
+    QCOMPARE(*filtered.passing, (analysis::RowsPassing{0, 1, 1, 1, 0, 1, 1, 0}));
+    // The one overlay in place of all.
+    QVERIFY(state.setOverlay(a, 0.0));
+    QCOMPARE(state.overlayCount(), 1);
+    QCOMPARE(state.overlay(0), a);
 }
 
 QTEST_GUILESS_MAIN(TestReviewState)
