@@ -1,6 +1,8 @@
 #pragma once
 
 #include "acquire/Rates.h"
+#include "watch/AlarmSet.h"
+#include "watch/StartTrigger.h"
 
 #include <QString>
 #include <QStringList>
@@ -29,6 +31,10 @@ struct Options {
     Rate rate = kViewRate;
     std::optional<std::chrono::milliseconds> duration;
     bool force = false;
+    // Each --alarm, its hold time --alarm-hold's.
+    std::vector<watch::Alarm> alarms;
+    // --start-when with --keep-before and --stop-after: the file is then FILE-1, FILE-2, ...
+    std::optional<watch::TriggerSettings> trigger;
 };
 
 // What the arguments ask for.

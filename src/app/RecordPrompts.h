@@ -1,6 +1,7 @@
 #pragma once
 
-#include "acquire/Rates.h"
+#include "app/RecordChoice.h"
+#include "formula/FormulaChannels.h"
 
 #include <QString>
 #include <optional>
@@ -17,7 +18,10 @@ public:
     // A save dialog at `suggested`. An existing file is returned only after the user confirmed
     // that it may be replaced; nothing when the user cancelled.
     virtual std::optional<QString> file(QWidget* owner, const QString& suggested) = 0;
-    virtual std::optional<Rate> rate(QWidget* owner, Rate current) = 0;
+    // The rate and the start; `channels` are those by formula a condition may read. Nothing
+    // when the user cancelled.
+    virtual std::optional<RecordChoice> choice(QWidget* owner, const RecordChoice& current,
+                                               const std::vector<formula::Definition>& channels) = 0;
     // The note of a mark (may be empty); nothing when the user cancelled.
     virtual std::optional<QString> note(QWidget* owner) = 0;
     // Where the workbook of a finished recording goes (a save dialog at `suggested`).
@@ -27,7 +31,8 @@ public:
 class DialogRecordPrompts final : public RecordPrompts {
 public:
     std::optional<QString> file(QWidget* owner, const QString& suggested) override;
-    std::optional<Rate> rate(QWidget* owner, Rate current) override;
+    std::optional<RecordChoice> choice(QWidget* owner, const RecordChoice& current,
+                                       const std::vector<formula::Definition>& channels) override;
     std::optional<QString> note(QWidget* owner) override;
     std::optional<QString> workbookFile(QWidget* owner, const QString& suggested) override;
 };
