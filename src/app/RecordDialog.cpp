@@ -64,8 +64,8 @@ RecordDialog::RecordDialog(QWidget* owner, const RecordChoice& current,
                                trigger.stopAfterSeconds);
 
     auto* condition = new QHBoxLayout;
-    condition->addWidget(txtStartWhen_, 1);
-    condition->addWidget(lblStartWhenProblem_, 1);
+    condition->addWidget(txtStartWhen_, 1, Qt::AlignTop);
+    condition->addWidget(lblStartWhenProblem_, 1, Qt::AlignTop);
     auto* times = new QFormLayout;
     times->addRow(QStringLiteral("&Keep from before it:"), spnKeepBefore_);
     times->addRow(QStringLiteral("&Stop this long after it turns false:"), spnStopAfter_);

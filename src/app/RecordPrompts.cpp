@@ -1,5 +1,6 @@
 #include "app/RecordPrompts.h"
 
+#include "app/AlarmsDialog.h"
 #include "app/RecordDialog.h"
 
 #include <QFileDialog>
@@ -44,6 +45,15 @@ std::optional<QString> DialogRecordPrompts::workbookFile(QWidget* owner, const Q
         QFileDialog::getSaveFileName(owner, QStringLiteral("Export for Spreadsheet"), suggested,
                                      QStringLiteral("Workbooks (*.xlsx)"));
     return path.isEmpty() ? std::nullopt : std::optional<QString>(path);
+}
+
+std::optional<std::vector<watch::Alarm>> DialogRecordPrompts::alarms(
+    QWidget* owner, const std::vector<watch::Alarm>& current,
+    const std::vector<formula::Definition>& channels) {
+    AlarmsDialog dialog(owner, current, channels);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.alarms();
 }
 
 }  // namespace ignivex

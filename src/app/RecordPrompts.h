@@ -2,6 +2,7 @@
 
 #include "app/RecordChoice.h"
 #include "formula/FormulaChannels.h"
+#include "watch/AlarmSet.h"
 
 #include <QString>
 #include <optional>
@@ -26,6 +27,11 @@ public:
     virtual std::optional<QString> note(QWidget* owner) = 0;
     // Where the workbook of a finished recording goes (a save dialog at `suggested`).
     virtual std::optional<QString> workbookFile(QWidget* owner, const QString& suggested) = 0;
+    // The alarms as edited (File, Alarms…); nothing when the user cancelled.
+    virtual std::optional<std::vector<watch::Alarm>> alarms(
+        QWidget*, const std::vector<watch::Alarm>&, const std::vector<formula::Definition>&) {
+        return std::nullopt;
+    }
 };
 
 class DialogRecordPrompts final : public RecordPrompts {
@@ -35,6 +41,9 @@ public:
                                        const std::vector<formula::Definition>& channels) override;
     std::optional<QString> note(QWidget* owner) override;
     std::optional<QString> workbookFile(QWidget* owner, const QString& suggested) override;
+    std::optional<std::vector<watch::Alarm>> alarms(
+        QWidget* owner, const std::vector<watch::Alarm>& current,
+        const std::vector<formula::Definition>& channels) override;
 };
 
 }  // namespace ignivex

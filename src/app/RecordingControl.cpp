@@ -139,6 +139,18 @@ QStringList RecordingControl::reloadAlarms() {
     return out;
 }
 
+void RecordingControl::mnuAlarms_Click() {
+    QSettings settings = userSettings();
+    const auto edited = p_.prompts.alarms(p_.owner, watch::loadAlarms(settings),
+                                          formula::loadFormulas(settings).channels);
+    if (!edited)
+        return;
+    watch::saveAlarms(settings, *edited);
+    const QStringList problems = reloadAlarms();
+    if (!problems.isEmpty())
+        tell(QStringLiteral("These alarms are not watched:\n%1").arg(problems.join('\n')));
+}
+
 void RecordingControl::mnuRecord_Click() {
     if (recording()) {
         tell(session_.active()

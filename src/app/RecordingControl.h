@@ -51,6 +51,8 @@ public:
     // A mark on the next row of the running recording, without a note or with one asked for.
     void mnuMark_Click();
     void mnuMarkWithNote_Click();
+    // File, Alarms…: the alarms kept in the settings, edited and watched from the next row.
+    void mnuAlarms_Click();
     // Stops a recording that runs, the file complete and synced. For the end of the program.
     void finish();
 
