@@ -2,6 +2,7 @@
 
 #include "watch/Conditions.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -17,7 +18,7 @@ enum Column { Text, Condition, Hold };
 }
 
 AlarmsDialog::AlarmsDialog(QWidget* owner, const std::vector<watch::Alarm>& alarms,
-                           const std::vector<formula::Definition>& channels)
+                           const std::vector<formula::Definition>& channels, bool sound)
     : QDialog(owner), channels_(channels) {
     setObjectName(QStringLiteral("dlgAlarms"));
     setWindowTitle(QStringLiteral("Alarms"));
@@ -33,6 +34,9 @@ AlarmsDialog::AlarmsDialog(QWidget* owner, const std::vector<watch::Alarm>& alar
     problems_->setWordWrap(true);
     problems_->setStyleSheet(QStringLiteral("color: #b00000"));
 
+    sound_ = new QCheckBox(QStringLiteral("&Sound when an alarm fires"));
+    sound_->setObjectName(QStringLiteral("chkAlarmSound"));
+    sound_->setChecked(sound);
     auto* add = new QPushButton(QStringLiteral("&Add"));
     add->setObjectName(QStringLiteral("cmdAddAlarm"));
     auto* remove = new QPushButton(QStringLiteral("&Remove"));
@@ -64,6 +68,7 @@ AlarmsDialog::AlarmsDialog(QWidget* owner, const std::vector<watch::Alarm>& alar
     layout->addWidget(table_);
     layout->addLayout(edits);
     layout->addWidget(problems_);
+    layout->addWidget(sound_);
     layout->addWidget(buttons_);
     check();
 }
@@ -85,6 +90,10 @@ std::vector<watch::Alarm> AlarmsDialog::alarms() const {
                        table_->item(r, Condition)->text().trimmed(),
                        table_->item(r, Hold)->text().trimmed().toDouble()});
     return out;
+}
+
+bool AlarmsDialog::sound() const {
+    return sound_->isChecked();
 }
 
 void AlarmsDialog::check() {

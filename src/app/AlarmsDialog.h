@@ -5,6 +5,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QDialogButtonBox;
 class QLabel;
 class QTableWidget;
@@ -17,8 +18,9 @@ class AlarmsDialog : public QDialog {
     Q_OBJECT
 public:
     AlarmsDialog(QWidget* owner, const std::vector<watch::Alarm>& alarms,
-                 const std::vector<formula::Definition>& channels);
+                 const std::vector<formula::Definition>& channels, bool sound);
     std::vector<watch::Alarm> alarms() const;
+    bool sound() const;
 
 private:
     void addRow(const watch::Alarm& alarm);
@@ -27,6 +29,7 @@ private:
     std::vector<formula::Definition> channels_;
     QTableWidget* table_;
     QLabel* problems_;
+    QCheckBox* sound_;
     QDialogButtonBox* buttons_;
 };
 

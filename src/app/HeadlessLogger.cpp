@@ -217,7 +217,9 @@ void HeadlessLogger::showProgress() {
         break;
     }
     if (watched_.state() == watch::WatchedRecording::State::Armed) {
-        printErr(QStringLiteral("\r\033[Karmed (%1 so far)  %2").arg(watched_.stretches()).arg(link));
+        printErr(QStringLiteral("\r\033[Karmed, %1 stretches so far  %2")
+                     .arg(watched_.stretches())
+                     .arg(link));
         progressShown_ = true;
         return;
     }

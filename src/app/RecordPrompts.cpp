@@ -49,10 +49,11 @@ std::optional<QString> DialogRecordPrompts::workbookFile(QWidget* owner, const Q
 
 std::optional<std::vector<watch::Alarm>> DialogRecordPrompts::alarms(
     QWidget* owner, const std::vector<watch::Alarm>& current,
-    const std::vector<formula::Definition>& channels) {
-    AlarmsDialog dialog(owner, current, channels);
+    const std::vector<formula::Definition>& channels, bool* sound) {
+    AlarmsDialog dialog(owner, current, channels, *sound);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
+    *sound = dialog.sound();
     return dialog.alarms();
 }
 

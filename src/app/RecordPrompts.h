@@ -27,9 +27,11 @@ public:
     virtual std::optional<QString> note(QWidget* owner) = 0;
     // Where the workbook of a finished recording goes (a save dialog at `suggested`).
     virtual std::optional<QString> workbookFile(QWidget* owner, const QString& suggested) = 0;
-    // The alarms as edited (File, Alarms…); nothing when the user cancelled.
+    // The alarms as edited (File, Alarms…), and in `sound` whether a firing alarm sounds;
+    // nothing when the user cancelled.
     virtual std::optional<std::vector<watch::Alarm>> alarms(
-        QWidget*, const std::vector<watch::Alarm>&, const std::vector<formula::Definition>&) {
+        QWidget*, const std::vector<watch::Alarm>&, const std::vector<formula::Definition>&,
+        bool* /*sound*/) {
         return std::nullopt;
     }
 };
@@ -43,7 +45,7 @@ public:
     std::optional<QString> workbookFile(QWidget* owner, const QString& suggested) override;
     std::optional<std::vector<watch::Alarm>> alarms(
         QWidget* owner, const std::vector<watch::Alarm>& current,
-        const std::vector<formula::Definition>& channels) override;
+        const std::vector<formula::Definition>& channels, bool* sound) override;
 };
 
 }  // namespace ignivex

@@ -11,6 +11,7 @@
 #include "formula/FormulaStore.h"
 #include "watch/AlarmStore.h"
 
+#include <QApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -90,6 +91,8 @@ QString suggestedName() {
 
 namespace {
 constexpr int kRefreshMs = 1000;
+// Whether a firing alarm sounds; beside the "Alarms" list, which is an array of its own.
+const QString kAlarmSound = QStringLiteral("AlarmSound");
 }
 
 RecordingControl::RecordingControl(Parts parts, QObject* parent)
@@ -112,6 +115,8 @@ RecordingControl::RecordingControl(Parts parts, QObject* parent)
     // A firing alarm is said on the indicator while a recording runs or is armed.
     connect(&watched_.alarms(), &watch::AlarmSet::changed, this,
             [this](int, const QString& text, bool firing) {
+                if (firing && userSettings().value(kAlarmSound).toBool())
+                    QApplication::beep();
                 if (firing)
                     p_.panel.recordingIndicator->setWarning(QStringLiteral("alarm: %1").arg(text));
                 else if (p_.panel.recordingIndicator->warning() ==
@@ -141,10 +146,12 @@ QStringList RecordingControl::reloadAlarms() {
 
 void RecordingControl::mnuAlarms_Click() {
     QSettings settings = userSettings();
+    bool sound = settings.value(kAlarmSound).toBool();
     const auto edited = p_.prompts.alarms(p_.owner, watch::loadAlarms(settings),
-                                          formula::loadFormulas(settings).channels);
+                                          formula::loadFormulas(settings).channels, &sound);
     if (!edited)
         return;
+    settings.setValue(kAlarmSound, sound);
     watch::saveAlarms(settings, *edited);
     const QStringList problems = reloadAlarms();
     if (!problems.isEmpty())

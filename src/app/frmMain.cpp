@@ -99,11 +99,14 @@ frmMain::frmMain(Services services, QWidget* parent)
     charts_->replay().setRefusal([this] {
         if (!recording_->recording())
             return QString();
+        const QString path = recording_->session().path();
         return QStringLiteral(
-                   "A recording to %1 is running, and playing another through the "
+                   "A recording %1 is running, and playing another through the "
                    "panel would pause the polling it needs. Choose File, Stop "
                    "Recording first.")
-            .arg(readablePath(recording_->session().path()));
+            .arg(recording_->session().active()
+                     ? QStringLiteral("to %1").arg(readablePath(path))
+                     : QStringLiteral("that starts itself"));
     });
     buildRecordingMenu();
 }

@@ -2,6 +2,7 @@
 // before the trigger, the stretch that goes on through a lost link and ends some seconds after
 // its condition, a file per stretch, and an alarm's mark on the row it fired on. The Record
 // dialog says beside its field why a condition cannot be read.
+#include "app/AlarmsDialog.h"
 #include "app/RecordDialog.h"
 #include "app/RecordingControl.h"
 #include "base/AppIdentity.h"
@@ -30,6 +31,7 @@ private slots:
     void stretchesOfAScriptedRun();
     void dialogSaysWhyAConditionCannotBeRead_data();
     void dialogSaysWhyAConditionCannotBeRead();
+    void alarmsAreKeptAndWatched();
 };
 
 // The run: "t:volts" a row of the battery at t seconds, "t:-" a row of a lost link (no value).
@@ -154,6 +156,30 @@ void TestWatchedRecording::dialogSaysWhyAConditionCannotBeRead() {
         dialog.show();
         QVERIFY(dialog.grab().save(shots + "/record-dialog-trigger.png"));
     }
+}
+
+// File, Alarms…: what the dialog refuses, and what it keeps is watched at once; an alarm the
+// settings hold that cannot be watched (a channel by formula gone since) is said.
+void TestWatchedRecording::alarmsAreKeptAndWatched() {
+    AlarmsDialog dialog(nullptr, {{"low", "battery_v < 11.5", 2}, {"", "rpm > 1", 0},
+                                  {"hot", "adv >", 0}, {"slow", "rpm < 500", -1}}, {}, false);
+    const QString problems = dialog.findChild<QLabel*>("lblAlarmProblems")->text();
+    QCOMPARE(problems.count('\n'), 2);
+    QVERIFY(problems.contains("Row 2: give the alarm a text") &&
+            problems.contains("Row 3 (hot): ") && problems.contains("Row 4: the hold time"));
+    QVERIFY(!dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->isEnabled());
+
+    IsolatedConfig config;
+    MainHarness h;
+    h.showWithHealthyModule();
+    const std::vector<watch::Alarm> kept{{"low", "battery_v < 11.5", 2}, {"fast", "twice > 1", 0}};
+    h.prompts.editedAlarms = kept;
+    h.w().recording().mnuAlarms_Click();
+    QSettings settings = userSettings();
+    QCOMPARE(watch::loadAlarms(settings), kept);
+    QCOMPARE(h.w().recording().alarms().alarms(), kept);
+    QTRY_COMPARE(h.boxes.count(), 1);
+    QVERIFY2(h.boxes.shown[0].text.contains("not watched:\nfast: "), qPrintable(h.boxes.shown[0].text));
 }
 
 QTEST_MAIN(TestWatchedRecording)

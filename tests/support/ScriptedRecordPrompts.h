@@ -29,6 +29,12 @@ struct ScriptedRecordPrompts : RecordPrompts {
     }
     std::optional<QString> workbookPath;  // nothing: Cancel
     std::optional<QString> workbookFile(QWidget*, const QString&) override { return workbookPath; }
+    std::optional<std::vector<watch::Alarm>> editedAlarms;  // nothing: Cancel
+    std::optional<std::vector<watch::Alarm>> alarms(QWidget*, const std::vector<watch::Alarm>&,
+                                                    const std::vector<formula::Definition>&,
+                                                    bool*) override {
+        return editedAlarms;
+    }
 };
 
 }  // namespace ignivex::test
