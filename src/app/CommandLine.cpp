@@ -12,7 +12,7 @@ namespace {
 const QStringList kOwnOptions = {"--record",     "--port",        "--rate",        "--duration",
                                  "--force",      "--help",        "-h",            "--version",
                                  "--alarm",      "--alarm-hold",  "--start-when",  "--keep-before",
-                                 "--stop-after"};
+                                 "--stop-after", "--channel"};
 
 // A number of seconds from 0 to `most`.
 std::optional<double> secondsFrom(const QString& text, double most) {
@@ -49,6 +49,7 @@ Request parse(const QStringList& arguments) {
     bool haveFile = false;
     double hold = 0;
     std::optional<double> keepBefore, stopAfter;
+    QStringList channelTexts, alarmTexts;  // as given, for the messages
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         QString name = arguments[i];
         std::optional<QString> inlineValue;
@@ -125,19 +126,24 @@ Request parse(const QStringList& arguments) {
                                  .arg(kLongestDuration.count())
                                  .arg(v->left(60))};
             o.duration = *duration;
+        } else if (name == QLatin1String("--channel")) {
+            const qsizetype eq = v->indexOf(QLatin1Char('='));
+            if (eq <= 0)
+                return Usage{QStringLiteral("--channel takes NAME=FORMULA, such as --channel "
+                                            "rpm_s=rate(rpm), not \"%1\"")
+                                 .arg(v->left(60))};
+            o.channels.push_back({v->left(eq).trimmed(), v->mid(eq + 1), {}, 3});
+            channelTexts << *v;
         } else if (name == QLatin1String("--alarm")) {
             QString why;
             const auto alarm = watch::alarmFrom(*v, &why);
             if (!alarm)
                 return Usage{QStringLiteral("--alarm \"%1\": %2").arg(v->left(80), why)};
-            if (const auto problem = watch::Conditions::problemOf(alarm->condition))
-                return Usage{problemText(QStringLiteral("--alarm"), *v, *problem)};
             if (o.alarms.size() >= std::size_t(watch::kMostAlarms))
                 return Usage{QStringLiteral("at most %1 alarms").arg(watch::kMostAlarms)};
             o.alarms.push_back(*alarm);
+            alarmTexts << *v;
         } else if (name == QLatin1String("--start-when")) {
-            if (const auto problem = watch::Conditions::problemOf(*v))
-                return Usage{problemText(QStringLiteral("--start-when"), *v, *problem)};
             o.trigger = watch::TriggerSettings{*v};
         } else {
             // --alarm-hold, --keep-before, --stop-after: seconds.
@@ -158,6 +164,21 @@ Request parse(const QStringList& arguments) {
     }
     if (!haveFile)
         return Usage{QStringLiteral("--record FILE is missing")};
+    // The formulas once every channel by formula is known: an alarm may read one given after it.
+    const auto problems = formula::check(o.channels, record::Table());
+    for (std::size_t i = 0; i < problems.size(); ++i) {
+        if (problems[i])
+            return Usage{problemText(QStringLiteral("--channel"), channelTexts[qsizetype(i)],
+                                     *problems[i])};
+    }
+    for (std::size_t i = 0; i < o.alarms.size(); ++i) {
+        if (const auto p = watch::Conditions::problemOf(o.alarms[i].condition, o.channels))
+            return Usage{problemText(QStringLiteral("--alarm"), alarmTexts[qsizetype(i)], *p)};
+    }
+    if (o.trigger) {
+        if (const auto p = watch::Conditions::problemOf(o.trigger->condition, o.channels))
+            return Usage{problemText(QStringLiteral("--start-when"), o.trigger->condition, *p)};
+    }
     if ((keepBefore || stopAfter) && !o.trigger)
         return Usage{QStringLiteral("%1 needs --start-when and its condition")
                          .arg(keepBefore ? QStringLiteral("--keep-before")
@@ -175,8 +196,9 @@ QString usageLine(const QString& program) {
     return QStringLiteral(
                "usage: %1 --record FILE [--port N|DEVICE] [--rate HZ|max] "
                "[--duration SECONDS] [--force]\n"
-               "       [--alarm \"TEXT: FORMULA\"]... [--alarm-hold SECONDS] "
-               "[--start-when FORMULA [--keep-before SECONDS] [--stop-after SECONDS]]")
+               "       [--channel NAME=FORMULA]... [--alarm \"TEXT: FORMULA\"]... "
+               "[--alarm-hold SECONDS]\n"
+               "       [--start-when FORMULA [--keep-before SECONDS] [--stop-after SECONDS]]")
         .arg(program);
 }
 
@@ -196,6 +218,10 @@ Without arguments the program opens its window as usual.
                       SIGINT (Ctrl+C), SIGTERM or SIGHUP (the terminal closing)
   --force             replace an existing FILE (a regular file only: a symbolic link, a
                       pipe or a device is refused, with or without --force)
+  --channel NAME=FORMULA
+                      a channel by formula (may be given again) that the alarms and the
+                      start condition may read, such as rpm_s=rate(rpm); the file keeps
+                      the module's channels only
   --alarm "TEXT: FORMULA"
                       an alarm (may be given again): FORMULA is a condition over the
                       channels, such as "battery low: battery_v < 11.5"; when it fires,

@@ -148,7 +148,7 @@ bool HeadlessLogger::startRecording(const record::Details& details) {
     if (options_.trigger) {
         // A stretch's file has the run's details as they are when it begins.
         watched_.arm(options_.file, [this] { return run_.details(options_.rate); }, options_.rate,
-                     options_.force, *options_.trigger);
+                     options_.force, *options_.trigger, options_.channels);
         say(QStringLiteral("Armed: recording %1 from %2 to %3 when %4 is true (keeping %5 s "
                            "before, stopping %6 s after)%7.")
                 .arg(options_.rate.text(), details.port,
@@ -389,7 +389,7 @@ int HeadlessLogger::run() {
         return kPortNotOpened;
     }
     // The formulas were read when the arguments were: none has a problem here.
-    watched_.alarms().set(options_.alarms);
+    watched_.alarms().set(options_.alarms, options_.channels);
     if (!startRecording(run_.details(options_.rate))) {
         link_.closePortIfOpen();
         return kFileNotWritten;

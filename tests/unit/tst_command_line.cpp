@@ -47,6 +47,10 @@ void TestCommandLine::startAndAlarms_data() {
     QTest::newRow("stop-after alone") << QStringList{"--stop-after", "1"} << "needs --start-when";
     QTest::newRow("an alarm without its text") << QStringList{"--alarm", "rpm > 1"}
                                                << "TEXT: FORMULA";
+    QTest::newRow("a channel by formula given after the alarm that reads it")
+        << QStringList{"--alarm", "a: r > 1", "--channel", "r=rate(rpm)"} << "-/-/1/0";
+    QTest::newRow("a channel by formula that cannot be read")
+        << QStringList{"--channel", "r=rate(rpm", "--alarm", "a: r > 1"} << "--channel \"r=rate(rpm\": ";
     QTest::newRow("a formula cut short, where")
         << QStringList{"--start-when", "rpm >"} << "--start-when \"rpm >\": ";
 }
@@ -78,7 +82,7 @@ void TestCommandLine::helpNamesEveryOption() {
           "--rpm-edges", "--map-edges", "--out",     "SIGUSR1",        "--histogram",
           "--rows",      "--row-edges", "--columns", "--column-edges", "--min-samples",
           "--edges",     "--alarm",     "--alarm-hold", "--start-when", "--keep-before",
-          "--stop-after"})
+          "--stop-after", "--channel"})
         QVERIFY2(help.contains(QRegularExpression(
                      QString("(^|[\\s\\[])%1[\\s,=\\]]").arg(QRegularExpression::escape(o)))),
                  o);
