@@ -62,9 +62,11 @@ AlarmsDialog::AlarmsDialog(QWidget* owner, const std::vector<watch::Alarm>& alar
     edits->addWidget(remove);
     edits->addStretch();
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral(
+    auto* about = new QLabel(QStringLiteral(
         "An alarm fires when its condition has held for its hold time, and clears when it has "
-        "been false as long. A recording marks the row it fired on \"alarm: TEXT\".")));
+        "been false as long. A recording marks the row it fired on \"alarm: TEXT\"."));
+    about->setWordWrap(true);
+    layout->addWidget(about);
     layout->addWidget(table_);
     layout->addLayout(edits);
     layout->addWidget(problems_);

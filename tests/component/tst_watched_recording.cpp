@@ -168,6 +168,10 @@ void TestWatchedRecording::alarmsAreKeptAndWatched() {
     QVERIFY(problems.contains("Row 2: give the alarm a text") &&
             problems.contains("Row 3 (hot): ") && problems.contains("Row 4: the hold time"));
     QVERIFY(!dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->isEnabled());
+    if (const QString shots = qEnvironmentVariable("IGNIVEX_SCREENSHOT_DIR"); !shots.isEmpty()) {
+        dialog.show();
+        QVERIFY(dialog.grab().save(shots + "/alarms-dialog.png"));
+    }
 
     IsolatedConfig config;
     MainHarness h;
