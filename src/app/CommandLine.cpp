@@ -9,8 +9,26 @@
 namespace ignivex::command_line {
 
 namespace {
-const QStringList kOwnOptions = {"--record", "--port", "--rate", "--duration",
-                                 "--force",  "--help", "-h",     "--version"};
+const QStringList kOwnOptions = {"--record",     "--port",        "--rate",        "--duration",
+                                 "--force",      "--help",        "-h",            "--version",
+                                 "--alarm",      "--alarm-hold",  "--start-when",  "--keep-before",
+                                 "--stop-after", "--channel"};
+
+// A number of seconds from 0 to `most`.
+std::optional<double> secondsFrom(const QString& text, double most) {
+    bool number = false;
+    const double s = text.toDouble(&number);
+    if (!number || !std::isfinite(s) || s < 0 || s > most)
+        return std::nullopt;
+    return s;
+}
+
+QString problemText(const QString& option, const QString& given, const formula::Problem& p) {
+    return QStringLiteral("%1 \"%2\": %3%4")
+        .arg(option, given.left(80), p.message,
+             p.position >= 0 ? QStringLiteral(" (at character %1)").arg(p.position + 1)
+                             : QString());
+}
 
 bool isOwn(const QString& argument) {
     const QString name = argument.section(QLatin1Char('='), 0, 0);
@@ -29,6 +47,9 @@ bool isCommandLine(const QStringList& arguments) {
 Request parse(const QStringList& arguments) {
     Options o;
     bool haveFile = false;
+    double hold = 0;
+    std::optional<double> keepBefore, stopAfter;
+    QStringList channelTexts, alarmTexts;  // as given, for the messages
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         QString name = arguments[i];
         std::optional<QString> inlineValue;
@@ -105,17 +126,79 @@ Request parse(const QStringList& arguments) {
                                  .arg(kLongestDuration.count())
                                  .arg(v->left(60))};
             o.duration = *duration;
+        } else if (name == QLatin1String("--channel")) {
+            const qsizetype eq = v->indexOf(QLatin1Char('='));
+            if (eq <= 0)
+                return Usage{QStringLiteral("--channel takes NAME=FORMULA, such as --channel "
+                                            "rpm_s=rate(rpm), not \"%1\"")
+                                 .arg(v->left(60))};
+            o.channels.push_back({v->left(eq).trimmed(), v->mid(eq + 1), {}, 3});
+            channelTexts << *v;
+        } else if (name == QLatin1String("--alarm")) {
+            QString why;
+            const auto alarm = watch::alarmFrom(*v, &why);
+            if (!alarm)
+                return Usage{QStringLiteral("--alarm \"%1\": %2").arg(v->left(80), why)};
+            if (o.alarms.size() >= std::size_t(watch::kMostAlarms))
+                return Usage{QStringLiteral("at most %1 alarms").arg(watch::kMostAlarms)};
+            o.alarms.push_back(*alarm);
+            alarmTexts << *v;
+        } else if (name == QLatin1String("--start-when")) {
+            o.trigger = watch::TriggerSettings{*v};
+        } else {
+            // --alarm-hold, --keep-before, --stop-after: seconds.
+            const double most = name == QLatin1String("--alarm-hold") ? watch::kLongestHoldSeconds
+                                : name == QLatin1String("--keep-before")
+                                    ? watch::kLongestKeepBeforeSeconds
+                                    : watch::kLongestStopAfterSeconds;
+            const auto seconds = secondsFrom(*v, most);
+            if (!seconds)
+                return Usage{QStringLiteral("%1 takes seconds from 0 to %2, not \"%3\"")
+                                 .arg(name)
+                                 .arg(most)
+                                 .arg(v->left(60))};
+            (name == QLatin1String("--alarm-hold") ? hold
+             : name == QLatin1String("--keep-before") ? keepBefore.emplace()
+                                                      : stopAfter.emplace()) = *seconds;
         }
     }
     if (!haveFile)
         return Usage{QStringLiteral("--record FILE is missing")};
+    // The formulas once every channel by formula is known: an alarm may read one given after it.
+    const auto problems = formula::check(o.channels, record::Table());
+    for (std::size_t i = 0; i < problems.size(); ++i) {
+        if (problems[i])
+            return Usage{problemText(QStringLiteral("--channel"), channelTexts[qsizetype(i)],
+                                     *problems[i])};
+    }
+    for (std::size_t i = 0; i < o.alarms.size(); ++i) {
+        if (const auto p = watch::Conditions::problemOf(o.alarms[i].condition, o.channels))
+            return Usage{problemText(QStringLiteral("--alarm"), alarmTexts[qsizetype(i)], *p)};
+    }
+    if (o.trigger) {
+        if (const auto p = watch::Conditions::problemOf(o.trigger->condition, o.channels))
+            return Usage{problemText(QStringLiteral("--start-when"), o.trigger->condition, *p)};
+    }
+    if ((keepBefore || stopAfter) && !o.trigger)
+        return Usage{QStringLiteral("%1 needs --start-when and its condition")
+                         .arg(keepBefore ? QStringLiteral("--keep-before")
+                                         : QStringLiteral("--stop-after"))};
+    if (o.trigger) {
+        o.trigger->keepBeforeSeconds = keepBefore.value_or(o.trigger->keepBeforeSeconds);
+        o.trigger->stopAfterSeconds = stopAfter.value_or(o.trigger->stopAfterSeconds);
+    }
+    for (watch::Alarm& alarm : o.alarms)
+        alarm.holdSeconds = hold;
     return o;
 }
 
 QString usageLine(const QString& program) {
     return QStringLiteral(
                "usage: %1 --record FILE [--port N|DEVICE] [--rate HZ|max] "
-               "[--duration SECONDS] [--force]")
+               "[--duration SECONDS] [--force]\n"
+               "       [--channel NAME=FORMULA]... [--alarm \"TEXT: FORMULA\"]... "
+               "[--alarm-hold SECONDS]\n"
+               "       [--start-when FORMULA [--keep-before SECONDS] [--stop-after SECONDS]]")
         .arg(program);
 }
 
@@ -135,9 +218,37 @@ Without arguments the program opens its window as usual.
                       SIGINT (Ctrl+C), SIGTERM or SIGHUP (the terminal closing)
   --force             replace an existing FILE (a regular file only: a symbolic link, a
                       pipe or a device is refused, with or without --force)
+  --channel NAME=FORMULA
+                      a channel by formula (may be given again) that the alarms and the
+                      start condition may read, such as rpm_s=rate(rpm); the file keeps
+                      the module's channels only
+  --alarm "TEXT: FORMULA"
+                      an alarm (may be given again): FORMULA is a condition over the
+                      channels, such as "battery low: battery_v < 11.5"; when it fires,
+                      its row is marked "alarm: TEXT", and a line on standard error says
+                      so, as another does when it clears
+  --alarm-hold SECONDS
+                      how long each alarm's condition must hold before it fires, and be
+                      false before it clears, 0 to 3600; default 0
+  --start-when FORMULA
+                      a recording that starts itself: armed, it keeps the rows of the
+                      last --keep-before seconds, and on the first row where FORMULA is
+                      true it records them and what follows to FILE-1 (run.csv:
+                      run-1.csv), until --stop-after seconds after FORMULA turned false;
+                      then it is armed again, and the next stretch goes to FILE-2, and so
+                      on. The first row after the trigger is marked "start: FORMULA". Each
+                      file is refused when it exists, unless --force is given. A
+                      condition that never turns true leaves no file.
+  --keep-before SECONDS
+                      0 to 600; default 5
+  --stop-after SECONDS
+                      0 to 3600; default 3
   --help, -h          this text
   --version           the program's name and version
-An option's value follows it, or is joined to it by "=": --rate=max.
+An option's value follows it, or is joined to it by "=": --rate=max. A formula reads the
+channels by their column names (rpm, advance, map, battery_v, gpi1, gpi2, gpi3, gpi3_v,
+elapsed_s) with rate(), smooth() and ago(); one that cannot be read is a usage error (exit 2)
+that says why.
 
 Marks: a line "mark" or "mark NOTE" on standard input, or SIGUSR1 (kill -USR1 PID), marks the
 next row; signals that come faster than the rows mark one row.

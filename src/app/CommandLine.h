@@ -1,6 +1,9 @@
 #pragma once
 
 #include "acquire/Rates.h"
+#include "formula/FormulaChannels.h"
+#include "watch/AlarmSet.h"
+#include "watch/StartTrigger.h"
 
 #include <QString>
 #include <QStringList>
@@ -29,6 +32,12 @@ struct Options {
     Rate rate = kViewRate;
     std::optional<std::chrono::milliseconds> duration;
     bool force = false;
+    // Each --channel NAME=FORMULA, which the alarms and the start condition may read.
+    std::vector<formula::Definition> channels;
+    // Each --alarm, its hold time --alarm-hold's.
+    std::vector<watch::Alarm> alarms;
+    // --start-when with --keep-before and --stop-after: the file is then FILE-1, FILE-2, ...
+    std::optional<watch::TriggerSettings> trigger;
 };
 
 // What the arguments ask for.

@@ -77,14 +77,12 @@ HeadlessLogger::HeadlessLogger(Options options, QObject* parent)
       events_(port_, boxes_, state_),
       acquisition_(link_, clock_, boxes_, state_),
       run_(acquisition_, state_),
-      session_(acquisition_, clock_) {
+      watched_(acquisition_, clock_),
+      session_(watched_.session()) {
     terminal_ = ::isatty(STDERR_FILENO) == 1;
     // Without a view, a link given up is let go until it is brought back.
     connect(&acquisition_, &Acquisition::linkAborted, this, [this] { run_.close(); });
-    connect(&session_, &RecordingSession::failed, this, [this](const QString& message) {
-        say(message);
-        requestStop(kInterrupted);
-    });
+    watchRows();
     connect(&session_, &RecordingSession::rowsDropped, this, [this] {
         say(QStringLiteral("The disk is too slow: rows are being lost (counted at the end)."));
     });
@@ -106,8 +104,75 @@ HeadlessLogger::HeadlessLogger(Options options, QObject* parent)
     connect(&progress_, &QTimer::timeout, this, &HeadlessLogger::showProgress);
 }
 
+void HeadlessLogger::watchRows() {
+    connect(&watched_, &watch::WatchedRecording::failed, this, [this](const QString& message) {
+        say(message);
+        requestStop(kInterrupted);
+    });
+    connect(&watched_, &watch::WatchedRecording::refused, this,
+            [this](const QString& path, const QString& error) {
+                say(command_line::refusalText(path, session_.openFailure(), error));
+                requestStop(kFileNotWritten);
+            });
+    connect(&watched_.alarms(), &watch::AlarmSet::changed, this,
+            [this](int index, const QString& text, bool firing) {
+                const watch::Alarm& alarm = watched_.alarms().alarms()[std::size_t(index)];
+                say(firing ? QStringLiteral("Alarm: %1 (%2).").arg(text, alarm.condition)
+                           : QStringLiteral("Alarm cleared: %1.").arg(text));
+            });
+    connect(&watched_, &watch::WatchedRecording::stretchStarted, this,
+            [this](const QString& path, int kept) {
+                say(QStringLiteral("Started: %1 is true; recording to %2, with %3 rows from "
+                                   "the %4 s before.")
+                        .arg(options_.trigger->condition, QDir::toNativeSeparators(path))
+                        .arg(kept)
+                        .arg(options_.trigger->keepBeforeSeconds));
+            });
+    connect(&watched_, &watch::WatchedRecording::stretchEnded, this,
+            [this](const QString& path, qint64 rows) {
+                if (stopping_)
+                    return;
+                say(QStringLiteral("Stopped: %1 s after %2 turned false; %3 holds %4 samples. "
+                                   "Armed again.")
+                        .arg(options_.trigger->stopAfterSeconds)
+                        .arg(options_.trigger->condition, QDir::toNativeSeparators(path))
+                        .arg(rows));
+            });
+}
+
+bool HeadlessLogger::startRecording(const record::Details& details) {
+    const QString until =
+        options_.duration
+            ? QStringLiteral(" for %1 s").arg(double(options_.duration->count()) / 1000.0)
+            : QStringLiteral(" until Ctrl+C");
+    if (options_.trigger) {
+        // A stretch's file has the run's details as they are when it begins.
+        watched_.arm(options_.file, [this] { return run_.details(options_.rate); }, options_.rate,
+                     options_.force, *options_.trigger, options_.channels);
+        say(QStringLiteral("Armed: recording %1 from %2 to %3 when %4 is true (keeping %5 s "
+                           "before, stopping %6 s after)%7.")
+                .arg(options_.rate.text(), details.port,
+                     QDir::toNativeSeparators(watch::stretchPath(options_.file, 1)) +
+                         QStringLiteral(", -2, ..."),
+                     options_.trigger->condition)
+                .arg(options_.trigger->keepBeforeSeconds)
+                .arg(options_.trigger->stopAfterSeconds)
+                .arg(until));
+        return true;
+    }
+    QString error;
+    if (!watched_.start(options_.file, details, options_.rate, options_.force, &error)) {
+        say(command_line::refusalText(options_.file, session_.openFailure(), error));
+        return false;
+    }
+    say(QStringLiteral("Recording %1 from %2 to %3%4.")
+            .arg(options_.rate.text(), details.port, QDir::toNativeSeparators(options_.file),
+                 until));
+    return true;
+}
+
 HeadlessLogger::~HeadlessLogger() {
-    session_.stop();
+    watched_.stop();
 #ifndef Q_OS_WIN
     if (signalPipe[0] >= 0) {
         std::signal(SIGINT, SIG_DFL);
@@ -150,6 +215,13 @@ void HeadlessLogger::showProgress() {
         link =
             QStringLiteral("waiting for %1").arg(port_mapper::deviceFor(run_.portNumber()).shown);
         break;
+    }
+    if (watched_.state() == watch::WatchedRecording::State::Armed) {
+        printErr(QStringLiteral("\r\033[Karmed, %1 stretches so far  %2")
+                     .arg(watched_.stretches())
+                     .arg(link));
+        progressShown_ = true;
+        return;
     }
     printErr(QStringLiteral("\r\033[K%1 samples  %2/s  %3  %4")
                  .arg(p.rows)
@@ -199,8 +271,13 @@ void HeadlessLogger::markOnSignal() {
 
 void HeadlessLogger::markRecording(const QString& note) {
     const QString text = session_.mark(note);
-    if (text.isEmpty())
+    if (text.isEmpty()) {
+        if (watched_.state() == watch::WatchedRecording::State::Armed)
+            say(QStringLiteral("Not marked: armed, nothing is being recorded; marks go into a "
+                               "stretch once %1 is true.")
+                    .arg(options_.trigger->condition));
         return;
+    }
     if (run_.polling())
         say(QStringLiteral("Marked the next row: %1").arg(text));
     else
@@ -250,7 +327,9 @@ void HeadlessLogger::inputLine(const QString& line) {
 int HeadlessLogger::run() {
     // The file first: an existing one is refused before anything goes over the link.
     // Looked at without opening it: a pipe would block the open.
-    if (const auto problem = fileArgumentProblem(options_.file, options_.force)) {
+    const QString firstFile =
+        options_.trigger ? watch::stretchPath(options_.file, 1) : options_.file;
+    if (const auto problem = fileArgumentProblem(firstFile, options_.force)) {
         say(*problem);
         return kFileNotWritten;
     }
@@ -295,7 +374,7 @@ int HeadlessLogger::run() {
     if (stopping_) {  // a signal during the opening: nothing was recorded, no file is made
         link_.closePortIfOpen();
         say(QStringLiteral("Stopped before the first sample; %1 was not created.")
-                .arg(readablePath(QDir::toNativeSeparators(options_.file))));
+                .arg(readablePath(QDir::toNativeSeparators(firstFile))));
         return exitCode_;
     }
     // A status whose replies came with stray bytes, none of them confirmed, names no range the
@@ -306,21 +385,15 @@ int HeadlessLogger::run() {
         say(QStringLiteral("The module's status replies came with stray bytes, so its MAP range "
                            "is unknown and %1 was not created. Check the cable and that nothing "
                            "else sends on the line, then start again.")
-                .arg(readablePath(QDir::toNativeSeparators(options_.file))));
+                .arg(readablePath(QDir::toNativeSeparators(firstFile))));
         return kPortNotOpened;
     }
-    const record::Details details = run_.details(options_.rate);
-    QString error;
-    if (!session_.start(options_.file, details, options_.rate, options_.force, &error)) {
-        say(command_line::refusalText(options_.file, session_.openFailure(), error));
+    // The formulas were read when the arguments were: none has a problem here.
+    watched_.alarms().set(options_.alarms, options_.channels);
+    if (!startRecording(run_.details(options_.rate))) {
         link_.closePortIfOpen();
         return kFileNotWritten;
     }
-    say(QStringLiteral("Recording %1 from %2 to %3%4.")
-            .arg(options_.rate.text(), details.port, QDir::toNativeSeparators(options_.file),
-                 options_.duration
-                     ? QStringLiteral(" for %1 s").arg(double(options_.duration->count()) / 1000.0)
-                     : QStringLiteral(" until Ctrl+C")));
 
     run_.startPolling();
     watchInput();
@@ -415,11 +488,31 @@ void HeadlessLogger::finish(int code) {
     progress_.stop();
     // Stopped first: the rows still on their way to the disk are in the file then, and in the
     // count.
-    session_.stop();
+    watched_.stop();
     const RecordingSession::Progress p = session_.progress();
     try {
         link_.closePortIfOpen();
     } catch (const CommError&) {
+    }
+    say(summary(p));
+    QCoreApplication::exit(code);
+}
+
+QString HeadlessLogger::summary(const RecordingSession::Progress& p) const {
+    if (options_.trigger) {
+        const std::vector<qint64>& rows = watched_.stretchRows();
+        if (rows.empty())
+            return QStringLiteral("%1 was never true, so no file was made.")
+                .arg(options_.trigger->condition);
+        QStringList files;
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            files << QStringLiteral("%1 (%2 samples)")
+                         .arg(QDir::toNativeSeparators(watch::stretchPath(options_.file, int(i) + 1)))
+                         .arg(rows[i]);
+        return QStringLiteral("Recorded %1 %2: %3.")
+            .arg(rows.size())
+            .arg(rows.size() == 1 ? QStringLiteral("stretch") : QStringLiteral("stretches"),
+                 files.join(QStringLiteral(", ")));
     }
     // The rows that reached the file, as the messages count them.
     QString summary = p.taken ? QStringLiteral(
@@ -444,8 +537,7 @@ void HeadlessLogger::finish(int code) {
                        "were to mark was never written.")
                        .arg(lost)
                        .arg(session_.marks());
-    say(summary);
-    QCoreApplication::exit(code);
+    return summary;
 }
 
 int runCommandLine(int argc, char* argv[]) {

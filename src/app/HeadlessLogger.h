@@ -7,7 +7,7 @@
 #include "link/CommEventHandler.h"
 #include "link/ModuleLink.h"
 #include "link/NativeSerialControl.h"
-#include "record/RecordingSession.h"
+#include "watch/WatchedRecording.h"
 #include "base/Clock.h"
 #include "base/Module1.h"
 
@@ -49,6 +49,9 @@ private:
     void markOnSignal();
     void inputLine(const QString& line);
     void watchDeadline();
+    void watchRows();
+    bool startRecording(const record::Details& details);
+    QString summary(const RecordingSession::Progress& p) const;
 
     command_line::Options options_;
     SteadyClock clock_;
@@ -59,7 +62,8 @@ private:
     CommEventHandler events_;
     Acquisition acquisition_;
     ModuleRun run_;
-    RecordingSession session_;
+    watch::WatchedRecording watched_;
+    RecordingSession& session_;
     QTimer poll_;
     QTimer progress_;
     std::unique_ptr<QSocketNotifier> signals_;

@@ -1,5 +1,8 @@
 #include "app/RecordPrompts.h"
 
+#include "app/AlarmsDialog.h"
+#include "app/RecordDialog.h"
+
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
@@ -20,23 +23,13 @@ std::optional<QString> DialogRecordPrompts::file(QWidget* owner, const QString& 
     return dialog.selectedFiles().first();
 }
 
-std::optional<Rate> DialogRecordPrompts::rate(QWidget* owner, Rate current) {
-    QStringList items;
-    int selected = 0;
-    const QList<Rate> rates = recordingRates();
-    for (int i = 0; i < rates.size(); ++i) {
-        items << (rates[i] == kViewRate ? rates[i].text() + QStringLiteral(" (the view's own)")
-                                        : rates[i].text());
-        if (rates[i] == current)
-            selected = i;
-    }
-    bool ok = false;
-    const QString chosen =
-        QInputDialog::getItem(owner, QStringLiteral("Record"), QStringLiteral("Samples to record:"),
-                              items, selected, false, &ok);
-    if (!ok)
+std::optional<RecordChoice> DialogRecordPrompts::choice(
+    QWidget* owner, const RecordChoice& current,
+    const std::vector<formula::Definition>& channels) {
+    RecordDialog dialog(owner, current, channels);
+    if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return rates[int(items.indexOf(chosen))];
+    return dialog.choice();
 }
 
 std::optional<QString> DialogRecordPrompts::note(QWidget* owner) {
@@ -52,6 +45,16 @@ std::optional<QString> DialogRecordPrompts::workbookFile(QWidget* owner, const Q
         QFileDialog::getSaveFileName(owner, QStringLiteral("Export for Spreadsheet"), suggested,
                                      QStringLiteral("Workbooks (*.xlsx)"));
     return path.isEmpty() ? std::nullopt : std::optional<QString>(path);
+}
+
+std::optional<std::vector<watch::Alarm>> DialogRecordPrompts::alarms(
+    QWidget* owner, const std::vector<watch::Alarm>& current,
+    const std::vector<formula::Definition>& channels, bool* sound) {
+    AlarmsDialog dialog(owner, current, channels, *sound);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    *sound = dialog.sound();
+    return dialog.alarms();
 }
 
 }  // namespace ignivex

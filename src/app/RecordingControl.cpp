@@ -8,7 +8,10 @@
 #include "display/RealTimePanel.h"
 #include "display/RealTimeView.h"
 #include "base/AppIdentity.h"
+#include "formula/FormulaStore.h"
+#include "watch/AlarmStore.h"
 
+#include <QApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -21,7 +24,41 @@ namespace recording_settings {
 namespace {
 const QString kFolder = QStringLiteral("Recording/Folder");
 const QString kRate = QStringLiteral("Recording/Rate");
+const QString kTriggered = QStringLiteral("Recording/StartsItself");
+const QString kStartWhen = QStringLiteral("Recording/StartWhen");
+const QString kKeepBefore = QStringLiteral("Recording/KeepBeforeSeconds");
+const QString kStopAfter = QStringLiteral("Recording/StopAfterSeconds");
+
+double secondsOf(const QSettings& s, const QString& key, double fallback, double most) {
+    bool ok = false;
+    const double v = s.value(key).toDouble(&ok);
+    return ok && v >= 0 && v <= most ? v : fallback;
+}
 }  // namespace
+
+RecordChoice lastChoice() {
+    const QSettings s = userSettings();
+    RecordChoice c{lastRate(), {}};
+    watch::TriggerSettings t;
+    t.condition = s.value(kStartWhen).toString().left(formula::kMostCharacters);
+    t.keepBeforeSeconds =
+        secondsOf(s, kKeepBefore, t.keepBeforeSeconds, watch::kLongestKeepBeforeSeconds);
+    t.stopAfterSeconds = secondsOf(s, kStopAfter, t.stopAfterSeconds, watch::kLongestStopAfterSeconds);
+    if (s.value(kTriggered).toBool())
+        c.trigger = t;
+    return c;
+}
+
+void remember(const RecordChoice& choice) {
+    QSettings s = userSettings();
+    s.setValue(kTriggered, choice.trigger.has_value());
+    if (choice.trigger) {
+        s.setValue(kStartWhen, choice.trigger->condition);
+        s.setValue(kKeepBefore, choice.trigger->keepBeforeSeconds);
+        s.setValue(kStopAfter, choice.trigger->stopAfterSeconds);
+    }
+    s.sync();
+}
 
 QString lastFolder() {
     // Always an absolute folder that exists: the save dialog takes a relative or missing one
@@ -54,14 +91,39 @@ QString suggestedName() {
 
 namespace {
 constexpr int kRefreshMs = 1000;
+// Whether a firing alarm sounds; beside the "Alarms" list, which is an array of its own.
+const QString kAlarmSound = QStringLiteral("AlarmSound");
 }
 
 RecordingControl::RecordingControl(Parts parts, QObject* parent)
-    : QObject(parent), p_(std::move(parts)), session_(p_.run.acquisition(), p_.clock) {
+    : QObject(parent),
+      p_(std::move(parts)),
+      watched_(p_.run.acquisition(), p_.clock),
+      session_(watched_.session()) {
     refresh_.setInterval(kRefreshMs);
     connect(&refresh_, &QTimer::timeout, this, &RecordingControl::refresh);
-    connect(&session_, &RecordingSession::failed, this,
+    connect(&watched_, &watch::WatchedRecording::failed, this,
             [this](const QString& message) { stop(message); });
+    connect(&watched_, &watch::WatchedRecording::refused, this,
+            [this](const QString&, const QString& error) { stop(error); });
+    connect(&watched_, &watch::WatchedRecording::stateChanged, this, &RecordingControl::showState);
+    connect(&watched_, &watch::WatchedRecording::stretchEnded, this,
+            [](const QString& path, qint64 rows) {
+                if (rows > 0 && QFileInfo::exists(path))
+                    chart::recent_recordings::add(path);
+            });
+    // A firing alarm is said on the indicator while a recording runs or is armed.
+    connect(&watched_.alarms(), &watch::AlarmSet::changed, this,
+            [this](int, const QString& text, bool firing) {
+                if (firing && userSettings().value(kAlarmSound).toBool())
+                    QApplication::beep();
+                if (firing)
+                    p_.panel.recordingIndicator->setWarning(QStringLiteral("alarm: %1").arg(text));
+                else if (p_.panel.recordingIndicator->warning() ==
+                         QStringLiteral("alarm: %1").arg(text))
+                    p_.panel.recordingIndicator->setWarning({});
+            });
+    reloadAlarms();
     connect(&session_, &RecordingSession::rowsDropped, this, [this] {
         dropped_ = true;
         p_.panel.recordingIndicator->setWarning(QStringLiteral("rows lost: the disk is slow"));
@@ -69,11 +131,42 @@ RecordingControl::RecordingControl(Parts parts, QObject* parent)
     connect(&p_.view, &RealTimeView::closed, this, [this] { stop({}); });
 }
 
+QStringList RecordingControl::reloadAlarms() {
+    QSettings settings = userSettings();
+    const auto problems = watched_.alarms().set(watch::loadAlarms(settings),
+                                                formula::loadFormulas(settings).channels);
+    QStringList out;
+    for (std::size_t i = 0; i < problems.size(); ++i) {
+        if (problems[i])
+            out << QStringLiteral("%1: %2").arg(watched_.alarms().alarms()[i].text,
+                                                problems[i]->message);
+    }
+    return out;
+}
+
+void RecordingControl::mnuAlarms_Click() {
+    QSettings settings = userSettings();
+    bool sound = settings.value(kAlarmSound).toBool();
+    const auto edited = p_.prompts.alarms(p_.owner, watch::loadAlarms(settings),
+                                          formula::loadFormulas(settings).channels, &sound);
+    if (!edited)
+        return;
+    settings.setValue(kAlarmSound, sound);
+    watch::saveAlarms(settings, *edited);
+    const QStringList problems = reloadAlarms();
+    if (!problems.isEmpty())
+        tell(QStringLiteral("These alarms are not watched:\n%1").arg(problems.join('\n')));
+}
+
 void RecordingControl::mnuRecord_Click() {
-    if (session_.active()) {
-        tell(QStringLiteral("A recording to %1 is running. Choose File, Stop Recording before "
-                            "you start another.")
-                 .arg(QDir::toNativeSeparators(session_.path())));
+    if (recording()) {
+        tell(session_.active()
+                 ? QStringLiteral("A recording to %1 is running. Choose File, Stop Recording "
+                                  "before you start another.")
+                       .arg(QDir::toNativeSeparators(session_.path()))
+                 : QStringLiteral("A recording is armed to start when %1 is true. Choose File, "
+                                  "Stop Recording before you start another.")
+                       .arg(watched_.trigger()->condition));
         return;
     }
     if (p_.replaying && p_.replaying()) {
@@ -88,10 +181,23 @@ void RecordingControl::mnuRecord_Click() {
     const std::optional<QString> path = p_.prompts.file(p_.owner, suggested);
     if (!path)
         return;
-    const std::optional<Rate> rate = p_.prompts.rate(p_.owner, recording_settings::lastRate());
-    if (!rate)
+    const std::vector<formula::Definition> channels = [] {
+        QSettings settings = userSettings();
+        return formula::loadFormulas(settings).channels;
+    }();
+    const std::optional<RecordChoice> choice =
+        p_.prompts.choice(p_.owner, recording_settings::lastChoice(), channels);
+    if (!choice)
         return;
-    recording_settings::remember(QFileInfo(*path).absolutePath(), *rate);
+    recording_settings::remember(QFileInfo(*path).absolutePath(), choice->rate);
+    recording_settings::remember(*choice);
+    // Stretches are never written over: the save dialog asked about the name, not about them.
+    if (choice->trigger && QFileInfo::exists(watch::stretchPath(*path, 1))) {
+        tell(QStringLiteral("%1 exists, and a recording that starts itself writes its first "
+                            "stretch there. Choose another name, or move that file away.")
+                 .arg(QDir::toNativeSeparators(watch::stretchPath(*path, 1))));
+        return;
+    }
 
     if (!p_.run.polling())
         p_.view.mnuViewRealTime_Click();
@@ -99,25 +205,49 @@ void RecordingControl::mnuRecord_Click() {
     // record, and no file is made.
     if (!p_.run.polling())
         return;
-
-    QString error;
-    // The save dialog asked before an existing file may be replaced.
-    if (!session_.start(*path, p_.run.details(*rate), *rate, QFileInfo::exists(*path), &error)) {
-        tell(error);
+    if (!begin(*path, *choice))
         return;
-    }
     dropped_ = false;
-    p_.pollTimer.setInterval(rate->intervalMs());
-    p_.feed.setThrottled(rate->intervalMs() < PanelFeed::kMinFrameMs);
+    p_.pollTimer.setInterval(choice->rate.intervalMs());
+    p_.feed.setThrottled(choice->rate.intervalMs() < PanelFeed::kMinFrameMs);
     p_.panel.recordingIndicator->setWarning({});
     p_.panel.recordingIndicator->show();
-    refresh();
+    showState();
     refresh_.start();
     emit recordingChanged(true);
 }
 
+bool RecordingControl::begin(const QString& path, const RecordChoice& choice) {
+    if (choice.trigger) {
+        QSettings settings = userSettings();
+        const auto problem = watched_.arm(
+            path, [this, rate = choice.rate] { return p_.run.details(rate); }, choice.rate, false,
+            *choice.trigger, formula::loadFormulas(settings).channels);
+        if (problem)
+            tell(QStringLiteral("The recording cannot start itself on %1: %2")
+                     .arg(choice.trigger->condition, problem->message));
+        return !problem;
+    }
+    QString error;
+    // The save dialog asked before an existing file may be replaced.
+    if (!watched_.start(path, p_.run.details(choice.rate), choice.rate, QFileInfo::exists(path),
+                        &error)) {
+        tell(error);
+        return false;
+    }
+    return true;
+}
+
+void RecordingControl::showState() {
+    const auto* trigger = watched_.trigger();
+    p_.panel.recordingIndicator->setArmed(
+        watched_.state() == watch::WatchedRecording::State::Armed ? trigger->condition : QString());
+    refresh();
+}
+
 void RecordingControl::mnuStopRecording_Click() {
-    const bool wasRecording = session_.active();
+    // The workbook is offered for a recording from now on; a run of stretches is several files.
+    const bool wasRecording = session_.active() && !watched_.triggered();
     const QString path = session_.path();
     stop({});
     const qint64 rows = session_.progress().samples;
@@ -169,9 +299,12 @@ void RecordingControl::mnuMarkWithNote_Click() {
 
 void RecordingControl::mark(const QString& note) {
     if (!session_.active()) {
-        tell(
-            QStringLiteral("Marks go into a recording, and none is running. Choose File, "
-                           "Record… first."));
+        tell(watched_.triggered()
+                 ? QStringLiteral("Marks go into a recording, and the one armed has not started: "
+                                  "it starts when %1 is true.")
+                       .arg(watched_.trigger()->condition)
+                 : QStringLiteral("Marks go into a recording, and none is running. Choose File, "
+                                  "Record… first."));
         return;
     }
     showMarked(session_.mark(note));
@@ -187,20 +320,22 @@ void RecordingControl::showMarked(const QString& text) {
 }
 
 void RecordingControl::finish() {
-    session_.stop();
+    watched_.stop();
 }
 
 void RecordingControl::stop(const QString& failure) {
-    if (!session_.active() && failure.isEmpty())
+    if (!recording() && failure.isEmpty())
         return;
     const RecordingSession::Progress last = session_.progress();
     const QString path = session_.path();
-    session_.stop();
-    if (last.samples > 0 && QFileInfo::exists(path))
+    const bool plain = session_.active() && !watched_.triggered();
+    watched_.stop();
+    if (plain && last.samples > 0 && QFileInfo::exists(path))
         chart::recent_recordings::add(path);
     refresh_.stop();
     p_.pollTimer.setInterval(kViewRate.intervalMs());
     p_.feed.setThrottled(false);
+    p_.panel.recordingIndicator->setArmed({});
     p_.panel.recordingIndicator->hide();
     emit recordingChanged(false);
     if (!failure.isEmpty())

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "acquire/Rates.h"
+#include "app/RecordChoice.h"
 #include "record/RecordingSession.h"
 #include "recovery/MessageBoxes.h"
 #include "acquire/ModuleRun.h"
+#include "watch/WatchedRecording.h"
 
 #include <QObject>
 #include <QTimer>
@@ -18,10 +20,12 @@ class RealTimePanel;
 class RealTimeView;
 class RecordPrompts;
 
-// File, Record… and Stop Recording in the window: asks for the file and the rate, opens the
-// view when it is closed, runs the polling timer at the chosen rate, keeps the panel's REC
-// figures up to date, and stops with the view, the window, or a file that can no longer be
-// written (with a message that says so, while the live view goes on).
+// File, Record… and Stop Recording in the window: asks for the file, the rate and the start
+// (now, or on a condition: armed, each stretch a file of its own), opens the view when it is
+// closed, runs the polling timer at the chosen rate, keeps the panel's REC or ARMED figures up
+// to date, and stops with the view, the window, or a file that can no longer be written (with
+// a message that says so, while the live view goes on). The alarms kept in the settings are
+// watched on every row polled, and marked in the recording where they fire.
 class RecordingControl : public QObject {
     Q_OBJECT
 public:
@@ -47,11 +51,20 @@ public:
     // A mark on the next row of the running recording, without a note or with one asked for.
     void mnuMark_Click();
     void mnuMarkWithNote_Click();
+    // File, Alarms…: the alarms kept in the settings, edited and watched from the next row.
+    void mnuAlarms_Click();
     // Stops a recording that runs, the file complete and synced. For the end of the program.
     void finish();
 
-    bool recording() const { return session_.active(); }
-    RecordingSession& session() { return session_; }
+    // Recording, or armed to start on a condition.
+    bool recording() const { return watched_.state() != watch::WatchedRecording::State::Stopped; }
+    RecordingSession& session() { return watched_.session(); }
+    watch::WatchedRecording& watched() { return watched_; }
+    // The alarms watched: a window shows them from here.
+    watch::AlarmSet& alarms() { return watched_.alarms(); }
+    // The alarms kept in the settings, watched from the next row on; a line for each that
+    // cannot be.
+    QStringList reloadAlarms();
 
 signals:
     void recordingChanged(bool recording);
@@ -63,9 +76,12 @@ private:
     void showMarked(const QString& text);
     void refresh();
     void tell(const QString& text);
+    void showState();
+    bool begin(const QString& path, const RecordChoice& choice);
 
     Parts p_;
-    RecordingSession session_;
+    watch::WatchedRecording watched_;
+    RecordingSession& session_;
     QTimer refresh_;
     bool dropped_ = false;
 };
@@ -76,6 +92,9 @@ namespace recording_settings {
 QString lastFolder();
 Rate lastRate();
 void remember(const QString& folder, Rate rate);
+// The start condition chosen last, and whether it was chosen (else the recording started now).
+RecordChoice lastChoice();
+void remember(const RecordChoice& choice);
 // "ignivex-YYYYMMDD-HHMMSS.csv" for the local time now.
 QString suggestedName();
 }  // namespace recording_settings

@@ -99,11 +99,14 @@ frmMain::frmMain(Services services, QWidget* parent)
     charts_->replay().setRefusal([this] {
         if (!recording_->recording())
             return QString();
+        const QString path = recording_->session().path();
         return QStringLiteral(
-                   "A recording to %1 is running, and playing another through the "
+                   "A recording %1 is running, and playing another through the "
                    "panel would pause the polling it needs. Choose File, Stop "
                    "Recording first.")
-            .arg(readablePath(recording_->session().path()));
+            .arg(recording_->session().active()
+                     ? QStringLiteral("to %1").arg(readablePath(path))
+                     : QStringLiteral("that starts itself"));
     });
     buildRecordingMenu();
 }
@@ -167,13 +170,16 @@ void frmMain::buildRecordingMenu() {
     auto* markNote = new QAction(QStringLiteral("Mark with &Note\u2026"), file_);
     markNote->setObjectName(QStringLiteral("mnuMarkWithNote"));
     markNote->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M));
-    file_->insertActions(exit, {record, stop, mark, markNote});
+    auto* alarms = new QAction(QStringLiteral("&Alarms\u2026"), file_);
+    alarms->setObjectName(QStringLiteral("mnuAlarms"));
+    file_->insertActions(exit, {record, stop, mark, markNote, alarms});
     file_->insertSeparator(exit);
     // Like every other item, both can be chosen at any time; each does what fits the moment.
     connect(record, &QAction::triggered, recording_, &RecordingControl::mnuRecord_Click);
     connect(stop, &QAction::triggered, recording_, &RecordingControl::mnuStopRecording_Click);
     connect(mark, &QAction::triggered, recording_, &RecordingControl::mnuMark_Click);
     connect(markNote, &QAction::triggered, recording_, &RecordingControl::mnuMarkWithNote_Click);
+    connect(alarms, &QAction::triggered, recording_, &RecordingControl::mnuAlarms_Click);
 }
 
 void frmMain::fillRecentRecordings() {

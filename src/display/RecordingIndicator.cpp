@@ -35,6 +35,14 @@ void RecordingIndicator::setFigures(double elapsedS, qint64 samples, double rate
     update();
 }
 
+void RecordingIndicator::setArmed(const QString& condition) {
+    if (condition == armed_)
+        return;
+    armed_ = condition;
+    setAccessibleDescription(text());
+    update();
+}
+
 void RecordingIndicator::setWarning(const QString& text) {
     if (text == warning_)
         return;
@@ -43,6 +51,8 @@ void RecordingIndicator::setWarning(const QString& text) {
 }
 
 QString RecordingIndicator::text() const {
+    if (!armed_.isEmpty())
+        return QStringLiteral("ARMED %1  %2 samples so far").arg(armed_).arg(samples_);
     return QStringLiteral("REC %1  %2 samples  %3/s")
         .arg(clock(elapsed_))
         .arg(samples_)
@@ -61,6 +71,25 @@ void RecordingIndicator::paintEvent(QPaintEvent*) {
     const double line = fm.height();
     // A red dot and "REC", then the time on the first line; samples and rate on the second.
     const double dot = line * 0.6;
+    if (!armed_.isEmpty()) {
+        // Armed: a ring, not the dot, and the condition waited for in amber.
+        p.setPen(QPen(kWarn, 2));
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(QRectF(3, (line - dot) / 2 + 2, dot - 2, dot - 2));
+        p.drawText(QRectF(2 + dot + 4, 1, width(), line), Qt::AlignLeft | Qt::AlignVCenter,
+                   QStringLiteral("ARMED"));
+        p.setPen(kInk);
+        p.drawText(QRectF(2, 1 + line, width() - 4, line), Qt::AlignLeft | Qt::AlignVCenter,
+                   fm.elidedText(QStringLiteral("when %1").arg(armed_), Qt::ElideRight,
+                                 width() - 4));
+        if (!warning_.isEmpty()) {
+            p.setPen(kWarn);
+            p.drawText(QRectF(2, 1 + 2 * line, width() - 4, line),
+                       Qt::AlignLeft | Qt::AlignVCenter,
+                       fm.elidedText(warning_, Qt::ElideRight, width() - 4));
+        }
+        return;
+    }
     p.setPen(Qt::NoPen);
     p.setBrush(kRecRed);
     p.drawEllipse(QRectF(2, (line - dot) / 2 + 1, dot, dot));

@@ -12,6 +12,10 @@ public:
     explicit RecordingIndicator(QWidget* parent = nullptr);
 
     void setFigures(double elapsedS, qint64 samples, double ratePerS);
+    // Armed: waiting for `condition` to start a recording of itself ("ARMED" in place of
+    // "REC"); empty: recording.
+    void setArmed(const QString& condition);
+    bool armed() const { return !armed_.isEmpty(); }
     // Shown next to the figures when the file fell behind and rows were lost.
     void setWarning(const QString& text);
     const QString& warning() const { return warning_; }
@@ -19,7 +23,8 @@ public:
     double elapsed() const { return elapsed_; }
     qint64 samples() const { return samples_; }
     double rate() const { return rate_; }
-    // "REC 01:02:03  4567 samples  80.2/s", for screen readers and tests.
+    // "REC 01:02:03  4567 samples  80.2/s" ("ARMED rpm > 3000  2 so far" while armed), for
+    // screen readers and tests.
     QString text() const;
 
     QSize sizeHint() const override;
@@ -32,6 +37,7 @@ private:
     qint64 samples_ = 0;
     double rate_ = 0;
     QString warning_;
+    QString armed_;
 };
 
 }  // namespace ignivex

@@ -28,8 +28,18 @@ RecordingSession::~RecordingSession() {
 
 bool RecordingSession::start(const QString& path, record::Details details, Rate rate, bool replace,
                              QString* error) {
+    if (!startFed(path, std::move(details), rate, replace, clock_.now(), error))
+        return false;
+    fed_ = false;
+    connect(&acquisition_, &Acquisition::sampleReady, this, &RecordingSession::onSample,
+            Qt::UniqueConnection);
+    return true;
+}
+
+bool RecordingSession::startFed(const QString& path, record::Details details, Rate rate,
+                                bool replace, Instant from, QString* error) {
     stop();
-    start_ = clock_.now();
+    start_ = from;
     details.rate = rate.text();
     if (!writer_.open(path, details, start_, replace, error))
         return false;
@@ -43,8 +53,7 @@ bool RecordingSession::start(const QString& path, record::Details details, Rate 
     lapsedNote_ = 0;
     recent_.clear();
     active_ = true;
-    connect(&acquisition_, &Acquisition::sampleReady, this, &RecordingSession::onSample,
-            Qt::UniqueConnection);
+    fed_ = true;
     return true;
 }
 
@@ -54,8 +63,14 @@ void RecordingSession::stop() {
     if (noteWait_)
         releaseHeld(QStringLiteral("mark %1").arg(noteWait_->number));
     active_ = false;
-    disconnect(&acquisition_, &Acquisition::sampleReady, this, &RecordingSession::onSample);
+    if (!fed_)
+        disconnect(&acquisition_, &Acquisition::sampleReady, this, &RecordingSession::onSample);
     writer_.close();
+}
+
+void RecordingSession::annotate(const QString& text) {
+    if (active_ && !text.isEmpty())
+        pendingMark_ = pendingMark_.isEmpty() ? text : pendingMark_ + QStringLiteral("; ") + text;
 }
 
 void RecordingSession::onSample(const Sample& sample) {

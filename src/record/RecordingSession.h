@@ -33,6 +33,15 @@ public:
     // Creates the file (replacing it only when `replace`) and records from the next tick on.
     bool start(const QString& path, record::Details details, Rate rate, bool replace,
                QString* error);
+    // The same, but the rows come from take() rather than from the acquisition, and elapsed_s
+    // counts from `from`: a recording that a watch feeds, the rows it kept from before first.
+    bool startFed(const QString& path, record::Details details, Rate rate, bool replace,
+                  Instant from, QString* error);
+    // A row of a recording started with startFed().
+    void take(const Sample& sample) { onSample(sample); }
+    // A mark of the program's own (an alarm, a trigger) on the next row, beside the user's:
+    // not numbered among them.
+    void annotate(const QString& text);
     // Closes the file, synced to the disk. Safe when not recording.
     void stop();
 
@@ -78,6 +87,7 @@ private:
     qint64 samples_ = 0;
     std::deque<Instant> recent_;  // tick times of the last few seconds, for the rate achieved
     bool active_ = false;
+    bool fed_ = false;
     QString pendingMark_;
     int pendingMarks_ = 0;
     int marks_ = 0;

@@ -84,6 +84,7 @@ private slots:
     void garbageIsNotOk();
     void signalStorm_data();
     void signalStorm();
+    void startsItselfInStretches();
 };
 
 void TestHeadlessEndToEnd::recordsAsFastAsTheLinkAllowsUntilSigint() {
@@ -198,6 +199,14 @@ void TestHeadlessEndToEnd::refusals_data() {
         << QStringList{"--duration", "0"} << "none" << 2 << "usage:";
     QTest::newRow("a mistyped option")
         << QStringList{"--recrod", "x.csv"} << "none" << 2 << "usage:";
+    // A formula that cannot be read is refused with muParser's own reason, before the port.
+    QTest::newRow("an alarm's formula cut short")
+        << QStringList{"--alarm", "low: battery_v <"} << "none" << 2
+        << "--alarm \"low: battery_v <\": ";
+    QTest::newRow("a start condition on no channel")
+        << QStringList{"--start-when", "rmp > 3000"} << "none" << 2 << "rmp";
+    QTest::newRow("seconds kept with nothing to start on")
+        << QStringList{"--keep-before", "2"} << "none" << 2 << "needs --start-when";
 }
 
 void TestHeadlessEndToEnd::refusals() {
@@ -350,6 +359,64 @@ void TestHeadlessEndToEnd::garbageIsNotOk() {
     for (const QByteArray& row : l.rows(0)) {
         const auto r = record::parseRow(row);
         QVERIFY2(r && r->status != Sample::End::Complete, row.constData());
+    }
+}
+
+// --start-when against the simulator: a stretch of its own for each time the engine speed
+// passes 3000 rpm (the rows of up to 5 s before it at its top, the first after it marked), an
+// alarm said on standard error and marked, and the link lost while armed: the gap's row is
+// among the rows the next stretch keeps from before.
+void TestHeadlessEndToEnd::startsItselfInStretches() {
+    Logger l;
+    QVERIFY(l.sim.ok());
+    const QString first = l.config.path() + "/run-1.csv";
+    const QString second = l.config.path() + "/run-2.csv";
+    l.start({"--port", QString::number(kPort), "--rate", "20", "--start-when", "rpm > 3000",
+             "--stop-after", "0.5", "--alarm", "fast: rpm > 5000"});
+    QVERIFY(l.stderrSays("Armed: recording 20 per second"));
+    QTest::qWait(500);
+    QVERIFY(!QFileInfo::exists(first));
+    QVERIFY(l.sim.command("set rpm 4000").startsWith("ok"));
+    QVERIFY(l.stderrSays("Started: rpm > 3000 is true; recording to " + first));
+    QVERIFY(l.sim.command("set rpm 6000").startsWith("ok"));
+    QVERIFY(l.stderrSays("Alarm: fast (rpm > 5000)."));
+    QVERIFY(l.sim.command("set rpm 900").startsWith("ok"));
+    QVERIFY(l.stderrSays("Alarm cleared: fast."));
+    QVERIFY(l.stderrSays("Stopped: 0.5 s after rpm > 3000 turned false; " + first));
+    QVERIFY(l.sim.command("hangup").startsWith("ok"));
+    QVERIFY(l.stderrSays("is gone; waiting"));
+    QVERIFY(l.sim.command("replug").startsWith("ok"));
+    QVERIFY(l.stderrSays("is back"));
+    QVERIFY(l.sim.command("set rpm 4000").startsWith("ok"));
+    QVERIFY(l.stderrSays("recording to " + second));
+    l.signal(SIGINT);
+    QVERIFY(l.app.waitForFinished(10000));
+    QCOMPARE(l.app.exitCode(), 0);
+    QVERIFY(l.stderrSays("Recorded 2 stretches: " + first));
+    QVERIFY(!QFileInfo::exists(l.file));
+
+    for (const QString& path : {first, second}) {
+        const record::Table t = record::readRecording(path).recording->table;
+        QVERIFY(!t.userMarks.empty());
+        const std::size_t start = t.userMarks.front().row;
+        QVERIFY2(t.userMarks.front().text.startsWith("start: rpm > 3000"),
+                 qPrintable(t.userMarks.front().text));
+        const auto& rpm = t.column(Value::Rpm);
+        QVERIFY(rpm[start] > 3000);
+        // Before it: the rows of at most 5 s, none above 3000 (NaN where the link was lost).
+        QVERIFY(start > 0 && t.elapsed[start] <= 5.0 + 0.06);
+        bool gap = false;
+        for (std::size_t r = 0; r < start; ++r) {
+            QVERIFY(!(rpm[r] > 3000));
+            gap = gap || t.status[r] != std::uint8_t(Sample::End::Complete);
+        }
+        QCOMPARE(gap, path == second);
+        if (path == first) {
+            QVERIFY(std::any_of(t.userMarks.begin(), t.userMarks.end(),
+                                [](const auto& m) { return m.text == "alarm: fast"; }));
+            // It ends 0.5 s after the speed fell: the last rows are the slow ones.
+            QVERIFY(rpm.back() < 3000);
+        }
     }
 }
 

@@ -23,7 +23,54 @@ private slots:
     void linkMessagesWithoutAWindow_data();
     void linkMessagesWithoutAWindow();
     void helpNamesEveryOption();
+    void startAndAlarms_data();
+    void startAndAlarms();
 };
+
+// --start-when's seconds (5 and 3 unless given), --alarm-hold for every alarm, and what is
+// refused: "keep/stop/alarms/hold", or the usage error's words.
+void TestCommandLine::startAndAlarms_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("got");
+    QTest::newRow("the defaults") << QStringList{"--start-when", "rpm > 3000"} << "5/3/0/0";
+    QTest::newRow("given, joined by =")
+        << QStringList{"--start-when=rpm > 3000", "--keep-before=0", "--stop-after", "0.25"}
+        << "0/0.25/0/0";
+    QTest::newRow("two alarms, the hold after them")
+        << QStringList{"--alarm", "a: rpm > 1", "--alarm", "b: map > 2", "--alarm-hold", "1.5"}
+        << "-/-/2/1.5";
+    QTest::newRow("the longest wait kept") << QStringList{"--start-when", "rpm", "--keep-before", "600"}
+                                           << "600/3/0/0";
+    QTest::newRow("a second more") << QStringList{"--start-when", "rpm", "--keep-before", "600.5"}
+                                   << "--keep-before takes seconds from 0 to 600";
+    QTest::newRow("negative") << QStringList{"--alarm-hold", "-1"} << "--alarm-hold takes seconds";
+    QTest::newRow("stop-after alone") << QStringList{"--stop-after", "1"} << "needs --start-when";
+    QTest::newRow("an alarm without its text") << QStringList{"--alarm", "rpm > 1"}
+                                               << "TEXT: FORMULA";
+    QTest::newRow("a channel by formula given after the alarm that reads it")
+        << QStringList{"--alarm", "a: r > 1", "--channel", "r=rate(rpm)"} << "-/-/1/0";
+    QTest::newRow("a channel by formula that cannot be read")
+        << QStringList{"--channel", "r=rate(rpm", "--alarm", "a: r > 1"} << "--channel \"r=rate(rpm\": ";
+    QTest::newRow("a formula cut short, where")
+        << QStringList{"--start-when", "rpm >"} << "--start-when \"rpm >\": ";
+}
+
+void TestCommandLine::startAndAlarms() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, got);
+    const Request r = parse(QStringList{"--record", "x.csv"} + arguments);
+    if (const auto* usage = std::get_if<Usage>(&r)) {
+        QVERIFY2(usage->error.contains(got), qPrintable(usage->error));
+        return;
+    }
+    const Options& o = std::get<Options>(r);
+    QCOMPARE(QString("%1/%2/%3/%4")
+                 .arg(o.trigger ? QString::number(o.trigger->keepBeforeSeconds) : "-")
+                 .arg(o.trigger ? QString::number(o.trigger->stopAfterSeconds) : "-")
+                 .arg(o.alarms.size())
+                 .arg(o.alarms.empty() ? 0 : o.alarms.back().holdSeconds),
+             got);
+}
 
 // Every option the command line takes, the logger's and the questions', is in --help.
 void TestCommandLine::helpNamesEveryOption() {
@@ -34,7 +81,8 @@ void TestCommandLine::helpNamesEveryOption() {
           "--section",   "--xlsx",      "--from",    "--to",           "--of",
           "--rpm-edges", "--map-edges", "--out",     "SIGUSR1",        "--histogram",
           "--rows",      "--row-edges", "--columns", "--column-edges", "--min-samples",
-          "--edges"})
+          "--edges",     "--alarm",     "--alarm-hold", "--start-when", "--keep-before",
+          "--stop-after", "--channel"})
         QVERIFY2(help.contains(QRegularExpression(
                      QString("(^|[\\s\\[])%1[\\s,=\\]]").arg(QRegularExpression::escape(o)))),
                  o);
