@@ -31,7 +31,7 @@ Colours Colours::night() {
     c.text = QColor(0xb0, 0x86, 0x50);  // amber, well below white
     c.dim = QColor(0x6a, 0x55, 0x38);
     c.track = QColor(0x20, 0x22, 0x27);
-    c.lit = QColor(0x2a, 0x6e, 0x2e);
+    c.lit = QColor(0x22, 0x5a, 0x26);
     c.alarm = QColor(0xa8, 0x22, 0x1c);
     c.alarmBack = QColor(0x38, 0x08, 0x06);
     c.isNight = true;
@@ -41,10 +41,10 @@ Colours Colours::night() {
 QColor Colours::accent(QColor channel) const {
     if (!isNight)
         return channel;
-    // At night a channel keeps its hue, at a third of its brightness at most.
+    // At night a channel keeps its hue, at well under half its brightness.
     float h = 0, s = 0, v = 0;
     channel.getHsvF(&h, &s, &v);
-    return QColor::fromHsvF(h, std::max(s, 0.5f), std::min(v, 0.55f));
+    return QColor::fromHsvF(h, std::max(s, 0.5f), std::min(v, 0.42f));
 }
 
 QString TileFace::valueText() const {
@@ -121,8 +121,8 @@ void paintDial(QPainter& p, const QRectF& area, const TileFace& f, const Colours
         p.setBrush(Qt::NoBrush);
     }
     // The value large under the centre, the scale's ends at the arc's feet.
-    const QRectF valueBox(centre.x() - radius * 0.7, centre.y() + radius * 0.12, radius * 1.4,
-                          radius * 0.48);
+    const QRectF valueBox(centre.x() - radius * 0.75, centre.y() + radius * 0.14, radius * 1.5,
+                          radius * 0.56);
     drawFitted(p, valueBox, f.valueText(), c.text, Qt::AlignCenter);
     const double feet = radius * 0.2;
     const QRectF lowBox(arc.left(), centre.y() + radius * 0.72, radius * 0.6, feet);
@@ -137,9 +137,9 @@ void paintBar(QPainter& p, const QRectF& area, const TileFace& f, const Colours&
     const bool across = area.width() >= area.height() * 0.8;
     QRectF bar, valueBox;
     if (across) {
-        valueBox = QRectF(area.left(), area.top(), area.width(), area.height() * 0.6);
-        bar = QRectF(area.left(), area.top() + area.height() * 0.66, area.width(),
-                     area.height() * 0.26);
+        valueBox = QRectF(area.left(), area.top(), area.width(), area.height() * 0.54);
+        bar = QRectF(area.left(), area.top() + area.height() * 0.58, area.width(),
+                     area.height() * 0.22);
     } else {
         const double w = std::min(area.width() * 0.4, area.height() * 0.3);
         bar = QRectF(area.left(), area.top(), w, area.height());
@@ -166,7 +166,7 @@ void paintBar(QPainter& p, const QRectF& area, const TileFace& f, const Colours&
     p.setPen(c.dim);
     if (across) {
         const QRectF ends(bar.left(), bar.bottom(), bar.width(), area.bottom() - bar.bottom());
-        p.setFont(fitted(before, QStringLiteral("0000000"),
+        p.setFont(fitted(before, QStringLiteral("00000"),
                          QSizeF(ends.width() / 3, std::max(6.0, ends.height()))));
         p.drawText(ends, Qt::AlignLeft | Qt::AlignVCenter, scaleText(f.low));
         p.drawText(ends, Qt::AlignRight | Qt::AlignVCenter, scaleText(f.high));

@@ -34,7 +34,7 @@ void TestCommandLine::helpNamesEveryOption() {
           "--section",   "--xlsx",      "--from",    "--to",           "--of",
           "--rpm-edges", "--map-edges", "--out",     "SIGUSR1",        "--histogram",
           "--rows",      "--row-edges", "--columns", "--column-edges", "--min-samples",
-          "--edges"})
+          "--edges",     "--dashboard"})
         QVERIFY2(help.contains(QRegularExpression(
                      QString("(^|[\\s\\[])%1[\\s,=\\]]").arg(QRegularExpression::escape(o)))),
                  o);
@@ -106,6 +106,10 @@ void TestCommandLine::windowOrCommandLine_data() {
     QTest::newRow("the toolkit's option among ours")
         << QStringList{"-style", "fusion", "--record", "f.csv"} << "usage";
     QTest::newRow("ours") << QStringList{"--record", "f.csv", "--force"} << "options";
+    QTest::newRow("the dashboard") << QStringList{"--dashboard"} << "window";
+    QTest::newRow("the dashboard, a letter off") << QStringList{"--dashbord"} << "usage";
+    QTest::newRow("the dashboard with the logger's")
+        << QStringList{"--record", "f.csv", "--dashboard"} << "usage";
 }
 
 void TestCommandLine::windowOrCommandLine() {
