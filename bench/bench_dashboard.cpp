@@ -46,8 +46,8 @@ int run(int seconds) {
     std::printf("\nDashboard at 1920 x 1080, ticks back to back (tmrDataRead_Timer in a loop), "
                 "paced simulator, %d s a run\n",
                 seconds);
-    std::printf("  %-34s %8s %8s %10s %12s %12s\n", "", "ticks/s", "CPU %", "GUI thr. %",
-                "tile paints/s", "rpm drawn %");
+    std::printf("  %-34s %8s %8s %10s %12s %9s %9s\n", "", "ticks/s", "CPU %", "GUI thr. %",
+                "tile paints/s", "changes", "undrawn");
     auto measure = [&](const char* label, bool open, int page) {
         dash::DashboardWindow* d = nullptr;
         if (open) {
@@ -59,23 +59,19 @@ int run(int seconds) {
             d->showPage(page);
             QCoreApplication::processEvents();
         }
-        auto paints = [&] {
+        // Over the page's tiles: pictures, values changed, and changes passed over (replaced
+        // by the next before they were painted).
+        auto sum = [&](int (dash::TileWidget::*of)() const) {
             int n = 0;
             if (d)
                 for (const auto* t : d->tiles())
-                    n += t->paints();
+                    n += (t->*of)();
             return n;
         };
-        // The rpm tile: a moving engine changes it every tick, so each tick should repaint it.
-        auto rpmPaints = [&] {
-            if (d)
-                for (const auto* t : d->tiles())
-                    if (t->face().name == QLatin1String("RPM"))
-                        return t->paints();
-            return 0;
-        };
         app.control(QStringLiteral("stats reset"));
-        const int paints0 = paints(), rpm0 = rpmPaints();
+        const int paints0 = sum(&dash::TileWidget::paints);
+        const int changes0 = sum(&dash::TileWidget::changes);
+        const int over0 = sum(&dash::TileWidget::passedOver);
         const CpuTimes cpu0 = cpuTimes();
         const double gui0 = threadCpuMs();
         const std::size_t rows0 = app.window.charts().liveSeries().table().size();
@@ -88,10 +84,11 @@ int run(int seconds) {
         const double cpuMs = cpuTimes().total() - cpu0.total();
         const double guiMs = threadCpuMs() - gui0;
         const double samples = double(app.window.charts().liveSeries().table().size() - rows0);
-        std::printf("  %-34s %8.1f %8.1f %10.1f %12.1f %12s\n", label, samples * 1000 / wallMs,
-                    100 * cpuMs / wallMs, 100 * guiMs / wallMs, (paints() - paints0) * 1000 / wallMs,
-                    d ? qPrintable(QString::number(100 * (rpmPaints() - rpm0) / samples, 'f', 1))
-                      : "-");
+        std::printf("  %-34s %8.1f %8.1f %10.1f %12.1f %9d %9d\n", label, samples * 1000 / wallMs,
+                    100 * cpuMs / wallMs, 100 * guiMs / wallMs,
+                    (sum(&dash::TileWidget::paints) - paints0) * 1000 / wallMs,
+                    sum(&dash::TileWidget::changes) - changes0,
+                    sum(&dash::TileWidget::passedOver) - over0);
         std::fflush(stdout);
         if (d)
             d->close();
@@ -109,7 +106,7 @@ int run(int seconds) {
     }
     measure("dashboard open, Inputs + formula", true, 1);
     std::printf("  CPU %%: the whole process over wall time; GUI thr. %%: the thread that polls "
-                "and paints; rpm drawn %%: repaints of the rpm tile per sample read\n");
+                "and paints; changes: tile values that changed; undrawn: of them, replaced before painted\n");
     std::printf("  message boxes: %d; view still open: %s\n", app.boxes.count(),
                 app.state.viewActive ? "yes" : "no");
     return 0;

@@ -86,16 +86,19 @@ QString scaleText(double v) {
                                               : QString::number(v, 'g', 3);
 }
 
-void paintDial(QPainter& p, const QRectF& area, const TileFace& f, const Colours& c, QColor accent) {
+void paintDial(QPainter& p, const QRectF& area, const TileFace& f, const Colours& c, QColor accent,
+               Layers layers) {
     const double side = std::min(area.width(), area.height());
     const QRectF dial(area.center().x() - side / 2, area.center().y() - side / 2, side, side);
     const double pen = side * 0.09;
     const QRectF arc = dial.adjusted(pen, pen, -pen, -pen);
     // 270 degrees, from the lower left round to the lower right.
     constexpr int kStart = 225 * 16, kSweep = -270 * 16;
-    p.setPen(QPen(c.track, pen, Qt::SolidLine, Qt::FlatCap));
-    p.drawArc(arc, kStart, kSweep);
-    if (f.value) {
+    if (layers.back) {
+        p.setPen(QPen(c.track, pen, Qt::SolidLine, Qt::FlatCap));
+        p.drawArc(arc, kStart, kSweep);
+    }
+    if (layers.front && f.value) {
         p.setPen(QPen(accent, pen, Qt::SolidLine, Qt::FlatCap));
         p.drawArc(arc, kStart, int(kSweep * f.fraction()));
     }
@@ -103,14 +106,14 @@ void paintDial(QPainter& p, const QRectF& area, const TileFace& f, const Colours
     const QPointF centre = arc.center();
     const double radius = arc.width() / 2;
     p.setPen(QPen(c.dim, std::max(1.0, side * 0.012)));
-    for (int i = 0; i <= 10; ++i) {
+    for (int i = 0; layers.back && i <= 10; ++i) {
         const double a = (225.0 - 27.0 * i) * std::numbers::pi / 180;
         const QPointF dir(std::cos(a), -std::sin(a));
         const double inner = radius - pen * (i % 5 == 0 ? 1.6 : 1.1);
         p.drawLine(centre + dir * (radius - pen * 0.6), centre + dir * inner);
     }
     // The needle.
-    if (f.value) {
+    if (layers.front && f.value) {
         const double a = (225.0 - 270.0 * f.fraction()) * std::numbers::pi / 180;
         const QPointF dir(std::cos(a), -std::sin(a));
         p.setPen(QPen(c.text, std::max(2.0, side * 0.025), Qt::SolidLine, Qt::RoundCap));
@@ -123,7 +126,10 @@ void paintDial(QPainter& p, const QRectF& area, const TileFace& f, const Colours
     // The value large under the centre, the scale's ends at the arc's feet.
     const QRectF valueBox(centre.x() - radius * 0.75, centre.y() + radius * 0.14, radius * 1.5,
                           radius * 0.56);
-    drawFitted(p, valueBox, f.valueText(), c.text, Qt::AlignCenter);
+    if (layers.front)
+        drawFitted(p, valueBox, f.valueText(), c.text, Qt::AlignCenter);
+    if (!layers.back)
+        return;
     const double feet = radius * 0.2;
     const QRectF lowBox(arc.left(), centre.y() + radius * 0.72, radius * 0.6, feet);
     const QRectF highBox(arc.right() - radius * 0.6, centre.y() + radius * 0.72, radius * 0.6, feet);
@@ -133,7 +139,8 @@ void paintDial(QPainter& p, const QRectF& area, const TileFace& f, const Colours
     p.drawText(highBox, Qt::AlignRight | Qt::AlignVCenter, scaleText(f.high));
 }
 
-void paintBar(QPainter& p, const QRectF& area, const TileFace& f, const Colours& c, QColor accent) {
+void paintBar(QPainter& p, const QRectF& area, const TileFace& f, const Colours& c, QColor accent,
+              Layers layers) {
     const bool across = area.width() >= area.height() * 0.8;
     QRectF bar, valueBox;
     if (across) {
@@ -149,8 +156,9 @@ void paintBar(QPainter& p, const QRectF& area, const TileFace& f, const Colours&
     const double round = std::min(bar.width(), bar.height()) * 0.15;
     p.setPen(Qt::NoPen);
     p.setBrush(c.track);
-    p.drawRoundedRect(bar, round, round);
-    if (f.value) {
+    if (layers.back)
+        p.drawRoundedRect(bar, round, round);
+    if (layers.front && f.value) {
         const double k = f.fraction();
         QRectF filled = bar;
         if (across)
@@ -161,10 +169,11 @@ void paintBar(QPainter& p, const QRectF& area, const TileFace& f, const Colours&
         p.drawRoundedRect(filled, round, round);
     }
     p.setBrush(Qt::NoBrush);
-    drawFitted(p, valueBox, f.valueText(), c.text, Qt::AlignCenter);
+    if (layers.front)
+        drawFitted(p, valueBox, f.valueText(), c.text, Qt::AlignCenter);
     const QFont before = p.font();
     p.setPen(c.dim);
-    if (across) {
+    if (across && layers.back) {
         const QRectF ends(bar.left(), bar.bottom(), bar.width(), area.bottom() - bar.bottom());
         p.setFont(fitted(before, QStringLiteral("00000"),
                          QSizeF(ends.width() / 3, std::max(6.0, ends.height()))));
@@ -187,7 +196,7 @@ void paintLamp(QPainter& p, const QRectF& area, const TileFace& f, const Colours
 
 }  // namespace
 
-void paintTile(QPainter& p, const QRectF& r, const TileFace& f, const Colours& c) {
+void paintTile(QPainter& p, const QRectF& r, const TileFace& f, const Colours& c, Layers layers) {
     p.save();
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setRenderHint(QPainter::TextAntialiasing, true);
@@ -197,7 +206,8 @@ void paintTile(QPainter& p, const QRectF& r, const TileFace& f, const Colours& c
     p.setPen(QPen(f.alarmFiring ? c.alarm : c.frame, f.alarmFiring ? edge * 4 : edge));
     p.setBrush(alarmShown ? c.alarmBack : c.tile);
     const QRectF tile = r.adjusted(edge * 2, edge * 2, -edge * 2, -edge * 2);
-    p.drawRoundedRect(tile, round, round);
+    if (layers.back)
+        p.drawRoundedRect(tile, round, round);
     p.setBrush(Qt::NoBrush);
 
     const double pad = std::min(tile.width(), tile.height()) * 0.06;
@@ -210,16 +220,18 @@ void paintTile(QPainter& p, const QRectF& r, const TileFace& f, const Colours& c
     font.setBold(true);
     p.setFont(font);
     const QFontMetricsF fm(font);
-    p.setPen(f.known ? c.text : c.alarm);
-    const QString unit = f.unit.isEmpty() ? QString() : QStringLiteral("  ") + f.unit;
-    const double unitWidth = fm.horizontalAdvance(unit);
-    p.drawText(QRectF(nameBox.left(), nameBox.top(), nameBox.width() - unitWidth, head),
-               Qt::AlignLeft | Qt::AlignVCenter,
-               fm.elidedText(f.name, Qt::ElideRight, nameBox.width() - unitWidth));
-    font.setBold(false);
-    p.setFont(font);
-    p.setPen(c.dim);
-    p.drawText(nameBox, Qt::AlignRight | Qt::AlignVCenter, unit.trimmed());
+    if (layers.back) {
+        p.setPen(f.known ? c.text : c.alarm);
+        const QString unit = f.unit.isEmpty() ? QString() : QStringLiteral("  ") + f.unit;
+        const double unitWidth = fm.horizontalAdvance(unit);
+        p.drawText(QRectF(nameBox.left(), nameBox.top(), nameBox.width() - unitWidth, head),
+                   Qt::AlignLeft | Qt::AlignVCenter,
+                   fm.elidedText(f.name, Qt::ElideRight, nameBox.width() - unitWidth));
+        font.setBold(false);
+        p.setFont(font);
+        p.setPen(c.dim);
+        p.drawText(nameBox, Qt::AlignRight | Qt::AlignVCenter, unit.trimmed());
+    }
 
     // The alarm's text along the bottom while it fires.
     QRectF body(inner.left(), inner.top() + head * 1.25, inner.width(),
@@ -230,23 +242,26 @@ void paintTile(QPainter& p, const QRectF& r, const TileFace& f, const Colours& c
         font.setBold(true);
         p.setFont(font);
         p.setPen(c.alarm);
-        p.drawText(alarmBox, Qt::AlignCenter,
-                   QFontMetricsF(font).elidedText(f.alarmText, Qt::ElideRight, alarmBox.width()));
+        if (layers.back)
+            p.drawText(alarmBox, Qt::AlignCenter,
+                       QFontMetricsF(font).elidedText(f.alarmText, Qt::ElideRight, alarmBox.width()));
     }
     if (body.height() > 4 && body.width() > 4) {
         const QColor accent = c.accent(f.colour);
         switch (f.kind) {
         case tiles::Kind::Dial:
-            paintDial(p, body, f, c, accent);
+            paintDial(p, body, f, c, accent, layers);
             break;
         case tiles::Kind::Bar:
-            paintBar(p, body, f, c, accent);
+            paintBar(p, body, f, c, accent, layers);
             break;
         case tiles::Kind::Lamp:
-            paintLamp(p, body, f, c);
+            if (layers.front)
+                paintLamp(p, body, f, c);
             break;
         case tiles::Kind::Number:
-            drawFitted(p, body.adjusted(0, body.height() * 0.08, 0, -body.height() * 0.08),
+            if (layers.front)
+                drawFitted(p, body.adjusted(0, body.height() * 0.08, 0, -body.height() * 0.08),
                        f.valueText(), c.text, Qt::AlignCenter);
             break;
         }

@@ -43,7 +43,15 @@ struct TileFace {
     bool operator==(const TileFace&) const = default;
 };
 
+// What of a tile to paint: the back (frame, name, unit, scale: what the value leaves alone)
+// can be kept in a picture, so a new value costs only the front.
+struct Layers {
+    bool back = true;
+    bool front = true;
+};
+
 // Paints the tile into `r`, its sizes following the rectangle.
-void paintTile(QPainter& p, const QRectF& r, const TileFace& face, const Colours& colours);
+void paintTile(QPainter& p, const QRectF& r, const TileFace& face, const Colours& colours,
+               Layers layers = {});
 
 }  // namespace ignivex::dash

@@ -29,8 +29,13 @@ void TileWidget::setValue(std::optional<double> value) {
     const bool same = next.valueText() == face_.valueText() &&
                       std::lround(next.fraction() * 1000) == std::lround(face_.fraction() * 1000);
     face_.value = value;
-    if (!same)
-        update();
+    if (same)
+        return;
+    ++changes_;
+    if (pending_)
+        ++passedOver_;
+    pending_ = true;
+    update();
 }
 
 void TileWidget::setAlarm(const QString& text, bool firing) {
@@ -48,14 +53,27 @@ void TileWidget::setFlashOn(bool on) {
 
 void TileWidget::setColours(const Colours& colours) {
     colours_ = colours;
+    backFace_.reset();
     update();
 }
 
 void TileWidget::paintEvent(QPaintEvent*) {
     ++paints_;
+    pending_ = false;
+    TileFace still = face_;
+    still.value.reset();
+    const qreal ratio = devicePixelRatioF();
+    if (!backFace_ || *backFace_ != still || back_.size() != size() * ratio) {
+        back_ = QPixmap(size() * ratio);
+        back_.setDevicePixelRatio(ratio);
+        back_.fill(colours_.window);
+        QPainter b(&back_);
+        paintTile(b, QRectF(rect()), still, colours_, {true, false});
+        backFace_ = still;
+    }
     QPainter p(this);
-    p.fillRect(rect(), colours_.window);
-    paintTile(p, QRectF(rect()), face_, colours_);
+    p.drawPixmap(0, 0, back_);
+    paintTile(p, QRectF(rect()), face_, colours_, {false, true});
 }
 
 }  // namespace ignivex::dash

@@ -2,6 +2,7 @@
 
 #include "dashboard/TileFace.h"
 
+#include <QPixmap>
 #include <QWidget>
 
 namespace ignivex::dash {
@@ -19,8 +20,11 @@ public:
     void setAlarm(const QString& text, bool firing);
     void setFlashOn(bool on);
     void setColours(const Colours& colours);
-    // Pictures painted, for the benchmark's count of samples drawn.
+    // Pictures painted, and values that changed: for the benchmark's count of samples drawn.
+    // A value replaced by the next before its picture was painted is counted as passed over.
     int paints() const { return paints_; }
+    int changes() const { return changes_; }
+    int passedOver() const { return passedOver_; }
 
     QSize sizeHint() const override { return {320, 220}; }
     QSize minimumSizeHint() const override { return {120, 80}; }
@@ -33,7 +37,13 @@ private:
 
     TileFace face_;
     Colours colours_ = Colours::day();
+    // The back painted last, and what it was painted for (the face without its value).
+    QPixmap back_;
+    std::optional<TileFace> backFace_;
     int paints_ = 0;
+    int changes_ = 0;
+    int passedOver_ = 0;
+    bool pending_ = false;  // a changed value waits for its picture
 };
 
 }  // namespace ignivex::dash
