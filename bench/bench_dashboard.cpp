@@ -102,7 +102,7 @@ int run(int seconds) {
         formula::saveFormulas(settings, {{{"krpm", "smooth(rpm, 0.5) / 1000", "krpm", 2}}, {}});
         tiles::TileLayout l = tiles::TileLayout::defaults();
         l.setChannel(1, 6, QStringLiteral("krpm"));
-        app.window.charts().dashboard()->setLayout(l);
+        app.window.charts().dashboard()->setArrangement(l);
     }
     measure("dashboard open, Inputs + formula", true, 1);
     std::printf("  CPU %%: the whole process over wall time; GUI thr. %%: the thread that polls "

@@ -111,7 +111,7 @@ DashboardWindow::DashboardWindow(chart::LiveSeries& series, Acquisition& acquisi
     });
     auto context = [this] {
         return MenuContext{layout_, page_, channels_,
-                           [this](const tiles::TileLayout& l) { setLayout(l); }, this};
+                           [this](const tiles::TileLayout& l) { setArrangement(l); }, this};
     };
     connect(tilesButton_, &QPushButton::clicked, this, [this, context] {
         QMenu menu(this);
@@ -229,7 +229,7 @@ void DashboardWindow::showPage(int page) {
     buildPage();
 }
 
-void DashboardWindow::setLayout(const tiles::TileLayout& layout) {
+void DashboardWindow::setArrangement(const tiles::TileLayout& layout) {
     layout_ = layout;
     layoutProblems_.clear();
     QSettings settings = userSettings();

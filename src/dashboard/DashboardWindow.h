@@ -49,9 +49,9 @@ public:
 
     void showPage(int page);
     int page() const { return page_; }
-    const tiles::TileLayout& layout() const { return layout_; }
+    const tiles::TileLayout& arrangement() const { return layout_; }
     // An edit of the arrangement, kept in the settings and shown.
-    void setLayout(const tiles::TileLayout& layout);
+    void setArrangement(const tiles::TileLayout& layout);
     const std::vector<TileWidget*>& tiles() const { return shown_; }
 
     void setNight(bool night);

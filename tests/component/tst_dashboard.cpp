@@ -225,9 +225,9 @@ void TestDashboard::screenshots() {
     save({800, 480}, "dashboard-800x480-night.png");
     rig.d->setNight(false);
     // The second page, its last tile showing a channel by formula.
-    tiles::TileLayout l = rig.d->layout();
+    tiles::TileLayout l = rig.d->arrangement();
     QVERIFY(l.setChannel(1, 6, "krpm"));
-    rig.d->setLayout(l);
+    rig.d->setArrangement(l);
     rig.d->showPage(1);
     save({1920, 1080}, "dashboard-1920x1080.png");
     rig.d->showPage(0);
