@@ -76,7 +76,7 @@ std::optional<QString> strayOption(const QStringList& arguments) {
                 ++i;
             continue;
         }
-        if (a.startsWith(QLatin1Char('-')))
+        if (a.startsWith(QLatin1Char('-')) && a != kDashboardOption)
             return a;
     }
     return std::nullopt;

@@ -19,8 +19,11 @@ std::optional<std::chrono::milliseconds> parseDuration(const QString& text);
 // `takesValue` tells whether the next argument is its value.
 bool isWindowOption(const QString& argument, bool* takesValue = nullptr);
 
+// The window's own option: the dashboard full screen once the real-time view is open.
+inline const QString kDashboardOption = QStringLiteral("--dashboard");
+
 // The first argument that looks like an option (begins with "-") but is neither the command
-// line's nor the window's; nothing when there is none.
+// line's nor the window's (the toolkit's or --dashboard); nothing when there is none.
 std::optional<QString> strayOption(const QStringList& arguments);
 
 }  // namespace ignivex::command_line

@@ -1,5 +1,6 @@
 #include "app/ChartWindows.h"
 
+#include "dashboard/DashboardWindow.h"
 #include "live/LiveChartWindow.h"
 #include "replay/PanelReplay.h"
 #include "review/FormulaTools.h"
@@ -21,6 +22,8 @@ ChartWindows::ChartWindows(Parts parts)
         series_.append(sample);
         if (chart_)
             chart_->noteSample();
+        if (dashboard_)
+            dashboard_->noteSample();
     });
     // The live chart holds the drive since the view opened.
     connect(&parts.view, &RealTimeView::opened, this, [this] { series_.clear(); });
@@ -28,6 +31,7 @@ ChartWindows::ChartWindows(Parts parts)
 
 ChartWindows::~ChartWindows() {
     delete chart_;
+    delete dashboard_;
     delete review_;
 }
 
@@ -37,6 +41,24 @@ void ChartWindows::mnuViewChart_Click() {
     chart_->show();
     chart_->raise();
     chart_->activateWindow();
+}
+
+dash::DashboardWindow* ChartWindows::dashboard() {
+    if (!dashboard_)
+        dashboard_ = new dash::DashboardWindow(series_, parts_.acquisition, parts_.mainWindow);
+    return dashboard_;
+}
+
+void ChartWindows::showDashboard() {
+    dashboard()->showFullScreen();
+    dashboard_->raise();
+    dashboard_->activateWindow();
+}
+
+void ChartWindows::markLive(const Sample& sample, const QString& text) {
+    series_.markRow(sample, text);
+    if (chart_)
+        chart_->noteSample();
 }
 
 void ChartWindows::mnuOpenRecording_Click() {

@@ -15,6 +15,10 @@ class RealTimePanel;
 class RealTimeView;
 }  // namespace ignivex
 
+namespace ignivex::dash {
+class DashboardWindow;
+}
+
 namespace ignivex::chart {
 
 class LiveChartWindow;
@@ -39,6 +43,12 @@ public:
     ~ChartWindows() override;
 
     void mnuViewChart_Click();
+    // View, Dashboard: the dashboard, full screen.
+    void showDashboard();
+    // Made on first use; from the same samples as the live chart.
+    dash::DashboardWindow* dashboard();
+    // A mark on the live rows (a recording's marks and alarms), on the row of `sample`.
+    void markLive(const Sample& sample, const QString& text);
     void mnuOpenRecording_Click();
     void openRecording(const QString& path);
 
@@ -54,6 +64,7 @@ private:
     LiveSeries series_;
     // Windows of their own, children of the main window, made on first use.
     LiveChartWindow* chart_ = nullptr;
+    dash::DashboardWindow* dashboard_ = nullptr;
     ReviewWindow* review_ = nullptr;
 };
 

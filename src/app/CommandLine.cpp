@@ -206,7 +206,9 @@ QString helpText(const QString& program) {
     return usageLine(program) + QStringLiteral(R"(
 
 Records the module's live values to FILE (CSV) with no window, for a small computer in the car.
-Without arguments the program opens its window as usual.
+Without arguments the program opens its window as usual; with --dashboard alone it opens the
+window, then the real-time view (as View, View Real Time Data does), then the dashboard over
+the whole screen (Esc leaves full screen).
 
   --record FILE       the recording; an existing FILE is refused unless --force is given
   --port N|DEVICE     port Com1 to Com255 (N, or COMN; mapped as the window maps it), or a

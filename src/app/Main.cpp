@@ -6,6 +6,7 @@
 #include "app/QtMessageBoxes.h"
 #include "link/NativeSerialControl.h"
 #include "app/frmMain.h"
+#include "app/ArgumentChecks.h"
 #include "app/ChartWindows.h"
 #include "branding/BrandingFile.h"
 #include "branding/HelpWindow.h"
@@ -54,8 +55,13 @@ int Main(int argc, char* argv[]) {
     // command line by a relative path is taken from where the program was started, so it is
     // made absolute before anything else runs.
     QStringList files;
-    for (const QString& file : QCoreApplication::arguments().mid(1))
-        files << QFileInfo(file).absoluteFilePath();
+    bool dashboard = false;
+    for (const QString& file : QCoreApplication::arguments().mid(1)) {
+        if (file == command_line::kDashboardOption)
+            dashboard = true;
+        else
+            files << QFileInfo(file).absoluteFilePath();
+    }
 
     static Module1 state;
     SteadyClock clock;
@@ -77,6 +83,13 @@ int Main(int argc, char* argv[]) {
         QTimer::singleShot(
             0, &window, [&window, file = files.first()] { window.charts().openRecording(file); });
     }
+    // --dashboard: the real-time view opened as View Real Time Data opens it, its prompts and
+    // all, then the dashboard over the whole screen.
+    if (dashboard)
+        QTimer::singleShot(0, &window, [&window] {
+            window.mnuViewRealTime_Click();
+            window.mnuViewDashboard_Click();
+        });
     return app.exec();
 }
 

@@ -351,6 +351,7 @@ void RecordingControl::stop(const QString& failure) {
 void RecordingControl::refresh() {
     const RecordingSession::Progress p = session_.progress();
     p_.panel.recordingIndicator->setFigures(p.elapsedS, p.samples, p.ratePerS);
+    emit progressed(p.elapsedS);
 }
 
 void RecordingControl::tell(const QString& text) {

@@ -68,6 +68,8 @@ public:
 
 signals:
     void recordingChanged(bool recording);
+    // Once a second while recording: the time since the start.
+    void progressed(double elapsedSeconds);
 
 private:
     void stop(const QString& failure);

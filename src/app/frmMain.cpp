@@ -7,6 +7,7 @@
 #include "display/PanelFeed.h"
 #include "branding/About.h"
 #include "app/ChartWindows.h"
+#include "app/DashboardWiring.h"
 #include "replay/PanelReplay.h"
 #include "app/AppIcon.h"
 #include "base/AppIdentity.h"
@@ -109,6 +110,9 @@ frmMain::frmMain(Services services, QWidget* parent)
                      : QStringLiteral("that starts itself"));
     });
     buildRecordingMenu();
+    // The marks that reach the file are shown on the live chart on the same rows.
+    connect(&recording_->session(), &RecordingSession::rowMarked, charts_,
+            &chart::ChartWindows::markLive);
 }
 
 frmMain::~frmMain() {
@@ -144,6 +148,8 @@ void frmMain::buildMenus() {
             &frmMain::mnuViewRealTime_Click);
     connect(addItem(view, "mnuViewChart", "&Chart"), &QAction::triggered, this,
             &frmMain::mnuViewChart_Click);
+    connect(addItem(view, "mnuViewDashboard", "&Dashboard"), &QAction::triggered, this,
+            &frmMain::mnuViewDashboard_Click);
     QMenu* comms = addMenu("mnuCommunications", "&Communications");
     connect(addItem(comms, "mnuPortSetup", "&Port Setup"), &QAction::triggered, this,
             &frmMain::mnuPortSetup_Click);
@@ -299,6 +305,14 @@ void frmMain::mnuViewRealTime_Click() {
 
 void frmMain::mnuViewChart_Click() {
     charts_->mnuViewChart_Click();
+}
+
+void frmMain::mnuViewDashboard_Click() {
+    if (!dashboardWired_) {
+        dashboardWired_ = true;
+        wireDashboard(*charts_->dashboard(), *recording_);
+    }
+    charts_->showDashboard();
 }
 
 void frmMain::mnuOpenRecording_Click() {

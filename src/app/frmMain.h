@@ -62,6 +62,7 @@ public:
     void mnuPortSetup_Click();
     void mnuViewRealTime_Click();
     void mnuViewChart_Click();
+    void mnuViewDashboard_Click();
     void mnuOpenRecording_Click();
     void mnuHelpContents_Click();
     void mnuAbout_Click();
@@ -107,6 +108,7 @@ private:
     QMenu* file_ = nullptr;
     bool loaded_ = false;
     bool keyPreview_ = false;
+    bool dashboardWired_ = false;
 };
 
 }  // namespace ignivex

@@ -101,7 +101,7 @@ void RecordingSession::onSample(const Sample& sample) {
             releaseHeld(QStringLiteral("mark %1").arg(lapsedNote_));
         }
     } else {
-        writer_.add(sample, pendingMark_, pendingMarks_);
+        write(sample, pendingMark_, pendingMarks_);
         pendingMark_.clear();
         pendingMarks_ = 0;
     }
@@ -179,7 +179,13 @@ void RecordingSession::releaseHeld(const QString& text) {
     HeldRow& first = wait.rows.front();
     first.marks = {joined({wait.before.text, text, first.marks.text}), made + first.marks.count};
     for (const HeldRow& row : wait.rows)
-        writer_.add(row.sample, row.marks.text, row.marks.count);
+        write(row.sample, row.marks.text, row.marks.count);
+}
+
+void RecordingSession::write(const Sample& sample, const QString& marks, int count) {
+    writer_.add(sample, marks, count);
+    if (!marks.isEmpty())
+        emit rowMarked(sample, marks);
 }
 
 RecordingSession::Progress RecordingSession::progress() const {

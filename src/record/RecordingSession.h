@@ -72,9 +72,13 @@ signals:
     void failed(const QString& message);
     // The file fell behind and a row was lost (said once per recording).
     void rowsDropped();
+    // A row went to the file with marks: what its cell says ("mark 2; note"). The live chart
+    // puts them on the same row.
+    void rowMarked(const Sample& sample, const QString& marks);
 
 private:
     void onSample(const Sample& sample);
+    void write(const Sample& sample, const QString& marks, int count);
     // The held rows to the file, the awaited mark on the first of them saying `text`.
     void releaseHeld(const QString& text);
 

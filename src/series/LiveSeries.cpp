@@ -44,6 +44,24 @@ void LiveSeries::append(const Sample& s) {
     }
 }
 
+void LiveSeries::markRow(const Sample& sample, const QString& text) {
+    if (!start_ || table_.empty() || text.isEmpty())
+        return;
+    // The row is found by its time, as append made it: rows never go back in time, and a
+    // sample's time is its own, so the last row at that time is the sample's.
+    const double elapsed = std::chrono::duration<double>(sample.monotonic - *start_).count();
+    const auto& t = table_.elapsed;
+    const auto after = std::upper_bound(t.begin(), t.end(), elapsed + kTimeRoom);
+    if (after == t.begin() || *(after - 1) < elapsed - kTimeRoom)
+        return;
+    const std::size_t row = std::size_t(after - t.begin()) - 1;
+    // Marks stay in row order, which the painter's search needs.
+    auto& marks = table_.userMarks;
+    const auto at = std::upper_bound(marks.begin(), marks.end(), row,
+                                     [](std::size_t r, const auto& m) { return r < m.row; });
+    marks.insert(at, {row, text});
+}
+
 void LiveSeries::clear() {
     table_ = record::Table();
     start_.reset();

@@ -28,6 +28,9 @@ public:
     explicit LiveSeries(std::size_t keptRows = kKeptRows) : keptRows_(keptRows) {}
 
     void append(const Sample& sample);
+    // A mark on the row of that sample (appended already): a recording's marks and alarms, as
+    // the file has them. A sample no longer kept, or never appended, is marked nowhere.
+    void markRow(const Sample& sample, const QString& text);
     void clear();
     // The module's channels only, as a recording of them would hold.
     const record::Table& table() const { return table_; }

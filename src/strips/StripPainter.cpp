@@ -46,6 +46,8 @@ const QColor kPointer(90, 90, 90);
 const QColor kUserMark(120, 40, 150);
 // The length of a piece of an overlay's line in a legend.
 constexpr double kSampleLength = 16;
+// A mark an alarm wrote ("alarm: battery low") stands out from the user's own.
+const QColor kAlarmMark(200, 30, 30);
 
 QColor overlayColour(int index, const StripChannel& channel) {
     return chart::overlayColour(index, channel.info, colourOf(channel.info));
@@ -604,9 +606,11 @@ struct Painter {
         for (const std::size_t index : userMarksToDraw(data, scene.t0, scene.t1, columns)) {
             const record::Table::Mark& m = t.userMarks[index];
             const double px = x(t.elapsed[m.row]);
+            const QColor colour =
+                m.text.startsWith(QLatin1String("alarm:")) ? kAlarmMark : kUserMark;
             // One pixel wide and not smoothed: as many lines as columns stay cheap to draw.
             p.setRenderHint(QPainter::Antialiasing, false);
-            p.setPen(QPen(kUserMark, 1, Qt::DashLine));
+            p.setPen(QPen(colour, 1, Qt::DashLine));
             p.drawLine(QPointF(px, layout.plot.top()), QPointF(px, layout.plot.bottom()));
             p.setRenderHint(QPainter::Antialiasing, true);
             if (named >= 40 || px < lastRight)
@@ -615,7 +619,7 @@ struct Painter {
             const QRectF box(px + 3, layout.plot.top() + 1, fm.horizontalAdvance(text) + 6,
                              fm.height());
             p.fillRect(box, kBackground);
-            p.setPen(kUserMark);
+            p.setPen(colour);
             p.drawText(box, Qt::AlignCenter, text);
             lastRight = box.right() + 4;
             ++named;

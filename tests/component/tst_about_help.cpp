@@ -154,7 +154,7 @@ void TestAboutHelp::helpOpensAtItsContents() {
         entries << help->contentsPane()->topLevelItem(i)->text(0);
     QCOMPARE(entries, (QStringList{"Contents", "Connecting the module", "Choosing the serial port",
                                    "The real-time view", "Gauges and lamps", "Recording",
-                                   "The chart and the review of recordings",
+                                   "The chart and the review of recordings", "The dashboard",
                                    "Channels by formula and filters",
                                    "Alarms and recordings that start themselves", "The branding file",
                                    "Messages"}));

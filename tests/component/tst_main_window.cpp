@@ -412,7 +412,7 @@ void TestMainWindow::menuCaptionsAndOrder() {
                                 "mnuMarkWithNote=Mark with &Note\u2026", "mnuAlarms=&Alarms\u2026",
                                 "=", "mnuExit=E&xit",
                                 "mnuView=&View", "mnuViewRealTime=View &Real Time Data",
-                                "mnuViewChart=&Chart", "mnuCommunications=&Communications",
+                                "mnuViewChart=&Chart", "mnuViewDashboard=&Dashboard", "mnuCommunications=&Communications",
                                 "mnuPortSetup=&Port Setup", "mnuHelp=&Help",
                                 "mnuHelpContents=&Contents", "mnuAbout=&About"}));
     QCOMPARE(h.w().windowTitle(), QStringLiteral("Ignivex Data Logging Program Version 1.1"));

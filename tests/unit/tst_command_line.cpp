@@ -82,7 +82,7 @@ void TestCommandLine::helpNamesEveryOption() {
           "--rpm-edges", "--map-edges", "--out",     "SIGUSR1",        "--histogram",
           "--rows",      "--row-edges", "--columns", "--column-edges", "--min-samples",
           "--edges",     "--alarm",     "--alarm-hold", "--start-when", "--keep-before",
-          "--stop-after", "--channel"})
+          "--stop-after", "--channel",   "--dashboard"})
         QVERIFY2(help.contains(QRegularExpression(
                      QString("(^|[\\s\\[])%1[\\s,=\\]]").arg(QRegularExpression::escape(o)))),
                  o);
@@ -154,6 +154,10 @@ void TestCommandLine::windowOrCommandLine_data() {
     QTest::newRow("the toolkit's option among ours")
         << QStringList{"-style", "fusion", "--record", "f.csv"} << "usage";
     QTest::newRow("ours") << QStringList{"--record", "f.csv", "--force"} << "options";
+    QTest::newRow("the dashboard") << QStringList{"--dashboard"} << "window";
+    QTest::newRow("the dashboard, a letter off") << QStringList{"--dashbord"} << "usage";
+    QTest::newRow("the dashboard with the logger's")
+        << QStringList{"--record", "f.csv", "--dashboard"} << "usage";
 }
 
 void TestCommandLine::windowOrCommandLine() {
