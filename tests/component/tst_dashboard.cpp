@@ -2,11 +2,14 @@
 // module's channels and a channel by formula, a lost link, alarms told to it, the recording
 // driven from its buttons (with the marks then on the live chart's rows), and its pages.
 #include "app/ChartWindows.h"
+#include "app/DashboardWiring.h"
 #include "app/RecordingControl.h"
 #include "acquire/Acquisition.h"
 #include "dashboard/DashboardWindow.h"
 #include "dashboard/TileGrid.h"
 #include "formula/FormulaStore.h"
+#include "watch/AlarmSet.h"
+#include "watch/StartTrigger.h"
 #include "base/AppIdentity.h"
 #include "support/MainHarness.h"
 
@@ -82,6 +85,9 @@ private slots:
     void showsTheSamples_data();
     void showsTheSamples();
     void alarmsOnTheirTilesAndTheBand();
+    void alarmChannel_data();
+    void alarmChannel();
+    void alarmsOfThePollingReachTheDashboard();
     void buttonsRecordAndMarksReachTheLiveChart();
     void pagesByKeysAndSwipes();
     void screenshots();
@@ -142,6 +148,43 @@ void TestDashboard::alarmsOnTheirTilesAndTheBand() {
     QCOMPARE(rig.d->firingAlarms(), QStringList());
     QCOMPARE(firingTiles(), QStringList());
     QVERIFY(!rig.d->findChild<QWidget*>("alarmStrip")->isVisible());
+}
+
+void TestDashboard::alarmChannel_data() {
+    QTest::addColumn<QString>("condition");
+    QTest::addColumn<QString>("channel");
+    QTest::newRow("a comparison") << "battery_v < 11.5" << "battery_v";
+    QTest::newRow("inside a function") << "smooth(rpm, 0.5) > 7000" << "rpm";
+    QTest::newRow("after an exponent") << "1e5 < map" << "map";
+    QTest::newRow("a function with a space") << "abs (advance - 10) > 3" << "advance";
+    QTest::newRow("no channel") << "1 > 2" << "";
+}
+
+void TestDashboard::alarmChannel() {
+    QFETCH(QString, condition);
+    QFETCH(QString, channel);
+    QCOMPARE(ignivex::alarmChannel(condition), channel);
+}
+
+// An alarm the polling watches fires on the dashboard, on the tile of the channel it reads.
+void TestDashboard::alarmsOfThePollingReachTheDashboard() {
+    Rig rig;
+    const auto problems = rig.w().recording().alarms().set({{"battery low", "battery_v < 100", 0}});
+    QVERIFY(!problems.at(0));
+    rig.pollTick();
+    QTRY_COMPARE(rig.d->firingAlarms(), QStringList{"battery low"});
+    bool onItsTile = false;
+    for (const auto* t : rig.d->tiles())
+        onItsTile |= t->face().alarmFiring && t->face().name == "Battery";
+    QVERIFY(onItsTile);
+    // A start condition armed from the dashboard's Record is shown there; the healthy module
+    // turns at 900 rpm, so it stays armed.
+    QCOMPARE(rig.d->triggerText(), QString());
+    rig.prompts.trigger = watch::TriggerSettings{"rpm > 5000", 1, 1};
+    rig.button("cmdRecord")->click();
+    QCOMPARE(rig.d->triggerText(), "trigger: armed");
+    rig.button("cmdStop")->click();
+    QCOMPARE(rig.d->triggerText(), QString());
 }
 
 void TestDashboard::buttonsRecordAndMarksReachTheLiveChart() {
