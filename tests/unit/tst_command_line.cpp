@@ -34,7 +34,8 @@ void TestCommandLine::helpNamesEveryOption() {
           "--section",   "--xlsx",      "--from",    "--to",           "--of",
           "--rpm-edges", "--map-edges", "--out",     "SIGUSR1",        "--histogram",
           "--rows",      "--row-edges", "--columns", "--column-edges", "--min-samples",
-          "--edges"})
+          "--edges",     "--tag",       "--library", "--library-add",  "--library-list",
+          "--library-tag"})
         QVERIFY2(help.contains(QRegularExpression(
                      QString("(^|[\\s\\[])%1[\\s,=\\]]").arg(QRegularExpression::escape(o)))),
                  o);
