@@ -3,6 +3,8 @@
 #include "app/FileArgument.h"
 #include "app/HeadlessWords.h"
 #include "base/MessageText.h"
+#include "catalog/LibraryPlace.h"
+#include "catalog/RunIndex.h"
 
 #include "link/ModuleLine.h"
 #include "link/PortMapper.h"
@@ -445,6 +447,17 @@ void HeadlessLogger::finish(int code) {
                        .arg(lost)
                        .arg(session_.marks());
     say(summary);
+    // The recording goes into the user's library, as one made in the window does.
+    if (p.rows > 0 && !p.taken) {
+        applyApplicationTitle();
+        QString why;
+        const auto store = catalog::openLibrary({}, &why);
+        catalog::IndexOutcome indexed = catalog::indexFile(options_.file);
+        if (!indexed.run)
+            why = indexed.reason;
+        if (!store || !indexed.run || !store->add(*indexed.run, &why))
+            say(QStringLiteral("The recording was not added to the library: %1").arg(why));
+    }
     QCoreApplication::exit(code);
 }
 

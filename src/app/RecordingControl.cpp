@@ -196,13 +196,16 @@ void RecordingControl::stop(const QString& failure) {
     const RecordingSession::Progress last = session_.progress();
     const QString path = session_.path();
     session_.stop();
-    if (last.samples > 0 && QFileInfo::exists(path))
+    const bool kept = last.samples > 0 && QFileInfo::exists(path);
+    if (kept)
         chart::recent_recordings::add(path);
     refresh_.stop();
     p_.pollTimer.setInterval(kViewRate.intervalMs());
     p_.feed.setThrottled(false);
     p_.panel.recordingIndicator->hide();
     emit recordingChanged(false);
+    if (kept)
+        emit recordingClosed(path);
     if (!failure.isEmpty())
         tell(failure);
     else if (last.dropped > 0)

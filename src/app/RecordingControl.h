@@ -55,6 +55,8 @@ public:
 
 signals:
     void recordingChanged(bool recording);
+    // A recording with rows was closed and its file is there.
+    void recordingClosed(const QString& path);
 
 private:
     void stop(const QString& failure);
