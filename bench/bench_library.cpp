@@ -139,10 +139,16 @@ void benchAddFolder(const QString& folder, int files) {
                 "%.0f ms, writing the runs %.0f ms\n",
                 totalS, static_cast<long long>(scan.files.size()), double(rowsRead) / 1e6, scanMs,
                 writeMs);
+    // As the window's add does it: a file whose "# id:" line names the run at its place is
+    // not read again.
     const auto k0 = Steady::now();
-    for (const QString& file : scan.files)
-        store->add(*catalog::indexFile(file).run, &why);
-    std::printf("the same folder again (every file known): %.1f s\n", microsSince(k0) / 1e6);
+    int known = 0;
+    for (const QString& file : catalog::filesToAdd({folder + "/runs"}).files) {
+        const auto id = store->idAt(file, &why);
+        known += id && catalog::headerRunId(file) == *id ? 1 : 0;
+    }
+    std::printf("the same folder again (%d files known by their id): %.0f ms\n", known,
+                microsSince(k0) / 1000);
 }
 
 }  // namespace

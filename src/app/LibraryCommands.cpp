@@ -86,6 +86,16 @@ int add(catalog::RunStore& store, const Arguments& a, const QString& program) {
         out += QStringLiteral("skipped,,%1,it does not exist\n").arg(fileText(missing));
     QString why;
     for (const QString& file : scan.files) {
+        // A file whose id names the run already at its place is not read again.
+        const auto knownHere = store.idAt(file, &why);
+        if (knownHere && catalog::headerRunId(file) == *knownHere) {
+            if (!a.tags.isEmpty() && !store.addTags(*knownHere, a.tags, &why)) {
+                print(stdout, out);
+                return failure(program, why);
+            }
+            out += QStringLiteral("known,%1,%2,\n").arg(csvCell(*knownHere), fileText(file));
+            continue;
+        }
         catalog::IndexOutcome indexed = catalog::indexFile(file);
         if (!indexed.run) {
             out += QStringLiteral("skipped,,%1,%2\n")

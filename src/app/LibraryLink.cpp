@@ -3,8 +3,6 @@
 #include "app/ChartWindows.h"
 #include "catalog/LibraryPlace.h"
 #include "library/LibraryWindow.h"
-#include "review/ReviewWindow.h"
-#include "series/ReviewState.h"
 
 #include <QLoggingCategory>
 #include <QWidget>

@@ -2,6 +2,7 @@
 
 #include "catalog/RunIndex.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QStringList>
@@ -16,6 +17,9 @@ namespace ignivex::catalog {
 struct IndexedFile {
     QString path;
     IndexOutcome outcome;
+    // Set instead of the outcome for a file whose "# id:" line names the run the library has
+    // at that place already: it is not read again.
+    QString knownId;
 };
 
 class LibraryAdder : public QObject {
@@ -24,8 +28,9 @@ public:
     explicit LibraryAdder(QObject* parent = nullptr);
     ~LibraryAdder() override;
 
-    // Starts reading; false while a reading is under way.
-    bool start(const QStringList& paths);
+    // Starts reading; false while a reading is under way. `known`: the ids of the runs the
+    // library has, by their files' absolute paths.
+    bool start(const QStringList& paths, const QHash<QString, QString>& known = {});
     void cancel();
     bool running() const { return worker_.joinable() && !ended_; }
 
@@ -37,7 +42,7 @@ signals:
     void finished(bool cancelled);
 
 private:
-    void work(QStringList paths);
+    void work(QStringList paths, QHash<QString, QString> known);
 
     std::thread worker_;
     std::atomic<bool> cancel_{false};

@@ -34,6 +34,21 @@ QString contentId(const QString& path) {
     return QStringLiteral("sha256:") + QString::fromLatin1(hash.result().toHex());
 }
 
+QString headerRunId(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QList<std::pair<QString, QString>> details;
+    for (int i = 0; i < record::kDetailLinesKept && !f.atEnd(); ++i) {
+        const QByteArray line = f.readLine(record::kDetailLineLength).trimmed();
+        if (!line.startsWith('#'))
+            break;
+        if (const auto d = record::detailLine(line))
+            details.append(*d);
+    }
+    return record::runIdOf(details);
+}
+
 IndexOutcome indexRecording(const record::Recording& recording) {
     IndexOutcome out;
     const record::Table& t = recording.table;

@@ -27,6 +27,9 @@ IndexOutcome indexFile(const QString& path, const std::atomic<bool>* cancel = nu
 // The same from a recording read already (the review's), hashing its file when it has no id.
 IndexOutcome indexRecording(const record::Recording& recording);
 
+// The id the file's "# id:" line gives, read from its top alone; empty when it has none.
+QString headerRunId(const QString& path);
+
 // "sha256:" and the hash of the file's bytes; empty when it cannot be read.
 QString contentId(const QString& path);
 

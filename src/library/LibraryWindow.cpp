@@ -253,7 +253,14 @@ void LibraryWindow::refresh() {
 }
 
 void LibraryWindow::addPaths(const QStringList& paths) {
-    if (!store_ || !adder_.start(paths))
+    if (!store_ || adding())
+        return;
+    // A file whose id names the run already at its place is not read again.
+    QHash<QString, QString> known;
+    QString why;
+    for (const catalog::RunEntry& r : store_->find({}, &why).value_or(QList<catalog::RunEntry>()))
+        known.insert(r.path, r.id);
+    if (!adder_.start(paths, known))
         return;
     report_.clear();
     added_ = known_ = skipped_ = 0;
@@ -268,6 +275,11 @@ void LibraryWindow::cancelAdding() {
 
 void LibraryWindow::indexed(const catalog::IndexedFile& file) {
     const QString name = QFileInfo(file.path).fileName();
+    if (!file.knownId.isEmpty()) {
+        ++known_;
+        report_ << QStringLiteral("known: %1").arg(name);
+        return;
+    }
     if (!file.outcome.run) {
         ++skipped_;
         report_ << QStringLiteral("skipped: %1: %2").arg(name, file.outcome.reason);
