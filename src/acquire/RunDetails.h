@@ -16,6 +16,9 @@ struct RunDetails {
     std::int16_t rangeCode = 0;
     QString rate;       // "2 per second", "as fast as the link allows"
     QDateTime started;  // local time with its UTC offset
+    // The recording's own id (a UUID), which stays with the file through renames and moves;
+    // the writer gives a new recording one.
+    QString runId;
 };
 
 }  // namespace ignivex

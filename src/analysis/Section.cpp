@@ -80,7 +80,13 @@ std::optional<qint64> writeSection(const QString& source, const QString& target,
             line.chop(1);
         if (!header) {
             if (line.startsWith('#')) {
-                head += line + '\n';
+                // A section is a recording of its own: it gets an id of its own, or the
+                // library would take it for its source moved.
+                const auto detail = record::detailLine(line);
+                if (detail && detail->first == u"id")
+                    head += "# id: " + record::newRunId().toUtf8() + '\n';
+                else
+                    head += line + '\n';
             } else if (record::isHeaderRow(line)) {
                 header = true;
                 head += "# section of: " + QDir::toNativeSeparators(source).toUtf8() + '\n';

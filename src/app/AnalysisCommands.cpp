@@ -5,7 +5,10 @@
 #include "analysis/Section.h"
 #include "analysis/Statistics.h"
 #include "app/CommandLine.h"
+#include "base/AppIdentity.h"
 #include "base/MessageText.h"
+#include "catalog/LibraryPlace.h"
+#include "catalog/RunSet.h"
 #include "formula/FormulaChannels.h"
 #include "record/RecordingReader.h"
 #include "workbook/Workbook.h"
@@ -37,6 +40,7 @@ const QString kSpanHelp = QStringLiteral(" Give a span the recording covers with
 struct Arguments {
     QString command;
     QString file;
+    QString tag;  // --tag in place of the file: the library's runs of that tag, as one
     QMap<QString, QString> options;  // "--from" -> "12.5"
     QStringList channels;            // each --channel's NAME=FORMULA, in their order
     QString error;
@@ -69,13 +73,31 @@ QStringList optionsOf(const QString& command) {
 Arguments parseArguments(const QStringList& arguments) {
     Arguments a;
     a.command = arguments.value(0);
-    if (arguments.size() < 2 || arguments[1].startsWith(QLatin1String("--"))) {
+    if (arguments.size() < 2 ||
+        (arguments[1].startsWith(QLatin1String("--")) && arguments[1] != u"--tag")) {
         a.error = QStringLiteral("%1 needs the recording's file name").arg(a.command);
         return a;
     }
-    a.file = arguments[1];
-    const QStringList allowed = optionsOf(a.command);
-    for (qsizetype i = 2; i < arguments.size(); ++i) {
+    qsizetype first = 2;
+    QStringList allowed = optionsOf(a.command);
+    if (arguments[1] == u"--tag") {
+        if (a.command != u"--stats" && a.command != u"--table" && a.command != u"--histogram") {
+            a.error = QStringLiteral("%1 needs the recording's file name: only --stats, --table "
+                                     "and --histogram take --tag")
+                          .arg(a.command);
+            return a;
+        }
+        if (arguments.size() < 3) {
+            a.error = QStringLiteral("--tag needs a value");
+            return a;
+        }
+        a.tag = arguments[2];
+        first = 3;
+        allowed << QStringLiteral("--library");
+    } else {
+        a.file = arguments[1];
+    }
+    for (qsizetype i = first; i < arguments.size(); ++i) {
         const QString& name = arguments[i];
         if (!allowed.contains(name)) {
             a.error = QStringLiteral("%1 does not take \"%2\"").arg(a.command, readable(name, 40));
@@ -209,6 +231,40 @@ std::optional<record::Recording> load(const QString& path, QString* error) {
         return std::nullopt;
     }
     return std::move(*read.recording);
+}
+
+// The library's runs of a tag, one after the other as one recording.
+std::optional<record::Recording> loadTagged(const QString& tag, const QString& place,
+                                            QString* error) {
+    applyApplicationTitle();
+    const auto store = catalog::openLibrary(place, error);
+    if (!store)
+        return std::nullopt;
+    catalog::RunQuery query;
+    query.tag = tag;
+    const auto runs = store->find(query, error);
+    if (!runs)
+        return std::nullopt;
+    if (runs->isEmpty()) {
+        *error = QStringLiteral("The library has no run tagged \"%1\". Tag runs with "
+                                "--library-tag ID TAG; --library-list shows them.")
+                     .arg(readable(tag, 40));
+        return std::nullopt;
+    }
+    QStringList paths;
+    // Oldest first, so the rows follow each other as the runs did.
+    for (auto it = runs->crbegin(); it != runs->crend(); ++it) {
+        if (!it->present) {
+            *error = QStringLiteral("The run %1 tagged \"%2\" is no longer at %3. Add the "
+                                    "folder it went to with --library-add, and it is found "
+                                    "again.")
+                         .arg(it->id, readable(tag, 40),
+                              readablePath(QDir::toNativeSeparators(it->path)));
+            return std::nullopt;
+        }
+        paths << it->path;
+    }
+    return catalog::combinedRecording(paths, error);
 }
 
 void printStatistics(const record::Table& table, const analysis::Span& span) {
@@ -504,6 +560,7 @@ bool isAnalysis(const QStringList& arguments) {
 QString usageLines(const QString& program) {
     return QStringLiteral(
                "usage: %1 --stats FILE [FORMULAS] [--from S] [--to S]\n"
+
                "       %1 --table FILE [FORMULAS] [--of CHANNEL] [--rows CHANNEL] "
                "[--row-edges E0,E1,...] [--columns CHANNEL] [--column-edges E0,E1,...] "
                "[--rpm-edges E0,E1,...] [--map-edges E0,E1,...] [--min-samples N] [--from S] "
@@ -512,7 +569,9 @@ QString usageLines(const QString& program) {
                "[--to S]\n"
                "       %1 --section FILE --from S --to S --out NEW\n"
                "       %1 --xlsx FILE [FORMULAS] --out NEW.xlsx [--from S] [--to S]\n"
-               "  FORMULAS: [--channel NAME=FORMULA]... [--where FORMULA [--settle S]]\n")
+               "  FORMULAS: [--channel NAME=FORMULA]... [--where FORMULA [--settle S]]\n"
+               "  --stats, --table and --histogram take --tag TAG [--library FILE] in place of "
+               "FILE: the library's runs of that tag, as one recording\n")
         .arg(program);
 }
 
@@ -578,7 +637,9 @@ int run(const QStringList& arguments, const QString& program) {
         return usage(program, wrong);
 
     QString error;
-    std::optional<record::Recording> recording = load(a.file, &error);
+    std::optional<record::Recording> recording =
+        a.tag.isEmpty() ? load(a.file, &error)
+                        : loadTagged(a.tag, a.options.value(QStringLiteral("--library")), &error);
     if (!recording) {
         print(stderr, QStringLiteral("%1: %2\n").arg(program, error));
         return kFailed;

@@ -11,6 +11,7 @@
 #include "display/RealTimeView.h"
 
 #include <QWidget>
+#include <utility>
 
 namespace ignivex::chart {
 
@@ -74,11 +75,28 @@ void ChartWindows::openRecording(const QString& path) {
         auto* tools = new ReviewTools(*review_, parts_.boxes, review_->viewMenu());
         auto* formulas = new FormulaTools(*review_, parts_.boxes, review_->viewMenu());
         new StudyTools(*review_, parts_.boxes, *tools, *formulas);
+        connect(&review_->state(), &ReviewState::recordingChanged, this, [this] {
+            const auto& shown = review_->state().plainRecording();
+            if (!shown)
+                return;
+            emit recordingShown(shown->path);
+            // The review lays one recording over the one shown: the first waiting.
+            const QStringList overlays = std::exchange(overlaysWaiting_, {});
+            if (!overlays.isEmpty())
+                review_->openOverlay(overlays.first());
+        });
     }
     review_->show();
     review_->raise();
     review_->activateWindow();
     review_->openFile(path);
+}
+
+void ChartWindows::openWithOverlays(const QStringList& paths) {
+    if (paths.isEmpty())
+        return;
+    openRecording(paths.first());
+    overlaysWaiting_ = paths.mid(1);
 }
 
 }  // namespace ignivex::chart

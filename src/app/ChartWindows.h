@@ -51,6 +51,9 @@ public:
     void markLive(const Sample& sample, const QString& text);
     void mnuOpenRecording_Click();
     void openRecording(const QString& path);
+    // The first recording in the review, the others laid over it (as many as the review
+    // overlays), once it is shown.
+    void openWithOverlays(const QStringList& paths);
 
     LiveChartWindow* chartWindow() const { return chart_; }
     // The live chart's samples since the real-time view opened, kept whether it is shown or not.
@@ -58,8 +61,13 @@ public:
     ReviewWindow* reviewWindow() const { return review_; }
     PanelReplay& replay() { return *replay_; }
 
+signals:
+    // A recording the review has read and shows.
+    void recordingShown(const QString& path);
+
 private:
     Parts parts_;
+    QStringList overlaysWaiting_;
     PanelReplay* replay_;
     LiveSeries series_;
     // Windows of their own, children of the main window, made on first use.

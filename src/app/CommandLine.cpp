@@ -295,6 +295,19 @@ not ok are left out of every figure.
         numbers in any language; an existing NEW.xlsx is refused
   NEW is written whole or not at all: a span with no row, a full disk or the size limit for a
   file (ulimit -f) leaves nothing, and the exit code is 3.
+  --stats, --table and --histogram take --tag TAG [--library FILE] in place of FILE: every
+  run of the library with that tag, one after the other as one recording.
+
+The library of runs (library.sqlite in the user's data folder; --library FILE for another;
+a PostgreSQL URL is refused, as the team library is not in this version):
+  --library-add PATH... [--tag TAG]...
+        adds recordings and folders (searched for .csv files below them too), tagged; a line a
+        file: result,id,file,reason (result: added, known or skipped with the reason)
+  --library-list [--tag TAG]
+        a line per run, newest first:
+        id,file,started,duration_s,rows,firmware,map_range,marks,tags (tags joined with ;)
+  --library-tag ID TAG...
+        adds tags to the run of that id
 
 Exit codes:
   0  recorded until the duration ended or SIGINT, SIGTERM or SIGHUP came; the file is complete

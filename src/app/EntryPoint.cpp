@@ -1,6 +1,7 @@
 #include "app/AnalysisCommands.h"
 #include "app/CommandLine.h"
 #include "app/HeadlessLogger.h"
+#include "app/LibraryCommands.h"
 #include "app/Main.h"
 #include "base/FileCalls.h"
 
@@ -22,6 +23,11 @@ int main(int argc, char* argv[]) {
     if (ignivex::analysis_commands::isAnalysis(arguments)) {
         QCoreApplication app(argc, argv);
         return ignivex::analysis_commands::run(
+            arguments, QFileInfo(QString::fromLocal8Bit(argv[0])).fileName());
+    }
+    if (ignivex::library_commands::isLibrary(arguments)) {
+        QCoreApplication app(argc, argv);
+        return ignivex::library_commands::run(
             arguments, QFileInfo(QString::fromLocal8Bit(argv[0])).fileName());
     }
     // The command line records with no window; anything else opens the window.

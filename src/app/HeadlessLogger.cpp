@@ -3,6 +3,8 @@
 #include "app/FileArgument.h"
 #include "app/HeadlessWords.h"
 #include "base/MessageText.h"
+#include "catalog/LibraryPlace.h"
+#include "catalog/RunIndex.h"
 
 #include "link/ModuleLine.h"
 #include "link/PortMapper.h"
@@ -495,7 +497,27 @@ void HeadlessLogger::finish(int code) {
     } catch (const CommError&) {
     }
     say(summary(p));
+    // The recordings go into the user's library, as those made in the window do.
+    if (options_.trigger) {
+        for (std::size_t i = 0; i < watched_.stretchRows().size(); ++i)
+            if (watched_.stretchRows()[i] > 0)
+                addToLibrary(watch::stretchPath(options_.file, int(i) + 1));
+    } else if (p.rows > 0 && !p.taken) {
+        addToLibrary(options_.file);
+    }
     QCoreApplication::exit(code);
+}
+
+void HeadlessLogger::addToLibrary(const QString& path) {
+    applyApplicationTitle();
+    QString why;
+    const auto store = catalog::openLibrary({}, &why);
+    catalog::IndexOutcome indexed = catalog::indexFile(path);
+    if (!indexed.run)
+        why = indexed.reason;
+    if (!store || !indexed.run || !store->add(*indexed.run, &why))
+        say(QStringLiteral("%1 was not added to the library: %2")
+                .arg(QDir::toNativeSeparators(path), why));
 }
 
 QString HeadlessLogger::summary(const RecordingSession::Progress& p) const {

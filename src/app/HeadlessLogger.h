@@ -41,6 +41,8 @@ private:
     void reconnect();
     bool deviceMissing() const;
     void finish(int code);
+    // A recording made, indexed in the user's library; a line says why where it could not be.
+    void addToLibrary(const QString& path);
     void say(const QString& line);
     void showProgress();
     void watchSignals();

@@ -108,9 +108,11 @@ RecordingControl::RecordingControl(Parts parts, QObject* parent)
             [this](const QString&, const QString& error) { stop(error); });
     connect(&watched_, &watch::WatchedRecording::stateChanged, this, &RecordingControl::showState);
     connect(&watched_, &watch::WatchedRecording::stretchEnded, this,
-            [](const QString& path, qint64 rows) {
-                if (rows > 0 && QFileInfo::exists(path))
+            [this](const QString& path, qint64 rows) {
+                if (rows > 0 && QFileInfo::exists(path)) {
                     chart::recent_recordings::add(path);
+                    emit recordingClosed(path);
+                }
             });
     // A firing alarm is said on the indicator while a recording runs or is armed.
     connect(&watched_.alarms(), &watch::AlarmSet::changed, this,
@@ -330,7 +332,8 @@ void RecordingControl::stop(const QString& failure) {
     const QString path = session_.path();
     const bool plain = session_.active() && !watched_.triggered();
     watched_.stop();
-    if (plain && last.samples > 0 && QFileInfo::exists(path))
+    const bool kept = plain && last.samples > 0 && QFileInfo::exists(path);
+    if (kept)
         chart::recent_recordings::add(path);
     refresh_.stop();
     p_.pollTimer.setInterval(kViewRate.intervalMs());
@@ -338,6 +341,8 @@ void RecordingControl::stop(const QString& failure) {
     p_.panel.recordingIndicator->setArmed({});
     p_.panel.recordingIndicator->hide();
     emit recordingChanged(false);
+    if (kept)
+        emit recordingClosed(path);
     if (!failure.isEmpty())
         tell(failure);
     else if (last.dropped > 0)

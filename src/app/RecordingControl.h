@@ -70,6 +70,8 @@ signals:
     void recordingChanged(bool recording);
     // Once a second while recording: the time since the start.
     void progressed(double elapsedSeconds);
+    // A recording with rows was closed and its file is there.
+    void recordingClosed(const QString& path);
 
 private:
     void stop(const QString& failure);

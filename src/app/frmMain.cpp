@@ -3,6 +3,7 @@
 #include "acquire/Acquisition.h"
 #include "acquire/ModuleRun.h"
 #include "app/RecordPrompts.h"
+#include "app/LibraryLink.h"
 #include "app/RecordingControl.h"
 #include "display/PanelFeed.h"
 #include "branding/About.h"
@@ -109,6 +110,9 @@ frmMain::frmMain(Services services, QWidget* parent)
                      ? QStringLiteral("to %1").arg(readablePath(path))
                      : QStringLiteral("that starts itself"));
     });
+    // Every recording made or opened goes into the library.
+    library_ = new LibraryLink(*charts_, services_.boxes, this);
+    connect(recording_, &RecordingControl::recordingClosed, library_, &LibraryLink::index);
     buildRecordingMenu();
     // The marks that reach the file are shown on the live chart on the same rows.
     connect(&recording_->session(), &RecordingSession::rowMarked, charts_,
@@ -141,6 +145,8 @@ void frmMain::buildMenus() {
     recent_->menuAction()->setObjectName(QStringLiteral("mnuRecentRecordings"));
     connect(recent_, &QMenu::aboutToShow, this, &frmMain::fillRecentRecordings);
     fillRecentRecordings();
+    connect(addItem(file, "mnuLibrary", "&Library\u2026"), &QAction::triggered, this,
+            [this] { library_->mnuLibrary_Click(); });
     connect(addItem(file, "mnuExit", "E&xit"), &QAction::triggered, this, &frmMain::mnuExit_Click);
     file_ = file;
     QMenu* view = addMenu("mnuView", "&View");

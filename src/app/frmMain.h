@@ -21,6 +21,7 @@ namespace ignivex {
 class Acquisition;
 class ModuleRun;
 class DialogRecordPrompts;
+class LibraryLink;
 class PanelFeed;
 namespace chart {
 class ChartWindows;
@@ -72,6 +73,7 @@ public:
     ModuleLink& link() { return link_; }
     RealTimeView& view() { return *view_; }
     chart::ChartWindows& charts() { return *charts_; }
+    LibraryLink& library() { return *library_; }
     Acquisition& acquisition() { return *acquisition_; }
     RecordingControl& recording() { return *recording_; }
     PortSetupPanel* fraPortSelect() const { return fraPortSelect_; }
@@ -103,6 +105,7 @@ private:
     std::unique_ptr<DialogRecordPrompts> dialogs_;
     RecordingControl* recording_ = nullptr;
     chart::ChartWindows* charts_ = nullptr;
+    LibraryLink* library_ = nullptr;
     QMenu* recent_ = nullptr;
     QTimer tmrDataRead_;
     QMenu* file_ = nullptr;

@@ -4,6 +4,7 @@
 #include "record/TimeCell.h"
 
 #include <QRegularExpression>
+#include <QUuid>
 #include <algorithm>
 #include <charconv>
 #include <iterator>
@@ -181,6 +182,8 @@ QByteArray preamble(const Details& d) {
         out += "# " + QByteArray(key) + ": " + v.toUtf8() + '\n';
     };
     line("recording", d.tool);
+    if (!d.runId.isEmpty())
+        line("id", d.runId);
     line("port", d.port);
     line("firmware", d.firmwareId.isEmpty() ? QStringLiteral("(not identified)") : d.firmwareId);
     line("status",
@@ -193,6 +196,20 @@ QByteArray preamble(const Details& d) {
     line("started", timeText(d.started));
     out += kColumns.join(QLatin1Char(',')).toLatin1() + '\n';
     return out;
+}
+
+QString newRunId() {
+    return QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+QString runIdOf(const QList<std::pair<QString, QString>>& details) {
+    for (const auto& [key, value] : details) {
+        if (key == u"id") {
+            const QUuid id = QUuid::fromString(value.trimmed());
+            return id.isNull() ? QString() : id.toString(QUuid::WithoutBraces);
+        }
+    }
+    return {};
 }
 
 QByteArray row(const Sample& s, Instant start, const QString& mark) {

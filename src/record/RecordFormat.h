@@ -40,7 +40,14 @@ std::optional<Sample::End> statusFrom(QStringView text);
 // Local time as ISO 8601 with milliseconds and the UTC offset: 2026-12-08T14:03:07.250+01:00.
 QString timeText(const QDateTime& time);
 
-// The "#" lines and the header row, each line ending with LF.
+// A new recording's id: a random UUID, written as its "# id:" line.
+QString newRunId();
+// The id a recording's details give, as written by newRunId(); empty when they give none (a
+// file of an earlier version) or the line is no UUID.
+QString runIdOf(const QList<std::pair<QString, QString>>& details);
+
+// The "#" lines and the header row, each line ending with LF; the "# id:" line only when the
+// details carry an id.
 QByteArray preamble(const Details& details);
 
 // One data row for a tick, ending with LF. `start` is the monotonic time the recording began:

@@ -164,7 +164,11 @@ bool RecordingWriter::open(const QString& path, const record::Details& details, 
                           .arg(shown(path)));
     }
     blockingAgain(fd);
-    const QByteArray head = record::preamble(details);
+    // A new recording gets an id of its own, which the library knows it by wherever it goes.
+    record::Details withId = details;
+    if (withId.runId.isEmpty())
+        withId.runId = record::newRunId();
+    const QByteArray head = record::preamble(withId);
     int e = 0;
     if (::ftruncate(fd, 0) != 0)
         e = errno;

@@ -407,7 +407,8 @@ void TestMainWindow::menuCaptionsAndOrder() {
         }
     }
     QCOMPARE(seen, QStringList({"mnuFile=&File", "mnuOpenRecording=&Open Recording\u2026",
-                                "mnuRecentRecordings=Recent Recor&dings", "mnuRecord=&Record\u2026",
+                                "mnuRecentRecordings=Recent Recor&dings",
+                                "mnuLibrary=&Library\u2026", "mnuRecord=&Record\u2026",
                                 "mnuStopRecording=S&top Recording", "mnuMark=&Mark",
                                 "mnuMarkWithNote=Mark with &Note\u2026", "mnuAlarms=&Alarms\u2026",
                                 "=", "mnuExit=E&xit",

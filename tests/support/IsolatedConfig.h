@@ -3,17 +3,23 @@
 #include <QDir>
 #include <QFile>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtGlobal>
 
 namespace ignivex::test {
 
 // A settings folder of the test's own: the stored port and the ports folder live there, never
-// in the user's real configuration.
+// in the user's real configuration; and a data folder, where the library of runs is.
 class IsolatedConfig {
 public:
     IsolatedConfig() {
         qputenv("XDG_CONFIG_HOME", dir_.path().toLocal8Bit());
+        qputenv("XDG_DATA_HOME", (dir_.path() + QStringLiteral("/data")).toLocal8Bit());
+#ifdef Q_OS_WIN
+        // The user's data folder is no variable there: Qt's test folders stand in for it.
+        QStandardPaths::setTestModeEnabled(true);
+#endif
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.path());
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir_.path());
     }
@@ -22,6 +28,7 @@ public:
         return dir_.path() + QStringLiteral("/Ignivex_Log/Ignivex_Log.conf");
     }
     QString portsFolder() const { return dir_.path() + QStringLiteral("/Ignivex_Log/ports"); }
+    QString dataFolder() const { return dir_.path() + QStringLiteral("/data"); }
 
 #ifdef Q_OS_WIN
     // On Windows the store is the registry, shared by the whole user: the test sets the user's

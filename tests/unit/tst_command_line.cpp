@@ -82,7 +82,8 @@ void TestCommandLine::helpNamesEveryOption() {
           "--rpm-edges", "--map-edges", "--out",     "SIGUSR1",        "--histogram",
           "--rows",      "--row-edges", "--columns", "--column-edges", "--min-samples",
           "--edges",     "--alarm",     "--alarm-hold", "--start-when", "--keep-before",
-          "--stop-after", "--channel",   "--dashboard"})
+          "--stop-after", "--channel",   "--dashboard",
+          "--tag",       "--library", "--library-add",  "--library-list", "--library-tag"})
         QVERIFY2(help.contains(QRegularExpression(
                      QString("(^|[\\s\\[])%1[\\s,=\\]]").arg(QRegularExpression::escape(o)))),
                  o);

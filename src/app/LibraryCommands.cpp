@@ -1,0 +1,192 @@
+#include "app/LibraryCommands.h"
+
+#include "app/CommandLine.h"
+#include "base/AppIdentity.h"
+#include "base/MessageText.h"
+#include "catalog/LibraryPlace.h"
+#include "catalog/FolderScan.h"
+#include "catalog/RunIndex.h"
+
+#include <QDir>
+#include <cstdio>
+
+namespace ignivex::library_commands {
+
+namespace {
+
+using namespace command_line;
+
+const QStringList kCommands = {QStringLiteral("--library-add"), QStringLiteral("--library-list"),
+                               QStringLiteral("--library-tag")};
+
+void print(FILE* to, const QString& text) {
+    std::fputs(text.toUtf8().constData(), to);
+}
+
+int usage(const QString& program, const QString& error) {
+    print(stderr, QStringLiteral("%1: %2\n%3Try %1 --help for more.\n")
+                      .arg(program, error, usageLines(program)));
+    return kBadArguments;
+}
+
+int failure(const QString& program, const QString& error) {
+    print(stderr, QStringLiteral("%1: %2\n").arg(program, error));
+    return kFailed;
+}
+
+QString fileText(const QString& path) {
+    return csvCell(QDir::toNativeSeparators(path));
+}
+
+struct Arguments {
+    QString command;
+    QStringList values;  // the paths of an add; the id and tags of a tag
+    QStringList tags;    // each --tag
+    QString place;       // --library
+    QString error;
+};
+
+Arguments parseArguments(const QStringList& arguments) {
+    Arguments a;
+    a.command = arguments.value(0);
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& arg = arguments[i];
+        const bool takesTag = a.command != u"--library-tag";
+        if (arg == u"--library" || (arg == u"--tag" && takesTag)) {
+            if (i + 1 >= arguments.size()) {
+                a.error = QStringLiteral("%1 needs a value").arg(arg);
+                return a;
+            }
+            if (arg == u"--tag")
+                a.tags << arguments[i + 1];
+            else
+                a.place = arguments[i + 1];
+            ++i;
+        } else if (arg.startsWith(QLatin1String("--"))) {
+            a.error = QStringLiteral("%1 does not take \"%2\"").arg(a.command, readable(arg, 40));
+            return a;
+        } else {
+            a.values << arg;
+        }
+    }
+    if (a.command == u"--library-add" && a.values.isEmpty())
+        a.error = QStringLiteral("--library-add needs the files or folders to add");
+    else if (a.command == u"--library-list" && !a.values.isEmpty())
+        a.error = QStringLiteral("--library-list takes no file (\"%1\")")
+                      .arg(readable(a.values.first(), 40));
+    else if (a.command == u"--library-tag" && a.values.size() < 2)
+        a.error = QStringLiteral("--library-tag needs a run's id and one tag or more");
+    return a;
+}
+
+int add(catalog::RunStore& store, const Arguments& a, const QString& program) {
+    const catalog::ScanResult scan = catalog::filesToAdd(a.values);
+    QString out = QStringLiteral("result,id,file,reason\n");
+    for (const QString& missing : scan.missing)
+        out += QStringLiteral("skipped,,%1,it does not exist\n").arg(fileText(missing));
+    QString why;
+    for (const QString& file : scan.files) {
+        // A file whose id names the run already at its place is not read again.
+        const auto knownHere = store.idAt(file, &why);
+        if (knownHere && catalog::headerRunId(file) == *knownHere) {
+            if (!a.tags.isEmpty() && !store.addTags(*knownHere, a.tags, &why)) {
+                print(stdout, out);
+                return failure(program, why);
+            }
+            out += QStringLiteral("known,%1,%2,\n").arg(csvCell(*knownHere), fileText(file));
+            continue;
+        }
+        catalog::IndexOutcome indexed = catalog::indexFile(file);
+        if (!indexed.run) {
+            out += QStringLiteral("skipped,,%1,%2\n")
+                       .arg(fileText(file), csvCell(readable(indexed.reason, 200)));
+            continue;
+        }
+        indexed.run->tags = a.tags;
+        const auto result = store.add(*indexed.run, &why);
+        if (!result) {
+            print(stdout, out);
+            return failure(program, why);
+        }
+        out += QStringLiteral("%1,%2,%3,%4\n")
+                   .arg(*result == catalog::AddResult::Added ? QStringLiteral("added")
+                                                             : QStringLiteral("known"),
+                        csvCell(indexed.run->id), fileText(file),
+                        *result == catalog::AddResult::Moved
+                            ? QStringLiteral("found again at this place")
+                            : QString());
+    }
+    print(stdout, out);
+    return kDone;
+}
+
+int list(catalog::RunStore& store, const Arguments& a, const QString& program) {
+    catalog::RunQuery q;
+    if (!a.tags.isEmpty())
+        q.tag = a.tags.first();
+    QString why;
+    const auto runs = store.find(q, &why);
+    if (!runs)
+        return failure(program, why);
+    QString out = QStringLiteral("id,file,started,duration_s,rows,firmware,map_range,marks,tags\n");
+    for (const catalog::RunEntry& r : *runs) {
+        out += QStringLiteral("%1,%2,%3,%4,%5,%6,%7,%8,%9\n")
+                   .arg(csvCell(r.id), fileText(r.path),
+                        csvCell(r.started.toString(Qt::ISODateWithMs)),
+                        QString::number(r.durationS, 'f', 3), QString::number(r.rows),
+                        csvCell(r.firmware), csvCell(r.mapRange), QString::number(r.marks),
+                        csvCell(r.tags.join(QLatin1Char(';'))));
+    }
+    print(stdout, out);
+    return kDone;
+}
+
+int tag(catalog::RunStore& store, const Arguments& a, const QString& program) {
+    QString why;
+    if (!store.addTags(a.values.first(), a.values.mid(1), &why))
+        return failure(program, why);
+    const auto run = store.run(a.values.first(), &why);
+    if (run)
+        print(stderr, QStringLiteral("%1: %2 has the tags %3\n")
+                          .arg(program, run->id, run->tags.join(QStringLiteral(", "))));
+    return kDone;
+}
+
+}  // namespace
+
+QString csvCell(const QString& text) {
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
+        !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+bool isLibrary(const QStringList& arguments) {
+    return !arguments.isEmpty() && kCommands.contains(arguments.first());
+}
+
+QString usageLines(const QString& program) {
+    return QStringLiteral("usage: %1 --library-add PATH... [--tag TAG]... [--library FILE]\n"
+                          "       %1 --library-list [--tag TAG] [--library FILE]\n"
+                          "       %1 --library-tag ID TAG... [--library FILE]\n")
+        .arg(program);
+}
+
+int run(const QStringList& arguments, const QString& program) {
+    const Arguments a = parseArguments(arguments);
+    if (!a.error.isEmpty())
+        return usage(program, a.error);
+    // The library is the user's own, in the data folder named after the program.
+    applyApplicationTitle();
+    QString why;
+    const auto store = catalog::openLibrary(a.place, &why);
+    if (!store)
+        return failure(program, why);
+    if (a.command == u"--library-add")
+        return add(*store, a, program);
+    return a.command == u"--library-list" ? list(*store, a, program) : tag(*store, a, program);
+}
+
+}  // namespace ignivex::library_commands
