@@ -80,11 +80,13 @@ void ChartWindows::openRecording(const QString& path) {
             if (!shown)
                 return;
             emit recordingShown(shown->path);
-            // The review lays one recording over the one shown: the first waiting.
-            const QStringList overlays = std::exchange(overlaysWaiting_, {});
-            if (!overlays.isEmpty())
-                review_->openOverlay(overlays.first());
+            openNextOverlay();
         });
+        // The overlays waiting are read one after the other, as the review reads one at a time;
+        // one that cannot be read is passed over.
+        connect(&review_->state(), &ReviewState::overlayChanged, this,
+                &ChartWindows::openNextOverlay);
+        connect(review_, &ReviewWindow::overlayFailed, this, &ChartWindows::openNextOverlay);
     }
     review_->show();
     review_->raise();
@@ -95,8 +97,17 @@ void ChartWindows::openRecording(const QString& path) {
 void ChartWindows::openWithOverlays(const QStringList& paths) {
     if (paths.isEmpty())
         return;
+    overlaysWaiting_ = paths.mid(1, ReviewState::kMostOverlays);
+    if (review_)
+        review_->closeOverlays();
     openRecording(paths.first());
-    overlaysWaiting_ = paths.mid(1);
+}
+
+void ChartWindows::openNextOverlay() {
+    if (overlaysWaiting_.isEmpty() || !review_ || !review_->state().recording() ||
+        review_->overlayLoading() || review_->loading())
+        return;
+    review_->openOverlay(overlaysWaiting_.takeFirst());
 }
 
 }  // namespace ignivex::chart

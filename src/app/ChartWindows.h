@@ -66,6 +66,8 @@ signals:
     void recordingShown(const QString& path);
 
 private:
+    void openNextOverlay();
+
     Parts parts_;
     QStringList overlaysWaiting_;
     PanelReplay* replay_;

@@ -155,8 +155,9 @@ void TestAboutHelp::helpOpensAtItsContents() {
     QCOMPARE(entries, (QStringList{"Contents", "Connecting the module", "Choosing the serial port",
                                    "The real-time view", "Gauges and lamps", "Recording",
                                    "The chart and the review of recordings", "The dashboard",
-                                   "Channels by formula and filters", "The library of runs",
-                                   "Alarms and recordings that start themselves", "The branding file",
+                                   "Channels by formula and filters",
+                                   "Alarms and recordings that start themselves",
+                                   "The library of runs", "The branding file",
                                    "Messages"}));
     QCOMPARE(help->contentsPane()->currentItem()->text(0), QStringLiteral("Contents"));
 

@@ -647,11 +647,23 @@ void TestChartReview::fourRecordingsCompared() {
         QVERIFY2(found, qPrintable(wanted.name()));
     }
 
+    // Runs chosen together (the library's Overlay in the Review): the first shown, the next
+    // three over it in their order, the overlays there were closed, a fifth left out.
+    rig.w().charts().openWithOverlays({overlays[2], pull, overlays[0], overlays[2], pull});
+    QTRY_COMPARE(state.overlayCount(), 3);
+    QTRY_VERIFY(!rig.review()->overlayLoading());
+    QCOMPARE(state.overlayCount(), 3);
+    QCOMPARE(QFileInfo(state.recording()->path).fileName(), QStringLiteral("sample.csv"));
+    QStringList names;
+    for (int i = 0; i < 3; ++i)
+        names << QFileInfo(state.overlay(i)->path).fileName();
+    QCOMPARE(names, (QStringList{"pull.csv", "marked.csv", "sample.csv"}));
+
     // Closing the current overlay (the last opened) leaves the others in their order.
     QVERIFY(state.setCurrentOverlay(0));
     rig.review()->closeOverlay();
     QCOMPARE(state.overlayCount(), 2);
-    QCOMPARE(QFileInfo(state.overlay(0)->path).fileName(), QStringLiteral("pull.csv"));
+    QCOMPARE(QFileInfo(state.overlay(0)->path).fileName(), QStringLiteral("marked.csv"));
     QCOMPARE(of->count(), 3);
 }
 
