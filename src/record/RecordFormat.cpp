@@ -3,7 +3,6 @@
 #include "link/Scaling.h"
 #include "record/TimeCell.h"
 
-#include <QRegularExpression>
 #include <QUuid>
 #include <algorithm>
 #include <charconv>
@@ -101,10 +100,14 @@ QString noteText(const QString& note) {
 namespace {
 // A cell that begins with one of these is a formula to a spreadsheet. An apostrophe written
 // before it (and before a note that itself begins with apostrophes and one of them, so reading
-// undoes exactly what writing did) makes it text.
-const QRegularExpression& formulaStart() {
-    static const QRegularExpression start(QStringLiteral("^'*[=+\\-@]"));
-    return start;
+// undoes exactly what writing did) makes it text. Plain code rather than a regular expression:
+// files are read on worker threads too, and the expression engine's per-thread stack is freed
+// unsafely when such a thread ends under the Windows build's threads.
+bool formulaStart(QStringView text) {
+    qsizetype i = 0;
+    while (i < text.size() && text[i] == QLatin1Char('\''))
+        ++i;
+    return i < text.size() && QStringView(u"=+-@").contains(text[i]);
 }
 }  // namespace
 
@@ -115,7 +118,7 @@ QByteArray markCell(const QString& mark) {
     // undo quoting (numpy, gnuplot): commas become semicolons, quotes single quotes.
     QString text = noteText(mark);
     text.replace(QLatin1Char(','), QLatin1Char(';')).replace(QLatin1Char('"'), QLatin1Char('\''));
-    if (formulaStart().match(text).hasMatch())
+    if (formulaStart(text))
         text.prepend(QLatin1Char('\''));
     return '"' + text.toUtf8() + '"';
 }
@@ -125,7 +128,7 @@ QString markText(QByteArrayView cell) {
     if (text.size() >= 2 && text.startsWith('"') && text.endsWith('"'))
         text = text.mid(1, text.size() - 2).replace("\"\"", "\"");
     QString mark = QString::fromUtf8(text);
-    if (mark.startsWith(QLatin1Char('\'')) && formulaStart().match(mark).hasMatch())
+    if (mark.startsWith(QLatin1Char('\'')) && formulaStart(mark))
         mark.remove(0, 1);
     return mark;
 }
@@ -137,13 +140,19 @@ QString mapRangeText(std::int16_t rangeCode) {
 }
 
 std::optional<std::int16_t> rangeCodeOf(const QList<std::pair<QString, QString>>& details) {
-    static const QRegularExpression leadingDigit(QStringLiteral("^\\s*([0-3])\\b"));
     for (const auto& [key, value] : details) {
         if (key != QLatin1String("map range"))
             continue;
-        const QRegularExpressionMatch m = leadingDigit.match(value);
-        if (m.hasMatch())
-            return std::int16_t(m.captured(1).toInt());
+        // A digit 0 to 3 first (after spaces), standing on its own: "3 (0 to 90)", not "30".
+        qsizetype i = 0;
+        while (i < value.size() && value[i].isSpace())
+            ++i;
+        if (i >= value.size() || value[i] < QLatin1Char('0') || value[i] > QLatin1Char('3'))
+            continue;
+        const qsizetype next = i + 1;
+        if (next < value.size() && (value[next].isLetterOrNumber() || value[next] == QLatin1Char('_')))
+            continue;
+        return std::int16_t(value[i].unicode() - u'0');
     }
     return std::nullopt;
 }

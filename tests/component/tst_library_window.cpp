@@ -5,6 +5,7 @@
 // saved there.
 #include "app/ChartWindows.h"
 #include "app/LibraryLink.h"
+#include "catalog/LibraryPlace.h"
 #include "catalog/SqliteRunStore.h"
 #include "library/AcrossRuns.h"
 #include "library/LibraryWindow.h"
@@ -150,8 +151,8 @@ void TestLibraryWindow::openedRecordingIsIndexed() {
     h.w().charts().openRecording(kFixtures + "/run_a.csv");
     QVERIFY(indexed.wait(20000));
     QString why;
-    auto store = catalog::SqliteRunStore::open(
-        config.dataFolder() + "/" + QCoreApplication::applicationName() + "/library.sqlite", &why);
+    // Where the program keeps it: the test's own data folder, or under Wine the prefix's.
+    auto store = catalog::SqliteRunStore::open(catalog::defaultLibraryPath(), &why);
     QVERIFY2(store, qPrintable(why));
     const auto run = store->run("11111111-2222-4333-8444-555555555555", &why);
     QVERIFY2(run, qPrintable(why));

@@ -56,6 +56,8 @@ Sample tickOf(const QString& kind, double seconds, const Reads& v) {
 class TestRecordFormat : public QObject {
     Q_OBJECT
 private slots:
+    void mapRangeLine_data();
+    void mapRangeLine();
     void rows_data();
     void rows();
     void roundTrip_data();
@@ -216,6 +218,26 @@ void TestRecordFormat::parseRejects() {
     QString said;
     QVERIFY(!parseRow(line, &said));
     QCOMPARE(said, why);
+}
+
+// The MAP range a "# map range:" line names: a digit 0 to 3 standing on its own at its start.
+void TestRecordFormat::mapRangeLine_data() {
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<int>("code");  // -1: none
+    QTest::newRow("as written") << "3 (0 to 90)" << 3;
+    QTest::newRow("after spaces") << "  2" << 2;
+    QTest::newRow("no sensor") << "0 (no MAP sensor)" << 0;
+    QTest::newRow("a longer number") << "30" << -1;
+    QTest::newRow("out of range") << "4 (0 to 120)" << -1;
+    QTest::newRow("a word") << "1x" << -1;
+    QTest::newRow("empty") << "" << -1;
+}
+
+void TestRecordFormat::mapRangeLine() {
+    QFETCH(QString, value);
+    QFETCH(int, code);
+    const auto read = record::rangeCodeOf({{QStringLiteral("map range"), value}});
+    QCOMPARE(read ? int(*read) : -1, code);
 }
 
 QTEST_GUILESS_MAIN(TestRecordFormat)
