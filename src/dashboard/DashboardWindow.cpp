@@ -190,8 +190,12 @@ TileFace DashboardWindow::faceOf(const tiles::Tile& tile) const {
 
 void DashboardWindow::buildPage() {
     page_ = std::clamp(page_, 0, layout_.pageCount() - 1);
-    for (TileWidget* w : shown_)
-        delete w;
+    // Let go of later, not at once: a page is often turned from within an event of one of its
+    // own tiles (a swipe that ends on it, its menu), which must not be deleted under it.
+    for (TileWidget* w : shown_) {
+        w->hide();
+        w->deleteLater();
+    }
     shown_.clear();
     grid_->setGrid(layout_.columns(), layout_.rows());
     const Colours colours = night_ ? Colours::night() : Colours::day();

@@ -124,8 +124,9 @@ void paintDial(QPainter& p, const QRectF& area, const TileFace& f, const Colours
         p.setBrush(Qt::NoBrush);
     }
     // The value large under the centre, the scale's ends at the arc's feet.
-    const QRectF valueBox(centre.x() - radius * 0.75, centre.y() + radius * 0.14, radius * 1.5,
-                          radius * 0.56);
+    // Narrower than the arc's opening, so a long value stays clear of the lowest ticks.
+    const QRectF valueBox(centre.x() - radius * 0.56, centre.y() + radius * 0.12, radius * 1.12,
+                          radius * 0.5);
     if (layers.front)
         drawFitted(p, valueBox, f.valueText(), c.text, Qt::AlignCenter);
     if (!layers.back)
