@@ -223,4 +223,22 @@ std::optional<std::vector<std::uint8_t>> rowsPassing(const record::Table& table,
     return passing;
 }
 
+SoundChannels soundChannels(const std::vector<Definition>& definitions) {
+    SoundChannels out;
+    const auto problems = check(definitions, record::Table());
+    for (std::size_t i = 0; i < definitions.size(); ++i) {
+        if (problems[i])
+            out.problems << QStringLiteral("%1: %2").arg(definitions[i].name, problems[i]->message);
+        else
+            out.definitions.push_back(definitions[i]);
+    }
+    // Those that read only sound ones are sound on their own.
+    if (const auto problem = addChannels(out.made, out.definitions)) {
+        out.problems << *problem;
+        out.definitions.clear();
+        out.made = record::Table();
+    }
+    return out;
+}
+
 }  // namespace ignivex::formula

@@ -33,6 +33,16 @@ std::vector<std::optional<Problem>> check(const std::vector<Definition>& definit
 // columns would not fit in memory.
 std::optional<QString> addChannels(record::Table& table, const std::vector<Definition>& definitions);
 
+// The definitions rows arriving one by one can compute, over the module's channels: the sound
+// ones, and, made once without rows, the table of their channels in the order they are
+// computed (each after those it reads); "name: problem" for each left out.
+struct SoundChannels {
+    std::vector<Definition> definitions;
+    record::Table made;
+    QStringList problems;
+};
+SoundChannels soundChannels(const std::vector<Definition>& definitions);
+
 // A channel's values as the file wrote them (record::asWritten), NaN where a row has none; the
 // name "elapsed_s" gives the rows' seconds.
 std::vector<double> writtenValues(const record::Table& table, const QString& column);

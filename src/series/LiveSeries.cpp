@@ -69,24 +69,10 @@ void LiveSeries::clear() {
 }
 
 QStringList LiveSeries::setChannels(const std::vector<formula::Definition>& definitions) {
-    const record::Table plain;
-    const auto problems = formula::check(definitions, plain);
-    QStringList out;
-    std::vector<formula::Definition> sound;
-    for (std::size_t i = 0; i < definitions.size(); ++i) {
-        if (problems[i])
-            out << QStringLiteral("%1: %2").arg(definitions[i].name, problems[i]->message);
-        else
-            sound.push_back(definitions[i]);
-    }
-    // Those that read only sound ones are sound on their own: made once without rows, they
-    // give the channels' descriptions in the order they are computed.
-    record::Table made;
-    if (const auto problem = formula::addChannels(made, sound)) {
-        out << *problem;
-        sound.clear();
-    }
-    definitions_ = std::move(sound);
+    formula::SoundChannels sound = formula::soundChannels(definitions);
+    const QStringList out = sound.problems;
+    const record::Table made = std::move(sound.made);
+    definitions_ = std::move(sound.definitions);
     infos_.clear();
     computing_.clear();
     for (record::ChannelId c = kValueCount; c < made.channelCount(); ++c) {

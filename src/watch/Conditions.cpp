@@ -21,27 +21,13 @@ const record::Table& plainTable() {
 }  // namespace
 
 QStringList Conditions::setChannels(const std::vector<formula::Definition>& definitions) {
-    const auto problems = formula::check(definitions, plainTable());
-    QStringList out;
-    std::vector<formula::Definition> sound;
-    for (std::size_t i = 0; i < definitions.size(); ++i) {
-        if (problems[i])
-            out << QStringLiteral("%1: %2").arg(definitions[i].name, problems[i]->message);
-        else
-            sound.push_back(definitions[i]);
-    }
-    // Made once without rows, the table gives the channels in the order they are computed.
-    record::Table made;
-    if (const auto problem = formula::addChannels(made, sound)) {
-        out << *problem;
-        sound.clear();
-        made = record::Table();
-    }
+    const formula::SoundChannels sound = formula::soundChannels(definitions);
+    const record::Table& made = sound.made;
     infos_.clear();
     channels_.clear();
     conditions_.clear();
     for (record::ChannelId c = kValueCount; c < made.channelCount(); ++c) {
-        const auto d = std::find_if(sound.begin(), sound.end(),
+        const auto d = std::find_if(sound.definitions.begin(), sound.definitions.end(),
                                     [&](const auto& d) { return d.name == made.channel(c).column; });
         auto computing = prepare(d->formula, nullptr);
         if (!computing)
@@ -50,7 +36,7 @@ QStringList Conditions::setChannels(const std::vector<formula::Definition>& defi
         channels_.push_back(std::move(*computing));
     }
     restart();
-    return out;
+    return sound.problems;
 }
 
 std::optional<formula::Problem> Conditions::add(const QString& condition) {
