@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,6 +34,13 @@
 namespace ignivex::bench {
 
 using Steady = std::chrono::steady_clock;
+
+// The CPU time of the calling thread so far, in milliseconds.
+inline double threadCpuMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
+}
 
 inline double microsSince(Steady::time_point start, Steady::time_point end = Steady::now()) {
     return std::chrono::duration<double, std::micro>(end - start).count();

@@ -49,12 +49,6 @@ constexpr int kWidth = 1200, kHeight = 760;
 constexpr double kPanSpan = 360;  // a six-minute view
 constexpr double kPanStepPx = 20;
 
-double threadCpuMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
-}
-
 long rssKb() {
     return statusKb("VmRSS:").value_or(-1);
 }

@@ -21,12 +21,6 @@ using namespace ignivex::bench;
 
 namespace {
 
-double threadCpuMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
-}
-
 int run(int seconds) {
     using test::AppRig;
     AppRig app(QStringLiteral(IGNIVEX_SIM), 1,

@@ -23,12 +23,6 @@ using namespace ignivex::bench;
 
 namespace {
 
-double threadCpuMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
-}
-
 void writeMarked(const QString& path, int rows, bool marked) {
     QFile f(path);
     f.open(QIODevice::WriteOnly);
