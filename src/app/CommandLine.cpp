@@ -12,7 +12,7 @@ namespace {
 const QStringList kOwnOptions = {"--record",     "--port",        "--rate",        "--duration",
                                  "--force",      "--help",        "-h",            "--version",
                                  "--alarm",      "--alarm-hold",  "--start-when",  "--keep-before",
-                                 "--stop-after", "--channel"};
+                                 "--stop-after", "--channel",     "--publish"};
 
 // A number of seconds from 0 to `most`.
 std::optional<double> secondsFrom(const QString& text, double most) {
@@ -143,6 +143,8 @@ Request parse(const QStringList& arguments) {
                 return Usage{QStringLiteral("at most %1 alarms").arg(watch::kMostAlarms)};
             o.alarms.push_back(*alarm);
             alarmTexts << *v;
+        } else if (name == QLatin1String("--publish")) {
+            o.publish = *v;
         } else if (name == QLatin1String("--start-when")) {
             o.trigger = watch::TriggerSettings{*v};
         } else {
@@ -183,6 +185,10 @@ Request parse(const QStringList& arguments) {
         return Usage{QStringLiteral("%1 needs --start-when and its condition")
                          .arg(keepBefore ? QStringLiteral("--keep-before")
                                          : QStringLiteral("--stop-after"))};
+    if (o.trigger && !o.publish.isEmpty())
+        return Usage{QStringLiteral("--publish sends one recording as it is made; a recording "
+                                    "that starts itself (--start-when) makes many, and is not "
+                                    "published: add its files with --library-add")};
     if (o.trigger) {
         o.trigger->keepBeforeSeconds = keepBefore.value_or(o.trigger->keepBeforeSeconds);
         o.trigger->stopAfterSeconds = stopAfter.value_or(o.trigger->stopAfterSeconds);
@@ -198,7 +204,8 @@ QString usageLine(const QString& program) {
                "[--duration SECONDS] [--force]\n"
                "       [--channel NAME=FORMULA]... [--alarm \"TEXT: FORMULA\"]... "
                "[--alarm-hold SECONDS]\n"
-               "       [--start-when FORMULA [--keep-before SECONDS] [--stop-after SECONDS]]")
+               "       [--start-when FORMULA [--keep-before SECONDS] [--stop-after SECONDS]]\n"
+               "       [--publish URL]")
         .arg(program);
 }
 
@@ -245,6 +252,13 @@ the whole screen (Esc leaves full screen).
                       0 to 600; default 5
   --stop-after SECONDS
                       0 to 3600; default 3
+  --publish URL       sends the rows to the team's PostgreSQL server as they are recorded
+                      (postgresql://USER@HOST:PORT/DATABASE; the password as PostgreSQL's
+                      own clients take it, from ~/.pgpass or PGPASSWORD). Rows the server
+                      has not confirmed wait in FILE.spool beside FILE, and go when it can
+                      be reached again (tried every 5 s); a spool from an earlier run into
+                      FILE goes first. Recording never waits for the server. Not with
+                      --start-when.
   --help, -h          this text
   --version           the program's name and version
 An option's value follows it, or is joined to it by "=": --rate=max. A formula reads the
@@ -308,6 +322,11 @@ a PostgreSQL URL is refused, as the team library is not in this version):
         id,file,started,duration_s,rows,firmware,map_range,marks,tags (tags joined with ;)
   --library-tag ID TAG...
         adds tags to the run of that id
+  --sync [--library FILE]
+        sends the rows that wait in a spool (FILE.spool) beside each run of the library to
+        the server it names, and finishes the run there; a line a spool:
+        result,id,file,rows,reason (result: sent, or waiting with the reason; rows: sent now).
+        Exit code 1 when a spool still waits
 
 Exit codes:
   0  recorded until the duration ended or SIGINT, SIGTERM or SIGHUP came; the file is complete

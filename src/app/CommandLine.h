@@ -38,6 +38,8 @@ struct Options {
     std::vector<watch::Alarm> alarms;
     // --start-when with --keep-before and --stop-after: the file is then FILE-1, FILE-2, ...
     std::optional<watch::TriggerSettings> trigger;
+    // --publish URL: the rows go to the team's server as they are recorded.
+    QString publish;
 };
 
 // What the arguments ask for.

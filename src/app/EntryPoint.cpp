@@ -3,6 +3,7 @@
 #include "app/HeadlessLogger.h"
 #include "app/LibraryCommands.h"
 #include "app/Main.h"
+#include "app/SyncCommand.h"
 #include "base/FileCalls.h"
 
 #include <QCoreApplication>
@@ -28,6 +29,11 @@ int main(int argc, char* argv[]) {
     if (ignivex::library_commands::isLibrary(arguments)) {
         QCoreApplication app(argc, argv);
         return ignivex::library_commands::run(
+            arguments, QFileInfo(QString::fromLocal8Bit(argv[0])).fileName());
+    }
+    if (ignivex::sync_command::isSync(arguments)) {
+        QCoreApplication app(argc, argv);
+        return ignivex::sync_command::run(
             arguments, QFileInfo(QString::fromLocal8Bit(argv[0])).fileName());
     }
     // The command line records with no window; anything else opens the window.

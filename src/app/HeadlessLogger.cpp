@@ -5,6 +5,9 @@
 #include "base/MessageText.h"
 #include "catalog/LibraryPlace.h"
 #include "catalog/RunIndex.h"
+#include "team/Publisher.h"
+#include "team/Spool.h"
+#include "team/SpoolSender.h"
 
 #include "link/ModuleLine.h"
 #include "link/PortMapper.h"
@@ -175,6 +178,8 @@ bool HeadlessLogger::startRecording(const record::Details& details) {
 
 HeadlessLogger::~HeadlessLogger() {
     watched_.stop();
+    publishThread_.quit();
+    publishThread_.wait();
 #ifndef Q_OS_WIN
     if (signalPipe[0] >= 0) {
         std::signal(SIGINT, SIG_DFL);
@@ -335,6 +340,8 @@ int HeadlessLogger::run() {
         say(*problem);
         return kFileNotWritten;
     }
+    if (!options_.trigger && !sendEarlierSpool())
+        return kFileNotWritten;
 
     // The port: the one given, else the one chosen last in the window.
     int portNumber = 1;
@@ -397,6 +404,8 @@ int HeadlessLogger::run() {
         return kFileNotWritten;
     }
 
+    if (!options_.publish.isEmpty())
+        startPublishing();
     run_.startPolling();
     watchInput();
     poll_.start(options_.rate.intervalMs());
@@ -505,7 +514,76 @@ void HeadlessLogger::finish(int code) {
     } else if (p.rows > 0 && !p.taken) {
         addToLibrary(options_.file);
     }
-    QCoreApplication::exit(code);
+    if (publisher_)
+        endPublishing(code);
+    else
+        QCoreApplication::exit(code);
+}
+
+bool HeadlessLogger::sendEarlierSpool() {
+    const QString spool = team::spoolPathFor(options_.file);
+    if (!QFileInfo::exists(spool))
+        return true;
+    say(QStringLiteral("%1 holds rows of an earlier run that its server has not had; sending them "
+                       "first.")
+            .arg(QDir::toNativeSeparators(spool)));
+    const team::SpoolSent sent = team::sendSpool(spool);
+    if (sent.result == team::SpoolSent::Result::Sent) {
+        say(QStringLiteral("The earlier run %1 is whole on its server: %2 rows sent.")
+                .arg(sent.runId)
+                .arg(sent.rows));
+        return true;
+    }
+    say(QStringLiteral("The rows in %1 could not be sent (%2). Recording to %3 would lose them: "
+                       "send them with --sync once the server can be reached, or remove %1.")
+            .arg(QDir::toNativeSeparators(spool), sent.reason,
+                 QDir::toNativeSeparators(options_.file)));
+    return false;
+}
+
+void HeadlessLogger::startPublishing() {
+    publisher_ = new team::Publisher(options_.publish, options_.file);
+    publisher_->moveToThread(&publishThread_);
+    connect(&publishThread_, &QThread::finished, publisher_, &QObject::deleteLater);
+    connect(publisher_, &team::Publisher::said, this, &HeadlessLogger::say);
+    publishThread_.start();
+    // The top first, then the rows as they reach the disk: both queued on the publisher's thread
+    // in that order.
+    const QByteArray top = session_.top();
+    QMetaObject::invokeMethod(
+        publisher_, [p = publisher_, top] { p->begin(top); }, Qt::QueuedConnection);
+    connect(&session_, &RecordingSession::rowsWritten, publisher_, &team::Publisher::take,
+            Qt::QueuedConnection);
+    say(QStringLiteral("Publishing to %1 as the rows are recorded; while it cannot be reached they "
+                       "wait in %2.")
+            .arg(team::shownUrl(options_.publish),
+                 QDir::toNativeSeparators(team::spoolPathFor(options_.file))));
+}
+
+void HeadlessLogger::endPublishing(int code) {
+    connect(publisher_, &team::Publisher::finished, this,
+            [this, code](qint64 waiting, qint64 sent, bool whole, const QString& why) {
+                const QString url = team::shownUrl(options_.publish);
+                const QString program =
+                    QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+                if (whole)
+                    say(QStringLiteral("Published %1 to %2: %3 rows, the run is whole on the "
+                                       "server.")
+                            .arg(QDir::toNativeSeparators(options_.file), url)
+                            .arg(sent));
+                else if (sent == 0 && waiting == 0)
+                    say(QStringLiteral("Publishing to %1: %2, so nothing was published.")
+                            .arg(url, why));
+                else
+                    say(QStringLiteral("Publishing to %1: %2 rows wait in %3 (%4). Send them "
+                                       "with %5 --sync once the server can be reached.")
+                            .arg(url)
+                            .arg(waiting)
+                            .arg(QDir::toNativeSeparators(team::spoolPathFor(options_.file)), why,
+                                 program));
+                QCoreApplication::exit(code);
+            });
+    QMetaObject::invokeMethod(publisher_, &team::Publisher::finish, Qt::QueuedConnection);
 }
 
 void HeadlessLogger::addToLibrary(const QString& path) {

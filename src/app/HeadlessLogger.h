@@ -13,11 +13,16 @@
 
 #include <QObject>
 #include <QSocketNotifier>
+#include <QThread>
 #include <QTimer>
 #include <memory>
 #include <optional>
 
 namespace ignivex {
+
+namespace team {
+class Publisher;
+}
 
 // The recorder with no window: opens the link as the view does and records until the duration
 // ends or SIGINT/SIGTERM/SIGHUP comes, bringing a lost link back into step and waiting for a device
@@ -53,6 +58,13 @@ private:
     void watchDeadline();
     void watchRows();
     bool startRecording(const record::Details& details);
+    // A spool beside the file from an earlier run goes to its server first; false when its
+    // rows could not be sent (recording into the file would lose them).
+    bool sendEarlierSpool();
+    // --publish: the rows go to the server from their own thread as they reach the file.
+    void startPublishing();
+    // What waits is sent and the run finished on the server; then the program ends.
+    void endPublishing(int code);
     QString summary(const RecordingSession::Progress& p) const;
 
     command_line::Options options_;
@@ -68,6 +80,8 @@ private:
     RecordingSession& session_;
     QTimer poll_;
     QTimer progress_;
+    QThread publishThread_;
+    team::Publisher* publisher_ = nullptr;  // lives on publishThread_, deleted as it ends
     std::unique_ptr<QSocketNotifier> signals_;
     std::unique_ptr<QSocketNotifier> input_;
     QByteArray inputLine_;

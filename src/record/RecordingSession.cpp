@@ -20,6 +20,9 @@ RecordingSession::RecordingSession(Acquisition& acquisition, Clock& clock, QObje
         emit failed(message);
     });
     connect(&writer_, &RecordingWriter::rowsDropped, this, &RecordingSession::rowsDropped);
+    // Passed on from the writer's thread as it comes: a publisher queues it for its own.
+    connect(&writer_, &RecordingWriter::rowsWritten, this, &RecordingSession::rowsWritten,
+            Qt::DirectConnection);
 }
 
 RecordingSession::~RecordingSession() {

@@ -66,8 +66,12 @@ public:
     // Why the last start() refused.
     const RecordingWriter::OpenFailure& openFailure() const { return writer_.openFailure(); }
     Progress progress() const;
+    // The file's top (the "#" lines and the column line) once started.
+    QByteArray top() const { return writer_.top(); }
 
 signals:
+    // Rows on the disk, as RecordingWriter::rowsWritten: emitted on the writer's thread.
+    void rowsWritten(qint64 firstRow, const QList<QByteArray>& lines);
     // The file could no longer be written: the recording has stopped (the message says why).
     void failed(const QString& message);
     // The file fell behind and a row was lost (said once per recording).

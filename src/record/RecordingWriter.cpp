@@ -190,6 +190,7 @@ bool RecordingWriter::open(const QString& path, const record::Details& details, 
     }
 
     path_ = path;
+    top_ = head;
     start_ = start;
     fd_ = fd;
     device_ = st.st_dev;
@@ -276,10 +277,19 @@ void RecordingWriter::run() {
                 stopWith(problem(errno));
                 return;
             }
-            std::lock_guard lock(mutex_);
-            figures_.rows += qint64(batch.size());
-            figures_.marks += marks;
-            figures_.bytes += bytes.size();
+            qint64 firstRow = 0;
+            {
+                std::lock_guard lock(mutex_);
+                firstRow = figures_.rows;
+                figures_.rows += qint64(batch.size());
+                figures_.marks += marks;
+                figures_.bytes += bytes.size();
+            }
+            QList<QByteArray> lines;
+            lines.reserve(qsizetype(batch.size()));
+            for (const Queued& row : batch)
+                lines << row.line.chopped(1);
+            emit rowsWritten(firstRow, lines);
         }
         // Writing to a file that was removed or made read-only succeeds without a word, so look.
         if (const auto what = tampered()) {

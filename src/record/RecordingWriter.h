@@ -70,7 +70,14 @@ public:
 
     Figures figures() const;
 
+    // The file's top as open() wrote it: the "#" lines and the column line.
+    QByteArray top() const { return top_; }
+
 signals:
+    // Rows that reached the disk (written and synced), from row `firstRow` on (counted from 0,
+    // the first data row), each as the file has it without its line end. Emitted on the
+    // writer's own thread: a listener elsewhere gets it queued and never holds the writing.
+    void rowsWritten(qint64 firstRow, const QList<QByteArray>& lines);
     // The file could no longer be written; the writer has closed it.
     void failed(const QString& message);
     // The first row was dropped because the queue was full (said once per recording).
@@ -85,6 +92,7 @@ private:
     void removeIfEmpty();
 
     QString path_;
+    QByteArray top_;
     Instant start_{};
     int fd_ = -1;
     dev_t device_ = 0;  // the file's identity, to notice another file taking its name
