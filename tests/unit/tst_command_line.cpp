@@ -53,6 +53,12 @@ void TestCommandLine::startAndAlarms_data() {
         << QStringList{"--channel", "r=rate(rpm", "--alarm", "a: r > 1"} << "--channel \"r=rate(rpm\": ";
     QTest::newRow("a formula cut short, where")
         << QStringList{"--start-when", "rpm >"} << "--start-when \"rpm >\": ";
+    QTest::newRow("published, with alarms") << QStringList{"--publish", "postgresql://a@b/c",
+                                                           "--alarm", "a: rpm > 1"} << "-/-/1/0";
+    QTest::newRow("published, a recording that starts itself")
+        << QStringList{"--publish", "postgresql://a@b/c", "--start-when", "rpm"}
+        << "is not published";
+    QTest::newRow("publish without its URL") << QStringList{"--publish"} << "--publish needs a value";
 }
 
 void TestCommandLine::startAndAlarms() {
@@ -83,7 +89,8 @@ void TestCommandLine::helpNamesEveryOption() {
           "--rows",      "--row-edges", "--columns", "--column-edges", "--min-samples",
           "--edges",     "--alarm",     "--alarm-hold", "--start-when", "--keep-before",
           "--stop-after", "--channel",   "--dashboard",
-          "--tag",       "--library", "--library-add",  "--library-list", "--library-tag"})
+          "--tag",       "--library", "--library-add",  "--library-list", "--library-tag",
+          "--publish",   "--sync"})
         QVERIFY2(help.contains(QRegularExpression(
                      QString("(^|[\\s\\[])%1[\\s,=\\]]").arg(QRegularExpression::escape(o)))),
                  o);
