@@ -24,15 +24,15 @@ QString idOf(const QByteArray& top) {
 
 }  // namespace
 
-Publisher::Publisher(const QString& url, const QString& recording, QObject* parent)
+Publisher::Publisher(const QString& url, const QString& recording, Pace pace, QObject* parent)
     : QObject(parent),
       url_(url),
       recording_(recording),
       spool_(spoolPathFor(recording)),
       batch_(this),
       retry_(this) {
-    batch_.setInterval(kBatchMs);
-    retry_.setInterval(kRetryMs);
+    batch_.setInterval(pace.batchMs);
+    retry_.setInterval(pace.retryMs);
     connect(&batch_, &QTimer::timeout, this, &Publisher::sendWaiting);
     connect(&retry_, &QTimer::timeout, this, &Publisher::retry);
 }
@@ -152,7 +152,7 @@ void Publisher::failed(const QString& why) {
              : prefix() + QStringLiteral("the server refused the rows: %1. They wait in %2; they "
                                          "are offered again every %3 s.")
                               .arg(why, spool)
-                              .arg(kRetryMs / 1000);
+                              .arg(double(retry_.interval()) / 1000);
     // One line a stretch of trouble, not one every few seconds.
     if (text != problem_)
         emit said(text);

@@ -19,13 +19,17 @@ class TeamStore;
 class Publisher : public QObject {
     Q_OBJECT
 public:
-    static constexpr int kBatchMs = 500;
-    static constexpr int kRetryMs = 5000;
+    // How often the rows go, and how soon a server that could not be reached is tried again.
+    struct Pace {
+        int batchMs = 500;
+        int retryMs = 5000;
+    };
     // Rows kept in memory while they wait; beyond that the spool alone holds them, and they are
     // read back from it when the server is back.
     static constexpr qsizetype kRowsInMemory = 200000;
 
-    Publisher(const QString& url, const QString& recording, QObject* parent = nullptr);
+    Publisher(const QString& url, const QString& recording, Pace pace = {},
+              QObject* parent = nullptr);
     ~Publisher() override;
 
     // The recording's top (its "#" lines, with the run's id, and its column line): once, first.
