@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace ignivex::team {
 
 namespace {
@@ -32,6 +34,29 @@ QByteArray topOf(const QString& recording) {
             return top;
     }
     return {};
+}
+
+// The recording's data lines from row `from` up to row `to` (not included; -1: to the end),
+// whole lines only: a row cut short at the end is not one.
+QList<QByteArray> recordingRows(const QString& recording, qint64 from, qint64 to) {
+    QList<QByteArray> rows;
+    QFile file(recording);
+    if (!file.open(QIODevice::ReadOnly))
+        return rows;
+    bool inRows = false;
+    for (qint64 row = 0; to < 0 || row < to;) {
+        QByteArray line = file.readLine(1024 * 1024);
+        if (!line.endsWith('\n'))
+            break;
+        line.chop(1);
+        if (!inRows) {
+            inRows = record::isHeaderRow(line);
+            continue;
+        }
+        if (row++ >= from)
+            rows << line;
+    }
+    return rows;
 }
 
 }  // namespace
@@ -93,20 +118,28 @@ SpoolSent sendSpool(const QString& spoolPath, TeamStore* given) {
     const auto held = store->rowsHeld(head.runId, &out.reason);
     if (!held)
         return out;
-    if (*held < head.firstRow) {
-        out.reason = QStringLiteral("the server holds the rows up to %1, but the spool's begin at "
-                                    "%2")
-                         .arg(*held)
-                         .arg(head.firstRow);
+    // Rows the spool does not hold come from the recording itself: those before it (a server
+    // that lost what it had confirmed) and after it (rows that reached the recording but not
+    // the spool, as a power cut can leave them).
+    auto send = [&](qint64 first, const QList<QByteArray>& lines) {
+        for (qsizetype at = 0; at < lines.size(); at += kRowsACall) {
+            const QList<QByteArray> batch = lines.mid(at, kRowsACall);
+            if (!store->sendRows(head.runId, first + at, batch, &out.reason))
+                return false;
+            out.rows += batch.size();
+        }
+        return true;
+    };
+    const qint64 spoolEnd = head.firstRow + spool->lines.size();
+    if (*held < head.firstRow &&
+        !send(*held, recordingRows(head.recording, *held, head.firstRow)))
         return out;
-    }
-    const qint64 total = spool->lines.size();
-    for (qint64 at = *held - head.firstRow; at < total; at += kRowsACall) {
-        const QList<QByteArray> batch = spool->lines.mid(at, kRowsACall);
-        if (!store->sendRows(head.runId, head.firstRow + at, batch, &out.reason))
-            return out;
-        out.rows += batch.size();
-    }
+    const qint64 from = std::max(*held, head.firstRow);
+    if (from < spoolEnd && !send(from, spool->lines.mid(from - head.firstRow)))
+        return out;
+    if (!send(std::max(from, spoolEnd),
+              recordingRows(head.recording, std::max(from, spoolEnd), -1)))
+        return out;
     catalog::IndexOutcome indexed = catalog::indexFile(head.recording);
     if (!indexed.run) {
         out.reason = indexed.reason;
