@@ -24,7 +24,7 @@ QString idOf(const QByteArray& top) {
 
 }  // namespace
 
-Publisher::Publisher(const QString& url, const QString& recording, Pace pace, QObject* parent)
+Publisher::Publisher(const QString& url, const QString& recording, PublishPace pace, QObject* parent)
     : QObject(parent),
       url_(url),
       recording_(recording),

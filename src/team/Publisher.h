@@ -11,6 +11,13 @@ namespace ignivex::team {
 
 class TeamStore;
 
+// How often a publisher sends the rows, and how soon a server that could not be reached is
+// tried again.
+struct PublishPace {
+    int batchMs = 500;
+    int retryMs = 5000;
+};
+
 // Sends a recording's rows to the team's server while it is being recorded. It lives on a
 // thread of its own (every call of the server blocks), and is handed the rows by queued calls,
 // so the logger never waits for the server. The rows wait in the spool beside the recording
@@ -19,16 +26,11 @@ class TeamStore;
 class Publisher : public QObject {
     Q_OBJECT
 public:
-    // How often the rows go, and how soon a server that could not be reached is tried again.
-    struct Pace {
-        int batchMs = 500;
-        int retryMs = 5000;
-    };
     // Rows kept in memory while they wait; beyond that the spool alone holds them, and they are
     // read back from it when the server is back.
     static constexpr qsizetype kRowsInMemory = 200000;
 
-    Publisher(const QString& url, const QString& recording, Pace pace = {},
+    Publisher(const QString& url, const QString& recording, PublishPace pace = {},
               QObject* parent = nullptr);
     ~Publisher() override;
 
