@@ -5,12 +5,14 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 
 namespace ignivex::team {
 
 class Connection;
+class Result;
 
 // The library on a team's PostgreSQL server: the same calls as the local library, and the
 // runs' rows, so any PC of the team opens and compares runs it never had on disk. The
@@ -71,6 +73,18 @@ public:
 
 private:
     explicit TeamStore(std::unique_ptr<Connection> connection);
+    // False, with the reason for a user in `why`: the server gone, a role that may only read,
+    // or the server's own text.
+    bool failed(const QString& what, const Result& result, QString* why) const;
+    std::optional<int> keyOf(const QString& id, QString* why);
+    bool inTransaction(const std::function<bool(QString*)>& work, const QString& what,
+                       QString* why);
+    std::optional<catalog::AddResult> addOne(const catalog::RunEntry& run, QString* why);
+    bool putFigures(int key, const catalog::RunEntry& run, QString* why);
+    bool insertTags(int key, const QStringList& tags, QString* why);
+    std::optional<QList<catalog::RunEntry>> runsOf(const QByteArray& sql,
+                                                   const QList<QByteArray>& parameters,
+                                                   QString* why);
     std::unique_ptr<Connection> connection_;
 };
 
