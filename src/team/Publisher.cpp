@@ -14,6 +14,14 @@ namespace {
 
 constexpr qsizetype kRowsACall = 4000;
 
+// The store's reason inside a sentence of ours: without its full stop.
+QString clause(QString why) {
+    why = why.trimmed();
+    if (why.endsWith(QLatin1Char('.')))
+        why.chop(1);
+    return why;
+}
+
 QString idOf(const QByteArray& top) {
     for (const QByteArray& line : top.split('\n')) {
         if (line.startsWith("# id: "))
@@ -142,19 +150,21 @@ void Publisher::failed(const QString& why) {
     const bool lost = !store_ || store_->lostConnection();
     if (lost)
         store_.reset();
+    const bool stateChanged = state_ != (lost ? State::Lost : State::Refused);
     state_ = lost ? State::Lost : State::Refused;
     retry_.start();
     const QString spool = QDir::toNativeSeparators(spool_);
     const QString text =
         lost ? prefix() + QStringLiteral("the server cannot be reached (%1); rows wait in %2 and "
                                          "go when it is back.")
-                              .arg(why, spool)
+                              .arg(clause(why), spool)
              : prefix() + QStringLiteral("the server refused the rows: %1. They wait in %2; they "
                                          "are offered again every %3 s.")
-                              .arg(why, spool)
+                              .arg(clause(why), spool)
                               .arg(double(retry_.interval()) / 1000);
-    // One line a stretch of trouble, not one every few seconds.
-    if (text != problem_)
+    // One line a stretch of trouble, not one every few seconds: a server that went away and
+    // then cannot be reached is one stretch.
+    if (stateChanged || (!lost && text != problem_))
         emit said(text);
     problem_ = text;
 }
