@@ -15,6 +15,7 @@
 #include "team/Connection.h"
 #include "team/TeamStore.h"
 
+#include <QProcess>
 #include <QTemporaryDir>
 #include <future>
 
@@ -87,6 +88,8 @@ private slots:
     void schemasNotOursAreLeftAlone_data();
     void schemasNotOursAreLeftAlone();
     void figuresOverATagMatchTheFiles();
+    void commandsAnswerAsForLocalFiles_data();
+    void commandsAnswerAsForLocalFiles();
 
 private:
     qint64 rowsOnServer(const QString& id) {
@@ -316,6 +319,55 @@ void TstTeamStore::figuresOverATagMatchTheFiles() {
     QVERIFY2(fetched, qPrintable(why));
     QCOMPARE(fetched->table.size(), local->table.size());
     QCOMPARE(fetched->table.elapsed, local->table.elapsed);
+}
+
+void TstTeamStore::commandsAnswerAsForLocalFiles_data() {
+    QTest::addColumn<QStringList>("command");
+    QTest::newRow("statistics") << QStringList{"--stats"};
+    QTest::newRow("map table") << QStringList{"--table"};
+    QTest::newRow("map table of battery, few samples left out")
+        << QStringList{"--table", "--of", "battery_v", "--rpm-edges", "0,3000,8000",
+                       "--min-samples", "40"};
+    QTest::newRow("map table over a formula's channel")
+        << QStringList{"--table", "--channel", "load=map*rpm/1000", "--of", "load"};
+    QTest::newRow("statistics of a span") << QStringList{"--stats", "--from", "10", "--to", "60"};
+    QTest::newRow("histogram") << QStringList{"--histogram", "--of", "advance"};
+}
+
+void TstTeamStore::commandsAnswerAsForLocalFiles() {
+    QFETCH(QStringList, command);
+    static QString folder;
+    if (folder.isEmpty()) {
+        // The same two files in a local library and, published by the command line, on the
+        // team's: tagged alike, so each command is asked of both.
+        folder = dir_.filePath("cli");
+        QDir().mkpath(folder);
+        for (int i = 0; i < 2; ++i)
+            QVERIFY(!writeRun(dir_, QStringLiteral("cli/run%1.csv").arg(i),
+                              runText(QUuid::createUuid().toString(QUuid::WithoutBraces), 1500,
+                                      40 + i, QStringLiteral("2026-11-2%1").arg(i)))
+                         .isEmpty());
+    }
+    auto run = [](const QStringList& arguments, QString* err) {
+        QProcess app;
+        app.start(QStringLiteral(IGNIVEX_APP), arguments);
+        app.waitForFinished(60000);
+        *err = QString::fromUtf8(app.readAllStandardError());
+        return app.exitCode() == 0 ? QString::fromUtf8(app.readAllStandardOutput()) : QString();
+    };
+    const QString url = server_.url(QStringLiteral("ana"), QStringLiteral("tuning"));
+    const QString local = dir_.filePath("cli.sqlite");
+    QString err;
+    for (const QString& place : {url, local})
+        QVERIFY2(!run({"--library-add", folder, "--tag", "bench2", "--library", place}, &err)
+                      .isEmpty(),
+                 qPrintable(err));
+    const QStringList asked = QStringList{command.first(), "--tag", "bench2"} + command.mid(1);
+    const QString there = run(asked + QStringList{"--library", url}, &err);
+    QVERIFY2(!there.isEmpty(), qPrintable(err));
+    const QString here = run(asked + QStringList{"--library", local}, &err);
+    QVERIFY2(here.count('\n') > 3, qPrintable(err));
+    QCOMPARE(there, here);
 }
 
 QTEST_GUILESS_MAIN(TstTeamStore)
