@@ -11,6 +11,9 @@
 #include "catalog/RunSet.h"
 #include "formula/FormulaChannels.h"
 #include "record/RecordingReader.h"
+#include "team/AcrossTeamRuns.h"
+#include "team/StorePlace.h"
+#include "team/TeamStore.h"
 #include "workbook/Workbook.h"
 
 #include <QDir>
@@ -20,6 +23,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <unistd.h>
 
 namespace ignivex::analysis_commands {
@@ -267,8 +271,7 @@ std::optional<record::Recording> loadTagged(const QString& tag, const QString& p
     return catalog::combinedRecording(paths, error);
 }
 
-void printStatistics(const record::Table& table, const analysis::Span& span) {
-    const analysis::Statistics stats = analysis::statistics(table, span);
+void printStatistics(const record::Table& table, const analysis::Statistics& stats) {
     QString out = QStringLiteral("channel,samples,min,max,mean\n");
     for (record::ChannelId c = 0; c < table.channelCount(); ++c) {
         const record::ChannelInfo& entry = table.channel(c);
@@ -415,8 +418,12 @@ std::optional<QList<double>> axisEdges(const std::optional<QList<double>>& given
     return own;
 }
 
+// The map table as asked, its cells worked out by `cells` (here, or by a team's server).
+using MapCells =
+    std::function<std::optional<analysis::MapTable>(const analysis::MapRequest&, QString*)>;
+
 int printMapTable(const TableChoice& choice, const record::Recording& recording,
-                  const analysis::Span& span, const QString& program) {
+                  const MapCells& cells, const QString& program) {
     const record::Table& rows = recording.table;
     QString why;
     analysis::MapRequest request;
@@ -442,7 +449,12 @@ int printMapTable(const TableChoice& choice, const record::Recording& recording,
     request.rowEdges = *rowEdges;
     request.columnEdges = *columnEdges;
     request.minSamples = choice.minSamples;
-    const analysis::MapTable table = analysis::mapTable(rows, request, span);
+    const auto worked = cells(request, &why);
+    if (!worked) {
+        print(stderr, QStringLiteral("%1: %2\n").arg(program, why));
+        return kFailed;
+    }
+    const analysis::MapTable& table = *worked;
     const int decimals = meanDecimals(table.channel);
     const QString r = rows.channel(*across).column, c = rows.channel(*down).column;
     QString out = QStringLiteral("%1_from,%1_to,%2_from,%2_to,samples,mean,min,max,sd\n").arg(r, c);
@@ -570,8 +582,9 @@ QString usageLines(const QString& program) {
                "       %1 --section FILE --from S --to S --out NEW\n"
                "       %1 --xlsx FILE [FORMULAS] --out NEW.xlsx [--from S] [--to S]\n"
                "  FORMULAS: [--channel NAME=FORMULA]... [--where FORMULA [--settle S]]\n"
-               "  --stats, --table and --histogram take --tag TAG [--library FILE] in place of "
-               "FILE: the library's runs of that tag, as one recording\n")
+               "  --stats, --table and --histogram take --tag TAG [--library PLACE] in place of "
+               "FILE: the library's runs of that tag, as one recording (PLACE: a library file, "
+               "or a team library's postgresql:// URL)\n")
         .arg(program);
 }
 
@@ -637,9 +650,31 @@ int run(const QStringList& arguments, const QString& program) {
         return usage(program, wrong);
 
     QString error;
-    std::optional<record::Recording> recording =
-        a.tag.isEmpty() ? load(a.file, &error)
-                        : loadTagged(a.tag, a.options.value(QStringLiteral("--library")), &error);
+    const QString place = a.options.value(QStringLiteral("--library"));
+    std::optional<record::Recording> recording;
+    // A team's runs: the server works out the map table and the statistics of the module's
+    // channels over the whole runs; anything more is worked out here from their rows.
+    std::unique_ptr<team::TeamStore> server;
+    bool onServer = false;
+    if (!a.tag.isEmpty() && team::isServerPlace(place)) {
+        server = team::TeamStore::open(place, &error);
+        onServer = server && a.command != u"--histogram" && formulas->channels.empty() &&
+                   !formulas->filter && std::isinf(span.from) && std::isinf(span.to);
+        if (server)
+            recording = onServer ? team::shapeOfTag(*server, a.tag, &error)
+                                 : team::fetchTag(*server, a.tag, &error);
+        if (recording && onServer && a.command == u"--stats") {
+            std::vector<record::ChannelId> all;
+            for (record::ChannelId c = 0; c < recording->table.channelCount(); ++c)
+                all.push_back(c);
+            if (!team::serverHas(recording->table, all)) {
+                onServer = false;
+                recording = team::fetchTag(*server, a.tag, &error);
+            }
+        }
+    } else {
+        recording = a.tag.isEmpty() ? load(a.file, &error) : loadTagged(a.tag, place, &error);
+    }
     if (!recording) {
         print(stderr, QStringLiteral("%1: %2\n").arg(program, error));
         return kFailed;
@@ -649,12 +684,36 @@ int run(const QStringList& arguments, const QString& program) {
         return kFailed;
     }
     if (a.command == u"--stats") {
-        printStatistics(recording->table, span);
+        if (!onServer) {
+            printStatistics(recording->table, analysis::statistics(recording->table, span));
+            return kDone;
+        }
+        const auto stats = team::statisticsOfTag(*server, a.tag, recording->table, &error);
+        if (!stats) {
+            print(stderr, QStringLiteral("%1: %2\n").arg(program, error));
+            return kFailed;
+        }
+        printStatistics(recording->table, *stats);
         return kDone;
     }
-
-    return a.command == u"--table" ? printMapTable(*tableChoice, *recording, span, program)
-                                   : printHistogram(*histogramChoice, *recording, span, program);
+    if (a.command == u"--table") {
+        const record::Table& table = recording->table;
+        MapCells cells = [&](const analysis::MapRequest& request, QString* why)
+            -> std::optional<analysis::MapTable> {
+            if (onServer && team::serverHas(table, {request.of, request.rows, request.columns}))
+                return team::mapTableOfTag(*server, a.tag, table, request, why);
+            if (onServer) {
+                // A channel the server does not keep: the rows come here after all.
+                auto rows = team::fetchTag(*server, a.tag, why);
+                if (!rows)
+                    return std::nullopt;
+                *recording = std::move(*rows);
+            }
+            return analysis::mapTable(recording->table, request, span);
+        };
+        return printMapTable(*tableChoice, *recording, cells, program);
+    }
+    return printHistogram(*histogramChoice, *recording, span, program);
 }
 
 }  // namespace ignivex::analysis_commands

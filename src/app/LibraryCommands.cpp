@@ -6,6 +6,8 @@
 #include "catalog/LibraryPlace.h"
 #include "catalog/FolderScan.h"
 #include "catalog/RunIndex.h"
+#include "team/StorePlace.h"
+#include "team/TeamStore.h"
 
 #include <QDir>
 #include <cstdio>
@@ -85,10 +87,15 @@ int add(catalog::RunStore& store, const Arguments& a, const QString& program) {
     for (const QString& missing : scan.missing)
         out += QStringLiteral("skipped,,%1,it does not exist\n").arg(fileText(missing));
     QString why;
+    // A team's library also takes the rows, so any PC of the team can open the run.
+    auto* team = dynamic_cast<team::TeamStore*>(&store);
     for (const QString& file : scan.files) {
-        // A file whose id names the run already at its place is not read again.
+        // A file whose id names the run already at its place is not read again (on a team's
+        // library, once its rows are all there).
         const auto knownHere = store.idAt(file, &why);
-        if (knownHere && catalog::headerRunId(file) == *knownHere) {
+        const auto knownRun = knownHere && team ? store.run(*knownHere, &why) : std::nullopt;
+        if (knownHere && catalog::headerRunId(file) == *knownHere &&
+            (!team || (knownRun && knownRun->present))) {
             if (!a.tags.isEmpty() && !store.addTags(*knownHere, a.tags, &why)) {
                 print(stdout, out);
                 return failure(program, why);
@@ -104,7 +111,7 @@ int add(catalog::RunStore& store, const Arguments& a, const QString& program) {
         }
         indexed.run->tags = a.tags;
         const auto result = store.add(*indexed.run, &why);
-        if (!result) {
+        if (!result || (team && !team->publishRecording(*indexed.run, &why))) {
             print(stdout, out);
             return failure(program, why);
         }
@@ -168,9 +175,11 @@ bool isLibrary(const QStringList& arguments) {
 }
 
 QString usageLines(const QString& program) {
-    return QStringLiteral("usage: %1 --library-add PATH... [--tag TAG]... [--library FILE]\n"
-                          "       %1 --library-list [--tag TAG] [--library FILE]\n"
-                          "       %1 --library-tag ID TAG... [--library FILE]\n")
+    return QStringLiteral("usage: %1 --library-add PATH... [--tag TAG]... [--library PLACE]\n"
+                          "       %1 --library-list [--tag TAG] [--library PLACE]\n"
+                          "       %1 --library-tag ID TAG... [--library PLACE]\n"
+                          "  PLACE: a library file, or a team library's URL "
+                          "(postgresql://USER@HOST:PORT/DATABASE)\n")
         .arg(program);
 }
 
@@ -181,7 +190,7 @@ int run(const QStringList& arguments, const QString& program) {
     // The library is the user's own, in the data folder named after the program.
     applyApplicationTitle();
     QString why;
-    const auto store = catalog::openLibrary(a.place, &why);
+    const auto store = team::openStore(a.place, &why);
     if (!store)
         return failure(program, why);
     if (a.command == u"--library-add")

@@ -13,7 +13,7 @@ namespace ignivex::catalog {
 QString defaultLibraryPath();
 
 // Opens the library `place` names: a SQLite file's path, or the local library when empty. A
-// server's URL is refused for now, saying so. Nothing on refusal, with the reason in `why`.
+// server's URL is refused, saying so: team::openStore takes those. Nothing on refusal, with the reason in `why`.
 std::unique_ptr<RunStore> openLibrary(const QString& place, QString* why);
 
 }  // namespace ignivex::catalog

@@ -3,6 +3,8 @@
 #include "base/MessageText.h"
 #include "library/AcrossRuns.h"
 #include "library/RunListModel.h"
+#include "library/TeamPublishing.h"
+#include "team/Connection.h"
 #include "recovery/MessageBoxes.h"
 
 #include <QCheckBox>
@@ -19,7 +21,9 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QSettings>
 #include <QSortFilterProxyModel>
 #include <QStatusBar>
 #include <QTableView>
@@ -50,7 +54,8 @@ LibraryWindow::LibraryWindow(catalog::RunStore* store, const QString& problem, M
       }),
       model_(new RunListModel(this)),
       sorted_(new QSortFilterProxyModel(this)),
-      across_(new AcrossRuns(boxes, this)) {
+      across_(new AcrossRuns(boxes, this)),
+      publishing_(new TeamPublishing(this)) {
     setObjectName(QStringLiteral("frmLibrary"));
     setWindowTitle(kTitle);
     setWindowFlag(Qt::Window);
@@ -183,11 +188,28 @@ void LibraryWindow::buildActions() {
     item(file, "mnuOpenRun", QStringLiteral("&Open"), &LibraryWindow::openSelected);
     item(file, "mnuOverlayRuns", QStringLiteral("O&verlay in the Review"),
          &LibraryWindow::overlaySelected);
+    item(file, "mnuPublishLibrary", QStringLiteral("&Publish the Library to a Team Library\u2026"),
+         [this] {
+             QString why;
+             const auto all = store_->find({}, &why);
+             if (!all) {
+                 tell(why);
+                 return;
+             }
+             publish(*all);
+         });
     file->addSeparator();
     item(file, "mnuCloseLibrary", QStringLiteral("&Close"), &QWidget::close);
     QMenu* run = menuBar()->addMenu(QStringLiteral("&Run"));
     item(run, "mnuTagRuns", QStringLiteral("&Tag\u2026"), &LibraryWindow::tagSelected);
     item(run, "mnuNoteRun", QStringLiteral("&Note\u2026"), &LibraryWindow::noteSelected);
+    item(run, "mnuPublishRuns", QStringLiteral("&Publish to a Team Library\u2026"), [this] {
+        const auto runs = selectedRuns();
+        if (runs.isEmpty())
+            tell(QStringLiteral("Choose the runs to publish, or use File, Publish the Library."));
+        else
+            publish(runs);
+    });
     item(run, "mnuRemoveRuns", QStringLiteral("&Remove from Library"),
          &LibraryWindow::removeSelected);
     QMenu* across = menuBar()->addMenu(QStringLiteral("&Across Runs"));
@@ -202,6 +224,51 @@ void LibraryWindow::buildActions() {
                                   QStringLiteral("The chosen runs less the runs of the tag:"), {}))
             compareWithTag(tag->simplified());
     });
+}
+
+void LibraryWindow::publish(const QList<catalog::RunEntry>& runs) {
+    if (publishing_->running())
+        return;
+    // The address is remembered without its password: that comes from the password file.
+    QSettings settings;
+    const auto url = ask_(QStringLiteral("Publish to a Team Library"),
+                          QStringLiteral("The team library's address "
+                                         "(postgresql://user@server:5432/database):"),
+                          settings.value(QStringLiteral("Library/TeamLibrary")).toString());
+    if (!url || url->trimmed().isEmpty())
+        return;
+    const QString place = url->trimmed();
+    if (!place.startsWith(QLatin1String("postgresql://")) &&
+        !place.startsWith(QLatin1String("postgres://"))) {
+        tell(QStringLiteral("\"%1\" is not a team library's address: it begins with "
+                            "postgresql://, as in postgresql://ana@server:5432/tuning.")
+                 .arg(readable(place, 80)));
+        return;
+    }
+    settings.setValue(QStringLiteral("Library/TeamLibrary"), team::withoutPassword(place));
+    auto* progress = new QProgressDialog(QStringLiteral("Sending %1 run(s) with their rows\u2026")
+                                             .arg(runs.size()),
+                                         QStringLiteral("Cancel"), 0, int(runs.size()), this);
+    progress->setObjectName(QStringLiteral("dlgPublishing"));
+    progress->setWindowTitle(QStringLiteral("Publish to a Team Library"));
+    progress->setWindowModality(Qt::WindowModal);
+    progress->setMinimumDuration(0);
+    progress->setAutoClose(false);
+    progress->setAutoReset(false);
+    connect(progress, &QProgressDialog::canceled, publishing_, &TeamPublishing::cancel);
+    connect(publishing_, &TeamPublishing::progressed, progress, &QProgressDialog::setValue);
+    connect(publishing_, &TeamPublishing::finished, progress,
+            [this, progress, place](const PublishOutcome& outcome) {
+                progress->deleteLater();
+                published_ = TeamPublishing::summary(place, outcome);
+                tell(published_);
+                emit publishingFinished();
+            });
+    publishing_->start(place, runs);
+}
+
+bool LibraryWindow::publishing() const {
+    return publishing_->running();
 }
 
 void LibraryWindow::tell(const QString& text) {

@@ -25,10 +25,12 @@ namespace ignivex::library {
 
 class AcrossRuns;
 class RunListModel;
+class TeamPublishing;
 
 // File, Library...: the runs the library knows, found as the user types (file, tags, note,
 // firmware), filtered by day and length, sorted by any column; opened in the review, overlaid
-// there, tagged, noted, taken out of the library (the file stays), and the map table, the
+// there, tagged, noted, taken out of the library (the file stays), published with their rows
+// to a team's library on a PostgreSQL server, and the map table, the
 // histogram and the statistics over a choice of runs or a tag as one recording. Adding a folder
 // reads its recordings in a thread, with a progress bar and Cancel.
 class LibraryWindow : public QMainWindow {
@@ -66,6 +68,11 @@ public:
     // The map table, histogram or statistics over the chosen runs, or over a tag's when the
     // tag filter names one and nothing is chosen.
     void showAcross(int tool);
+    // Sends the runs with their rows to a team library, asking its address, in a thread.
+    void publish(const QList<catalog::RunEntry>& runs);
+    bool publishing() const;
+    // What the last publishing told the user.
+    const QString& publishedReport() const { return published_; }
     // The map table of the chosen runs less that of the runs of `tag`.
     void compareWithTag(const QString& tag);
 
@@ -83,6 +90,7 @@ signals:
     // The first run to open and the others to lay over it.
     void overlayRequested(const QStringList& paths);
     void addingFinished();
+    void publishingFinished();
 
 private:
     void buildFilters(QWidget* top);
@@ -113,6 +121,8 @@ private:
     QPushButton* cancel_;
     QLabel* status_;
     AcrossRuns* across_;
+    TeamPublishing* publishing_;
+    QString published_;
     QStringList report_;
     int added_ = 0, known_ = 0, skipped_ = 0;
 };

@@ -10,11 +10,17 @@
 #include "analysis/Statistics.h"
 #include "catalog/RunIndex.h"
 #include "catalog/RunSet.h"
+#include "catalog/SqliteRunStore.h"
+#include "library/LibraryWindow.h"
+#include "support/ScriptedBoxes.h"
 #include "support/PgTestServer.h"
 #include "team/AcrossTeamRuns.h"
 #include "team/Connection.h"
 #include "team/TeamStore.h"
 
+#include <QProcess>
+#include <QSettings>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <future>
 
@@ -87,6 +93,10 @@ private slots:
     void schemasNotOursAreLeftAlone_data();
     void schemasNotOursAreLeftAlone();
     void figuresOverATagMatchTheFiles();
+    void commandsAnswerAsForLocalFiles_data();
+    void commandsAnswerAsForLocalFiles();
+    void windowPublishesTheLibrary_data();
+    void windowPublishesTheLibrary();
 
 private:
     qint64 rowsOnServer(const QString& id) {
@@ -318,7 +328,107 @@ void TstTeamStore::figuresOverATagMatchTheFiles() {
     QCOMPARE(fetched->table.elapsed, local->table.elapsed);
 }
 
-QTEST_GUILESS_MAIN(TstTeamStore)
+void TstTeamStore::commandsAnswerAsForLocalFiles_data() {
+    QTest::addColumn<QStringList>("command");
+    QTest::newRow("statistics") << QStringList{"--stats"};
+    QTest::newRow("map table") << QStringList{"--table"};
+    QTest::newRow("map table of battery, few samples left out")
+        << QStringList{"--table", "--of", "battery_v", "--rpm-edges", "0,3000,8000",
+                       "--min-samples", "40"};
+    QTest::newRow("map table over a formula's channel")
+        << QStringList{"--table", "--channel", "load=map*rpm/1000", "--of", "load"};
+    QTest::newRow("statistics of a span") << QStringList{"--stats", "--from", "10", "--to", "60"};
+    QTest::newRow("histogram") << QStringList{"--histogram", "--of", "advance"};
+}
+
+void TstTeamStore::commandsAnswerAsForLocalFiles() {
+    QFETCH(QStringList, command);
+    static QString folder;
+    if (folder.isEmpty()) {
+        // The same two files in a local library and, published by the command line, on the
+        // team's: tagged alike, so each command is asked of both.
+        folder = dir_.filePath("cli");
+        QDir().mkpath(folder);
+        for (int i = 0; i < 2; ++i)
+            QVERIFY(!writeRun(dir_, QStringLiteral("cli/run%1.csv").arg(i),
+                              runText(QUuid::createUuid().toString(QUuid::WithoutBraces), 1500,
+                                      40 + i, QStringLiteral("2026-11-2%1").arg(i)))
+                         .isEmpty());
+    }
+    auto run = [](const QStringList& arguments, QString* err) {
+        QProcess app;
+        app.start(QStringLiteral(IGNIVEX_APP), arguments);
+        app.waitForFinished(60000);
+        *err = QString::fromUtf8(app.readAllStandardError());
+        return app.exitCode() == 0 ? QString::fromUtf8(app.readAllStandardOutput()) : QString();
+    };
+    const QString url = server_.url(QStringLiteral("ana"), QStringLiteral("tuning"));
+    const QString local = dir_.filePath("cli.sqlite");
+    QString err;
+    for (const QString& place : {url, local})
+        QVERIFY2(!run({"--library-add", folder, "--tag", "bench2", "--library", place}, &err)
+                      .isEmpty(),
+                 qPrintable(err));
+    const QStringList asked = QStringList{command.first(), "--tag", "bench2"} + command.mid(1);
+    const QString there = run(asked + QStringList{"--library", url}, &err);
+    QVERIFY2(!there.isEmpty(), qPrintable(err));
+    const QString here = run(asked + QStringList{"--library", local}, &err);
+    QVERIFY2(here.count('\n') > 3, qPrintable(err));
+    QCOMPARE(there, here);
+}
+
+void TstTeamStore::windowPublishesTheLibrary_data() {
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("told");
+    QTest::addColumn<int>("onServer");
+    QTest::newRow("a writer") << "ana" << "2 run(s) sent to the team library" << 2;
+    QTest::newRow("again: nothing twice") << "ana" << "the team library has it already" << 2;
+    QTest::newRow("a role that may only read") << "ben" << "The role ben may only read" << 0;
+}
+
+void TstTeamStore::windowPublishesTheLibrary() {
+    QFETCH(QString, user);
+    QFETCH(QString, told);
+    QFETCH(int, onServer);
+    static QTemporaryDir folder;
+    static QStringList ids;
+    // The writer's runs twice; the reader's runs of its own, so the server has none of them.
+    if (ids.isEmpty() || user == u"ben") {
+        ids.clear();
+        for (int i = 0; i < 2; ++i) {
+            ids << QUuid::createUuid().toString(QUuid::WithoutBraces);
+            QVERIFY(!writeRun(folder, ids.last() + ".csv", runText(ids.last(), 800, 60 + i, "2026-10-01"))
+                         .isEmpty());
+        }
+    }
+    QString why;
+    auto local = catalog::SqliteRunStore::open(folder.filePath("lib.sqlite"), &why);
+    QVERIFY(local);
+    for (const QString& file : QDir(folder.path()).entryList({"*.csv"})) {
+        const auto indexed = catalog::indexFile(folder.filePath(file));
+        QVERIFY(indexed.run && local->add(*indexed.run, &why));
+    }
+    test::ScriptedBoxes boxes;
+    library::LibraryWindow window(local.get(), {}, boxes);
+    const QString url = server_.url(user, QStringLiteral("tuning"));
+    window.setAskText([&](const QString&, const QString&, const QString&) { return url; });
+    QSignalSpy done(&window, &library::LibraryWindow::publishingFinished);
+    QList<catalog::RunEntry> runs;
+    for (const QString& id : ids)
+        runs << *local->run(id, &why);
+    window.publish(runs);
+    QVERIFY(done.wait(60000));
+    QVERIFY2(window.publishedReport().contains(told), qPrintable(window.publishedReport()));
+    QCOMPARE(boxes.count(), 1);
+    int held = 0;
+    for (const QString& id : ids)
+        held += rowsOnServer(id) == 800 ? 1 : 0;
+    QCOMPARE(held, onServer);
+    // The address is remembered, never with a password.
+    QCOMPARE(QSettings().value("Library/TeamLibrary").toString(), url);
+}
+
+QTEST_MAIN(TstTeamStore)
 #else
 // The test's server is Linux's; the Windows build is checked against it from Linux.
 class TstTeamStore : public QObject {
@@ -326,6 +436,6 @@ class TstTeamStore : public QObject {
 private slots:
     void skipped() { QSKIP("the test server runs on Linux"); }
 };
-QTEST_GUILESS_MAIN(TstTeamStore)
+QTEST_MAIN(TstTeamStore)
 #endif
 #include "tst_team_store.moc"

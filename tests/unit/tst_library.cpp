@@ -282,9 +282,9 @@ void TestLibrary::commandLine_data() {
     QTest::newRow("tag an unknown run")
         << QList<QStringList>{{"--library-tag", "1234", "x"}} << 1
         << QStringList{"The library has no run 1234"};
-    QTest::newRow("a server's library is not built yet")
-        << QList<QStringList>{{"--library-list", "--library", "postgresql://ana@db:5432/runs"}}
-        << 1 << QStringList{"PostgreSQL server, which this version of Ignivex Log cannot use yet"};
+    QTest::newRow("a team library no server answers for")
+        << QList<QStringList>{{"--library-list", "--library", "postgresql://ana@127.0.0.1:1/runs"}}
+        << 1 << QStringList{"The team library at postgresql://ana@127.0.0.1:1/runs cannot be reached"};
 }
 
 void TestLibrary::commandLine() {
