@@ -146,5 +146,11 @@ int main(int argc, char* argv[]) {
                 microsSince(c0) / 1000, cli.exitCode(),
                 static_cast<long long>(cli.readAllStandardOutput().count('\n')));
     printLoadAtEnd();
+    if (qEnvironmentVariableIsSet("IGNIVEX_BENCH_HOLD")) {
+        // To look at the server's plans by hand: it runs until a line is typed.
+        std::printf("server kept at %s until Enter\n", qPrintable(url));
+        std::fflush(stdout);
+        std::getchar();
+    }
     return 0;
 }

@@ -309,11 +309,12 @@ not ok are left out of every figure.
         numbers in any language; an existing NEW.xlsx is refused
   NEW is written whole or not at all: a span with no row, a full disk or the size limit for a
   file (ulimit -f) leaves nothing, and the exit code is 3.
-  --stats, --table and --histogram take --tag TAG [--library FILE] in place of FILE: every
+  --stats, --table and --histogram take --tag TAG [--library PLACE] in place of FILE: every
   run of the library with that tag, one after the other as one recording.
 
-The library of runs (library.sqlite in the user's data folder; --library FILE for another;
-a PostgreSQL URL is refused, as the team library is not in this version):
+The library of runs (library.sqlite in the user's data folder; --library FILE for another,
+--library postgresql://USER@HOST:PORT/DATABASE for a team's library on a PostgreSQL server, the
+password taken from ~/.pgpass, PGPASSFILE or PGPASSWORD; a team library also takes the rows):
   --library-add PATH... [--tag TAG]...
         adds recordings and folders (searched for .csv files below them too), tagged; a line a
         file: result,id,file,reason (result: added, known or skipped with the reason)

@@ -133,11 +133,11 @@ bool TeamStore::failed(const QString& what, const Result& result, QString* why) 
     if (!why)
         return false;
     if (connection_->broken())
-        *why = QStringLiteral("The team library at %1 went away while it was to %2 (%3). "
+        *why = QStringLiteral("The team library at %1 went away before it could %2 (%3). "
                               "Nothing was lost; try again when the server is back.")
                    .arg(location(), what, connection_->lastError());
     else if (result.state() == u"42501")
-        *why = QStringLiteral("The role %1 may only read the team library at %2, so it was "
+        *why = QStringLiteral("The role %1 may only read the team library at %2, so it could "
                               "not %3. Ask the server's keeper to make %1 a member of "
                               "ignivex_writer.")
                    .arg(connection_->user(), location(), what);

@@ -157,7 +157,7 @@ void TestAboutHelp::helpOpensAtItsContents() {
                                    "The chart and the review of recordings", "The dashboard",
                                    "Channels by formula and filters",
                                    "Alarms and recordings that start themselves",
-                                   "The library of runs", "The branding file",
+                                   "The library of runs", "The team library", "The branding file",
                                    "Messages"}));
     QCOMPARE(help->contentsPane()->currentItem()->text(0), QStringLiteral("Contents"));
 
