@@ -219,7 +219,7 @@ void Publisher::finish() {
         why = sent.reason;
     }
     store_.reset();
-    emit finished(waiting, sent_, whole, why);
+    emit finished(waiting, sent_, whole, clause(why));
 }
 
 }  // namespace ignivex::team
