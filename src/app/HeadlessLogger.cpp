@@ -5,6 +5,7 @@
 #include "base/MessageText.h"
 #include "catalog/LibraryPlace.h"
 #include "catalog/RunIndex.h"
+#include "team/Connection.h"
 #include "team/Publisher.h"
 #include "team/Spool.h"
 #include "team/SpoolSender.h"
@@ -556,14 +557,14 @@ void HeadlessLogger::startPublishing() {
             Qt::QueuedConnection);
     say(QStringLiteral("Publishing to %1 as the rows are recorded; while it cannot be reached they "
                        "wait in %2.")
-            .arg(team::shownUrl(options_.publish),
+            .arg(team::withoutPassword(options_.publish),
                  QDir::toNativeSeparators(team::spoolPathFor(options_.file))));
 }
 
 void HeadlessLogger::endPublishing(int code) {
     connect(publisher_, &team::Publisher::finished, this,
             [this, code](qint64 waiting, qint64 sent, bool whole, const QString& why) {
-                const QString url = team::shownUrl(options_.publish);
+                const QString url = team::withoutPassword(options_.publish);
                 const QString program =
                     QFileInfo(QCoreApplication::applicationFilePath()).fileName();
                 if (whole)

@@ -1,5 +1,7 @@
 #include "team/Publisher.h"
 
+#include "team/Connection.h"
+
 #include "team/Spool.h"
 #include "team/SpoolSender.h"
 #include "team/TeamStore.h"
@@ -48,7 +50,7 @@ Publisher::Publisher(const QString& url, const QString& recording, PublishPace p
 Publisher::~Publisher() = default;
 
 QString Publisher::prefix() const {
-    return QStringLiteral("Publishing to %1: ").arg(shownUrl(url_));
+    return QStringLiteral("Publishing to %1: ").arg(withoutPassword(url_));
 }
 
 void Publisher::begin(const QByteArray& top) {
@@ -82,7 +84,7 @@ void Publisher::take(qint64 firstRow, const QList<QByteArray>& lines) {
 bool Publisher::connectStore() {
     QString why;
     if (!store_) {
-        store_ = TeamStore::open(withConnectTimeout(url_), &why);
+        store_ = TeamStore::open(url_, &why);
         begun_ = false;
         if (!store_) {
             failed(why);

@@ -1,6 +1,7 @@
 #include "team/Spool.h"
 
 #include "base/FileCalls.h"
+#include "team/Connection.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,7 +26,7 @@ QByteArray headText(const SpoolHead& h) {
         v.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
         return "# " + QByteArray(key) + ": " + v.toUtf8() + '\n';
     };
-    return kFirstLine + QByteArray("\n") + line("url", h.url) + line("id", h.runId) +
+    return kFirstLine + QByteArray("\n") + line("url", withoutPassword(h.url)) + line("id", h.runId) +
            line("recording", h.recording) + line("first row", QString::number(h.firstRow));
 }
 

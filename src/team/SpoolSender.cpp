@@ -61,25 +61,6 @@ QList<QByteArray> recordingRows(const QString& recording, qint64 from, qint64 to
 
 }  // namespace
 
-QString shownUrl(const QString& url) {
-    QUrl u(url);
-    if (!u.isValid() || u.password().isEmpty())
-        return url;
-    u.setPassword({});
-    return u.toString();
-}
-
-QString withConnectTimeout(const QString& url) {
-    const bool uri = url.startsWith(QLatin1String("postgresql://")) ||
-                     url.startsWith(QLatin1String("postgres://"));
-    if (url.contains(QLatin1String("connect_timeout")))
-        return url;
-    if (uri)
-        return url + (url.contains(QLatin1Char('?')) ? QLatin1Char('&') : QLatin1Char('?')) +
-               QStringLiteral("connect_timeout=10");
-    return url + QStringLiteral(" connect_timeout=10");  // key=value form
-}
-
 SpoolSent sendSpool(const QString& spoolPath, TeamStore* given) {
     SpoolSent out;
     const auto spool = readSpool(spoolPath, &out.reason);
@@ -108,7 +89,7 @@ SpoolSent sendSpool(const QString& spoolPath, TeamStore* given) {
     std::unique_ptr<TeamStore> opened;
     TeamStore* store = given;
     if (!store) {
-        opened = TeamStore::open(withConnectTimeout(head.url), &out.reason);
+        opened = TeamStore::open(head.url, &out.reason);
         if (!opened)
             return out;
         store = opened.get();

@@ -25,11 +25,4 @@ struct SpoolSent {
 // until the server answers.
 SpoolSent sendSpool(const QString& spoolPath, TeamStore* store = nullptr);
 
-// A URL as messages show it: without its password.
-QString shownUrl(const QString& url);
-
-// The URL with a time-out for connecting (10 s) when it names none: a server that is off the
-// network must not hold a run's end for the system's minutes.
-QString withConnectTimeout(const QString& url);
-
 }  // namespace ignivex::team
