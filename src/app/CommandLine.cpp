@@ -323,6 +323,9 @@ password taken from ~/.pgpass, PGPASSFILE or PGPASSWORD; a team library also tak
         id,file,started,duration_s,rows,firmware,map_range,marks,tags (tags joined with ;)
   --library-tag ID TAG...
         adds tags to the run of that id
+  --library-get ID --out NEW.csv
+        writes the run's recording to NEW.csv (from a team library's server, which holds its
+        rows, so a run recorded on another PC can be opened here)
   --sync [--library FILE]
         sends the rows that wait in a spool (FILE.spool) beside each run of the library to
         the server it names, and finishes the run there; a line a spool:

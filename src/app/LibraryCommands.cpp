@@ -10,6 +10,9 @@
 #include "team/TeamStore.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <cstdio>
 
 namespace ignivex::library_commands {
@@ -18,7 +21,8 @@ namespace {
 
 using namespace command_line;
 
-const QStringList kCommands = {QStringLiteral("--library-add"), QStringLiteral("--library-list"),
+const QStringList kCommands = {QStringLiteral("--library-add"), QStringLiteral("--library-get"),
+                               QStringLiteral("--library-list"),
                                QStringLiteral("--library-tag")};
 
 void print(FILE* to, const QString& text) {
@@ -45,6 +49,7 @@ struct Arguments {
     QStringList values;  // the paths of an add; the id and tags of a tag
     QStringList tags;    // each --tag
     QString place;       // --library
+    QString out;         // --out
     QString error;
 };
 
@@ -54,13 +59,16 @@ Arguments parseArguments(const QStringList& arguments) {
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& arg = arguments[i];
         const bool takesTag = a.command != u"--library-tag";
-        if (arg == u"--library" || (arg == u"--tag" && takesTag)) {
+        if (arg == u"--library" || (arg == u"--tag" && takesTag) ||
+            (arg == u"--out" && a.command == u"--library-get")) {
             if (i + 1 >= arguments.size()) {
                 a.error = QStringLiteral("%1 needs a value").arg(arg);
                 return a;
             }
             if (arg == u"--tag")
                 a.tags << arguments[i + 1];
+            else if (arg == u"--out")
+                a.out = arguments[i + 1];
             else
                 a.place = arguments[i + 1];
             ++i;
@@ -76,6 +84,8 @@ Arguments parseArguments(const QStringList& arguments) {
     else if (a.command == u"--library-list" && !a.values.isEmpty())
         a.error = QStringLiteral("--library-list takes no file (\"%1\")")
                       .arg(readable(a.values.first(), 40));
+    else if (a.command == u"--library-get" && (a.values.size() != 1 || a.out.isEmpty()))
+        a.error = QStringLiteral("--library-get needs one run's id and --out NEW.csv");
     else if (a.command == u"--library-tag" && a.values.size() < 2)
         a.error = QStringLiteral("--library-tag needs a run's id and one tag or more");
     return a;
@@ -159,6 +169,42 @@ int tag(catalog::RunStore& store, const Arguments& a, const QString& program) {
     return kDone;
 }
 
+// The run's file written to NEW: from the team's server, which holds its rows, or copied from
+// where the local library found it. An existing NEW is never overwritten.
+int get(catalog::RunStore& store, const Arguments& a, const QString& program) {
+    if (QFileInfo::exists(a.out))
+        return failure(program, QStringLiteral("%1 exists already; give a new file with --out.")
+                                    .arg(readablePath(QDir::toNativeSeparators(a.out))));
+    QString why;
+    const auto run = store.run(a.values.first(), &why);
+    if (!run)
+        return failure(program, why);
+    QByteArray text;
+    if (auto* team = dynamic_cast<team::TeamStore*>(&store)) {
+        const auto held = team->recordingText(run->id, &why);
+        if (!held)
+            return failure(program, why);
+        text = *held;
+    } else {
+        QFile source(run->path);
+        if (!source.open(QIODevice::ReadOnly))
+            return failure(program, QStringLiteral("The run %1 is no longer at %2. Add the "
+                                                   "folder it went to with --library-add.")
+                                        .arg(run->id, readablePath(QDir::toNativeSeparators(run->path))));
+        text = source.readAll();
+    }
+    QSaveFile target(a.out);
+    if (!target.open(QIODevice::WriteOnly) || target.write(text) != text.size() ||
+        !target.commit())
+        return failure(program, QStringLiteral("%1 cannot be written: %2. Give another file "
+                                               "with --out, or free some space.")
+                                    .arg(readablePath(QDir::toNativeSeparators(a.out)),
+                                         target.errorString()));
+    print(stderr, QStringLiteral("%1: wrote the run %2 to %3.\n")
+                      .arg(program, run->id, readablePath(QDir::toNativeSeparators(a.out))));
+    return kDone;
+}
+
 }  // namespace
 
 QString csvCell(const QString& text) {
@@ -178,6 +224,7 @@ QString usageLines(const QString& program) {
     return QStringLiteral("usage: %1 --library-add PATH... [--tag TAG]... [--library PLACE]\n"
                           "       %1 --library-list [--tag TAG] [--library PLACE]\n"
                           "       %1 --library-tag ID TAG... [--library PLACE]\n"
+                          "       %1 --library-get ID --out NEW.csv [--library PLACE]\n"
                           "  PLACE: a library file, or a team library's URL "
                           "(postgresql://USER@HOST:PORT/DATABASE)\n")
         .arg(program);
@@ -195,6 +242,8 @@ int run(const QStringList& arguments, const QString& program) {
         return failure(program, why);
     if (a.command == u"--library-add")
         return add(*store, a, program);
+    if (a.command == u"--library-get")
+        return get(*store, a, program);
     return a.command == u"--library-list" ? list(*store, a, program) : tag(*store, a, program);
 }
 

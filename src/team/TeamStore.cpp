@@ -106,10 +106,14 @@ std::unique_ptr<TeamStore> TeamStore::open(const QString& url, QString* why) {
     QString reason;
     auto db = Connection::open(url, &reason);
     if (!db) {
+#ifdef Q_OS_WIN
+        const QString passwordFile = QStringLiteral("%APPDATA%\\postgresql\\pgpass.conf");
+#else
+        const QString passwordFile = QStringLiteral("~/.pgpass");
+#endif
         *why = QStringLiteral("The team library at %1 cannot be reached: %2. Check the address, "
-                              "the network and the password (~/.pgpass, PGPASSFILE or "
-                              "PGPASSWORD).")
-                   .arg(withoutPassword(url), reason);
+                              "the network and the password (%3, PGPASSFILE or PGPASSWORD).")
+                   .arg(withoutPassword(url), reason, passwordFile);
         return nullptr;
     }
     if (!prepareSchema(*db, why))

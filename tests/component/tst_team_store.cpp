@@ -369,6 +369,21 @@ void TstTeamStore::commandsAnswerAsForLocalFiles() {
         QVERIFY2(!run({"--library-add", folder, "--tag", "bench2", "--library", place}, &err)
                       .isEmpty(),
                  qPrintable(err));
+    if (QTest::currentDataTag() == QLatin1String("statistics")) {
+        // A run opened on a PC that never had it: its file comes back byte for byte.
+        const QString id = run({"--library-list", "--tag", "bench2", "--library", url}, &err)
+                               .split('\n').value(1).section(',', 0, 0);
+        const QString out = dir_.filePath("fetched.csv");
+        run({"--library-get", id, "--out", out, "--library", url}, &err);
+        QVERIFY2(err.contains("wrote the run " + id), qPrintable(err));
+        QFile fetched(out), original(server_.sql(QStringLiteral("SELECT path FROM ignivex.runs "
+                                                                  "WHERE id = '%1'").arg(id),
+                                                   QStringLiteral("tuning")));
+        QVERIFY(fetched.open(QIODevice::ReadOnly) && original.open(QIODevice::ReadOnly));
+        QCOMPARE(fetched.readAll(), original.readAll());
+        run({"--library-get", id, "--out", out, "--library", url}, &err);
+        QVERIFY2(err.contains("exists already"), qPrintable(err));
+    }
     const QStringList asked = QStringList{command.first(), "--tag", "bench2"} + command.mid(1);
     const QString there = run(asked + QStringList{"--library", url}, &err);
     QVERIFY2(!there.isEmpty(), qPrintable(err));
