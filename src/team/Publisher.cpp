@@ -84,10 +84,13 @@ void Publisher::take(qint64 firstRow, const QList<QByteArray>& lines) {
 bool Publisher::connectStore() {
     QString why;
     if (!store_) {
-        store_ = TeamStore::open(url_, &why);
+        bool reached = false;
+        store_ = TeamStore::open(url_, &why, &reached);
         begun_ = false;
         if (!store_) {
-            failed(why);
+            // A library the server refuses (a newer version, another program's tables) is
+            // not a server away: the user is told the refusal.
+            failed(why, !reached);
             return false;
         }
     }
@@ -147,9 +150,9 @@ void Publisher::retry() {
                              .arg(sent_ - before));
 }
 
-void Publisher::failed(const QString& why) {
+void Publisher::failed(const QString& why, std::optional<bool> gone) {
     lastWhy_ = why;
-    const bool lost = !store_ || store_->lostConnection();
+    const bool lost = gone ? *gone : !store_ || store_->lostConnection();
     if (lost)
         store_.reset();
     const bool stateChanged = state_ != (lost ? State::Lost : State::Refused);

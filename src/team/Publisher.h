@@ -6,6 +6,7 @@
 #include <QString>
 #include <QTimer>
 #include <memory>
+#include <optional>
 
 namespace ignivex::team {
 
@@ -53,7 +54,7 @@ private:
     void retry();
     bool connectStore();
     // The server failed a call: lost, or a refusal. The rows stay in the spool.
-    void failed(const QString& why);
+    void failed(const QString& why, std::optional<bool> lost = std::nullopt);
     void rewriteSpool();
     void noteSpoolProblem(const QString& why);
     QString prefix() const;

@@ -102,7 +102,9 @@ TeamStore::TeamStore(std::unique_ptr<Connection> connection)
 
 TeamStore::~TeamStore() = default;
 
-std::unique_ptr<TeamStore> TeamStore::open(const QString& url, QString* why) {
+std::unique_ptr<TeamStore> TeamStore::open(const QString& url, QString* why, bool* reached) {
+    if (reached)
+        *reached = false;
     QString reason;
     auto db = Connection::open(url, &reason);
     if (!db) {
@@ -116,8 +118,14 @@ std::unique_ptr<TeamStore> TeamStore::open(const QString& url, QString* why) {
                    .arg(withoutPassword(url), reason, passwordFile);
         return nullptr;
     }
-    if (!prepareSchema(*db, why))
+    if (!prepareSchema(*db, why)) {
+        // A schema refused is an answer; a server gone while it was read is not.
+        if (reached)
+            *reached = !db->broken();
         return nullptr;
+    }
+    if (reached)
+        *reached = true;
     return std::unique_ptr<TeamStore>(new TeamStore(std::move(db)));
 }
 

@@ -26,8 +26,10 @@ public:
 
     // Connects, and creates the schema or upgrades it to this program's version; a database
     // whose schema is newer, or that holds tables of another kind under our names, is refused
-    // and left as it is. Nothing on failure, with the reason in `why`.
-    static std::unique_ptr<TeamStore> open(const QString& url, QString* why);
+    // and left as it is. Nothing on failure, with the reason in `why`; `reached` (when given)
+    // tells whether the server answered, so a refusal is told from a server not reached.
+    static std::unique_ptr<TeamStore> open(const QString& url, QString* why,
+                                           bool* reached = nullptr);
 
     // True when the last failure was the server going away or not being reached (the same
     // call may work later), false when the server answered with a refusal.

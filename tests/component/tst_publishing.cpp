@@ -252,7 +252,7 @@ void TestPublishing::publishedWhileRecording() {
     const QString file = config_.path() + "/live.csv";
     record(run, file, url());
     QVERIFY2(run.err.contains("Published " + file.toUtf8()), run.err.constData());
-    QCOMPARE(run.app.exitCode(), 0);
+    QVERIFY2(run.app.exitCode() == 0, run.err.constData());
     const auto entry = catalog::indexFile(file).run;
     QVERIFY(entry && entry->rows > 10);
     QCOMPARE(rowsOnServer(entry->id), entry->rows);
