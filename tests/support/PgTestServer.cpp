@@ -12,6 +12,8 @@
 #include <pwd.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const char kAdmin[] = "ignivex_admin";
@@ -53,34 +55,27 @@ PgTestServer::PgTestServer() : binDir_(findBinDir()) {}
 
 PgTestServer::~PgTestServer() {
     if (running_)
-        run(bin(QStringLiteral("pg_ctl")),
-            {QStringLiteral("-D"), dir_.filePath(QStringLiteral("data")), QStringLiteral("-m"),
-             QStringLiteral("immediate"), QStringLiteral("-w"), QStringLiteral("stop")},
-            true);
+        pgCtl({u"-m"_s, u"immediate"_s, u"stop"_s});
 }
 
 QString PgTestServer::bin(const QString& name) const {
-    return binDir_ + QLatin1Char('/') + name;
+    return binDir_ + u'/' + name;
 }
 
 bool PgTestServer::run(const QString& program, const QStringList& arguments, bool asServer,
                        QString* output) {
     QProcess p;
-    QString exe = program;
-    QStringList args = arguments;
-    if (asServer && ::geteuid() == 0) {
-        args = QStringList{QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
-                           QStringLiteral("--clear-groups"), QStringLiteral("--")} +
-               QStringList{program} + arguments;
-        exe = QStringLiteral("setpriv");
-    }
     p.setWorkingDirectory(dir_.path());
-    p.start(exe, args);
+    if (asServer && ::geteuid() == 0)
+        p.start(u"setpriv"_s, QStringList{u"--reuid=nobody"_s, u"--regid=nogroup"_s,
+                                          u"--clear-groups"_s, u"--"_s, program} + arguments);
+    else
+        p.start(program, arguments);
     if (!p.waitForStarted(10000) || !p.waitForFinished(120000) ||
         p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        error_ = QStringLiteral("%1 failed: %2 %3")
-                     .arg(QFileInfo(program).fileName(), p.errorString(),
-                          QString::fromLocal8Bit(p.readAllStandardError() + p.readAllStandardOutput()));
+        error_ = u"%1 failed: %2 %3"_s.arg(QFileInfo(program).fileName(), p.errorString(),
+                                           QString::fromLocal8Bit(p.readAllStandardError() +
+                                                                  p.readAllStandardOutput()));
         return false;
     }
     if (output)
@@ -88,14 +83,26 @@ bool PgTestServer::run(const QString& program, const QStringList& arguments, boo
     return true;
 }
 
+bool PgTestServer::writeFile(const QString& path, const QString& text, QIODevice::OpenMode mode) {
+    QFile f(path);
+    if (f.open(mode) && f.write(text.toUtf8()) >= 0)
+        return true;
+    error_ = u"%1 cannot be written: %2"_s.arg(path, f.errorString());
+    return false;
+}
+
+bool PgTestServer::pgCtl(const QStringList& arguments) {
+    return run(bin(u"pg_ctl"_s), QStringList{u"-D"_s, dir_.filePath(u"data"_s), u"-w"_s} + arguments,
+               true);
+}
+
 bool PgTestServer::setUp() {
     if (binDir_.isEmpty()) {
-        error_ = QStringLiteral("no PostgreSQL server is installed (postgresql-15: run "
-                                "scripts/install-deps)");
+        error_ = u"no PostgreSQL server is installed (postgresql-15: run scripts/install-deps)"_s;
         return false;
     }
     if (!dir_.isValid()) {
-        error_ = QStringLiteral("no temporary folder");
+        error_ = u"no temporary folder"_s;
         return false;
     }
     if (::geteuid() == 0) {
@@ -104,84 +111,67 @@ bool PgTestServer::setUp() {
         if (!nobody || !nogroup ||
             ::chown(QFile::encodeName(dir_.path()).constData(), nobody->pw_uid,
                     nogroup->gr_gid) != 0) {
-            error_ = QStringLiteral("cannot give the temporary folder to nobody");
+            error_ = u"cannot give the temporary folder to nobody"_s;
             return false;
         }
     }
     const QString password = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    const QString pwfile = dir_.filePath(QStringLiteral("pw"));
-    QFile pw(pwfile);
-    if (!pw.open(QIODevice::WriteOnly) || pw.write(password.toUtf8() + '\n') < 0)
+    const QString pwfile = dir_.filePath(u"pw"_s);
+    if (!writeFile(pwfile, password + u'\n', QIODevice::WriteOnly))
         return false;
-    pw.close();
-    pw.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
-    if (!run(bin(QStringLiteral("initdb")),
-             {QStringLiteral("-D"), dir_.filePath(QStringLiteral("data")), QStringLiteral("-U"),
-              QLatin1String(kAdmin), QStringLiteral("--pwfile=") + pwfile,
-              QStringLiteral("--auth-local=trust"), QStringLiteral("--auth-host=scram-sha-256"),
-              QStringLiteral("-E"), QStringLiteral("UTF8"), QStringLiteral("--no-locale"),
-              QStringLiteral("--no-sync")},
+    QFile::setPermissions(pwfile, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+    if (!run(bin(u"initdb"_s),
+             {u"-D"_s, dir_.filePath(u"data"_s), u"-U"_s, QLatin1String(kAdmin),
+              u"--pwfile="_s + pwfile, u"--auth-local=trust"_s, u"--auth-host=scram-sha-256"_s,
+              u"-E"_s, u"UTF8"_s, u"--no-locale"_s, u"--no-sync"_s},
              true))
         return false;
     port_ = freePort();
-    pgpass_ = dir_.filePath(QStringLiteral("pgpass"));
-    QFile pass(pgpass_);
-    if (!pass.open(QIODevice::WriteOnly) ||
-        pass.write(QStringLiteral("127.0.0.1:%1:*:%2:%3\n").arg(port_).arg(QLatin1String(kAdmin), password).toUtf8()) < 0)
+    pgpass_ = dir_.filePath(u"pgpass"_s);
+    if (!writeFile(pgpass_, passLine(QLatin1String(kAdmin), password), QIODevice::WriteOnly))
         return false;
-    pass.close();
     // libpq ignores a pgpass file others may read.
-    pass.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    QFile::setPermissions(pgpass_, QFile::ReadOwner | QFile::WriteOwner);
     qputenv("PGPASSFILE", QFile::encodeName(pgpass_));
     qunsetenv("PGPASSWORD");
     return start();
 }
 
 bool PgTestServer::start() {
-    running_ = run(bin(QStringLiteral("pg_ctl")),
-                   {QStringLiteral("-D"), dir_.filePath(QStringLiteral("data")),
-                    QStringLiteral("-l"), dir_.filePath(QStringLiteral("log")), QStringLiteral("-w"),
-                    QStringLiteral("-o"),
-                    QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off")
-                        .arg(port_)
-                        .arg(dir_.path()),
-                    QStringLiteral("start")},
-                   true);
+    running_ = pgCtl({u"-l"_s, dir_.filePath(u"log"_s), u"-o"_s,
+                      u"-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off"_s.arg(port_).arg(
+                          dir_.path()),
+                      u"start"_s});
     return running_;
 }
 
 bool PgTestServer::stop() {
-    if (!run(bin(QStringLiteral("pg_ctl")),
-             {QStringLiteral("-D"), dir_.filePath(QStringLiteral("data")), QStringLiteral("-m"),
-              QStringLiteral("fast"), QStringLiteral("-w"), QStringLiteral("stop")},
-             true))
+    if (!pgCtl({u"-m"_s, u"fast"_s, u"stop"_s}))
         return false;
     running_ = false;
     return true;
 }
 
 QString PgTestServer::url(const QString& user, const QString& db) const {
-    return QStringLiteral("postgresql://%1@127.0.0.1:%2/%3").arg(user).arg(port_).arg(db);
+    return u"postgresql://%1@127.0.0.1:%2/%3"_s.arg(user).arg(port_).arg(db);
+}
+
+QString PgTestServer::passLine(const QString& role, const QString& password) const {
+    return u"127.0.0.1:%1:*:%2:%3\n"_s.arg(port_).arg(role, password);
 }
 
 QString PgTestServer::sql(const QString& statements, const QString& db) {
     QString out;
-    if (!run(bin(QStringLiteral("psql")),
-             {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-A"), QStringLiteral("-t"),
-              QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-d"),
-              url(QLatin1String(kAdmin), db), QStringLiteral("-c"), statements},
+    if (!run(bin(u"psql"_s),
+             {u"-X"_s, u"-q"_s, u"-A"_s, u"-t"_s, u"-v"_s, u"ON_ERROR_STOP=1"_s, u"-d"_s,
+              url(QLatin1String(kAdmin), db), u"-c"_s, statements},
              false, &out))
         return {};
-    return out.trimmed().isNull() ? QStringLiteral("") : out.trimmed();
+    return out.trimmed().isNull() ? u""_s : out.trimmed();
 }
 
 bool PgTestServer::addRole(const QString& role, const QString& attributes) {
     const QString password = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    if (sql(QStringLiteral("CREATE ROLE %1 LOGIN PASSWORD '%2' %3").arg(role, password, attributes))
-            .isNull())
-        return false;
-    QFile pass(pgpass_);
-    if (!pass.open(QIODevice::Append))
-        return false;
-    return pass.write(QStringLiteral("127.0.0.1:%1:*:%2:%3\n").arg(port_).arg(role, password).toUtf8()) >= 0;
+    return !sql(u"CREATE ROLE %1 LOGIN PASSWORD '%2' %3"_s.arg(role, password, attributes)).isNull() &&
+           writeFile(pgpass_, passLine(role, password), QIODevice::Append);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIODevice>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -36,6 +37,10 @@ private:
     bool run(const QString& program, const QStringList& arguments, bool asServer,
              QString* output = nullptr);
     QString bin(const QString& name) const;
+    bool pgCtl(const QStringList& arguments);
+    bool writeFile(const QString& path, const QString& text, QIODevice::OpenMode mode);
+    // A line of the password file for a role of this server.
+    QString passLine(const QString& role, const QString& password) const;
 
     QTemporaryDir dir_;
     QString binDir_;
