@@ -123,7 +123,7 @@ bool prepareSchema(Connection& db, QString* why) {
                 *why = QStringLiteral("The database at %1 holds no team library yet, and the "
                                       "role %2 may not make one. Ask the server's keeper to "
                                       "open it once with Ignivex Log as the database's owner "
-                                      "(see Help, The team library).")
+                                      "(the help page on the team library says how).")
                            .arg(where, db.user());
             else
                 *why = QStringLiteral("The team library at %1 cannot be made: %2.")
