@@ -4,6 +4,7 @@
 #include "record/RecordFormat.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QTimeZone>
 
 namespace ignivex::bench {
@@ -19,6 +20,22 @@ inline record::Details fastRecordingDetails() {
     d.rate = QStringLiteral("as fast as the link allows");
     d.started = QDateTime(QDate(2026, 12, 8), QTime(14, 0), QTimeZone(3600));
     return d;
+}
+
+// The data rows a recording file holds whole (a last line without its end is not counted).
+inline qint64 dataRows(const QString& file) {
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    qint64 rows = 0;
+    bool header = false;
+    while (!f.atEnd()) {
+        const QByteArray line = f.readLine();
+        if (header && line.endsWith('\n'))
+            ++rows;
+        header = header || line.startsWith("time,");
+    }
+    return rows;
 }
 
 }  // namespace ignivex::bench

@@ -3,6 +3,7 @@
 // the tests start theirs) that is stopped for a few seconds twice during the run. Samples a
 // second next to the link's floor, the rows on the server at the end against those in the file,
 // and what the logger said. It prints; it never judges. `bench_publish --seconds N`.
+#include "BenchRecording.h"
 #include "BenchSupport.h"
 
 #include "support/PgTestServer.h"
@@ -23,21 +24,6 @@ namespace {
 constexpr int kPort = 1;
 // One tick: 12 bytes on the wire at 178.6 us a byte, and five 2 ms pauses.
 constexpr double kFloorTickMs = 12 * 10.0 / 56.0 + 10.0;
-
-qint64 dataRows(const QString& file) {
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    qint64 rows = 0;
-    bool header = false;
-    while (!f.atEnd()) {
-        const QByteArray line = f.readLine();
-        if (header && line.endsWith('\n'))
-            ++rows;
-        header = header || line.startsWith("time,");
-    }
-    return rows;
-}
 
 }  // namespace
 

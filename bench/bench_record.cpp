@@ -5,6 +5,7 @@
 // of 1e17 and 1e308, times 13 digits long or all equal, a million "#" lines, a line of 100 MB):
 // samples a second and the longest pause between rows while each is open, and resident memory
 // before, with and after each. It prints; it never judges.
+#include "BenchRecording.h"
 #include "BenchSupport.h"
 
 #include "app/RecordingControl.h"
@@ -37,20 +38,6 @@ void letEventsRun(int ms) {
     loop.exec();
 }
 
-qint64 dataRows(const QString& file) {
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    qint64 rows = 0;
-    bool header = false;
-    while (!f.atEnd()) {
-        const QByteArray line = f.readLine();
-        if (header && line.endsWith('\n'))
-            ++rows;
-        header = header || line.startsWith("time,");
-    }
-    return rows;
-}
 
 void printFigures(const char* title, double seconds, qint64 rows, qint64 bytes, double cpuMs,
                   long rssKb) {

@@ -1,6 +1,7 @@
 #include "catalog/SqliteRunStore.h"
 
 #include "base/MessageText.h"
+#include "catalog/SearchText.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -48,30 +49,6 @@ const char* const kSchemaName = "ignivex-log runs";
 
 QString shown(const QString& path) {
     return readablePath(QDir::toNativeSeparators(path));
-}
-
-// The words of a search, each to be found: "car12 coil" finds runs with both.
-QStringList wordsOf(const QString& text) {
-    return text.toLower().split(QLatin1Char(' '), Qt::SkipEmptyParts);
-}
-
-QString likePattern(const QString& word) {
-    QString w = word;
-    w.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
-        .replace(QLatin1Char('%'), QStringLiteral("\\%"))
-        .replace(QLatin1Char('_'), QStringLiteral("\\_"));
-    return QLatin1Char('%') + w + QLatin1Char('%');
-}
-
-QStringList cleanTags(const QStringList& tags) {
-    QStringList out;
-    for (const QString& t : tags) {
-        const QString tag = t.simplified();
-        if (!tag.isEmpty() && !out.contains(tag))
-            out << tag;
-    }
-    std::sort(out.begin(), out.end());
-    return out;
 }
 
 }  // namespace
@@ -315,7 +292,7 @@ std::optional<QList<RunEntry>> SqliteRunStore::runsOf(sqlite::Statement& select,
 std::optional<QList<RunEntry>> SqliteRunStore::find(const RunQuery& q, QString* why) {
     QByteArray sql = "SELECT id, path, started, duration_s, rows, firmware, map_range, marks, "
                      "note FROM runs WHERE 1";
-    const QStringList words = wordsOf(q.text);
+    const QStringList words = searchWords(q.text);
     for (qsizetype i = 0; i < words.size(); ++i)
         sql += " AND search LIKE ? ESCAPE '\\'";
     if (q.from.isValid())

@@ -1,6 +1,7 @@
 #include "team/TeamStore.h"
 
 #include "base/MessageText.h"
+#include "catalog/SearchText.h"
 #include "record/RecordFormat.h"
 #include "record/RecordingTable.h"
 #include "team/Connection.h"
@@ -31,25 +32,6 @@ QByteArray number(qint64 v) {
 
 QByteArray number(double v) {
     return QByteArray::number(v, 'g', 17);
-}
-
-QStringList cleanTags(const QStringList& tags) {
-    QStringList out;
-    for (const QString& t : tags) {
-        const QString tag = t.simplified();
-        if (!tag.isEmpty() && !out.contains(tag))
-            out << tag;
-    }
-    std::sort(out.begin(), out.end());
-    return out;
-}
-
-QString likePattern(const QString& word) {
-    QString w = word;
-    w.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
-        .replace(QLatin1Char('%'), QStringLiteral("\\%"))
-        .replace(QLatin1Char('_'), QStringLiteral("\\_"));
-    return QLatin1Char('%') + w + QLatin1Char('%');
 }
 
 const char kRunColumns[] =
@@ -255,7 +237,7 @@ bool TeamStore::putFigures(int key, const RunEntry& run, QString* why) {
 }
 
 bool TeamStore::insertTags(int key, const QStringList& tags, QString* why) {
-    for (const QString& tag : cleanTags(tags)) {
+    for (const QString& tag : catalog::cleanTags(tags)) {
         Result put = connection_->exec(
             "INSERT INTO ignivex.tags (run_key, tag) VALUES ($1, $2) ON CONFLICT DO NOTHING",
             {number(qint64(key)), text(tag)});
@@ -346,8 +328,8 @@ std::optional<QList<RunEntry>> TeamStore::find(const catalog::RunQuery& q, QStri
     QByteArray sql = kRunColumns;
     sql += " WHERE true";
     QList<QByteArray> p;
-    for (const QString& word : q.text.toLower().split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        p << text(likePattern(word));
+    for (const QString& word : catalog::searchWords(q.text)) {
+        p << text(catalog::likePattern(word));
         sql += " AND lower(r.path || ' ' || r.firmware || ' ' || r.note || ' ' || "
                "coalesce((SELECT string_agg(tag, ' ') FROM ignivex.tags g WHERE g.run_key = "
                "r.run_key), '')) LIKE $" + QByteArray::number(p.size());
