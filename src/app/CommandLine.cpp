@@ -2,6 +2,7 @@
 
 #include "app/ArgumentChecks.h"
 #include "base/AppIdentity.h"
+#include "base/MessageText.h"
 
 #include <QLocale>
 #include <cmath>
@@ -25,7 +26,7 @@ std::optional<double> secondsFrom(const QString& text, double most) {
 
 QString problemText(const QString& option, const QString& given, const formula::Problem& p) {
     return QStringLiteral("%1 \"%2\": %3%4")
-        .arg(option, given.left(80), p.message,
+        .arg(option, readable(given, 80), p.message,
              p.position >= 0 ? QStringLiteral(" (at character %1)").arg(p.position + 1)
                              : QString());
 }
@@ -138,7 +139,7 @@ Request parse(const QStringList& arguments) {
             QString why;
             const auto alarm = watch::alarmFrom(*v, &why);
             if (!alarm)
-                return Usage{QStringLiteral("--alarm \"%1\": %2").arg(v->left(80), why)};
+                return Usage{QStringLiteral("--alarm \"%1\": %2").arg(readable(*v, 80), why)};
             if (o.alarms.size() >= std::size_t(watch::kMostAlarms))
                 return Usage{QStringLiteral("at most %1 alarms").arg(watch::kMostAlarms)};
             o.alarms.push_back(*alarm);

@@ -30,6 +30,20 @@ QString readable(const QString& text, int max) {
     return visible(head(text, std::max(0, max - 1))) + kEllipsis;
 }
 
+QString readableList(const QStringList& items, const QString& separator, int max) {
+    QString out;
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        const QString item = readable(items[i], max);
+        const QString next = i == 0 ? item : out + separator + item;
+        if (next.size() > max) {
+            // Room is kept for the ellipsis that says something was left out.
+            return out.isEmpty() ? readable(item, max) : out + separator + kEllipsis;
+        }
+        out = next;
+    }
+    return out;
+}
+
 QString readablePath(const QString& path, int max) {
     const QString shown = QDir::toNativeSeparators(path);
     if (shown.size() <= max)

@@ -1,5 +1,7 @@
 #include "formula/Formula.h"
 
+#include "base/MessageText.h"
+
 #include <muParser.h>
 
 #include <QHash>
@@ -8,6 +10,10 @@
 #include <limits>
 
 namespace ignivex::formula {
+
+QString shown(const QString& word) {
+    return readable(word, kShownWordLength);
+}
 
 namespace {
 
@@ -24,9 +30,12 @@ const mu::Parser& reference() {
 
 const char* nameOf(TimeFunction f) {
     switch (f) {
-    case TimeFunction::Rate: return "rate";
-    case TimeFunction::Smooth: return "smooth";
-    case TimeFunction::Ago: return "ago";
+    case TimeFunction::Rate:
+        return "rate";
+    case TimeFunction::Smooth:
+        return "smooth";
+    case TimeFunction::Ago:
+        return "ago";
     }
     return "";
 }
@@ -89,7 +98,8 @@ public:
         while (i_ < text_.size()) {
             const QChar c = text_[i_];
             if (c.unicode() > 126 || (c.unicode() < 32 && !c.isSpace()))
-                return fail(problem, QStringLiteral("“%1” is not part of a formula").arg(c), i_);
+                return fail(problem, QStringLiteral("“%1” is not part of a formula").arg(shown(c)),
+                            i_);
             if (c == u'"')
                 return fail(problem, QStringLiteral("A formula holds no text in quotes"), i_);
             if (isDigit(c) || (c == u'.' && i_ + 1 < text_.size() && isDigit(text_[i_ + 1]))) {
@@ -98,9 +108,10 @@ public:
                 if (!name(problem))
                     return std::nullopt;
             } else if (c == u'(' && ++depth > kDeepestNesting) {
-                return fail(problem,
-                            QStringLiteral("Brackets are nested more than %1 deep").arg(kDeepestNesting),
-                            i_);
+                return fail(
+                    problem,
+                    QStringLiteral("Brackets are nested more than %1 deep").arg(kDeepestNesting),
+                    i_);
             } else if (c == u')') {
                 --depth;
                 copy(1);
@@ -183,27 +194,27 @@ private:
         const bool called = after < text_.size() && text_[after] == u'(';
         if (const auto f = timeFunctionNamed(word)) {
             if (!called)
-                return refuse(problem, QStringLiteral("%1 needs a channel's name in brackets: %2")
-                                          .arg(word, usageOf(*f)),
-                             start);
+                return refuse(problem,
+                              QStringLiteral("%1 needs a channel's name in brackets: %2")
+                                  .arg(word, usageOf(*f)),
+                              start);
             return timeCall(*f, after + 1, problem);
         }
         if (called) {
             if (!isFunctionName(word))
-                return refuse(problem, QStringLiteral("There is no function “%1”").arg(word), start);
+                return refuse(problem, QStringLiteral("There is no function “%1”").arg(shown(word)),
+                              start);
         } else if (channels_.contains(word)) {
             noteRead(word, true);
         } else if (isFunctionName(word)) {
-            return refuse(problem, QStringLiteral("“%1” is a function: write %1(…)").arg(word),
-                         start);
+            return refuse(
+                problem, QStringLiteral("“%1” is a function: write %1(…)").arg(shown(word)), start);
         } else if (!isConstantName(word)) {
-            QStringList shown = channels_.mid(0, 12);
-            if (channels_.size() > shown.size())
-                shown << QStringLiteral("…");
             return refuse(problem,
-                         QStringLiteral("There is no channel “%1”; the channels are %2")
-                             .arg(word, shown.join(QStringLiteral(", "))),
-                         start);
+                          QStringLiteral("There is no channel “%1”; the channels are %2")
+                              .arg(shown(word),
+                                   readableList(channels_, QStringLiteral(", "), kShownListLength)),
+                          start);
         }
         copy(j - start);
         return true;
@@ -211,19 +222,20 @@ private:
 
     bool timeCall(TimeFunction f, int j, Problem* problem) {
         const int start = i_;
-        const QString usage = QStringLiteral("%1 takes a channel's name%2: %3")
-                                  .arg(QLatin1String(nameOf(f)),
-                                       f == TimeFunction::Rate ? QString()
-                                                               : QStringLiteral(", then seconds"),
-                                       usageOf(f));
+        const QString usage =
+            QStringLiteral("%1 takes a channel's name%2: %3")
+                .arg(QLatin1String(nameOf(f)),
+                     f == TimeFunction::Rate ? QString() : QStringLiteral(", then seconds"),
+                     usageOf(f));
         skipSpace(j);
         const int channelAt = j;
         TimeCall call{f, nameAt(j), 0};
         if (call.channel.isEmpty())
             return refuse(problem, usage, channelAt);
         if (!channels_.contains(call.channel))
-            return refuse(problem, QStringLiteral("There is no channel “%1”").arg(call.channel),
-                         channelAt);
+            return refuse(problem,
+                          QStringLiteral("There is no channel “%1”").arg(shown(call.channel)),
+                          channelAt);
         skipSpace(j);
         if (f != TimeFunction::Rate) {
             if (j >= text_.size() || text_[j] != u',')
@@ -237,13 +249,14 @@ private:
             call.seconds = text_.mid(j, length).toDouble(&ok);
             const bool positive = f == TimeFunction::Smooth ? call.seconds > 0 : call.seconds >= 0;
             if (!ok || !positive || !std::isfinite(call.seconds) || call.seconds > 1e7)
-                return refuse(problem,
-                             QStringLiteral("%1's seconds are a number %2 10000000: %3")
-                                 .arg(QLatin1String(nameOf(f)),
-                                      f == TimeFunction::Smooth ? QStringLiteral("above 0 and up to")
-                                                                : QStringLiteral("from 0 to"),
-                                      usageOf(f)),
-                             secondsAt);
+                return refuse(
+                    problem,
+                    QStringLiteral("%1's seconds are a number %2 10000000: %3")
+                        .arg(QLatin1String(nameOf(f)),
+                             f == TimeFunction::Smooth ? QStringLiteral("above 0 and up to")
+                                                       : QStringLiteral("from 0 to"),
+                             usageOf(f)),
+                    secondsAt);
             j += length;
             skipSpace(j);
         }
@@ -278,33 +291,34 @@ QString describe(const mu::Parser::exception_type& e) {
         return QStringLiteral("The formula ends too soon: ") + expectValue;
     case mu::ecUNEXPECTED_OPERATOR:
     case mu::ecUNEXPECTED_ARG_SEP:
-        return QStringLiteral("“%1” comes too soon: ").arg(token) + expectValue;
+        return QStringLiteral("“%1” comes too soon: ").arg(shown(token)) + expectValue;
     case mu::ecUNEXPECTED_VAL:
     case mu::ecUNEXPECTED_VAR:
     case mu::ecUNEXPECTED_FUN:
     case mu::ecUNEXPECTED_ARG:
-        return QStringLiteral("“%1” follows a value: ").arg(token) + expectOperator;
+        return QStringLiteral("“%1” follows a value: ").arg(shown(token)) + expectOperator;
     case mu::ecUNEXPECTED_PARENS:
         return token == u"("
                    ? QStringLiteral("“(” follows a value: ") + expectOperator
-                   : QStringLiteral("“%1” comes too soon: ").arg(token) + expectValue;
+                   : QStringLiteral("“%1” comes too soon: ").arg(shown(token)) + expectValue;
     case mu::ecMISSING_PARENS:
         return QStringLiteral("A bracket is not closed: “)” was expected");
     case mu::ecTOO_MANY_PARAMS:
-        return QStringLiteral("Too many values for %1").arg(token);
+        return QStringLiteral("Too many values for %1").arg(shown(token));
     case mu::ecTOO_FEW_PARAMS:
-        return QStringLiteral("Too few values for %1").arg(token);
+        return QStringLiteral("Too few values for %1").arg(shown(token));
     case mu::ecUNEXPECTED_CONDITIONAL:
     case mu::ecMISPLACED_COLON:
-        return QStringLiteral("“%1” is out of place: a choice is written c ? a : b").arg(token);
+        return QStringLiteral("“%1” is out of place: a choice is written c ? a : b")
+            .arg(shown(token));
     case mu::ecMISSING_ELSE_CLAUSE:
         return QStringLiteral("“?” has no “:”: a choice is written c ? a : b");
     case mu::ecEMPTY_EXPRESSION:
         return QStringLiteral("The formula is empty");
     case mu::ecUNASSIGNABLE_TOKEN:
-        return QStringLiteral("“%1” is not part of a formula").arg(token);
+        return QStringLiteral("“%1” is not part of a formula").arg(shown(token));
     default:
-        return QString::fromStdString(e.GetMsg());
+        return readable(QString::fromStdString(e.GetMsg()), kShownListLength);
     }
 }
 

@@ -33,6 +33,12 @@ struct TimeCall {
 inline constexpr int kMostCharacters = 10000;
 inline constexpr int kDeepestNesting = 200;
 
+// A word of the user's in a message is cut after 64 characters (the longest name is 63), and
+// a list after 120: a message names the fault, it does not repeat ten thousand characters.
+inline constexpr int kShownWordLength = 64;
+inline constexpr int kShownListLength = 120;
+QString shown(const QString& word);
+
 // A column a formula reads, a value a row as the file wrote it: a float rounded to its
 // decimals, or a double (the rows' seconds) rounded the same way; NaN where a row has none,
 // infinity (which no file holds) counted as none too. Read where it lies, not copied: a long

@@ -1,5 +1,7 @@
 #include "formula/FormulaChannels.h"
 
+#include "base/MessageText.h"
+
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
@@ -26,13 +28,14 @@ std::optional<Problem> nameProblem(const Definition& d, const QStringList& taken
     if (!valid.match(d.name).hasMatch())
         return Problem{QStringLiteral("A channel's name is a letter, then up to 63 letters, "
                                       "digits or _: “%1” is not")
-                           .arg(d.name)};
+                           .arg(shown(d.name))};
     if (taken.contains(d.name) || d.name == u"time")
-        return Problem{QStringLiteral("“%1” is a channel of the recording already").arg(d.name)};
+        return Problem{
+            QStringLiteral("“%1” is a channel of the recording already").arg(shown(d.name))};
     if (isFunctionName(d.name) || isConstantName(d.name))
-        return Problem{QStringLiteral("“%1” is the name of a function").arg(d.name)};
+        return Problem{QStringLiteral("“%1” is the name of a function").arg(shown(d.name))};
     if (others.contains(d.name))
-        return Problem{QStringLiteral("Two channels are named “%1”").arg(d.name)};
+        return Problem{QStringLiteral("Two channels are named “%1”").arg(shown(d.name))};
     if (d.decimals < 0 || d.decimals > kMostDecimals)
         return Problem{QStringLiteral("A channel has 0 to %1 decimals").arg(kMostDecimals)};
     return std::nullopt;
@@ -92,7 +95,8 @@ Checked checkAll(const std::vector<Definition>& definitions, const record::Table
                 if (!c.problems[*it])
                     c.problems[*it] = Problem{
                         QStringLiteral("“%1” depends on itself: %2")
-                            .arg(definitions[*it].name, loop.join(QStringLiteral(" → ")))};
+                            .arg(shown(definitions[*it].name),
+                                 readableList(loop, QStringLiteral(" → "), kShownListLength))};
             }
             return false;
         }
@@ -105,9 +109,9 @@ Checked checkAll(const std::vector<Definition>& definitions, const record::Table
                     continue;
                 const std::size_t j = index.value(name);
                 if (!visit(j) && !c.problems[i]) {
-                    c.problems[i] = Problem{
-                        QStringLiteral("“%1” reads “%2”, which cannot be computed")
-                            .arg(definitions[i].name, name)};
+                    c.problems[i] =
+                        Problem{QStringLiteral("“%1” reads “%2”, which cannot be computed")
+                                    .arg(shown(definitions[i].name), shown(name))};
                 }
                 sound = sound && !c.problems[i];
             }
@@ -172,7 +176,7 @@ std::optional<QString> addChannels(record::Table& table,
     Checked c = checkAll(definitions, table);
     for (std::size_t i = 0; i < definitions.size(); ++i) {
         if (c.problems[i])
-            return QStringLiteral("%1: %2").arg(definitions[i].name, c.problems[i]->message);
+            return QStringLiteral("%1: %2").arg(shown(definitions[i].name), c.problems[i]->message);
     }
     const double bytes = double(table.size()) * double(definitions.size()) * sizeof(float);
     if (bytes > kMostBytes)
@@ -228,7 +232,8 @@ SoundChannels soundChannels(const std::vector<Definition>& definitions) {
     const auto problems = check(definitions, record::Table());
     for (std::size_t i = 0; i < definitions.size(); ++i) {
         if (problems[i])
-            out.problems << QStringLiteral("%1: %2").arg(definitions[i].name, problems[i]->message);
+            out.problems << QStringLiteral("%1: %2").arg(shown(definitions[i].name),
+                                                         problems[i]->message);
         else
             out.definitions.push_back(definitions[i]);
     }

@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         arguments << QString::fromLocal8Bit(a);
     const Request request = parse(arguments);
     if (const auto* usage = std::get_if<Usage>(&request)) {
-        if (usage->error.isEmpty() || usage->error.size() > 300)
+        if (usage->error.isEmpty() || usage->error.size() > 400)
             std::abort();
     }
     if (const auto* options = std::get_if<Options>(&request)) {

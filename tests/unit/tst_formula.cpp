@@ -40,6 +40,8 @@ private slots:
     void channels();
     void filter_data();
     void filter();
+    void longWords_data();
+    void longWords();
 };
 
 void TestFormula::values_data() {
@@ -48,17 +50,18 @@ void TestFormula::values_data() {
     QTest::newRow("rate: empty on the first row and beside an empty value")
         << "rate(rpm)" << Values{E, 400, 800, E, E, 800};
     QTest::newRow("rate across the gap") << "rate(advance)" << Values{E, 4, 4, 4, 2, 8};
-    QTest::newRow("smooth over (t - 1, t], of the values there") << "smooth(rpm, 1)"
-                                            << Values{1000, 1100, 1400, 1600, 2000, 2200};
+    QTest::newRow("smooth over (t - 1, t], of the values there")
+        << "smooth(rpm, 1)" << Values{1000, 1100, 1400, 1600, 2000, 2200};
     QTest::newRow("smooth longer than the recording")
         << "smooth(rpm, 100)" << Values{1000, 1100, 3800.0 / 3, 3800.0 / 3, 1450, 1640};
     QTest::newRow("ago: none that early, then an empty row")
         << "ago(rpm, 0.5)" << Values{E, 1000, 1200, 1600, E, 2000};
     QTest::newRow("ago longer than the recording") << "ago(map, 100)" << Values{E, E, E, E, E, E};
     QTest::newRow("ago 0 is the row itself") << "ago(map, 0)" << Values{20, 22, 24, 26, 30, 40};
-    QTest::newRow("as the file wrote it") << "battery_v * 10 - 100"
-                                          << Values{25, 20, 18, 16, 22, 24};
-    QTest::newRow("division by zero is empty") << "rpm / (gpi2 * advance)" << Values{E, E, E, E, E, E};
+    QTest::newRow("as the file wrote it")
+        << "battery_v * 10 - 100" << Values{25, 20, 18, 16, 22, 24};
+    QTest::newRow("division by zero is empty")
+        << "rpm / (gpi2 * advance)" << Values{E, E, E, E, E, E};
     QTest::newRow("an empty input empties a choice")
         << "gpi1 ? 1 : gpi3_v" << Values{1, 1, E, 1, 2, 1};
     QTest::newRow("time itself") << "elapsed_s > 1 && map < 35" << Values{0, 0, 0, 1, 1, 0};
@@ -81,23 +84,37 @@ void TestFormula::problems_data() {
     QTest::addColumn<QString>("formula");
     QTest::addColumn<QString>("message");
     QTest::addColumn<int>("position");
-    QTest::newRow("ends too soon") << "rpm +" << "The formula ends too soon" << 5;
-    QTest::newRow("two operators") << "rpm * / 2" << "“/” comes too soon" << 6;
-    QTest::newRow("two values") << "rpm map" << "“map” follows a value" << 4;
-    QTest::newRow("bracket left open") << "(rpm + 1" << "A bracket is not closed" << 8;
-    QTest::newRow("after a time call") << "rate(rpm) +* 2" << "“*” comes too soon" << 11;
-    QTest::newRow("unknown channel") << "rmp + 1" << "There is no channel “rmp”" << 0;
-    QTest::newRow("unknown function") << "2 * foo(rpm)" << "There is no function “foo”" << 4;
-    QTest::newRow("time call of a formula") << "rate(rpm * 2)" << "rate takes a channel's name" << 9;
-    QTest::newRow("smooth without seconds") << "smooth(rpm)" << "smooth takes a channel's name, then seconds" << 10;
-    QTest::newRow("smooth over no time") << "smooth(rpm, 0)" << "smooth's seconds are a number above 0" << 12;
-    QTest::newRow("assignment") << "rpm = 3" << "to compare, write “==”" << 4;
-    QTest::newRow("two results") << "rpm, map" << "A formula gives one value" << 3;
-    QTest::newRow("not ASCII") << "rpm × 2" << "“×” is not part of a formula" << 4;
+    QTest::newRow("ends too soon") << "rpm +"
+                                   << "The formula ends too soon" << 5;
+    QTest::newRow("two operators") << "rpm * / 2"
+                                   << "“/” comes too soon" << 6;
+    QTest::newRow("two values") << "rpm map"
+                                << "“map” follows a value" << 4;
+    QTest::newRow("bracket left open") << "(rpm + 1"
+                                       << "A bracket is not closed" << 8;
+    QTest::newRow("after a time call") << "rate(rpm) +* 2"
+                                       << "“*” comes too soon" << 11;
+    QTest::newRow("unknown channel") << "rmp + 1"
+                                     << "There is no channel “rmp”" << 0;
+    QTest::newRow("unknown function") << "2 * foo(rpm)"
+                                      << "There is no function “foo”" << 4;
+    QTest::newRow("time call of a formula") << "rate(rpm * 2)"
+                                            << "rate takes a channel's name" << 9;
+    QTest::newRow("smooth without seconds") << "smooth(rpm)"
+                                            << "smooth takes a channel's name, then seconds" << 10;
+    QTest::newRow("smooth over no time") << "smooth(rpm, 0)"
+                                         << "smooth's seconds are a number above 0" << 12;
+    QTest::newRow("assignment") << "rpm = 3"
+                                << "to compare, write “==”" << 4;
+    QTest::newRow("two results") << "rpm, map"
+                                 << "A formula gives one value" << 3;
+    QTest::newRow("not ASCII") << "rpm × 2"
+                               << "“×” is not part of a formula" << 4;
     QTest::newRow("too deep") << QString(201, u'(') + "1" + QString(201, u')')
                               << "nested more than 200 deep" << 200;
     QTest::newRow("a megabyte") << QString(1 << 20, u'1') << "at most 10000 characters" << -1;
-    QTest::newRow("empty") << "" << "The formula is empty" << -1;
+    QTest::newRow("empty") << ""
+                           << "The formula is empty" << -1;
 }
 
 void TestFormula::problems() {
@@ -122,11 +139,12 @@ void TestFormula::channels_data() {
         << "2 2.4 3.2 - 4 4.8";
     QTest::newRow("a channel clashes with the module's")
         << Definitions{{"rpm", "map", "", 1}} << "rpm: “rpm” is a channel of the recording already";
-    QTest::newRow("a function's name") << Definitions{{"sqrt", "map", "", 1}}
-                                       << "sqrt: “sqrt” is the name of a function";
-    QTest::newRow("twice the same name") << Definitions{{"x", "map", "", 1}, {"x", "rpm", "", 1}}
-                                         << "x: Two channels are named “x”";
-    QTest::newRow("itself") << Definitions{{"c", "c + 1", "", 1}} << "c: “c” depends on itself: c → c";
+    QTest::newRow("a function's name")
+        << Definitions{{"sqrt", "map", "", 1}} << "sqrt: “sqrt” is the name of a function";
+    QTest::newRow("twice the same name")
+        << Definitions{{"x", "map", "", 1}, {"x", "rpm", "", 1}} << "x: Two channels are named “x”";
+    QTest::newRow("itself") << Definitions{{"c", "c + 1", "", 1}}
+                            << "c: “c” depends on itself: c → c";
     QTest::newRow("through another")
         << Definitions{{"ok", "map", "", 0}, {"a", "b + 1", "", 1}, {"b", "rate(a)", "", 1}}
         << "a: “a” depends on itself: a → b → a";
@@ -147,6 +165,43 @@ void TestFormula::channels() {
     }
     QCOMPARE(table.channelCount(), before + int(definitions.size()));
     QCOMPARE(shown(formula::writtenValues(table, definitions.front().name)), expected);
+}
+
+// A message quotes what the user wrote, but never all of ten thousand characters of it.
+void TestFormula::longWords_data() {
+    QTest::addColumn<Definitions>("definitions");
+    QTest::addColumn<QString>("start");
+    const QString huge(5000, u'q');
+    QTest::newRow("a name far too long") << Definitions{{huge, "map", "", 1}}
+                                         << QString(63, u'q') + "…: A channel's name is a letter";
+    QTest::newRow("an unknown channel")
+        << Definitions{{"a", huge + " + 1", "", 1}} << "a: There is no channel “qqq";
+    QTest::newRow("an unknown function")
+        << Definitions{{"a", huge + "(map)", "", 1}} << "a: There is no function “qqq";
+    QTest::newRow("an unknown channel in a time call")
+        << Definitions{{"a", "rate(" + huge + ")", "", 1}} << "a: There is no channel “qqq";
+    // Forty channels of the longest names, each reading the next, the last the first.
+    Definitions loop, many;
+    for (int i = 0; i < 40; ++i) {
+        const auto name = [](int k) {
+            return QStringLiteral("n%1").arg(k % 40, 2, 10, QChar(u'0')) + QString(61, u'x');
+        };
+        loop.push_back({name(i), name(i + 1) + " + 1", "", 1});
+        many.push_back({name(i), "map", "", 1});
+    }
+    QTest::newRow("a long loop") << loop << "n00" + QString(61, u'x') + ": “n00";
+    many.push_back({"last", "nothing + 1", "", 1});
+    QTest::newRow("many channels to list") << many << "last: There is no channel “nothing”";
+}
+
+void TestFormula::longWords() {
+    QFETCH(Definitions, definitions);
+    QFETCH(QString, start);
+    record::Table table = steps();
+    const auto problem = formula::addChannels(table, definitions);
+    QVERIFY(problem);
+    QVERIFY2(problem->startsWith(start), qPrintable(problem->left(200)));
+    QVERIFY2(problem->size() <= 400 && problem->contains(u'…'), qPrintable(*problem));
 }
 
 void TestFormula::filter_data() {
