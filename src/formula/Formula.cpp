@@ -420,8 +420,10 @@ std::vector<double> Formula::evaluate(const Inputs& inputs) const {
         }
         if (empty)
             continue;
+        // A channel's column is of floats: a value past their range would be stored as an
+        // infinity, which no file can hold, so it is left empty like any other non-finite one.
         const double v = parts_->parser.Eval();
-        if (std::isfinite(v))
+        if (std::isfinite(v) && std::abs(v) <= std::numeric_limits<float>::max())
             out[r] = v;
     }
     return out;

@@ -92,8 +92,8 @@ public:
     const QStringList& reads() const;
     // Its calls over time, each once: what it reads from rows before the one it is evaluated on.
     const std::vector<TimeCall>& calls() const;
-    // A value a row, NaN where it is empty. Not for two threads at once: muParser reads the
-    // row's values from the formula's own.
+    // A value a row, NaN where it is empty, not finite or past a float's range. Not for two
+    // threads at once: muParser reads the row's values from the formula's own.
     std::vector<double> evaluate(const Inputs& inputs) const;
 
 private:

@@ -62,6 +62,8 @@ void TestFormula::values_data() {
         << "battery_v * 10 - 100" << Values{25, 20, 18, 16, 22, 24};
     QTest::newRow("division by zero is empty")
         << "rpm / (gpi2 * advance)" << Values{E, E, E, E, E, E};
+    QTest::newRow("past a float's range is empty")
+        << "map * 1e37" << Values{2e38, 2.2e38, 2.4e38, 2.6e38, 3e38, E};
     QTest::newRow("an empty input empties a choice")
         << "gpi1 ? 1 : gpi3_v" << Values{1, 1, E, 1, 2, 1};
     QTest::newRow("time itself") << "elapsed_s > 1 && map < 35" << Values{0, 0, 0, 1, 1, 0};
