@@ -30,12 +30,9 @@ const mu::Parser& reference() {
 
 const char* nameOf(TimeFunction f) {
     switch (f) {
-    case TimeFunction::Rate:
-        return "rate";
-    case TimeFunction::Smooth:
-        return "smooth";
-    case TimeFunction::Ago:
-        return "ago";
+    case TimeFunction::Rate: return "rate";
+    case TimeFunction::Smooth: return "smooth";
+    case TimeFunction::Ago: return "ago";
     }
     return "";
 }
@@ -98,8 +95,7 @@ public:
         while (i_ < text_.size()) {
             const QChar c = text_[i_];
             if (c.unicode() > 126 || (c.unicode() < 32 && !c.isSpace()))
-                return fail(problem, QStringLiteral("“%1” is not part of a formula").arg(shown(c)),
-                            i_);
+                return fail(problem, QStringLiteral("“%1” is not part of a formula").arg(shown(c)), i_);
             if (c == u'"')
                 return fail(problem, QStringLiteral("A formula holds no text in quotes"), i_);
             if (isDigit(c) || (c == u'.' && i_ + 1 < text_.size() && isDigit(text_[i_ + 1]))) {
@@ -108,10 +104,9 @@ public:
                 if (!name(problem))
                     return std::nullopt;
             } else if (c == u'(' && ++depth > kDeepestNesting) {
-                return fail(
-                    problem,
-                    QStringLiteral("Brackets are nested more than %1 deep").arg(kDeepestNesting),
-                    i_);
+                return fail(problem,
+                            QStringLiteral("Brackets are nested more than %1 deep").arg(kDeepestNesting),
+                            i_);
             } else if (c == u')') {
                 --depth;
                 copy(1);
@@ -194,27 +189,25 @@ private:
         const bool called = after < text_.size() && text_[after] == u'(';
         if (const auto f = timeFunctionNamed(word)) {
             if (!called)
-                return refuse(problem,
-                              QStringLiteral("%1 needs a channel's name in brackets: %2")
-                                  .arg(word, usageOf(*f)),
-                              start);
+                return refuse(problem, QStringLiteral("%1 needs a channel's name in brackets: %2")
+                                          .arg(word, usageOf(*f)),
+                             start);
             return timeCall(*f, after + 1, problem);
         }
         if (called) {
             if (!isFunctionName(word))
-                return refuse(problem, QStringLiteral("There is no function “%1”").arg(shown(word)),
-                              start);
+                return refuse(problem, QStringLiteral("There is no function “%1”").arg(shown(word)), start);
         } else if (channels_.contains(word)) {
             noteRead(word, true);
         } else if (isFunctionName(word)) {
-            return refuse(
-                problem, QStringLiteral("“%1” is a function: write %1(…)").arg(shown(word)), start);
+            return refuse(problem, QStringLiteral("“%1” is a function: write %1(…)").arg(shown(word)),
+                         start);
         } else if (!isConstantName(word)) {
             return refuse(problem,
-                          QStringLiteral("There is no channel “%1”; the channels are %2")
-                              .arg(shown(word),
-                                   readableList(channels_, QStringLiteral(", "), kShownListLength)),
-                          start);
+                         QStringLiteral("There is no channel “%1”; the channels are %2")
+                             .arg(shown(word), readableList(channels_, QStringLiteral(", "),
+                                                            kShownListLength)),
+                         start);
         }
         copy(j - start);
         return true;
@@ -222,20 +215,19 @@ private:
 
     bool timeCall(TimeFunction f, int j, Problem* problem) {
         const int start = i_;
-        const QString usage =
-            QStringLiteral("%1 takes a channel's name%2: %3")
-                .arg(QLatin1String(nameOf(f)),
-                     f == TimeFunction::Rate ? QString() : QStringLiteral(", then seconds"),
-                     usageOf(f));
+        const QString usage = QStringLiteral("%1 takes a channel's name%2: %3")
+                                  .arg(QLatin1String(nameOf(f)),
+                                       f == TimeFunction::Rate ? QString()
+                                                               : QStringLiteral(", then seconds"),
+                                       usageOf(f));
         skipSpace(j);
         const int channelAt = j;
         TimeCall call{f, nameAt(j), 0};
         if (call.channel.isEmpty())
             return refuse(problem, usage, channelAt);
         if (!channels_.contains(call.channel))
-            return refuse(problem,
-                          QStringLiteral("There is no channel “%1”").arg(shown(call.channel)),
-                          channelAt);
+            return refuse(problem, QStringLiteral("There is no channel “%1”").arg(shown(call.channel)),
+                         channelAt);
         skipSpace(j);
         if (f != TimeFunction::Rate) {
             if (j >= text_.size() || text_[j] != u',')
@@ -249,14 +241,13 @@ private:
             call.seconds = text_.mid(j, length).toDouble(&ok);
             const bool positive = f == TimeFunction::Smooth ? call.seconds > 0 : call.seconds >= 0;
             if (!ok || !positive || !std::isfinite(call.seconds) || call.seconds > 1e7)
-                return refuse(
-                    problem,
-                    QStringLiteral("%1's seconds are a number %2 10000000: %3")
-                        .arg(QLatin1String(nameOf(f)),
-                             f == TimeFunction::Smooth ? QStringLiteral("above 0 and up to")
-                                                       : QStringLiteral("from 0 to"),
-                             usageOf(f)),
-                    secondsAt);
+                return refuse(problem,
+                             QStringLiteral("%1's seconds are a number %2 10000000: %3")
+                                 .arg(QLatin1String(nameOf(f)),
+                                      f == TimeFunction::Smooth ? QStringLiteral("above 0 and up to")
+                                                                : QStringLiteral("from 0 to"),
+                                      usageOf(f)),
+                             secondsAt);
             j += length;
             skipSpace(j);
         }
@@ -309,8 +300,7 @@ QString describe(const mu::Parser::exception_type& e) {
         return QStringLiteral("Too few values for %1").arg(shown(token));
     case mu::ecUNEXPECTED_CONDITIONAL:
     case mu::ecMISPLACED_COLON:
-        return QStringLiteral("“%1” is out of place: a choice is written c ? a : b")
-            .arg(shown(token));
+        return QStringLiteral("“%1” is out of place: a choice is written c ? a : b").arg(shown(token));
     case mu::ecMISSING_ELSE_CLAUSE:
         return QStringLiteral("“?” has no “:”: a choice is written c ? a : b");
     case mu::ecEMPTY_EXPRESSION:

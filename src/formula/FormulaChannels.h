@@ -31,8 +31,7 @@ std::vector<std::optional<Problem>> check(const std::vector<Definition>& definit
 // The channels added to the table after its own, each after those it reads. Nothing added, and
 // the first problem with the channel's name in front, where any definition is unsound or the
 // columns would not fit in memory.
-std::optional<QString> addChannels(record::Table& table,
-                                   const std::vector<Definition>& definitions);
+std::optional<QString> addChannels(record::Table& table, const std::vector<Definition>& definitions);
 
 // The definitions rows arriving one by one can compute, over the module's channels: the sound
 // ones, and, made once without rows, the table of their channels in the order they are

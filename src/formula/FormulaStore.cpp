@@ -49,11 +49,11 @@ Formulas loadFormulas(QSettings& settings) {
     const int channels = settings.beginReadArray(QStringLiteral("formulaChannels"));
     for (int i = 0; i < std::min(channels, kMostChannels); ++i) {
         settings.setArrayIndex(i);
-        f.channels.push_back(
-            {settings.value(QStringLiteral("name")).toString(),
-             settings.value(QStringLiteral("formula")).toString(),
-             settings.value(QStringLiteral("unit")).toString(),
-             std::clamp(settings.value(QStringLiteral("decimals"), 2).toInt(), 0, kMostDecimals)});
+        f.channels.push_back({settings.value(QStringLiteral("name")).toString(),
+                              settings.value(QStringLiteral("formula")).toString(),
+                              settings.value(QStringLiteral("unit")).toString(),
+                              std::clamp(settings.value(QStringLiteral("decimals"), 2).toInt(), 0,
+                                         kMostDecimals)});
     }
     settings.endArray();
     const int filters = settings.beginReadArray(QStringLiteral("filters"));
@@ -213,8 +213,7 @@ std::vector<Definition> examples(MapUnit mapUnit) {
                            QString::fromLatin1(e.text), e.unit == MapUnit::Bar ? 3 : 1});
         }
     }
-    out.push_back(
-        {QStringLiteral("rpm_per_s"), QStringLiteral("rate(rpm)"), QStringLiteral("rpm/s"), 0});
+    out.push_back({QStringLiteral("rpm_per_s"), QStringLiteral("rate(rpm)"), QStringLiteral("rpm/s"), 0});
     out.push_back({QStringLiteral("advance_smooth"), QStringLiteral("smooth(advance, 0.5)"),
                    QStringLiteral("\u00b0"), 2});
     return out;

@@ -50,18 +50,17 @@ void TestFormula::values_data() {
     QTest::newRow("rate: empty on the first row and beside an empty value")
         << "rate(rpm)" << Values{E, 400, 800, E, E, 800};
     QTest::newRow("rate across the gap") << "rate(advance)" << Values{E, 4, 4, 4, 2, 8};
-    QTest::newRow("smooth over (t - 1, t], of the values there")
-        << "smooth(rpm, 1)" << Values{1000, 1100, 1400, 1600, 2000, 2200};
+    QTest::newRow("smooth over (t - 1, t], of the values there") << "smooth(rpm, 1)"
+                                            << Values{1000, 1100, 1400, 1600, 2000, 2200};
     QTest::newRow("smooth longer than the recording")
         << "smooth(rpm, 100)" << Values{1000, 1100, 3800.0 / 3, 3800.0 / 3, 1450, 1640};
     QTest::newRow("ago: none that early, then an empty row")
         << "ago(rpm, 0.5)" << Values{E, 1000, 1200, 1600, E, 2000};
     QTest::newRow("ago longer than the recording") << "ago(map, 100)" << Values{E, E, E, E, E, E};
     QTest::newRow("ago 0 is the row itself") << "ago(map, 0)" << Values{20, 22, 24, 26, 30, 40};
-    QTest::newRow("as the file wrote it")
-        << "battery_v * 10 - 100" << Values{25, 20, 18, 16, 22, 24};
-    QTest::newRow("division by zero is empty")
-        << "rpm / (gpi2 * advance)" << Values{E, E, E, E, E, E};
+    QTest::newRow("as the file wrote it") << "battery_v * 10 - 100"
+                                          << Values{25, 20, 18, 16, 22, 24};
+    QTest::newRow("division by zero is empty") << "rpm / (gpi2 * advance)" << Values{E, E, E, E, E, E};
     QTest::newRow("past a float's range is empty")
         << "map * 1e37" << Values{2e38, 2.2e38, 2.4e38, 2.6e38, 3e38, E};
     QTest::newRow("an empty input empties a choice")
@@ -86,37 +85,23 @@ void TestFormula::problems_data() {
     QTest::addColumn<QString>("formula");
     QTest::addColumn<QString>("message");
     QTest::addColumn<int>("position");
-    QTest::newRow("ends too soon") << "rpm +"
-                                   << "The formula ends too soon" << 5;
-    QTest::newRow("two operators") << "rpm * / 2"
-                                   << "“/” comes too soon" << 6;
-    QTest::newRow("two values") << "rpm map"
-                                << "“map” follows a value" << 4;
-    QTest::newRow("bracket left open") << "(rpm + 1"
-                                       << "A bracket is not closed" << 8;
-    QTest::newRow("after a time call") << "rate(rpm) +* 2"
-                                       << "“*” comes too soon" << 11;
-    QTest::newRow("unknown channel") << "rmp + 1"
-                                     << "There is no channel “rmp”" << 0;
-    QTest::newRow("unknown function") << "2 * foo(rpm)"
-                                      << "There is no function “foo”" << 4;
-    QTest::newRow("time call of a formula") << "rate(rpm * 2)"
-                                            << "rate takes a channel's name" << 9;
-    QTest::newRow("smooth without seconds") << "smooth(rpm)"
-                                            << "smooth takes a channel's name, then seconds" << 10;
-    QTest::newRow("smooth over no time") << "smooth(rpm, 0)"
-                                         << "smooth's seconds are a number above 0" << 12;
-    QTest::newRow("assignment") << "rpm = 3"
-                                << "to compare, write “==”" << 4;
-    QTest::newRow("two results") << "rpm, map"
-                                 << "A formula gives one value" << 3;
-    QTest::newRow("not ASCII") << "rpm × 2"
-                               << "“×” is not part of a formula" << 4;
+    QTest::newRow("ends too soon") << "rpm +" << "The formula ends too soon" << 5;
+    QTest::newRow("two operators") << "rpm * / 2" << "“/” comes too soon" << 6;
+    QTest::newRow("two values") << "rpm map" << "“map” follows a value" << 4;
+    QTest::newRow("bracket left open") << "(rpm + 1" << "A bracket is not closed" << 8;
+    QTest::newRow("after a time call") << "rate(rpm) +* 2" << "“*” comes too soon" << 11;
+    QTest::newRow("unknown channel") << "rmp + 1" << "There is no channel “rmp”" << 0;
+    QTest::newRow("unknown function") << "2 * foo(rpm)" << "There is no function “foo”" << 4;
+    QTest::newRow("time call of a formula") << "rate(rpm * 2)" << "rate takes a channel's name" << 9;
+    QTest::newRow("smooth without seconds") << "smooth(rpm)" << "smooth takes a channel's name, then seconds" << 10;
+    QTest::newRow("smooth over no time") << "smooth(rpm, 0)" << "smooth's seconds are a number above 0" << 12;
+    QTest::newRow("assignment") << "rpm = 3" << "to compare, write “==”" << 4;
+    QTest::newRow("two results") << "rpm, map" << "A formula gives one value" << 3;
+    QTest::newRow("not ASCII") << "rpm × 2" << "“×” is not part of a formula" << 4;
     QTest::newRow("too deep") << QString(201, u'(') + "1" + QString(201, u')')
                               << "nested more than 200 deep" << 200;
     QTest::newRow("a megabyte") << QString(1 << 20, u'1') << "at most 10000 characters" << -1;
-    QTest::newRow("empty") << ""
-                           << "The formula is empty" << -1;
+    QTest::newRow("empty") << "" << "The formula is empty" << -1;
 }
 
 void TestFormula::problems() {
@@ -141,12 +126,11 @@ void TestFormula::channels_data() {
         << "2 2.4 3.2 - 4 4.8";
     QTest::newRow("a channel clashes with the module's")
         << Definitions{{"rpm", "map", "", 1}} << "rpm: “rpm” is a channel of the recording already";
-    QTest::newRow("a function's name")
-        << Definitions{{"sqrt", "map", "", 1}} << "sqrt: “sqrt” is the name of a function";
-    QTest::newRow("twice the same name")
-        << Definitions{{"x", "map", "", 1}, {"x", "rpm", "", 1}} << "x: Two channels are named “x”";
-    QTest::newRow("itself") << Definitions{{"c", "c + 1", "", 1}}
-                            << "c: “c” depends on itself: c → c";
+    QTest::newRow("a function's name") << Definitions{{"sqrt", "map", "", 1}}
+                                       << "sqrt: “sqrt” is the name of a function";
+    QTest::newRow("twice the same name") << Definitions{{"x", "map", "", 1}, {"x", "rpm", "", 1}}
+                                         << "x: Two channels are named “x”";
+    QTest::newRow("itself") << Definitions{{"c", "c + 1", "", 1}} << "c: “c” depends on itself: c → c";
     QTest::newRow("through another")
         << Definitions{{"ok", "map", "", 0}, {"a", "b + 1", "", 1}, {"b", "rate(a)", "", 1}}
         << "a: “a” depends on itself: a → b → a";
@@ -174,8 +158,8 @@ void TestFormula::longWords_data() {
     QTest::addColumn<Definitions>("definitions");
     QTest::addColumn<QString>("start");
     const QString huge(5000, u'q');
-    QTest::newRow("a name far too long") << Definitions{{huge, "map", "", 1}}
-                                         << QString(63, u'q') + "…: A channel's name is a letter";
+    QTest::newRow("a name far too long")
+        << Definitions{{huge, "map", "", 1}} << QString(63, u'q') + "…: A channel's name is";
     QTest::newRow("an unknown channel")
         << Definitions{{"a", huge + " + 1", "", 1}} << "a: There is no channel “qqq";
     QTest::newRow("an unknown function")
@@ -184,14 +168,12 @@ void TestFormula::longWords_data() {
         << Definitions{{"a", "rate(" + huge + ")", "", 1}} << "a: There is no channel “qqq";
     // Forty channels of the longest names, each reading the next, the last the first.
     Definitions loop, many;
+    const auto name = [](int k) { return QStringLiteral("n%1").arg(k % 40, 2, 10, QChar(u'0')) + QString(61, u'x'); };
     for (int i = 0; i < 40; ++i) {
-        const auto name = [](int k) {
-            return QStringLiteral("n%1").arg(k % 40, 2, 10, QChar(u'0')) + QString(61, u'x');
-        };
         loop.push_back({name(i), name(i + 1) + " + 1", "", 1});
         many.push_back({name(i), "map", "", 1});
     }
-    QTest::newRow("a long loop") << loop << "n00" + QString(61, u'x') + ": “n00";
+    QTest::newRow("a long loop") << loop << name(0) + ": “n00";
     many.push_back({"last", "nothing + 1", "", 1});
     QTest::newRow("many channels to list") << many << "last: There is no channel “nothing”";
 }
