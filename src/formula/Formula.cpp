@@ -95,7 +95,8 @@ public:
         while (i_ < text_.size()) {
             const QChar c = text_[i_];
             if (c.unicode() > 126 || (c.unicode() < 32 && !c.isSpace()))
-                return fail(problem, QStringLiteral("“%1” is not part of a formula").arg(shown(c)), i_);
+                return fail(problem, QStringLiteral("“%1” is not part of a formula").arg(shown(c)),
+                            i_);
             if (c == u'"')
                 return fail(problem, QStringLiteral("A formula holds no text in quotes"), i_);
             if (isDigit(c) || (c == u'.' && i_ + 1 < text_.size() && isDigit(text_[i_ + 1]))) {
@@ -196,18 +197,19 @@ private:
         }
         if (called) {
             if (!isFunctionName(word))
-                return refuse(problem, QStringLiteral("There is no function “%1”").arg(shown(word)), start);
+                return refuse(problem, QStringLiteral("There is no function “%1”").arg(shown(word)),
+                              start);
         } else if (channels_.contains(word)) {
             noteRead(word, true);
         } else if (isFunctionName(word)) {
-            return refuse(problem, QStringLiteral("“%1” is a function: write %1(…)").arg(shown(word)),
-                         start);
+            return refuse(
+                problem, QStringLiteral("“%1” is a function: write %1(…)").arg(shown(word)), start);
         } else if (!isConstantName(word)) {
             return refuse(problem,
-                         QStringLiteral("There is no channel “%1”; the channels are %2")
-                             .arg(shown(word), readableList(channels_, QStringLiteral(", "),
-                                                            kShownListLength)),
-                         start);
+                          QStringLiteral("There is no channel “%1”; the channels are %2")
+                              .arg(shown(word),
+                                   readableList(channels_, QStringLiteral(", "), kShownListLength)),
+                          start);
         }
         copy(j - start);
         return true;
@@ -226,8 +228,9 @@ private:
         if (call.channel.isEmpty())
             return refuse(problem, usage, channelAt);
         if (!channels_.contains(call.channel))
-            return refuse(problem, QStringLiteral("There is no channel “%1”").arg(shown(call.channel)),
-                         channelAt);
+            return refuse(problem,
+                          QStringLiteral("There is no channel “%1”").arg(shown(call.channel)),
+                          channelAt);
         skipSpace(j);
         if (f != TimeFunction::Rate) {
             if (j >= text_.size() || text_[j] != u',')
@@ -300,7 +303,8 @@ QString describe(const mu::Parser::exception_type& e) {
         return QStringLiteral("Too few values for %1").arg(shown(token));
     case mu::ecUNEXPECTED_CONDITIONAL:
     case mu::ecMISPLACED_COLON:
-        return QStringLiteral("“%1” is out of place: a choice is written c ? a : b").arg(shown(token));
+        return QStringLiteral("“%1” is out of place: a choice is written c ? a : b")
+            .arg(shown(token));
     case mu::ecMISSING_ELSE_CLAUSE:
         return QStringLiteral("“?” has no “:”: a choice is written c ? a : b");
     case mu::ecEMPTY_EXPRESSION:

@@ -30,7 +30,8 @@ std::optional<Problem> nameProblem(const Definition& d, const QStringList& taken
                                       "digits or _: “%1” is not")
                            .arg(shown(d.name))};
     if (taken.contains(d.name) || d.name == u"time")
-        return Problem{QStringLiteral("“%1” is a channel of the recording already").arg(shown(d.name))};
+        return Problem{
+            QStringLiteral("“%1” is a channel of the recording already").arg(shown(d.name))};
     if (isFunctionName(d.name) || isConstantName(d.name))
         return Problem{QStringLiteral("“%1” is the name of a function").arg(shown(d.name))};
     if (others.contains(d.name))
@@ -108,9 +109,9 @@ Checked checkAll(const std::vector<Definition>& definitions, const record::Table
                     continue;
                 const std::size_t j = index.value(name);
                 if (!visit(j) && !c.problems[i]) {
-                    c.problems[i] = Problem{
-                        QStringLiteral("“%1” reads “%2”, which cannot be computed")
-                            .arg(shown(definitions[i].name), shown(name))};
+                    c.problems[i] =
+                        Problem{QStringLiteral("“%1” reads “%2”, which cannot be computed")
+                                    .arg(shown(definitions[i].name), shown(name))};
                 }
                 sound = sound && !c.problems[i];
             }
@@ -231,7 +232,8 @@ SoundChannels soundChannels(const std::vector<Definition>& definitions) {
     const auto problems = check(definitions, record::Table());
     for (std::size_t i = 0; i < definitions.size(); ++i) {
         if (problems[i])
-            out.problems << QStringLiteral("%1: %2").arg(shown(definitions[i].name), problems[i]->message);
+            out.problems << QStringLiteral("%1: %2").arg(shown(definitions[i].name),
+                                                         problems[i]->message);
         else
             out.definitions.push_back(definitions[i]);
     }

@@ -168,7 +168,9 @@ void TestFormula::longWords_data() {
         << Definitions{{"a", "rate(" + huge + ")", "", 1}} << "a: There is no channel “qqq";
     // Forty channels of the longest names, each reading the next, the last the first.
     Definitions loop, many;
-    const auto name = [](int k) { return QStringLiteral("n%1").arg(k % 40, 2, 10, QChar(u'0')) + QString(61, u'x'); };
+    const auto name = [](int k) {
+        return QStringLiteral("n%1").arg(k % 40, 2, 10, QChar(u'0')) + QString(61, u'x');
+    };
     for (int i = 0; i < 40; ++i) {
         loop.push_back({name(i), name(i + 1) + " + 1", "", 1});
         many.push_back({name(i), "map", "", 1});
